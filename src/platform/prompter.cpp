@@ -1,0 +1,153 @@
+#include "platform/prompter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <atomic>
+#include <vector>
+
+namespace bc {
+
+Prompter::~Prompter() = default;
+
+namespace {
+
+std::vector<int> buttonsOf(unsigned style)
+{
+    switch (style & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    default: return {IDOK};
+    }
+}
+
+class SilentPrompter : public Prompter {
+public:
+    int messageBox(QWidget*, const QString&, const QString&, unsigned style) override
+    {
+        return defaultAnswer(style);
+    }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString folderName(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
+SilentPrompter g_silent;
+std::atomic<Prompter*> g_current{&g_silent};
+
+} // namespace
+
+int defaultAnswer(unsigned style)
+{
+    const std::vector<int> buttons = buttonsOf(style);
+    const size_t index = (style & MB_DEFMASK) >> 8;
+    return buttons[index < buttons.size() ? index : 0];
+}
+
+Prompter& prompter()
+{
+    return *g_current.load();
+}
+
+Prompter* setPrompter(Prompter* p)
+{
+    Prompter* old = g_current.exchange(p ? p : &g_silent);
+    return old == &g_silent ? nullptr : old;
+}
+
+int messageBox(const QString& text, const QString& caption, unsigned style, QWidget* parent)
+{
+    return prompter().messageBox(parent, text, caption, style);
+}
+
+QString programTitle()
+{
+    return QStringLiteral("澜石视界2011");
+}
+
+int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& caption,
+                           unsigned style)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption.isEmpty() ? programTitle() : caption);
+    box.setText(text);
+    switch (style & MB_ICONMASK) {
+    case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    struct Entry {
+        int answer;
+        QMessageBox::StandardButton button;
+    };
+    static const Entry table[] = {
+        {IDOK, QMessageBox::Ok},       {IDCANCEL, QMessageBox::Cancel},
+        {IDABORT, QMessageBox::Abort}, {IDRETRY, QMessageBox::Retry},
+        {IDIGNORE, QMessageBox::Ignore}, {IDYES, QMessageBox::Yes},
+        {IDNO, QMessageBox::No},
+    };
+    const int def = defaultAnswer(style);
+    for (int answer : buttonsOf(style)) {
+        for (const Entry& e : table) {
+            if (e.answer != answer)
+                continue;
+            QPushButton* b = box.addButton(e.button);
+            if (answer == def)
+                box.setDefaultButton(b);
+        }
+    }
+    box.exec();
+    const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
+    for (const Entry& e : table) {
+        if (e.button == pressed)
+            return e.answer;
+    }
+    // Closed with the window's close box: the way out of the box.
+    const std::vector<int> buttons = buttonsOf(style);
+    for (int answer : buttons) {
+        if (answer == IDCANCEL || answer == IDNO)
+            return answer;
+    }
+    return buttons.front();
+}
+
+QString QtPrompter::openFileName(QWidget* parent, const QString& title, const QString& dir,
+                                 const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, dir, filter);
+}
+
+QStringList QtPrompter::openFileNames(QWidget* parent, const QString& title, const QString& dir,
+                                      const QString& filter)
+{
+    return QFileDialog::getOpenFileNames(parent, title, dir, filter);
+}
+
+QString QtPrompter::saveFileName(QWidget* parent, const QString& title, const QString& dir,
+                                 const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, title, dir, filter);
+}
+
+QString QtPrompter::folderName(QWidget* parent, const QString& title, const QString& dir)
+{
+    return QFileDialog::getExistingDirectory(parent, title, dir);
+}
+
+} // namespace bc
