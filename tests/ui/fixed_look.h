@@ -1,0 +1,46 @@
+#pragma once
+// The look the UI kit's pixel tests expect: the Fusion style and a palette of
+// known colours, so that frames, grippers and swatches can be checked pixel
+// by pixel.
+
+#include <QApplication>
+#include <QColor>
+#include <QPalette>
+#include <QStyleFactory>
+
+namespace bc::test {
+
+inline const QColor kFace(212, 208, 200);
+inline const QColor kLight(255, 255, 255);
+inline const QColor kShadow(128, 128, 128);
+inline const QColor kHighlight(10, 36, 106);
+
+inline QPalette fixedPalette()
+{
+    QPalette pal;
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Window, kFace);
+        pal.setColor(group, QPalette::Button, kFace);
+        pal.setColor(group, QPalette::Light, kLight);
+        pal.setColor(group, QPalette::Midlight, QColor(223, 223, 223));
+        pal.setColor(group, QPalette::Mid, QColor(160, 160, 160));
+        pal.setColor(group, QPalette::Dark, kShadow);
+        pal.setColor(group, QPalette::Shadow, QColor(64, 64, 64));
+        pal.setColor(group, QPalette::Base, Qt::white);
+        pal.setColor(group, QPalette::Text, Qt::black);
+        pal.setColor(group, QPalette::WindowText, Qt::black);
+        pal.setColor(group, QPalette::ButtonText, Qt::black);
+        pal.setColor(group, QPalette::Highlight, kHighlight);
+        pal.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    return pal;
+}
+
+// Call at the start of every test that looks at pixels.
+inline void useFixedLook()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(fixedPalette());
+}
+
+} // namespace bc::test
