@@ -1,0 +1,152 @@
+#include "acquisition/serial_line.h"
+
+#include "acquisition/port_map.h"
+#include "platform/prompter.h"
+
+#include <QSerialPort>
+
+namespace bc {
+
+namespace {
+constexpr int kBaudTable[kBaudEntryCount] = {1200, 2400, 4800, 9600, 19200, 38400, 115200};
+constexpr int kCloseDrainMs = 100;
+} // namespace
+
+int baudRateForEntry(int entry)
+{
+    if (entry < 0 || entry >= kBaudEntryCount)
+        return -1;
+    return kBaudTable[entry];
+}
+
+QString baudText(int entry)
+{
+    const int baud = baudRateForEntry(entry);
+    return baud < 0 ? QString() : QString::number(baud);
+}
+
+QString lineSettingsText(int baud)
+{
+    return QStringLiteral("%1,n,8,1").arg(baud);
+}
+
+QString lineOkText()
+{
+    return QStringLiteral("--通讯成功");
+}
+
+QString lineMissingText()
+{
+    return QStringLiteral("深度控制口和电子罗盘口不存在或被其它程序占用");
+}
+
+QString lineMissingStatusSuffix()
+{
+    return QStringLiteral("--") + lineMissingText();
+}
+
+CSerialLine::CSerialLine(QObject* parent) : QObject(parent), port_(new QSerialPort(this))
+{
+    connect(port_, &QSerialPort::readyRead, this, &CSerialLine::onReadyRead);
+}
+
+CSerialLine::~CSerialLine()
+{
+    close();
+}
+
+void CSerialLine::configure(int slot, const CPortMap& map)
+{
+    configureDevice(map.devicePath(slot));
+    slot_ = slot;
+}
+
+void CSerialLine::configureDevice(const QString& devicePath)
+{
+    close();
+    devicePath_ = devicePath;
+    slot_ = 0;
+    port_->setPortName(devicePath);
+    port_->setBaudRate(kLineBaud);
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setParity(QSerialPort::NoParity);
+    port_->setStopBits(QSerialPort::OneStop);
+    port_->setFlowControl(QSerialPort::NoFlowControl);
+    port_->setReadBufferSize(0);
+}
+
+bool CSerialLine::open(bool report)
+{
+    if (port_->isOpen())
+        return true;
+    setReceptionEnabled(false);
+    bool ok = !devicePath_.isEmpty() && port_->open(QIODevice::ReadWrite);
+    if (ok) {
+        // Settings applied again on the open device: a pseudo terminal or a
+        // USB adapter may come up at another speed.
+        ok = port_->setBaudRate(kLineBaud) && port_->setDataBits(QSerialPort::Data8) &&
+             port_->setParity(QSerialPort::NoParity) &&
+             port_->setStopBits(QSerialPort::OneStop) &&
+             port_->setFlowControl(QSerialPort::NoFlowControl);
+        if (!ok)
+            port_->close();
+    }
+    port_->clearError();
+    if (!ok) {
+        if (report)
+            messageBox(QStringLiteral("打开串口失败!"), QString(), MB_OK);
+        return false;
+    }
+    setReceptionEnabled(true);
+    return true;
+}
+
+void CSerialLine::close()
+{
+    setReceptionEnabled(false);
+    if (!port_->isOpen())
+        return;
+    if (port_->bytesToWrite() > 0)
+        port_->waitForBytesWritten(kCloseDrainMs);
+    port_->close();
+    port_->clearError();
+}
+
+bool CSerialLine::isOpen() const
+{
+    return port_->isOpen();
+}
+
+void CSerialLine::setReceptionEnabled(bool enabled)
+{
+    receptionEnabled_ = enabled;
+    parser_.reset();
+}
+
+bool CSerialLine::sendCommand(uint8_t byte)
+{
+    if (!port_->isOpen())
+        return false;
+    const char c = static_cast<char>(byte);
+    if (port_->write(&c, 1) != 1)
+        return false;
+    port_->flush();
+    return true;
+}
+
+void CSerialLine::onReadyRead()
+{
+    const QByteArray bytes = port_->readAll();
+    if (!receptionEnabled_) {
+        parser_.reset();
+        return;
+    }
+    const auto frames = parser_.feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    for (const CounterFrame& f : frames) {
+        if (!receptionEnabled_)
+            break; // a handler switched reception off
+        emit frameReceived(f);
+    }
+}
+
+} // namespace bc
