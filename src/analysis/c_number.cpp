@@ -1,0 +1,89 @@
+#include "analysis/c_number.h"
+
+#include <limits>
+
+namespace bc {
+
+namespace {
+
+bool isSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == ' ' || u == '\t' || u == '\n' || u == '\v' || u == '\f' || u == '\r';
+}
+
+bool isDigit(const QString& s, qsizetype i)
+{
+    return i < s.size() && s[i].unicode() >= '0' && s[i].unicode() <= '9';
+}
+
+} // namespace
+
+double leadingDouble(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && isSpace(text[i]))
+        ++i;
+    const qsizetype start = i;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    qsizetype digits = 0;
+    while (isDigit(text, i)) {
+        ++i;
+        ++digits;
+    }
+    if (i < text.size() && text[i] == u'.') {
+        ++i;
+        while (isDigit(text, i)) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0.0;
+    qsizetype end = i;
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        qsizetype j = i + 1;
+        if (j < text.size() && (text[j] == u'+' || text[j] == u'-'))
+            ++j;
+        if (isDigit(text, j)) {
+            while (isDigit(text, j))
+                ++j;
+            end = j;
+        }
+    }
+    bool ok = false;
+    const double v = text.mid(start, end - start).toLatin1().toDouble(&ok);
+    if (ok)
+        return v;
+    // Out of range: the C function gives +-HUGE_VAL.
+    return text[start] == u'-' ? -std::numeric_limits<double>::infinity()
+                               : std::numeric_limits<double>::infinity();
+}
+
+int leadingInt(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && isSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    long long v = 0;
+    while (isDigit(text, i)) {
+        if (v <= 1LL << 32)
+            v = v * 10 + (text[i].unicode() - '0');
+        ++i;
+    }
+    if (negative)
+        v = -v;
+    if (v > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+} // namespace bc

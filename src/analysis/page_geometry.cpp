@@ -1,0 +1,152 @@
+#include "analysis/page_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace bc {
+
+float ClampZoom(float zoom)
+{
+    if (!(zoom >= kMinZoom))
+        return kMinZoom;
+    return std::min(zoom, kMaxZoom);
+}
+
+int EffectivePerPage(int perPage)
+{
+    return perPage < 1 ? kDefaultPerPage : perPage;
+}
+
+int PageCountFor(int count, int perPage)
+{
+    if (count <= 0)
+        return 0;
+    const int p = EffectivePerPage(perPage);
+    return count / p + (count % p ? 1 : 0);
+}
+
+IndexRange PageItems(int count, int page, int perPage)
+{
+    const int p = EffectivePerPage(perPage);
+    if (page < 0 || count <= 0)
+        return {};
+    const int64_t first = int64_t(page) * p;
+    if (first >= count)
+        return {};
+    return {int(first), int(std::min<int64_t>(first + p, count))};
+}
+
+PageRect PageItemRect(const PageSlice& page, int part, float scale, int index)
+{
+    int top = 0;
+    for (size_t i = 0; i < page.strips.size(); ++i) {
+        const PageStrip& s = page.strips[i];
+        const int bottom = top + truncToInt(float(s.shownHeight) * scale);
+        if (page.first + int(i) == index) {
+            const int right = truncToInt(float(s.width) * scale);
+            if (part == 0)
+                return {-kLabelColumn, top, 0, bottom};
+            if (part == 1)
+                return {0, top, right, bottom};
+            return {-kLabelColumn, top, right, bottom};
+        }
+        top = bottom;
+    }
+    return {};
+}
+
+int PageHitTestItem(const PageSlice& page, int x, int y, float scale)
+{
+    if (x < kLabelColumn)
+        return -1;
+    int top = 0;
+    for (size_t i = 0; i < page.strips.size(); ++i) {
+        const PageStrip& s = page.strips[i];
+        const int bottom = top + truncToInt(float(s.shownHeight) * scale);
+        const PageRect r{0, top, truncToInt(float(s.width) * scale + float(kLabelColumn)), bottom};
+        if (r.contains(x, y))
+            return page.first + int(i);
+        top = bottom;
+    }
+    return -1;
+}
+
+QSize PageSizeOf(const PageSlice& page, float scale, float aspect)
+{
+    int w = 0;
+    int h = 0;
+    for (const PageStrip& s : page.strips) {
+        h = truncToInt(float(s.shownHeight) * scale + float(h));
+        w = truncToInt(float(s.width) * scale * aspect);
+    }
+    return {w, h};
+}
+
+int PageScaledHeight(const PageSlice& page, float scale)
+{
+    int h = 0;
+    for (const PageStrip& s : page.strips)
+        h += truncToInt(float(s.shownHeight) * scale);
+    return h;
+}
+
+QSize PageExtentOf(const PageSlice& page, float scale, float aspect)
+{
+    if (page.strips.empty())
+        return {0, 0};
+    return {truncToInt(float(page.strips.front().width) * scale * aspect),
+            PageScaledHeight(page, scale)};
+}
+
+double PageAspectOf(const PageSlice& page, int diameter, float scale)
+{
+    if (page.strips.size() < 2)
+        return 1.0;
+    const int h = PageScaledHeight(page, scale);
+    const int64_t span =
+        int64_t(page.strips.back().depthKey) - int64_t(page.strips.front().depthKey) + 1;
+    const float widthPx = float(page.strips.front().width) * scale;
+    if (h <= 0 || span <= 0 || !(widthPx > 0.0f))
+        return 1.0;
+    const double circumference = std::fabs(double(diameter) * 3.14159 / double(span));
+    const float pixelRatio = widthPx / float(h);
+    const double aspect = circumference / double(pixelRatio);
+    return aspect > 0.0 && std::isfinite(aspect) ? aspect : 1.0;
+}
+
+bool PageDepthScaleOf(const PageSlice& page, float scale, PageDepthScale& out)
+{
+    if (page.strips.empty())
+        return false;
+    const int64_t top = page.strips.front().depthKey;
+    const int64_t bottom = int64_t(page.strips.back().depthKey) + 1;
+    out.topDepth = int(top);
+    out.bottomDepth = int(std::min<int64_t>(bottom, INT32_MAX));
+    const int h = PageScaledHeight(page, scale);
+    out.pxPerMm = float(h) / float(bottom - top);
+    return true;
+}
+
+std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable)
+{
+    std::vector<DepthMark> marks;
+    for (int64_t d = d0;; d += 50) {
+        const bool last = d >= d1;
+        if (last)
+            d = d1;
+        if (!zoomable || d1 - d >= 50 || last) {
+            DepthMark m;
+            m.depth = int(d);
+            m.y = truncToInt(float(d - d0) * pxPerMm);
+            const int raise = last ? 15 : 0;
+            m.label = {-kLabelColumn, m.y - raise, 0, m.y + 15 - raise};
+            m.tick = zoomable;
+            marks.push_back(m);
+        }
+        if (last)
+            break;
+    }
+    return marks;
+}
+
+} // namespace bc

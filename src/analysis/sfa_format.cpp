@@ -1,0 +1,162 @@
+#include "analysis/sfa_format.h"
+
+#include "analysis/byte_io.h"
+#include "analysis/c_number.h"
+
+namespace bc {
+
+namespace {
+
+// The smallest shape record: type, pen (3 words), four empty strings and a
+// polyline count.
+constexpr qsizetype kMinShapeRecord = 4 + 12 + 4 * 5 + 4;
+
+bool lowerEquals(char c, char lower)
+{
+    return c == lower || c == lower - ('a' - 'A');
+}
+
+} // namespace
+
+void WriteStripRecord(ByteWriter& out, const StripRecord& record)
+{
+    out.writeI32(record.depthKey);
+    out.writeU16(record.angle);
+    out.writeI32(record.width);
+    out.writeI32(record.shownHeight);
+}
+
+bool ReadStripRecord(ByteReader& in, StripRecord& record)
+{
+    if (in.remaining() < kStripRecordSize)
+        return false;
+    StripRecord r;
+    in.readI32(r.depthKey);
+    in.readU16(r.angle);
+    in.readI32(r.width);
+    in.readI32(r.shownHeight);
+    record = r;
+    return true;
+}
+
+QString JoinInclinationField(const QString& inclination, float dipDirection)
+{
+    return QStringLiteral("%1,%2").arg(inclination).arg(truncToInt(dipDirection));
+}
+
+void SplitInclinationField(const QString& field, QString& inclination, float& dipDirection)
+{
+    const qsizetype comma = field.indexOf(u',');
+    if (comma < 0) {
+        inclination = field;
+        dipDirection = 0.0f;
+        return;
+    }
+    inclination = field.left(comma);
+    dipDirection = static_cast<float>(leadingInt(field.mid(comma + 1)));
+}
+
+SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
+{
+    auto fail = [detail](const QString& why) {
+        if (detail)
+            *detail = why;
+        return SfaParse::Damaged;
+    };
+
+    ByteReader in(bytes);
+    // Fields that the file does not carry (all of the test header in version
+    // 0) keep the values they had.
+    SfaContent content;
+    content.header = out.header;
+    SfaHeader& h = content.header;
+    char magic[4];
+    if (!in.readBytes(magic, 4) || !lowerEquals(magic[0], 's') || !lowerEquals(magic[1], 'f') ||
+        !lowerEquals(magic[2], 'a') || magic[3] != '\0') {
+        if (detail)
+            *detail = QStringLiteral("不是SFA文件");
+        return SfaParse::NotSfa;
+    }
+    std::copy(magic, magic + 4, h.magic.begin());
+    if (!in.readU8(h.version))
+        return fail(QStringLiteral("文件头不完整"));
+
+    int32_t itemCount = 0;
+    int32_t shapeCount = 0;
+    if (h.version == 0) {
+        if (!in.readI32(h.startDepth) || !in.readI32(h.samplingStep) ||
+            !in.readI32(h.openingDiameter) || !in.readU8(h.moveDirection) ||
+            !in.readI32(itemCount) || !in.readBytes(h.reserved.data(), 10))
+            return fail(QStringLiteral("文件头不完整"));
+    } else if (h.version == 1) {
+        if (!in.readI32(h.startDepth) || !in.readI32(h.samplingStep) ||
+            !in.readU8(h.moveDirection) || !in.readI32(itemCount) || !in.readI32(shapeCount) ||
+            !in.readI32(h.holeType) || !in.readI32(h.openingDiameter) ||
+            !in.readI32(h.finalDiameter))
+            return fail(QStringLiteral("文件头不完整"));
+        QString inclinationField;
+        QString* strings[] = {&h.elevation,   &h.holeNumber, &inclinationField,
+                              &h.collarCoordinates, &h.testingUnit, &h.tester,
+                              &h.site,        &h.testTime,   &h.waterLevel};
+        for (QString* s : strings)
+            if (!in.readGbkString(*s))
+                return fail(QStringLiteral("测试参数的文字长度错误"));
+        SplitInclinationField(inclinationField, h.holeInclination, h.inclinedHoleDipDirection);
+    } else {
+        if (detail)
+            *detail = QStringLiteral("不支持的SFA文件版本: %1").arg(h.version);
+        return SfaParse::UnknownVersion;
+    }
+
+    if (itemCount < 0 || itemCount > in.remaining() / kStripRecordSize)
+        return fail(QStringLiteral("测点数错误: %1").arg(itemCount));
+    content.strips.resize(size_t(itemCount));
+    for (StripRecord& r : content.strips)
+        ReadStripRecord(in, r);
+    h.savedItemCount = itemCount;
+
+    if (shapeCount < 0 || shapeCount > in.remaining() / kMinShapeRecord)
+        return fail(QStringLiteral("产状数错误: %1").arg(shapeCount));
+    content.shapes.reserve(size_t(shapeCount));
+    for (int32_t i = 0; i < shapeCount; ++i) {
+        QString why;
+        std::unique_ptr<CAttitudeShape> shape = ReadShapeRecord(in, &why);
+        if (!shape)
+            return fail(why);
+        content.shapes.push_back(std::move(shape));
+    }
+    h.savedShapeCount = shapeCount;
+    out = std::move(content);
+    return SfaParse::Ok;
+}
+
+QByteArray SerializeSfa(const SfaHeader& h, const std::vector<StripRecord>& strips,
+                        const std::vector<const CAttitudeShape*>& shapes)
+{
+    QByteArray bytes;
+    bytes.reserve(qsizetype(128 + strips.size() * kStripRecordSize + shapes.size() * 96));
+    ByteWriter out(bytes);
+    out.writeBytes(h.magic.data(), 4);
+    out.writeU8(1);
+    out.writeI32(h.startDepth);
+    out.writeI32(h.samplingStep);
+    out.writeU8(h.moveDirection);
+    out.writeI32(static_cast<int32_t>(strips.size()));
+    out.writeI32(static_cast<int32_t>(shapes.size()));
+    out.writeI32(h.holeType);
+    out.writeI32(h.openingDiameter);
+    out.writeI32(h.finalDiameter);
+    out.writeGbkString(h.elevation);
+    out.writeGbkString(h.holeNumber);
+    out.writeGbkString(JoinInclinationField(h.holeInclination, h.inclinedHoleDipDirection));
+    for (const QString* s : {&h.collarCoordinates, &h.testingUnit, &h.tester, &h.site,
+                             &h.testTime, &h.waterLevel})
+        out.writeGbkString(*s);
+    for (const StripRecord& r : strips)
+        WriteStripRecord(out, r);
+    for (const CAttitudeShape* shape : shapes)
+        shape->Write(out);
+    return bytes;
+}
+
+} // namespace bc

@@ -1,0 +1,83 @@
+#pragma once
+// The ".sfa" analysis file as bytes: the header and test fields of a data set,
+// its 14-byte strip records and its shape records. Version 0 (strips only) is
+// read; version 1 is read and written. All integers are little-endian without
+// padding; strings are GBK with their length and terminating NUL. Parsing
+// checks every length and count against the bytes remaining and fails as a
+// whole: nothing of a damaged file is handed out.
+
+#include "analysis/attitude_shape.h"
+#include "core/survey_params.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace bc {
+
+// The fields of a data set that the file carries besides strips and shapes.
+struct SfaHeader {
+    std::array<char, 4> magic{'s', 'f', 'a', '\0'};
+    uint8_t version = 0;
+    int32_t startDepth = 0;
+    int32_t samplingStep = 500;
+    uint8_t moveDirection = 0;
+    int32_t savedItemCount = 0;
+    std::array<uint8_t, 10> reserved{};
+    int32_t savedShapeCount = 0;
+    int32_t holeType = 0;
+    int32_t openingDiameter = 70;
+    int32_t finalDiameter = 60;
+    QString elevation;
+    QString holeNumber;
+    QString holeInclination;
+    QString collarCoordinates = degreeTemplate();
+    QString testingUnit;
+    QString tester;
+    QString site;
+    QString testTime;
+    QString waterLevel;
+    float inclinedHoleDipDirection = 0.0f;
+};
+
+// One strip as the file records it; the pixels live in a file of their own.
+struct StripRecord {
+    int32_t depthKey = 0;
+    uint16_t angle = 0;
+    int32_t width = 0;
+    int32_t shownHeight = 0;
+    bool operator==(const StripRecord&) const = default;
+};
+constexpr int kStripRecordSize = 14;
+
+void WriteStripRecord(ByteWriter& out, const StripRecord& record);
+bool ReadStripRecord(ByteReader& in, StripRecord& record);
+
+struct SfaContent {
+    SfaHeader header;
+    std::vector<StripRecord> strips;
+    std::vector<std::unique_ptr<CAttitudeShape>> shapes;
+};
+
+enum class SfaParse { Ok, NotSfa, UnknownVersion, Damaged };
+
+// Parses a whole file into `out`, whose header supplies the fields a version-0
+// file does not carry. On anything but Ok, `out` is left as it was and
+// `detail` says what did not fit. Shapes take fresh ids in file order.
+SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail = nullptr);
+
+// The version-1 bytes of a header, strip records and shapes. The header's
+// version and counts are written as 1 and the sizes of the two lists.
+QByteArray SerializeSfa(const SfaHeader& header, const std::vector<StripRecord>& strips,
+                        const std::vector<const CAttitudeShape*>& shapes);
+
+// Field 11 of version 1: "%s,%d" of the inclination text and the dip direction
+// truncated toward zero, and its reading (split at the first comma).
+QString JoinInclinationField(const QString& inclination, float dipDirection);
+void SplitInclinationField(const QString& field, QString& inclination, float& dipDirection);
+
+} // namespace bc
