@@ -18,18 +18,6 @@ constexpr int kHoverPeriodMs = 10;
 constexpr int kItemHeight = 20;
 constexpr COLORREF kSelectedFrame = RGB(0, 100, 200);
 
-// The outline of `r` in two colours: top and left in `topLeft`, bottom and
-// right in `bottomRight`.
-void draw3dRect(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
-{
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
-    p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), topLeft);
-    p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), topLeft);
-    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
-    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
-}
-
 QFont itemFont()
 {
     QFont font(QStringLiteral("Times New Roman"));

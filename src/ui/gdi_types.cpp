@@ -1,5 +1,7 @@
 #include "ui/gdi_types.h"
 
+#include <QPainter>
+
 namespace bc {
 
 Qt::PenStyle toQtPenStyle(int penStyle)
@@ -32,6 +34,16 @@ QPen makePen(int penStyle, int width, COLORREF colour)
     pen.setWidth(width < 1 ? 1 : width);
     pen.setCapStyle(Qt::FlatCap);
     return pen;
+}
+
+void draw3dRect(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
+{
+    if (r.width() <= 0 || r.height() <= 0)
+        return;
+    p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), topLeft);
+    p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), topLeft);
+    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
+    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
 }
 
 } // namespace bc

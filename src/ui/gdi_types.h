@@ -7,6 +7,9 @@
 
 #include <QColor>
 #include <QPen>
+#include <QRect>
+
+class QPainter;
 
 #include <cstdint>
 
@@ -42,5 +45,10 @@ Qt::PenStyle toQtPenStyle(int penStyle);
 // A cosmetic pen of the given code, width (0 = one pixel) and colour, drawn
 // with flat caps so that a sample line ends where it is told to.
 QPen makePen(int penStyle, int width, COLORREF colour);
+
+// The outline of `r` one pixel wide: top and left in `topLeft`, bottom and
+// right in `bottomRight` (the 3-D rectangle of the program's borders).
+void draw3dRect(QPainter& painter, const QRect& r, const QColor& topLeft,
+                const QColor& bottomRight);
 
 } // namespace bc
