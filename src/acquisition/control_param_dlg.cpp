@@ -1,0 +1,240 @@
+#include "acquisition/control_param_dlg.h"
+
+#include "acquisition/serial_line.h"
+#include "acquisition/settings_fields.h"
+#include "core/program_values.h"
+#include "ui/num_edit.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace bc {
+
+namespace {
+
+QComboBox* portCombo(const CPortMap& map, QWidget* parent)
+{
+    auto* combo = new QComboBox(parent);
+    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
+        combo->addItem(map.slotLabel(slot));
+    return combo;
+}
+
+QComboBox* baudCombo(QWidget* parent)
+{
+    auto* combo = new QComboBox(parent);
+    for (int entry = 0; entry < kBaudEntryCount; ++entry)
+        combo->addItem(baudText(entry));
+    return combo;
+}
+
+QGroupBox* deviceGroup(const QString& title, QComboBox* port, QComboBox* baud, QWidget* parent)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* form = new QFormLayout(box);
+    form->addRow(QStringLiteral("通信口:"), port);
+    form->addRow(QStringLiteral("波特率:"), baud);
+    return box;
+}
+
+} // namespace
+
+CControlParamDlg::CControlParamDlg(const CSurveyParams& params, CPortMap map,
+                                   CSerialLine* mainLine, ProbeTiming timing, QWidget* parent)
+    : QDialog(parent), params_(params), map_(map), mainLine_(mainLine), probe_(map, timing)
+{
+    setWindowTitle(QStringLiteral("控制参数"));
+
+    depthPort_ = portCombo(map_, this);
+    depthBaud_ = baudCombo(this);
+    compassPort_ = portCombo(map_, this);
+    compassBaud_ = baudCombo(this);
+    direction_ = new QComboBox(this);
+    fillDirectionCombo(direction_);
+    step_ = new CStepField(this);
+    startDepth_ = new CNumEdit(1036, this);
+    startDepth_->SetMode(2);
+    startDepth_->SetPrecision(3);
+    manualStep_ = new QComboBox(this);
+    fillManualStepCombo(manualStep_);
+    resolution_ = new QComboBox(this);
+    fillResolutionCombo(resolution_);
+    captureFormat_ = new QComboBox(this);
+    fillCaptureFormatCombo(captureFormat_);
+
+    auto* depthRow = new QHBoxLayout;
+    depthRow->addWidget(startDepth_);
+    depthRow->addWidget(new QLabel(QStringLiteral("米"), this));
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(deviceGroup(QStringLiteral("深度控制"), depthPort_, depthBaud_, this));
+    groups->addWidget(deviceGroup(QStringLiteral("罗盘"), compassPort_, compassBaud_, this));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("移动方向:"), direction_);
+    form->addRow(QStringLiteral("采样步距:"), step_);
+    form->addRow(QStringLiteral("起始深度:"), depthRow);
+    form->addRow(QStringLiteral("手动调整:"), manualStep_);
+    form->addRow(QStringLiteral("计数器分辨率:"), resolution_);
+    form->addRow(QStringLiteral("抓图格式:"), captureFormat_);
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CControlParamDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CControlParamDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+
+    connect(depthBaud_, &QComboBox::activated, this, &CControlParamDlg::OnDepthBaudChanged);
+    connect(compassBaud_, &QComboBox::activated, this, &CControlParamDlg::OnCompassBaudChanged);
+    connect(resolution_, &QComboBox::activated, this,
+            [this](int entry) { step_->setMmPerPulse(resolutionFromEntry(entry)); });
+}
+
+int CControlParamDlg::exec()
+{
+    if (!initialised_)
+        OnInitDialog();
+    return QDialog::exec();
+}
+
+void CControlParamDlg::OnInitDialog()
+{
+    initialised_ = true;
+    ProbeDevices();
+    fillControls();
+}
+
+int CControlParamDlg::runProbe(int (CPortProbe::*probe)(ProbePorts&))
+{
+    ProbePorts ports{params_.port1, params_.port2};
+    const int result =
+        runProbeOffUiThread([this, probe, &ports] { return (probe_.*probe)(ports); }, mainLine_);
+    params_.port1 = ports.depthPort;
+    params_.port2 = ports.compassPort;
+    return result;
+}
+
+int CControlParamDlg::ProbeDevices()
+{
+    return runProbe(&CPortProbe::probeDevices);
+}
+
+int CControlParamDlg::ProbeDepthCounter()
+{
+    return runProbe(&CPortProbe::probeDepthCounter);
+}
+
+int CControlParamDlg::ProbeCompass()
+{
+    return runProbe(&CPortProbe::probeCompass);
+}
+
+void CControlParamDlg::fillPorts()
+{
+    const auto showPort = [](QComboBox* port, QComboBox* baud, int slot, int baudEntry,
+                             bool found) {
+        port->setCurrentIndex(slot >= 1 && slot <= CPortMap::kSlotCount ? slot - 1 : -1);
+        port->setEnabled(false);
+        baud->setCurrentIndex(baudEntry >= 0 && baudEntry < kBaudEntryCount ? baudEntry : -1);
+        baud->setEnabled(!found);
+    };
+    showPort(depthPort_, depthBaud_, params_.port1, params_.baudIndex1, depthCounterFound());
+    showPort(compassPort_, compassBaud_, params_.port2, params_.baudIndex2, compassFound());
+}
+
+void CControlParamDlg::fillControls()
+{
+    fillPorts();
+    direction_->setCurrentIndex(params_.moveDirection == 1 ? 1 : 0);
+    step_->setStep(static_cast<int>(params_.sampleStep),
+                   static_cast<int>(params_.counterResolution));
+    startDepth_->SetValue(static_cast<float>(params_.startDepth * 0.001));
+    captureFormat_->setCurrentIndex(params_.captureFormat == 1 ? 1 : 0);
+    resolution_->setCurrentIndex(resolutionEntry(static_cast<int>(params_.counterResolution)));
+    manualStep_->setCurrentIndex(manualStepEntry(static_cast<int>(params_.manualStep)));
+}
+
+void CControlParamDlg::baudChanged(ProbeDevice device, int entry)
+{
+    QComboBox* combo = device == ProbeDevice::DepthCounter ? depthBaud_ : compassBaud_;
+    if (entry < 0 || entry >= kBaudEntryCount) {
+        entry = 4;
+        combo->setCurrentIndex(entry);
+    }
+    probeBaudEntry(device) = entry;
+    if (device == ProbeDevice::DepthCounter) {
+        params_.baudIndex1 = entry;
+        ProbeDepthCounter();
+    } else {
+        params_.baudIndex2 = entry;
+        ProbeCompass();
+    }
+    fillPorts();
+}
+
+void CControlParamDlg::OnDepthBaudChanged(int entry)
+{
+    baudChanged(ProbeDevice::DepthCounter, entry);
+}
+
+void CControlParamDlg::OnCompassBaudChanged(int entry)
+{
+    baudChanged(ProbeDevice::Compass, entry);
+}
+
+void CControlParamDlg::accept()
+{
+    step_->commitText();
+    params_.port1 = depthPort_->currentIndex() + 1;
+    params_.baudIndex1 = depthBaud_->currentIndex();
+    params_.port2 = compassPort_->currentIndex() + 1;
+    params_.baudIndex2 = compassBaud_->currentIndex();
+    params_.moveDirection = static_cast<unsigned>(std::max(direction_->currentIndex(), 0));
+    params_.startDepth =
+        static_cast<int>(std::trunc(static_cast<double>(startDepth_->GetValue()) * 1000.0 + 0.5));
+    params_.captureFormat = static_cast<unsigned>(std::max(captureFormat_->currentIndex(), 0));
+    params_.manualStep = static_cast<unsigned>(manualStepFromEntry(manualStep_->currentIndex()));
+    const int mmPerPulse = resolutionFromEntry(resolution_->currentIndex());
+    params_.counterResolution = static_cast<unsigned>(mmPerPulse);
+    params_.sampleStep = static_cast<unsigned>(
+        stepPulsesForMm(leadingInt(step_->edit()->text()), mmPerPulse, false));
+    QDialog::accept();
+}
+
+void takeControlParams(CSurveyParams& formParams, const CControlParamDlg& dlg, bool accepted)
+{
+    if (accepted) {
+        formParams.Assign(dlg.params());
+        currentCaptureFormat = static_cast<int>(formParams.captureFormat);
+    }
+    if (formParams.port1 != dlg.params().port1)
+        formParams.port1 = dlg.params().port1;
+    if (formParams.port2 != dlg.params().port2)
+        formParams.port2 = dlg.params().port2;
+}
+
+bool runControlParams(CSurveyParams& formParams, const CPortMap& map, CSerialLine* mainLine,
+                      QWidget* parent)
+{
+    CControlParamDlg dlg(formParams, map, mainLine, ProbeTiming(), parent);
+    const bool accepted = dlg.exec() == QDialog::Accepted;
+    takeControlParams(formParams, dlg, accepted);
+    return accepted;
+}
+
+} // namespace bc

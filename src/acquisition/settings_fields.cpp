@@ -1,0 +1,221 @@
+#include "acquisition/settings_fields.h"
+
+#include "ui/num_edit.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace bc {
+
+namespace {
+constexpr int kResolutions[] = {1, 2, 10, 20};
+constexpr int kManualSteps[] = {10, 20, 50, 100, 200, 500, 1000};
+constexpr int kStepMin = 1;
+constexpr int kStepMax = 10000;
+} // namespace
+
+int leadingInt(const QString& text)
+{
+    const double v = std::trunc(parseCNumber(text));
+    if (!(v == v))
+        return 0;
+    return static_cast<int>(std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
+}
+
+QString mmText(long long mm)
+{
+    return QStringLiteral("%1 mm").arg(mm);
+}
+
+int resolutionFromEntry(int entry)
+{
+    return entry >= 0 && entry < 4 ? kResolutions[entry] : kResolutions[0];
+}
+
+int resolutionEntry(int mmPerPulse)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (kResolutions[i] == mmPerPulse)
+            return i;
+    }
+    return 0;
+}
+
+int manualStepFromEntry(int entry)
+{
+    return entry >= 0 && entry < 7 ? kManualSteps[entry] : kManualSteps[0];
+}
+
+int manualStepEntry(int pulses)
+{
+    for (int i = 0; i < 7; ++i) {
+        if (kManualSteps[i] == pulses)
+            return i;
+    }
+    return 0;
+}
+
+void fillResolutionCombo(QComboBox* combo)
+{
+    combo->clear();
+    for (int r : kResolutions)
+        combo->addItem(QStringLiteral("%1mm/脉冲").arg(r));
+}
+
+void fillManualStepCombo(QComboBox* combo)
+{
+    combo->clear();
+    for (int s : kManualSteps)
+        combo->addItem(QStringLiteral("%1个脉冲").arg(s));
+}
+
+void fillDirectionCombo(QComboBox* combo)
+{
+    combo->clear();
+    combo->addItem(QStringLiteral("向下"));
+    combo->addItem(QStringLiteral("向上"));
+}
+
+void fillCaptureFormatCombo(QComboBox* combo)
+{
+    combo->clear();
+    combo->addItem(QStringLiteral("JPG文件"));
+    combo->addItem(QStringLiteral("BMP文件"));
+}
+
+int stepPulsesForMm(long long stepMm, int mmPerPulse, bool clampAbove)
+{
+    stepMm = std::max<long long>(stepMm, kStepMin);
+    if (clampAbove)
+        stepMm = std::min<long long>(stepMm, kStepMax);
+    const long long pulses = stepMm / std::max(mmPerPulse, 1);
+    return static_cast<int>(std::clamp<long long>(pulses, 1, INT_MAX));
+}
+
+// ---------------------------------------------------------------------------
+
+CUpDown::CUpDown(QWidget* parent)
+    : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this))
+{
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {up_, down_}) {
+        b->setAutoRepeat(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setFixedSize(16, 11);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(up_);
+    layout->addWidget(down_);
+    connect(up_, &QToolButton::clicked, this, [this] { step(1); });
+    connect(down_, &QToolButton::clicked, this, [this] { step(-1); });
+}
+
+void CUpDown::setRange(int minimum, int maximum)
+{
+    minimum_ = std::min(minimum, maximum);
+    maximum_ = std::max(minimum, maximum);
+    position_ = std::clamp(position_, minimum_, maximum_);
+}
+
+void CUpDown::setPosition(int position)
+{
+    position_ = std::clamp(position, minimum_, maximum_);
+}
+
+void CUpDown::step(int delta)
+{
+    setPosition(static_cast<int>(
+        std::clamp<long long>(static_cast<long long>(position_) + delta, minimum_, maximum_)));
+    emit stepped(position_);
+}
+
+// ---------------------------------------------------------------------------
+
+CStepField::CStepField(QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit(this)), spin_(new CUpDown(this))
+{
+    spin_->setRange(kStepMin, kStepMax);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    layout->addWidget(edit_);
+    layout->addWidget(spin_);
+    connect(edit_, &QLineEdit::editingFinished, this, &CStepField::commitText);
+    connect(spin_, &CUpDown::stepped, this, [this](int pulses) { show(pulses); });
+}
+
+void CStepField::show(int pulses)
+{
+    edit_->setText(mmText(static_cast<long long>(pulses) * mmPerPulse_));
+}
+
+void CStepField::setStep(int pulses, int mmPerPulse)
+{
+    mmPerPulse_ = std::max(mmPerPulse, 1);
+    spin_->setPosition(std::max(pulses, 1));
+    show(std::max(pulses, 1));
+}
+
+void CStepField::setMmPerPulse(int mmPerPulse)
+{
+    mmPerPulse_ = std::max(mmPerPulse, 1);
+    const int pulses = stepPulsesForMm(leadingInt(edit_->text()), mmPerPulse_, false);
+    spin_->setPosition(pulses);
+    show(pulses);
+}
+
+void CStepField::commitText()
+{
+    const int pulses = stepPulsesForMm(leadingInt(edit_->text()), mmPerPulse_, true);
+    spin_->setPosition(pulses);
+    show(pulses);
+}
+
+// ---------------------------------------------------------------------------
+
+CSpinField::CSpinField(int minimum, int maximum, bool showMm, QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit(this)), spin_(new CUpDown(this)), showMm_(showMm)
+{
+    spin_->setRange(minimum, maximum);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    layout->addWidget(edit_);
+    layout->addWidget(spin_);
+    connect(edit_, &QLineEdit::editingFinished, this, &CSpinField::commitText);
+    connect(spin_, &CUpDown::stepped, this, [this](int v) { show(v); });
+    setValue(minimum);
+}
+
+void CSpinField::show(int value)
+{
+    edit_->setText(showMm_ ? mmText(value) : QString::number(value));
+}
+
+void CSpinField::setValue(int value)
+{
+    spin_->setPosition(value);
+    show(spin_->position());
+}
+
+int CSpinField::value() const
+{
+    return std::clamp(leadingInt(edit_->text()), spin_->minimum(), spin_->maximum());
+}
+
+void CSpinField::commitText()
+{
+    setValue(value());
+}
+
+} // namespace bc
