@@ -1,0 +1,52 @@
+#include "ui/folder_dialog.h"
+
+#include "support/scripted_prompter.h"
+
+#include <gtest/gtest.h>
+
+using namespace bc;
+
+namespace {
+
+// Records the folder a dialog starts at as well.
+class RecordingPrompter : public test::ScriptedPrompter {
+public:
+    QStringList dirs;
+    QString folderName(QWidget* parent, const QString& title, const QString& dir) override
+    {
+        dirs << dir;
+        return ScriptedPrompter::folderName(parent, title, dir);
+    }
+};
+
+TEST(FolderDialogTest, CancelledDialogLeavesThePathEmpty)
+{
+    RecordingPrompter prompter;
+    prompter.fileAnswers = {QStringLiteral("/data/survey/"), QString()};
+
+    CSaveFolderDialog dialog(nullptr);
+    dialog.SetStartFolder(QStringLiteral("/data/images"));
+    ASSERT_TRUE(dialog.DoModal());
+    EXPECT_EQ(dialog.GetFolderPath(), QStringLiteral("/data/survey/"));
+    EXPECT_EQ(dialog.GetDisplayName(), QStringLiteral("survey"));
+
+    EXPECT_FALSE(dialog.DoModal());
+    EXPECT_TRUE(dialog.GetFolderPath().isEmpty());
+    EXPECT_TRUE(dialog.GetDisplayName().isEmpty());
+
+    EXPECT_EQ(prompter.dialogTitles,
+              QStringList({QStringLiteral("请选择一个保存路径:"), QStringLiteral("请选择一个保存路径:")}));
+    EXPECT_EQ(prompter.dirs.value(0), QStringLiteral("/data/images"));
+}
+
+TEST(FolderDialogTest, PlainDialogStartsAtItsRootWithItsTitle)
+{
+    RecordingPrompter prompter;
+    CFolderDialog dialog(nullptr, QStringLiteral("/srv"), QStringLiteral("选择目录"));
+    EXPECT_FALSE(dialog.DoModal());
+    EXPECT_TRUE(dialog.GetFolderPath().isEmpty());
+    EXPECT_EQ(prompter.dialogTitles, QStringList({QStringLiteral("选择目录")}));
+    EXPECT_EQ(prompter.dirs, QStringList({QStringLiteral("/srv")}));
+}
+
+} // namespace
