@@ -1,0 +1,261 @@
+#include "core/program_values.h"
+#include "core/unwrap_image.h"
+
+#include "support/literal_loops.h"
+#include "support/synthetic_borehole.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using namespace bc;
+using bc::test::RingCamera;
+using bc::test::SyntheticBorehole;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A frame whose every pixel names its own position: byte 0 the low bits of x,
+// byte 1 the low bits of y, byte 2 the high bits of both.
+std::vector<uint8_t> coordinateFrame(int w, int h)
+{
+    std::vector<uint8_t> f(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &f[(size_t(y) * w + x) * 3];
+            p[0] = uint8_t(x);
+            p[1] = uint8_t(y);
+            p[2] = uint8_t((x >> 8) | ((y >> 8) << 4));
+        }
+    return f;
+}
+
+struct Pos {
+    int x, y;
+};
+
+Pos sampledAt(const CUnWrapImage& s, int column, int row)
+{
+    const uint8_t* p = s.row(row) + 3 * column;
+    return {p[0] | ((p[2] & 0x0F) << 8), p[1] | ((p[2] >> 4) << 8)};
+}
+
+class Unwrap : public ::testing::Test {
+  protected:
+    void SetUp() override { FrameFormat::reset(); }
+    void TearDown() override { FrameFormat::reset(); }
+};
+
+} // namespace
+
+TEST_F(Unwrap, RadiiAreCorrectedOrRefused)
+{
+    const auto frame = coordinateFrame(720, 576);
+    struct Case {
+        int outer, inner, expectRows; // 0: refused
+    };
+    const Case cases[] = {
+        {150, 41, 60},                // the outer radius is held to the maximum radius 100
+        {100, 120, 11},               // an inner radius beyond the outer becomes outer - 10
+        {100, 100, 1},  {-5, 41, 60}, // a negative outer radius reads as huge and is held too
+        {8, 120, 0},                  // outer - 10 would be negative
+    };
+    for (const Case& c : cases) {
+        CUnWrapImage s;
+        ErrorReport err;
+        const uint8_t* px =
+            s.Unwrap(frame.data(), 720, 576, 360, 288, c.outer, c.inner, 800, 0, &err);
+        if (c.expectRows == 0) {
+            EXPECT_EQ(px, nullptr);
+            EXPECT_EQ(err.text, "截取内径超过图片边界");
+            EXPECT_EQ(err.caption, "出错");
+            EXPECT_EQ(err.style, 0x10u);
+        } else {
+            ASSERT_NE(px, nullptr) << c.outer << "/" << c.inner;
+            EXPECT_EQ(s.shownHeight, c.expectRows);
+            EXPECT_EQ(s.rows, c.expectRows);
+            EXPECT_EQ(s.width, 800);
+            EXPECT_EQ(s.stride, 2400);
+            EXPECT_EQ(s.header.width, 800);
+            EXPECT_EQ(s.header.height, c.expectRows);
+            EXPECT_TRUE(err.isEmpty());
+        }
+    }
+
+    // A refused unwrap leaves the previous pixels as they were.
+    CUnWrapImage s;
+    ASSERT_TRUE(s.Unwrap(frame.data(), 720, 576, 360, 288, 100, 41, 800, 0));
+    std::vector<uint8_t> before(s.pixels(), s.pixels() + s.rows * s.stride);
+    EXPECT_EQ(s.Unwrap(frame.data(), 720, 576, 360, 288, 8, 120, 800, 0), nullptr);
+    ASSERT_TRUE(s.hasPixels());
+    EXPECT_EQ(0, memcmp(s.pixels(), before.data(), before.size()));
+
+    // Sizes that cannot be unwrapped are refused.
+    EXPECT_EQ(s.Unwrap(frame.data(), 720, 576, 360, 288, 100, 41, 0, 0), nullptr);
+    EXPECT_EQ(s.Unwrap(frame.data(), 720, 576, 360, 288, 100, 41, -8, 0), nullptr);
+    EXPECT_EQ(s.Unwrap(nullptr, 720, 576, 360, 288, 100, 41, 800, 0), nullptr);
+    EXPECT_EQ(s.Unwrap(frame.data(), 0, 576, 360, 288, 100, 41, 800, 0), nullptr);
+}
+
+TEST_F(Unwrap, ColumnsTurnClockwiseFromStraightUp)
+{
+    const auto frame = coordinateFrame(720, 576);
+    const double D = FrameFormat::aspectDivisor();
+    for (int lens : {0, 1}) {
+        for (int16_t angle : {int16_t(0), int16_t(45), int16_t(-30), int16_t(270)}) {
+            CUnWrapImage s;
+            const int R = 100, r = 41;
+            ASSERT_TRUE(
+                lens == 0 ? s.Unwrap(frame.data(), 720, 576, 360, 288, R, r, 800, angle)
+                          : s.UnwrapInnerFirst(frame.data(), 720, 576, 360, 288, R, r, 800, angle));
+            for (int column : {0, 100, 200, 400, 600, 799}) {
+                for (int q : {R, r, 70}) {
+                    const int row = lens == 0 ? R - q : q - r;
+                    // Column c looks at angle + 90 degrees, turned c * 360 / 800
+                    // degrees clockwise (the picture's y grows downwards).
+                    const double a = (angle + 90 - column * 360.0 / 800) * kPi / 180;
+                    const Pos p = sampledAt(s, column, row);
+                    EXPECT_NEAR(p.x, 360 + q * std::cos(a) / D, 1.0)
+                        << lens << " " << angle << " " << column << " " << q;
+                    EXPECT_NEAR(p.y, 288 - q * std::sin(a), 1.0)
+                        << lens << " " << angle << " " << column << " " << q;
+                }
+            }
+        }
+    }
+    // Angle 0: column 0 straight up, column 200 to the right.
+    CUnWrapImage s;
+    ASSERT_TRUE(s.Unwrap(frame.data(), 720, 576, 360, 288, 100, 41, 800, 0));
+    EXPECT_EQ(sampledAt(s, 0, 0).x, 360);
+    EXPECT_EQ(sampledAt(s, 0, 0).y, 188);
+    EXPECT_EQ(sampledAt(s, 200, 0).x, int(360 + 100 / D));
+    EXPECT_NEAR(sampledAt(s, 200, 0).y, 288, 1);
+}
+
+TEST_F(Unwrap, MatchesTheSampleBySampleLoopBitForBit)
+{
+    FrameFormat::publishSize(720, 576); // maximum radius 284, divisor for 720
+    SyntheticBorehole wall(800, 600, 7, 1);
+    RingCamera cam;
+    const auto frame = wall.ringFrame(cam, 100, 0);
+    std::vector<uint8_t> literal;
+    CUnWrapImage s;
+    struct Case {
+        int width, outer, inner;
+        int16_t angle;
+    };
+    const Case cases[] = {{800, 250, 130, 0}, {800, 275, 1, 359}, {802, 200, 41, -90},
+                          {360, 100, 20, 17}, {801, 284, 0, 180}, {97, 60, 50, 1000}};
+    for (bool innerFirst : {false, true}) {
+        for (const Case& c : cases) {
+            const int rows = test::literalUnwrap(literal, frame.data(), 720, 360, 288, c.outer,
+                                                 c.inner, c.width, c.angle, innerFirst);
+            ASSERT_GT(rows, 0);
+            const uint8_t* px = innerFirst ? s.UnwrapInnerFirst(frame.data(), 720, 576, 360, 288,
+                                                                c.outer, c.inner, c.width, c.angle)
+                                           : s.Unwrap(frame.data(), 720, 576, 360, 288, c.outer,
+                                                      c.inner, c.width, c.angle);
+            ASSERT_NE(px, nullptr);
+            ASSERT_EQ(s.rows, rows);
+            for (int k = 0; k < rows; ++k)
+                ASSERT_EQ(0, memcmp(s.row(k), &literal[size_t(k) * c.width * 3], c.width * 3))
+                    << "width " << c.width << " row " << k << " inner first " << innerFirst;
+        }
+    }
+}
+
+TEST_F(Unwrap, SameGeometryKeepsTheBuffer)
+{
+    const auto frame = coordinateFrame(320, 240);
+    CUnWrapImage s;
+    const uint8_t* first = s.Unwrap(frame.data(), 320, 240, 160, 120, 100, 41, 800, 0);
+    ASSERT_NE(first, nullptr);
+    // A new heading, same sizes: the same buffer, new content.
+    EXPECT_EQ(s.Unwrap(frame.data(), 320, 240, 160, 120, 100, 41, 800, 90), first);
+    EXPECT_EQ(s.UnwrapInnerFirst(frame.data(), 320, 240, 160, 120, 100, 41, 800, 90), first);
+    // A new width: a buffer of the new size.
+    ASSERT_NE(s.Unwrap(frame.data(), 320, 240, 160, 120, 100, 41, 402, 0), nullptr);
+    EXPECT_EQ(s.width, 402);
+    EXPECT_EQ(s.stride, 1208);
+    EXPECT_EQ(s.rows, 60);
+    // The last sample's column and the step are left behind.
+    EXPECT_EQ(s.unwrapColumn, 402);
+    EXPECT_FLOAT_EQ(s.unwrapStep, float(-6.28318 / 402));
+}
+
+TEST_F(Unwrap, SamplesOffTheFrameAreClippedToItsEdge)
+{
+    const int w = 120, h = 90;
+    const auto frame = coordinateFrame(w, h);
+    FrameFormat::setMaxOuterRadius(200);
+    struct Case {
+        int cx, cy, outer, inner;
+    };
+    const Case cases[] = {
+        {-50, 300, 150, 20}, // the centre outside the frame
+        {60, 45, 200, 0},    // radii larger than the frame
+        {60, 45, 50, -40},   // a negative inner radius from the profile
+        {119, 0, 100, 95},   // centre in a corner
+    };
+    for (const Case& c : cases) {
+        for (bool innerFirst : {false, true}) {
+            CUnWrapImage s;
+            const uint8_t* px =
+                innerFirst
+                    ? s.UnwrapInnerFirst(frame.data(), w, h, c.cx, c.cy, c.outer, c.inner, 60, 33)
+                    : s.Unwrap(frame.data(), w, h, c.cx, c.cy, c.outer, c.inner, 60, 33);
+            ASSERT_NE(px, nullptr);
+            EXPECT_EQ(s.rows, c.outer - c.inner + 1);
+            for (int k = 0; k < s.rows; ++k)
+                for (int col = 0; col < 60; ++col) {
+                    const Pos p = sampledAt(s, col, k);
+                    ASSERT_TRUE(p.x >= 0 && p.x < w && p.y >= 0 && p.y < h);
+                }
+        }
+    }
+    // A sample far to the left lands on column 0.
+    CUnWrapImage s;
+    ASSERT_TRUE(s.Unwrap(frame.data(), w, h, -50, 45, 20, 10, 4, 90)); // column 0 looks left
+    EXPECT_EQ(sampledAt(s, 0, 0).x, 0);
+    EXPECT_NEAR(sampledAt(s, 0, 0).y, 45, 1);
+}
+
+TEST_F(Unwrap, GivesBackTheWallWithinAPixel)
+{
+    // Radii where one strip column is at least about one frame pixel, so the
+    // truncation of the sample point moves it by less than a column.
+    FrameFormat::publishSize(720, 576);
+    SyntheticBorehole wall(800, 400, 11, 1);
+    for (int lens : {0, 1}) {
+        for (int heading : {0, 123, 359}) {
+            RingCamera cam;
+            cam.outerRadius = 260;
+            cam.innerRadius = 140;
+            cam.lensType = lens;
+            const int top = 50;
+            const auto frame = wall.ringFrame(cam, top, heading);
+            CUnWrapImage s;
+            const uint8_t* px =
+                lens == 0 ? s.Unwrap(frame.data(), 720, 576, 360, 288, cam.outerRadius,
+                                     cam.innerRadius, 800, int16_t(heading))
+                          : s.UnwrapInnerFirst(frame.data(), 720, 576, 360, 288, cam.outerRadius,
+                                               cam.innerRadius, 800, int16_t(heading));
+            ASSERT_NE(px, nullptr);
+            int misses = 0;
+            for (int k = 0; k < s.rows; ++k) {
+                const int wallRow = top + s.rows - 1 - k;
+                for (int c = 0; c < 800; ++c) {
+                    bool hit = false;
+                    for (int dy = -1; dy <= 1 && !hit; ++dy)
+                        for (int dx = -1; dx <= 1 && !hit; ++dx)
+                            hit = memcmp(s.row(k) + 3 * c, wall.wall(c + dx, wallRow + dy), 3) == 0;
+                    misses += !hit;
+                }
+            }
+            EXPECT_EQ(misses, 0) << "lens " << lens << " heading " << heading;
+        }
+    }
+}
