@@ -1,0 +1,922 @@
+// Grid geometry: where cells lie, which are in view, the scroll bars and the
+// scroll handlers; merged cells; fitting sizes to contents.
+
+#include "grid/grid_ctrl.h"
+
+#include "grid/title_tip.h"
+
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace bc {
+
+GridRect CGridCtrl::ClientRect() const
+{
+    const QSize s = viewport()->size();
+    return GridRect(0, 0, s.width(), s.height());
+}
+
+CGridCellId CGridCtrl::FirstScrolledCell(bool force) const
+{
+    if (m_firstScrolled.row >= 0 && m_firstScrolled.col >= 0 && !force)
+        return m_firstScrolled;
+    const int vPos = GetScrollPos(SB_VERT);
+    const int hPos = GetScrollPos(SB_HORZ);
+    int col = m_fixedCols;
+    if (hPos > 0) {
+        long long sum = 0;
+        while (col < m_cols - 1) {
+            sum += GetColumnWidth(col);
+            ++col;
+            if (sum >= hPos)
+                break;
+        }
+    }
+    int row = m_fixedRows;
+    if (vPos > 0) {
+        long long sum = 0;
+        while (row < m_rows - 1) {
+            sum += GetRowHeight(row);
+            ++row;
+            if (sum >= vPos)
+                break;
+        }
+    }
+    m_firstScrolled = CGridCellId(row, col);
+    return m_firstScrolled;
+}
+
+CGridCellRange CGridCtrl::VisibleCellRange(GridRect* rect, bool force) const
+{
+    const GridRect client = ClientRect();
+    const CGridCellId first = FirstScrolledCell(force);
+    long long bottom = GetFixedRowHeight();
+    int row = first.row;
+    for (; row < m_rows; ++row) {
+        bottom += GetRowHeight(row);
+        if (bottom >= client.bottom) {
+            bottom = client.bottom;
+            break;
+        }
+    }
+    const int maxRow = std::min(row, m_rows - 1);
+    long long right = GetFixedColumnWidth();
+    int col = first.col;
+    for (; col < m_cols; ++col) {
+        right += GetColumnWidth(col);
+        if (right >= client.right) {
+            right = client.right;
+            break;
+        }
+    }
+    const int maxCol = std::min(col, m_cols - 1);
+    if (rect)
+        *rect = GridRect(0, 0, int(right), int(bottom));
+    return CGridCellRange(first.row, first.col, maxRow, maxCol);
+}
+
+BOOL CGridCtrl::CellOrigin(int row, int col, QPoint* p) const
+{
+    if (!IsValid(row, col) || !p)
+        return FALSE;
+    CGridCellId first;
+    if (row >= m_fixedRows || col >= m_fixedCols)
+        first = FirstScrolledCell();
+    long long x = 0;
+    if (col < m_fixedCols) {
+        for (int c = 0; c < col; ++c)
+            x += GetColumnWidth(c);
+    } else {
+        x = GetFixedColumnWidth();
+        for (int c = first.col; c < col; ++c)
+            x += GetColumnWidth(c);
+        for (int c = col; c < first.col; ++c)
+            x -= GetColumnWidth(c);
+    }
+    long long y = 0;
+    if (row < m_fixedRows) {
+        for (int r = 0; r < row; ++r)
+            y += GetRowHeight(r);
+    } else {
+        y = GetFixedRowHeight();
+        for (int r = first.row; r < row; ++r)
+            y += GetRowHeight(r);
+        for (int r = row; r < first.row; ++r)
+            y -= GetRowHeight(r);
+    }
+    p->setX(int(std::clamp<long long>(x, -(1LL << 30), 1LL << 30)));
+    p->setY(int(std::clamp<long long>(y, -(1LL << 30), 1LL << 30)));
+    return TRUE;
+}
+
+BOOL CGridCtrl::CellRect(int row, int col, GridRect* rect) const
+{
+    QPoint p;
+    if (!rect || !CellOrigin(row, col, &p))
+        return FALSE;
+    const CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
+    if (cell && cell->IsMerged())
+        return CellRangeRect(cell->GetMergeRange(), rect);
+    *rect = GridRect(p.x(), p.y(), p.x() + GetColumnWidth(col) - 1, p.y() + GetRowHeight(row) - 1);
+    return TRUE;
+}
+
+BOOL CGridCtrl::CellRangeRect(const CGridCellRange& range, GridRect* rect) const
+{
+    QPoint a, b;
+    if (!rect || !CellOrigin(range.minRow, range.minCol, &a) || !CellOrigin(range.maxRow, range.maxCol, &b))
+        return FALSE;
+    *rect = GridRect(a.x(), a.y(), b.x() + GetColumnWidth(range.maxCol) - 1,
+                     b.y() + GetRowHeight(range.maxRow) - 1);
+    return TRUE;
+}
+
+CGridCellId CGridCtrl::CellFromPoint(QPoint p, bool allowFixed) const
+{
+    const CGridCellId first = FirstScrolledCell();
+    if (!allowFixed && !IsValid(first))
+        return {};
+    const int fixedW = GetFixedColumnWidth();
+    const int fixedH = GetFixedRowHeight();
+    int col = -1;
+    if (p.x() < 0) {
+        col = -1;
+    } else if (p.x() < fixedW) {
+        if (!allowFixed)
+            return {};
+        col = 0;
+        long long sum = 0;
+        for (int c = 0; c < m_fixedCols; ++c) {
+            sum += GetColumnWidth(c);
+            if (sum > p.x()) {
+                col = c;
+                break;
+            }
+        }
+    } else {
+        long long sum = fixedW;
+        for (int c = first.col; c < m_cols; ++c) {
+            sum += GetColumnWidth(c);
+            if (sum > p.x()) {
+                col = c;
+                break;
+            }
+        }
+    }
+    int row = -1;
+    if (p.y() < 0) {
+        row = -1;
+    } else if (p.y() < fixedH) {
+        if (!allowFixed)
+            return {};
+        row = 0;
+        long long sum = 0;
+        for (int r = 0; r < m_fixedRows; ++r) {
+            sum += GetRowHeight(r);
+            if (sum > p.y()) {
+                row = r;
+                break;
+            }
+        }
+    } else {
+        long long sum = fixedH;
+        for (int r = first.row; r < m_rows; ++r) {
+            sum += GetRowHeight(r);
+            if (sum > p.y()) {
+                row = r;
+                break;
+            }
+        }
+    }
+    if (row < 0 || col < 0)
+        return {};
+    if (!m_virtualMode)
+        if (const CGridCellBase* cell = GetCell(row, col); cell && cell->IsCoveredByMerge())
+            return cell->GetMergeOwner();
+    return CGridCellId(row, col);
+}
+
+// ------------------------------------------------------------------ scroll bars
+
+int CGridCtrl::GetScrollPos(int bar) const
+{
+    return bar == SB_VERT ? verticalScrollBar()->value() : horizontalScrollBar()->value();
+}
+
+int CGridCtrl::GetScrollLimit(int bar) const
+{
+    return bar == SB_VERT ? verticalScrollBar()->maximum() : horizontalScrollBar()->maximum();
+}
+
+void CGridCtrl::setScrollPos(int bar, int pos)
+{
+    QScrollBar* sb = bar == SB_VERT ? verticalScrollBar() : horizontalScrollBar();
+    pos = std::clamp(pos, 0, sb->maximum());
+    invalidateFirstScrolled();
+    if (m_inScrollAction)
+        sb->setSliderPosition(pos);
+    else
+        sb->setValue(pos);
+    invalidateFirstScrolled();
+}
+
+void CGridCtrl::EnableScrollBars(int bar, bool show)
+{
+    if (bar == SB_HORZ || bar == SB_BOTH) {
+        if (bool(m_scrollBarState & 1) != show) {
+            m_scrollBarState ^= 1;
+            setHorizontalScrollBarPolicy(show ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        }
+    }
+    if (bar == SB_VERT || bar == SB_BOTH) {
+        if (bool(m_scrollBarState & 2) != show) {
+            m_scrollBarState ^= 2;
+            setVerticalScrollBarPolicy(show ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        }
+    }
+}
+
+void CGridCtrl::UpdateScrollBars()
+{
+    invalidateFirstScrolled();
+    if (!m_redraw || m_inScrollUpdate)
+        return;
+    GridRect client = ClientRect();
+    if (client.IsRectEmpty())
+        return;
+    m_inScrollUpdate = true;
+    const int vExtent = verticalScrollBar()->sizeHint().width();
+    const int hExtent = horizontalScrollBar()->sizeHint().height();
+    // The whole area, as if no bar were shown.
+    if (m_scrollBarState & 2)
+        client.right += vExtent;
+    if (m_scrollBarState & 1)
+        client.bottom += hExtent;
+    const int fixedW = GetFixedColumnWidth();
+    const int fixedH = GetFixedRowHeight();
+    if (fixedW >= client.right || fixedH >= client.bottom) {
+        m_vScrollMax = m_hScrollMax = 0;
+        verticalScrollBar()->setRange(0, 0);
+        horizontalScrollBar()->setRange(0, 0);
+        EnableScrollBars(SB_BOTH, false);
+        m_inScrollUpdate = false;
+        return;
+    }
+    const long long scrollH = TotalRowHeight() - fixedH;
+    const long long scrollW = TotalColumnWidth() - fixedW;
+    int availW = client.right;
+    int availH = client.bottom;
+    bool vShow = false;
+    if (client.bottom - fixedH < scrollH) {
+        vShow = true;
+        availW -= vExtent;
+    }
+    if (availW - fixedW < scrollW) {
+        availH -= hExtent;
+        if (!vShow && availH - fixedH < scrollH) {
+            vShow = true;
+            availW -= vExtent;
+        }
+    }
+    const int pageH = std::max(availH - fixedH, 0);
+    const int pageW = std::max(availW - fixedW, 0);
+    m_vScrollMax = pageH < scrollH ? int(scrollH - 1) : 0;
+    m_hScrollMax = pageW < scrollW ? int(scrollW - 1) : 0;
+    EnableScrollBars(SB_VERT, m_vScrollMax > 0);
+    EnableScrollBars(SB_HORZ, m_hScrollMax > 0);
+    // A position runs from 0 to max - page + 1, so the last cells end at the bottom.
+    QScrollBar* vb = verticalScrollBar();
+    QScrollBar* hb = horizontalScrollBar();
+    vb->setRange(0, m_vScrollMax > 0 ? std::max(m_vScrollMax - pageH + 1, 0) : 0);
+    vb->setPageStep(std::max(pageH, 1));
+    vb->setSingleStep(std::max(m_defaultCells[0].GetHeight(), 1));
+    hb->setRange(0, m_hScrollMax > 0 ? std::max(m_hScrollMax - pageW + 1, 0) : 0);
+    hb->setPageStep(std::max(pageW, 1));
+    hb->setSingleStep(std::max(m_defaultCells[0].GetWidth(), 1));
+    invalidateFirstScrolled();
+    m_inScrollUpdate = false;
+    viewport()->update();
+}
+
+void CGridCtrl::onScrollAction(Qt::Orientation o, int action)
+{
+    int code = -1;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    default: return; // thumb moves are taken as they come
+    }
+    QScrollBar* sb = o == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
+    // The slider has already moved; scroll from where it was.
+    const int proposed = sb->sliderPosition();
+    sb->blockSignals(true);
+    sb->setSliderPosition(sb->value());
+    sb->blockSignals(false);
+    (void)proposed;
+    m_inScrollAction = true;
+    if (o == Qt::Vertical)
+        OnVScroll(code);
+    else
+        OnHScroll(code);
+    m_inScrollAction = false;
+}
+
+void CGridCtrl::OnHScroll(int code, int trackPos)
+{
+    EndEditing();
+    if (m_titleTip)
+        m_titleTip->Hide();
+    const int pos = GetScrollPos(SB_HORZ);
+    const int limit = GetScrollLimit(SB_HORZ);
+    const CGridCellId first = FirstScrolledCell();
+    const GridRect client = ClientRect();
+    const int fixedW = GetFixedColumnWidth();
+    switch (code) {
+    case SB_LINELEFT: {
+        if (pos <= 0 || first.col <= m_fixedCols)
+            return;
+        int c = first.col - 1;
+        while (c > m_fixedCols && GetColumnWidth(c) < 1)
+            --c;
+        setScrollPos(SB_HORZ, std::max(pos - std::max(GetColumnWidth(c), 0), 0));
+        break;
+    }
+    case SB_LINERIGHT: {
+        if (pos >= limit)
+            return;
+        int c = first.col;
+        while (c < m_cols - 1 && GetColumnWidth(c) < 1)
+            ++c;
+        setScrollPos(SB_HORZ, pos + std::max(GetColumnWidth(c), 1));
+        break;
+    }
+    case SB_PAGELEFT:
+        if (pos <= 0)
+            return;
+        setScrollPos(SB_HORZ, std::max(pos - (client.right - fixedW), 0));
+        break;
+    case SB_PAGERIGHT:
+        if (pos >= limit)
+            return;
+        setScrollPos(SB_HORZ, std::min(pos + (client.right - fixedW), limit));
+        break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK:
+        setScrollPos(SB_HORZ, trackPos);
+        break;
+    case SB_LEFT:
+        if (pos <= 0)
+            return;
+        setScrollPos(SB_HORZ, 0);
+        break;
+    case SB_RIGHT:
+        if (pos >= limit)
+            return;
+        setScrollPos(SB_HORZ, limit);
+        break;
+    default:
+        return;
+    }
+    viewport()->update();
+}
+
+void CGridCtrl::OnVScroll(int code, int trackPos)
+{
+    EndEditing();
+    if (m_titleTip)
+        m_titleTip->Hide();
+    const int pos = GetScrollPos(SB_VERT);
+    const int limit = GetScrollLimit(SB_VERT);
+    const CGridCellId first = FirstScrolledCell();
+    const GridRect client = ClientRect();
+    const int fixedH = GetFixedRowHeight();
+    switch (code) {
+    case SB_LINEUP: {
+        if (pos <= 0 || first.row <= m_fixedRows)
+            return;
+        int r = first.row - 1;
+        while (r > m_fixedRows && GetRowHeight(r) < 1)
+            --r;
+        setScrollPos(SB_VERT, std::max(pos - std::max(GetRowHeight(r), 0), 0));
+        break;
+    }
+    case SB_LINEDOWN: {
+        if (pos >= limit)
+            return;
+        int r = first.row;
+        while (r < m_rows - 1 && GetRowHeight(r) < 1)
+            ++r;
+        setScrollPos(SB_VERT, pos + std::max(GetRowHeight(r), 1));
+        break;
+    }
+    case SB_PAGEUP:
+        if (pos <= 0)
+            return;
+        setScrollPos(SB_VERT, std::max(pos - (client.bottom - fixedH), 0));
+        break;
+    case SB_PAGEDOWN:
+        if (pos >= limit)
+            return;
+        setScrollPos(SB_VERT, std::min(pos + (client.bottom - fixedH), limit));
+        break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK:
+        setScrollPos(SB_VERT, trackPos);
+        break;
+    case SB_TOP:
+        if (pos <= 0)
+            return;
+        setScrollPos(SB_VERT, 0);
+        break;
+    case SB_BOTTOM:
+        if (pos >= limit)
+            return;
+        setScrollPos(SB_VERT, limit);
+        break;
+    default:
+        return;
+    }
+    viewport()->update();
+}
+
+void CGridCtrl::scrollContentsBy(int, int)
+{
+    invalidateFirstScrolled();
+    viewport()->update();
+}
+
+void CGridCtrl::ShowCell(int row, int col)
+{
+    if (!m_redraw || !IsValid(row, col))
+        return;
+    const GridRect client = ClientRect();
+    if (client.IsRectEmpty())
+        return;
+    // Rows: the position is a pixel offset into the scrolled rows; a view
+    // always starts at a whole row, the first whose top lies at or past it.
+    if (row >= m_fixedRows && GetRowHeight(row) > 0) {
+        const CGridCellId first = FirstScrolledCell();
+        const int page = client.bottom - GetFixedRowHeight();
+        long long top = 0;
+        for (int r = m_fixedRows; r < row; ++r)
+            top += GetRowHeight(r);
+        if (row < first.row) {
+            setScrollPos(SB_VERT, int(top));
+        } else {
+            GridRect rc;
+            CellRect(row, col, &rc);
+            if (rc.bottom + 1 > client.bottom) {
+                // Smallest start row that keeps the row whole in view; a row
+                // taller than the view is shown from its top.
+                long long start = top;
+                long long used = GetRowHeight(row);
+                int r = row - 1;
+                while (r >= m_fixedRows && used + GetRowHeight(r) <= page) {
+                    used += GetRowHeight(r);
+                    start -= GetRowHeight(r);
+                    --r;
+                }
+                setScrollPos(SB_VERT, int(start));
+            }
+        }
+    }
+    if (col >= m_fixedCols && GetColumnWidth(col) > 0) {
+        const CGridCellId first = FirstScrolledCell();
+        const int page = client.right - GetFixedColumnWidth();
+        long long left = 0;
+        for (int c = m_fixedCols; c < col; ++c)
+            left += GetColumnWidth(c);
+        if (col < first.col) {
+            setScrollPos(SB_HORZ, int(left));
+        } else {
+            GridRect rc;
+            CellRect(row, col, &rc);
+            if (rc.right + 1 > client.right) {
+                long long start = left;
+                long long used = GetColumnWidth(col);
+                int c = col - 1;
+                while (c >= m_fixedCols && used + GetColumnWidth(c) <= page) {
+                    used += GetColumnWidth(c);
+                    start -= GetColumnWidth(c);
+                    --c;
+                }
+                setScrollPos(SB_HORZ, int(start));
+            }
+        }
+    }
+    invalidateFirstScrolled();
+}
+
+bool CGridCtrl::IsCellVisible(int row, int col) const
+{
+    if (!IsValid(row, col))
+        return false;
+    const CGridCellId first = FirstScrolledCell();
+    if ((row >= m_fixedRows && row < first.row) || (col >= m_fixedCols && col < first.col))
+        return false;
+    const GridRect client = ClientRect();
+    long long x = 0;
+    if (col < m_fixedCols) {
+        for (int c = 0; c < col; ++c)
+            x += GetColumnWidth(c);
+    } else {
+        x = GetFixedColumnWidth();
+        for (int c = first.col; c < col && x <= client.right; ++c)
+            x += GetColumnWidth(c);
+    }
+    long long y = 0;
+    if (row < m_fixedRows) {
+        for (int r = 0; r < row; ++r)
+            y += GetRowHeight(r);
+    } else {
+        y = GetFixedRowHeight();
+        for (int r = first.row; r < row && y <= client.bottom; ++r)
+            y += GetRowHeight(r);
+    }
+    return x <= client.right && y <= client.bottom;
+}
+
+void CGridCtrl::Refresh()
+{
+    if (m_redraw)
+        viewport()->update();
+}
+
+void CGridCtrl::RedrawCell(int row, int col)
+{
+    if (!m_redraw || !IsValid(row, col) || !IsCellVisible(row, col))
+        return;
+    GridRect rc;
+    if (!CellRect(row, col, &rc))
+        return;
+    rc.right++;
+    rc.bottom++;
+    viewport()->update(rc.toQRect());
+}
+
+void CGridCtrl::RedrawRange(const CGridCellRange& range)
+{
+    if (!m_redraw)
+        return;
+    CGridCellRange r(std::min(range.minRow, range.maxRow), std::min(range.minCol, range.maxCol),
+                     std::max(range.minRow, range.maxRow), std::max(range.minCol, range.maxCol));
+    GridRect rc;
+    if (!CellRangeRect(r, &rc))
+        return;
+    rc.InflateRect(1, 1);
+    viewport()->update(rc.toQRect());
+}
+
+// ------------------------------------------------------------------ merges
+
+BOOL CGridCtrl::MergeSelectedCells()
+{
+    const CGridCellRange r = SelectionRange();
+    if (!r.IsValid() || (r.minRow == r.maxRow && r.minCol == r.maxCol))
+        return FALSE;
+    return MergeCells(r.minRow, r.minCol, r.maxRow, r.maxCol);
+}
+
+BOOL CGridCtrl::MergeCells(int minRow, int minCol, int maxRow, int maxCol)
+{
+    const CGridCellRange range(minRow, minCol, maxRow, maxCol);
+    if (m_virtualMode || !IsValidRange(range) || range.Count() < 2)
+        return FALSE;
+    for (const CGridCellRange& m : m_merges)
+        if (!(m.maxRow < minRow || m.minRow > maxRow || m.maxCol < minCol || m.minCol > maxCol))
+            return FALSE;
+    CGridCellBase* owner = GetCell(minRow, minCol);
+    if (!owner)
+        return FALSE;
+    for (int r = minRow; r <= maxRow; ++r)
+        for (int c = minCol; c <= maxCol; ++c) {
+            CGridCellBase* cell = GetCell(r, c);
+            if (!cell)
+                continue;
+            cell->Show(false);
+            if (r == minRow && c == minCol)
+                cell->SetMergeRange(range);
+            else
+                cell->SetMergeOwner(minRow, minCol);
+        }
+    m_merges.push_back(range);
+    Refresh();
+    return TRUE;
+}
+
+void CGridCtrl::UnmergeSelectedCells()
+{
+    const CGridCellRange r = SelectionRange();
+    if (r.IsValid())
+        UnmergeCells(r.minRow, r.minCol, r.maxRow, r.maxCol);
+}
+
+void CGridCtrl::UnmergeCells(int minRow, int minCol, int maxRow, int maxCol)
+{
+    for (int r = std::max(minRow, 0); r <= maxRow && r < m_rows; ++r)
+        for (int c = std::max(minCol, 0); c <= maxCol && c < m_cols; ++c) {
+            CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(r, c);
+            if (!cell)
+                continue;
+            if (!cell->IsMerged()) {
+                cell->ClearMerge();
+                continue;
+            }
+            const CGridCellRange own = cell->GetMergeRange();
+            for (int rr = own.maxRow; rr >= own.minRow; --rr)
+                for (int cc = own.maxCol; cc >= own.minCol; --cc)
+                    if (CGridCellBase* part = GetCell(rr, cc))
+                        part->ClearMerge();
+            m_merges.erase(std::remove(m_merges.begin(), m_merges.end(), own), m_merges.end());
+        }
+    Refresh();
+}
+
+CGridCellId CGridCtrl::GetMergedCellId(int row, int col) const
+{
+    const CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
+    if (cell && cell->IsCoveredByMerge())
+        return cell->GetMergeOwner();
+    return CGridCellId(row, col);
+}
+
+int CGridCtrl::GetMergedColumnWidth(int row, int col) const
+{
+    const CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
+    if (cell && cell->IsCoveredByMerge()) {
+        const CGridCellId o = cell->GetMergeOwner();
+        cell = GetCell(o.row, o.col);
+    }
+    if (!cell || !cell->IsMerged())
+        return GetColumnWidth(col);
+    const CGridCellRange r = cell->GetMergeRange();
+    int sum = 0;
+    for (int c = r.maxCol; c >= r.minCol; --c)
+        sum += GetColumnWidth(c);
+    return sum;
+}
+
+int CGridCtrl::GetMergedRowHeight(int row, int col) const
+{
+    const CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
+    if (cell && cell->IsCoveredByMerge()) {
+        const CGridCellId o = cell->GetMergeOwner();
+        cell = GetCell(o.row, o.col);
+    }
+    if (!cell || !cell->IsMerged())
+        return GetRowHeight(row);
+    const CGridCellRange r = cell->GetMergeRange();
+    int sum = 0;
+    for (int rr = r.maxRow; rr >= r.minRow; --rr)
+        sum += GetRowHeight(rr);
+    return sum;
+}
+
+namespace {
+// Where a merge goes when `delta` lines are inserted (positive) or removed
+// (negative) at `at` along one axis: kept, shifted, or dissolved.
+enum class MergeFate { Keep, Shift, Drop };
+MergeFate mergeFate(int lo, int hi, int at, int delta)
+{
+    if (hi < at)
+        return MergeFate::Keep;
+    if (delta > 0)
+        return lo >= at ? MergeFate::Shift : MergeFate::Drop;
+    const int removedEnd = at - delta; // one past the last removed line
+    if (lo >= removedEnd)
+        return MergeFate::Shift;
+    return MergeFate::Drop;
+}
+} // namespace
+
+void CGridCtrl::shiftMergesForRows(int at, int delta)
+{
+    if (m_merges.empty() || delta == 0)
+        return;
+    const std::vector<CGridCellRange> merges = m_merges;
+    for (const CGridCellRange& m : merges) {
+        const MergeFate fate = mergeFate(m.minRow, m.maxRow, at, delta);
+        if (fate == MergeFate::Keep)
+            continue;
+        UnmergeCells(m.minRow, m.minCol, m.minRow, m.minCol);
+        if (fate == MergeFate::Shift)
+            m_pendingMerges.push_back(CGridCellRange(m.minRow + delta, m.minCol, m.maxRow + delta, m.maxCol));
+    }
+}
+
+void CGridCtrl::shiftMergesForCols(int at, int delta)
+{
+    if (m_merges.empty() || delta == 0)
+        return;
+    const std::vector<CGridCellRange> merges = m_merges;
+    for (const CGridCellRange& m : merges) {
+        const MergeFate fate = mergeFate(m.minCol, m.maxCol, at, delta);
+        if (fate == MergeFate::Keep)
+            continue;
+        UnmergeCells(m.minRow, m.minCol, m.minRow, m.minCol);
+        if (fate == MergeFate::Shift)
+            m_pendingMerges.push_back(CGridCellRange(m.minRow, m.minCol + delta, m.maxRow, m.maxCol + delta));
+    }
+}
+
+void CGridCtrl::finishMergeShift()
+{
+    std::vector<CGridCellRange> pending;
+    pending.swap(m_pendingMerges);
+    for (const CGridCellRange& m : pending)
+        MergeCells(m.minRow, m.minCol, m.maxRow, m.maxCol);
+}
+
+void CGridCtrl::resetAllMerges()
+{
+    const std::vector<CGridCellRange> merges = m_merges;
+    for (const CGridCellRange& m : merges)
+        UnmergeCells(m.minRow, m.minCol, m.minRow, m.minCol);
+    m_merges.clear();
+    m_pendingMerges.clear();
+}
+
+// ------------------------------------------------------------------ auto-size
+
+bool CGridCtrl::FitColumnToContent(int col, int flags, bool updateScrollBars)
+{
+    if (col < 0 || col >= m_cols || GetColumnWidth(col) == 0)
+        return false;
+    if (flags == GVS_DEFAULT)
+        flags = m_autoSizeStyle;
+    const int first = (flags & GVS_HEADER) ? 0 : m_fixedRows;
+    const int last = (flags & GVS_DATA) ? m_rows - 1 : m_fixedRows - 1;
+    if (m_virtualMode)
+        SendCacheHintToParent(CGridCellRange(first, col, last, col));
+    int width = 0;
+    for (int r = first; r <= last; ++r)
+        if (CGridCellBase* cell = GetCell(r, col))
+            width = std::max(width, cell->GetCellExtent(nullptr).width());
+    if (m_virtualMode)
+        SendCacheHintToParent(CGridCellRange());
+    m_colWidths.set(col, width);
+    if (updateScrollBars) {
+        UpdateScrollBars();
+        Refresh();
+    }
+    return true;
+}
+
+bool CGridCtrl::FitRowToContent(int row, bool updateScrollBars)
+{
+    if (row < 0 || row >= m_rows || GetRowHeight(row) == 0)
+        return false;
+    if (m_virtualMode)
+        SendCacheHintToParent(CGridCellRange(row, 0, row, m_cols - 1));
+    int height = 0;
+    for (int c = 0; c < m_cols; ++c)
+        if (CGridCellBase* cell = GetCell(row, c))
+            height = std::max(height, cell->GetCellExtent(nullptr).height());
+    if (m_virtualMode)
+        SendCacheHintToParent(CGridCellRange());
+    m_rowHeights.set(row, height);
+    if (updateScrollBars) {
+        UpdateScrollBars();
+        Refresh();
+    }
+    return true;
+}
+
+void CGridCtrl::AutoSizeColumns(int flags)
+{
+    for (int c = 0; c < m_cols; ++c)
+        if (GetColumnWidth(c) > 0)
+            FitColumnToContent(c, flags, false);
+    UpdateScrollBars();
+    Refresh();
+}
+
+void CGridCtrl::AutoSizeRows()
+{
+    for (int r = 0; r < m_rows; ++r)
+        if (GetRowHeight(r) > 0)
+            FitRowToContent(r, false);
+    UpdateScrollBars();
+    Refresh();
+}
+
+void CGridCtrl::FitAllToContent(int flags)
+{
+    if (flags == GVS_DEFAULT)
+        flags = m_autoSizeStyle;
+    const int first = (flags & GVS_HEADER) ? 0 : m_fixedRows;
+    const int last = (flags & GVS_DATA) ? m_rows - 1 : m_fixedRows - 1;
+    if (m_virtualMode)
+        SendCacheHintToParent(CGridCellRange(first, 0, last, m_cols - 1));
+    for (int r = first; r <= last; ++r)
+        if (m_rowHeights[r] > 0)
+            m_rowHeights.set(r, 1);
+    for (int c = 0; c < m_cols; ++c) {
+        if (m_colWidths[c] <= 0)
+            continue;
+        m_colWidths.set(c, 0);
+        for (int r = first; r <= last; ++r) {
+            if (m_rowHeights[r] <= 0)
+                continue;
+            CGridCellBase* cell = GetCell(r, c);
+            if (!cell)
+                continue;
+            const QSize e = cell->GetCellExtent(nullptr);
+            m_colWidths.set(c, std::max(m_colWidths[c], e.width()));
+            m_rowHeights.set(r, std::max(m_rowHeights[r], e.height()));
+        }
+    }
+    if (m_virtualMode)
+        SendCacheHintToParent(CGridCellRange());
+    UpdateScrollBars();
+    Refresh();
+}
+
+namespace {
+// Spreads `d` pixels over the non-zero sizes of [first, end), never letting a
+// size fall below one pixel.
+void stretchSizes(GridSizes& sizes, int first, long long d)
+{
+    const int end = sizes.size();
+    int n = 0;
+    for (int i = first; i < end; ++i)
+        if (sizes[i] != 0)
+            ++n;
+    if (n < 1)
+        return;
+    const long long each = d / n;
+    long long rest = (d < 0 ? -d : d) % n;
+    for (int i = first; i < end; ++i) {
+        const int s = sizes[i];
+        if (s == 0)
+            continue;
+        sizes.set(i, int(std::max<long long>(s + each, 1)));
+    }
+    for (int i = first; i < end && rest > 0; ++i, --rest) {
+        const int s = sizes[i];
+        if (s == 0)
+            continue;
+        sizes.set(i, std::max(s + (d > 0 ? 1 : -1), 1));
+    }
+}
+} // namespace
+
+void CGridCtrl::StretchColumnsToWindow(bool includeFixed)
+{
+    const int first = includeFixed ? 0 : m_fixedCols;
+    if (first >= m_cols)
+        return;
+    EnableScrollBars(SB_HORZ, false);
+    const GridRect client = ClientRect();
+    stretchSizes(m_colWidths, first, client.Width() - TotalColumnWidth());
+    Refresh();
+    UpdateScrollBars();
+}
+
+void CGridCtrl::StretchRowsToWindow(bool includeFixed)
+{
+    const int first = includeFixed ? 0 : m_fixedRows;
+    if (first >= m_rows)
+        return;
+    EnableScrollBars(SB_VERT, false);
+    const GridRect client = ClientRect();
+    stretchSizes(m_rowHeights, first, client.Height() - TotalRowHeight());
+    Refresh();
+    UpdateScrollBars();
+}
+
+void CGridCtrl::StretchLastColumn()
+{
+    int last = -1;
+    for (int c = m_cols - 1; c >= 0; --c)
+        if (GetColumnWidth(c) != 0) {
+            last = c;
+            break;
+        }
+    if (last <= 0)
+        return;
+    EnableScrollBars(SB_HORZ, false);
+    const GridRect client = ClientRect();
+    const long long total = TotalColumnWidth();
+    if (client.Width() > total) {
+        m_colWidths.set(last, m_colWidths[last] + int(client.Width() - total));
+        Refresh();
+    }
+    UpdateScrollBars();
+}
+
+void CGridCtrl::ExpandToFit(bool includeFixed)
+{
+    StretchColumnsToWindow(includeFixed);
+    StretchRowsToWindow(includeFixed);
+    StretchColumnsToWindow(includeFixed);
+    Refresh();
+}
+
+} // namespace bc

@@ -1,0 +1,42 @@
+#pragma once
+// A small popup that shows the whole text of a clipped cell right over the
+// cell while the mouse stays there. It never takes input: clicks, wheel and
+// keys go straight to the grid underneath, which hides the tip.
+
+#include "grid/grid_types.h"
+
+#include <QFont>
+#include <QWidget>
+
+namespace bc {
+
+class ZTitleTip : public QWidget {
+    Q_OBJECT
+public:
+    explicit ZTitleTip(QWidget* parent);
+
+    // Rectangles are in the parent's client (viewport) coordinates. Returns
+    // true when the tip is shown (the text does not fit the rectangle).
+    bool Show(const GridRect& titleRect, const QString& text, int xOffset = 0,
+              const GridRect* hoverRect = nullptr, const QFont* font = nullptr,
+              COLORREF textColor = CLR_DEFAULT, COLORREF backColor = CLR_DEFAULT);
+    void Hide();
+    bool isShown() const { return isVisible(); }
+    // The area that keeps the tip open, in the parent's client coordinates.
+    const GridRect& hoverRect() const { return m_hoverRect; }
+    QString shownText() const { return m_text; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QWidget* m_parent;
+    GridRect m_hoverRect;
+    GridRect m_textRect;
+    QString m_text;
+    QFont m_font;
+    COLORREF m_textColor = CLR_DEFAULT;
+    COLORREF m_backColor = CLR_DEFAULT;
+};
+
+} // namespace bc
