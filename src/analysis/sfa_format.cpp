@@ -3,6 +3,8 @@
 #include "analysis/byte_io.h"
 #include "analysis/c_number.h"
 
+#include <QBuffer>
+
 namespace bc {
 
 namespace {
@@ -17,27 +19,6 @@ bool lowerEquals(char c, char lower)
 }
 
 } // namespace
-
-void WriteStripRecord(ByteWriter& out, const StripRecord& record)
-{
-    out.writeI32(record.depthKey);
-    out.writeU16(record.angle);
-    out.writeI32(record.width);
-    out.writeI32(record.shownHeight);
-}
-
-bool ReadStripRecord(ByteReader& in, StripRecord& record)
-{
-    if (in.remaining() < kStripRecordSize)
-        return false;
-    StripRecord r;
-    in.readI32(r.depthKey);
-    in.readU16(r.angle);
-    in.readI32(r.width);
-    in.readI32(r.shownHeight);
-    record = r;
-    return true;
-}
 
 QString JoinInclinationField(const QString& inclination, float dipDirection)
 {
@@ -108,11 +89,21 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
         return SfaParse::UnknownVersion;
     }
 
-    if (itemCount < 0 || itemCount > in.remaining() / kStripRecordSize)
+    constexpr int kRecord = CUnWrapImage::kRecordSize;
+    if (itemCount < 0 || itemCount > in.remaining() / kRecord)
         return fail(QStringLiteral("测点数错误: %1").arg(itemCount));
-    content.strips.resize(size_t(itemCount));
-    for (StripRecord& r : content.strips)
-        ReadStripRecord(in, r);
+    {
+        QBuffer records;
+        records.setData(bytes.constData() + in.pos(), qsizetype(itemCount) * kRecord);
+        records.open(QIODevice::ReadOnly);
+        content.strips.reserve(size_t(itemCount));
+        for (int32_t i = 0; i < itemCount; ++i) {
+            auto item = std::make_unique<CUnWrapImage>();
+            item->ReadRecord(records);
+            content.strips.push_back(std::move(item));
+        }
+        in.skip(qsizetype(itemCount) * kRecord);
+    }
     h.savedItemCount = itemCount;
 
     if (shapeCount < 0 || shapeCount > in.remaining() / kMinShapeRecord)
@@ -130,11 +121,11 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
     return SfaParse::Ok;
 }
 
-QByteArray SerializeSfa(const SfaHeader& h, const std::vector<StripRecord>& strips,
+QByteArray SerializeSfa(const SfaHeader& h, const std::vector<const CUnWrapImage*>& strips,
                         const std::vector<const CAttitudeShape*>& shapes)
 {
     QByteArray bytes;
-    bytes.reserve(qsizetype(128 + strips.size() * kStripRecordSize + shapes.size() * 96));
+    bytes.reserve(qsizetype(128 + strips.size() * CUnWrapImage::kRecordSize + shapes.size() * 96));
     ByteWriter out(bytes);
     out.writeBytes(h.magic.data(), 4);
     out.writeU8(1);
@@ -152,8 +143,12 @@ QByteArray SerializeSfa(const SfaHeader& h, const std::vector<StripRecord>& stri
     for (const QString* s : {&h.collarCoordinates, &h.testingUnit, &h.tester, &h.site,
                              &h.testTime, &h.waterLevel})
         out.writeGbkString(*s);
-    for (const StripRecord& r : strips)
-        WriteStripRecord(out, r);
+    {
+        QBuffer records(&bytes);
+        records.open(QIODevice::WriteOnly | QIODevice::Append);
+        for (const CUnWrapImage* item : strips)
+            item->WriteRecord(records);
+    }
     for (const CAttitudeShape* shape : shapes)
         shape->Write(out);
     return bytes;

@@ -8,6 +8,7 @@
 
 #include "analysis/attitude_shape.h"
 #include "core/survey_params.h"
+#include "core/unwrap_image.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,22 +45,11 @@ struct SfaHeader {
     float inclinedHoleDipDirection = 0.0f;
 };
 
-// One strip as the file records it; the pixels live in a file of their own.
-struct StripRecord {
-    int32_t depthKey = 0;
-    uint16_t angle = 0;
-    int32_t width = 0;
-    int32_t shownHeight = 0;
-    bool operator==(const StripRecord&) const = default;
-};
-constexpr int kStripRecordSize = 14;
-
-void WriteStripRecord(ByteWriter& out, const StripRecord& record);
-bool ReadStripRecord(ByteReader& in, StripRecord& record);
-
+// The strips come as strip items without pixels (their record only); the
+// pixels live in files of their own.
 struct SfaContent {
     SfaHeader header;
-    std::vector<StripRecord> strips;
+    std::vector<std::unique_ptr<CUnWrapImage>> strips;
     std::vector<std::unique_ptr<CAttitudeShape>> shapes;
 };
 
@@ -72,7 +62,7 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail = nu
 
 // The version-1 bytes of a header, strip records and shapes. The header's
 // version and counts are written as 1 and the sizes of the two lists.
-QByteArray SerializeSfa(const SfaHeader& header, const std::vector<StripRecord>& strips,
+QByteArray SerializeSfa(const SfaHeader& header, const std::vector<const CUnWrapImage*>& strips,
                         const std::vector<const CAttitudeShape*>& shapes);
 
 // Field 11 of version 1: "%s,%d" of the inclination text and the dip direction

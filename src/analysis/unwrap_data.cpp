@@ -1,0 +1,694 @@
+#include "analysis/unwrap_data.h"
+
+#include "analysis/c_number.h"
+#include "core/program_values.h"
+#include "core/survey_params.h"
+#include "platform/prompter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+namespace bc {
+
+namespace {
+
+// Files larger than this are no analysis file: 10,000 strips and 10,000
+// shapes with long descriptions stay far below it.
+constexpr qint64 kMaxSfaBytes = 256ll * 1024 * 1024;
+
+// Diameters below this are raised to it, as the test-parameter dialog does.
+constexpr int kMinDiameter = 50;
+
+void report(ErrorReport* error, const QString& text)
+{
+    if (error)
+        reportError(error, text, QStringLiteral("出错"), MB_ICONERROR);
+    else
+        messageBox(text, QStringLiteral("出错"), MB_ICONERROR);
+}
+
+// The strip file of `key` with extension `ext` in `dir`, matched without
+// regard to the extension's case; empty when there is none.
+QString findStripFile(const QString& dir, int32_t key, const QString& ext)
+{
+    const QString exact = QStringLiteral("%1/%2.%3").arg(dir).arg(key).arg(ext);
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QString stem = QString::number(key);
+    const QStringList names = QDir(dir).entryList({stem + QStringLiteral(".*")}, QDir::Files);
+    for (const QString& name : names)
+        if (name.size() == stem.size() + 1 + ext.size() && name.startsWith(stem) &&
+            name.mid(stem.size() + 1).compare(ext, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("%1/%2").arg(dir, name);
+    return {};
+}
+
+void drawStrip(QPainter& painter, const CUnWrapImage& item, const QRect& target)
+{
+    if (!item.hasPixels() || item.width <= 0 || target.isEmpty())
+        return;
+    const int shown = std::min(item.shownHeight, item.rows);
+    if (shown <= 0 || qint64(item.width) * 3 > item.stride)
+        return;
+    // Buffer row 0 is the strip's bottom row: draw the image upside down.
+    const QImage image(item.pixels(), item.width, shown, item.stride, QImage::Format_BGR888);
+    painter.save();
+    painter.setTransform(QTransform(1, 0, 0, -1, 0, target.top() + target.top() + target.height()),
+                         true);
+    painter.drawImage(target, image);
+    painter.restore();
+}
+
+} // namespace
+
+CUnWrapData::CUnWrapData(const QString& filePath, const QString& imageDirectory)
+    : filePath_(filePath), imageDirectory_(imageDirectory)
+{
+    SetDefaults();
+}
+
+CUnWrapData::~CUnWrapData()
+{
+    Clear();
+}
+
+void CUnWrapData::SetDefaults()
+{
+    header_ = SfaHeader{};
+}
+
+void CUnWrapData::CopyHeaderFromSettings(const CSurveyParams& s)
+{
+    header_.startDepth = s.startDepth;
+    header_.samplingStep = static_cast<int32_t>(s.sampleStep);
+    header_.moveDirection = static_cast<uint8_t>(s.moveDirection);
+    header_.holeType = s.holeType;
+    header_.openingDiameter = std::max(s.openingDiameter, kMinDiameter);
+    header_.finalDiameter = std::max(s.finalDiameter, kMinDiameter);
+    header_.elevation = s.collarElevation;
+    header_.holeNumber = s.holeNumber;
+    header_.holeInclination = s.holeInclination;
+    header_.collarCoordinates = s.collarCoordinates;
+    header_.testingUnit = s.testUnit;
+    header_.tester = s.tester;
+    header_.site = s.testSite;
+    header_.testTime = s.testDate;
+    header_.waterLevel = s.waterLevel;
+    header_.inclinedHoleDipDirection = s.inclinedHoleAzimuth;
+}
+
+void CUnWrapData::Clear()
+{
+    selection_.clear();
+    shapes_.clear();
+    items_.clear();
+    header_.savedItemCount = 0;
+    header_.savedShapeCount = 0;
+}
+
+// --- strips ------------------------------------------------------------------
+
+int CUnWrapData::InsertImage(std::unique_ptr<CUnWrapImage> item, bool modified)
+{
+    if (!item)
+        return -1;
+    const int32_t key = item->depthKey;
+    for (int i = int(items_.size()) - 1; i >= 0; --i) {
+        CUnWrapImage& stored = *items_[size_t(i)].image;
+        if (stored.depthKey < key) {
+            items_.insert(items_.begin() + i + 1, Item{std::move(item), modified});
+            return i + 1;
+        }
+        if (stored.depthKey == key) {
+            stored.CopyFrom(*item);
+            items_[size_t(i)].modified = items_[size_t(i)].modified || modified;
+            return i;
+        }
+    }
+    items_.insert(items_.begin(), Item{std::move(item), modified});
+    return 0;
+}
+
+CUnWrapImage* CUnWrapData::GetItem(int i) const
+{
+    return i >= 0 && i < GetItemCount() ? items_[size_t(i)].image.get() : nullptr;
+}
+
+bool CUnWrapData::IsItemModified(int i) const
+{
+    return i >= 0 && i < GetItemCount() && items_[size_t(i)].modified;
+}
+
+void CUnWrapData::SetItemModified(int i, bool modified)
+{
+    if (i >= 0 && i < GetItemCount())
+        items_[size_t(i)].modified = modified;
+}
+
+int CUnWrapData::GetPageCount(int perPage) const
+{
+    return PageCountFor(GetItemCount(), perPage);
+}
+
+// --- shapes ------------------------------------------------------------------
+
+void CUnWrapData::AddShape(std::unique_ptr<CAttitudeShape> shape)
+{
+    if (shape)
+        shapes_.push_back(std::move(shape));
+}
+
+CAttitudeShape* CUnWrapData::GetShape(int i) const
+{
+    return i >= 0 && i < GetShapeCount() ? shapes_[size_t(i)].get() : nullptr;
+}
+
+CAttitudeShape* CUnWrapData::GetSelectedShape(int i) const
+{
+    return i >= 0 && i < GetSelectedCount() ? selection_[size_t(i)] : nullptr;
+}
+
+int CUnWrapData::HitTestShapes(int x, int y, float topDepth, float pxPerRadian,
+                               float pxPerMm) const
+{
+    const int top = truncToInt(topDepth);
+    for (const auto& shape : shapes_)
+        if (shape->HitTest(x, y, top, pxPerRadian, pxPerMm) == 1)
+            return 1;
+    return 0;
+}
+
+void CUnWrapData::clearSelection(int topDepth, float pxPerRadian, float pxPerMm,
+                                 const Invalidate& invalidate)
+{
+    for (CAttitudeShape* shape : selection_) {
+        shape->SetState(CAttitudeShape::StateNormal);
+        if (invalidate)
+            invalidate(shape->GetBoundRect(topDepth, pxPerRadian, pxPerMm));
+    }
+    selection_.clear();
+}
+
+int CUnWrapData::SelectShapeAt(int topDepth, int, float pxPerRadian, float pxPerMm,
+                               unsigned flags, int x, int y, const Invalidate& invalidate)
+{
+    CAttitudeShape* hit = nullptr;
+    for (const auto& shape : shapes_)
+        if (shape->HitTest(x, y, topDepth, pxPerRadian, pxPerMm)) {
+            hit = shape.get();
+            break;
+        }
+    auto select = [&](CAttitudeShape* shape) {
+        shape->SetState(CAttitudeShape::StateSelected);
+        selection_.push_back(shape);
+        if (invalidate)
+            invalidate(shape->GetBoundRect(topDepth, pxPerRadian, pxPerMm));
+    };
+    if (flags & kShiftFlag) {
+        if (hit && hit->GetState() != CAttitudeShape::StateSelected)
+            select(hit);
+    } else if (hit) {
+        if (hit->GetState() != CAttitudeShape::StateSelected) {
+            clearSelection(topDepth, pxPerRadian, pxPerMm, invalidate);
+            select(hit);
+        }
+    } else {
+        clearSelection(topDepth, pxPerRadian, pxPerMm, invalidate);
+    }
+    return hit ? 1 : 0;
+}
+
+void CUnWrapData::DeleteSelectedShapes(int topDepth, float pxPerRadian, float pxPerMm,
+                                       const Invalidate& invalidate)
+{
+    for (CAttitudeShape* shape : selection_) {
+        const PageRect rect = shape->GetBoundRect(topDepth, pxPerRadian, pxPerMm);
+        auto it = std::find_if(shapes_.begin(), shapes_.end(),
+                               [shape](const auto& owned) { return owned.get() == shape; });
+        if (it != shapes_.end())
+            shapes_.erase(it);
+        if (invalidate)
+            invalidate(rect);
+    }
+    selection_.clear();
+}
+
+void CUnWrapData::DrawShapes(QPainter& painter, int, int, int topDepth, int bottomDepth,
+                             float pxPerRadian, float pxPerMm) const
+{
+    for (const auto& shape : shapes_)
+        shape->Draw(painter, topDepth, bottomDepth, pxPerRadian, pxPerMm, 1);
+}
+
+void CUnWrapData::DrawShapeLabels(QPainter& painter, const int labelBox[4], float pxPerRadian,
+                                  float pxPerMm) const
+{
+    for (const auto& shape : shapes_)
+        shape->DrawLabel(painter, labelBox, pxPerRadian, pxPerMm, 1);
+}
+
+void CUnWrapData::RecalcAttitudes(float declination)
+{
+    const float inclination = static_cast<float>(leadingDouble(header_.holeInclination));
+    for (const auto& shape : shapes_)
+        shape->RecalcAttitude(header_.openingDiameter, inclination,
+                              header_.inclinedHoleDipDirection, declination);
+}
+
+// --- pages -------------------------------------------------------------------
+
+std::vector<PageStrip> CUnWrapData::PageStrips(int page, int perPage, int* first) const
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    if (first)
+        *first = range.first;
+    std::vector<PageStrip> strips;
+    strips.reserve(size_t(range.end - range.first));
+    for (int i = range.first; i < range.end; ++i) {
+        const CUnWrapImage& item = *items_[size_t(i)].image;
+        strips.push_back({item.depthKey, item.width, item.shownHeight});
+    }
+    return strips;
+}
+
+void CUnWrapData::ResetPageHeights(int page, int perPage)
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    for (int i = range.first; i < range.end; ++i) {
+        CUnWrapImage& item = *items_[size_t(i)].image;
+        // A strip without pixels has no rows to show: its recorded height stays.
+        if (!item.hasPixels() || item.rows <= 0)
+            continue;
+        item.shownHeight = item.rows;
+        item.header.setSize(item.width, item.shownHeight);
+    }
+}
+
+void CUnWrapData::FreePageBits(int page, int perPage)
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    for (int i = range.first; i < range.end; ++i)
+        items_[size_t(i)].image->freePixels();
+}
+
+bool CUnWrapData::SavePageImages(int page, int perPage, ErrorReport* error)
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    const bool bmp = currentCaptureFormat.load() == 1;
+    bool ok = true;
+    for (int i = range.first; i < range.end; ++i) {
+        Item& item = items_[size_t(i)];
+        if (!item.modified || !item.image->hasPixels())
+            continue;
+        ErrorReport why;
+        const bool saved = bmp ? item.image->SaveBmp(imageDirectory_, &why)
+                               : item.image->SaveJpg(imageDirectory_, &why);
+        if (saved) {
+            item.modified = false;
+        } else {
+            if (ok && error)
+                *error = why;
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool CUnWrapData::loadStripPixels(CUnWrapImage& item, ErrorReport* error) const
+{
+    const bool bmpFirst = currentCaptureFormat.load() == 1;
+    const QString exts[2] = {bmpFirst ? QStringLiteral("bmp") : QStringLiteral("jpg"),
+                             bmpFirst ? QStringLiteral("jpg") : QStringLiteral("bmp")};
+    bool found = false;
+    for (const QString& ext : exts) {
+        const QString path = findStripFile(imageDirectory_, item.depthKey, ext);
+        if (path.isEmpty())
+            continue;
+        found = true;
+        const bool isBmp = ext == QLatin1String("bmp");
+        const QString canonical = isBmp ? item.bmpPath(imageDirectory_)
+                                        : item.jpgPath(imageDirectory_);
+        bool loaded;
+        if (path == canonical) {
+            loaded = isBmp ? item.LoadBmp(imageDirectory_, error)
+                           : item.LoadJpg(imageDirectory_, error);
+        } else {
+            // The strip loaders name the file themselves; a link under the
+            // expected name lets them read a file whose extension differs in
+            // case ("1200.JPG").
+            QTemporaryDir alias;
+            const QString linkDir = alias.path();
+            const QString link = isBmp ? item.bmpPath(linkDir) : item.jpgPath(linkDir);
+            loaded = alias.isValid() && QFile::link(QFileInfo(path).absoluteFilePath(), link) &&
+                     (isBmp ? item.LoadBmp(linkDir, error) : item.LoadJpg(linkDir, error));
+        }
+        if (loaded)
+            return true;
+    }
+    if (!found)
+        reportError(error, QStringLiteral("JPEG :\nCan't open %1\n").arg(item.jpgPath(imageDirectory_)));
+    return false;
+}
+
+int CUnWrapData::LoadPageImages(int page, int perPage, ErrorReport* firstError)
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    int failures = 0;
+    for (int i = range.first; i < range.end; ++i) {
+        CUnWrapImage& item = *items_[size_t(i)].image;
+        if (item.hasPixels())
+            continue; // a live strip not yet written keeps its pixels
+        ErrorReport why;
+        if (!loadStripPixels(item, &why)) {
+            if (failures == 0 && firstError)
+                *firstError = why;
+            ++failures;
+        }
+    }
+    return failures;
+}
+
+void CUnWrapData::DrawPage(QPainter& painter, int page, int perPage, int selectedIndex,
+                           float pxPerMm, int labelMode) const
+{
+    drawPage(painter, 1.0f, 1.0f, page, perPage, selectedIndex, pxPerMm, labelMode, false);
+}
+
+void CUnWrapData::DrawPageDib(QPainter& painter, float zoom, float aspect, int page, int perPage,
+                              int selectedIndex, float pxPerMm, int labelMode) const
+{
+    drawPage(painter, ClampZoom(zoom), aspect, page, perPage, selectedIndex, pxPerMm, labelMode,
+             true);
+}
+
+void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page, int perPage,
+                           int selectedIndex, float pxPerMm, int labelMode, bool zoomable) const
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    if (range.end <= range.first)
+        return;
+    painter.save();
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(14);
+    font.setWeight(QFont::Normal);
+    font.setStyleHint(QFont::Serif);
+    painter.setFont(font);
+    const QPen red(QColor(255, 0, 0), 1, Qt::SolidLine);
+    const QPen text(Qt::black);
+    painter.setPen(red);
+    painter.setBrush(QColor(255, 0, 0));
+    if (zoomable)
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom != 1.0f || aspect != 1.0f);
+
+    int top = 0;
+    for (int i = range.first; i < range.end; ++i) {
+        const CUnWrapImage& item = *items_[size_t(i)].image;
+        const int w = truncToInt(float(item.width) * zoom * aspect);
+        const int h = truncToInt(float(item.shownHeight) * zoom);
+        drawStrip(painter, item, QRect(0, top, w, h));
+        if (labelMode == 1) {
+            painter.setPen(text);
+            painter.drawText(QRect(-kLabelColumn, top, kLabelColumn, 15),
+                             Qt::AlignRight | Qt::AlignTop,
+                             QString::asprintf("%.2fm", double(item.depthKey) * 0.001));
+            painter.setPen(red);
+        }
+        if (i == selectedIndex) {
+            if (zoomable) {
+                const int s = std::clamp(h - 15, 5, 20);
+                painter.drawEllipse(QRect(-20, top + 15, s, s));
+            } else {
+                painter.drawEllipse(QRect(-20, top + 15, 30, 30));
+            }
+        }
+        top += h;
+    }
+
+    if (labelMode == 0) {
+        const int32_t d0 = items_[size_t(range.first)].image->depthKey;
+        const int32_t d1 = items_[size_t(range.end - 1)].image->depthKey;
+        const QPen tickPen = zoomable ? QPen(Qt::black, 1) : red;
+        for (const DepthMark& m : DepthScaleMarks(d0, d1, pxPerMm, zoomable)) {
+            painter.setPen(text);
+            painter.drawText(m.label.toQRect(), Qt::AlignRight | Qt::AlignTop,
+                             QString::asprintf("%.2fm", double(m.depth) * 0.001));
+            if (m.tick) {
+                painter.setPen(tickPen);
+                painter.drawLine(-35, m.y, 0, m.y);
+            }
+        }
+    }
+    painter.restore();
+}
+
+PageRect CUnWrapData::GetItemRect(int part, int page, int perPage, float scale, int index) const
+{
+    int first = 0;
+    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    return PageItemRect({first, strips}, part, scale, index);
+}
+
+int CUnWrapData::HitTestItem(int page, int perPage, int x, int y, float scale) const
+{
+    int first = 0;
+    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    return PageHitTestItem({first, strips}, x, y, scale);
+}
+
+QSize CUnWrapData::GetPageSize(int page, int perPage, float scale, float aspect) const
+{
+    if (items_.empty())
+        return {700, 1200};
+    int first = 0;
+    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    return PageSizeOf({first, strips}, scale, aspect);
+}
+
+void CUnWrapData::GetPageExtent(int page, int perPage, float scale, float aspect, int& width,
+                                int& height) const
+{
+    if (items_.empty()) {
+        width = 600;
+        height = 100;
+        return;
+    }
+    int first = 0;
+    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    const QSize size = PageExtentOf({first, strips}, scale, aspect);
+    width = size.width();
+    height = size.height();
+}
+
+double CUnWrapData::GetPageAspect(int page, int perPage, int diameter, float scale) const
+{
+    int first = 0;
+    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    return PageAspectOf({first, strips}, diameter, scale);
+}
+
+int CUnWrapData::GetPageDepthScale(int page, int perPage, float scale, int& topDepth,
+                                   int& bottomDepth, float& pxPerMm) const
+{
+    int first = 0;
+    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    PageDepthScale ds;
+    if (!PageDepthScaleOf({first, strips}, scale, ds))
+        return 0;
+    topDepth = ds.topDepth;
+    bottomDepth = ds.bottomDepth;
+    pxPerMm = ds.pxPerMm;
+    return 1;
+}
+
+QPoint CUnWrapData::GetPageHeight(int page, int perPage, int endIndex) const
+{
+    const int64_t first = int64_t(std::max(page, 0)) * EffectivePerPage(perPage);
+    const int64_t end = std::min<int64_t>(endIndex, GetItemCount());
+    int64_t sum = 0;
+    for (int64_t i = first; i < end; ++i)
+        sum += items_[size_t(i)].image->shownHeight;
+    return {0, int(std::clamp<int64_t>(sum + 30, INT32_MIN, INT32_MAX))};
+}
+
+std::vector<float> CUnWrapData::SamplePageValues(int page, int perPage) const
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    std::vector<float> values;
+    values.reserve(size_t((range.end - range.first + 4) / 5));
+    for (int i = range.first; i < range.end; i += 5)
+        values.push_back(static_cast<float>(double(items_[size_t(i)].image->depthKey) * 0.001));
+    return values;
+}
+
+// --- stitching and keys ------------------------------------------------------
+
+int CUnWrapData::StitchItem(int current, int previous, StitchWorkArea& work, int templateSize,
+                            int searchRange)
+{
+    CUnWrapImage* cur = GetItem(current);
+    if (!cur)
+        return 0;
+    CUnWrapImage* prev = GetItem(previous);
+    const int result = cur->Stitch(prev, work, templateSize, searchRange);
+    if (result == 1) {
+        // The shown height of this strip and the blended rows of the one
+        // before it exist nowhere else now.
+        SetItemModified(current, true);
+        SetItemModified(previous, true);
+    }
+    return result;
+}
+
+void CUnWrapData::AutoAlign(int page, int perPage, StitchWorkArea& work, int templateSize,
+                            int searchRange, const Progress& progress)
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    const int total = range.end - range.first;
+    int previous = -1;
+    for (int i = range.first; i < range.end; ++i) {
+        StitchItem(i, previous, work, templateSize, searchRange);
+        previous = i;
+        if (progress)
+            progress(i - range.first + 1, total);
+    }
+}
+
+void CUnWrapData::OnItemKey(int index, int key, bool big)
+{
+    CUnWrapImage* item = GetItem(index);
+    if (!item)
+        return;
+    const int step = big ? 10 : 1;
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        if (!item->hasPixels() || item->width <= 0 || item->rows <= 0)
+            return;
+        const int width = item->width;
+        const size_t bytes = size_t(item->stride) * size_t(item->rows);
+        std::unique_ptr<uint8_t[]> turned(new (std::nothrow) uint8_t[bytes]);
+        if (!turned)
+            return;
+        std::copy(item->pixels(), item->pixels() + bytes, turned.get()); // keeps row padding
+        const int shift = key == Qt::Key_Left ? step % width : (width - step % width) % width;
+        for (int y = 0; y < item->rows; ++y) {
+            const uint8_t* src = item->row(y);
+            uint8_t* dst = turned.get() + size_t(y) * size_t(item->stride);
+            for (int x = 0; x < width; ++x) {
+                const int from = (x + shift) % width;
+                std::copy(src + from * 3, src + from * 3 + 3, dst + x * 3);
+            }
+        }
+        item->adoptPixels(std::move(turned), item->rows, item->stride);
+        break;
+    }
+    case Qt::Key_Down:
+        if (!item->hasPixels())
+            return; // no rows to cap at
+        item->shownHeight = std::min(item->shownHeight + step, item->rows);
+        break;
+    case Qt::Key_Up: {
+        const int shown = item->shownHeight - step;
+        item->shownHeight = (shown < 0 || shown > 10000) ? 1 : shown;
+        break;
+    }
+    default:
+        return;
+    }
+    item->header.setSize(item->width, item->shownHeight);
+    SetItemModified(index, true);
+}
+
+// --- file --------------------------------------------------------------------
+
+bool CUnWrapData::LoadSfa(ErrorReport* error)
+{
+    QFile file(filePath_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        report(error, QStringLiteral("无法打开文件: '%1'").arg(filePath_));
+        return false;
+    }
+    if (file.size() > kMaxSfaBytes) {
+        report(error, QStringLiteral("无法读取SFA文件: '%1'\n文件过大").arg(filePath_));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        report(error, QStringLiteral("无法读取SFA文件: '%1'\n%2").arg(filePath_, file.errorString()));
+        return false;
+    }
+    SfaContent content;
+    content.header = header_;
+    QString detail;
+    switch (ParseSfa(bytes, content, &detail)) {
+    case SfaParse::Ok:
+        break;
+    case SfaParse::NotSfa:
+        report(error, QStringLiteral("请选择\nSFA文件!"));
+        return false;
+    case SfaParse::UnknownVersion:
+    case SfaParse::Damaged:
+        report(error, QStringLiteral("无法读取SFA文件: '%1'\n%2").arg(filePath_, detail));
+        return false;
+    }
+    Clear();
+    header_ = std::move(content.header);
+    items_.reserve(content.strips.size());
+    for (auto& strip : content.strips)
+        items_.push_back(Item{std::move(strip), false});
+    shapes_ = std::move(content.shapes);
+    return true;
+}
+
+bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
+{
+    const QString failed = QStringLiteral("保存SFA文件失败");
+    const int n = std::clamp(count, 0, GetItemCount());
+    bool imagesOk = true;
+    if (saveImages) {
+        const bool bmp = currentCaptureFormat.load() == 1;
+        for (int i = 0; i < n; ++i) {
+            Item& item = items_[size_t(i)];
+            if (!item.modified || !item.image->hasPixels())
+                continue;
+            if (bmp ? item.image->SaveBmp(imageDirectory_) : item.image->SaveJpg(imageDirectory_))
+                item.modified = false;
+            else
+                imagesOk = false;
+        }
+    }
+    if (!imagesOk) {
+        report(error, failed);
+        return false;
+    }
+
+    std::vector<const CUnWrapImage*> strips;
+    strips.reserve(size_t(n));
+    for (int i = 0; i < n; ++i)
+        strips.push_back(items_[size_t(i)].image.get());
+    std::vector<const CAttitudeShape*> shapes;
+    shapes.reserve(shapes_.size());
+    for (const auto& s : shapes_)
+        shapes.push_back(s.get());
+    const QByteArray bytes = SerializeSfa(header_, strips, shapes);
+
+    QSaveFile file(filePath_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        report(error, failed);
+        return false;
+    }
+    header_.version = 1;
+    header_.savedItemCount = n;
+    header_.savedShapeCount = int32_t(shapes_.size());
+    return true;
+}
+
+} // namespace bc

@@ -1,0 +1,163 @@
+#pragma once
+// The document of the analysis workspace: the unwrapped strips of a survey in
+// ascending depth order, the attitude shapes picked on them with the current
+// selection, and the test header of the borehole. It cuts the strips into
+// pages, paints a page on a caller's QPainter, answers the geometric questions
+// of a page, keeps only the current page's pixels in memory and reads and
+// writes itself as an ".sfa" file.
+
+#include "analysis/attitude_shape.h"
+#include "analysis/page_geometry.h"
+#include "analysis/sfa_format.h"
+#include "core/error_report.h"
+#include "core/unwrap_image.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPainter;
+
+namespace bc {
+
+class CSurveyParams;
+
+class CUnWrapData {
+public:
+    CUnWrapData(const QString& filePath, const QString& imageDirectory);
+    virtual ~CUnWrapData();
+    CUnWrapData(const CUnWrapData&) = delete;
+    CUnWrapData& operator=(const CUnWrapData&) = delete;
+
+    void SetDefaults();
+    // Start depth, sampling step, movement direction, hole type, diameters,
+    // the nine test strings and the inclined-hole dip direction.
+    void CopyHeaderFromSettings(const CSurveyParams& settings);
+    // Deletes every strip and shape and resets the saved counts.
+    void Clear();
+
+    const QString& filePath() const { return filePath_; }
+    const QString& imageDirectory() const { return imageDirectory_; }
+    SfaHeader& header() { return header_; }
+    const SfaHeader& header() const { return header_; }
+
+    // --- strips --------------------------------------------------------------
+    // Inserts by ascending depth key and returns the index. A strip at a depth
+    // already present replaces that strip's contents in place. `modified`
+    // marks pixels that exist nowhere else yet (a capture); strips imported
+    // from files pass false.
+    int InsertImage(std::unique_ptr<CUnWrapImage> item, bool modified = true);
+    CUnWrapImage* GetItem(int i) const;
+    int GetItemCount() const { return int(items_.size()); }
+    bool IsItemModified(int i) const;
+    void SetItemModified(int i, bool modified);
+    int GetPageCount(int perPage) const;
+
+    // --- shapes --------------------------------------------------------------
+    void AddShape(std::unique_ptr<CAttitudeShape> shape);
+    CAttitudeShape* GetShape(int i) const;
+    int GetShapeCount() const { return int(shapes_.size()); }
+    CAttitudeShape* GetSelectedShape(int i) const;
+    int GetSelectedCount() const { return int(selection_.size()); }
+
+    // Rectangles (logical page pixels) to repaint after a selection change.
+    using Invalidate = std::function<void(const PageRect&)>;
+
+    int HitTestShapes(int x, int y, float topDepth, float pxPerRadian, float pxPerMm) const;
+    // kShiftFlag adds the hit shape to the selection; otherwise the hit shape
+    // becomes the only selected one and a miss clears the selection. 1 when
+    // a shape was hit.
+    static constexpr unsigned kShiftFlag = 4; // MK_SHIFT
+    int SelectShapeAt(int topDepth, int bottomDepth, float pxPerRadian, float pxPerMm,
+                      unsigned flags, int x, int y, const Invalidate& invalidate);
+    void DeleteSelectedShapes(int topDepth, float pxPerRadian, float pxPerMm,
+                              const Invalidate& invalidate);
+    void DrawShapes(QPainter& painter, int page, int perPage, int topDepth, int bottomDepth,
+                    float pxPerRadian, float pxPerMm) const;
+    void DrawShapeLabels(QPainter& painter, const int labelBox[4], float pxPerRadian,
+                         float pxPerMm) const;
+    // Recomputes every attitude from the test header, keeping descriptions.
+    void RecalcAttitudes(float declination);
+
+    // --- pages ---------------------------------------------------------------
+    // The strips of a page as the page arithmetic sees them.
+    std::vector<PageStrip> PageStrips(int page, int perPage, int* first = nullptr) const;
+
+    void ResetPageHeights(int page, int perPage);
+    void FreePageBits(int page, int perPage);
+    // Writes the page's modified strips to the image directory in the capture
+    // format and clears their flags. False (with the reason) when any failed.
+    bool SavePageImages(int page, int perPage, ErrorReport* error = nullptr);
+    // Loads the pixels of the page's strips that have none. The capture
+    // format's extension is tried first, then the other, either in any case.
+    // Returns the number of strips that could not be loaded.
+    int LoadPageImages(int page, int perPage, ErrorReport* firstError = nullptr);
+
+    // The page painter. (0, 0) is the top-left corner of the page's strips;
+    // the depth labels lie left of it, at x -60 to 0. labelMode 1 labels each
+    // strip with its depth, 0 draws a depth scale.
+    void DrawPage(QPainter& painter, int page, int perPage, int selectedIndex, float pxPerMm,
+                  int labelMode) const;
+    void DrawPageDib(QPainter& painter, float zoom, float aspect, int page, int perPage,
+                     int selectedIndex, float pxPerMm, int labelMode) const;
+
+    PageRect GetItemRect(int part, int page, int perPage, float scale, int index) const;
+    int HitTestItem(int page, int perPage, int x, int y, float scale) const;
+    QSize GetPageSize(int page, int perPage, float scale, float aspect) const;
+    void GetPageExtent(int page, int perPage, float scale, float aspect, int& width,
+                       int& height) const;
+    double GetPageAspect(int page, int perPage, int diameter, float scale) const;
+    int GetPageDepthScale(int page, int perPage, float scale, int& topDepth, int& bottomDepth,
+                          float& pxPerMm) const;
+    // (0, unscaled shown heights from the page's first strip up to endIndex + 30).
+    QPoint GetPageHeight(int page, int perPage, int endIndex) const;
+    // Depth in metres of every fifth strip of the page.
+    std::vector<float> SamplePageValues(int page, int perPage) const;
+
+    // --- stitching and keys --------------------------------------------------
+    int StitchItem(int current, int previous, StitchWorkArea& work, int templateSize,
+                   int searchRange);
+    // Stitches every strip of the page to the one before it, in order.
+    // `progress` (may be empty) hears (done, total) after each strip.
+    using Progress = std::function<void(int done, int total)>;
+    void AutoAlign(int page, int perPage, StitchWorkArea& work, int templateSize, int searchRange,
+                   const Progress& progress = {});
+    // Qt::Key_Left / Key_Right turn the strip by `big` ? 10 : 1 columns,
+    // Key_Down / Key_Up show more or fewer rows.
+    void OnItemKey(int index, int key, bool big);
+
+    // --- file ----------------------------------------------------------------
+    // Reads the file path into this (fresh) data set. On failure nothing is
+    // kept and the message is stored in `error`, or shown through the
+    // prompter when `error` is null.
+    bool LoadSfa(ErrorReport* error = nullptr);
+    // Writes the first `count` strips and every shape to the file path
+    // through a temporary file; with `saveImages` the modified strips' pixels
+    // are written first. On any failure the old file stays whole and
+    // "保存SFA文件失败" is reported as for LoadSfa.
+    bool SaveSfa(int count, bool saveImages, ErrorReport* error = nullptr);
+
+private:
+    struct Item {
+        std::unique_ptr<CUnWrapImage> image;
+        bool modified = false;
+    };
+
+    void drawPage(QPainter& painter, float zoom, float aspect, int page, int perPage,
+                  int selectedIndex, float pxPerMm, int labelMode, bool zoomable) const;
+    void clearSelection(int topDepth, float pxPerRadian, float pxPerMm,
+                        const Invalidate& invalidate);
+    bool loadStripPixels(CUnWrapImage& item, ErrorReport* error) const;
+
+    std::vector<Item> items_;
+    std::vector<std::unique_ptr<CAttitudeShape>> shapes_;
+    std::vector<CAttitudeShape*> selection_;
+    QString filePath_;
+    QString imageDirectory_;
+    SfaHeader header_;
+};
+
+} // namespace bc
