@@ -237,8 +237,7 @@ Qt::DockWidgetArea CBaseCoolBar::currentArea() const
     if (QDockWidget::isFloating())
         return Qt::NoDockWidgetArea;
     auto* window = qobject_cast<QMainWindow*>(parentWidget());
-    return window ? window->dockWidgetArea(const_cast<CBaseCoolBar*>(this))
-                  : Qt::NoDockWidgetArea;
+    return window ? window->dockWidgetArea(const_cast<CBaseCoolBar*>(this)) : Qt::NoDockWidgetArea;
 }
 
 bool CBaseCoolBar::IsFloating() const

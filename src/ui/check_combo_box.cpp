@@ -147,8 +147,8 @@ void CCheckComboBox::DrawItem(QPainter& painter, const QRect& rect, int index, b
         painter.fillRect(square, pal.color(QPalette::Base));
         QStyleOptionViewItem mark;
         mark.initFrom(this);
-        mark.state = QStyle::State_Enabled |
-                     (GetCheck(index) != 0 ? QStyle::State_On : QStyle::State_Off);
+        mark.state =
+            QStyle::State_Enabled | (GetCheck(index) != 0 ? QStyle::State_On : QStyle::State_Off);
         const int side = qMin(square.width(), square.height()) - 4;
         mark.rect = QRect(0, 0, side, side);
         mark.rect.moveCenter(square.center());
@@ -162,8 +162,8 @@ void CCheckComboBox::DrawItem(QPainter& painter, const QRect& rect, int index, b
     painter.fillRect(textRect, pal.color(selected ? QPalette::Highlight : QPalette::Base));
     painter.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter.setFont(font());
-    const QString shown = painter.fontMetrics().elidedText(QLatin1Char(' ') + text,
-                                                           Qt::ElideRight, textRect.width());
+    const QString shown =
+        painter.fontMetrics().elidedText(QLatin1Char(' ') + text, Qt::ElideRight, textRect.width());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 
     if (selected && focused) {

@@ -201,9 +201,8 @@ void CFlatComboBox::paintEvent(QPaintEvent* event)
 // ---------------------------------------------------------------------------
 
 CColorPickerCombo::CColorPickerCombo(QWidget* parent)
-    : CFlatComboBox(parent),
-      colours_{RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255),
-               RGB(0, 0, 0)}
+    : CFlatComboBox(parent), colours_{RGB(0, 0, 0),   RGB(255, 0, 0),     RGB(0, 255, 0),
+                                      RGB(0, 0, 255), RGB(255, 255, 255), RGB(0, 0, 0)}
 {
     SetOwnerDraw();
     for (int i = 0; i < kCustomIndex; ++i)
@@ -319,8 +318,8 @@ void CLineWidthComboBox::DrawItem(QPainter& p, const QRect& rect, int index, boo
         const QRect labelRect = rect.adjusted(4, 0, 0, 0);
         p.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
         // The sample starts after the widest label so that all samples align.
-        const int start = rect.left() + 4 + p.fontMetrics().horizontalAdvance(
-                                                QStringLiteral("8 象素")) + 6;
+        const int start =
+            rect.left() + 4 + p.fontMetrics().horizontalAdvance(QStringLiteral("8 象素")) + 6;
         const int end = rect.right() + 1 - 4;
         if (start < end && lineStyle_ != PS_NULL) {
             const int y = rect.top() + rect.height() / 2;

@@ -22,12 +22,27 @@ constexpr COLORREF RGB(int r, int g, int b)
     return COLORREF(std::uint8_t(r)) | (COLORREF(std::uint8_t(g)) << 8) |
            (COLORREF(std::uint8_t(b)) << 16);
 }
-constexpr int GetRValue(COLORREF c) { return int(c & 0xFF); }
-constexpr int GetGValue(COLORREF c) { return int((c >> 8) & 0xFF); }
-constexpr int GetBValue(COLORREF c) { return int((c >> 16) & 0xFF); }
+constexpr int GetRValue(COLORREF c)
+{
+    return int(c & 0xFF);
+}
+constexpr int GetGValue(COLORREF c)
+{
+    return int((c >> 8) & 0xFF);
+}
+constexpr int GetBValue(COLORREF c)
+{
+    return int((c >> 16) & 0xFF);
+}
 
-inline QColor toQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
-inline COLORREF toColorRef(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
+inline QColor toQColor(COLORREF c)
+{
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+inline COLORREF toColorRef(const QColor& c)
+{
+    return RGB(c.red(), c.green(), c.blue());
+}
 
 // Pen style codes.
 enum PenStyle : int {

@@ -24,8 +24,7 @@ PixelBuffer packedRows(const QImage& image, QImage::Format format)
 } // namespace
 
 CMemoryDC::CMemoryDC(int bitsPerPixel, const QString& fileName, const QSize& size)
-    : bitsPerPixel_(bitsPerPixel), fileName_(fileName), width_(size.width()),
-      height_(size.height())
+    : bitsPerPixel_(bitsPerPixel), fileName_(fileName), width_(size.width()), height_(size.height())
 {
     if (width_ > 0 && height_ > 0)
         image_ = QImage(width_, height_, QImage::Format_RGB32);

@@ -5,7 +5,10 @@
 #include <QCursor>
 #include <QImage>
 #include <QLabel>
+#include <QContextMenuEvent>
 #include <QMainWindow>
+#include <QMenu>
+#include <QTimer>
 #include <QPainter>
 #include <QPixmap>
 #include <QTest>
@@ -191,6 +194,35 @@ TEST_F(CoolBarTest, CloseButtonHidesAndDockButtonFloatsAndDocksAgain)
 
     QTest::mouseClick(bar->CloseButton(), Qt::LeftButton);
     EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(CoolBarTest, KeyboardContextMenuOpensNearTheTopLeftCorner)
+{
+    dock(Qt::RightDockWidgetArea);
+    QMenu menu;
+    menu.addAction(QStringLiteral("entry"));
+    bar->SetMenu(&menu);
+    EXPECT_EQ(bar->GetMenu(), &menu);
+
+    QPoint shownAt(-1, -1);
+    QTimer::singleShot(0, [&] {
+        shownAt = menu.pos();
+        menu.close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                            bar->mapToGlobal(QPoint(0, 0)));
+    QCoreApplication::sendEvent(bar, &event);
+    EXPECT_EQ(shownAt, bar->mapToGlobal(bar->contentsRect().topLeft() + QPoint(5, 5)));
+
+    shownAt = QPoint(-1, -1);
+    QTimer::singleShot(0, [&] {
+        shownAt = menu.pos();
+        menu.close();
+    });
+    const QPoint local(40, 60);
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, local, bar->mapToGlobal(local));
+    QCoreApplication::sendEvent(bar, &mouse);
+    EXPECT_EQ(shownAt, bar->mapToGlobal(local));
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QImage>
+#include <QLocale>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -61,6 +62,16 @@ TEST_F(CheckComboTest, TextJoinsCheckedItemsWithTheListSeparatorAndABlank)
     // At most nine characters of a separator are used.
     combo.SetListSeparator(QStringLiteral("0123456789"));
     EXPECT_EQ(combo.GetText(), QStringLiteral("一012345678 三"));
+}
+
+TEST(CheckComboLocaleTest, SeparatorFollowsTheLocalesDecimalPoint)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(CCheckComboBox().GetListSeparator(), QStringLiteral(";"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(CCheckComboBox().GetListSeparator(), QStringLiteral(","));
+    QLocale::setDefault(saved);
 }
 
 TEST_F(CheckComboTest, TextFollowsItemsRemovedAndAdded)

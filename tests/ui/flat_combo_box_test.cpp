@@ -88,8 +88,8 @@ TEST_F(FlatComboTest, BorderIsFlatRaisedUnderTheMouseAndFlatAgainWhenItLeaves)
 
     hover(combo);
     EXPECT_TRUE(combo.IsHoverTimerActive());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_RAISED; },
-                                500));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_RAISED; }, 500));
     image = grabOf(combo);
     EXPECT_EQ(at(image, 0, 0), test::kLight);
     EXPECT_EQ(at(image, r, b), test::kShadow);
@@ -115,8 +115,8 @@ TEST_F(FlatComboTest, TwoCombosKeepTheirOwnHoverState)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     hover(first);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return first.BorderState() == CFlatComboBox::FB_RAISED; },
-                                500));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return first.BorderState() == CFlatComboBox::FB_RAISED; }, 500));
     EXPECT_EQ(second.BorderState(), CFlatComboBox::FB_FLAT);
 
     hover(second);

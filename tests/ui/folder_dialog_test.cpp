@@ -34,8 +34,8 @@ TEST(FolderDialogTest, CancelledDialogLeavesThePathEmpty)
     EXPECT_TRUE(dialog.GetFolderPath().isEmpty());
     EXPECT_TRUE(dialog.GetDisplayName().isEmpty());
 
-    EXPECT_EQ(prompter.dialogTitles,
-              QStringList({QStringLiteral("请选择一个保存路径:"), QStringLiteral("请选择一个保存路径:")}));
+    EXPECT_EQ(prompter.dialogTitles, QStringList({QStringLiteral("请选择一个保存路径:"),
+                                                  QStringLiteral("请选择一个保存路径:")}));
     EXPECT_EQ(prompter.dirs.value(0), QStringLiteral("/data/images"));
 }
 
