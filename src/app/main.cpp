@@ -1,17 +1,19 @@
-// Start-up of the borehole camera station.
+// Start-up of the borehole camera station: the application runs the
+// acquisition form for the whole life of the program.
 
+#include "app/survey_app.h"
 #include "platform/prompter.h"
 
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("2011 PELK  Corporation"));
     bc::QtPrompter qtPrompter;
     bc::setPrompter(&qtPrompter);
-    QLabel placeholder(bc::programTitle());
-    placeholder.show();
-    return app.exec();
+    bc::CSurveyApp survey;
+    survey.InitInstance();
+    const int result = survey.ExitInstance();
+    bc::setPrompter(nullptr);
+    return result;
 }

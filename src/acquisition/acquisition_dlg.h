@@ -1,0 +1,284 @@
+#pragma once
+// The acquisition form: the main window and the whole station. It holds the
+// capture graph and drives it through the station's five modes (idle, live,
+// recording, playback, paused), owns the serial line to the depth counter and
+// compass, names captured frames, opens the analysis workspace and lends its
+// survey settings to it.
+
+#include "acquisition/capture_graph.h"
+#include "acquisition/depth_counter.h"
+#include "acquisition/port_map.h"
+#include "acquisition/serial_motor_keys.h"
+#include "core/program_values.h"
+#include "core/survey_params.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QSettings;
+class QTimer;
+
+namespace bc {
+
+class CBmpButton;
+class CCustomSliderCtrl;
+class CNumEdit;
+class CSerialLine;
+class CTransparentEdit;
+class CTransparentLabel;
+
+// Control ids of the form.
+enum AcquisitionControlId : int {
+    IDC_FILE = 1000,
+    IDC_DEPTH = 1001,
+    IDC_DEPTH_ENTRY = 1002,
+    IDC_COORD_X = 1003,
+    IDC_CAPTURE = 1004,
+    IDC_LIVE = 1005,
+    IDC_STATUS = 1006,
+    IDC_POSITION = 1007,
+    IDC_RECORD = 1008,
+    IDC_COORD_Y = 1009,
+    IDC_PLAY = 1010,
+    IDC_STOP = 1011,
+    IDC_HEADING = 1012,
+    IDC_DEVICE_SETTINGS = 1013,
+    IDC_CONTROL_PARAMS = 1014, // command only: the context menu's "控制参数"
+    IDC_PORT = 1015,
+    IDC_DURATION = 1020,
+    IDC_BAUD = 1021,
+    IDC_MOVE_DIRECTION = 1035,
+    IDC_START_DEPTH = 1036,
+    IDC_SAMPLE_STEP = 1037,
+    IDC_COMPASS_OFFSET = 1038,
+    IDC_DECLINATION = 1039,
+    IDC_STITCH = 1043,
+    IDC_KEYBOARD = 1044,
+    IDC_SAMPLE_STEP_SPIN = 1046,
+    IDC_FINAL_DIAMETER_SPIN = 1047,
+    IDC_OPENING_DIAMETER_SPIN = 1048,
+    IDC_COMPASS_OFFSET_SPIN = 1049,
+    IDC_VIEW_MODE = 1203,
+    IDC_MANUAL_STEP = 1208,
+    IDC_COUNTER_RESOLUTION = 1209,
+    IDC_CAPTURE_FORMAT = 1213,
+    IDC_TEST_SITE = 1215,
+    IDC_HOLE_NUMBER = 1216,
+    IDC_COLLAR_ELEVATION = 1217,
+    IDC_OPENING_DIAMETER = 1218,
+    IDC_HOLE_TYPE = 1219,
+    IDC_RESUME = 1221,
+    IDC_PAUSE = 1222,
+    IDC_COLLAR_COORDINATES = 1223,
+    IDC_FINAL_DIAMETER = 1224,
+    IDC_HOLE_INCLINATION = 1225,
+    IDC_TEST_DATE = 1226,
+    IDC_TEST_UNIT = 1227,
+    IDC_SAVE_CONTROL = 1228,
+    IDC_SAVE_TEST = 1229,
+    IDC_SAVE_COMM = 1230,
+    IDC_WATER_LEVEL = 1232,
+    IDC_TESTER = 1233,
+    IDC_INCLINED_AZIMUTH = 1254,
+};
+
+enum UiMode : int {
+    ModeIdle = 0,
+    ModeLive = 1,
+    ModeRecording = 2,
+    ModePlayback = 3,
+    ModePaused = 4,
+};
+
+// The pieces the form drives that live elsewhere: the grabber, the depth
+// track, the analysis workspace, the on-screen keyboard and the control
+// parameter dialog. Every hook may be left empty; the form then does without.
+struct AcquisitionHooks {
+    // Hands a capture's file name, folder and number to the grabber; the form
+    // raises the one-shot request itself.
+    std::function<void(const QString& name, const QString& folder, int number)> setCaptureTarget;
+    // The depth track beside a recording: written while recording, read while
+    // playing back; false when the file cannot be opened.
+    std::function<bool(const QString& trackPath)> openTrackForWriting;
+    std::function<bool(const QString& trackPath)> openTrackForReading;
+    std::function<void()> closeTrack;
+    // The depth and heading at a fraction of the track being read.
+    std::function<std::optional<DepthHeading>(float fraction)> readTrackAt;
+    // Opens the stitch window (layout 0, titled "拼接窗口") owned by the form;
+    // null when it could not be made.
+    std::function<QWidget*(QWidget* owner)> createStitchWindow;
+    // Starts the on-screen keyboard; false when it could not be started.
+    std::function<bool()> launchKeyboard;
+    // The control-parameter dialog (and its port probe).
+    std::function<void(QWidget* owner)> controlParameters;
+    // Frees the one shared frame copy when the form goes away.
+    std::function<void()> freeSharedFrame;
+};
+
+// The folder of the running program (no trailing separator).
+QString GetModuleFolder();
+// Where captures go when no folder was chosen: the program's folder when it
+// can be written, else the user's data folder for the program (created).
+QString defaultCaptureFolder();
+
+class CAcquisitionDlg : public QDialog {
+    Q_OBJECT
+public:
+    // `graphs` and `profile` are not owned and must outlive the form.
+    CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profile,
+                    AcquisitionHooks hooks = {}, QWidget* parent = nullptr);
+    ~CAcquisitionDlg() override;
+
+    // The one form of the program (null when none exists).
+    static CAcquisitionDlg* mainForm();
+
+    CSurveyParams& GetSurveyParams() { return params_; }
+    int GetUiMode() const { return mode_; }
+    QString GetAnalysisFilePath() const { return analysisFilePath_; }
+    QString GetAnalysisFolder() const { return analysisFolder_; }
+
+    // The start-up steps: serial line, settings groups, device probe.
+    // Returns false when the form cannot run.
+    bool OnInitDialog();
+
+    void SetUiState(int mode);
+
+    // Commands.
+    void OnStartAcquisition();
+    void OnStartRecord();
+    void OnOpenPlayback();
+    bool PlayFile();
+    void OnStopRecord();
+    void OnCaptureFrame();
+    void OnPause();
+    void OnResume();
+    void OnVideoSettings();
+    void OnStitchWindow();
+    void OnKeyboard();
+    void OnControlParameters();
+    void OnDepthEntered();
+    void OnSliderMoved(int position);
+    void OnPositionTimer();
+
+    // The video window closed (stop), the stitch window closed.
+    void OnVideoWindowClosed();
+    void OnStitchWindowClosed();
+
+    // The set of devices changed: asks whether the capture device is there
+    // and stops a running mode only when it is gone.
+    void OnDevicesChanged();
+
+    // Serial line.
+    void ConfigureSerialPort();
+    bool OpenSerialPort();
+    void CloseSerialPort();
+    void onCounterFrame(const CounterFrame& frame);
+
+    // Key handlers, given Qt key codes (Qt::Key_Plus, Qt::Key_Minus for the
+    // main-row plus and minus keys). They return true when the key was theirs.
+    bool OnKeyDown(int qtKey, bool ctrlHeld);
+    bool OnKeyUp(int qtKey);
+
+    // Access for the settings groups and tests.
+    QWidget* control(int id) const;
+    QString statusText() const { return status_; }
+    bool deviceAbsent() const { return deviceAbsent_; }
+    bool hasGraph() const { return graph_ != nullptr; }
+    ICaptureGraph* graph() const { return graph_.get(); }
+    CSerialLine& serialLine() { return *serial_; }
+    CDepthCounter& counter() { return counter_; }
+    QString captureFolder() const { return captureFolder_; }
+    QString recordBasePath() const { return recordBasePath_; }
+    int captureCounter() const { return captureCounter_; }
+    QWidget* stitchWindow() const { return stitchWindow_; }
+
+    // Blocking waits (the 800 ms standard detection and the 300 ms device
+    // re-probe); tests replace them.
+    void setWaitFunction(std::function<void(int ms)> wait) { wait_ = std::move(wait); }
+
+    // The form's status line.
+    void setStatus(const QString& text);
+
+public slots:
+    void accept() override; // Enter never closes the form
+    void reject() override; // closing
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void contextMenuEvent(QContextMenuEvent*) override;
+    void closeEvent(QCloseEvent*) override;
+
+private:
+    void buildControls();
+    void loadButtons();
+    void fillSettingsGroups();
+    void pullCoordinates();
+    void enable(int id, bool on);
+    bool CreateGraph();
+    bool RestartPreview(bool recording);
+    void detectVideoStandard();
+    bool askDevicePresent();
+    void deviceReturned();
+    void markDeviceAbsent();
+    bool chooseRecordFile(bool save);
+    void deleteGraph();
+    void counterReset();
+    void showDepth(int32_t depthMm);
+    void showHeading(int degrees);
+    void sendMotorStops();
+    int compassOffset() const;
+    CounterSettings counterSettings() const;
+    void onGraphEvent(GraphEvent event, const QString& text);
+    bool stopCommand(bool ask);
+
+    ICaptureGraphFactory& graphs_;
+    QSettings& profile_;
+    AcquisitionHooks hooks_;
+    CSurveyParams params_;
+    CPortMap portMap_;
+    std::unique_ptr<ICaptureGraph> graph_;
+    std::unique_ptr<CSerialLine> serial_;
+    CDepthCounter counter_;
+    CMotorKeys motorKeys_;
+
+    int mode_ = ModeIdle;
+    int savedMode_ = ModeIdle;
+    QString status_;
+    int captureCounter_ = 0;
+    QString captureFolder_;
+    QString recordBasePath_;
+    QString analysisFolder_;
+    QString analysisFilePath_;
+    QPointer<QWidget> stitchWindow_;
+    bool deviceAbsent_ = false;
+    bool trackOpen_ = false;
+    QTimer* positionTimer_ = nullptr;
+    bool settingSlider_ = false;
+    bool closing_ = false;
+    QImage background_;
+    std::function<void(int ms)> wait_;
+
+    std::map<int, QWidget*> controls_;
+    CBmpButton* buttons_[8] = {};
+    CBmpButton* resumeButton_ = nullptr;
+    CBmpButton* pauseButton_ = nullptr;
+    CCustomSliderCtrl* slider_ = nullptr;
+    CTransparentLabel* duration_ = nullptr;
+    CTransparentEdit* fileField_ = nullptr;
+    QLineEdit* depthField_ = nullptr;
+    QLineEdit* headingField_ = nullptr;
+    QLineEdit* statusField_ = nullptr;
+    CNumEdit* depthEntry_ = nullptr;
+};
+
+} // namespace bc

@@ -1,0 +1,57 @@
+#pragma once
+// Key routing: every key press and release of the program reaches the
+// acquisition form's key handlers before the focused control handles it, and
+// is then handled as usual (nothing is swallowed). Each press acts once (for
+// the focused widget, not again for each parent it propagates to), auto-repeat
+// is ignored, and only the main-row plus and minus keys count as plus and
+// minus. Plus and minus are not acted on while a text field has the focus
+// (they are being typed) nor while a window that uses them itself is active.
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QKeyEvent;
+
+namespace bc {
+
+// Set this dynamic property to true on a window that handles the plus and
+// minus keys itself (the analysis and 3D windows).
+inline constexpr const char* kOwnsDepthKeysProperty = "bcOwnsDepthKeys";
+
+class CKeyRouter : public QObject {
+    Q_OBJECT
+public:
+    using KeyDown = std::function<void(int qtKey, bool ctrlHeld)>;
+    using KeyUp = std::function<void(int qtKey)>;
+
+    CKeyRouter(KeyDown down, KeyUp up, QObject* parent = nullptr);
+
+    // The key a handler sees for `e`: Qt::Key_Plus / Qt::Key_Minus for the
+    // main-row keys (with or without Shift), 0 for keypad plus and minus,
+    // otherwise the event's key.
+    static int routedKey(const QKeyEvent& e);
+    // Whether plus and minus are withheld from the form while `focus` has the
+    // focus inside `active`.
+    static bool depthKeysBlocked(const QWidget* focus, const QWidget* active);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Delivery {
+        const void* event = nullptr;
+        int type = 0;
+        int key = 0;
+        quint64 timestamp = 0;
+        QPointer<QWidget> widget;
+    };
+
+    KeyDown down_;
+    KeyUp up_;
+    Delivery last_;
+};
+
+} // namespace bc

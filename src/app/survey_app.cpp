@@ -1,0 +1,59 @@
+#include "app/survey_app.h"
+
+#include "acquisition/acquisition_dlg.h"
+#include "acquisition/capture_graph.h"
+#include "app/key_router.h"
+
+#include <QApplication>
+#include <QSettings>
+
+namespace bc {
+
+QString profileOrganization()
+{
+    return QStringLiteral("2011 PELK  Corporation");
+}
+
+CSurveyApp::CSurveyApp()
+{
+    QCoreApplication::setOrganizationName(profileOrganization());
+}
+
+CSurveyApp::~CSurveyApp() = default;
+
+bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
+{
+    std::unique_ptr<ICaptureGraphFactory> ownGraphs;
+    if (!graphs) {
+        ownGraphs = makeAbsentDeviceGraphFactory();
+        graphs = ownGraphs.get();
+    }
+    std::unique_ptr<QSettings> ownProfile;
+    if (!profile) {
+        ownProfile = std::make_unique<QSettings>();
+        profile = ownProfile.get();
+    }
+    CAcquisitionDlg form(*graphs, *profile);
+    CKeyRouter router(
+        [](int key, bool ctrl) {
+            if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
+                f->OnKeyDown(key, ctrl);
+        },
+        [](int key) {
+            if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
+                f->OnKeyUp(key);
+        });
+    qApp->installEventFilter(&router);
+    form.show();
+    if (form.OnInitDialog())
+        form.exec();
+    qApp->removeEventFilter(&router);
+    return false;
+}
+
+int CSurveyApp::ExitInstance()
+{
+    return 0;
+}
+
+} // namespace bc

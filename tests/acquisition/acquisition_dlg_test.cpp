@@ -1,0 +1,711 @@
+#include "acquisition/acquisition_dlg.h"
+
+#include "acquisition/port_map.h"
+#include "acquisition/port_probe.h"
+#include "acquisition/serial_line.h"
+#include "core/program_values.h"
+#include "support/scripted_capture_graph.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_settings.h"
+#include "ui/bmp_button.h"
+#include "ui/num_edit.h"
+#include "ui/transparent_controls.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <memory>
+#include <set>
+
+namespace bc {
+namespace {
+
+using test::ScriptedGraphFactory;
+using test::ScriptedPrompter;
+using test::TempSettings;
+
+const QString kNoSerial = QStringLiteral("深度控制口和电子罗盘口不存在或被其它程序占用");
+const QString kNoDevice = QStringLiteral("USB设备没找到,请检查USB连接线和电源\n重试");
+
+struct Captured {
+    QString name, folder;
+    int number;
+};
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // No serial device on any slot.
+        CPortMap map;
+        for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
+            map.setDevicePath(slot, dir.filePath(QStringLiteral("no-tty%1").arg(slot)));
+        map.save(profile.settings());
+        publishDepthHeading(0, 0);
+        clearDepthTrigger();
+        oneShotRequest.store(false);
+        depthCounterFound().store(false);
+    }
+
+    void makeForm(bool init = true)
+    {
+        AcquisitionHooks hooks;
+        hooks.setCaptureTarget = [this](const QString& n, const QString& f, int num) {
+            captures.push_back({n, f, num});
+        };
+        hooks.openTrackForWriting = [this](const QString& p) {
+            trackLog << QStringLiteral("write ") + p;
+            return true;
+        };
+        hooks.openTrackForReading = [this](const QString& p) {
+            trackLog << QStringLiteral("read ") + p;
+            return true;
+        };
+        hooks.closeTrack = [this] { trackLog << QStringLiteral("close"); };
+        hooks.readTrackAt = [this](float f) -> std::optional<DepthHeading> {
+            trackLog << QStringLiteral("at %1").arg(f);
+            return DepthHeading{4321, 123};
+        };
+        hooks.createStitchWindow = [this](QWidget*) -> QWidget* {
+            if (!stitchWorks)
+                return nullptr;
+            auto* w = new QWidget;
+            w->setAttribute(Qt::WA_DeleteOnClose);
+            return w;
+        };
+        hooks.controlParameters = [this](QWidget*) { ++controlParamsShown; };
+        form = std::make_unique<CAcquisitionDlg>(graphs, profile.settings(), hooks);
+        form->setWaitFunction([this](int ms) { waits.push_back(ms); });
+        form->show();
+        if (init)
+            form->OnInitDialog();
+    }
+
+    bool enabled(int id) const { return form->control(id)->isEnabled(); }
+    QString text(int id) const { return static_cast<QLineEdit*>(form->control(id))->text(); }
+    void setText(int id, const QString& t) { static_cast<QLineEdit*>(form->control(id))->setText(t); }
+    QStringList logSince(int from) const { return graphs.script.log.mid(from); }
+
+    QTemporaryDir dir;
+    TempSettings profile;
+    ScriptedPrompter prompter;
+    ScriptedGraphFactory graphs;
+    std::vector<Captured> captures;
+    QStringList trackLog;
+    std::vector<int> waits;
+    bool stitchWorks = true;
+    int controlParamsShown = 0;
+    std::unique_ptr<CAcquisitionDlg> form; // last: its hooks use the members above
+};
+
+TEST_F(FormTest, StartUpWithoutCaptureDeviceOrSerialLine)
+{
+    graphs.script.devicePresent = false;
+    makeForm();
+    EXPECT_TRUE(prompter.boxTexts().contains(kNoDevice));
+    EXPECT_TRUE(prompter.boxTexts().contains(QStringLiteral("打开串口失败!")));
+    for (const auto& box : prompter.boxes)
+        if (box.text == kNoDevice) {
+            EXPECT_EQ(box.caption, QStringLiteral("出错"));
+            EXPECT_EQ(box.style & MB_ICONMASK, unsigned(MB_ICONSTOP));
+        }
+    EXPECT_EQ(form->statusText(), kNoSerial);
+    EXPECT_TRUE(form->deviceAbsent());
+    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
+        EXPECT_FALSE(enabled(id)) << id;
+    EXPECT_TRUE(enabled(IDC_PLAY));
+    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+}
+
+TEST_F(FormTest, StartUpProbesTheDeviceAndKeepsNoGraph)
+{
+    graphs.script.changeMask = 0xE7;
+    makeForm();
+    EXPECT_FALSE(prompter.boxTexts().contains(kNoDevice));
+    EXPECT_EQ(graphs.script.log, QStringList({"build 8", "param 22", "param 6", "apply mask e7",
+                                              "param 21", "param 23", "delete"}));
+    EXPECT_EQ(graphs.script.changeMask, 0u); // cleared after applying
+    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_FALSE(form->deviceAbsent());
+    EXPECT_TRUE(enabled(IDC_LIVE));
+    EXPECT_TRUE(enabled(IDC_RECORD));
+    EXPECT_FALSE(form->control(IDC_POSITION)->isEnabled());
+    EXPECT_FALSE(enabled(IDC_DEPTH_ENTRY));
+}
+
+TEST_F(FormTest, AFailedDeviceCheckCountsAsNoDevice)
+{
+    graphs.script.deviceCheckOk = false;
+    makeForm();
+    EXPECT_TRUE(prompter.boxTexts().contains(kNoDevice));
+    EXPECT_TRUE(form->deviceAbsent());
+    EXPECT_EQ(graphs.script.alive, 0);
+}
+
+TEST_F(FormTest, ModeTableForEveryMode)
+{
+    makeForm();
+    const std::set<int> all = {IDC_VIEW_MODE, IDC_PLAY,  IDC_LIVE,   IDC_RECORD,     IDC_DEVICE_SETTINGS,
+                               IDC_STOP,      IDC_CAPTURE, IDC_RESUME, IDC_PAUSE,    IDC_DEPTH_ENTRY};
+    auto expectOn = [&](int mode, std::set<int> on, std::set<int> off) {
+        for (int id : on)
+            EXPECT_TRUE(enabled(id)) << "mode " << mode << " id " << id;
+        for (int id : off)
+            EXPECT_FALSE(enabled(id)) << "mode " << mode << " id " << id;
+    };
+    setText(IDC_FILE, "/x.mpg");
+    form->SetUiState(ModeIdle);
+    expectOn(0, {IDC_VIEW_MODE, IDC_PLAY, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS},
+             {IDC_STOP, IDC_CAPTURE, IDC_RESUME, IDC_PAUSE, IDC_DEPTH_ENTRY});
+    EXPECT_TRUE(text(IDC_FILE).isEmpty());
+    for (int mode : {ModeLive, ModeRecording}) {
+        form->SetUiState(mode);
+        expectOn(mode, {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY},
+                 {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_DEVICE_SETTINGS});
+    }
+    form->SetUiState(ModePlayback);
+    expectOn(3, {IDC_STOP, IDC_CAPTURE, IDC_PLAY, IDC_PAUSE},
+             {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_RESUME, IDC_DEPTH_ENTRY});
+    form->SetUiState(ModePaused);
+    expectOn(4, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE});
+    // Outside 0..4 nothing changes.
+    std::map<int, bool> before;
+    for (int id : all)
+        before[id] = enabled(id);
+    form->SetUiState(5);
+    form->SetUiState(-1);
+    for (int id : all)
+        EXPECT_EQ(enabled(id), before[id]) << id;
+
+    // Idle with the device absent keeps the device buttons off.
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    form->SetUiState(ModeIdle);
+    expectOn(0, {IDC_VIEW_MODE, IDC_PLAY}, {IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS});
+}
+
+TEST_F(FormTest, LiveAcquisitionStartsAndStops)
+{
+    makeForm();
+    const int from = graphs.script.log.size();
+    graphs.script.registerValue = 0x21; // bits 0 and 5: NTSC
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->GetUiMode(), ModeLive);
+    EXPECT_EQ(form->statusText(), QStringLiteral("预览--") + kNoSerial);
+    EXPECT_EQ(graphs.script.videoFormat, 0);
+    EXPECT_EQ(waits, std::vector<int>({800}));
+    const QStringList log = logSince(from);
+    EXPECT_TRUE(log.contains("build 0"));
+    const int streaming = log.indexOf("param 28 1");
+    ASSERT_GE(streaming, 0);
+    EXPECT_EQ(log.indexOf("play"), streaming + 1);
+    EXPECT_EQ(graphs.script.alive, 1);
+    EXPECT_TRUE(static_cast<CBmpButton*>(form->control(IDC_LIVE))->frameState() ==
+                CBmpButton::FrameSunken);
+
+    form->OnStartAcquisition(); // already live: nothing
+    EXPECT_EQ(graphs.script.alive, 1);
+
+    form->OnStopRecord();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(form->statusText(), QStringLiteral("停止预览--") + kNoSerial);
+    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_FALSE(logSince(from).contains("param 28 0")); // only a recording sends it
+    EXPECT_TRUE(prompter.boxTexts().filter(QStringLiteral("正在录制")).isEmpty());
+}
+
+TEST_F(FormTest, PalWhenTheStandardBitsAreNotBothSet)
+{
+    makeForm();
+    graphs.script.registerValue = 0x01;
+    graphs.script.videoFormat = 0;
+    form->OnStartAcquisition();
+    EXPECT_EQ(graphs.script.videoFormat, 1);
+}
+
+TEST_F(FormTest, LiveFailsWhenTheDeviceIsGoneOrTheBuildFails)
+{
+    makeForm();
+    graphs.script.failingKinds = {0};
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
+    EXPECT_EQ(graphs.script.alive, 0);
+    graphs.script.failingKinds.clear();
+    graphs.script.devicePresent = false;
+    form->setStatus(QString());
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
+    graphs.script.devicePresent = true;
+    graphs.script.playFails = true;
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(graphs.script.alive, 0);
+}
+
+TEST_F(FormTest, EmptyRecordNameThenCancelStaysIdle)
+{
+    makeForm();
+    const int from = graphs.script.log.size();
+    form->OnStartRecord(); // the save dialog is cancelled (no answer queued)
+    EXPECT_EQ(prompter.dialogTitles, QStringList({QStringLiteral("保存")}));
+    EXPECT_EQ(form->statusText(), QStringLiteral("文件名为空,录制失败"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_TRUE(logSince(from).isEmpty());
+}
+
+TEST_F(FormTest, RecordPathWithoutExtensionGetsMpgAndItsFolders)
+{
+    makeForm();
+    const QString a = dir.filePath("a");
+    QDir().mkpath(a);
+    setText(IDC_FILE, a + "/b");
+    publishDepthHeading(0, 0);
+    form->OnStartRecord();
+    ASSERT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(text(IDC_FILE), a + "/b.mpg");
+    EXPECT_EQ(form->captureFolder(), a);
+    EXPECT_EQ(form->recordBasePath(), a + "/b");
+    EXPECT_TRUE(QFileInfo(a + "/b").isDir());
+    EXPECT_EQ(form->GetAnalysisFolder(), a + "/b");
+    EXPECT_EQ(form->GetAnalysisFilePath(), a + "/b/b.sfa");
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, a + "/b.mpg");
+    EXPECT_TRUE(graphs.script.lastRequest.recordFlag);
+    EXPECT_TRUE(graphs.script.log.contains("build 1 record " + a + "/b.mpg"));
+    EXPECT_EQ(form->statusText(), QStringLiteral("录制--") + kNoSerial);
+    EXPECT_EQ(trackLog, QStringList({"write " + a + "/b.ss"}));
+
+    // Frames captured while recording are named by depth, in the folder of the file.
+    publishDepthHeading(1234, 0);
+    form->OnCaptureFrame();
+    ASSERT_EQ(captures.size(), 1u);
+    EXPECT_EQ(captures[0].name, a + "/1234.jpg");
+    EXPECT_EQ(captures[0].folder, a);
+    EXPECT_EQ(captures[0].number, 1234);
+    EXPECT_TRUE(oneShotRequest.load());
+
+    // Stop asks first; OK stops and the device stops streaming.
+    prompter.boxAnswers.push_back(IDOK);
+    const int from = graphs.script.log.size();
+    form->OnStopRecord();
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("正在录制,确认要停止录制"));
+    EXPECT_EQ(prompter.boxes.back().caption, QStringLiteral("提示"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(logSince(from), QStringList({"param 28 0", "stop", "delete"}));
+    EXPECT_EQ(trackLog.last(), "close");
+    EXPECT_FALSE(oneShotRequest.load());
+}
+
+TEST_F(FormTest, ExistingRecordFileAsksBeforeOverwriting)
+{
+    makeForm();
+    const QString existing = dir.filePath("old.mpg");
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    setText(IDC_FILE, existing);
+    prompter.boxAnswers.push_back(IDNO); // no overwrite; then the dialog is cancelled
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("该文件已存在，是否覆盖"));
+    EXPECT_EQ(form->statusText(), QStringLiteral("文件名为空,录制失败"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+
+    setText(IDC_FILE, existing);
+    prompter.boxAnswers.push_back(IDNO);
+    prompter.fileAnswers.push_back(dir.filePath("new.mpg"));
+    form->OnStartRecord();
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("new.mpg"));
+}
+
+TEST_F(FormTest, RecordFolderThatCannotBeMadeIsReported)
+{
+    makeForm();
+    const QString blocker = dir.filePath("file");
+    QFile f(blocker);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    setText(IDC_FILE, blocker + "/sub/x.mpg");
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxes.back().text,
+              QStringLiteral("创建目录%1失败\n请换个目录重试").arg(blocker + "/sub/x"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+}
+
+TEST_F(FormTest, CapturesOutsideRecordingCountFromZeroAtEveryStart)
+{
+    makeForm();
+    form->OnCaptureFrame(); // idle: nothing
+    EXPECT_TRUE(captures.empty());
+    form->OnStartAcquisition();
+    form->OnCaptureFrame();
+    ASSERT_EQ(prompter.boxes.back().text,
+              QStringLiteral("图片保存在%1").arg(defaultCaptureFolder()));
+    form->OnCaptureFrame();
+    ASSERT_EQ(captures.size(), 2u);
+    EXPECT_EQ(captures[0].name, defaultCaptureFolder() + "/0.jpg");
+    EXPECT_EQ(captures[1].name, defaultCaptureFolder() + "/1.jpg");
+    const int told = prompter.boxTexts().filter(QStringLiteral("图片保存在")).size();
+    EXPECT_EQ(told, 1);
+    form->OnStopRecord();
+    form->OnStartAcquisition();
+    form->OnCaptureFrame();
+    EXPECT_EQ(captures.back().number, 0);
+    // The folder is known now: not told again.
+    EXPECT_EQ(prompter.boxTexts().filter(QStringLiteral("图片保存在")).size(), told);
+}
+
+TEST_F(FormTest, StopAtADepthResumesThereButPlaybackDoesNotMoveIt)
+{
+    makeForm();
+    form->OnStartAcquisition();
+    auto* entry = static_cast<CNumEdit*>(form->control(IDC_DEPTH_ENTRY));
+    ASSERT_TRUE(entry->isEnabled());
+    entry->SetValue(12.345f);
+    form->OnDepthEntered();
+    EXPECT_EQ(currentDepthHeading().depth, 12345);
+    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("12.345米"));
+    form->OnStopRecord();
+    EXPECT_EQ(form->GetSurveyParams().startDepth, 12345);
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->counter().depth(), 12345);
+    EXPECT_EQ(currentDepthHeading().depth, 12345);
+    form->OnStopRecord();
+
+    // A played file's depths do not become the next start depth.
+    const QString file = dir.filePath("p.mpg");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x00\x00\x01\xBA\x44", 5));
+    f.close();
+    prompter.fileAnswers.push_back(file);
+    form->OnOpenPlayback();
+    ASSERT_EQ(form->GetUiMode(), ModePlayback);
+    form->OnPositionTimer();
+    EXPECT_EQ(currentDepthHeading().depth, 4321);
+    form->OnStopRecord();
+    EXPECT_EQ(form->GetSurveyParams().startDepth, 12345);
+}
+
+TEST_F(FormTest, PlusAndMinusMoveTheDepthOnlyWhileLiveOrRecording)
+{
+    profile.settings().setValue(QStringLiteral("控制参数/手动调整"), 100);
+    makeForm();
+    const int step = static_cast<int>(form->GetSurveyParams().manualStep) *
+                     static_cast<int>(form->GetSurveyParams().counterResolution);
+    EXPECT_FALSE(form->OnKeyUp(Qt::Key_Plus)); // idle
+    form->OnStartAcquisition();
+    const int start = form->counter().depth();
+    EXPECT_TRUE(form->OnKeyUp(Qt::Key_Plus));
+    EXPECT_EQ(form->counter().depth(), start + step);
+    EXPECT_TRUE(form->OnKeyUp(Qt::Key_Minus));
+    EXPECT_TRUE(form->OnKeyUp(Qt::Key_Minus));
+    EXPECT_EQ(form->counter().depth(), start - step);
+    EXPECT_FALSE(form->OnKeyUp(Qt::Key_A));
+}
+
+TEST_F(FormTest, CancelKeepsRecordingAndNoKeepsTheProgramRunning)
+{
+    makeForm();
+    setText(IDC_FILE, dir.filePath("r.mpg"));
+    form->OnStartRecord();
+    ASSERT_EQ(form->GetUiMode(), ModeRecording);
+
+    prompter.boxAnswers.push_back(IDCANCEL);
+    form->OnStopRecord();
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(graphs.script.alive, 1);
+
+    prompter.boxAnswers.push_back(IDNO);
+    form->reject();
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("正在录制,确信要停止录制并退出程序"));
+    EXPECT_EQ(prompter.boxes.back().caption, QStringLiteral("警告"));
+    EXPECT_EQ(prompter.boxes.back().style & MB_DEFMASK, unsigned(MB_DEFBUTTON2));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+
+    // Yes to leaving, then Cancel to stopping: the close is abandoned whole.
+    prompter.boxAnswers.push_back(IDYES);
+    prompter.boxAnswers.push_back(IDCANCEL);
+    form->reject();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(graphs.script.alive, 1);
+    EXPECT_EQ(graphs.script.current->GetGraphState(), GraphStateRunning);
+
+    prompter.boxAnswers.push_back(IDYES);
+    prompter.boxAnswers.push_back(IDOK);
+    setText(IDC_COORD_X, "123.5");
+    form->reject();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(graphs.script.alive, 0);
+    auto reread = profile.reopen();
+    EXPECT_EQ(reread->value(QStringLiteral("坐标参数/X")).toString(), QStringLiteral("123.5"));
+}
+
+TEST_F(FormTest, EnterNeverClosesTheForm)
+{
+    makeForm();
+    form->accept();
+    EXPECT_TRUE(form->isVisible());
+    QTest::keyClick(form.get(), Qt::Key_Return);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)
+{
+    makeForm();
+    form->OnStartAcquisition();
+    // A notice while the device is still there changes nothing.
+    form->OnDevicesChanged();
+    EXPECT_EQ(form->GetUiMode(), ModeLive);
+    EXPECT_EQ(graphs.script.alive, 1);
+    EXPECT_EQ(waits.back(), 300);
+
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_TRUE(form->deviceAbsent());
+    EXPECT_EQ(graphs.script.alive, 0);
+    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
+        EXPECT_FALSE(enabled(id)) << id;
+
+    graphs.script.devicePresent = true;
+    graphs.script.videoSource = 2;
+    graphs.script.changeMask = 0;
+    const int from = graphs.script.log.size();
+    form->OnDevicesChanged();
+    EXPECT_FALSE(form->deviceAbsent());
+    EXPECT_TRUE(logSince(from).contains("apply mask 40"));
+    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD})
+        EXPECT_TRUE(enabled(id)) << id;
+    EXPECT_FALSE(enabled(IDC_STOP)); // idle still
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+}
+
+TEST_F(FormTest, PlaybackPauseResumeSeekAndEnd)
+{
+    makeForm();
+    const QString file = dir.filePath("film.mpg");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6));
+    f.close();
+    graphs.script.duration = 3723LL * 10000000; // 1 h 2 min 3 s
+    prompter.fileAnswers.push_back(file);
+    form->OnOpenPlayback();
+    EXPECT_EQ(prompter.dialogTitles.back(), QStringLiteral("打开"));
+    ASSERT_EQ(form->GetUiMode(), ModePlayback);
+    EXPECT_EQ(form->statusText(), QStringLiteral("回放"));
+    EXPECT_TRUE(graphs.script.log.contains("build 2 " + file));
+    EXPECT_EQ(trackLog, QStringList({"read " + dir.filePath("film.ss")}));
+    EXPECT_TRUE(form->control(IDC_POSITION)->isEnabled());
+    EXPECT_EQ(form->control(IDC_DURATION)->property("text").toString(), QString());
+    EXPECT_EQ(static_cast<CTransparentLabel*>(form->control(IDC_DURATION))->text(),
+              QStringLiteral("01:02:03"));
+    EXPECT_EQ(text(IDC_FILE), file);
+
+    // With a file in the field the open button does nothing.
+    const int dialogs = prompter.dialogTitles.size();
+    form->OnOpenPlayback();
+    EXPECT_EQ(prompter.dialogTitles.size(), dialogs);
+
+    static_cast<QSlider*>(form->control(IDC_POSITION))->setValue(50);
+    EXPECT_FLOAT_EQ(graphs.script.lastSeek, 0.5f);
+
+    graphs.script.position = 0.42f;
+    form->OnPositionTimer();
+    EXPECT_EQ(static_cast<QSlider*>(form->control(IDC_POSITION))->value(), 42);
+    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("4.321米"));
+    EXPECT_EQ(text(IDC_HEADING), QStringLiteral("123度"));
+
+    form->OnPause();
+    EXPECT_EQ(form->GetUiMode(), ModePaused);
+    EXPECT_EQ(graphs.script.current->GetGraphState(), GraphStatePaused);
+    EXPECT_TRUE(enabled(IDC_RESUME));
+    EXPECT_FALSE(enabled(IDC_PAUSE));
+    form->OnResume();
+    EXPECT_EQ(form->GetUiMode(), ModePlayback);
+    EXPECT_EQ(graphs.script.current->GetGraphState(), GraphStateRunning);
+    EXPECT_FALSE(enabled(IDC_RESUME));
+
+    graphs.script.position = 0.995f; // 99 %: still playing
+    form->OnPositionTimer();
+    EXPECT_EQ(form->GetUiMode(), ModePlayback);
+    EXPECT_EQ(static_cast<QSlider*>(form->control(IDC_POSITION))->value(), 99);
+    graphs.script.position = 1.0f; // past 99 %: the end
+    form->OnPositionTimer();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_EQ(trackLog.last(), "close");
+    EXPECT_FALSE(form->control(IDC_POSITION)->isEnabled());
+    EXPECT_EQ(static_cast<QSlider*>(form->control(IDC_POSITION))->value(), 1);
+}
+
+TEST_F(FormTest, PlaybackRefusals)
+{
+    makeForm();
+    // No extension.
+    const QString bare = dir.filePath("noext");
+    QFile(bare).open(QIODevice::WriteOnly);
+    prompter.fileAnswers.push_back(bare);
+    form->OnOpenPlayback();
+    EXPECT_EQ(form->statusText(), QStringLiteral("请包含文件扩展名"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    // Not a program stream: no graph for the elementary pair.
+    const QString es = dir.filePath("video.mpv");
+    QFile f(es);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x00\x00\x01\xB3", 4));
+    f.close();
+    prompter.fileAnswers.push_back(es);
+    form->OnOpenPlayback();
+    EXPECT_EQ(form->statusText(), QStringLiteral("回放失败"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(graphs.script.alive, 0);
+    // Missing file.
+    prompter.fileAnswers.push_back(dir.filePath("gone.mpg"));
+    form->OnOpenPlayback();
+    EXPECT_EQ(prompter.boxes.back().text,
+              QStringLiteral("无法打开该文件: %1").arg(dir.filePath("gone.mpg")));
+    // The graph refuses the file.
+    const QString bad = dir.filePath("bad.mpg");
+    QFile b(bad);
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+    b.write(QByteArray("\x00\x00\x01\xBA", 4));
+    b.close();
+    graphs.script.failingKinds = {2};
+    prompter.fileAnswers.push_back(bad);
+    form->OnOpenPlayback();
+    EXPECT_EQ(form->statusText(), QStringLiteral("回放失败"));
+    EXPECT_EQ(graphs.script.alive, 0);
+}
+
+TEST_F(FormTest, EndOfStreamAndStreamErrorsStopAfterTheReport)
+{
+    makeForm();
+    form->OnStartAcquisition();
+    ASSERT_NE(graphs.script.current, nullptr);
+    graphs.script.current->fire(GraphEvent::Error, "gone");
+    EXPECT_EQ(form->GetUiMode(), ModeLive); // not inside the report
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(graphs.script.alive, 0);
+}
+
+TEST_F(FormTest, StitchWindowOpensOnceAndFailureIsTold)
+{
+    makeForm();
+    form->OnStitchWindow();
+    ASSERT_NE(form->stitchWindow(), nullptr);
+    QWidget* first = form->stitchWindow();
+    form->OnStitchWindow();
+    EXPECT_EQ(form->stitchWindow(), first);
+    delete first; // the window went away
+    EXPECT_EQ(form->stitchWindow(), nullptr);
+    stitchWorks = false;
+    form->OnStitchWindow();
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("创建拼接窗口失败"));
+    EXPECT_EQ(prompter.boxes.back().caption, QStringLiteral("出错"));
+}
+
+TEST_F(FormTest, VideoSettingsPublishTheSizeCodeOnlyOnOk)
+{
+    makeForm();
+    FrameFormat::setVideoSizeCode(1);
+    graphs.script.settingsDialogMuxFormat = 2;
+    graphs.script.settingsDialogAnswers = {false, true};
+    form->OnVideoSettings();
+    EXPECT_EQ(FrameFormat::videoSizeCode(), 1);
+    form->OnVideoSettings();
+    EXPECT_EQ(FrameFormat::videoSizeCode(), 2);
+    FrameFormat::reset();
+}
+
+TEST_F(FormTest, ControlParametersAreReachable)
+{
+    makeForm();
+    form->OnControlParameters();
+    EXPECT_EQ(controlParamsShown, 1);
+}
+
+// A serial line on a pseudo terminal: the form talks to a real port.
+class PtyPair {
+public:
+    PtyPair()
+    {
+        if (openpty(&master_, &slave_, name_, nullptr, nullptr) != 0)
+            master_ = slave_ = -1;
+        else
+            fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    }
+    ~PtyPair()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        if (slave_ >= 0)
+            ::close(slave_);
+    }
+    bool ok() const { return master_ >= 0; }
+    QString path() const { return QString::fromLocal8Bit(name_); }
+    QByteArray readAll(int waitMs = 300)
+    {
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < waitMs) {
+            QCoreApplication::processEvents();
+            char buf[64];
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n > 0)
+                out.append(buf, static_cast<int>(n));
+            else
+                QThread::msleep(5);
+        }
+        return out;
+    }
+
+private:
+    int master_ = -1, slave_ = -1;
+    char name_[128] = {};
+};
+
+TEST_F(FormTest, LeavingLiveWithAMotorKeyHeldSendsItsStopByte)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CPortMap map;
+    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
+        map.setDevicePath(slot, pty.path());
+    map.save(profile.settings());
+    makeForm();
+    EXPECT_EQ(form->statusText(), QStringLiteral("--通讯成功"));
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->statusText(), QStringLiteral("预览--通讯成功"));
+    depthCounterFound().store(true);
+    EXPECT_TRUE(form->OnKeyDown(Qt::Key_Left, true));
+    EXPECT_EQ(pty.readAll(), QByteArray("\x21"));
+    form->OnStopRecord();
+    EXPECT_EQ(pty.readAll(), QByteArray("\x22"));
+    depthCounterFound().store(false);
+}
+
+} // namespace
+} // namespace bc
