@@ -1,0 +1,269 @@
+#include "acquisition/grabber_callback.h"
+
+#include "acquisition/shared_frame.h"
+#include "core/program_values.h"
+#include "platform/prompter.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QThread>
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace bc {
+
+namespace {
+
+// Tells the user about a failed write on the user-interface thread; the
+// streaming thread never shows anything itself.
+void reportWriteFailure(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    if (QThread::currentThread() == app->thread()) {
+        messageBox(text, QString(), MB_OK | MB_ICONERROR);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        app, [text] { messageBox(text, QString(), MB_OK | MB_ICONERROR); }, Qt::QueuedConnection);
+}
+
+// The image core's JPEG writer: colour, quality 75.
+CGrabberCallback::JpegWriter defaultCaptureWriter()
+{
+    return {}; // PENDING-JPEG
+}
+
+} // namespace
+
+QString captureFileName(const QString& folder, int number)
+{
+    return QStringLiteral("%1/%2.jpg").arg(folder).arg(number);
+}
+
+QString captureFileName(const QString& folder, int number, int suffix)
+{
+    return QStringLiteral("%1/%2_%3.jpg").arg(folder).arg(number).arg(suffix);
+}
+
+void packBottomUp(const uchar* bgr, int width, int height, int stride, uint8_t* dst)
+{
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(dst + static_cast<std::size_t>(height - 1 - y) * row,
+                    bgr + static_cast<std::ptrdiff_t>(y) * stride, row);
+}
+
+CGrabberCallback::CGrabberCallback()
+    : writer_(defaultCaptureWriter())
+{
+}
+
+void CGrabberCallback::SetTarget(const QString& name, const QString& folder, int number)
+{
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    targetName_ = name;
+    targetFolder_ = folder;
+    targetNumber_ = number;
+}
+
+QString CGrabberCallback::targetName() const
+{
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    return targetName_;
+}
+
+QString CGrabberCallback::lastSavedPath() const
+{
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    return lastSaved_;
+}
+
+void CGrabberCallback::setJpegWriter(JpegWriter writer)
+{
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    writer_ = writer ? std::move(writer) : defaultCaptureWriter();
+}
+
+void CGrabberCallback::registerFrameTarget(QObject* view)
+{
+    std::lock_guard<std::mutex> lock(viewMutex_);
+    view_ = view;
+}
+
+void CGrabberCallback::unregisterFrameTarget(QObject* view)
+{
+    std::lock_guard<std::mutex> lock(viewMutex_);
+    if (view_ == view)
+        view_ = nullptr;
+}
+
+QObject* CGrabberCallback::frameTarget() const
+{
+    std::lock_guard<std::mutex> lock(viewMutex_);
+    return view_;
+}
+
+CGrabberCallback::FrameSink CGrabberCallback::sink()
+{
+    return [this](const uchar* bgr, int width, int height, int stride) {
+        BufferCB(bgr, width, height, stride);
+    };
+}
+
+void CGrabberCallback::BufferCB(const uchar* bgr, int width, int height, int stride)
+{
+    if (!bgr)
+        return;
+    // The common case: nobody wants this frame.
+    if (!continuousRequest.load(std::memory_order_relaxed) &&
+        !oneShotRequest.load(std::memory_order_relaxed))
+        return;
+    if (width <= 0 || height <= 0 || stride < width * 3)
+        return;
+
+    continuousRequest.store(false);
+    frameWidth_.store(width);
+    frameHeight_.store(height);
+
+    const std::size_t bytes = static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(height);
+    {
+        std::lock_guard<std::mutex> lock(frameLock());
+        SharedFrame& frame = sharedFrame();
+        if (!frame.reserve(bytes))
+            return; // dropped; a pending one-shot request waits for the next frame
+        packBottomUp(bgr, width, height, stride, frame.pixels());
+        frame.setSize(width, height);
+    }
+
+    bool saveHere = false;
+    {
+        std::lock_guard<std::mutex> lock(viewMutex_);
+        const bool oneShot = oneShotRequest.exchange(false);
+        if (view_) {
+            if (oneShot)
+                QCoreApplication::postEvent(view_, new QEvent(kCaptureCurrentEvent));
+            QCoreApplication::postEvent(view_, new QEvent(kFrameReadyEvent));
+        } else {
+            saveHere = oneShot;
+        }
+    }
+    if (!saveHere)
+        return;
+
+    // No view: the frame itself is the capture, written from a private copy
+    // (upright, red first) so the shared copy stays as the view expects it.
+    std::vector<uint8_t> rgb;
+    try {
+        rgb.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        const uchar* s = bgr + static_cast<std::ptrdiff_t>(y) * stride;
+        uint8_t* d = rgb.data() + static_cast<std::size_t>(y) * row;
+        for (int x = 0; x < width; ++x, s += 3, d += 3) {
+            d[0] = s[2];
+            d[1] = s[1];
+            d[2] = s[0];
+        }
+    }
+    writeCapture(rgb, width, height);
+}
+
+int CGrabberCallback::SaveFrameJpeg(const uint8_t* pixels, int width, int height)
+{
+    if (!pixels || width <= 0 || height <= 0)
+        return 0;
+    if (targetName().isEmpty())
+        return 0;
+    // A private copy, flipped upright and turned to red-green-blue: the
+    // caller's image (the view's strip, the frame copy) is not touched.
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    std::vector<uint8_t> rgb;
+    try {
+        rgb.resize(row * static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* s = pixels + static_cast<std::size_t>(height - 1 - y) * row;
+        uint8_t* d = rgb.data() + static_cast<std::size_t>(y) * row;
+        for (int x = 0; x < width; ++x, s += 3, d += 3) {
+            d[0] = s[2];
+            d[1] = s[1];
+            d[2] = s[0];
+        }
+    }
+    writeCapture(rgb, width, height);
+    return 0;
+}
+
+QString CGrabberCallback::claimTargetName()
+{
+    // Called with targetMutex_ held.
+    if (targetName_.isEmpty())
+        return QString();
+    if (QFileInfo::exists(targetName_)) {
+        // Keep counting until a free name turns up: an existing capture is
+        // never overwritten.
+        for (int suffix = 1; suffix < std::numeric_limits<int>::max(); ++suffix) {
+            const QString candidate = captureFileName(targetFolder_, targetNumber_, suffix);
+            if (!QFileInfo::exists(candidate)) {
+                targetName_ = candidate;
+                break;
+            }
+        }
+    }
+    return targetName_;
+}
+
+bool CGrabberCallback::writeCapture(std::vector<uint8_t>& rgbTopDown, int width, int height)
+{
+    QString path;
+    JpegWriter writer;
+    {
+        std::lock_guard<std::mutex> lock(targetMutex_);
+        path = claimTargetName();
+        writer = writer_;
+    }
+    if (path.isEmpty() || !writer)
+        return false;
+    QString error;
+    const bool ok = writer(path, rgbTopDown.data(), width, height, &error);
+    if (ok) {
+        std::lock_guard<std::mutex> lock(targetMutex_);
+        lastSaved_ = path;
+    } else {
+        reportWriteFailure(error);
+    }
+    return ok;
+}
+
+CGrabberCallback& grabberCallback()
+{
+    static CGrabberCallback grabber;
+    return grabber;
+}
+
+int nextCaptureNumber(bool recording, int& counter)
+{
+    if (recording)
+        return currentDepthHeading().depth;
+    return counter++;
+}
+
+void requestCapture(const QString& folder, int number)
+{
+    grabberCallback().SetTarget(captureFileName(folder, number), folder, number);
+    oneShotRequest.store(true);
+}
+
+} // namespace bc

@@ -1,0 +1,247 @@
+// The video window: sizes, letterbox geometry, the centre pick, the menu, the
+// closing report, swallowed keys and the painted frame.
+
+#include "acquisition/video_wnd.h"
+
+#include "acquisition/shared_frame.h"
+#include "core/program_values.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace bc {
+namespace {
+
+class RecordingVideoWnd : public CVideoWnd {
+public:
+    using CVideoWnd::CVideoWnd;
+    int menusShown = 0;
+    QStringList lastMenuTexts;
+    QList<bool> lastMenuChecks;
+    int keysSeen = 0;
+
+protected:
+    void execViewMenu(QMenu& menu, const QPoint&) override
+    {
+        ++menusShown;
+        lastMenuTexts.clear();
+        lastMenuChecks.clear();
+        lastMenuTexts << menu.title();
+        for (QAction* a : menu.actions()) {
+            lastMenuTexts << a->text();
+            lastMenuChecks << a->isChecked();
+        }
+    }
+    void keyPressEvent(QKeyEvent*) override { ++keysSeen; }
+    void keyReleaseEvent(QKeyEvent*) override { ++keysSeen; }
+};
+
+void fillSharedFrame(int width, int height)
+{
+    std::lock_guard<std::mutex> lock(frameLock());
+    ASSERT_TRUE(sharedFrame().reserve(static_cast<std::size_t>(width) * 3 * height));
+    sharedFrame().setSize(width, height);
+}
+
+class VideoWndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::lock_guard<std::mutex> lock(frameLock());
+        sharedFrame().release();
+        FrameFormat::reset();
+    }
+    void TearDown() override
+    {
+        std::lock_guard<std::mutex> lock(frameLock());
+        sharedFrame().release();
+        FrameFormat::reset();
+    }
+};
+
+TEST_F(VideoWndTest, SizesFollowTheVideoSizeCode)
+{
+    EXPECT_EQ(CVideoWnd::videoSizeForCode(0), QSize(768, 576));
+    EXPECT_EQ(CVideoWnd::videoSizeForCode(2), QSize(768, 576));
+    EXPECT_EQ(CVideoWnd::videoSizeForCode(1), QSize(384, 288));
+
+    CVideoWnd wnd(CVideoWnd::videoSizeForCode(2));
+    EXPECT_EQ(wnd.windowTitle(), QStringLiteral("澜石视界2011-播放窗口"));
+    // The client area: the video above the 40-pixel bar.
+    EXPECT_EQ(wnd.size(), QSize(768, 616));
+    EXPECT_EQ(wnd.videoRect(), QRect(0, 0, 768, 576));
+    EXPECT_EQ(wnd.bar()->geometry(), QRect(0, 576, 768, 40));
+
+    wnd.onDoubleSize();
+    EXPECT_EQ(wnd.displayMode(), 1);
+    EXPECT_EQ(wnd.size(), QSize(1536, 1192));
+    EXPECT_EQ(wnd.videoRect(), QRect(0, 0, 1536, 1152));
+    wnd.onNaturalSize();
+    EXPECT_EQ(wnd.displayMode(), 0);
+    EXPECT_EQ(wnd.size(), QSize(768, 616));
+}
+
+TEST_F(VideoWndTest, LetterboxGeometry)
+{
+    // Wider than the video: bands left and right.
+    EXPECT_EQ(CVideoWnd::fitVideo(1000, 616, 768, 576), QRect(116, 0, 768, 576));
+    // Taller: bands above and below.
+    EXPECT_EQ(CVideoWnd::fitVideo(768, 800, 768, 576), QRect(0, 92, 768, 576));
+    // Odd leftovers truncate.
+    EXPECT_EQ(CVideoWnd::fitVideo(385, 328, 384, 288), QRect(0, 0, 384, 288));
+    EXPECT_EQ(CVideoWnd::fitVideo(387, 328, 384, 288), QRect(1, 0, 384, 288));
+    // No room above the bar, or no video: nothing is shown.
+    EXPECT_TRUE(CVideoWnd::fitVideo(768, 40, 768, 576).isEmpty());
+    EXPECT_TRUE(CVideoWnd::fitVideo(768, 10, 768, 576).isEmpty());
+    EXPECT_TRUE(CVideoWnd::fitVideo(0, 616, 768, 576).isEmpty());
+    EXPECT_TRUE(CVideoWnd::fitVideo(768, 616, 0, 576).isEmpty());
+
+    CVideoWnd wnd(QSize(768, 576));
+    wnd.show();
+    wnd.resize(1000, 616);
+    EXPECT_EQ(wnd.videoRect(), QRect(116, 0, 768, 576));
+    // The bar always spans the whole width at the bottom.
+    EXPECT_EQ(wnd.bar()->geometry(), QRect(0, 576, 1000, 40));
+    wnd.resize(300, 30);
+    EXPECT_TRUE(wnd.videoRect().isEmpty());
+    EXPECT_EQ(wnd.bar()->geometry(), QRect(0, -10, 300, 40));
+}
+
+TEST_F(VideoWndTest, CentrePickMapsThroughTheDisplayedPicture)
+{
+    RecordingVideoWnd wnd(QSize(768, 576));
+    wnd.resize(1000, 616); // video at x 116..883
+    wnd.show();
+    QSignalSpy picked(&wnd, &CVideoWnd::centrePicked);
+
+    wnd.onCentrePick();
+    EXPECT_TRUE(wnd.centrePickMode());
+    EXPECT_EQ(wnd.cursor().shape(), Qt::CrossCursor);
+
+    // Before the first frame nothing is picked.
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(116 + 384, 288));
+    EXPECT_EQ(picked.count(), 0);
+
+    FrameFormat::publishSize(720, 576);
+    fillSharedFrame(720, 576);
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(116 + 384, 288));
+    ASSERT_EQ(picked.count(), 1);
+    EXPECT_EQ(picked.at(0).at(0).toInt(), 360);
+    EXPECT_EQ(picked.at(0).at(1).toInt(), 288);
+
+    // Within 50 pixels of the picture's corner, or in the black band: ignored.
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(116 + 49, 300));
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(500, 49));
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(950, 300));
+    EXPECT_EQ(picked.count(), 1);
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(116 + 50, 50));
+    ASSERT_EQ(picked.count(), 2);
+    EXPECT_EQ(picked.at(1).at(0).toInt(), 46); // int(50 / 768 * 720)
+    EXPECT_EQ(picked.at(1).at(1).toInt(), 50);
+
+    // The pick stays on until the right button ends it, without a menu.
+    EXPECT_TRUE(wnd.centrePickMode());
+    QTest::mouseClick(&wnd, Qt::RightButton, {}, QPoint(300, 300));
+    EXPECT_FALSE(wnd.centrePickMode());
+    EXPECT_EQ(wnd.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(wnd.menusShown, 0);
+}
+
+TEST_F(VideoWndTest, RightButtonOpensTheViewMenuWithTheCurrentSizeChecked)
+{
+    RecordingVideoWnd wnd(QSize(384, 288));
+    wnd.show();
+    QTest::mouseClick(&wnd, Qt::RightButton, {}, QPoint(100, 100));
+    ASSERT_EQ(wnd.menusShown, 1);
+    EXPECT_EQ(wnd.lastMenuTexts,
+              QStringList({QStringLiteral("视图"), QStringLiteral("原始"), QStringLiteral("两倍"),
+                           QStringLiteral("全屏"), QStringLiteral("设置展开中心")}));
+    EXPECT_EQ(wnd.lastMenuChecks, QList<bool>({true, false, false, false}));
+
+    wnd.onDoubleSize();
+    QTest::mouseClick(&wnd, Qt::RightButton, {}, QPoint(100, 100));
+    EXPECT_EQ(wnd.lastMenuChecks, QList<bool>({false, true, false, false}));
+
+    std::unique_ptr<QMenu> menu(wnd.createViewMenu(nullptr));
+    menu->actions().at(3)->trigger();
+    EXPECT_TRUE(wnd.centrePickMode());
+    menu->actions().at(2)->trigger();
+    EXPECT_EQ(wnd.displayMode(), 2);
+    menu->actions().at(0)->trigger();
+    EXPECT_EQ(wnd.displayMode(), 0);
+    EXPECT_FALSE(wnd.isFullScreen());
+    EXPECT_EQ(wnd.size(), QSize(384, 328));
+}
+
+TEST_F(VideoWndTest, ClosingOnlyReportsAndKeysAreSwallowed)
+{
+    RecordingVideoWnd wnd(QSize(384, 288));
+    wnd.show();
+    QSignalSpy closing(&wnd, &CVideoWnd::closeRequested);
+    EXPECT_FALSE(wnd.close());
+    EXPECT_EQ(closing.count(), 1);
+    EXPECT_TRUE(wnd.isVisible());
+
+    QTest::keyClick(&wnd, Qt::Key_Plus);
+    QTest::keyClick(&wnd, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(wnd.keysSeen, 0);
+}
+
+TEST_F(VideoWndTest, EveryOtherLeftClickBringsTheFormForward)
+{
+    QWidget form;
+    CVideoWnd wnd(QSize(384, 288));
+    wnd.setMainForm(&form);
+    wnd.show();
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_TRUE(form.isVisible());
+    form.hide();
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_FALSE(form.isVisible());
+    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(VideoWndTest, PaintsTheLatestFrameLetterboxed)
+{
+    CVideoWnd wnd(QSize(384, 288));
+    wnd.resize(500, 328); // picture at x 58..441
+    wnd.show();
+    auto slot = wnd.frameSlot();
+
+    // A frame 90 pixels wide (rows padded) from another thread, blue on top,
+    // green below.
+    const int w = 90, h = 60, stride = 272;
+    std::vector<uchar> bgr(static_cast<std::size_t>(stride) * h, 0xEE);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uchar* p = &bgr[static_cast<std::size_t>(y) * stride + x * 3];
+            p[0] = y < h / 2 ? 255 : 0;
+            p[1] = y < h / 2 ? 0 : 255;
+            p[2] = 0;
+        }
+    std::thread streaming([&] { slot->present(bgr.data(), w, h, stride); });
+    streaming.join();
+    QCoreApplication::sendPostedEvents(&wnd);
+
+    const QImage shot = wnd.grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(250, 40)), QColor(0, 0, 255));
+    EXPECT_EQ(QColor(shot.pixel(250, 250)), QColor(0, 255, 0));
+    // The band beside the picture is black, crossed by the red outline of
+    // the ellipse.
+    EXPECT_EQ(QColor(shot.pixel(20, 164)), QColor(Qt::black));
+    int red = 0;
+    for (int y = 0; y < 288; ++y)
+        red += QColor(shot.pixel(20, y)) == QColor(255, 0, 0);
+    EXPECT_GE(red, 2);
+}
+
+} // namespace
+} // namespace bc
