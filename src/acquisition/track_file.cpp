@@ -243,16 +243,6 @@ QString durationText(qint64 duration100ns)
                              static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
 }
 
-QString depthText(int32_t depthMm)
-{
-    return QString::asprintf("%.3f", depthMm * 0.001) + QStringLiteral("米");
-}
-
-QString headingText(int heading)
-{
-    return QString::number(heading) + QStringLiteral("度");
-}
-
 PlaybackTick playbackTick(std::optional<double> fraction, CTrackFile& track)
 {
     PlaybackTick tick;

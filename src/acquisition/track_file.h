@@ -135,11 +135,8 @@ PlaybackPlan planPlayback(const QString& path, const PlaybackStreamInfo& info);
 // "%.2d:%.2d:%.2d" of a duration in 100-ns units.
 QString durationText(qint64 duration100ns);
 
-// The depth and heading texts of the form: "%.3f米" and "%d度".
-QString depthText(int32_t depthMm);
-QString headingText(int heading);
-
-// One tick of the 40 ms playback timer.
+// One tick of the 40 ms playback timer. The form shows the record with
+// formatDepthMetres ("%.3f米") and formatHeading ("%d度") of the depth counter.
 struct PlaybackTick {
     bool answered = false; // the graph gave a position
     bool stop = false;     // past 99 %: stop playback

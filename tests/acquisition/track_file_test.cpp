@@ -316,13 +316,8 @@ TEST_F(PlaybackHelpersTest, EmptyFileFieldIsRefused)
     EXPECT_EQ(prompter_.boxes.at(0).caption, QStringLiteral("出错"));
 }
 
-TEST(PlaybackTextTest, DepthHeadingAndDuration)
+TEST(PlaybackTextTest, DurationIsHoursMinutesSeconds)
 {
-    EXPECT_EQ(depthText(12345), QStringLiteral("12.345米"));
-    EXPECT_EQ(depthText(-1), QStringLiteral("-0.001米"));
-    EXPECT_EQ(depthText(0), QStringLiteral("0.000米"));
-    EXPECT_EQ(headingText(359), QStringLiteral("359度"));
-    EXPECT_EQ(headingText(-1), QStringLiteral("-1度"));
     EXPECT_EQ(durationText(36610000000LL), QStringLiteral("01:01:01"));
     EXPECT_EQ(durationText(9999999), QStringLiteral("00:00:00"));
     EXPECT_EQ(durationText(0), QStringLiteral("00:00:00"));
