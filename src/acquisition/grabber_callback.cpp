@@ -1,6 +1,7 @@
 #include "acquisition/grabber_callback.h"
 
 #include "acquisition/shared_frame.h"
+#include "core/jpeg_file.h"
 #include "core/program_values.h"
 #include "platform/prompter.h"
 
@@ -11,7 +12,6 @@
 
 #include <cstring>
 #include <limits>
-#include <new>
 
 namespace bc {
 
@@ -19,25 +19,30 @@ namespace {
 
 // Tells the user about a failed write on the user-interface thread; the
 // streaming thread never shows anything itself.
-void reportWriteFailure(const QString& text)
+void reportWriteFailure(const ErrorReport& error)
 {
-    if (text.isEmpty())
+    if (error.isEmpty())
         return;
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
     if (QThread::currentThread() == app->thread()) {
-        messageBox(text, QString(), MB_OK | MB_ICONERROR);
+        messageBox(error.text, error.caption, error.style);
         return;
     }
     QMetaObject::invokeMethod(
-        app, [text] { messageBox(text, QString(), MB_OK | MB_ICONERROR); }, Qt::QueuedConnection);
+        app, [error] { messageBox(error.text, error.caption, error.style); },
+        Qt::QueuedConnection);
 }
 
 // The image core's JPEG writer: colour, quality 75.
 CGrabberCallback::JpegWriter defaultCaptureWriter()
 {
-    return {}; // PENDING-JPEG
+    return [](const QString& path, const uint8_t* rgb, int width, int height,
+              ErrorReport* error) {
+        return JpegFile::WriteRgbAsJpeg(path, rgb, static_cast<uint32_t>(width),
+                                        static_cast<uint32_t>(height), true, 75, error);
+    };
 }
 
 } // namespace
@@ -159,23 +164,13 @@ void CGrabberCallback::BufferCB(const uchar* bgr, int width, int height, int str
 
     // No view: the frame itself is the capture, written from a private copy
     // (upright, red first) so the shared copy stays as the view expects it.
-    std::vector<uint8_t> rgb;
-    try {
-        rgb.resize(bytes);
-    } catch (const std::bad_alloc&) {
+    const PixelBuffer rgb = JpegFile::UnpadRows(bgr, static_cast<uint32_t>(width),
+                                                static_cast<uint32_t>(height),
+                                                static_cast<uint32_t>(stride));
+    if (!rgb)
         return;
-    }
-    const std::size_t row = static_cast<std::size_t>(width) * 3;
-    for (int y = 0; y < height; ++y) {
-        const uchar* s = bgr + static_cast<std::ptrdiff_t>(y) * stride;
-        uint8_t* d = rgb.data() + static_cast<std::size_t>(y) * row;
-        for (int x = 0; x < width; ++x, s += 3, d += 3) {
-            d[0] = s[2];
-            d[1] = s[1];
-            d[2] = s[0];
-        }
-    }
-    writeCapture(rgb, width, height);
+    JpegFile::SwapRedBlue(rgb.get(), static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    writeCapture(rgb.get(), width, height);
 }
 
 int CGrabberCallback::SaveFrameJpeg(const uint8_t* pixels, int width, int height)
@@ -186,23 +181,14 @@ int CGrabberCallback::SaveFrameJpeg(const uint8_t* pixels, int width, int height
         return 0;
     // A private copy, flipped upright and turned to red-green-blue: the
     // caller's image (the view's strip, the frame copy) is not touched.
-    const std::size_t row = static_cast<std::size_t>(width) * 3;
-    std::vector<uint8_t> rgb;
-    try {
-        rgb.resize(row * static_cast<std::size_t>(height));
-    } catch (const std::bad_alloc&) {
+    const auto w = static_cast<uint32_t>(width);
+    const auto h = static_cast<uint32_t>(height);
+    const PixelBuffer rgb = JpegFile::UnpadRows(pixels, w, h, w * 3);
+    if (!rgb)
         return 0;
-    }
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* s = pixels + static_cast<std::size_t>(height - 1 - y) * row;
-        uint8_t* d = rgb.data() + static_cast<std::size_t>(y) * row;
-        for (int x = 0; x < width; ++x, s += 3, d += 3) {
-            d[0] = s[2];
-            d[1] = s[1];
-            d[2] = s[0];
-        }
-    }
-    writeCapture(rgb, width, height);
+    JpegFile::FlipRowsVertically(rgb.get(), w * 3, h);
+    JpegFile::SwapRedBlue(rgb.get(), w, h);
+    writeCapture(rgb.get(), width, height);
     return 0;
 }
 
@@ -225,7 +211,7 @@ QString CGrabberCallback::claimTargetName()
     return targetName_;
 }
 
-bool CGrabberCallback::writeCapture(std::vector<uint8_t>& rgbTopDown, int width, int height)
+bool CGrabberCallback::writeCapture(const uint8_t* rgbTopDown, int width, int height)
 {
     QString path;
     JpegWriter writer;
@@ -236,8 +222,8 @@ bool CGrabberCallback::writeCapture(std::vector<uint8_t>& rgbTopDown, int width,
     }
     if (path.isEmpty() || !writer)
         return false;
-    QString error;
-    const bool ok = writer(path, rgbTopDown.data(), width, height, &error);
+    ErrorReport error;
+    const bool ok = writer(path, rgbTopDown, width, height, &error);
     if (ok) {
         std::lock_guard<std::mutex> lock(targetMutex_);
         lastSaved_ = path;

@@ -9,6 +9,8 @@
 // The view is told by posted events, so its work runs on the user-interface
 // thread and the streaming thread never waits for it.
 
+#include "core/error_report.h"
+
 #include <QEvent>
 #include <QString>
 
@@ -16,7 +18,6 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <vector>
 
 class QObject;
 
@@ -41,9 +42,9 @@ public:
     using FrameSink = std::function<void(const uchar* bgr, int width, int height, int stride)>;
 
     // Writes a capture: path, packed RGB rows top-down. Returns false on
-    // failure, with a message for the user in `error` when there is one.
+    // failure, with the message for the user in `error`.
     using JpegWriter = std::function<bool(const QString& path, const uint8_t* rgb, int width,
-                                          int height, QString* error)>;
+                                          int height, ErrorReport* error)>;
 
     CGrabberCallback();
     CGrabberCallback(const CGrabberCallback&) = delete;
@@ -84,7 +85,7 @@ public:
     QString lastSavedPath() const;
 
 private:
-    bool writeCapture(std::vector<uint8_t>& rgbTopDown, int width, int height);
+    bool writeCapture(const uint8_t* rgbTopDown, int width, int height);
     QString claimTargetName();
 
     mutable std::mutex targetMutex_; // target name, folder, number, writer

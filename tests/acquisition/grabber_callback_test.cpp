@@ -4,7 +4,9 @@
 #include "acquisition/grabber_callback.h"
 
 #include "acquisition/shared_frame.h"
+#include "core/jpeg_file.h"
 #include "core/program_values.h"
+#include "support/scripted_prompter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -100,7 +102,7 @@ protected:
     void recordWrites()
     {
         grabberCallback().setJpegWriter(
-            [this](const QString& path, const uint8_t* rgb, int w, int h, QString*) {
+            [this](const QString& path, const uint8_t* rgb, int w, int h, ErrorReport*) {
                 WrittenCapture c;
                 c.path = path;
                 c.rgb.assign(rgb, rgb + static_cast<std::size_t>(w) * 3 * h);
@@ -371,6 +373,59 @@ TEST_F(GrabberTest, StreamingThreadAgainstAViewThatGoesAway)
     streaming.join();
     pump();
     EXPECT_EQ(grabberCallback().frameTarget(), nullptr);
+}
+
+// A BGR picture, top half red, bottom half blue, rows padded to 4 bytes.
+std::vector<uchar> redOverBlue(int w, int h, int* stride)
+{
+    *stride = (w * 3 + 3) / 4 * 4;
+    std::vector<uchar> bgr(static_cast<std::size_t>(*stride) * h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uchar* p = &bgr[static_cast<std::size_t>(y) * *stride + x * 3];
+            p[0] = y < h / 2 ? 0 : 255;
+            p[2] = y < h / 2 ? 255 : 0;
+        }
+    return bgr;
+}
+
+TEST_F(GrabberTest, CaptureIsARealJpegUprightInItsColours)
+{
+    int stride = 0;
+    const std::vector<uchar> bgr = redOverBlue(90, 64, &stride);
+    requestCapture(dir.path(), 250);
+    grabberCallback().BufferCB(bgr.data(), 90, 64, stride);
+
+    uint32_t w = 0, h = 0;
+    const PixelBuffer rgb =
+        JpegFile::ReadJpegToRgb(dir.filePath(QStringLiteral("250.jpg")), &w, &h);
+    ASSERT_TRUE(rgb);
+    ASSERT_EQ(w, 90u);
+    ASSERT_EQ(h, 64u);
+    const uint8_t* top = rgb.get() + (16 * 90 + 45) * 3;
+    const uint8_t* bottom = rgb.get() + (48 * 90 + 45) * 3;
+    EXPECT_GT(top[0], 230);
+    EXPECT_LT(top[2], 25);
+    EXPECT_LT(bottom[0], 25);
+    EXPECT_GT(bottom[2], 230);
+}
+
+TEST_F(GrabberTest, AFailedWriteOnTheStreamingThreadIsToldOnTheUserInterfaceThread)
+{
+    test::ScriptedPrompter prompter;
+    int stride = 0;
+    const std::vector<uchar> bgr = redOverBlue(16, 16, &stride);
+    const QString folder = dir.filePath(QStringLiteral("missing"));
+    const QString savedBefore = grabberCallback().lastSavedPath();
+    requestCapture(folder, 9);
+    std::thread streaming([&] { grabberCallback().BufferCB(bgr.data(), 16, 16, stride); });
+    streaming.join();
+    EXPECT_TRUE(prompter.boxes.empty());
+    pump();
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(QStringLiteral("Can't open")));
+    EXPECT_FALSE(QFileInfo::exists(captureFileName(folder, 9)));
+    EXPECT_EQ(grabberCallback().lastSavedPath(), savedBefore);
 }
 
 } // namespace

@@ -183,13 +183,21 @@ TEST(TrackWriterTest, UncreatableTrackFails)
     EXPECT_FALSE(track.isWriting());
 }
 
-TEST(TrackReaderTest, HalfWayThroughTwoHundredFiftyRecordsIsRecord125)
-{
+// A ten-second track: 250 records, record i at depth 10 i and heading i.
+class TenSecondTrack : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString path = dir.filePath(QStringLiteral("rec.ss"));
+        writeBytes(path, trackOf(250, 10));
+        ASSERT_TRUE(track.OpenTrackForReading(path));
+    }
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("rec.ss"));
-    writeBytes(path, trackOf(250, 10));
     CTrackFile track;
-    ASSERT_TRUE(track.OpenTrackForReading(path));
+};
+
+TEST_F(TenSecondTrack, HalfWayIsRecord125)
+{
     EXPECT_EQ(track.recordCount(), 250);
     auto mid = track.readAtFraction(0.5);
     ASSERT_TRUE(mid);
@@ -323,13 +331,8 @@ TEST(PlaybackTextTest, DurationIsHoursMinutesSeconds)
     EXPECT_EQ(durationText(0), QStringLiteral("00:00:00"));
 }
 
-TEST(PlaybackTickTest, FollowsThePositionIntoTheTrack)
+TEST_F(TenSecondTrack, PlaybackTickFollowsThePositionIntoTheTrack)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("rec.ss"));
-    writeBytes(path, trackOf(250, 10));
-    CTrackFile track;
-    ASSERT_TRUE(track.OpenTrackForReading(path));
     publishDepthHeading(0, 0);
 
     PlaybackTick tick = playbackTick(std::nullopt, track);
