@@ -40,7 +40,6 @@ class CoolBarTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::useFixedLook();
         QCursor::setPos(QPoint(5000, 5000));
         window.resize(900, 700);
         window.setCentralWidget(new QLabel(QStringLiteral("centre")));
@@ -58,6 +57,7 @@ protected:
 
     QWidget* title() const { return bar->titleBarWidget(); }
 
+    test::FixedLook look;
     QMainWindow window;
     CBaseCoolBar* bar = nullptr;
 };
@@ -231,7 +231,6 @@ class CJButtonTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::useFixedLook();
         QCursor::setPos(QPoint(5000, 5000));
         button.resize(20, 20);
         QPixmap pixmap(6, 6);
@@ -242,6 +241,7 @@ protected:
     }
     void TearDown() override { QCursor::setPos(QPoint(5000, 5000)); }
 
+    test::FixedLook look;
     CCJButton button;
 };
 
@@ -256,7 +256,7 @@ TEST_F(CJButtonTest, FlatUntilHoveredRaisedUnderTheMouseSunkenWhenPressed)
 
     QCursor::setPos(button.mapToGlobal(QPoint(10, 10)));
     QTest::mouseMove(&button, QPoint(10, 10));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return button.IsMouseOver(); }, 500));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button.IsMouseOver(); }, 2000));
     image = grabOf(button);
     EXPECT_EQ(at(image, 0, 0), test::kLight);
     EXPECT_EQ(at(image, 19, 19), test::kShadow);
@@ -273,7 +273,7 @@ TEST_F(CJButtonTest, FlatUntilHoveredRaisedUnderTheMouseSunkenWhenPressed)
     EXPECT_FALSE(button.IsButtonDown());
 
     QCursor::setPos(QPoint(5000, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !button.IsMouseOver(); }, 500));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !button.IsMouseOver(); }, 2000));
     EXPECT_FALSE(button.IsHoverTimerActive());
     image = grabOf(button);
     EXPECT_EQ(at(image, 0, 0), test::kFace);

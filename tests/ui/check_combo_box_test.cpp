@@ -20,9 +20,9 @@ class CheckComboTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        bc::test::useFixedLook();
         combo.addItems({QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
     }
+    bc::test::FixedLook look;
     CCheckComboBox combo;
 };
 

@@ -43,4 +43,10 @@ inline void useFixedLook()
     QApplication::setPalette(fixedPalette());
 }
 
+// Sets the look when constructed: put it first among a fixture's members so
+// that the widgets after it are made with the look in place.
+struct FixedLook {
+    FixedLook() { useFixedLook(); }
+};
+
 } // namespace bc::test

@@ -89,7 +89,7 @@ TEST_F(FlatComboTest, BorderIsFlatRaisedUnderTheMouseAndFlatAgainWhenItLeaves)
     hover(combo);
     EXPECT_TRUE(combo.IsHoverTimerActive());
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_RAISED; }, 500));
+        QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_RAISED; }, 2000));
     image = grabOf(combo);
     EXPECT_EQ(at(image, 0, 0), test::kLight);
     EXPECT_EQ(at(image, r, b), test::kShadow);
@@ -97,7 +97,7 @@ TEST_F(FlatComboTest, BorderIsFlatRaisedUnderTheMouseAndFlatAgainWhenItLeaves)
 
     QCursor::setPos(QPoint(5000, 5000));
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_FLAT; }, 500));
+        QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_FLAT; }, 2000));
     EXPECT_FALSE(combo.IsHoverTimerActive());
     image = grabOf(combo);
     EXPECT_EQ(at(image, 0, 0), test::kFace);
@@ -116,7 +116,7 @@ TEST_F(FlatComboTest, TwoCombosKeepTheirOwnHoverState)
 
     hover(first);
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return first.BorderState() == CFlatComboBox::FB_RAISED; }, 500));
+        QTest::qWaitFor([&] { return first.BorderState() == CFlatComboBox::FB_RAISED; }, 2000));
     EXPECT_EQ(second.BorderState(), CFlatComboBox::FB_FLAT);
 
     hover(second);
@@ -125,7 +125,7 @@ TEST_F(FlatComboTest, TwoCombosKeepTheirOwnHoverState)
             return second.BorderState() == CFlatComboBox::FB_RAISED &&
                    first.BorderState() == CFlatComboBox::FB_FLAT;
         },
-        500));
+        2000));
     EXPECT_TRUE(second.IsHoverTimerActive());
     EXPECT_FALSE(first.IsHoverTimerActive());
 }
@@ -153,7 +153,7 @@ TEST_F(FlatComboTest, PressingSinksTheBorderUntilTheListCloses)
     combo.hidePopup();
     EXPECT_FALSE(combo.IsButtonDown());
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_FLAT; }, 500));
+        QTest::qWaitFor([&] { return combo.BorderState() == CFlatComboBox::FB_FLAT; }, 2000));
 }
 
 TEST_F(FlatComboTest, ColourComboReturnsPackedColoursAndBlackWithoutSelection)

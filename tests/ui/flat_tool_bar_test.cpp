@@ -49,7 +49,6 @@ class FlatToolBarTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::useFixedLook();
         QCursor::setPos(QPoint(5000, 5000));
         window.resize(600, 400);
         window.setCentralWidget(new QLabel(QStringLiteral("centre")));
@@ -63,6 +62,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
+    test::FixedLook look;
     QMainWindow window;
     CFlatToolBar* bar = nullptr;
 };
@@ -131,7 +131,7 @@ TEST_F(FlatToolBarTest, ButtonUnderTheMouseShowsItsHotImage)
 
     QCursor::setPos(button->mapToGlobal(centre));
     QTest::mouseMove(button, centre);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return button->underMouse(); }, 500));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->underMouse(); }, 2000));
     EXPECT_EQ(at(grabOf(*button), centre.x(), centre.y()), QColor(Qt::green));
 
     // The hot image's mask colour is transparent.
