@@ -1,7 +1,6 @@
 #include "acquisition/control_param_dlg.h"
 
 #include "acquisition/serial_line.h"
-#include "acquisition/settings_fields.h"
 #include "core/program_values.h"
 #include "ui/num_edit.h"
 
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 namespace bc {
 
@@ -51,7 +49,8 @@ QGroupBox* deviceGroup(const QString& title, QComboBox* port, QComboBox* baud, Q
 
 CControlParamDlg::CControlParamDlg(const CSurveyParams& params, CPortMap map,
                                    CSerialLine* mainLine, ProbeTiming timing, QWidget* parent)
-    : QDialog(parent), params_(params), map_(map), mainLine_(mainLine), probe_(map, timing)
+    : QDialog(parent), params_(params), map_(map), mainLine_(mainLine), probe_(map, timing),
+      fields_(this)
 {
     setWindowTitle(QStringLiteral("控制参数"));
 
@@ -59,21 +58,9 @@ CControlParamDlg::CControlParamDlg(const CSurveyParams& params, CPortMap map,
     depthBaud_ = baudCombo(this);
     compassPort_ = portCombo(map_, this);
     compassBaud_ = baudCombo(this);
-    direction_ = new QComboBox(this);
-    fillDirectionCombo(direction_);
-    step_ = new CStepField(this);
-    startDepth_ = new CNumEdit(1036, this);
-    startDepth_->SetMode(2);
-    startDepth_->SetPrecision(3);
-    manualStep_ = new QComboBox(this);
-    fillManualStepCombo(manualStep_);
-    resolution_ = new QComboBox(this);
-    fillResolutionCombo(resolution_);
-    captureFormat_ = new QComboBox(this);
-    fillCaptureFormatCombo(captureFormat_);
 
     auto* depthRow = new QHBoxLayout;
-    depthRow->addWidget(startDepth_);
+    depthRow->addWidget(fields_.startDepth);
     depthRow->addWidget(new QLabel(QStringLiteral("米"), this));
 
     auto* groups = new QHBoxLayout;
@@ -81,12 +68,12 @@ CControlParamDlg::CControlParamDlg(const CSurveyParams& params, CPortMap map,
     groups->addWidget(deviceGroup(QStringLiteral("罗盘"), compassPort_, compassBaud_, this));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("移动方向:"), direction_);
-    form->addRow(QStringLiteral("采样步距:"), step_);
+    form->addRow(QStringLiteral("移动方向:"), fields_.direction);
+    form->addRow(QStringLiteral("采样步距:"), fields_.step);
     form->addRow(QStringLiteral("起始深度:"), depthRow);
-    form->addRow(QStringLiteral("手动调整:"), manualStep_);
-    form->addRow(QStringLiteral("计数器分辨率:"), resolution_);
-    form->addRow(QStringLiteral("抓图格式:"), captureFormat_);
+    form->addRow(QStringLiteral("手动调整:"), fields_.manualStep);
+    form->addRow(QStringLiteral("计数器分辨率:"), fields_.resolution);
+    form->addRow(QStringLiteral("抓图格式:"), fields_.captureFormat);
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
@@ -101,8 +88,6 @@ CControlParamDlg::CControlParamDlg(const CSurveyParams& params, CPortMap map,
 
     connect(depthBaud_, &QComboBox::activated, this, &CControlParamDlg::OnDepthBaudChanged);
     connect(compassBaud_, &QComboBox::activated, this, &CControlParamDlg::OnCompassBaudChanged);
-    connect(resolution_, &QComboBox::activated, this,
-            [this](int entry) { step_->setMmPerPulse(resolutionFromEntry(entry)); });
 }
 
 int CControlParamDlg::exec()
@@ -160,13 +145,7 @@ void CControlParamDlg::fillPorts()
 void CControlParamDlg::fillControls()
 {
     fillPorts();
-    direction_->setCurrentIndex(params_.moveDirection == 1 ? 1 : 0);
-    step_->setStep(static_cast<int>(params_.sampleStep),
-                   static_cast<int>(params_.counterResolution));
-    startDepth_->SetValue(static_cast<float>(params_.startDepth * 0.001));
-    captureFormat_->setCurrentIndex(params_.captureFormat == 1 ? 1 : 0);
-    resolution_->setCurrentIndex(resolutionEntry(static_cast<int>(params_.counterResolution)));
-    manualStep_->setCurrentIndex(manualStepEntry(static_cast<int>(params_.manualStep)));
+    fields_.fill(params_);
 }
 
 void CControlParamDlg::baudChanged(ProbeDevice device, int entry)
@@ -199,20 +178,12 @@ void CControlParamDlg::OnCompassBaudChanged(int entry)
 
 void CControlParamDlg::accept()
 {
-    step_->commitText();
+    fields_.step->commitText();
     params_.port1 = depthPort_->currentIndex() + 1;
     params_.baudIndex1 = depthBaud_->currentIndex();
     params_.port2 = compassPort_->currentIndex() + 1;
     params_.baudIndex2 = compassBaud_->currentIndex();
-    params_.moveDirection = static_cast<unsigned>(std::max(direction_->currentIndex(), 0));
-    params_.startDepth =
-        static_cast<int>(std::trunc(static_cast<double>(startDepth_->GetValue()) * 1000.0 + 0.5));
-    params_.captureFormat = static_cast<unsigned>(std::max(captureFormat_->currentIndex(), 0));
-    params_.manualStep = static_cast<unsigned>(manualStepFromEntry(manualStep_->currentIndex()));
-    const int mmPerPulse = resolutionFromEntry(resolution_->currentIndex());
-    params_.counterResolution = static_cast<unsigned>(mmPerPulse);
-    params_.sampleStep = static_cast<unsigned>(
-        stepPulsesForMm(leadingInt(step_->edit()->text()), mmPerPulse, false));
+    fields_.pull(params_);
     QDialog::accept();
 }
 

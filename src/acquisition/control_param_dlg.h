@@ -6,6 +6,7 @@
 
 #include "acquisition/port_map.h"
 #include "acquisition/port_probe.h"
+#include "acquisition/settings_fields.h"
 #include "core/survey_params.h"
 
 #include <QDialog>
@@ -14,9 +15,7 @@ class QComboBox;
 
 namespace bc {
 
-class CNumEdit;
 class CSerialLine;
-class CStepField;
 
 class CControlParamDlg : public QDialog {
     Q_OBJECT
@@ -51,12 +50,7 @@ public:
     QComboBox* depthBaudCombo() const { return depthBaud_; }
     QComboBox* compassPortCombo() const { return compassPort_; }
     QComboBox* compassBaudCombo() const { return compassBaud_; }
-    QComboBox* directionCombo() const { return direction_; }
-    CStepField* stepField() const { return step_; }
-    CNumEdit* startDepthEdit() const { return startDepth_; }
-    QComboBox* manualStepCombo() const { return manualStep_; }
-    QComboBox* resolutionCombo() const { return resolution_; }
-    QComboBox* captureFormatCombo() const { return captureFormat_; }
+    const CCounterFields& counterFields() const { return fields_; }
 
 private:
     int runProbe(int (CPortProbe::*probe)(ProbePorts&));
@@ -74,12 +68,7 @@ private:
     QComboBox* depthBaud_;
     QComboBox* compassPort_;
     QComboBox* compassBaud_;
-    QComboBox* direction_;
-    CStepField* step_;
-    CNumEdit* startDepth_;
-    QComboBox* manualStep_;
-    QComboBox* resolution_;
-    QComboBox* captureFormat_;
+    CCounterFields fields_;
 };
 
 // Takes the dialog's outcome into the form's settings: on OK all of its

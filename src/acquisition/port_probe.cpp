@@ -139,22 +139,23 @@ int CPortProbe::probeDevices(ProbePorts& ports)
     return result();
 }
 
-int CPortProbe::probeDepthCounter(ProbePorts& ports)
+int CPortProbe::probeOne(ProbeDevice device, int& port)
 {
     slotsTried_ = 0;
-    if (depthCounterFound())
-        return result();
-    ports.depthPort = search(ProbeDevice::DepthCounter);
+    const bool found = device == ProbeDevice::DepthCounter ? depthCounterFound() : compassFound();
+    if (!found)
+        port = search(device);
     return result();
+}
+
+int CPortProbe::probeDepthCounter(ProbePorts& ports)
+{
+    return probeOne(ProbeDevice::DepthCounter, ports.depthPort);
 }
 
 int CPortProbe::probeCompass(ProbePorts& ports)
 {
-    slotsTried_ = 0;
-    if (compassFound())
-        return result();
-    ports.compassPort = search(ProbeDevice::Compass);
-    return result();
+    return probeOne(ProbeDevice::Compass, ports.compassPort);
 }
 
 int runProbeOffUiThread(const std::function<int()>& work, CSerialLine* mainLine)

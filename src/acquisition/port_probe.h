@@ -75,6 +75,7 @@ public:
 
 private:
     int result() const;
+    int probeOne(ProbeDevice device, int& port);
 
     CPortMap map_;
     ProbeTiming timing_;

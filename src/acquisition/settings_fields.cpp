@@ -1,5 +1,6 @@
 #include "acquisition/settings_fields.h"
 
+#include "core/survey_params.h"
 #include "ui/num_edit.h"
 
 #include <QComboBox>
@@ -19,6 +20,20 @@ constexpr int kResolutions[] = {1, 2, 10, 20};
 constexpr int kManualSteps[] = {10, 20, 50, 100, 200, 500, 1000};
 constexpr int kStepMin = 1;
 constexpr int kStepMax = 10000;
+
+template <std::size_t N> int tableValue(const int (&table)[N], int entry)
+{
+    return entry >= 0 && entry < static_cast<int>(N) ? table[entry] : table[0];
+}
+
+template <std::size_t N> int tableEntry(const int (&table)[N], int value)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (table[i] == value)
+            return static_cast<int>(i);
+    }
+    return 0;
+}
 } // namespace
 
 int leadingInt(const QString& text)
@@ -36,30 +51,22 @@ QString mmText(long long mm)
 
 int resolutionFromEntry(int entry)
 {
-    return entry >= 0 && entry < 4 ? kResolutions[entry] : kResolutions[0];
+    return tableValue(kResolutions, entry);
 }
 
 int resolutionEntry(int mmPerPulse)
 {
-    for (int i = 0; i < 4; ++i) {
-        if (kResolutions[i] == mmPerPulse)
-            return i;
-    }
-    return 0;
+    return tableEntry(kResolutions, mmPerPulse);
 }
 
 int manualStepFromEntry(int entry)
 {
-    return entry >= 0 && entry < 7 ? kManualSteps[entry] : kManualSteps[0];
+    return tableValue(kManualSteps, entry);
 }
 
 int manualStepEntry(int pulses)
 {
-    for (int i = 0; i < 7; ++i) {
-        if (kManualSteps[i] == pulses)
-            return i;
-    }
-    return 0;
+    return tableEntry(kManualSteps, pulses);
 }
 
 void fillResolutionCombo(QComboBox* combo)
@@ -216,6 +223,47 @@ int CSpinField::value() const
 void CSpinField::commitText()
 {
     setValue(value());
+}
+
+// ---------------------------------------------------------------------------
+
+CCounterFields::CCounterFields(QWidget* parent)
+    : direction(new QComboBox(parent)), step(new CStepField(parent)),
+      startDepth(new CNumEdit(1036, parent)), manualStep(new QComboBox(parent)),
+      resolution(new QComboBox(parent)), captureFormat(new QComboBox(parent))
+{
+    fillDirectionCombo(direction);
+    startDepth->SetMode(2);
+    startDepth->SetPrecision(3);
+    fillManualStepCombo(manualStep);
+    fillResolutionCombo(resolution);
+    fillCaptureFormatCombo(captureFormat);
+    CStepField* field = step;
+    QObject::connect(resolution, &QComboBox::activated, field,
+                     [field](int entry) { field->setMmPerPulse(resolutionFromEntry(entry)); });
+}
+
+void CCounterFields::fill(const CSurveyParams& params)
+{
+    direction->setCurrentIndex(params.moveDirection == 1 ? 1 : 0);
+    step->setStep(static_cast<int>(params.sampleStep), static_cast<int>(params.counterResolution));
+    startDepth->SetValue(static_cast<float>(params.startDepth * 0.001));
+    captureFormat->setCurrentIndex(params.captureFormat == 1 ? 1 : 0);
+    resolution->setCurrentIndex(resolutionEntry(static_cast<int>(params.counterResolution)));
+    manualStep->setCurrentIndex(manualStepEntry(static_cast<int>(params.manualStep)));
+}
+
+void CCounterFields::pull(CSurveyParams& params) const
+{
+    const int mmPerPulse = resolutionFromEntry(resolution->currentIndex());
+    params.moveDirection = static_cast<unsigned>(std::max(direction->currentIndex(), 0));
+    params.captureFormat = static_cast<unsigned>(std::max(captureFormat->currentIndex(), 0));
+    params.manualStep = static_cast<unsigned>(manualStepFromEntry(manualStep->currentIndex()));
+    params.counterResolution = static_cast<unsigned>(mmPerPulse);
+    params.sampleStep = static_cast<unsigned>(
+        stepPulsesForMm(leadingInt(step->edit()->text()), mmPerPulse, false));
+    params.startDepth =
+        static_cast<int>(std::trunc(static_cast<double>(startDepth->GetValue()) * 1000.0 + 0.5));
 }
 
 } // namespace bc

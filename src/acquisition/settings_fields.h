@@ -14,6 +14,9 @@ class QToolButton;
 
 namespace bc {
 
+class CNumEdit;
+class CSurveyParams;
+
 // The leading number of a text, truncated toward zero ("25 mm" gives 25,
 // nothing gives 0), kept within the int range.
 int leadingInt(const QString& text);
@@ -120,6 +123,27 @@ private:
     QLineEdit* edit_;
     CUpDown* spin_;
     bool showMm_;
+};
+
+// The counter controls that the form's control group and the control-parameter
+// dialog both show: moving direction, sampling step, start depth (metres, 3
+// decimals), manual step, counter resolution and capture format. The owner
+// lays the widgets out; a new resolution re-rounds the step.
+class CCounterFields {
+public:
+    explicit CCounterFields(QWidget* parent);
+
+    void fill(const CSurveyParams& params);
+    // Into the settings: the step as typed (at least 1 mm) in whole pulses
+    // at the chosen resolution, the start depth in whole millimetres.
+    void pull(CSurveyParams& params) const;
+
+    QComboBox* direction;
+    CStepField* step;
+    CNumEdit* startDepth;
+    QComboBox* manualStep;
+    QComboBox* resolution;
+    QComboBox* captureFormat;
 };
 
 } // namespace bc

@@ -109,54 +109,35 @@ void CProfileWriter::save(const CSurveyParams& params) const
 // ---------------------------------------------------------------------------
 
 CControlParamsGroup::CControlParamsGroup(CSurveyParams& params, QWidget* parent)
-    : QGroupBox(QStringLiteral("控制参数："), parent), params_(params)
+    : QGroupBox(QStringLiteral("控制参数："), parent), params_(params), fields_(this)
 {
-    resolution_ = combo(this);
-    fillResolutionCombo(resolution_);
-    step_ = new CStepField(this);
-    captureFormat_ = combo(this);
-    fillCaptureFormatCombo(captureFormat_);
-    direction_ = combo(this);
-    fillDirectionCombo(direction_);
-    startDepth_ = new CNumEdit(1036, this);
-    startDepth_->SetMode(2);
-    startDepth_->SetPrecision(3);
-    manualStep_ = combo(this);
-    fillManualStepCombo(manualStep_);
     compassOffset_ = new CSpinField(kOffsetMin, kOffsetMax, false, this);
     declination_ = new QLineEdit(this);
     save_ = makeSaveButton(1228, this);
 
     auto* depthRow = new QHBoxLayout;
-    depthRow->addWidget(startDepth_);
+    depthRow->addWidget(fields_.startDepth);
     depthRow->addWidget(new QLabel(QStringLiteral("米"), this));
 
     auto* form = new QFormLayout(this);
-    form->addRow(QStringLiteral("计数器分辨率："), resolution_);
-    form->addRow(QStringLiteral("采样步距："), step_);
-    form->addRow(QStringLiteral("抓图格式："), captureFormat_);
-    form->addRow(QStringLiteral("移动方向："), direction_);
+    form_ = form;
+    form->addRow(QStringLiteral("计数器分辨率："), fields_.resolution);
+    form->addRow(QStringLiteral("采样步距："), fields_.step);
+    form->addRow(QStringLiteral("抓图格式："), fields_.captureFormat);
+    form->addRow(QStringLiteral("移动方向："), fields_.direction);
     form->addRow(QStringLiteral("起始深度："), depthRow);
-    form->addRow(QStringLiteral("手动调整："), manualStep_);
+    form->addRow(QStringLiteral("手动调整："), fields_.manualStep);
     form->addRow(QStringLiteral("罗盘方位偏角："), compassOffset_);
     form->addRow(QStringLiteral("磁偏角："), declination_);
     form->addRow(save_);
 
-    connect(resolution_, &QComboBox::activated, this,
-            [this](int entry) { step_->setMmPerPulse(resolutionFromEntry(entry)); });
     connect(save_, &CBmpButton::clicked, this, [this] { save(); });
 }
 
 void CControlParamsGroup::fill()
 {
-    direction_->setCurrentIndex(params_.moveDirection == 1 ? 1 : 0);
-    step_->setStep(static_cast<int>(params_.sampleStep),
-                   static_cast<int>(params_.counterResolution));
+    fields_.fill(params_);
     compassOffset_->setValue(params_.compassOffset);
-    startDepth_->SetValue(static_cast<float>(params_.startDepth * 0.001));
-    captureFormat_->setCurrentIndex(params_.captureFormat == 1 ? 1 : 0);
-    resolution_->setCurrentIndex(resolutionEntry(static_cast<int>(params_.counterResolution)));
-    manualStep_->setCurrentIndex(manualStepEntry(static_cast<int>(params_.manualStep)));
     declination_->setText(floatText(params_.declination));
     save_->SetFrameState(CBmpButton::FrameRaised);
 }
@@ -168,7 +149,7 @@ int CControlParamsGroup::compassOffset() const
 
 QString CControlParamsGroup::startDepthText() const
 {
-    return startDepth_->text();
+    return fields_.startDepth->text();
 }
 
 bool CControlParamsGroup::save()
@@ -179,15 +160,7 @@ bool CControlParamsGroup::save()
         !checkFloat(declination_->text(), -90.0, 90.0, declination))
         return false;
 
-    const int mmPerPulse = resolutionFromEntry(resolution_->currentIndex());
-    params_.moveDirection = static_cast<unsigned>(std::max(direction_->currentIndex(), 0));
-    params_.captureFormat = static_cast<unsigned>(std::max(captureFormat_->currentIndex(), 0));
-    params_.manualStep = static_cast<unsigned>(manualStepFromEntry(manualStep_->currentIndex()));
-    params_.counterResolution = static_cast<unsigned>(mmPerPulse);
-    params_.sampleStep = static_cast<unsigned>(
-        stepPulsesForMm(leadingInt(step_->edit()->text()), mmPerPulse, false));
-    params_.startDepth =
-        static_cast<int>(std::trunc(static_cast<double>(startDepth_->GetValue()) * 1000.0 + 0.5));
+    fields_.pull(params_);
     params_.compassOffset = offset;
     params_.declination = declination;
     writer_.save(params_);
@@ -285,8 +258,7 @@ CCommGroup::CCommGroup(CSurveyParams& params, CPortMap map, CSerialLine* line, Q
       line_(line)
 {
     port_ = combo(this);
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        port_->addItem(map_.slotLabel(slot));
+    setPortMap(map_);
     baud_ = combo(this);
     for (int entry = 0; entry < kBaudEntryCount; ++entry)
         baud_->addItem(baudText(entry));
@@ -303,6 +275,16 @@ CCommGroup::CCommGroup(CSurveyParams& params, CPortMap map, CSerialLine* line, Q
             params_.port1 = entry + 1;
     });
     connect(button, &QPushButton::clicked, this, [this] { save(); });
+}
+
+void CCommGroup::setPortMap(const CPortMap& map)
+{
+    map_ = map;
+    const int current = port_->currentIndex();
+    port_->clear();
+    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
+        port_->addItem(map_.slotLabel(slot));
+    port_->setCurrentIndex(current);
 }
 
 bool CCommGroup::configureLine()

@@ -12,12 +12,14 @@
 // the status line).
 
 #include "acquisition/port_map.h"
+#include "acquisition/settings_fields.h"
 
 #include <QGroupBox>
 
 #include <functional>
 
 class QComboBox;
+class QFormLayout;
 class QLineEdit;
 class QSettings;
 
@@ -61,12 +63,10 @@ public:
     // The start-depth text, copied by the form into its depth fields on save.
     QString startDepthText() const;
 
-    QComboBox* resolutionCombo() const { return resolution_; }
-    CStepField* stepField() const { return step_; }
-    QComboBox* captureFormatCombo() const { return captureFormat_; }
-    QComboBox* directionCombo() const { return direction_; }
-    CNumEdit* startDepthEdit() const { return startDepth_; }
-    QComboBox* manualStepCombo() const { return manualStep_; }
+    // The rows of the group; the form puts its view-mode combo on top.
+    QFormLayout* formLayout() const { return form_; }
+
+    const CCounterFields& counterFields() const { return fields_; }
     CSpinField* compassOffsetField() const { return compassOffset_; }
     QLineEdit* declinationEdit() const { return declination_; }
     CBmpButton* saveButton() const { return save_; }
@@ -79,12 +79,8 @@ signals:
 private:
     CSurveyParams& params_;
     CProfileWriter writer_;
-    QComboBox* resolution_;
-    CStepField* step_;
-    QComboBox* captureFormat_;
-    QComboBox* direction_;
-    CNumEdit* startDepth_;
-    QComboBox* manualStep_;
+    QFormLayout* form_;
+    CCounterFields fields_;
     CSpinField* compassOffset_;
     QLineEdit* declination_;
     CBmpButton* save_;
@@ -153,6 +149,8 @@ public:
     // configured; "设置串口成功" on success.
     bool save();
 
+    // A new slot table (the form reloads it before configuring the line).
+    void setPortMap(const CPortMap& map);
     const CPortMap& portMap() const { return map_; }
     QComboBox* portCombo() const { return port_; }
     QComboBox* baudCombo() const { return baud_; }

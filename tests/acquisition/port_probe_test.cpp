@@ -158,13 +158,13 @@ TEST_F(PortProbeTest, DialogReleasesTheMainLineAndShowsWhatWasFound)
     EXPECT_EQ(dlg.compassPortCombo()->currentIndex(), -1);
     EXPECT_TRUE(dlg.compassBaudCombo()->isEnabled());
     EXPECT_EQ(dlg.compassBaudCombo()->currentText(), QStringLiteral("38400"));
-    EXPECT_EQ(dlg.stepField()->edit()->text(), QStringLiteral("24 mm"));
-    EXPECT_EQ(dlg.stepField()->spin()->position(), 12);
-    EXPECT_EQ(dlg.resolutionCombo()->currentIndex(), 1);
-    EXPECT_EQ(dlg.manualStepCombo()->currentIndex(), 2);
-    EXPECT_EQ(dlg.directionCombo()->currentIndex(), 1);
-    EXPECT_EQ(dlg.captureFormatCombo()->currentIndex(), 1);
-    EXPECT_EQ(dlg.startDepthEdit()->text(), QStringLiteral("12.345"));
+    EXPECT_EQ(dlg.counterFields().step->edit()->text(), QStringLiteral("24 mm"));
+    EXPECT_EQ(dlg.counterFields().step->spin()->position(), 12);
+    EXPECT_EQ(dlg.counterFields().resolution->currentIndex(), 1);
+    EXPECT_EQ(dlg.counterFields().manualStep->currentIndex(), 2);
+    EXPECT_EQ(dlg.counterFields().direction->currentIndex(), 1);
+    EXPECT_EQ(dlg.counterFields().captureFormat->currentIndex(), 1);
+    EXPECT_EQ(dlg.counterFields().startDepth->text(), QStringLiteral("12.345"));
 
     // a compass appears on slot 5 and is found at the newly chosen rate
     test::ScriptedProbeDevice compass(kCompassReply);
@@ -196,7 +196,7 @@ TEST_F(PortProbeTest, OkTakesEverythingAndCancelStillKeepsTheFoundPorts)
     {
         CControlParamDlg cancelled(form, map, nullptr, kFast);
         cancelled.OnInitDialog();
-        cancelled.stepField()->edit()->setText(QStringLiteral("50"));
+        cancelled.counterFields().step->edit()->setText(QStringLiteral("50"));
         cancelled.reject();
         takeControlParams(form, cancelled, false);
         EXPECT_EQ(form.port1, 4);
@@ -206,12 +206,12 @@ TEST_F(PortProbeTest, OkTakesEverythingAndCancelStillKeepsTheFoundPorts)
 
     CControlParamDlg dlg(form, map, nullptr, kFast);
     dlg.OnInitDialog();
-    dlg.resolutionCombo()->setCurrentIndex(1); // 2 mm per pulse
-    dlg.stepField()->setMmPerPulse(2);
-    dlg.stepField()->edit()->setText(QStringLiteral("25"));
-    dlg.startDepthEdit()->SetValue(1.5f);
-    dlg.captureFormatCombo()->setCurrentIndex(1);
-    dlg.manualStepCombo()->setCurrentIndex(6);
+    dlg.counterFields().resolution->setCurrentIndex(1); // 2 mm per pulse
+    dlg.counterFields().step->setMmPerPulse(2);
+    dlg.counterFields().step->edit()->setText(QStringLiteral("25"));
+    dlg.counterFields().startDepth->SetValue(1.5f);
+    dlg.counterFields().captureFormat->setCurrentIndex(1);
+    dlg.counterFields().manualStep->setCurrentIndex(6);
     dlg.accept();
     currentCaptureFormat = 0;
     takeControlParams(form, dlg, true);

@@ -80,21 +80,21 @@ TEST_F(SettingsGroupsTest, ControlGroupSavesInPulsesAndLeavesThePortsAlone)
     CControlParamsGroup group(params);
     group.setProfile(&profile.settings());
     group.fill();
-    EXPECT_EQ(group.stepField()->edit()->text(), QStringLiteral("200 mm"));
-    EXPECT_EQ(group.stepField()->spin()->position(), 100);
-    EXPECT_EQ(group.resolutionCombo()->currentIndex(), 1);
-    EXPECT_EQ(group.manualStepCombo()->currentIndex(), 4);
+    EXPECT_EQ(group.counterFields().step->edit()->text(), QStringLiteral("200 mm"));
+    EXPECT_EQ(group.counterFields().step->spin()->position(), 100);
+    EXPECT_EQ(group.counterFields().resolution->currentIndex(), 1);
+    EXPECT_EQ(group.counterFields().manualStep->currentIndex(), 4);
     EXPECT_EQ(group.compassOffsetField()->edit()->text(), QStringLiteral("-30"));
     EXPECT_EQ(group.declinationEdit()->text(), QStringLiteral("4.5"));
     EXPECT_EQ(group.startDepthText(), QStringLiteral("12.345"));
     EXPECT_EQ(group.saveButton()->frameState(), CBmpButton::FrameRaised);
 
-    group.stepField()->edit()->setText(QStringLiteral("25"));
-    group.stepField()->commitText();
-    group.directionCombo()->setCurrentIndex(1);
-    group.captureFormatCombo()->setCurrentIndex(1);
-    group.manualStepCombo()->setCurrentIndex(6);
-    group.startDepthEdit()->SetValue(2.5f);
+    group.counterFields().step->edit()->setText(QStringLiteral("25"));
+    group.counterFields().step->commitText();
+    group.counterFields().direction->setCurrentIndex(1);
+    group.counterFields().captureFormat->setCurrentIndex(1);
+    group.counterFields().manualStep->setCurrentIndex(6);
+    group.counterFields().startDepth->SetValue(2.5f);
     group.compassOffsetField()->edit()->setText(QStringLiteral("-200"));
     group.compassOffsetField()->commitText();
     EXPECT_EQ(group.compassOffsetField()->edit()->text(), QStringLiteral("-180"));
@@ -134,7 +134,7 @@ TEST_F(SettingsGroupsTest, ControlGroupRefusesOutOfRangeValuesAndClampsTheOffset
 
     group.compassOffsetField()->setValue(10);
     group.declinationEdit()->setText(QStringLiteral("95"));
-    group.startDepthEdit()->SetValue(7.0f);
+    group.counterFields().startDepth->SetValue(7.0f);
     QSignalSpy saved(&group, &CControlParamsGroup::saved);
     EXPECT_FALSE(group.save());
     EXPECT_EQ(saved.count(), 0);
@@ -237,6 +237,18 @@ TEST_F(SettingsGroupsTest, CommGroupConfiguresTheLineAndSavesZeroBasedBaud)
     back = reload(profile);
     EXPECT_EQ(back.port1, 2);
     EXPECT_EQ(back.baudIndex1, 3);
+
+    // a reloaded slot table shows in the combo and moves the line
+    CPortMap moved;
+    moved.setDevicePath(2, QString());
+    moved.setDevicePath(3, pty.path());
+    group.setPortMap(moved);
+    EXPECT_EQ(group.portCombo()->currentIndex(), 1);
+    EXPECT_EQ(group.portCombo()->itemText(1), QStringLiteral("COM2"));
+    EXPECT_FALSE(group.configureLine());
+    params.port1 = 3;
+    EXPECT_TRUE(group.configureLine());
+    EXPECT_EQ(line.devicePath(), pty.path());
 }
 
 } // namespace
