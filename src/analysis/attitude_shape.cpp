@@ -210,7 +210,7 @@ void CAttitudeShape::drawLabelText(QPainter& painter, float ax, float ay, float 
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::Serif);
     painter.setFont(font);
-    painter.setPen(QPen(fromColorRef(penColor_)));
+    painter.setPen(QPen(Qt::black)); // the text colour of a fresh drawing context
     painter.drawText(QRect(left, top, right - left, 60),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, LabelText());
     painter.restore();

@@ -1,0 +1,133 @@
+// Painting a page of ten 800x100 strips into a QImage with the page painter
+// (1:1 and zoomed), against drawing ten ready top-down QImages of the same
+// strips at the same places (the blit alone, no flip, no labels).
+
+#include "analysis/unwrap_data.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace bc;
+
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kRows = 100;
+constexpr int kStrips = 10;
+
+std::unique_ptr<CUnWrapData> makePage()
+{
+    auto d = std::make_unique<CUnWrapData>("/tmp/x.sfa", "/tmp");
+    for (int i = 0; i < kStrips; ++i) {
+        auto item = std::make_unique<CUnWrapImage>(1000 + i * 100, uint16_t(0));
+        const int stride = (kWidth * 3 + 3) & ~3;
+        std::unique_ptr<uint8_t[]> bits(new uint8_t[size_t(stride) * kRows]);
+        for (int b = 0; b < stride * kRows; ++b)
+            bits[size_t(b)] = uint8_t((b * 7 + i * 13) & 0xFF);
+        item->width = kWidth;
+        item->shownHeight = kRows - 5;
+        item->adoptPixels(std::move(bits), kRows, stride);
+        d->InsertImage(std::move(item), false);
+    }
+    return d;
+}
+
+QImage target()
+{
+    QImage img(kWidth * 2 + 60, kRows * kStrips * 2 + 50, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    return img;
+}
+
+void BM_DrawPage(benchmark::State& state)
+{
+    auto d = makePage();
+    QImage img = target();
+    for (auto _ : state) {
+        QPainter p(&img);
+        p.translate(60, 50);
+        d->DrawPage(p, 0, kStrips, 3, 1.0f, 1);
+    }
+}
+BENCHMARK(BM_DrawPage)->Unit(benchmark::kMicrosecond);
+
+void BM_DrawPageDib_Zoomed(benchmark::State& state)
+{
+    auto d = makePage();
+    QImage img = target();
+    for (auto _ : state) {
+        QPainter p(&img);
+        p.translate(60, 50);
+        d->DrawPageDib(p, 1.25f, 1.2f, 0, kStrips, 3, 1.0f, 0);
+    }
+}
+BENCHMARK(BM_DrawPageDib_Zoomed)->Unit(benchmark::kMicrosecond);
+
+// Peer: the same strips as ready top-down images, drawn 1:1.
+void BM_DrawPage_PeerPlainBlit(benchmark::State& state)
+{
+    auto d = makePage();
+    std::vector<QImage> images;
+    for (int i = 0; i < kStrips; ++i) {
+        const CUnWrapImage* item = d->GetItem(i);
+        images.push_back(QImage(item->pixels(), item->width, item->shownHeight, item->stride,
+                                QImage::Format_BGR888)
+                             .mirrored());
+    }
+    QImage img = target();
+    for (auto _ : state) {
+        QPainter p(&img);
+        p.translate(60, 50);
+        int top = 0;
+        for (const QImage& strip : images) {
+            p.drawImage(QPoint(0, top), strip);
+            top += strip.height();
+        }
+    }
+}
+BENCHMARK(BM_DrawPage_PeerPlainBlit)->Unit(benchmark::kMicrosecond);
+
+// Peer of the zoomed form: the ready images scaled smoothly into the same rectangles.
+void BM_DrawPage_PeerScaledBlit(benchmark::State& state)
+{
+    auto d = makePage();
+    std::vector<QImage> images;
+    for (int i = 0; i < kStrips; ++i) {
+        const CUnWrapImage* item = d->GetItem(i);
+        images.push_back(QImage(item->pixels(), item->width, item->shownHeight, item->stride,
+                                QImage::Format_BGR888)
+                             .mirrored());
+    }
+    QImage img = target();
+    for (auto _ : state) {
+        QPainter p(&img);
+        p.translate(60, 50);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        int top = 0;
+        for (const QImage& strip : images) {
+            const int h = int(strip.height() * 1.25f);
+            p.drawImage(QRect(0, top, int(kWidth * 1.25f * 1.2f), h), strip);
+            top += h;
+        }
+    }
+}
+BENCHMARK(BM_DrawPage_PeerScaledBlit)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
