@@ -67,6 +67,12 @@ public:
     QFormLayout* formLayout() const { return form_; }
 
     const CCounterFields& counterFields() const { return fields_; }
+    QComboBox* resolutionCombo() const { return fields_.resolution; }
+    CStepField* stepField() const { return fields_.step; }
+    QComboBox* captureFormatCombo() const { return fields_.captureFormat; }
+    QComboBox* directionCombo() const { return fields_.direction; }
+    CNumEdit* startDepthEdit() const { return fields_.startDepth; }
+    QComboBox* manualStepCombo() const { return fields_.manualStep; }
     CSpinField* compassOffsetField() const { return compassOffset_; }
     QLineEdit* declinationEdit() const { return declination_; }
     CBmpButton* saveButton() const { return save_; }
