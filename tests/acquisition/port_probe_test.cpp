@@ -18,7 +18,7 @@
 namespace bc {
 namespace {
 
-constexpr ProbeTiming kFast{5, 60};
+constexpr ProbeTiming kFast{2, 50};
 
 const QByteArray kCounterReply("\xAA\xAA", 2);
 const QByteArray kCompassReply("\x01\x02\x80\x03\x04", 5);
@@ -185,6 +185,8 @@ TEST_F(PortProbeTest, OkTakesEverythingAndCancelStillKeepsTheFoundPorts)
     test::ScriptedProbeDevice counter(kCounterReply);
     CPortMap map = silentMap();
     map.setDevicePath(4, counter.path());
+    for (int slot : {2, 3, 5, 6})
+        map.setDevicePath(slot, QString());
 
     CSurveyParams form;
     form.port1 = 1;

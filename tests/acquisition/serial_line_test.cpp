@@ -59,7 +59,8 @@ TEST_F(SerialLineTest, InputIsDroppedWhileReceptionIsOff)
     line.setReceptionEnabled(false);
     const QByteArray f = frameBytes(0xFE, 100);
     pty.write(f + f.left(4)); // a whole frame and the start of another
-    test::waitUntil([] { return false; }, 80);
+    ASSERT_TRUE(test::waitUntil([this] { return pty.unreadBySlave() == 0; }));
+    test::waitUntil([] { return false; }, 20);
     EXPECT_TRUE(frames.empty());
     line.setReceptionEnabled(true);
     pty.write(f.mid(4) + frameBytes(0x01, 200)); // the tail alone is no frame

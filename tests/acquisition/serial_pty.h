@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -59,6 +60,13 @@ public:
             p += n;
             left -= n;
         }
+    }
+
+    // Bytes written to the device that nobody has read yet.
+    int unreadBySlave() const
+    {
+        int n = 0;
+        return ::ioctl(slave_, FIONREAD, &n) == 0 ? n : -1;
     }
 
     // Reads from the master end until `count` bytes came or `ms` passed,
@@ -106,7 +114,7 @@ private:
     {
         while (!stop_) {
             pollfd pfd{pty_.master(), POLLIN, 0};
-            if (::poll(&pfd, 1, 5) <= 0 || !(pfd.revents & POLLIN))
+            if (::poll(&pfd, 1, 2) <= 0 || !(pfd.revents & POLLIN))
                 continue;
             char buf[64];
             const ssize_t n = ::read(pty_.master(), buf, sizeof buf);
