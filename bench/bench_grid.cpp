@@ -8,10 +8,12 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QItemSelectionModel>
 #include <QTableView>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -22,9 +24,17 @@ namespace {
 constexpr int kRows = 100000;
 constexpr int kCols = 6;
 
+// Column 0 holds numbers in scrambled order; the others text.
+int cellNumber(int r)
+{
+    return int((long long)r * 7919 % 100003);
+}
+
 QString cellText(int r, int c)
 {
-    return QStringLiteral("r%1 c%2").arg(r).arg(c);
+    if (c == 0)
+        return QString::number(cellNumber(r));
+    return QStringLiteral("r%1 c%2").arg(cellNumber(r) * 3 % 100003).arg(c);
 }
 
 void fillGrid(CGridCtrl& g)
@@ -44,8 +54,12 @@ void fillModel(QStandardItemModel& m)
     m.setColumnCount(kCols);
     m.setRowCount(kRows);
     for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kCols; ++c)
-            m.setItem(r, c, new QStandardItem(cellText(r + 1, c)));
+        for (int c = 0; c < kCols; ++c) {
+            auto* item = new QStandardItem(cellText(r + 1, c));
+            if (c == 0)
+                item->setData(cellNumber(r + 1), Qt::UserRole + 1);
+            m.setItem(r, c, item);
+        }
 }
 
 struct GridSetup {
@@ -205,6 +219,84 @@ void BM_Append10k_TableView(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Append10k_TableView)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SelectAllCopy_Grid(benchmark::State& state)
+{
+    GridSetup& s = gridSetup();
+    for (auto _ : state) {
+        s.grid.SelectAllCells();
+        QString text;
+        s.grid.BuildClipboardText(&text);
+        benchmark::DoNotOptimize(text.size());
+    }
+}
+BENCHMARK(BM_SelectAllCopy_Grid)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_SelectAllCopy_TableView(benchmark::State& state)
+{
+    TableSetup& s = tableSetup();
+    for (auto _ : state) {
+        s.view.selectAll();
+        QModelIndexList sel = s.view.selectionModel()->selectedIndexes();
+        std::sort(sel.begin(), sel.end());
+        QString text;
+        int lastRow = -1;
+        for (const QModelIndex& i : sel) {
+            if (lastRow != -1)
+                text += i.row() != lastRow ? QLatin1Char('\n') : QLatin1Char('\t');
+            text += i.data().toString();
+            lastRow = i.row();
+        }
+        benchmark::DoNotOptimize(text.size());
+    }
+}
+BENCHMARK(BM_SelectAllCopy_TableView)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_SortText_Grid(benchmark::State& state)
+{
+    GridSetup& s = gridSetup();
+    bool asc = true;
+    for (auto _ : state) {
+        s.grid.SortTextItems(1, asc);
+        asc = !asc;
+    }
+}
+BENCHMARK(BM_SortText_Grid)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_SortText_TableView(benchmark::State& state)
+{
+    TableSetup& s = tableSetup();
+    s.model.setSortRole(Qt::DisplayRole);
+    bool asc = true;
+    for (auto _ : state) {
+        s.model.sort(1, asc ? Qt::AscendingOrder : Qt::DescendingOrder);
+        asc = !asc;
+    }
+}
+BENCHMARK(BM_SortText_TableView)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_SortNumber_Grid(benchmark::State& state)
+{
+    GridSetup& s = gridSetup();
+    bool asc = true;
+    for (auto _ : state) {
+        s.grid.SortItems(CGridCtrl::CompareCellNumber, 0, asc);
+        asc = !asc;
+    }
+}
+BENCHMARK(BM_SortNumber_Grid)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_SortNumber_TableView(benchmark::State& state)
+{
+    TableSetup& s = tableSetup();
+    s.model.setSortRole(Qt::UserRole + 1);
+    bool asc = true;
+    for (auto _ : state) {
+        s.model.sort(0, asc ? Qt::AscendingOrder : Qt::DescendingOrder);
+        asc = !asc;
+    }
+}
+BENCHMARK(BM_SortNumber_TableView)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 } // namespace
 

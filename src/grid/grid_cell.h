@@ -176,6 +176,8 @@ public:
     bool IsEditing() const override { return m_editing; }
 
     void Reset() override;
+    BOOL Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+              const GridEditStart& start) override;
     void EndEdit() override;
     void OnEndEdit() override;
 

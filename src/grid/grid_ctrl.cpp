@@ -1193,17 +1193,6 @@ BOOL CGridCtrl::ValidateEdit(int row, int col, const QString& text)
     return cell ? cell->ValidateEdit(text) : TRUE;
 }
 
-void CGridCtrl::OnEditCell(int, int, QPoint, const GridEditStart&) {}
-
-void CGridCtrl::OnEndEditCell(int row, int col, const QString& text)
-{
-    SetCellTextByEdit(row, col, text);
-}
-
-void CGridCtrl::EndEditing() {}
-
-void CGridCtrl::endCellEditor(QWidget*) {}
-
 // ------------------------------------------------------------------ notifications
 
 long CGridCtrl::SendNotifyToParent(int row, int col, int code)

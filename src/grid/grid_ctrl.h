@@ -4,6 +4,7 @@
 // Every operation refuses invalid rows and columns with FALSE (or -1).
 
 #include "grid/grid_cell.h"
+#include "grid/grid_in_place_edit.h"
 #include "grid/grid_types.h"
 #include "grid/title_tip.h"
 
@@ -18,6 +19,8 @@
 #include <memory>
 #include <unordered_set>
 #include <vector>
+
+class QMimeData;
 
 namespace bc {
 
@@ -143,6 +146,26 @@ enum ScrollBarId : int { SB_HORZ = 0, SB_VERT = 1, SB_BOTH = 3 };
 
 enum AutoSizeFlags : int { GVS_DEFAULT = 0, GVS_HEADER = 1, GVS_DATA = 2, GVS_BOTH = 3 };
 
+// Compares two cells for sorting: negative, 0 or positive.
+using GridCompareFunc = int (*)(const CGridCellBase*, const CGridCellBase*, LPARAM);
+
+// Search flags of FindNextCell.
+enum : int {
+    GVNI_FOCUSED = 0x001,
+    GVNI_SELECTED = 0x002,
+    GVNI_DROPHILITED = 0x004,
+    GVNI_READONLY = 0x008,
+    GVNI_FIXED = 0x010,
+    GVNI_MODIFIED = 0x020,
+    GVNI_ABOVE = 0x100,
+    GVNI_BELOW = 0x200,
+    GVNI_TOLEFT = 0x400,
+    GVNI_TORIGHT = 0x800,
+    GVNI_ALL = 0xE00,
+};
+
+enum : int { VK_BACK = 0x08, VK_INSERT = 0x2D };
+
 class CGridCtrl : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -260,7 +283,11 @@ public:
     void EnableHiddenColUnhide(bool on) { m_hiddenColUnhide = on; }
     void SetRowHide(bool on) { m_allowRowHide = on; }
     void SetColumnHide(bool on) { m_allowColHide = on; }
-    void EnableDragAndDrop(bool on) { m_enableDragAndDrop = on; }
+    void EnableDragAndDrop(bool on);
+    bool GetDragAndDrop() const { return m_enableDragAndDrop; }
+    void SetHeaderSort(bool on) { m_sortOnClick = on; }
+    bool GetHeaderSort() const { return m_sortOnClick; }
+    void SetCompareFunction(GridCompareFunc f) { m_compareFunc = f; }
     void SetAutoSizeStyle(int style) { m_autoSizeStyle = style; }
     int GetAutoSizeStyle() const { return m_autoSizeStyle; }
     void SetTitleTipColors(COLORREF back, COLORREF text) { m_titleTipBack = back; m_titleTipText = text; }
@@ -365,6 +392,43 @@ public:
     virtual void EndEditing();
     // Called by a cell to close its editor.
     virtual void endCellEditor(QWidget* editor);
+    // An editor opened on a cell of this grid; the grid ends it before any change.
+    void setActiveEditor(QWidget* widget, GridEditor* editor);
+    QWidget* activeEditor() const { return m_editorWidget; }
+    // The end report of an in-place editor: commits, then continues the edit
+    // in the next cell for Tab and the navigation keys.
+    void OnEndInPlaceEdit(GridEditor* editor, int row, int col, const QString& text, int key,
+                          Qt::KeyboardModifiers mods);
+
+    // ------------------------------------------------------------ keyboard
+    virtual void OnKeyDown(int vk, Qt::KeyboardModifiers mods);
+    void OnChar(const QString& typed, Qt::KeyboardModifiers mods);
+
+    // ------------------------------------------------------------ clipboard and drag-and-drop
+    virtual void CutSelectedText();
+    // The selected block as text: tab between cells, line feed between rows.
+    // False when nothing is selected.
+    virtual bool BuildClipboardText(QString* text) const;
+    virtual QMimeData* BuildClipboardData() const;
+    virtual bool PasteTextData(int row, int col, const QString& text, bool selectPasted = true);
+    virtual void CutToClipboard();
+    virtual void CopyToClipboard();
+    virtual void PasteFromClipboard();
+    virtual void SelectAllAndNotify();
+    virtual Qt::DropAction HandleDragEnter(const QMimeData* data, Qt::KeyboardModifiers mods, QPoint point);
+    virtual Qt::DropAction HandleDragOver(const QMimeData* data, Qt::KeyboardModifiers mods, QPoint point);
+    virtual void HandleDragLeave();
+    virtual bool HandleDrop(const QMimeData* data, QPoint point);
+    virtual QPixmap MakeDragImage(QPoint* hotSpot) const;
+    CGridCellId GetDropHighlightCell() const { return m_dropHighlight; }
+
+    // ------------------------------------------------------------ sorting and search
+    static int CompareCellText(const CGridCellBase* a, const CGridCellBase* b, LPARAM);
+    static int CompareCellNumber(const CGridCellBase* a, const CGridCellBase* b, LPARAM);
+    bool SortItems(GridCompareFunc compare, int col, bool ascending, LPARAM data = 0);
+    bool SortItems(int col, bool ascending, LPARAM data = 0);
+    bool SortTextItems(int col, bool ascending, LPARAM data = 0);
+    CGridCellId FindNextCell(CGridCellId start, int flags) const;
 
     // ------------------------------------------------------------ notifications
     long SendNotifyToParent(int row, int col, int code);
@@ -378,7 +442,7 @@ public:
     virtual void OnFixedColumnClick(CGridCellId& cell);
     virtual void OnDblClickOutsideCells() {}
     virtual void HandleRButtonUp(Qt::KeyboardModifiers mods, QPoint point);
-    virtual void StartOleDrag() {}
+    virtual void StartOleDrag();
 
     // Key constants used by the auto-scroll (sent as synthetic key presses).
     void sendNavigationKey(int vk);
@@ -397,10 +461,15 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    bool event(QEvent* e) override;
     bool viewportEvent(QEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     void changeEvent(QEvent* e) override;
 
-    virtual void OnKeyDown(int vk, Qt::KeyboardModifiers mods);
     void OnSysColorChange();
 
     // Mouse handling with client points (viewport coordinates).
@@ -509,6 +578,11 @@ protected:
     bool m_inSize = false;
     bool m_inScrollUpdate = false;
     bool m_inScrollAction = false;
+
+    QPointer<QWidget> m_editorWidget;
+    GridEditor* m_activeEditor = nullptr;
+    CGridCellId m_dropHighlight;
+    GridCompareFunc m_compareFunc = nullptr;
 
     // Owner ranges of the merges in force, and those waiting to be put back.
     std::vector<CGridCellRange> m_merges;

@@ -532,7 +532,16 @@ void CGridCtrl::HandleRButtonUp(Qt::KeyboardModifiers, QPoint point)
 
 void CGridCtrl::OnFixedRowClick(CGridCellId& cell)
 {
-    if (!IsValid(cell) || !m_fixedRowSelection)
+    if (!IsValid(cell))
+        return;
+    if (m_sortOnClick) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool ascending = cell.col == m_sortColumn ? !m_sortAscending : true;
+        SortItems(cell.col, ascending, 0);
+        Refresh();
+        QApplication::restoreOverrideCursor();
+    }
+    if (!m_fixedRowSelection)
         return;
     if (cell.col < m_fixedCols) {
         m_mouseMode = MOUSE_SELECT_ALL;
@@ -607,148 +616,6 @@ void CGridCtrl::OnAutoScrollTick(QPoint pt)
 void CGridCtrl::sendNavigationKey(int vk)
 {
     OnKeyDown(vk, Qt::NoModifier);
-}
-
-void CGridCtrl::keyPressEvent(QKeyEvent* e)
-{
-    if (m_titleTip)
-        m_titleTip->Hide();
-    int vk = 0;
-    switch (e->key()) {
-    case Qt::Key_Up: vk = VK_UP; break;
-    case Qt::Key_Down: vk = VK_DOWN; break;
-    case Qt::Key_Left: vk = VK_LEFT; break;
-    case Qt::Key_Right: vk = VK_RIGHT; break;
-    case Qt::Key_PageUp: vk = VK_PRIOR; break;
-    case Qt::Key_PageDown: vk = VK_NEXT; break;
-    case Qt::Key_Home: vk = VK_HOME; break;
-    case Qt::Key_End: vk = VK_END; break;
-    default: break;
-    }
-    if (vk) {
-        OnKeyDown(vk, e->modifiers());
-        e->accept();
-        return;
-    }
-    QAbstractScrollArea::keyPressEvent(e);
-}
-
-void CGridCtrl::OnKeyDown(int vk, Qt::KeyboardModifiers mods)
-{
-    if (!IsValid(m_focusCell))
-        return;
-    const bool shift = mods & Qt::ShiftModifier;
-    const bool ctrl = mods & Qt::ControlModifier;
-    CGridCellId next = m_focusCell;
-    const CGridCellBase* focusCell = m_virtualMode ? nullptr : GetCell(m_focusCell.row, m_focusCell.col);
-    const CGridCellRange merge = focusCell && focusCell->IsMerged() ? focusCell->GetMergeRange()
-                                                                    : CGridCellRange(m_focusCell.row, m_focusCell.col,
-                                                                                     m_focusCell.row, m_focusCell.col);
-    bool hScrolled = false, vScrolled = false;
-    switch (vk) {
-    case VK_DOWN: {
-        int r = merge.maxRow + 1;
-        while (r < m_rows && GetRowHeight(r) <= 0)
-            ++r;
-        if (r < m_rows)
-            next = GetMergedCellId(r, m_focusCell.col);
-        break;
-    }
-    case VK_UP: {
-        int r = merge.minRow - 1;
-        while (r >= m_fixedRows && GetRowHeight(r) <= 0)
-            --r;
-        if (r >= m_fixedRows)
-            next = GetMergedCellId(r, m_focusCell.col);
-        break;
-    }
-    case VK_RIGHT: {
-        int c = merge.maxCol + 1;
-        while (c < m_cols && GetColumnWidth(c) <= 0)
-            ++c;
-        if (c < m_cols)
-            next = GetMergedCellId(m_focusCell.row, c);
-        break;
-    }
-    case VK_LEFT: {
-        int c = merge.minCol - 1;
-        while (c >= m_fixedCols && GetColumnWidth(c) <= 0)
-            --c;
-        if (c >= m_fixedCols)
-            next = GetMergedCellId(m_focusCell.row, c);
-        break;
-    }
-    case VK_NEXT: {
-        const int before = FirstScrolledCell().row;
-        OnVScroll(SB_PAGEDOWN);
-        vScrolled = true;
-        const int after = FirstScrolledCell(true).row;
-        next.row = after == before ? m_rows - 1 : std::min(m_focusCell.row + after - before, m_rows - 1);
-        break;
-    }
-    case VK_PRIOR: {
-        const int before = FirstScrolledCell().row;
-        OnVScroll(SB_PAGEUP);
-        vScrolled = true;
-        const int after = FirstScrolledCell(true).row;
-        next.row = after == before ? m_fixedRows : std::max(m_focusCell.row + after - before, m_fixedRows);
-        break;
-    }
-    case VK_HOME: {
-        OnHScroll(SB_LEFT);
-        hScrolled = true;
-        if (ctrl) {
-            OnVScroll(SB_TOP);
-            vScrolled = true;
-            next.row = m_fixedRows;
-        }
-        next.col = m_fixedCols;
-        while (next.col < m_cols - 1 && GetColumnWidth(next.col) == 0)
-            ++next.col;
-        while (next.row < m_rows - 1 && GetRowHeight(next.row) == 0)
-            ++next.row;
-        break;
-    }
-    case VK_END: {
-        OnHScroll(SB_RIGHT);
-        hScrolled = true;
-        if (ctrl) {
-            OnVScroll(SB_BOTTOM);
-            vScrolled = true;
-            next.row = m_rows - 1;
-        }
-        next.col = m_cols - 1;
-        while (next.col > m_fixedCols + 1 && GetColumnWidth(next.col) == 0)
-            --next.col;
-        while (next.row > m_fixedRows + 1 && GetRowHeight(next.row) == 0)
-            --next.row;
-        break;
-    }
-    default:
-        return;
-    }
-    (void)hScrolled;
-    (void)vScrolled;
-    if (next == m_focusCell || !IsValid(next))
-        return;
-    if (m_mouseMode == MOUSE_NOTHING) {
-        m_prevSelectedCells.clear();
-        m_mouseMode = m_listMode ? MOUSE_SELECT_ROW : MOUSE_SELECT_CELLS;
-        if (!shift)
-            m_selectionStartCell = next;
-        SendNotifyToParent(next.row, next.col, GVN_SELCHANGING);
-        if (m_enableSelection) {
-            if (m_mouseMode == MOUSE_SELECT_ROW)
-                SelectRows(next, FALSE, TRUE);
-            else
-                SelectCells(next, FALSE, TRUE);
-        }
-        SendNotifyToParent(next.row, next.col, GVN_SELCHANGED);
-        m_mouseMode = MOUSE_NOTHING;
-    }
-    SetFocusCell(next);
-    ShowCell(next.row, next.col);
-    viewport()->update();
 }
 
 } // namespace bc

@@ -1,0 +1,228 @@
+#include "grid/grid_in_place_edit.h"
+
+#include "grid/grid_ctrl.h"
+
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+
+#include <cstdlib>
+
+namespace bc {
+
+GridEditor::GridEditor(CGridCtrl* grid, int row, int col) : m_grid(grid), m_row(row), m_col(col) {}
+
+GridEditor::~GridEditor() = default;
+
+bool GridEditor::report(const QString& text)
+{
+    if (m_ended)
+        return false;
+    m_ended = true;
+    if (m_grid)
+        m_grid->OnEndInPlaceEdit(this, m_row, m_col, text, m_lastKey, m_lastMods);
+    return true;
+}
+
+void GridEditor::focusGrid()
+{
+    if (m_grid)
+        m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+QString normaliseByteText(const QString& text)
+{
+    bool ok = false;
+    const long value = text.trimmed().toLong(&ok);
+    if (ok && value >= 256)
+        return QStringLiteral("255");
+    QString out = text;
+    int i = 0;
+    while (i < out.size() - 1 && out[i] == QLatin1Char('0'))
+        ++i;
+    // A lone "0" stays: the value is 0, not empty.
+    return out.mid(i);
+}
+
+QString normaliseTenthsText(const QString& text)
+{
+    const double value = std::atof(text.toLatin1().constData());
+    if (static_cast<long>(value * 10 + 0.5) >= 256)
+        return QStringLiteral("25.5");
+    const int dot = text.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0 && text.size() - dot - 1 > 1)
+        return text.left(dot + 2);
+    return text;
+}
+
+CGridInPlaceEdit::CGridInPlaceEdit(CGridCtrl* grid, const GridRect& rect, int editMode, Qt::Alignment align,
+                                   int row, int col, const QString& initialText, const GridEditStart& start,
+                                   bool digitsOnly)
+    : QLineEdit(grid->viewport())
+    , GridEditor(grid, row, col)
+    , m_initialText(initialText)
+    , m_exitOnArrows(start.key != VK_LBUTTON)
+    , m_editMode(editMode)
+    , m_digitsOnly(digitsOnly)
+{
+    setObjectName(QStringLiteral("GridInPlaceEdit"));
+    setAlignment(align | Qt::AlignVCenter);
+    setFont(grid->GetDefaultCell(false, false)->GetFontObject());
+    setGeometry(rect.toQRect());
+    setText(initialText);
+    show();
+    setFocus(Qt::OtherFocusReason);
+    if (!start.typed.isEmpty()) {
+        selectAll();
+        typeText(start.typed);
+    } else if (start.key == VK_LBUTTON || start.key == VK_RETURN || start.key == 0) {
+        end(false);
+    } else if (start.key == 0x08) {
+        end(false);
+        backspace();
+    } else {
+        selectAll();
+    }
+}
+
+CGridInPlaceEdit::~CGridInPlaceEdit() = default;
+
+bool CGridInPlaceEdit::accepts(QChar ch) const
+{
+    if (ch == QChar(0x08))
+        return true;
+    const bool digit = ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+    const QString t = text();
+    auto once = [&](QChar c) { return ch == c && !t.contains(c); };
+    if (m_digitsOnly && !digit)
+        return false;
+    switch (m_editMode) {
+    case EDIT_INTEGER: return digit || once(QLatin1Char('+')) || once(QLatin1Char('-'));
+    case EDIT_DECIMAL:
+        return digit || once(QLatin1Char('.')) || once(QLatin1Char('+')) || once(QLatin1Char('-'));
+    case EDIT_BYTE: return digit;
+    case EDIT_TENTHS: return digit || once(QLatin1Char('.'));
+    default: return true;
+    }
+}
+
+void CGridInPlaceEdit::typeText(const QString& typed)
+{
+    for (QChar ch : typed) {
+        if (!accepts(ch))
+            continue;
+        insert(QString(ch));
+    }
+    widenToFit();
+}
+
+void CGridInPlaceEdit::widenToFit()
+{
+    const QFontMetrics fm(font());
+    const int width = fm.horizontalAdvance(text() + QStringLiteral("  "));
+    if (width <= this->width() || !m_grid)
+        return;
+    const int clientRight = m_grid->viewport()->width();
+    const int right = std::min(x() + width, clientRight);
+    resize(std::max(right - x(), this->width()), height());
+}
+
+bool CGridInPlaceEdit::event(QEvent* e)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        e->accept();
+        return true;
+    }
+    if (e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+            keyPressEvent(k);
+            return true;
+        }
+    }
+    return QLineEdit::event(e);
+}
+
+void CGridInPlaceEdit::endWithKey(int key, Qt::KeyboardModifiers mods)
+{
+    m_lastKey = key;
+    m_lastMods = mods;
+    QPointer<CGridCtrl> grid = m_grid;
+    EndEdit();
+    if (grid)
+        grid->setFocus(Qt::OtherFocusReason);
+}
+
+void CGridInPlaceEdit::keyPressEvent(QKeyEvent* e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers();
+    const bool ctrl = mods & Qt::ControlModifier;
+    switch (e->key()) {
+    case Qt::Key_Tab:
+        endWithKey(VK_TAB, mods);
+        return;
+    case Qt::Key_Backtab:
+        endWithKey(VK_TAB, mods | Qt::ShiftModifier);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        endWithKey(VK_RETURN, mods);
+        return;
+    case Qt::Key_Escape:
+        setText(m_initialText);
+        endWithKey(VK_ESCAPE, mods);
+        return;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (m_exitOnArrows || ctrl) {
+            static const int vk[] = {VK_PRIOR, VK_NEXT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN};
+            static const int keys[] = {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Left,
+                                       Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down};
+            for (int i = 0; i < 6; ++i)
+                if (keys[i] == e->key())
+                    endWithKey(vk[i], mods);
+            return;
+        }
+        QLineEdit::keyPressEvent(e);
+        return;
+    default:
+        break;
+    }
+    const QString t = e->text();
+    if (!t.isEmpty() && t[0].isPrint() && !ctrl) {
+        typeText(t);
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void CGridInPlaceEdit::focusOutEvent(QFocusEvent* e)
+{
+    QLineEdit::focusOutEvent(e);
+    // A popup (a context menu, a list dropping) takes the focus for a moment only.
+    if (e->reason() == Qt::PopupFocusReason || hasEnded())
+        return;
+    EndEdit();
+}
+
+void CGridInPlaceEdit::EndEdit()
+{
+    if (hasEnded())
+        return;
+    QString t = text();
+    if (m_editMode == EDIT_BYTE)
+        t = normaliseByteText(t);
+    else if (m_editMode == EDIT_TENTHS)
+        t = normaliseTenthsText(t);
+    setText(t);
+    if (report(t)) {
+        hide();
+        deleteLater();
+    }
+}
+
+} // namespace bc
