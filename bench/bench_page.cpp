@@ -4,13 +4,11 @@
 
 #include "analysis/unwrap_data.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
-#include <benchmark/benchmark.h>
+#include "support/bench_main.h"
 
-#include <cstdlib>
 #include <memory>
 
 using namespace bc;
@@ -36,6 +34,19 @@ std::unique_ptr<CUnWrapData> makePage()
         d->InsertImage(std::move(item), false);
     }
     return d;
+}
+
+// The page's strips as top-down images, made once outside the timing.
+std::vector<QImage> readyImages(const CUnWrapData& d)
+{
+    std::vector<QImage> images;
+    for (int i = 0; i < d.GetItemCount(); ++i) {
+        const CUnWrapImage* item = d.GetItem(i);
+        images.push_back(QImage(item->pixels(), item->width, item->shownHeight, item->stride,
+                                QImage::Format_BGR888)
+                             .mirrored());
+    }
+    return images;
 }
 
 QImage target()
@@ -73,13 +84,7 @@ BENCHMARK(BM_DrawPageDib_Zoomed)->Unit(benchmark::kMicrosecond);
 void BM_DrawPage_PeerPlainBlit(benchmark::State& state)
 {
     auto d = makePage();
-    std::vector<QImage> images;
-    for (int i = 0; i < kStrips; ++i) {
-        const CUnWrapImage* item = d->GetItem(i);
-        images.push_back(QImage(item->pixels(), item->width, item->shownHeight, item->stride,
-                                QImage::Format_BGR888)
-                             .mirrored());
-    }
+    const std::vector<QImage> images = readyImages(*d);
     QImage img = target();
     for (auto _ : state) {
         QPainter p(&img);
@@ -97,13 +102,7 @@ BENCHMARK(BM_DrawPage_PeerPlainBlit)->Unit(benchmark::kMicrosecond);
 void BM_DrawPage_PeerScaledBlit(benchmark::State& state)
 {
     auto d = makePage();
-    std::vector<QImage> images;
-    for (int i = 0; i < kStrips; ++i) {
-        const CUnWrapImage* item = d->GetItem(i);
-        images.push_back(QImage(item->pixels(), item->width, item->shownHeight, item->stride,
-                                QImage::Format_BGR888)
-                             .mirrored());
-    }
+    const std::vector<QImage> images = readyImages(*d);
     QImage img = target();
     for (auto _ : state) {
         QPainter p(&img);
@@ -121,13 +120,4 @@ BENCHMARK(BM_DrawPage_PeerScaledBlit)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BC_BENCHMARK_MAIN()

@@ -4,15 +4,13 @@
 
 #include "analysis/unwrap_data.h"
 
-#include <QApplication>
 #include <QDataStream>
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
+#include "support/bench_main.h"
 
-#include <cstdlib>
 #include <memory>
 
 using namespace bc;
@@ -88,6 +86,18 @@ void writePeer(QDataStream& out, const CUnWrapData& d)
     }
 }
 
+bool savePeer(const QString& path, const CUnWrapData& d)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    writePeer(out, d);
+    return file.commit();
+}
+
 void readPeer(QDataStream& in, CUnWrapData& d)
 {
     SfaHeader& h = d.header();
@@ -147,13 +157,7 @@ void BM_SaveSfa_PeerQDataStream(benchmark::State& state)
     const QString path = tempDir().filePath("peer.bin");
     auto d = makeDataSet(path);
     for (auto _ : state) {
-        QSaveFile file(path);
-        file.open(QIODevice::WriteOnly);
-        QDataStream out(&file);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-        writePeer(out, *d);
-        if (!file.commit())
+        if (!savePeer(path, *d))
             state.SkipWithError("save failed");
     }
     state.counters["bytes"] = double(QFile(path).size());
@@ -176,16 +180,7 @@ BENCHMARK(BM_LoadSfa)->Unit(benchmark::kMillisecond);
 void BM_LoadSfa_PeerQDataStream(benchmark::State& state)
 {
     const QString path = tempDir().filePath("peer.bin");
-    {
-        auto d = makeDataSet(path);
-        QSaveFile file(path);
-        file.open(QIODevice::WriteOnly);
-        QDataStream out(&file);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-        writePeer(out, *d);
-        file.commit();
-    }
+    savePeer(path, *makeDataSet(path));
     for (auto _ : state) {
         CUnWrapData d(path, tempDir().path());
         QFile file(path);
@@ -202,13 +197,4 @@ BENCHMARK(BM_LoadSfa_PeerQDataStream)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BC_BENCHMARK_MAIN()

@@ -1,0 +1,80 @@
+#include "analysis/page_painter.h"
+
+#include "analysis/unwrap_data.h"
+
+#include <QFont>
+#include <QPainter>
+
+namespace bc {
+
+namespace {
+
+QFont pageFont(int pixelSize)
+{
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(pixelSize);
+    font.setWeight(QFont::Normal);
+    font.setStyleHint(QFont::Serif);
+    return font;
+}
+
+} // namespace
+
+void DrawCompassRuler(QPainter& painter, int firstStripWidth, float aspect, float zoom)
+{
+    static const char* const kPoints[5] = {"N", "E", "S", "W", "N"};
+    const int left = kPageLeftMargin;
+    const int length = truncToInt(float(firstStripWidth - 1) * aspect * zoom + 0.5f);
+    painter.save();
+    painter.setFont(pageFont(16));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLine(left, 48, left + length, 48);
+    const float quarter = float(length) * 0.25f;
+    for (int i = 0; i < 5; ++i) {
+        const int x = truncToInt(float(i) * quarter + 0.5f);
+        const int tickX = left + x - (i == 4 ? 1 : 0);
+        painter.drawLine(tickX, 48, tickX, 40);
+        const int shift = i == 4 ? 5 : 0;
+        painter.drawText(QRect(x + 40 - shift, 18, 40, 22),
+                         Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine,
+                         QString::fromLatin1(kPoints[i]));
+        if (i < 4)
+            for (int j = 1; j <= 8; ++j) {
+                const int minor = left + x + truncToInt(float(j) * quarter / 9.0f + 0.5f);
+                painter.drawLine(minor, 48, minor, 44);
+            }
+    }
+    painter.restore();
+}
+
+void DrawPageView(QPainter& painter, const CUnWrapData& data, const PageViewState& s)
+{
+    painter.save();
+    painter.setFont(pageFont(16));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawText(QRect(20, 0, 180, 22),
+                     Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine | Qt::TextDontClip,
+                     QStringLiteral("第%1页共%2页").arg(s.currentPage + 1).arg(s.pageCount));
+
+    const IndexRange page = PageItems(data.GetItemCount(), s.currentPage, s.perPage);
+    if (page.end > page.first)
+        DrawCompassRuler(painter, data.GetItem(page.first)->width, s.aspect, s.zoom);
+
+    painter.translate(kPageLeftMargin, kPageTopMargin);
+    if (s.currentPage >= 0) {
+        if (s.zoomable)
+            data.DrawPageDib(painter, s.zoom, s.aspect, s.currentPage, s.perPage, s.selectedItem,
+                             s.pxPerMm, s.frameMode);
+        else
+            data.DrawPage(painter, s.currentPage, s.perPage, s.selectedItem, s.pxPerMm,
+                          s.frameMode);
+    }
+    const float pxPerRadian = float(s.pageWidth) * 0.5f * (1.0f / 3.14159f);
+    data.DrawShapes(painter, s.currentPage, s.perPage, s.pageTopDepth, s.pageBottomDepth,
+                    pxPerRadian, s.pxPerMm);
+    const int labelBox[4] = {s.pageWidth, s.pageTopDepth, 2 * s.pageWidth, s.pageBottomDepth};
+    data.DrawShapeLabels(painter, labelBox, pxPerRadian, s.pxPerMm);
+    painter.restore();
+}
+
+} // namespace bc
