@@ -1,0 +1,246 @@
+#include "acquisition/filter_graph.h"
+
+#include "platform/prompter.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <chrono>
+#include <mutex>
+
+namespace bc {
+
+void ensureGstreamer()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (!gst_is_initialized())
+            gst_init(nullptr, nullptr);
+    });
+}
+
+CFilterGraph::CFilterGraph() : notifier_(std::make_unique<QObject>())
+{
+    ensureGstreamer();
+    graphState_ = GraphStateNone;
+}
+
+CFilterGraph::~CFilterGraph()
+{
+    releasePipeline();
+    graphState_ = GraphStateNone;
+}
+
+void CFilterGraph::SetEventHandler(std::function<void(GraphEvent, const QString&)> handler)
+{
+    handler_ = std::move(handler);
+}
+
+GstElement* CFilterGraph::elementByName(const char* name) const
+{
+    if (!pipeline_)
+        return nullptr;
+    return gst_bin_get_by_name(GST_BIN(pipeline_), name);
+}
+
+bool CFilterGraph::createPipeline()
+{
+    releasePipeline();
+    pipeline_ = gst_pipeline_new("graph");
+    if (!pipeline_)
+        return false;
+    gst_object_ref_sink(pipeline_);
+    resetPosted();
+    GstBus* bus = gst_element_get_bus(pipeline_);
+    gst_bus_set_sync_handler(bus, &CFilterGraph::onBusMessage, this, nullptr);
+    gst_object_unref(bus);
+    return true;
+}
+
+void CFilterGraph::releasePipeline()
+{
+    delivering_ = false;
+    if (!pipeline_)
+        return;
+    // NULL joins every streaming thread; no message arrives after this.
+    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    gst_element_get_state(pipeline_, nullptr, nullptr, GST_CLOCK_TIME_NONE);
+    GstBus* bus = gst_element_get_bus(pipeline_);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_bus_set_flushing(bus, TRUE);
+    gst_object_unref(bus);
+    gst_object_unref(pipeline_);
+    pipeline_ = nullptr;
+}
+
+bool CFilterGraph::changeState(int state, int timeoutMs)
+{
+    if (!pipeline_)
+        return false;
+    const GstStateChangeReturn r = gst_element_set_state(pipeline_, static_cast<GstState>(state));
+    if (r == GST_STATE_CHANGE_FAILURE)
+        return false;
+    if (r == GST_STATE_CHANGE_ASYNC) {
+        const GstStateChangeReturn w = gst_element_get_state(
+            pipeline_, nullptr, nullptr, static_cast<GstClockTime>(timeoutMs) * GST_MSECOND);
+        if (w == GST_STATE_CHANGE_FAILURE || w == GST_STATE_CHANGE_ASYNC)
+            return false;
+    }
+    return postedError().isEmpty();
+}
+
+void CFilterGraph::fail(const QString& text)
+{
+    lastError_ = text;
+    messageBox(text, QStringLiteral("出错"), MB_OK | MB_ICONSTOP);
+}
+
+QString CFilterGraph::postedError() const
+{
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    return postedError_;
+}
+
+void CFilterGraph::resetPosted()
+{
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    postedError_.clear();
+    eos_ = false;
+}
+
+bool CFilterGraph::waitForEndOfStream(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(postedMutex_);
+    return postedCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [this] { return eos_.load() || !postedError_.isEmpty(); }) &&
+           eos_.load();
+}
+
+GstBusSyncReply CFilterGraph::onBusMessage(GstBus*, GstMessage* msg, gpointer data)
+{
+    auto* self = static_cast<CFilterGraph*>(data);
+    switch (GST_MESSAGE_TYPE(msg)) {
+    case GST_MESSAGE_ERROR: {
+        GError* err = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(msg, &err, &debug);
+        const QString text = QString::fromUtf8(err ? err->message : "stream error");
+        g_clear_error(&err);
+        g_free(debug);
+        bool first = false;
+        {
+            std::lock_guard<std::mutex> lock(self->postedMutex_);
+            first = self->postedError_.isEmpty();
+            if (first)
+                self->postedError_ = text;
+        }
+        self->postedCv_.notify_all();
+        if (first)
+            self->report(GraphEvent::Error, text);
+        break;
+    }
+    case GST_MESSAGE_EOS: {
+        {
+            std::lock_guard<std::mutex> lock(self->postedMutex_);
+            self->eos_ = true;
+        }
+        self->postedCv_.notify_all();
+        self->report(GraphEvent::EndOfStream, QString());
+        break;
+    }
+    default:
+        break;
+    }
+    // Everything is handled here; nothing queues up on the bus. A dropped
+    // message is ours to release.
+    gst_message_unref(msg);
+    return GST_BUS_DROP;
+}
+
+void CFilterGraph::report(GraphEvent event, const QString& text)
+{
+    // Only a playing graph tells the form; the build reads the posted error
+    // itself. The call is queued to the notifier's (the user-interface)
+    // thread and dropped if the graph is gone by then.
+    const int state = graphState_.load();
+    if (state != GraphStateRunning && state != GraphStatePaused)
+        return;
+    QMetaObject::invokeMethod(
+        notifier_.get(),
+        [this, event, text] {
+            const int s = graphState_.load();
+            if (handler_ && (s == GraphStateRunning || s == GraphStatePaused))
+                handler_(event, text);
+        },
+        Qt::QueuedConnection);
+}
+
+bool CFilterGraph::Play()
+{
+    const int state = graphState_.load();
+    if (state != GraphStateStopped && state != GraphStatePaused)
+        return false;
+    if (!pipeline_ || !beforePlay()) {
+        fail(QStringLiteral("无法播放,请先停止其它操作"));
+        return false;
+    }
+    delivering_ = true;
+    if (!changeState(GST_STATE_PLAYING, 5000)) {
+        delivering_ = false;
+        gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+        fail(QStringLiteral("无法播放,请先停止其它操作"));
+        return false;
+    }
+    graphState_ = GraphStateRunning;
+    return true;
+}
+
+bool CFilterGraph::Stop()
+{
+    const int state = graphState_.load();
+    if (state != GraphStatePaused && state != GraphStateRunning)
+        return false;
+    beforeStop();
+    delivering_ = false;
+    if (pipeline_) {
+        const GstStateChangeReturn r = gst_element_set_state(pipeline_, GST_STATE_READY);
+        if (r == GST_STATE_CHANGE_FAILURE) {
+            // The stop goes on: the pipeline is brought down all the way.
+            messageBox(QStringLiteral("Error: FILTERGRAPH: Can't Stop, IMediaControl::Stop "
+                                      "returned 0x%1")
+                           .arg(kHrFail, 0, 16),
+                       QStringLiteral("出错"), MB_OK | MB_ICONSTOP);
+            gst_element_set_state(pipeline_, GST_STATE_NULL);
+        }
+        gst_element_get_state(pipeline_, nullptr, nullptr, 5 * GST_SECOND);
+    }
+    graphState_ = GraphStateStopped;
+    afterStop();
+    return true;
+}
+
+bool CFilterGraph::Pause()
+{
+    if (graphState_.load() != GraphStateRunning || !pipeline_)
+        return false;
+    if (!changeState(GST_STATE_PAUSED, 5000))
+        return false;
+    graphState_ = GraphStatePaused;
+    return true;
+}
+
+bool CFilterGraph::Run()
+{
+    const int state = graphState_.load();
+    if ((state != GraphStateStopped && state != GraphStatePaused) || !pipeline_)
+        return false;
+    delivering_ = true;
+    if (!changeState(GST_STATE_PLAYING, 5000)) {
+        delivering_ = state == GraphStatePaused;
+        return false;
+    }
+    graphState_ = GraphStateRunning;
+    return true;
+}
+
+} // namespace bc
