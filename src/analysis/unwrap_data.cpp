@@ -109,6 +109,8 @@ void CUnWrapData::Clear()
     items_.clear();
     header_.savedItemCount = 0;
     header_.savedShapeCount = 0;
+    // A new analysis numbers its shapes from 0 again.
+    ResetShapeId();
 }
 
 // --- strips ------------------------------------------------------------------
@@ -622,6 +624,8 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
         report(error, QStringLiteral("无法读取SFA文件: '%1'\n%2").arg(filePath_, file.errorString()));
         return false;
     }
+    // The shapes read take their ids from a fresh count.
+    Clear();
     SfaContent content;
     content.header = header_;
     QString detail;
@@ -636,7 +640,6 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
         report(error, QStringLiteral("无法读取SFA文件: '%1'\n%2").arg(filePath_, detail));
         return false;
     }
-    Clear();
     header_ = std::move(content.header);
     items_.reserve(content.strips.size());
     for (auto& strip : content.strips)

@@ -36,7 +36,8 @@ public:
     // Start depth, sampling step, movement direction, hole type, diameters,
     // the nine test strings and the inclined-hole dip direction.
     void CopyHeaderFromSettings(const CSurveyParams& settings);
-    // Deletes every strip and shape and resets the saved counts.
+    // Deletes every strip and shape, resets the saved counts and starts the
+    // program-wide shape numbering again.
     void Clear();
 
     const QString& filePath() const { return filePath_; }
@@ -130,7 +131,8 @@ public:
     void OnItemKey(int index, int key, bool big);
 
     // --- file ----------------------------------------------------------------
-    // Reads the file path into this (fresh) data set. On failure nothing is
+    // Reads the file path into this data set, which is cleared first; shapes
+    // are numbered from 0 in file order. On failure nothing of the file is
     // kept and the message is stored in `error`, or shown through the
     // prompter when `error` is null.
     bool LoadSfa(ErrorReport* error = nullptr);

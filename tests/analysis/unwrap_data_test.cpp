@@ -373,8 +373,10 @@ TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
     // of the loaded set must leave it alone.
     const QByteArray jpg1200 = readFile(dir.filePath("1200.jpg"));
     CUnWrapData d(path, dir.path());
-    ResetShapeId();
+    NextShapeId();
+    NextShapeId();
     ASSERT_TRUE(d.LoadSfa());
+    EXPECT_EQ(NextShapeId(), 1) << "loaded shapes are numbered from 0; the next id follows";
     EXPECT_EQ(d.header().tester, QStringLiteral("李四"));
     ASSERT_EQ(d.GetItemCount(), 2);
     EXPECT_EQ(d.GetItem(1)->shownHeight, 5);

@@ -1,0 +1,34 @@
+// Leading numbers of texts, read as atof and atoi read them.
+
+#include "analysis/c_number.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace bc;
+
+TEST(CNumber, LeadingDoubleIgnoresTrailingText)
+{
+    EXPECT_EQ(leadingDouble(QStringLiteral("12.5度")), 12.5);
+    EXPECT_EQ(leadingDouble(QStringLiteral("  -3.25e1x")), -32.5);
+    EXPECT_EQ(leadingDouble(QStringLiteral(".5")), 0.5);
+    EXPECT_EQ(leadingDouble(QStringLiteral("7.")), 7.0);
+    EXPECT_EQ(leadingDouble(QStringLiteral("4e")), 4.0) << "an exponent without digits is text";
+    EXPECT_EQ(leadingDouble(QStringLiteral("1,5")), 1.0) << "no locale decimal comma";
+    EXPECT_EQ(leadingDouble(QStringLiteral("度")), 0.0);
+    EXPECT_EQ(leadingDouble(QString()), 0.0);
+    EXPECT_EQ(leadingDouble(QStringLiteral("-")), 0.0);
+    EXPECT_TRUE(std::isinf(leadingDouble(QStringLiteral("1e999"))));
+}
+
+TEST(CNumber, LeadingIntSaturates)
+{
+    EXPECT_EQ(leadingInt(QStringLiteral("271")), 271);
+    EXPECT_EQ(leadingInt(QStringLiteral(" -42abc")), -42);
+    EXPECT_EQ(leadingInt(QStringLiteral("12.9")), 12);
+    EXPECT_EQ(leadingInt(QStringLiteral("x1")), 0);
+    EXPECT_EQ(leadingInt(QStringLiteral("99999999999999999999")), std::numeric_limits<int>::max());
+    EXPECT_EQ(leadingInt(QStringLiteral("-99999999999")), std::numeric_limits<int>::min());
+}
