@@ -1,7 +1,13 @@
 #include "acquisition/acquisition_dlg.h"
 
+#include "acquisition/control_param_dlg.h"
+#include "acquisition/grabber_callback.h"
 #include "acquisition/port_probe.h"
 #include "acquisition/serial_line.h"
+#include "acquisition/settings_fields.h"
+#include "acquisition/settings_groups.h"
+#include "acquisition/shared_frame.h"
+#include "acquisition/track_file.h"
 #include "platform/prompter.h"
 #include "res/resource_bitmaps.h"
 #include "ui/bmp_button.h"
@@ -96,6 +102,7 @@ CAcquisitionDlg* CAcquisitionDlg::mainForm()
 CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profile,
                                  AcquisitionHooks hooks, QWidget* parent)
     : QDialog(parent), graphs_(graphs), profile_(profile), hooks_(std::move(hooks)),
+      track_(hooks_.track ? hooks_.track : &trackFile()),
       serial_(std::make_unique<CSerialLine>())
 {
     params_.LoadProfile(profile_);
@@ -121,10 +128,8 @@ CAcquisitionDlg::~CAcquisitionDlg()
     if (graph_ && mode_ != ModeIdle)
         graph_->Stop();
     graph_.reset();
-    if (trackOpen_ && hooks_.closeTrack)
-        hooks_.closeTrack();
-    if (hooks_.freeSharedFrame)
-        hooks_.freeSharedFrame();
+    track_->Close();
+    sharedFrame().release();
     if (stitchWindow_)
         stitchWindow_->close();
     serial_->close();
@@ -137,8 +142,6 @@ CAcquisitionDlg::~CAcquisitionDlg()
 
 void CAcquisitionDlg::buildControls()
 {
-    resize(900, 530);
-    setMinimumSize(900, 530);
     auto reg = [this](int id, QWidget* w) {
         w->setObjectName(QStringLiteral("ctl%1").arg(id));
         controls_[id] = w;
@@ -163,12 +166,6 @@ void CAcquisitionDlg::buildControls()
         c->setGeometry(x, y, w, 24);
         reg(id, c);
         return c;
-    };
-    auto spin = [&](QWidget* parent, int id, int x, int y) {
-        auto* s = new QScrollBar(Qt::Vertical, parent);
-        s->setGeometry(x, y, 16, 24);
-        reg(id, s);
-        return s;
     };
 
     // Command buttons along the top.
@@ -240,122 +237,77 @@ void CAcquisitionDlg::buildControls()
     connect(depthEntry_, &CNumEdit::valueCommitted, this, [this](int) { OnDepthEntered(); });
     label(this, "米", 195, 136, 24);
 
-    // Control parameters.
-    auto* control = new QGroupBox(tr8("控制参数："), this);
-    control->setGeometry(10, 170, 290, 350);
-    combo(control, IDC_VIEW_MODE, {"全柱面--锥面反射", "全柱面--直视"}, 10, 24, 270);
-    struct Row {
-        const char* text;
-    };
-    int y = 56;
-    label(control, "计数器分辨率：", 10, y, 110);
-    combo(control, IDC_COUNTER_RESOLUTION, {"1mm/脉冲", "2mm/脉冲", "10mm/脉冲", "20mm/脉冲"}, 120,
-          y, 160);
-    y += 30;
-    label(control, "采样步距：", 10, y, 110);
-    edit(control, IDC_SAMPLE_STEP, 120, y, 142);
-    spin(control, IDC_SAMPLE_STEP_SPIN, 264, y);
-    y += 30;
-    label(control, "抓图格式：", 10, y, 110);
-    combo(control, IDC_CAPTURE_FORMAT, {"JPG文件", "BMP文件"}, 120, y, 160);
-    y += 30;
-    label(control, "移动方向：", 10, y, 110);
-    combo(control, IDC_MOVE_DIRECTION, {"向下", "向上"}, 120, y, 160);
-    y += 30;
-    label(control, "起始深度：", 10, y, 110);
-    auto* startDepth = new CNumEdit(IDC_START_DEPTH, control);
-    startDepth->setGeometry(120, y, 136, 24);
-    startDepth->SetMode(2);
-    startDepth->SetPrecision(3);
-    reg(IDC_START_DEPTH, startDepth);
-    label(control, "米", 260, y, 24);
-    y += 30;
-    label(control, "手动调整：", 10, y, 110);
-    combo(control, IDC_MANUAL_STEP,
-          {"10个脉冲", "20个脉冲", "50个脉冲", "100个脉冲", "200个脉冲", "500个脉冲", "1000个脉冲"},
-          120, y, 160);
-    y += 30;
-    label(control, "罗盘方位偏角：", 10, y, 110);
-    edit(control, IDC_COMPASS_OFFSET, 120, y, 142);
-    spin(control, IDC_COMPASS_OFFSET_SPIN, 264, y);
-    y += 30;
-    label(control, "磁偏角：", 10, y, 110);
-    edit(control, IDC_DECLINATION, 120, y, 160);
-    y += 34;
-    auto* saveControl = new CBmpButton(IDC_SAVE_CONTROL, control);
-    saveControl->setText(tr8("保存"));
-    saveControl->setGeometry(200, y, 80, 28);
-    reg(IDC_SAVE_CONTROL, saveControl);
+    // View mode, beside the depth entry.
+    combo(this, IDC_VIEW_MODE, {"全柱面--锥面反射", "全柱面--直视"}, 240, 136, 200);
 
-    // Test parameters, two columns.
-    auto* test = new QGroupBox(tr8("测试参数："), this);
-    test->setGeometry(310, 170, 580, 270);
-    struct TestRow {
-        const char* text;
-        int id;
-        int spinId;
-    };
-    static const TestRow left[] = {{"检测单位：", IDC_TEST_UNIT, 0},
-                                   {"测试人员：", IDC_TESTER, 0},
-                                   {"测试工地：", IDC_TEST_SITE, 0},
-                                   {"孔号：", IDC_HOLE_NUMBER, 0},
-                                   {"测试时间：", IDC_TEST_DATE, 0},
-                                   {"开孔直径：", IDC_OPENING_DIAMETER, IDC_OPENING_DIAMETER_SPIN},
-                                   {"终孔直径：", IDC_FINAL_DIAMETER, IDC_FINAL_DIAMETER_SPIN}};
-    static const TestRow right[] = {{"孔口坐标：", IDC_COLLAR_COORDINATES, 0},
-                                    {"孔口高程：", IDC_COLLAR_ELEVATION, 0},
-                                    {"孔类型：", IDC_HOLE_TYPE, 0},
-                                    {"孔倾斜角度：", IDC_HOLE_INCLINATION, 0},
-                                    {"斜孔的孔倾向：", IDC_INCLINED_AZIMUTH, 0},
-                                    {"水位标高：", IDC_WATER_LEVEL, 0}};
-    y = 24;
-    for (const TestRow& r : left) {
-        label(test, r.text, 10, y, 90);
-        if (r.spinId) {
-            edit(test, r.id, 100, y, 162);
-            spin(test, r.spinId, 264, y);
-        } else {
-            edit(test, r.id, 100, y, 180);
-        }
-        y += 30;
-    }
-    y = 24;
-    for (const TestRow& r : right) {
-        label(test, r.text, 295, y, 110);
-        if (r.id == IDC_HOLE_TYPE)
-            combo(test, r.id, {"直孔", "斜孔"}, 405, y, 165);
-        else
-            edit(test, r.id, 405, y, 165);
-        y += 30;
-    }
-    auto* saveTest = new CBmpButton(IDC_SAVE_TEST, test);
-    saveTest->setText(tr8("保存"));
-    saveTest->setGeometry(490, y + 4, 80, 28);
-    reg(IDC_SAVE_TEST, saveTest);
+    // The settings groups edit the survey settings in place.
+    controlGroup_ = new CControlParamsGroup(params_, this);
+    controlGroup_->setProfile(&profile_);
+    controlGroup_->setTitle(tr8("控制参数："));
+    testGroup_ = new CTestParamsGroup(params_, this);
+    testGroup_->setProfile(&profile_);
+    testGroup_->setTitle(tr8("测试参数："));
+    connect(controlGroup_, &CControlParamsGroup::saved, this, [this] {
+        const QString depth = controlGroup_->startDepthText();
+        depthField_->setText(depth);
+        depthEntry_->setText(depth);
+        counterReset();
+        if (mode_ == ModeLive || mode_ == ModeRecording)
+            serial_->setReceptionEnabled(true);
+    });
+    const int groupTop = 170;
+    const QSize controlSize = controlGroup_->sizeHint().expandedTo(QSize(290, 0));
+    controlGroup_->setGeometry(10, groupTop, controlSize.width(), controlSize.height());
+    const int testLeft = 10 + controlSize.width() + 10;
+    const QSize testSize = testGroup_->sizeHint().expandedTo(QSize(300, 0));
+    testGroup_->setGeometry(testLeft, groupTop, testSize.width(), testSize.height());
+    const int rightLeft = testLeft + testSize.width() + 10;
+    reg(IDC_COUNTER_RESOLUTION, controlGroup_->resolutionCombo());
+    reg(IDC_CAPTURE_FORMAT, controlGroup_->captureFormatCombo());
+    reg(IDC_MOVE_DIRECTION, controlGroup_->directionCombo());
+    reg(IDC_START_DEPTH, controlGroup_->startDepthEdit());
+    reg(IDC_MANUAL_STEP, controlGroup_->manualStepCombo());
+    reg(IDC_DECLINATION, controlGroup_->declinationEdit());
+    reg(IDC_SAVE_CONTROL, controlGroup_->saveButton());
+    reg(IDC_TEST_UNIT, testGroup_->testUnitEdit());
+    reg(IDC_TESTER, testGroup_->testerEdit());
+    reg(IDC_TEST_SITE, testGroup_->testSiteEdit());
+    reg(IDC_HOLE_NUMBER, testGroup_->holeNumberEdit());
+    reg(IDC_TEST_DATE, testGroup_->testDateEdit());
+    reg(IDC_COLLAR_COORDINATES, testGroup_->collarCoordinatesEdit());
+    reg(IDC_COLLAR_ELEVATION, testGroup_->collarElevationEdit());
+    reg(IDC_HOLE_TYPE, testGroup_->holeTypeCombo());
+    reg(IDC_HOLE_INCLINATION, testGroup_->holeInclinationEdit());
+    reg(IDC_INCLINED_AZIMUTH, testGroup_->dipDirectionEdit());
+    reg(IDC_WATER_LEVEL, testGroup_->waterLevelEdit());
+    reg(IDC_SAVE_TEST, testGroup_->saveButton());
 
     // Coordinates.
     auto* coords = new QGroupBox(tr8("坐标："), this);
-    coords->setGeometry(310, 450, 280, 70);
-    label(coords, "X：", 10, 30, 24);
-    edit(coords, IDC_COORD_X, 34, 30, 100);
-    label(coords, "Y：", 144, 30, 24);
-    edit(coords, IDC_COORD_Y, 168, 30, 100);
+    coords->setGeometry(rightLeft, groupTop, 250, 96);
+    label(coords, "X：", 10, 26, 24);
+    edit(coords, IDC_COORD_X, 34, 26, 200);
+    label(coords, "Y：", 10, 60, 24);
+    edit(coords, IDC_COORD_Y, 34, 60, 200);
 
     // Communication.
-    auto* comm = new QGroupBox(tr8("通讯参数："), this);
-    comm->setGeometry(600, 450, 290, 70);
-    label(comm, "通信口：", 8, 30, 56);
-    auto* port = combo(comm, IDC_PORT, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}, 62, 30,
-                       70);
-    Q_UNUSED(port);
-    label(comm, "波特率：", 136, 30, 56);
-    combo(comm, IDC_BAUD, {"1200", "2400", "4800", "9600", "19200", "38400", "115200"}, 190, 30,
-          60);
-    auto* saveComm = new QPushButton(tr8("保存"), comm);
-    saveComm->setAutoDefault(false);
-    saveComm->setDefault(false);
-    saveComm->setGeometry(254, 30, 32, 24);
-    reg(IDC_SAVE_COMM, saveComm);
+    portMap_.load(profile_);
+    commGroup_ = new CCommGroup(params_, portMap_, serial_.get(), this);
+    commGroup_->setProfile(&profile_);
+    commGroup_->setTitle(tr8("通讯参数："));
+    connect(commGroup_, &CCommGroup::statusTextChanged, this, &CAcquisitionDlg::setStatus);
+    const QSize commSize = commGroup_->sizeHint().expandedTo(QSize(250, 0));
+    commGroup_->setGeometry(rightLeft, groupTop + 106, commSize.width(), commSize.height());
+    reg(IDC_PORT, commGroup_->portCombo());
+    reg(IDC_BAUD, commGroup_->baudCombo());
+    reg(IDC_SAVE_COMM, commGroup_->saveButton());
+
+    const int right = std::max(rightLeft + commSize.width(), 640) + 10;
+    const int bottom = groupTop +
+                       std::max({controlSize.height(), testSize.height(), 106 + commSize.height()}) + 10;
+    statusField_->setGeometry(350, 104, right - 10 - 350, 24);
+    resize(std::max(right, 900), bottom);
+    setMinimumSize(size());
 }
 
 QWidget* CAcquisitionDlg::control(int id) const
@@ -386,49 +338,6 @@ void CAcquisitionDlg::loadButtons()
         buttons_[i]->LoadBitmaps(art[i][0], art[i][1], art[i][2]);
         buttons_[i]->SetFrameState(CBmpButton::FrameRaised);
     }
-    static_cast<CBmpButton*>(control(IDC_SAVE_CONTROL))->SetFrameState(CBmpButton::FrameRaised);
-    static_cast<CBmpButton*>(control(IDC_SAVE_TEST))->SetFrameState(CBmpButton::FrameRaised);
-}
-
-void CAcquisitionDlg::fillSettingsGroups()
-{
-    auto setCombo = [this](int id, int index) {
-        auto* c = static_cast<QComboBox*>(control(id));
-        if (index >= 0 && index < c->count())
-            c->setCurrentIndex(index);
-    };
-    auto setText = [this](int id, const QString& text) {
-        static_cast<QLineEdit*>(control(id))->setText(text);
-    };
-    setCombo(IDC_MOVE_DIRECTION, static_cast<int>(params_.moveDirection));
-    const int resolutions[] = {1, 2, 10, 20};
-    for (int i = 0; i < 4; ++i)
-        if (static_cast<unsigned>(resolutions[i]) == params_.counterResolution)
-            setCombo(IDC_COUNTER_RESOLUTION, i);
-    const int manual[] = {10, 20, 50, 100, 200, 500, 1000};
-    for (int i = 0; i < 7; ++i)
-        if (static_cast<unsigned>(manual[i]) == params_.manualStep)
-            setCombo(IDC_MANUAL_STEP, i);
-    setText(IDC_SAMPLE_STEP, QStringLiteral("%1 mm").arg(params_.sampleStep *
-                                                         params_.counterResolution));
-    static_cast<CNumEdit*>(control(IDC_START_DEPTH))->SetValue(params_.startDepth * 0.001f);
-    setCombo(IDC_CAPTURE_FORMAT, static_cast<int>(params_.captureFormat));
-    setText(IDC_COMPASS_OFFSET, QString::number(params_.compassOffset));
-    setText(IDC_DECLINATION, QString::number(static_cast<double>(params_.declination)));
-    setText(IDC_TEST_UNIT, params_.testUnit);
-    setText(IDC_TESTER, params_.tester);
-    setText(IDC_TEST_SITE, params_.testSite);
-    setText(IDC_HOLE_NUMBER, params_.holeNumber);
-    setText(IDC_TEST_DATE, params_.testDate);
-    setText(IDC_COLLAR_COORDINATES, params_.collarCoordinates);
-    setText(IDC_COLLAR_ELEVATION, params_.collarElevation);
-    setText(IDC_HOLE_INCLINATION, params_.holeInclination);
-    setText(IDC_WATER_LEVEL, params_.waterLevel);
-    setText(IDC_OPENING_DIAMETER, QStringLiteral("%1 mm").arg(params_.openingDiameter));
-    setText(IDC_FINAL_DIAMETER, QStringLiteral("%1 mm").arg(params_.finalDiameter));
-    setText(IDC_INCLINED_AZIMUTH, QString::number(static_cast<double>(params_.inclinedHoleAzimuth)));
-    setCombo(IDC_HOLE_TYPE, params_.holeType);
-    enable(IDC_HOLE_INCLINATION, params_.holeType == 0);
 }
 
 void CAcquisitionDlg::paintEvent(QPaintEvent*)
@@ -476,7 +385,8 @@ bool CAcquisitionDlg::OnInitDialog()
     counterReset();
 
     ConfigureSerialPort();
-    fillSettingsGroups();
+    controlGroup_->fill();
+    testGroup_->fill();
 
     SetUiState(ModeIdle);
     CreateGraph();
@@ -569,15 +479,7 @@ void CAcquisitionDlg::setStatus(const QString& text)
 
 void CAcquisitionDlg::ConfigureSerialPort()
 {
-    portMap_.load(profile_);
-    const int slot = params_.port1 >= 1 && params_.port1 <= CPortMap::kSlotCount ? params_.port1 : 1;
-    serial_->configure(slot, portMap_);
-    auto* port = static_cast<QComboBox*>(control(IDC_PORT));
-    port->setCurrentIndex(slot - 1);
-    static_cast<QComboBox*>(control(IDC_BAUD))->setCurrentIndex(3);
-    port->setEnabled(true);
-    control(IDC_BAUD)->setEnabled(true);
-    setStatus(OpenSerialPort() ? lineOkText() : lineMissingText());
+    commGroup_->configureLine(); // the line's state goes into the status line
 }
 
 bool CAcquisitionDlg::OpenSerialPort()
@@ -611,11 +513,7 @@ void CAcquisitionDlg::counterReset()
 
 int CAcquisitionDlg::compassOffset() const
 {
-    bool ok = false;
-    const int v = static_cast<QLineEdit*>(control(IDC_COMPASS_OFFSET))->text().trimmed().toInt(&ok);
-    if (ok && v >= -180 && v <= 180)
-        return v;
-    return params_.compassOffset;
+    return controlGroup_->compassOffset();
 }
 
 void CAcquisitionDlg::showDepth(int32_t depthMm)
@@ -868,13 +766,8 @@ void CAcquisitionDlg::OnStartRecord()
     setStatus(tr8("录制") + serialText);
     counterReset();
     counter_.evaluateTrigger();
-    QString trackPath = path;
-    {
-        const QString name = fileNamePart(path);
-        const int dot = name.lastIndexOf(QLatin1Char('.'));
-        trackPath = path.left(path.size() - name.size()) + name.left(dot) + QStringLiteral(".ss");
-    }
-    trackOpen_ = hooks_.openTrackForWriting && hooks_.openTrackForWriting(trackPath);
+    // Without a track the recording goes on without depth data.
+    track_->OpenTrackForWriting(MakeTrackName(path));
     SetUiState(ModeRecording);
     serial_->setReceptionEnabled(true);
 }
@@ -898,39 +791,30 @@ bool CAcquisitionDlg::PlayFile()
     setTriggerDepth(0);
     depthEntry_->SetValue(0.0f);
     const QString path = fileField_->text();
-    if (path.isEmpty()) {
-        messageBox(tr8("请先选择一个播放视频文件"), tr8("出错"), MB_OK | MB_ICONSTOP, this);
-        setStatus(tr8("文件名为空,播放失败"));
+    QString status;
+    if (!checkPlayFileName(path, &status, this)) {
+        setStatus(status);
         return false;
     }
-    if (mode_ != ModeIdle)
-        stopCommand(true);
-    if (mode_ != ModeIdle)
+    if (mode_ != ModeIdle && !stopCommand(true))
         return false; // the user kept the recording going
     fileField_->setText(path); // stopping emptied the field
 
-    if (!fileNamePart(path).contains(QLatin1Char('.'))) {
-        setStatus(tr8("请包含文件扩展名"));
+    if (!GetMpegStreamLength(this, streamInfo_, path)) {
         fileField_->clear();
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        messageBox(tr8("无法打开该文件: %1").arg(path), tr8("出错"), MB_OK | MB_ICONSTOP, this);
+    const PlaybackPlan plan = planPlayback(path, streamInfo_);
+    if (!plan.ok) {
+        setStatus(plan.status);
         fileField_->clear();
         return false;
     }
-    const QByteArray head = file.read(4);
-    file.close();
-    const bool programStream = head == QByteArray("\x00\x00\x01\xBA", 4);
-
     mode_ = ModePlayback;
     deleteGraph();
     graph_ = graphs_.CreateGraph();
-    // Only program streams have a graph; an elementary pair fails to build.
-    const bool built = programStream &&
-                       graph_->BuildGraph(GraphKindPlayback, GraphRequest{false, path});
-    if (!built || !graph_->Play()) {
+    const QString media = plan.graphKind == GraphKindPlayback ? plan.mediaPath : plan.videoPath;
+    if (!graph_->BuildGraph(plan.graphKind, GraphRequest{false, media}) || !graph_->Play()) {
         deleteGraph();
         setStatus(tr8("回放失败"));
         mode_ = ModeIdle;
@@ -938,25 +822,15 @@ bool CAcquisitionDlg::PlayFile()
         return false;
     }
     graph_->SetEventHandler([this](GraphEvent e, const QString& t) { onGraphEvent(e, t); });
-    {
-        const QString name = fileNamePart(path);
-        const int dot = name.lastIndexOf(QLatin1Char('.'));
-        const QString trackPath =
-            path.left(path.size() - name.size()) + name.left(dot) + QStringLiteral(".ss");
-        trackOpen_ = hooks_.openTrackForReading && hooks_.openTrackForReading(trackPath);
-    }
+    track_->OpenTrackForReading(MakeTrackName(path)); // a missing track is no error
     positionTimer_->start();
     setStatus(tr8("回放"));
     SetUiState(ModePlayback);
     fileField_->setText(path);
     slider_->setEnabled(true);
     int64_t duration = 0;
-    if (graph_->GetDuration(duration)) {
-        const int64_t seconds = duration / 10000000;
-        duration_->SetText(QString::asprintf("%.2d:%.2d:%.2d", static_cast<int>(seconds / 3600),
-                                             static_cast<int>(seconds / 60 % 60),
-                                             static_cast<int>(seconds % 60)));
-    }
+    if (graph_->GetDuration(duration))
+        duration_->SetText(durationText(duration));
     return true;
 }
 
@@ -991,9 +865,8 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         graph_->Stop();
         deleteGraph();
     }
-    if (trackOpen_ && hooks_.closeTrack)
-        hooks_.closeTrack();
-    trackOpen_ = false;
+    track_->Close();
+    streamInfo_ = PlaybackStreamInfo{};
     mode_ = ModeIdle;
     if (leaving == ModeLive || leaving == ModeRecording)
         params_.startDepth = currentDepthHeading().depth;
@@ -1013,14 +886,12 @@ void CAcquisitionDlg::OnCaptureFrame()
         captureFolder_ = defaultCaptureFolder();
         messageBox(tr8("图片保存在%1").arg(captureFolder_), tr8("提示"), MB_OK, this);
     }
-    int number;
-    if (mode_ == ModeRecording)
-        number = currentDepthHeading().depth;
-    else
-        number = captureCounter_++;
-    const QString name = QStringLiteral("%1/%2.jpg").arg(captureFolder_).arg(number);
+    const int number = nextCaptureNumber(mode_ == ModeRecording, captureCounter_);
+    const QString name = captureFileName(captureFolder_, number);
     if (hooks_.setCaptureTarget)
         hooks_.setCaptureTarget(name, captureFolder_, number);
+    else
+        grabberCallback().SetTarget(name, captureFolder_, number);
     oneShotRequest.store(true);
 }
 
@@ -1054,22 +925,21 @@ void CAcquisitionDlg::OnPositionTimer()
     if (!graph_)
         return;
     float fraction = 0.0f;
-    if (!graph_->GetPositionFraction(fraction))
+    const bool answered = graph_->GetPositionFraction(fraction);
+    const PlaybackTick tick =
+        playbackTick(answered ? std::optional<double>(fraction) : std::nullopt, *track_);
+    if (!tick.answered)
         return;
-    const int percent = static_cast<int>(fraction * 100.0f);
-    if (percent > 99) {
+    if (tick.stop) {
         stopCommand(false);
         return;
     }
     settingSlider_ = true;
-    slider_->setValue(percent);
+    slider_->setValue(tick.percent);
     settingSlider_ = false;
-    if (trackOpen_ && hooks_.readTrackAt) {
-        if (const auto dh = hooks_.readTrackAt(fraction)) {
-            publishDepthHeading(dh->depth, dh->heading);
-            depthField_->setText(formatDepthMetres(dh->depth));
-            showHeading(dh->heading);
-        }
+    if (tick.record) {
+        depthField_->setText(formatDepthMetres(tick.record->depth));
+        showHeading(tick.record->heading);
     }
 }
 
@@ -1115,8 +985,17 @@ void CAcquisitionDlg::OnKeyboard()
 
 void CAcquisitionDlg::OnControlParameters()
 {
-    if (hooks_.controlParameters)
+    if (hooks_.controlParameters) {
         hooks_.controlParameters(this);
+        return;
+    }
+    if (runControlParams(params_, commGroup_->portMap(), serial_.get(), this)) {
+        controlGroup_->fill();
+        counterReset();
+        if (mode_ == ModeLive || mode_ == ModeRecording)
+            serial_->setReceptionEnabled(true);
+    }
+    setStatus(serial_->isOpen() ? lineOkText() : lineMissingText());
 }
 
 void CAcquisitionDlg::OnDevicesChanged()

@@ -9,6 +9,7 @@
 #include "acquisition/depth_counter.h"
 #include "acquisition/port_map.h"
 #include "acquisition/serial_motor_keys.h"
+#include "acquisition/track_file.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
 
@@ -31,6 +32,9 @@ class QTimer;
 namespace bc {
 
 class CBmpButton;
+class CCommGroup;
+class CControlParamsGroup;
+class CTestParamsGroup;
 class CCustomSliderCtrl;
 class CNumEdit;
 class CSerialLine;
@@ -104,25 +108,20 @@ enum UiMode : int {
 // track, the analysis workspace, the on-screen keyboard and the control
 // parameter dialog. Every hook may be left empty; the form then does without.
 struct AcquisitionHooks {
-    // Hands a capture's file name, folder and number to the grabber; the form
-    // raises the one-shot request itself.
+    // Hands a capture's file name, folder and number to the grabber (default:
+    // the program's grabber); the form raises the one-shot request itself.
     std::function<void(const QString& name, const QString& folder, int number)> setCaptureTarget;
-    // The depth track beside a recording: written while recording, read while
-    // playing back; false when the file cannot be opened.
-    std::function<bool(const QString& trackPath)> openTrackForWriting;
-    std::function<bool(const QString& trackPath)> openTrackForReading;
-    std::function<void()> closeTrack;
-    // The depth and heading at a fraction of the track being read.
-    std::function<std::optional<DepthHeading>(float fraction)> readTrackAt;
+    // The depth track written while recording and read while playing back
+    // (default: the program's track).
+    CTrackFile* track = nullptr;
     // Opens the stitch window (layout 0, titled "拼接窗口") owned by the form;
-    // null when it could not be made.
+    // null when it could not be made. Set by the program once the analysis
+    // workspace exists.
     std::function<QWidget*(QWidget* owner)> createStitchWindow;
-    // Starts the on-screen keyboard; false when it could not be started.
+    // Starts the on-screen keyboard (default: the "onboard" command).
     std::function<bool()> launchKeyboard;
-    // The control-parameter dialog (and its port probe).
+    // Replaces the control-parameter dialog (tests).
     std::function<void(QWidget* owner)> controlParameters;
-    // Frees the one shared frame copy when the form goes away.
-    std::function<void()> freeSharedFrame;
 };
 
 // The folder of the running program (no trailing separator).
@@ -221,7 +220,6 @@ protected:
 private:
     void buildControls();
     void loadButtons();
-    void fillSettingsGroups();
     void pullCoordinates();
     void enable(int id, bool on);
     bool CreateGraph();
@@ -246,6 +244,8 @@ private:
     AcquisitionHooks hooks_;
     CSurveyParams params_;
     CPortMap portMap_;
+    CTrackFile* track_;
+    PlaybackStreamInfo streamInfo_;
     std::unique_ptr<ICaptureGraph> graph_;
     std::unique_ptr<CSerialLine> serial_;
     CDepthCounter counter_;
@@ -261,7 +261,6 @@ private:
     QString analysisFilePath_;
     QPointer<QWidget> stitchWindow_;
     bool deviceAbsent_ = false;
-    bool trackOpen_ = false;
     QTimer* positionTimer_ = nullptr;
     bool settingSlider_ = false;
     bool closing_ = false;
@@ -269,6 +268,9 @@ private:
     std::function<void(int ms)> wait_;
 
     std::map<int, QWidget*> controls_;
+    CControlParamsGroup* controlGroup_ = nullptr;
+    CTestParamsGroup* testGroup_ = nullptr;
+    CCommGroup* commGroup_ = nullptr;
     CBmpButton* buttons_[8] = {};
     CBmpButton* resumeButton_ = nullptr;
     CBmpButton* pauseButton_ = nullptr;

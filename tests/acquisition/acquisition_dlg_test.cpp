@@ -3,6 +3,7 @@
 #include "acquisition/port_map.h"
 #include "acquisition/port_probe.h"
 #include "acquisition/serial_line.h"
+#include "acquisition/track_file.h"
 #include "core/program_values.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
@@ -67,19 +68,7 @@ protected:
         hooks.setCaptureTarget = [this](const QString& n, const QString& f, int num) {
             captures.push_back({n, f, num});
         };
-        hooks.openTrackForWriting = [this](const QString& p) {
-            trackLog << QStringLiteral("write ") + p;
-            return true;
-        };
-        hooks.openTrackForReading = [this](const QString& p) {
-            trackLog << QStringLiteral("read ") + p;
-            return true;
-        };
-        hooks.closeTrack = [this] { trackLog << QStringLiteral("close"); };
-        hooks.readTrackAt = [this](float f) -> std::optional<DepthHeading> {
-            trackLog << QStringLiteral("at %1").arg(f);
-            return DepthHeading{4321, 123};
-        };
+        hooks.track = &track;
         hooks.createStitchWindow = [this](QWidget*) -> QWidget* {
             if (!stitchWorks)
                 return nullptr;
@@ -105,12 +94,24 @@ protected:
     ScriptedPrompter prompter;
     ScriptedGraphFactory graphs;
     std::vector<Captured> captures;
-    QStringList trackLog;
+    CTrackFile track;
     std::vector<int> waits;
     bool stitchWorks = true;
     int controlParamsShown = 0;
     std::unique_ptr<CAcquisitionDlg> form; // last: its hooks use the members above
 };
+
+// A track of `count` records: depth = index x 10 + base, heading = index % 360.
+void writeTrack(const QString& path, int count, int base)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    for (int i = 0; i < count; ++i) {
+        uint8_t rec[kTrackRecordBytes];
+        encodeTrackRecord(TrackRecord{base + i * 10, static_cast<int16_t>(i % 360)}, rec);
+        f.write(reinterpret_cast<const char*>(rec), kTrackRecordBytes);
+    }
+}
 
 TEST_F(FormTest, StartUpWithoutCaptureDeviceOrSerialLine)
 {
@@ -289,7 +290,8 @@ TEST_F(FormTest, RecordPathWithoutExtensionGetsMpgAndItsFolders)
     EXPECT_TRUE(graphs.script.lastRequest.recordFlag);
     EXPECT_TRUE(graphs.script.log.contains("build 1 record " + a + "/b.mpg"));
     EXPECT_EQ(form->statusText(), QStringLiteral("录制--") + kNoSerial);
-    EXPECT_EQ(trackLog, QStringList({"write " + a + "/b.ss"}));
+    EXPECT_TRUE(track.isWriting());
+    EXPECT_TRUE(QFileInfo::exists(a + "/b.ss"));
 
     // Frames captured while recording are named by depth, in the folder of the file.
     publishDepthHeading(1234, 0);
@@ -308,7 +310,7 @@ TEST_F(FormTest, RecordPathWithoutExtensionGetsMpgAndItsFolders)
     EXPECT_EQ(prompter.boxes.back().caption, QStringLiteral("提示"));
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
     EXPECT_EQ(logSince(from), QStringList({"param 28 0", "stop", "delete"}));
-    EXPECT_EQ(trackLog.last(), "close");
+    EXPECT_FALSE(track.isWriting());
     EXPECT_FALSE(oneShotRequest.load());
 }
 
@@ -394,6 +396,7 @@ TEST_F(FormTest, StopAtADepthResumesThereButPlaybackDoesNotMoveIt)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray("\x00\x00\x01\xBA\x44", 5));
     f.close();
+    writeTrack(dir.filePath("p.ss"), 10, 4321);
     prompter.fileAnswers.push_back(file);
     form->OnOpenPlayback();
     ASSERT_EQ(form->GetUiMode(), ModePlayback);
@@ -509,13 +512,14 @@ TEST_F(FormTest, PlaybackPauseResumeSeekAndEnd)
     f.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6));
     f.close();
     graphs.script.duration = 3723LL * 10000000; // 1 h 2 min 3 s
+    writeTrack(dir.filePath("film.ss"), 100, 0);
     prompter.fileAnswers.push_back(file);
     form->OnOpenPlayback();
     EXPECT_EQ(prompter.dialogTitles.back(), QStringLiteral("打开"));
     ASSERT_EQ(form->GetUiMode(), ModePlayback);
     EXPECT_EQ(form->statusText(), QStringLiteral("回放"));
     EXPECT_TRUE(graphs.script.log.contains("build 2 " + file));
-    EXPECT_EQ(trackLog, QStringList({"read " + dir.filePath("film.ss")}));
+    EXPECT_TRUE(track.isReading());
     EXPECT_TRUE(form->control(IDC_POSITION)->isEnabled());
     EXPECT_EQ(form->control(IDC_DURATION)->property("text").toString(), QString());
     EXPECT_EQ(static_cast<CTransparentLabel*>(form->control(IDC_DURATION))->text(),
@@ -530,11 +534,11 @@ TEST_F(FormTest, PlaybackPauseResumeSeekAndEnd)
     static_cast<QSlider*>(form->control(IDC_POSITION))->setValue(50);
     EXPECT_FLOAT_EQ(graphs.script.lastSeek, 0.5f);
 
-    graphs.script.position = 0.42f;
+    graphs.script.position = 0.425f;
     form->OnPositionTimer();
     EXPECT_EQ(static_cast<QSlider*>(form->control(IDC_POSITION))->value(), 42);
-    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("4.321米"));
-    EXPECT_EQ(text(IDC_HEADING), QStringLiteral("123度"));
+    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("0.420米")); // record 42 of 100
+    EXPECT_EQ(text(IDC_HEADING), QStringLiteral("42度"));
 
     form->OnPause();
     EXPECT_EQ(form->GetUiMode(), ModePaused);
@@ -554,7 +558,7 @@ TEST_F(FormTest, PlaybackPauseResumeSeekAndEnd)
     form->OnPositionTimer();
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
     EXPECT_EQ(graphs.script.alive, 0);
-    EXPECT_EQ(trackLog.last(), "close");
+    EXPECT_FALSE(track.isReading());
     EXPECT_FALSE(form->control(IDC_POSITION)->isEnabled());
     EXPECT_EQ(static_cast<QSlider*>(form->control(IDC_POSITION))->value(), 1);
 }

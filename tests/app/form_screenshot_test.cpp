@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QGlyphRun>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRawFont>
 #include <QTextLayout>
@@ -67,6 +68,8 @@ TEST(FormScreenshot, EveryChineseTextHasItsGlyphsAndThePictureIsKept)
             texts << l->text();
         else if (auto* b = qobject_cast<CBmpButton*>(w))
             texts << b->text();
+        else if (auto* q = qobject_cast<QLabel*>(w))
+            texts << q->text();
         else if (auto* g = qobject_cast<QGroupBox*>(w))
             texts << g->title();
         else if (auto* c = qobject_cast<QComboBox*>(w))
