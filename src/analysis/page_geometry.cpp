@@ -127,6 +127,18 @@ bool PageDepthScaleOf(const PageSlice& page, float scale, PageDepthScale& out)
     return true;
 }
 
+CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopDepth)
+{
+    const float azimuth = 2.0f * (float(x) / float(pageWidth)) * 3.14159f;
+    const float depth = float(y) / pxPerMm + float(pageTopDepth);
+    return {azimuth, depth};
+}
+
+float PixelsPerRadian(int pageWidth)
+{
+    return float(pageWidth) * 0.5f * (1.0f / 3.14159f);
+}
+
 std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable)
 {
     std::vector<DepthMark> marks;

@@ -4,6 +4,7 @@
 // the marks of the depth scale. Pure functions over the page's strips, so the
 // views, the export and the reports share one set of rules.
 
+#include "analysis/attitude_shape.h"
 #include "analysis/page_rect.h"
 
 #include <QSize>
@@ -70,6 +71,13 @@ struct PageDepthScale {
 };
 // False for an empty page.
 bool PageDepthScaleOf(const PageSlice& page, float scale, PageDepthScale& out);
+
+// Wall coordinates of a logical page point ((0, 0) the top-left corner of the
+// strips): azimuth 2 * (x / pageWidth) * 3.14159 radians, depth
+// y / pxPerMm + pageTopDepth millimetres. Shapes are stored this way.
+CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopDepth);
+// Pixels per radian of a page: pageWidth * 0.5 * (1 / 3.14159).
+float PixelsPerRadian(int pageWidth);
 
 // One label of the depth scale of a stand-alone page.
 struct DepthMark {

@@ -69,7 +69,7 @@ void DrawPageView(QPainter& painter, const CUnWrapData& data, const PageViewStat
             data.DrawPage(painter, s.currentPage, s.perPage, s.selectedItem, s.pxPerMm,
                           s.frameMode);
     }
-    const float pxPerRadian = float(s.pageWidth) * 0.5f * (1.0f / 3.14159f);
+    const float pxPerRadian = PixelsPerRadian(s.pageWidth);
     data.DrawShapes(painter, s.currentPage, s.perPage, s.pageTopDepth, s.pageBottomDepth,
                     pxPerRadian, s.pxPerMm);
     const int labelBox[4] = {s.pageWidth, s.pageTopDepth, 2 * s.pageWidth, s.pageBottomDepth};

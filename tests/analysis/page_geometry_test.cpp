@@ -118,3 +118,19 @@ TEST(PageGeometry, ZoomIsBounded)
     EXPECT_EQ(ClampZoom(0.0f), kMinZoom);
     EXPECT_EQ(ClampZoom(std::numeric_limits<float>::quiet_NaN()), kMinZoom);
 }
+
+TEST(PageGeometry, WallCoordinatesOfPagePoints)
+{
+    // A click at (400, 150) on an 800-pixel page whose top is at 1000 mm with
+    // 2 px per mm: half way round (pi) at 1075 mm.
+    const CShapePoint p = WallPointAt(400, 150, 800, 2.0f, 1000);
+    EXPECT_FLOAT_EQ(p.x, 3.14159f);
+    EXPECT_FLOAT_EQ(p.y, 1075.0f);
+    EXPECT_FLOAT_EQ(WallPointAt(0, 0, 800, 2.0f, -500).y, -500.0f);
+    EXPECT_FLOAT_EQ(PixelsPerRadian(800), 400.0f / 3.14159f);
+    // A picked point drawn again lands on its pixel or, by truncation, one left.
+    const int x = 333;
+    const CShapePoint q = WallPointAt(x, 10, 800, 1.0f, 0);
+    const int back = truncToInt(PixelsPerRadian(800) * q.x);
+    EXPECT_TRUE(back == x || back == x - 1) << back;
+}
