@@ -3,7 +3,7 @@
 #include "core/bitmap_header.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <csetjmp>
@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include <atomic>
+#include <unistd.h>
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jerror.h>
@@ -76,7 +79,13 @@ enum class Outcome { Ok, LibraryError, Components, TooLarge, OutOfMemory };
 struct DecodeJob {
     const unsigned char* data = nullptr;
     unsigned long size = 0;
+    // Layout of the result: blue-green-red instead of red-green-blue, rows
+    // bottom-up instead of top-down, rows padded to 4 bytes.
+    bool bgr = false;
+    bool bottomUp = false;
+    bool padded = false;
     uint8_t* pixels = nullptr; // new[]; owned by the caller afterwards
+    uint32_t stride = 0;
     uint32_t width = 0;
     uint32_t height = 0;
     int components = 0;
@@ -108,7 +117,8 @@ void decode(DecodeJob* job)
         jpeg_destroy_decompress(&cinfo);
         return;
     }
-    cinfo.out_color_space = cinfo.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.out_color_space =
+        cinfo.num_components == 1 ? JCS_GRAYSCALE : (job->bgr ? JCS_EXT_BGR : JCS_RGB);
     const uint64_t bytes = uint64_t(cinfo.image_width) * cinfo.image_height * 3u;
     if (bytes == 0 || bytes > kMaxImageBytes) {
         job->width = cinfo.image_width;
@@ -120,14 +130,22 @@ void decode(DecodeJob* job)
     jpeg_start_decompress(&cinfo);
     const uint32_t w = cinfo.output_width;
     const uint32_t h = cinfo.output_height;
-    const uint64_t outBytes = uint64_t(w) * h * 3u;
+    const size_t rowBytes = size_t(w) * 3u;
+    const size_t stride = job->padded ? (rowBytes + 3u) & ~size_t(3) : rowBytes;
+    const uint64_t outBytes = uint64_t(stride) * h;
     job->pixels = allocate(outBytes);
     if (!job->pixels) {
         job->outcome = outBytes > kMaxImageBytes ? Outcome::TooLarge : Outcome::OutOfMemory;
         jpeg_destroy_decompress(&cinfo);
         return;
     }
-    const size_t rowBytes = size_t(w) * 3u;
+    job->stride = uint32_t(stride);
+    auto target = [&](uint32_t scanline) {
+        return job->pixels + size_t(job->bottomUp ? h - 1 - scanline : scanline) * stride;
+    };
+    if (stride != rowBytes) // padding bytes are defined
+        for (uint32_t y = 0; y < h; ++y)
+            std::memset(job->pixels + size_t(y) * stride + rowBytes, 0, stride - rowBytes);
     if (cinfo.output_components == 3) {
         // Decode straight into the result, several rows per call.
         JSAMPROW rows[16];
@@ -135,7 +153,7 @@ void decode(DecodeJob* job)
             const uint32_t first = cinfo.output_scanline;
             const uint32_t n = std::min<uint32_t>(16, h - first);
             for (uint32_t i = 0; i < n; ++i)
-                rows[i] = job->pixels + size_t(first + i) * rowBytes;
+                rows[i] = target(first + i);
             jpeg_read_scanlines(&cinfo, rows, n);
         }
     } else {
@@ -143,7 +161,7 @@ void decode(DecodeJob* job)
         // spread forward into three equal bytes per pixel; no byte is
         // overwritten before it has been read.
         while (cinfo.output_scanline < h) {
-            uint8_t* row = job->pixels + size_t(cinfo.output_scanline) * rowBytes;
+            uint8_t* row = target(cinfo.output_scanline);
             JSAMPROW grey = row + 2 * size_t(w);
             if (jpeg_read_scanlines(&cinfo, &grey, 1) != 1)
                 break;
@@ -165,6 +183,9 @@ void decode(DecodeJob* job)
 
 struct EncodeJob {
     const uint8_t* pixels = nullptr;
+    size_t stride = 0;     // bytes from one row to the next
+    bool bottomUp = false; // the first row in memory is the picture's last
+    bool bgr = false;
     uint32_t width = 0;
     uint32_t height = 0;
     int components = 3;
@@ -192,21 +213,45 @@ void encode(EncodeJob* job)
     cinfo.image_width = job->width;
     cinfo.image_height = job->height;
     cinfo.input_components = job->components;
-    cinfo.in_color_space = job->components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    cinfo.in_color_space =
+        job->components == 3 ? (job->bgr ? JCS_EXT_BGR : JCS_RGB) : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, job->quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    const size_t rowBytes = size_t(job->width) * job->components;
     JSAMPROW rows[16];
     while (cinfo.next_scanline < job->height) {
         const uint32_t first = cinfo.next_scanline;
         const uint32_t n = std::min<uint32_t>(16, job->height - first);
-        for (uint32_t i = 0; i < n; ++i)
-            rows[i] = const_cast<uint8_t*>(job->pixels + size_t(first + i) * rowBytes);
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t y = job->bottomUp ? job->height - 1 - (first + i) : first + i;
+            rows[i] = const_cast<uint8_t*>(job->pixels + size_t(y) * job->stride);
+        }
         jpeg_write_scanlines(&cinfo, rows, n);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
+}
+
+// Writes `size` bytes to a new file beside `path` and renames it over `path`:
+// the old file stays whole until the new one is complete. (No sync to disk:
+// a survey saves hundreds of strips in a row.)
+bool replaceFile(const QString& path, const void* data, qint64 size)
+{
+    static std::atomic<unsigned> counter{0};
+    const QString temp =
+        QStringLiteral("%1.%2-%3.part").arg(path).arg(::getpid()).arg(counter.fetch_add(1));
+    QFile file(temp);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    const bool written = file.write(static_cast<const char*>(data), size) == size && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError ||
+        std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) !=
+            0) {
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
 }
 
 QString tooLargeText(const QString& path, uint32_t w, uint32_t h)
@@ -216,8 +261,10 @@ QString tooLargeText(const QString& path, uint32_t w, uint32_t h)
 
 } // namespace
 
-PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height,
-                          ErrorReport* error)
+namespace {
+
+PixelBuffer readJpeg(const QString& path, bool stripLayout, uint32_t* width, uint32_t* height,
+                     uint32_t* stride, ErrorReport* error)
 {
     if (width)
         *width = 0;
@@ -237,6 +284,7 @@ PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height
     file.close();
 
     DecodeJob job;
+    job.bgr = job.bottomUp = job.padded = stripLayout;
     job.data = reinterpret_cast<const unsigned char*>(data.constData());
     job.size = static_cast<unsigned long>(data.size());
     decode(&job);
@@ -247,6 +295,8 @@ PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height
             *width = job.width;
         if (height)
             *height = job.height;
+        if (stride)
+            *stride = job.stride;
         return result;
     case Outcome::LibraryError:
         reportError(error, QString::fromLocal8Bit(job.message), QString::fromLatin1(kFatalCaption),
@@ -269,8 +319,24 @@ PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height
     return nullptr;
 }
 
-bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
-                    bool colour, int quality, ErrorReport* error)
+} // namespace
+
+PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height,
+                          ErrorReport* error)
+{
+    return readJpeg(path, false, width, height, nullptr, error);
+}
+
+PixelBuffer ReadJpegToStrip(const QString& path, uint32_t* width, uint32_t* height,
+                            uint32_t* stride, ErrorReport* error)
+{
+    return readJpeg(path, true, width, height, stride, error);
+}
+
+namespace {
+
+bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
+               size_t stride, bool stripLayout, bool colour, int quality, ErrorReport* error)
 {
     if (!buffer || width == 0 || height == 0)
         return false;
@@ -291,16 +357,22 @@ bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, 
             const uint8_t* p = buffer + 3 * i;
             grey[i] = static_cast<uint8_t>(0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]);
         }
+        stride = width;
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // The target must be a writable place before any coding is done.
+    const QFileInfo target(path);
+    if (target.isDir() || !QFileInfo(target.absolutePath()).isDir() ||
+        (target.exists() && !target.isWritable())) {
         reportError(error, QStringLiteral("JpegFile :\nCan't open %1\n").arg(path));
         return false;
     }
 
     EncodeJob job;
     job.pixels = colour ? buffer : grey.get();
+    job.stride = stride;
+    job.bottomUp = stripLayout;
+    job.bgr = stripLayout;
     job.width = width;
     job.height = height;
     job.components = colour ? 3 : 1;
@@ -308,18 +380,32 @@ bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, 
     encode(&job);
     std::unique_ptr<unsigned char, decltype(&std::free)> out(job.out, &std::free);
     if (job.outcome != Outcome::Ok) {
-        file.cancelWriting();
         reportError(error, QString::fromLocal8Bit(job.message), QString::fromLatin1(kFatalCaption),
                     kStopIcon);
         return false;
     }
-    if (file.write(reinterpret_cast<const char*>(out.get()), qint64(job.outSize)) !=
-            qint64(job.outSize) ||
-        !file.commit()) {
+    if (!replaceFile(path, out.get(), qint64(job.outSize))) {
         reportError(error, QStringLiteral("JpegFile :\nCan't open %1\n").arg(path));
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
+                    bool colour, int quality, ErrorReport* error)
+{
+    return writeJpeg(path, buffer, width, height, size_t(width) * 3u, false, colour, quality,
+                     error);
+}
+
+bool WriteStripAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t rows,
+                      uint32_t stride, int quality, ErrorReport* error)
+{
+    if (stride < uint64_t(width) * 3u)
+        return false;
+    return writeJpeg(path, buffer, width, rows, stride, true, true, quality, error);
 }
 
 PixelBuffer LoadBmpFile(const QString& path, uint32_t* width, uint32_t* height, ErrorReport* error)
@@ -401,14 +487,7 @@ bool SaveBmpFile(const QString& path, const uint8_t* buffer, uint32_t width, uin
         std::memcpy(row, buffer + size_t(y) * rowBytes, rowBytes);
         std::memset(row + rowBytes, 0, stride - rowBytes);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(reinterpret_cast<const char*>(p), qint64(54 + bytes)) != qint64(54 + bytes)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return replaceFile(path, p, qint64(54 + bytes));
 }
 
 PixelBuffer UnpadRows(const uint8_t* padded, uint32_t width, uint32_t height, uint32_t stride)

@@ -41,11 +41,22 @@ constexpr uint32_t paddedStride(uint32_t width)
 PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height,
                           ErrorReport* error = nullptr);
 
+// The same into the strip layout: rows bottom-up, blue-green-red, padded to a
+// multiple of 4 bytes (`stride` receives the row length).
+PixelBuffer ReadJpegToStrip(const QString& path, uint32_t* width, uint32_t* height,
+                            uint32_t* stride, ErrorReport* error = nullptr);
+
 // Writes a packed top-down buffer (red, green, blue) as a JPEG, colour or
 // grey (0.299, 0.587, 0.114 of bytes 0, 1, 2, truncated). The file is replaced
 // whole or not at all. False at once for a null buffer or a zero size.
 bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
                     bool colour, int quality, ErrorReport* error = nullptr);
+
+// The same from the strip layout (rows bottom-up, blue-green-red, `stride`
+// bytes apart), in colour: the file is what flipping, swapping red and blue
+// and WriteRgbAsJpeg would give, without the copies.
+bool WriteStripAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t rows,
+                      uint32_t stride, int quality, ErrorReport* error = nullptr);
 
 // Reads the pixels of an uncompressed 24-bit bottom-up BMP: the rows as the
 // file holds them, padded to a multiple of 4 bytes (stride paddedStride(width)).

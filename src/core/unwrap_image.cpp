@@ -113,14 +113,11 @@ PixelBuffer packedCopy(const uint8_t* bits, int width, int rows, int stride)
 
 bool CUnWrapImage::SaveJpg(const QString& dir, ErrorReport* error) const
 {
-    PixelBuffer copy = packedCopy(bits.get(), width, rows, stride);
-    if (!copy)
+    // Every held row, top row first, red-green-blue in the file.
+    if (!bits || width <= 0 || rows <= 0 || stride < width * 3)
         return false;
-    const uint32_t w = uint32_t(width);
-    const uint32_t h = uint32_t(rows);
-    JpegFile::FlipRowsVertically(copy.get(), w * 3u, h);
-    JpegFile::SwapRedBlue(copy.get(), w, h);
-    return JpegFile::WriteRgbAsJpeg(jpgPath(dir), copy.get(), w, h, true, 75, error);
+    return JpegFile::WriteStripAsJpeg(jpgPath(dir), bits.get(), uint32_t(width), uint32_t(rows),
+                                      uint32_t(stride), 75, error);
 }
 
 bool CUnWrapImage::SaveBmp(const QString& dir, ErrorReport* error) const
@@ -156,17 +153,11 @@ bool CUnWrapImage::LoadJpg(const QString& dir, ErrorReport* error)
     freePixels();
     uint32_t w = 0;
     uint32_t h = 0;
-    PixelBuffer data = JpegFile::ReadJpegToRgb(jpgPath(dir), &w, &h, error);
+    uint32_t padded = 0;
+    // Straight into the held layout: bottom-up, blue-green-red, rows padded.
+    PixelBuffer data = JpegFile::ReadJpegToStrip(jpgPath(dir), &w, &h, &padded, error);
     if (!data)
         return false;
-    JpegFile::SwapRedBlue(data.get(), w, h);
-    JpegFile::FlipRowsVertically(data.get(), w * 3u, h);
-    uint32_t padded = w * 3u;
-    if (padded % 4 != 0) {
-        data = JpegFile::PadRows(data.get(), w, h, &padded);
-        if (!data)
-            return false;
-    }
     adoptPixels(std::move(data), int(h), int(padded));
     settleSizes(width, shownHeight, w, h);
     header.setSize(width, int32_t(h));

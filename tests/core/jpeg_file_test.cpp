@@ -399,3 +399,41 @@ TEST(JpegFile, RowLayoutConversions)
     EXPECT_EQ(0, memcmp(three8.get(), want, 6));
     EXPECT_FALSE(RgbaToRgb(nullptr, 2, 1));
 }
+
+TEST(JpegFile, StripLayoutCodingEqualsFlipSwapAndPad)
+{
+    // Writing from bottom-up blue-green-red rows gives the same file as
+    // flipping, swapping and writing the packed copy; reading into that
+    // layout gives the same bytes as reading, swapping, flipping and padding.
+    QTemporaryDir dir;
+    for (uint32_t w : {802u, 800u, 33u}) {
+        const uint32_t h = 21;
+        const uint32_t stride = paddedStride(w);
+        std::vector<uint8_t> strip(size_t(stride) * h, 0);
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w * 3; ++x)
+                strip[y * stride + x] = uint8_t((x * 5 + y * 11 + (x * y) % 7) & 0xFF);
+        const QString direct = dir.filePath("direct.jpg");
+        ASSERT_TRUE(WriteStripAsJpeg(direct, strip.data(), w, h, stride, 75));
+        PixelBuffer packed = UnpadRows(strip.data(), w, h, stride);
+        FlipRowsVertically(packed.get(), w * 3, h);
+        SwapRedBlue(packed.get(), w, h);
+        const QString viaCopy = dir.filePath("copy.jpg");
+        ASSERT_TRUE(WriteRgbAsJpeg(viaCopy, packed.get(), w, h, true, 75));
+        EXPECT_EQ(readAll(direct), readAll(viaCopy)) << w;
+
+        uint32_t rw = 0, rh = 0, rs = 0;
+        PixelBuffer asStrip = ReadJpegToStrip(direct, &rw, &rh, &rs);
+        ASSERT_TRUE(asStrip);
+        EXPECT_EQ(rs, stride);
+        PixelBuffer rgb = ReadJpegToRgb(direct, &rw, &rh);
+        SwapRedBlue(rgb.get(), rw, rh);
+        FlipRowsVertically(rgb.get(), rw * 3, rh);
+        uint32_t ps = 0;
+        PixelBuffer padded = PadRows(rgb.get(), rw, rh, &ps);
+        EXPECT_EQ(0, memcmp(asStrip.get(), padded.get(), size_t(ps) * rh)) << w;
+    }
+    EXPECT_FALSE(WriteStripAsJpeg(dir.filePath("x.jpg"), nullptr, 4, 4, 12, 75));
+    EXPECT_FALSE(
+        WriteStripAsJpeg(dir.filePath("x.jpg"), std::vector<uint8_t>(64).data(), 8, 2, 20, 75));
+}

@@ -9,9 +9,11 @@
 
 namespace bc::test {
 
-int literalUnwrap(std::vector<uint8_t>& out, const uint8_t* source, int sourceWidth, int centreX,
-                  int centreY, int outerRadius, int innerRadius, int W, int16_t angle,
-                  bool innerFirst)
+namespace {
+
+template <bool trigPerSample>
+int unwrapLoop(std::vector<uint8_t>& out, const uint8_t* source, int sourceWidth, int centreX,
+               int centreY, int outerRadius, int innerRadius, int W, int16_t angle, bool innerFirst)
 {
     int R = outerRadius;
     if (unsigned(R) > FrameFormat::maxOuterRadius())
@@ -31,7 +33,9 @@ int literalUnwrap(std::vector<uint8_t>& out, const uint8_t* source, int sourceWi
     out.resize(size_t(W) * rows * 3);
     for (int c = 0; c < W; ++c) {
         for (int q = innerFirst ? r : R; innerFirst ? q <= R : q >= r; q += innerFirst ? 1 : -1) {
-            const double t = double(c) * step + phase;
+            double t = double(c) * step + phase;
+            if constexpr (trigPerSample)
+                asm volatile("" : "+x"(t)); // the compiler may not assume t is unchanged
             const int x = int(q * std::cos(t) / D + centreX);
             const int y = int(centreY - q * std::sin(t));
             const int row = innerFirst ? q - r : R - q;
@@ -40,6 +44,18 @@ int literalUnwrap(std::vector<uint8_t>& out, const uint8_t* source, int sourceWi
         }
     }
     return rows;
+}
+
+} // namespace
+
+int literalUnwrap(std::vector<uint8_t>& out, const uint8_t* source, int sourceWidth, int centreX,
+                  int centreY, int outerRadius, int innerRadius, int W, int16_t angle,
+                  bool innerFirst, bool trigPerSample)
+{
+    return trigPerSample ? unwrapLoop<true>(out, source, sourceWidth, centreX, centreY, outerRadius,
+                                            innerRadius, W, angle, innerFirst)
+                         : unwrapLoop<false>(out, source, sourceWidth, centreX, centreY,
+                                             outerRadius, innerRadius, W, angle, innerFirst);
 }
 
 int literalStitch(CUnWrapImage& current, CUnWrapImage* previous, uint8_t* template1,

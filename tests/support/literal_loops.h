@@ -14,9 +14,11 @@ namespace bc::test {
 // into packed rows of W x 3 bytes (`out` is reused when its size fits). No
 // clipping: every sample must lie inside the frame. Reads the program-wide
 // maximum radius and aspect divisor. Returns the row count, 0 when refused.
+// With `trigPerSample` the cosine and sine are really evaluated for every
+// sample; without it the compiler may move them out of the radius loop.
 int literalUnwrap(std::vector<uint8_t>& out, const uint8_t* source, int sourceWidth, int centreX,
                   int centreY, int outerRadius, int innerRadius, int W, int16_t angle,
-                  bool innerFirst);
+                  bool innerFirst, bool trigPerSample = true);
 
 // The stitch with caller-supplied template and candidate buffers (T x T x 3
 // bytes each), every candidate copied out and costed in full, and search
