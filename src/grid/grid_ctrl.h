@@ -21,6 +21,7 @@
 #include <vector>
 
 class QMimeData;
+class QPrinter;
 
 namespace bc {
 
@@ -145,6 +146,14 @@ enum ScrollCode : int {
 enum ScrollBarId : int { SB_HORZ = 0, SB_VERT = 1, SB_BOTH = 3 };
 
 enum AutoSizeFlags : int { GVS_DEFAULT = 0, GVS_HEADER = 1, GVS_DATA = 2, GVS_BOTH = 3 };
+
+// Where pages break along one direction: `sizes` are the heights (or widths)
+// of the non-fixed rows (or columns) in order; returns the index of the first
+// one on every page. A page always takes at least one row, so a row taller
+// than `usable` gets a page of its own and is printed clipped.
+std::vector<int> gridPageStarts(const std::vector<int>& sizes, int usable);
+// Row and column of pages (1-based) of page `page` with `across` pages across.
+QPoint gridPagePosition(int page, int across);
 
 // Compares two cells for sorting: negative, 0 or positive.
 using GridCompareFunc = int (*)(const CGridCellBase*, const CGridCellBase*, LPARAM);
@@ -296,8 +305,9 @@ public:
     const QList<QPixmap>* GetImageList() const { return m_imageList; }
     QSize imageSize(int image) const;
     void drawImage(QPainter& p, int image, QPoint at) const;
-    // Font used when printing (sizes in logical pixels of the printed page).
-    virtual QFont printFont(const QFont& screenFont) const { return screenFont; }
+    // Font used when printing: point sizes become logical pixels of the page,
+    // which is laid out in screen pixels.
+    virtual QFont printFont(const QFont& screenFont) const;
     // Gives the grid's font to all four default cells.
     void SetGridFont(const QFont& font);
 
@@ -421,6 +431,35 @@ public:
     virtual bool HandleDrop(const QMimeData* data, QPoint point);
     virtual QPixmap MakeDragImage(QPoint* hotSpot) const;
     CGridCellId GetDropHighlightCell() const { return m_dropHighlight; }
+
+    // ------------------------------------------------------------ text files
+    // One line per row, `separator` between texts, CR LF line ends, GBK text.
+    bool SaveToTextFile(const QString& fileName, QChar separator = QLatin1Char(','));
+    // Line 1 gives the column headings, every further line a row.
+    bool LoadFromTextFile(const QString& fileName, QChar separator = QLatin1Char(','));
+
+    // ------------------------------------------------------------ printing
+    void SetPrintMargins(int header, int footer, int left, int right, int top, int bottom, int gap);
+    void GetPrintMargins(int* header, int* footer, int* left, int* right, int* top, int* bottom, int* gap) const;
+    void SetPrintToScale(bool on) { m_printToScale = on; }
+    // Prints every page on `printer`; false when nothing could be printed.
+    bool PrintGrid(QPrinter& printer);
+    // Asks for a printer with the print dialog, then prints.
+    bool PrintGrid();
+    struct PrintLayout {
+        int charWidth = 0, charHeight = 0;
+        int pageWidth = 0, pageHeight = 0;       // logical units
+        int deviceWidth = 0, deviceHeight = 0;   // printer pixels
+        int usableWidth = 0, usableHeight = 0;
+        int pagesDown = 1, pagesAcross = 1, pageCount = 1;
+        std::vector<int> rowStarts;  // first non-fixed row of each page down
+        std::vector<int> colStarts;  // first non-fixed column of each page across
+        QFont font;
+    };
+    virtual void OnBeginPrinting(QPainter& dc, QPrinter& printer);
+    virtual void OnPrint(QPainter& dc, int page);
+    virtual void OnEndPrinting() {}
+    const PrintLayout& printLayout() const { return m_print; }
 
     // ------------------------------------------------------------ sorting and search
     static int CompareCellText(const CGridCellBase* a, const CGridCellBase* b, LPARAM);
@@ -583,6 +622,16 @@ protected:
     GridEditor* m_activeEditor = nullptr;
     CGridCellId m_dropHighlight;
     GridCompareFunc m_compareFunc = nullptr;
+
+    int m_printHeaderMargin = 2, m_printFooterMargin = 2, m_printLeftMargin = 4, m_printRightMargin = 4;
+    int m_printTopMargin = 1, m_printBottomMargin = 1, m_printGap = 1;
+    bool m_printToScale = false;
+    PrintLayout m_print;
+    int m_printScreenDpiX = 96, m_printScreenDpiY = 96;
+
+    void PrintHeader(QPainter& dc, const GridRect& rect);
+    void PrintFooter(QPainter& dc, const GridRect& rect, int page);
+    void PrintCellAt(QPainter& dc, int row, int col, const GridRect& rect);
 
     // Owner ranges of the merges in force, and those waiting to be put back.
     std::vector<CGridCellRange> m_merges;

@@ -140,10 +140,23 @@ void CGridCtrl::OnDraw(QPainter* dc, const GridRect& clip)
             }
         }
     };
-    pass(first.row, visible.maxRow, fixedH, first.col, visible.maxCol, fixedW);
-    pass(first.row, visible.maxRow, fixedH, 0, m_fixedCols - 1, 0);
-    pass(0, m_fixedRows - 1, 0, first.col, visible.maxCol, fixedW);
-    pass(0, m_fixedRows - 1, 0, 0, m_fixedCols - 1, 0);
+    // Each pass stays in its own area, so a merge reaching under the fixed
+    // rows or columns never paints over them.
+    auto clipped = [&](const GridRect& area, auto&& run) {
+        const GridRect r = area.intersected(clip);
+        if (r.IsRectEmpty())
+            return;
+        dc->save();
+        dc->setClipRect(r.toQRect(), Qt::IntersectClip);
+        run();
+        dc->restore();
+    };
+    const int big = 1 << 30;
+    clipped(GridRect(fixedW, fixedH, big, big),
+            [&] { pass(first.row, visible.maxRow, fixedH, first.col, visible.maxCol, fixedW); });
+    clipped(GridRect(0, fixedH, fixedW, big), [&] { pass(first.row, visible.maxRow, fixedH, 0, m_fixedCols - 1, 0); });
+    clipped(GridRect(fixedW - 1, 0, big, fixedH), [&] { pass(0, m_fixedRows - 1, 0, first.col, visible.maxCol, fixedW); });
+    clipped(GridRect(0, 0, fixedW, fixedH), [&] { pass(0, m_fixedRows - 1, 0, 0, m_fixedCols - 1, 0); });
 
     if (m_virtualMode)
         SendCacheHintToParent(CGridCellRange());

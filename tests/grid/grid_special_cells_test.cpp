@@ -1,0 +1,230 @@
+// The special cells and their editors.
+
+#include "grid/grid_ctrl.h"
+#include "grid/grid_special_cells.h"
+#include "grid_test_util.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace bc;
+using bc::test::RecordingOwner;
+using bc::test::setUniformSizes;
+
+namespace {
+
+std::unique_ptr<CGridCtrl> makeGrid()
+{
+    auto grid = std::make_unique<CGridCtrl>(6, 4, 1, 1);
+    setUniformSizes(*grid, 80, 24);
+    grid->resize(400, 250);
+    grid->show();
+    grid->UpdateScrollBars();
+    return grid;
+}
+
+template <class Editor>
+Editor* editorOf(const CGridCtrl& g)
+{
+    return dynamic_cast<Editor*>(g.activeEditor());
+}
+
+// Opens the editor of (row, col) as a typed character would.
+void typeInto(CGridCtrl& g, int row, int col, const QString& typed)
+{
+    g.SetFocusCell(row, col);
+    g.OnEditCell(row, col, QPoint(-1, -1), GridEditStart{0, typed});
+}
+
+} // namespace
+
+TEST(GridNumericCells, FiltersAndClamps)
+{
+    auto grid = makeGrid();
+    grid->ChangeCellClass(1, 1, gridCellClass<CGridCellUChar>());
+    grid->ChangeCellClass(1, 2, gridCellClass<CGridCellDm>());
+    grid->ChangeCellClass(1, 3, gridCellClass<CGridCellFloat>());
+    grid->ChangeCellClass(2, 1, gridCellClass<CGridCellNumeric>());
+
+    typeInto(*grid, 1, 1, QStringLiteral("3"));
+    auto* edit = editorOf<CGridInPlaceEdit>(*grid);
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, QStringLiteral("-.0x0"));
+    EXPECT_EQ(edit->text(), QStringLiteral("300")) << "digits only";
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("255"));
+    typeInto(*grid, 1, 1, QStringLiteral("0"));
+    QTest::keyClicks(editorOf<CGridInPlaceEdit>(*grid), QStringLiteral("07"));
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("7"));
+    typeInto(*grid, 1, 1, QStringLiteral("0"));
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("0")) << "zero stays zero";
+
+    typeInto(*grid, 1, 2, QStringLiteral("2"));
+    QTest::keyClicks(editorOf<CGridInPlaceEdit>(*grid), QStringLiteral("5-.6.9"));
+    EXPECT_EQ(editorOf<CGridInPlaceEdit>(*grid)->text(), QStringLiteral("25.69"));
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 2), QStringLiteral("25.5"));
+    typeInto(*grid, 1, 2, QStringLiteral("3"));
+    QTest::keyClicks(editorOf<CGridInPlaceEdit>(*grid), QStringLiteral(".14"));
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 2), QStringLiteral("3.1"));
+
+    typeInto(*grid, 1, 3, QStringLiteral("-"));
+    QTest::keyClicks(editorOf<CGridInPlaceEdit>(*grid), QStringLiteral("1.5.-+2"));
+    EXPECT_EQ(editorOf<CGridInPlaceEdit>(*grid)->text(), QStringLiteral("-1.5+2")) << "a decimal takes its point";
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Escape);
+
+    typeInto(*grid, 2, 1, QStringLiteral("+"));
+    QTest::keyClicks(editorOf<CGridInPlaceEdit>(*grid), QStringLiteral("4.2+"));
+    EXPECT_EQ(editorOf<CGridInPlaceEdit>(*grid)->text(), QStringLiteral("+42"));
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(2, 1), QStringLiteral("+42"));
+}
+
+TEST(GridNumericCells, NormalisedTexts)
+{
+    EXPECT_EQ(normaliseByteText(QStringLiteral("300")), QStringLiteral("255"));
+    EXPECT_EQ(normaliseByteText(QStringLiteral("007")), QStringLiteral("7"));
+    EXPECT_EQ(normaliseByteText(QStringLiteral("000")), QStringLiteral("0"));
+    EXPECT_EQ(normaliseTenthsText(QStringLiteral("25.54")), QStringLiteral("25.5"));
+    EXPECT_EQ(normaliseTenthsText(QStringLiteral("25.6")), QStringLiteral("25.5"));
+    EXPECT_EQ(normaliseTenthsText(QStringLiteral("7")), QStringLiteral("7"));
+}
+
+TEST(GridDateTimeCell, FormatsAndRoundTrip)
+{
+    CGridCellDateTime time(DTS_TIMEFORMAT);
+    time.SetTime(QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)));
+    EXPECT_EQ(time.GetText(), QStringLiteral("07:08:09"));
+    CGridCellDateTime date(DTS_SHORTDATEFORMAT);
+    date.SetTime(QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)));
+    EXPECT_EQ(date.GetText(), QStringLiteral("05/03/2024"));
+
+    auto grid = makeGrid();
+    grid->ChangeCellClass(1, 1, [] { return std::unique_ptr<CGridCellBase>(new CGridCellDateTime(DTS_SHORTDATEFORMAT)); });
+    auto* cell = dynamic_cast<CGridCellDateTime*>(grid->GetCell(1, 1));
+    ASSERT_NE(cell, nullptr);
+    cell->SetTime(QDateTime(QDate(2024, 3, 5), QTime(12, 0)));
+    grid->SetFocusCell(1, 1);
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    auto* editor = editorOf<CGridInPlaceDateTime>(*grid);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->date(), QDate(2024, 3, 5));
+    editor->setDate(QDate(2025, 12, 31));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("31/12/2025"));
+    EXPECT_EQ(cell->GetTime().date(), QDate(2025, 12, 31));
+    EXPECT_EQ(grid->activeEditor(), nullptr);
+}
+
+TEST(GridCheckCell, ClickOnTheBoxAndSpaceToggle)
+{
+    auto grid = makeGrid();
+    grid->ChangeCellClass(2, 2, gridCellClass<CGridCellCheck>());
+    auto* cell = dynamic_cast<CGridCellCheck*>(grid->GetCell(2, 2));
+    ASSERT_NE(cell, nullptr);
+    QImage img(grid->viewport()->size(), QImage::Format_RGB32);
+    {
+        QPainter p(&img);
+        grid->OnDraw(&p, GridRect(0, 0, img.width(), img.height()));
+    }
+    const GridRect box = cell->boxRect();
+    ASSERT_FALSE(box.IsRectEmpty());
+    GridRect cellRect;
+    grid->CellRect(2, 2, &cellRect);
+    // Outside the box: nothing.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(cellRect.right - 3, box.top + 2));
+    EXPECT_FALSE(cell->GetCheck());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(box.left + 2, box.top + 2));
+    EXPECT_TRUE(cell->GetCheck());
+    grid->SetFocusCell(2, 2);
+    QTest::keyClick(grid.get(), Qt::Key_Space);
+    EXPECT_FALSE(cell->GetCheck());
+    EXPECT_EQ(grid->activeEditor(), nullptr);
+
+    GridRect text(0, 0, 100, 20);
+    cell->GetTextRect(&text);
+    EXPECT_EQ(text.left, CGridCellCheck::boxSide() + 2 * int(cell->GetMargin()));
+}
+
+TEST(GridComboCells, ListCommitsAndCheckListJoins)
+{
+    EXPECT_EQ(listHighlightColour(RGB(0x10, 0x80, 0xFF)), RGB(0x00, 0x6C, 0xEB)) << "no borrow between channels";
+
+    auto grid = makeGrid();
+    grid->ChangeCellClass(1, 1, gridCellClass<CGridCellCombo>());
+    auto* combo = dynamic_cast<CGridCellCombo*>(grid->GetCell(1, 1));
+    combo->SetOptions({QStringLiteral("alpha"), QStringLiteral("beta"), QStringLiteral("gamma")});
+    grid->SetItemText(1, 1, QStringLiteral("be"));
+    grid->SetFocusCell(1, 1);
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    auto* list = editorOf<CGridInPlaceList>(*grid);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->currentText(), QStringLiteral("beta")) << "the first option beginning with the text";
+    list->setCurrentIndex(2);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("gamma"));
+
+    grid->ChangeCellClass(1, 2, gridCellClass<CGridCellCheckCombo>());
+    auto* check = dynamic_cast<CGridCellCheckCombo*>(grid->GetCell(1, 2));
+    check->SetOptions({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                       QStringLiteral("a rather long option name for the list")});
+    grid->SetFocusCell(1, 2);
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    auto* checks = editorOf<CGridCheckComboList>(*grid);
+    ASSERT_NE(checks, nullptr);
+    EXPECT_LE(checks->droppedWidth(), 200);
+    checks->showPopup();
+    QAbstractItemView* view = checks->view();
+    ASSERT_TRUE(view->isVisible());
+    const QRect item = view->visualRect(checks->model()->index(2, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    EXPECT_TRUE(view->isVisible()) << "the list stays open while checking";
+    checks->SetCheck(0, true);
+    EXPECT_NE(checks->GetCheck(2), 0);
+    checks->hidePopup();
+    QTest::keyClick(checks, Qt::Key_Return);
+    const QString joined = grid->GetItemText(1, 2);
+    EXPECT_TRUE(joined.startsWith(QStringLiteral("a"))) << joined.toStdString();
+    EXPECT_TRUE(joined.contains(QStringLiteral("c"))) << joined.toStdString();
+    EXPECT_FALSE(joined.contains(QStringLiteral("b"))) << joined.toStdString();
+}
+
+TEST(GridUrlCell, DetectsPrefixesAndOpensOnlyTheClickedWord)
+{
+    for (const char* text : {"www.x.cn", "http://a", "mailto:me", "ftp:x", "https://b", "news:c", "gopher:d",
+                             "telnet:e", "url:f", "file:g", "ftp.h"})
+        EXPECT_TRUE(CGridURLCell::HasUrl(QString::fromLatin1(text))) << text;
+    EXPECT_FALSE(CGridURLCell::HasUrl(QStringLiteral("WWW.X.CN plain")));
+
+    QStringList opened;
+    CGridURLCell::setLauncher([&](const QString& url) { opened << url; });
+    auto grid = makeGrid();
+    grid->ChangeColumnWidth(2, 300);
+    grid->ChangeCellClass(1, 2, gridCellClass<CGridURLCell>());
+    auto* cell = dynamic_cast<CGridURLCell*>(grid->GetCell(1, 2));
+    grid->SetItemText(1, 2, QStringLiteral("see www.example.com now"));
+    QImage img(grid->viewport()->size(), QImage::Format_RGB32);
+    {
+        QPainter p(&img);
+        grid->OnDraw(&p, GridRect(0, 0, img.width(), img.height()));
+    }
+    const QFontMetrics fm(cell->GetFontObject());
+    const int margin = int(cell->GetMargin());
+    const int onUrl = margin + fm.horizontalAdvance(QStringLiteral("see www.exa"));
+    const int onSee = margin + fm.horizontalAdvance(QStringLiteral("s"));
+    EXPECT_EQ(cell->UrlUnderPoint(QPoint(onUrl, 5)), QStringLiteral("www.example.com"));
+    EXPECT_EQ(cell->UrlUnderPoint(QPoint(onSee, 5)), QString());
+    EXPECT_EQ(cell->UrlUnderPoint(QPoint(290, 5)), QString()) << "past the text";
+    cell->OnClick(QPoint(onSee, 5));
+    EXPECT_TRUE(opened.isEmpty());
+    cell->OnClick(QPoint(onUrl, 5));
+    EXPECT_EQ(opened, QStringList{QStringLiteral("www.example.com")});
+    EXPECT_FALSE(cell->Edit(1, 2, GridRect(), QPoint(), 8, GridEditStart{}));
+    CGridURLCell::setLauncher(nullptr);
+}
