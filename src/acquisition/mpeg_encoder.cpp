@@ -135,8 +135,12 @@ bool CMpegEncoder::open(const QString& path, const EncoderProfile& p, QString* e
 
     if (avio_open(&d->oc->pb, file.constData(), AVIO_FLAG_WRITE) < 0)
         return fail("the file cannot be created");
+    // The multiplexer may hold pictures up to 0.7 s ahead of the clock; a VCD
+    // stream's first pictures wait for the two packs it begins with.
+    d->oc->max_delay = 700000;
     AVDictionary* opts = nullptr;
-    av_dict_set(&opts, "muxdelay", "0.7", 0);
+    if (p.bitstream == EncoderProfile::Vcd)
+        av_dict_set(&opts, "preload", "440000", 0);
     const int r = avformat_write_header(d->oc, &opts);
     av_dict_free(&opts);
     if (r < 0)

@@ -3,7 +3,9 @@
 #include "acquisition/device_control.h"
 #include "acquisition/dvr_settings.h"
 #include "acquisition/mpeg_encoder.h"
+#include "acquisition/video_param_dlg.h"
 #include "core/program_values.h"
+#include "platform/prompter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -733,6 +735,48 @@ bool USBFilter::GetPositionFraction(float& fraction)
     const double f = static_cast<double>(position_) / static_cast<double>(duration);
     fraction = static_cast<float>(std::clamp(f, 0.0, 1.0));
     return true;
+}
+
+namespace {
+
+class UsbGraphFactory : public ICaptureGraphFactory {
+public:
+    UsbGraphFactory(FrameSink sink, QSettings* store)
+        : sink_(std::move(sink)), store_(store), settings_(store)
+    {
+    }
+
+    std::unique_ptr<ICaptureGraph> CreateGraph() override
+    {
+        return std::make_unique<USBFilter>(settings_, sink_);
+    }
+    int VideoSource() const override { return settings_.VideoSource; }
+    void SetVideoFormat(int format) override { settings_.VideoFormat = format; }
+    unsigned ChangeMask() const override { return static_cast<unsigned>(settings_.changeMask); }
+    void SetChangeMask(unsigned mask) override { settings_.changeMask = static_cast<int>(mask); }
+    int MuxFormat() const override { return settings_.MuxFormat; }
+
+    bool EditVideoSettings(QWidget* parent) override
+    {
+        CVideoParamDlg dlg(settings_, parent, store_);
+        if (dlg.DoModal() != IDOK)
+            return false;
+        settings_.Assign(dlg.settings());
+        FrameFormat::setVideoSizeCode(settings_.MuxFormat);
+        return true;
+    }
+
+private:
+    FrameSink sink_;
+    QSettings* store_;
+    CDvrAppSettings settings_;
+};
+
+} // namespace
+
+std::unique_ptr<ICaptureGraphFactory> makeUsbGraphFactory(FrameSink sink, QSettings* store)
+{
+    return std::make_unique<UsbGraphFactory>(std::move(sink), store);
 }
 
 } // namespace bc

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+class QSettings;
+
 #include <memory>
 #include <mutex>
 
@@ -103,5 +105,14 @@ private:
     int64_t duration_ = 0;
     int64_t position_ = 0;
 };
+
+// The form's graph factory on the capture device: keeps the capture-device
+// settings (loaded from `store`, null meaning the device-values store, and
+// saved when the factory is destroyed), builds USBFilter graphs with them that
+// hand every frame to `sink`, and edits the settings with the video parameters
+// dialog (on OK the copy is taken over and the video size code becomes the
+// bitstream format).
+std::unique_ptr<ICaptureGraphFactory> makeUsbGraphFactory(FrameSink sink,
+                                                          QSettings* store = nullptr);
 
 } // namespace bc

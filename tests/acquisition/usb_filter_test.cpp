@@ -8,7 +8,11 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QRadioButton>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -428,4 +432,49 @@ TEST_F(GraphTest, DeletingTheGraphReleasesEveryElement)
     EXPECT_GE(elements.size(), 8u);
     EXPECT_EQ(finalized.load(), static_cast<int>(elements.size()) + 1);
     EXPECT_GT(test::decodeMpeg(dir.filePath(QStringLiteral("r.mpg"))).frames, 0);
+}
+
+TEST_F(GraphTest, FactoryBuildsGraphsWithItsSettingsAndEditsThem)
+{
+    FrameCounter counter;
+    {
+        auto factory = makeUsbGraphFactory(counter.sink(), &store.settings());
+        EXPECT_EQ(factory->MuxFormat(), 2);
+        factory->SetChangeMask(0x44);
+        EXPECT_EQ(factory->ChangeMask(), 0x44u);
+        factory->SetVideoFormat(0);
+        auto graph = factory->CreateGraph();
+        ASSERT_TRUE(graph->BuildGraph(GraphKindProbe, {}));
+        EXPECT_EQ(graph->SetDeviceParam(DeviceApplySettings), 1);
+        EXPECT_EQ(CTestSourceControl::takeLog(),
+                  QStringList({QStringLiteral("VideoFormat=0"), QStringLiteral("Channel=2")}));
+        ASSERT_TRUE(graph->BuildGraph(GraphKindPreview, {}));
+        ASSERT_TRUE(graph->Play());
+        spin(300);
+        EXPECT_GT(counter.frames.load(), 0);
+        graph.reset();
+
+        // Cancel keeps the values; OK takes the dialog's over.
+        QTimer::singleShot(0, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible())
+                    d->reject();
+        });
+        EXPECT_FALSE(factory->EditVideoSettings(nullptr));
+        EXPECT_EQ(factory->MuxFormat(), 2);
+        QTimer::singleShot(0, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) {
+                    if (auto* vcd = d->findChild<QRadioButton*>(QStringLiteral("radio1168")))
+                        vcd->click();
+                    d->accept();
+                }
+        });
+        EXPECT_TRUE(factory->EditVideoSettings(nullptr));
+        EXPECT_EQ(factory->MuxFormat(), 1);
+        EXPECT_EQ(FrameFormat::videoSizeCode(), 1);
+    }
+    // The factory's values are what the store holds at the end.
+    EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &store.settings()).ReadDword("MuxFormat", -1), 1);
+    EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &store.settings()).ReadDword("VideoFormat", -1), 0);
 }
