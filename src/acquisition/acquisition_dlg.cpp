@@ -27,8 +27,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QProcess>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QThread>

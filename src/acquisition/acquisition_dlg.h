@@ -24,8 +24,6 @@
 
 class QComboBox;
 class QLineEdit;
-class QPushButton;
-class QScrollBar;
 class QSettings;
 class QTimer;
 

@@ -2,6 +2,7 @@
 
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/capture_graph.h"
+#include "acquisition/device_watcher.h"
 #include "app/key_router.h"
 
 #include <QApplication>
@@ -44,6 +45,11 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
                 f->OnKeyUp(key);
         });
     qApp->installEventFilter(&router);
+    // Capture devices coming and going: the form asks whether its device is
+    // still there.
+    CDeviceWatcher watcher;
+    QObject::connect(&watcher, &CDeviceWatcher::devicesChanged, &form,
+                     &CAcquisitionDlg::OnDevicesChanged);
     form.show();
     if (form.OnInitDialog())
         form.exec();
