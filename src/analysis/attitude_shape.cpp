@@ -82,14 +82,15 @@ int safeAbs(int v)
     return v == std::numeric_limits<int>::min() ? std::numeric_limits<int>::max() : std::abs(v);
 }
 
-int64_t sq(int64_t v)
+// Squares in double: coordinates from a damaged file may lie far apart.
+double sq(int64_t v)
 {
-    return v * v;
+    return double(v) * double(v);
 }
 
-int truncSqrt(int64_t v)
+int truncSqrt(double v)
 {
-    return truncToInt(std::sqrt(static_cast<double>(v)));
+    return truncToInt(std::sqrt(v));
 }
 
 bool segmentHit(int x, int y, int ax, int ay, int bx, int by)
@@ -276,7 +277,7 @@ void CAttitudeLine::Draw(QPainter& painter, int topDepth, int bottomDepth, float
     if (x1_ == x2_ && y1_ == y2_) {
         painter.setPen(QPen(QColor(255, 0, 0), 1, Qt::SolidLine));
         painter.setBrush(Qt::NoBrush);
-        gdiEllipse(painter, ax - 4, ay - 4, ax + 4, ay + 4);
+        gdiEllipse(painter, satAdd(ax, -4), satAdd(ay, -4), satAdd(ax, 4), satAdd(ay, 4));
     } else {
         const int bx = truncToInt(projectX(x2_, scaleX));
         const int by = truncToInt(projectY(y2_, topDepth, scaleY));
@@ -307,10 +308,10 @@ PageRect CAttitudeLine::GetBoundRect(int topDepth, float scaleX, float scaleY) c
     const float deep = std::max(y1_, y2_);
     const float shallow = std::min(y1_, y2_);
     PageRect r;
-    r.left = truncToInt(std::min(x1_, x2_) * scaleX) - 5;
-    r.right = truncToInt(std::max(x1_, x2_) * scaleX) + 5;
-    r.top = truncToInt(projectY(shallow, topDepth, scaleY)) - 5;
-    r.bottom = truncToInt(projectY(deep, topDepth, scaleY)) + 5;
+    r.left = satAdd(truncToInt(std::min(x1_, x2_) * scaleX), -5);
+    r.right = satAdd(truncToInt(std::max(x1_, x2_) * scaleX), 5);
+    r.top = satAdd(truncToInt(projectY(shallow, topDepth, scaleY)), -5);
+    r.bottom = satAdd(truncToInt(projectY(deep, topDepth, scaleY)), 5);
     return r.normalized();
 }
 

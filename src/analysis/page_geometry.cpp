@@ -41,7 +41,7 @@ PageRect PageItemRect(const PageSlice& page, int part, float scale, int index)
     int top = 0;
     for (size_t i = 0; i < page.strips.size(); ++i) {
         const PageStrip& s = page.strips[i];
-        const int bottom = top + truncToInt(float(s.shownHeight) * scale);
+        const int bottom = satAdd(top, truncToInt(float(s.shownHeight) * scale));
         if (page.first + int(i) == index) {
             const int right = truncToInt(float(s.width) * scale);
             if (part == 0)
@@ -62,7 +62,7 @@ int PageHitTestItem(const PageSlice& page, int x, int y, float scale)
     int top = 0;
     for (size_t i = 0; i < page.strips.size(); ++i) {
         const PageStrip& s = page.strips[i];
-        const int bottom = top + truncToInt(float(s.shownHeight) * scale);
+        const int bottom = satAdd(top, truncToInt(float(s.shownHeight) * scale));
         const PageRect r{0, top, truncToInt(float(s.width) * scale + float(kLabelColumn)), bottom};
         if (r.contains(x, y))
             return page.first + int(i);
@@ -86,7 +86,7 @@ int PageScaledHeight(const PageSlice& page, float scale)
 {
     int h = 0;
     for (const PageStrip& s : page.strips)
-        h += truncToInt(float(s.shownHeight) * scale);
+        h = satAdd(h, truncToInt(float(s.shownHeight) * scale));
     return h;
 }
 
@@ -151,7 +151,7 @@ std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bo
             m.depth = int(d);
             m.y = truncToInt(float(d - d0) * pxPerMm);
             const int raise = last ? 15 : 0;
-            m.label = {-kLabelColumn, m.y - raise, 0, m.y + 15 - raise};
+            m.label = {-kLabelColumn, satAdd(m.y, -raise), 0, satAdd(m.y, 15 - raise)};
             m.tick = zoomable;
             marks.push_back(m);
         }

@@ -46,4 +46,16 @@ inline int truncToInt(double v)
     return static_cast<int>(v);
 }
 
+// a + b held to the int range: page sums and margins of damaged records
+// must not overflow.
+inline int satAdd(int64_t a, int64_t b)
+{
+    const int64_t v = a + b;
+    if (v > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
 } // namespace bc

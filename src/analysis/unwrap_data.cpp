@@ -24,6 +24,9 @@ namespace {
 // shapes with long descriptions stay far below it.
 constexpr qint64 kMaxSfaBytes = 256ll * 1024 * 1024;
 
+// No page reaches this far down; strips below it are not painted.
+constexpr int kMaxPaintedTop = 1 << 24;
+
 // Diameters below this are raised to it, as the test-parameter dialog does.
 constexpr int kMinDiameter = 50;
 
@@ -409,6 +412,8 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
 
     int top = 0;
     for (int i = range.first; i < range.end; ++i) {
+        if (top > kMaxPaintedTop)
+            break; // only damaged records reach this far
         const CUnWrapImage& item = *items_[size_t(i)].image;
         const int w = truncToInt(float(item.width) * zoom * aspect);
         const int h = truncToInt(float(item.shownHeight) * zoom);
@@ -423,12 +428,12 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
         if (i == selectedIndex) {
             if (zoomable) {
                 const int s = std::clamp(h - 15, 5, 20);
-                painter.drawEllipse(QRect(-20, top + 15, s, s));
+                painter.drawEllipse(QRect(-20, satAdd(top, 15), s, s));
             } else {
-                painter.drawEllipse(QRect(-20, top + 15, 30, 30));
+                painter.drawEllipse(QRect(-20, satAdd(top, 15), 30, 30));
             }
         }
-        top += h;
+        top = satAdd(top, h);
     }
 
     if (labelMode == 0) {

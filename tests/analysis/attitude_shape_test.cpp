@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 using namespace bc;
@@ -78,6 +79,11 @@ TEST(PointToSegment, EndsBeyondAndAcross)
     EXPECT_EQ(PointToSegmentDistance(15, 0, 0, 0, 10, 0), 5);
     EXPECT_EQ(PointToSegmentDistance(-7, 0, 0, 0, 10, 0), 7);
     EXPECT_EQ(PointToSegmentDistance(15, 3, 0, 0, 10, 0), 5); // trunc(sqrt(34))
+    // Ends as far apart as ints go (coordinates of a damaged file): no
+    // overflow; the rule's rounded pi makes the answer coarse at that scale.
+    const int far = PointToSegmentDistance(0, 5, INT_MIN, 0, INT_MAX, 0);
+    EXPECT_GE(far, 0);
+    EXPECT_LT(far, 100000);
     // Degenerate segment: distance to the point.
     EXPECT_EQ(PointToSegmentDistance(3, 4, 2, 2, 2, 2), 2); // trunc(sqrt(5))
     // Beside a vertical segment: d1 = d2 = trunc(sqrt(41)) = 6, E = end 2,

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 using namespace bc;
@@ -516,4 +517,30 @@ TEST(SfaFile, ReadOnlyFilesOpen)
     ErrorReport why;
     EXPECT_TRUE(d.LoadSfa(&why)) << why.text.toStdString();
     EXPECT_EQ(keys(d), (std::vector<int32_t>{42}));
+}
+
+TEST(UnWrapData, DamagedRecordSizesNeitherOverflowNorHang)
+{
+    // Records as a damaged file may give them: huge widths and heights.
+    CUnWrapData d("/x/a.sfa", "/x");
+    for (int i = 0; i < 10; ++i) {
+        auto item = std::make_unique<CUnWrapImage>(i * 100, uint16_t(0));
+        item->width = INT32_MAX;
+        item->shownHeight = INT32_MAX - i;
+        d.InsertImage(std::move(item), false);
+    }
+    d.InsertImage(makeStrip(5000), false);
+    const QSize size = d.GetPageSize(0, 11, 1.0f, 1.0f);
+    EXPECT_GT(size.height(), 0);
+    EXPECT_EQ(d.HitTestItem(0, 11, 100, 10, 1.0f), 0);
+    EXPECT_EQ(d.GetItemRect(1, 0, 11, 1.0f, 10).top, INT32_MAX);
+    int top = 0, bottom = 0;
+    float pxPerMm = 0;
+    EXPECT_EQ(d.GetPageDepthScale(0, 11, 1.0f, top, bottom, pxPerMm), 1);
+    EXPECT_GT(d.GetPageHeight(0, 11, 11).y(), 0);
+    QImage img(100, 100, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    d.DrawPageDib(p, 2.0f, 1.0f, 0, 11, 10, pxPerMm, 0);
+    d.DrawPage(p, 0, 11, 10, pxPerMm, 1);
 }
