@@ -66,39 +66,31 @@ void Unwrap_Core(benchmark::State& state)
 }
 BENCHMARK(Unwrap_Core)->Arg(100)->Arg(275)->Unit(benchmark::kMicrosecond);
 
-// The per-sample loop as the compiler is allowed to build it: it moves the
-// cosine and sine of a column out of the radius loop.
-void Unwrap_SampleLoopHoisted(benchmark::State& state)
-{
-    const auto& f = frame();
-    const int rows = int(state.range(0));
-    std::vector<uint8_t> out;
-    int16_t heading = 0;
-    for (auto _ : state) {
-        heading = int16_t((heading + 1) % 360);
-        benchmark::DoNotOptimize(test::literalUnwrap(out, f.data(), kFrameW, kCx, kCy,
-                                                     outerOf(rows), innerOf(rows), kWidth, heading,
-                                                     false, false));
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(Unwrap_SampleLoopHoisted)->Arg(100)->Arg(275)->Unit(benchmark::kMicrosecond);
-
+// The loop as the algorithm reads it: one cosine and one sine per sample
+// (second argument 1), and as the compiler is allowed to build it, with the
+// cosine and sine of a column moved out of the radius loop (0).
 void Unwrap_SampleLoop(benchmark::State& state)
 {
     const auto& f = frame();
     const int rows = int(state.range(0));
+    const bool trigPerSample = state.range(1) != 0;
     std::vector<uint8_t> out;
     int16_t heading = 0;
     for (auto _ : state) {
         heading = int16_t((heading + 1) % 360);
         benchmark::DoNotOptimize(test::literalUnwrap(out, f.data(), kFrameW, kCx, kCy,
                                                      outerOf(rows), innerOf(rows), kWidth, heading,
-                                                     false));
+                                                     false, trigPerSample));
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(Unwrap_SampleLoop)->Arg(100)->Arg(275)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Unwrap_SampleLoop)
+    ->ArgNames({"rows", "trigPerSample"})
+    ->Args({100, 1})
+    ->Args({275, 1})
+    ->Args({100, 0})
+    ->Args({275, 0})
+    ->Unit(benchmark::kMicrosecond);
 
 // A remap through a table of source offsets, one per strip pixel.
 class TableRemap {

@@ -24,6 +24,29 @@ constexpr unsigned kNoMatch = 100000;
 
 } // namespace
 
+void CUnWrapImage::StitchFeatureColumns(const CUnWrapImage& previous, int T, int columns[2])
+{
+    // A step of more than 50 across the three bytes of neighbouring pixels.
+    int found = 0;
+    const uint8_t* bottom = previous.row(0);
+    for (int x = T; x < previous.width - T && found < 2;) {
+        const uint8_t* p = bottom + 3 * x;
+        const int s = std::abs(p[0] - p[3]) + std::abs(p[1] - p[4]) + std::abs(p[2] - p[5]);
+        if (s > 50) {
+            columns[found++] = x;
+            x += T + 1;
+        } else {
+            ++x;
+        }
+    }
+    if (found == 0) {
+        columns[0] = previous.width / 2 - 1;
+        columns[1] = previous.width / 2 + 29;
+    } else if (found == 1) {
+        columns[1] = columns[0] + 30;
+    }
+}
+
 int CUnWrapImage::Stitch(CUnWrapImage* previous, StitchWorkArea& work, int T, int range)
 {
     // Preconditions; a failure changes nothing.
@@ -34,27 +57,8 @@ int CUnWrapImage::Stitch(CUnWrapImage* previous, StitchWorkArea& work, int T, in
     if (rows < 2 * T || previous->rows < T + 2)
         return 0;
 
-    // Two feature columns on the previous strip's bottom row: a step of more
-    // than 50 across the three bytes of neighbouring pixels.
-    int features[2] = {0, 0};
-    int found = 0;
-    const uint8_t* bottom = previous->row(0);
-    for (int x = T; x < width - T && found < 2;) {
-        const uint8_t* p = bottom + 3 * x;
-        const int s = std::abs(p[0] - p[3]) + std::abs(p[1] - p[4]) + std::abs(p[2] - p[5]);
-        if (s > 50) {
-            features[found++] = x;
-            x += T + 1;
-        } else {
-            ++x;
-        }
-    }
-    if (found == 0) {
-        features[0] = width / 2 - 1;
-        features[1] = width / 2 + 29;
-    } else if (found == 1) {
-        features[1] = features[0] + 30;
-    }
+    int features[2];
+    StitchFeatureColumns(*previous, T, features);
 
     // Templates: T x T blocks of the previous strip's bottom rows, starting
     // T / 2 left of each feature, kept inside the row.

@@ -96,6 +96,12 @@ class CUnWrapImage {
     // 1 when the strips were compared, 0 when a precondition failed.
     int Stitch(CUnWrapImage* previous, StitchWorkArea& work, int templateSize, int searchRange);
 
+    // The two feature columns the stitch compares at, on the previous strip's
+    // bottom row (which must hold pixels): the first steps of more than 50
+    // from T on, T + 1 apart at least; the middle of the row when there are
+    // none, the first + 30 when there is one.
+    static void StitchFeatureColumns(const CUnWrapImage& previous, int T, int columns[2]);
+
     // Cross-fades the previous strip's bottom n rows towards the rows that
     // start n rows below the top of this strip.
     void BlendOverlap(CUnWrapImage* previous, int n);

@@ -69,25 +69,8 @@ int literalStitch(CUnWrapImage& current, CUnWrapImage* previous, uint8_t* templa
         unsigned(previous->rows) < unsigned(T) + 2)
         return 0;
 
-    int f[2] = {0, 0};
-    int found = 0;
-    const uint8_t* bottom = previous->row(0);
-    for (int x = T; x < width - T && found < 2;) {
-        const uint8_t* p = bottom + 3 * x;
-        const int s = std::abs(p[0] - p[3]) + std::abs(p[1] - p[4]) + std::abs(p[2] - p[5]);
-        if (s > 50) {
-            f[found++] = x;
-            x += T + 1;
-        } else {
-            ++x;
-        }
-    }
-    if (found == 0) {
-        f[0] = width / 2 - 1;
-        f[1] = width / 2 + 29;
-    } else if (found == 1) {
-        f[1] = std::min(f[0] + 30, width - 1);
-    }
+    int f[2];
+    CUnWrapImage::StitchFeatureColumns(*previous, T, f);
     uint8_t* templates[2] = {template1, template2};
     uint8_t* candidates[2] = {candidate1, candidate2};
     const int rowBytes = 3 * T;
