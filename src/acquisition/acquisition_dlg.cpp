@@ -116,6 +116,13 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
     positionTimer_->setInterval(40);
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);
     connect(serial_.get(), &CSerialLine::frameReceived, this, &CAcquisitionDlg::onCounterFrame);
+    // A motor key held while the program loses the focus never sees its
+    // release: its stop byte goes out now.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    sendMotorStops();
+            });
 }
 
 CAcquisitionDlg::~CAcquisitionDlg()
@@ -516,7 +523,9 @@ int CAcquisitionDlg::compassOffset() const
 
 void CAcquisitionDlg::showDepth(int32_t depthMm)
 {
-    depthEntry_->SetValue(static_cast<float>(depthMm * 0.001));
+    // A depth being typed into the entry is not overwritten by the counter.
+    if (!depthEntry_->hasFocus())
+        depthEntry_->SetValue(static_cast<float>(depthMm * 0.001));
     depthField_->setText(formatDepthMetres(depthMm));
 }
 
