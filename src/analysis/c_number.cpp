@@ -1,5 +1,7 @@
 #include "analysis/c_number.h"
 
+#include "analysis/int_limits.h"
+
 #include <limits>
 
 namespace bc {
@@ -77,13 +79,7 @@ int leadingInt(const QString& text)
             v = v * 10 + (text[i].unicode() - '0');
         ++i;
     }
-    if (negative)
-        v = -v;
-    if (v > std::numeric_limits<int>::max())
-        return std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min())
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(v);
+    return satAdd(negative ? -v : v, 0);
 }
 
 } // namespace bc
