@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace bc {
 
@@ -23,6 +24,40 @@ CUnWrapImage& CUnWrapImage::operator=(const CUnWrapImage& other)
 {
     if (this != &other)
         CopyFrom(other);
+    return *this;
+}
+
+CUnWrapImage::CUnWrapImage(CUnWrapImage&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+CUnWrapImage& CUnWrapImage::operator=(CUnWrapImage&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    depthKey = other.depthKey;
+    angle = other.angle;
+    width = other.width;
+    shownHeight = other.shownHeight;
+    rows = other.rows;
+    stride = other.stride;
+    bits = std::move(other.bits);
+    unwrapX = other.unwrapX;
+    unwrapY = other.unwrapY;
+    unwrapColumn = other.unwrapColumn;
+    unwrapRadius = other.unwrapRadius;
+    unwrapStep = other.unwrapStep;
+    unwrapPhase = other.unwrapPhase;
+    header = other.header;
+    columnCos_ = std::move(other.columnCos_);
+    columnSin_ = std::move(other.columnSin_);
+    sampleScratch_ = std::move(other.sampleScratch_);
+    trigWidth_ = other.trigWidth_;
+    trigPhase_ = other.trigPhase_;
+    other.rows = 0;
+    other.stride = 0;
+    other.trigWidth_ = -1;
     return *this;
 }
 

@@ -33,6 +33,9 @@ class CUnWrapImage {
     CUnWrapImage(int32_t depthKey, uint16_t angle);
     CUnWrapImage(const CUnWrapImage& other);
     CUnWrapImage& operator=(const CUnWrapImage& other);
+    // Moving hands the pixels over; the source is left without pixels.
+    CUnWrapImage(CUnWrapImage&& other) noexcept;
+    CUnWrapImage& operator=(CUnWrapImage&& other) noexcept;
     virtual ~CUnWrapImage();
 
     // Deep copy: keys, sizes and the whole pixel buffer; the header becomes

@@ -192,25 +192,27 @@ TEST(Stitch, NoMatchKeepsBothStrips)
 
 TEST(Stitch, FindsTheOverlapOfUnwrappedRingFrames)
 {
-    // Two camera frames of a textured wall with a fracture, 40 rows apart:
-    // their unwrapped strips of 101 rows overlap by 61 rows.
+    // Camera frames of a textured wall with a fracture, turning 7 degrees
+    // from frame to frame: their unwrapped strips of 101 rows overlap by 61.
     FrameFormat::publishSize(720, 576);
     SyntheticBorehole wall(800, 600, 3, 4);
     wall.addFracture({200, 135, 40});
     RingCamera cam;
     cam.outerRadius = 250;
     cam.innerRadius = 150;
-    const int rows = cam.rows();
-    for (int heading : {0, 200}) {
-        const auto f1 = wall.ringFrame(cam, 100, heading);
-        const auto f2 = wall.ringFrame(cam, 140, (heading + 7) % 360);
-        CUnWrapImage prev(100, 0), cur(140, 0);
-        ASSERT_TRUE(prev.Unwrap(f1.data(), 720, 576, 360, 288, 250, 150, 800, int16_t(heading)));
-        ASSERT_TRUE(
-            cur.Unwrap(f2.data(), 720, 576, 360, 288, 250, 150, 800, int16_t((heading + 7) % 360)));
+    for (int firstHeading : {0, 200, 355}) {
+        const auto frames = wall.consecutiveFrames(cam, 100, 3, 61, firstHeading, 7);
+        std::vector<CUnWrapImage> strips(frames.size());
         StitchWorkArea work;
-        ASSERT_EQ(cur.Stitch(&prev, work, 16, 10), 1);
-        EXPECT_NEAR(cur.shownHeight, rows - 61, 1) << heading;
+        for (size_t i = 0; i < frames.size(); ++i) {
+            const int heading = (firstHeading + 7 * int(i)) % 360;
+            ASSERT_TRUE(strips[i].Unwrap(frames[i].data(), 720, 576, 360, 288, 250, 150, 800,
+                                         int16_t(heading)));
+            if (i == 0)
+                continue;
+            ASSERT_EQ(strips[i].Stitch(&strips[i - 1], work, 16, 10), 1);
+            EXPECT_NEAR(strips[i].shownHeight, cam.rows() - 61, 1) << firstHeading << " " << i;
+        }
     }
     FrameFormat::reset();
 }
@@ -240,7 +242,7 @@ TEST(BlendOverlap, FadesLinearlyFromTheCurrentToThePreviousStrip)
     CUnWrapImage ph = prev;
     ph.shownHeight = 8;
     cur.BlendOverlap(&ph, 12);
-    EXPECT_EQ(ph.row(0)[0], 7); // current row 30 - 12 = 18
+    EXPECT_EQ(ph.row(0)[0], 7);  // current row 30 - 12 = 18
     EXPECT_EQ(ph.row(3)[0], 50); // current row 21 at weight 3 / 4
     EXPECT_EQ(ph.row(4)[0], 0);  // the last blended row keeps its own
     EXPECT_EQ(ph.row(5)[0], 0);

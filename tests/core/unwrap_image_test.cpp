@@ -245,4 +245,17 @@ TEST(StripItem, CopyIsDeep)
     EXPECT_EQ(c.depthKey, 9);
     c = c;
     EXPECT_EQ(c.depthKey, 9);
+
+    // Moving hands the buffer over and leaves the source without pixels.
+    const uint8_t* buffer = a.pixels();
+    CUnWrapImage moved(std::move(a));
+    EXPECT_EQ(moved.pixels(), buffer);
+    EXPECT_EQ(moved.rows, 6);
+    EXPECT_FALSE(a.hasPixels());
+    EXPECT_EQ(a.rows, 0);
+    CUnWrapImage target;
+    target = std::move(moved);
+    EXPECT_EQ(target.pixels(), buffer);
+    EXPECT_EQ(target.depthKey, 300);
+    EXPECT_FALSE(moved.hasPixels());
 }

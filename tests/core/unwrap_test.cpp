@@ -259,3 +259,36 @@ TEST_F(Unwrap, GivesBackTheWallWithinAPixel)
         }
     }
 }
+
+TEST_F(Unwrap, ShowsAFractureWhereItsDipPutsIt)
+{
+    // A plane dipping 20 degrees towards azimuth 90 (column 200 of 800)
+    // crosses the hole's axis at wall row 200: its trace is deepest at column
+    // 200, shallowest at column 600, and level with the axis crossing at
+    // columns 0 and 400.
+    FrameFormat::publishSize(720, 576);
+    SyntheticBorehole wall(800, 600, 4, 3);
+    const bc::test::Fracture f{200, 90, 20, 3, 0, 0, 255};
+    wall.addFracture(f);
+    const double amplitude = 800 / (2 * kPi) * std::tan(20 * kPi / 180);
+    EXPECT_NEAR(wall.fractureRow(f, 200), 200 + amplitude, 1e-9);
+    EXPECT_NEAR(wall.fractureRow(f, 600), 200 - amplitude, 1e-9);
+    EXPECT_NEAR(wall.fractureRow(f, 0), 200, 1e-9);
+
+    RingCamera cam;
+    cam.outerRadius = 280;
+    cam.innerRadius = 140;
+    const int top = 200 - 70;
+    const auto frame = wall.ringFrame(cam, top, 77);
+    CUnWrapImage s;
+    ASSERT_TRUE(s.Unwrap(frame.data(), 720, 576, 360, 288, 280, 140, 800, 77));
+    for (int column : {0, 100, 200, 300, 400, 500, 600, 700}) {
+        // The strip's buffer row of the trace, and the red pixels found there.
+        const double row = top + s.rows - 1 - wall.fractureRow(f, column);
+        int red = 0;
+        for (int k = int(row) - 2; k <= int(row) + 2; ++k)
+            if (k >= 0 && k < s.rows)
+                red += s.row(k)[3 * column + 2] == 255 && s.row(k)[3 * column] == 0;
+        EXPECT_GE(red, 2) << column;
+    }
+}

@@ -133,4 +133,16 @@ std::vector<uint8_t> SyntheticBorehole::ringFrame(const RingCamera& camera, int 
     return frame;
 }
 
+std::vector<std::vector<uint8_t>>
+SyntheticBorehole::consecutiveFrames(const RingCamera& camera, int firstTop, int count, int overlap,
+                                     int firstHeading, int headingStep) const
+{
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < count; ++i) {
+        const int heading = ((firstHeading + i * headingStep) % 360 + 360) % 360;
+        frames.push_back(ringFrame(camera, firstTop + i * (camera.rows() - overlap), heading));
+    }
+    return frames;
+}
+
 } // namespace bc::test

@@ -66,6 +66,13 @@ class SyntheticBorehole {
     // Pixels off the ring show the wall continued inwards and outwards.
     std::vector<uint8_t> ringFrame(const RingCamera& camera, int top, int heading) const;
 
+    // `count` consecutive frames whose strips overlap by `overlap` rows: frame
+    // i shows the wall from row firstTop + i x (camera.rows() - overlap), with
+    // heading firstHeading + i x headingStep (modulo 360).
+    std::vector<std::vector<uint8_t>> consecutiveFrames(const RingCamera& camera, int firstTop,
+                                                        int count, int overlap, int firstHeading,
+                                                        int headingStep = 0) const;
+
   private:
     int circumference_;
     int length_;
