@@ -10,6 +10,20 @@
 
 namespace bc {
 
+namespace {
+// A header's raised look: light along the top and left, dark along the right
+// and bottom.
+void drawRaisedEdge(QPainter& dc, const GridRect& rect)
+{
+    const COLORREF hi = GetSysColor(COLOR_3DHIGHLIGHT);
+    const COLORREF dk = GetSysColor(COLOR_3DDKSHADOW);
+    griddraw::line(dc, rect.right, rect.top, rect.left, rect.top, hi);
+    griddraw::line(dc, rect.left, rect.top, rect.left, rect.bottom, hi);
+    griddraw::line(dc, rect.right, rect.top, rect.right, rect.bottom, dk);
+    griddraw::line(dc, rect.right, rect.bottom, rect.left, rect.bottom, dk);
+}
+} // namespace
+
 CGridCellBase::~CGridCellBase() = default;
 
 const CGridDefaultCell* CGridCellBase::GetDefaultCell() const
@@ -150,16 +164,21 @@ QSize CGridCellBase::GetCellExtent(QPainter* dc)
     return size;
 }
 
+int CGridCellBase::readyToDraw(const QPainter* dc, const GridRect& rect) const
+{
+    // Covered cells of a merge draw nothing: their owner draws over them all.
+    if (!IsShown() && !(GetMergeRange().IsValid() && GetMergeRange().Count() >= 2))
+        return -1;
+    if (!GetGrid() || !dc || rect.Width() <= 0 || rect.Height() <= 0 || !GetDefaultCell())
+        return 0;
+    return 1;
+}
+
 BOOL CGridCellBase::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd)
 {
-    if (!IsShown() && !(GetMergeRange().IsValid() && GetMergeRange().Count() >= 2))
-        return TRUE;
+    if (const int ready = readyToDraw(dc, rect); ready <= 0)
+        return ready < 0 ? TRUE : FALSE;
     CGridCtrl* grid = GetGrid();
-    if (!grid || !dc || rect.Width() <= 0 || rect.Height() <= 0)
-        return FALSE;
-    const CGridDefaultCell* def = GetDefaultCell();
-    if (!def)
-        return FALSE;
     dc->save();
 
     COLORREF textClr = resolvedTextColor();
@@ -218,12 +237,7 @@ BOOL CGridCellBase::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL era
             rect = r;
             rect.InflateRect(-1, -1);
         } else {
-            const COLORREF hi = GetSysColor(COLOR_3DHIGHLIGHT);
-            const COLORREF dk = GetSysColor(COLOR_3DDKSHADOW);
-            griddraw::line(*dc, rect.right, rect.top, rect.left, rect.top, hi);
-            griddraw::line(*dc, rect.left, rect.top, rect.left, rect.bottom, hi);
-            griddraw::line(*dc, rect.right, rect.top, rect.right, rect.bottom, dk);
-            griddraw::line(*dc, rect.right, rect.bottom, rect.left, rect.bottom, dk);
+            drawRaisedEdge(*dc, rect);
             rect.InflateRect(-1, -1);
         }
     }
@@ -277,14 +291,10 @@ BOOL CGridCellBase::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL era
 
 BOOL CGridCellBase::PrintCell(QPainter* dc, int, int, GridRect rect)
 {
-    if (!IsShown() && !(GetMergeRange().IsValid() && GetMergeRange().Count() >= 2))
-        return TRUE;
+    if (const int ready = readyToDraw(dc, rect); ready <= 0)
+        return ready < 0 ? TRUE : FALSE;
     CGridCtrl* grid = GetGrid();
-    if (!grid || !dc || rect.Width() <= 0 || rect.Height() <= 0)
-        return FALSE;
     const CGridDefaultCell* def = GetDefaultCell();
-    if (!def)
-        return FALSE;
     dc->save();
     GridRect outline = rect;
     outline.InflateRect(1, 1);
@@ -315,10 +325,7 @@ BOOL CGridCellBase::PrintCell(QPainter* dc, int, int, GridRect rect)
     dc->setPen(toQColor(textClr));
     dc->setFont(grid->printFont(GetFontObject()));
     if (IsFixed() && grid->GetGridLines() != 0) {
-        griddraw::line(*dc, rect.right, rect.top, rect.left, rect.top, GetSysColor(COLOR_3DHIGHLIGHT));
-        griddraw::line(*dc, rect.left, rect.top, rect.left, rect.bottom, GetSysColor(COLOR_3DHIGHLIGHT));
-        griddraw::line(*dc, rect.right, rect.top, rect.right, rect.bottom, GetSysColor(COLOR_3DDKSHADOW));
-        griddraw::line(*dc, rect.right, rect.bottom, rect.left, rect.bottom, GetSysColor(COLOR_3DDKSHADOW));
+        drawRaisedEdge(*dc, rect);
     }
     const int margin = int(GetMargin());
     rect.DeflateRect(margin, 0, margin, 0);

@@ -133,6 +133,8 @@ public:
     long SendMessageToParent(int row, int col, int code);
 
 protected:
+    // -1: a covered cell, nothing to draw; 0: cannot draw; 1: draw.
+    int readyToDraw(const QPainter* dc, const GridRect& rect) const;
     // The default cell's values resolved for drawing.
     COLORREF resolvedTextColor() const;
     COLORREF resolvedBackColor() const;

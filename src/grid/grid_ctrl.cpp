@@ -1020,6 +1020,7 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
         maxCol = m_fixedCols;
     const CGridCellRange range(minRow, minCol, maxRow, maxCol);
     const bool allSet = minRow >= 0 && minCol >= 0 && maxRow >= 0 && maxCol >= 0;
+    const bool applies = allSet && maxRow < m_rows && maxCol < m_cols && minRow <= maxRow && minCol <= maxCol;
 
     if (selectCells) {
         for (const CGridCellId& id : m_selectedCells.ids()) {
@@ -1027,6 +1028,9 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
                 m_selectedCells.remove(id.row, id.col);
                 continue;
             }
+            // A cell the new range selects again keeps its mark.
+            if (applies && range.InRange(id))
+                continue;
             ChangeItemState(id.row, id.col, GetItemState(id.row, id.col) & ~std::uint32_t(GVIS_SELECTED));
             if (!range.InRange(id))
                 noteChange(id.row, id.col);
@@ -1041,7 +1045,7 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
         }
     }
 
-    if (allSet && maxRow < m_rows && maxCol < m_cols && minRow <= maxRow && minCol <= maxCol) {
+    if (applies) {
         for (int r = minRow; r <= maxRow; ++r)
             for (int c = minCol; c <= maxCol; ++c) {
                 if (IsCellSelected(r, c) == bool(selectCells))
@@ -1103,12 +1107,12 @@ void CGridCtrl::SelectCells(CGridCellId cell, BOOL force, BOOL select)
 CGridCellRange CGridCtrl::SelectionRange() const
 {
     CGridCellRange r(m_rows, m_cols, -1, -1);
-    for (const CGridCellId& id : m_selectedCells.ids()) {
+    m_selectedCells.forEach([&r](const CGridCellId& id) {
         r.minRow = std::min(r.minRow, id.row);
         r.minCol = std::min(r.minCol, id.col);
         r.maxRow = std::max(r.maxRow, id.row);
         r.maxCol = std::max(r.maxCol, id.col);
-    }
+    });
     return r;
 }
 

@@ -102,6 +102,12 @@ public:
     bool empty() const { return m_set.empty(); }
     std::size_t size() const { return m_set.size(); }
     std::vector<CGridCellId> ids() const;
+    template <class F>
+    void forEach(F&& f) const
+    {
+        for (std::uint64_t k : m_set)
+            f(id(k));
+    }
 
 private:
     std::unordered_set<std::uint64_t> m_set;
@@ -532,6 +538,10 @@ protected:
     void stopAutoScroll();
     void onScrollAction(Qt::Orientation o, int action);
     void setScrollPos(int bar, int pos);
+    void scrollAxis(int bar, int code, int trackPos);
+    void showAxis(bool vert, int index, const GridRect& client);
+    // Ends a border drag: sizes the column (or row) left of (above) the border.
+    bool finishSizing(bool column, QPoint point, const CGridCellId& downCell);
     bool hoverBorderTest(QPoint p);
     void startSizingColumn(QPoint p);
     void startSizingRow(QPoint p);

@@ -329,115 +329,72 @@ void CGridCtrl::onScrollAction(Qt::Orientation o, int action)
 
 void CGridCtrl::OnHScroll(int code, int trackPos)
 {
-    EndEditing();
-    if (m_titleTip)
-        m_titleTip->Hide();
-    const int pos = GetScrollPos(SB_HORZ);
-    const int limit = GetScrollLimit(SB_HORZ);
-    const CGridCellId first = FirstScrolledCell();
-    const GridRect client = ClientRect();
-    const int fixedW = GetFixedColumnWidth();
-    switch (code) {
-    case SB_LINELEFT: {
-        if (pos <= 0 || first.col <= m_fixedCols)
-            return;
-        int c = first.col - 1;
-        while (c > m_fixedCols && GetColumnWidth(c) < 1)
-            --c;
-        setScrollPos(SB_HORZ, std::max(pos - std::max(GetColumnWidth(c), 0), 0));
-        break;
-    }
-    case SB_LINERIGHT: {
-        if (pos >= limit)
-            return;
-        int c = first.col;
-        while (c < m_cols - 1 && GetColumnWidth(c) < 1)
-            ++c;
-        setScrollPos(SB_HORZ, pos + std::max(GetColumnWidth(c), 1));
-        break;
-    }
-    case SB_PAGELEFT:
-        if (pos <= 0)
-            return;
-        setScrollPos(SB_HORZ, std::max(pos - (client.right - fixedW), 0));
-        break;
-    case SB_PAGERIGHT:
-        if (pos >= limit)
-            return;
-        setScrollPos(SB_HORZ, std::min(pos + (client.right - fixedW), limit));
-        break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK:
-        setScrollPos(SB_HORZ, trackPos);
-        break;
-    case SB_LEFT:
-        if (pos <= 0)
-            return;
-        setScrollPos(SB_HORZ, 0);
-        break;
-    case SB_RIGHT:
-        if (pos >= limit)
-            return;
-        setScrollPos(SB_HORZ, limit);
-        break;
-    default:
-        return;
-    }
-    viewport()->update();
+    scrollAxis(SB_HORZ, code, trackPos);
 }
 
 void CGridCtrl::OnVScroll(int code, int trackPos)
 {
+    scrollAxis(SB_VERT, code, trackPos);
+}
+
+void CGridCtrl::scrollAxis(int bar, int code, int trackPos)
+{
     EndEditing();
     if (m_titleTip)
         m_titleTip->Hide();
-    const int pos = GetScrollPos(SB_VERT);
-    const int limit = GetScrollLimit(SB_VERT);
+    const bool vert = bar == SB_VERT;
+    const int pos = GetScrollPos(bar);
+    const int limit = GetScrollLimit(bar);
     const CGridCellId first = FirstScrolledCell();
+    const int firstIndex = vert ? first.row : first.col;
+    const int fixedCount = vert ? m_fixedRows : m_fixedCols;
+    const int count = vert ? m_rows : m_cols;
+    auto size = [&](int i) { return vert ? GetRowHeight(i) : GetColumnWidth(i); };
     const GridRect client = ClientRect();
-    const int fixedH = GetFixedRowHeight();
+    const int page = vert ? client.bottom - GetFixedRowHeight() : client.right - GetFixedColumnWidth();
     switch (code) {
     case SB_LINEUP: {
-        if (pos <= 0 || first.row <= m_fixedRows)
+        // Back by the nearest shown row (or column) before the first in view.
+        if (pos <= 0 || firstIndex <= fixedCount)
             return;
-        int r = first.row - 1;
-        while (r > m_fixedRows && GetRowHeight(r) < 1)
-            --r;
-        setScrollPos(SB_VERT, std::max(pos - std::max(GetRowHeight(r), 0), 0));
+        int i = firstIndex - 1;
+        while (i > fixedCount && size(i) < 1)
+            --i;
+        setScrollPos(bar, std::max(pos - std::max(size(i), 0), 0));
         break;
     }
     case SB_LINEDOWN: {
         if (pos >= limit)
             return;
-        int r = first.row;
-        while (r < m_rows - 1 && GetRowHeight(r) < 1)
-            ++r;
-        setScrollPos(SB_VERT, pos + std::max(GetRowHeight(r), 1));
+        int i = firstIndex;
+        while (i < count - 1 && size(i) < 1)
+            ++i;
+        setScrollPos(bar, pos + std::max(size(i), 1));
         break;
     }
     case SB_PAGEUP:
         if (pos <= 0)
             return;
-        setScrollPos(SB_VERT, std::max(pos - (client.bottom - fixedH), 0));
+        setScrollPos(bar, std::max(pos - page, 0));
         break;
     case SB_PAGEDOWN:
         if (pos >= limit)
             return;
-        setScrollPos(SB_VERT, std::min(pos + (client.bottom - fixedH), limit));
+        setScrollPos(bar, std::min(pos + page, limit));
         break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK:
-        setScrollPos(SB_VERT, trackPos);
+        setScrollPos(bar, trackPos);
         break;
     case SB_TOP:
         if (pos <= 0)
             return;
-        setScrollPos(SB_VERT, 0);
+        setScrollPos(bar, 0);
         break;
     case SB_BOTTOM:
         if (pos >= limit)
             return;
-        setScrollPos(SB_VERT, limit);
+        setScrollPos(bar, limit);
         break;
     default:
         return;
@@ -451,6 +408,41 @@ void CGridCtrl::scrollContentsBy(int, int)
     viewport()->update();
 }
 
+void CGridCtrl::showAxis(bool vert, int index, const GridRect& client)
+{
+    // The position is a pixel offset into the scrolled rows (columns); a view
+    // always starts at a whole row, the first whose top lies at or past it.
+    const int fixedCount = vert ? m_fixedRows : m_fixedCols;
+    auto size = [&](int i) { return vert ? GetRowHeight(i) : GetColumnWidth(i); };
+    if (index < fixedCount || size(index) <= 0)
+        return;
+    const CGridCellId first = FirstScrolledCell();
+    const int bar = vert ? SB_VERT : SB_HORZ;
+    const int clientEnd = vert ? client.bottom : client.right;
+    const int page = clientEnd - (vert ? GetFixedRowHeight() : GetFixedColumnWidth());
+    long long offset = 0;
+    for (int i = fixedCount; i < index; ++i)
+        offset += size(i);
+    if (index < (vert ? first.row : first.col)) {
+        setScrollPos(bar, int(offset));
+        return;
+    }
+    QPoint origin;
+    CellOrigin(vert ? index : 0, vert ? 0 : index, &origin);
+    const int end = (vert ? origin.y() : origin.x()) + size(index);
+    if (end <= clientEnd)
+        return;
+    // Smallest start that keeps the row whole in view; a row taller than the
+    // view is shown from its top.
+    long long start = offset;
+    long long used = size(index);
+    for (int i = index - 1; i >= fixedCount && used + size(i) <= page; --i) {
+        used += size(i);
+        start -= size(i);
+    }
+    setScrollPos(bar, int(start));
+}
+
 void CGridCtrl::ShowCell(int row, int col)
 {
     if (!m_redraw || !IsValid(row, col))
@@ -458,58 +450,8 @@ void CGridCtrl::ShowCell(int row, int col)
     const GridRect client = ClientRect();
     if (client.IsRectEmpty())
         return;
-    // Rows: the position is a pixel offset into the scrolled rows; a view
-    // always starts at a whole row, the first whose top lies at or past it.
-    if (row >= m_fixedRows && GetRowHeight(row) > 0) {
-        const CGridCellId first = FirstScrolledCell();
-        const int page = client.bottom - GetFixedRowHeight();
-        long long top = 0;
-        for (int r = m_fixedRows; r < row; ++r)
-            top += GetRowHeight(r);
-        if (row < first.row) {
-            setScrollPos(SB_VERT, int(top));
-        } else {
-            GridRect rc;
-            CellRect(row, col, &rc);
-            if (rc.bottom + 1 > client.bottom) {
-                // Smallest start row that keeps the row whole in view; a row
-                // taller than the view is shown from its top.
-                long long start = top;
-                long long used = GetRowHeight(row);
-                int r = row - 1;
-                while (r >= m_fixedRows && used + GetRowHeight(r) <= page) {
-                    used += GetRowHeight(r);
-                    start -= GetRowHeight(r);
-                    --r;
-                }
-                setScrollPos(SB_VERT, int(start));
-            }
-        }
-    }
-    if (col >= m_fixedCols && GetColumnWidth(col) > 0) {
-        const CGridCellId first = FirstScrolledCell();
-        const int page = client.right - GetFixedColumnWidth();
-        long long left = 0;
-        for (int c = m_fixedCols; c < col; ++c)
-            left += GetColumnWidth(c);
-        if (col < first.col) {
-            setScrollPos(SB_HORZ, int(left));
-        } else {
-            GridRect rc;
-            CellRect(row, col, &rc);
-            if (rc.right + 1 > client.right) {
-                long long start = left;
-                long long used = GetColumnWidth(col);
-                int c = col - 1;
-                while (c >= m_fixedCols && used + GetColumnWidth(c) <= page) {
-                    used += GetColumnWidth(c);
-                    start -= GetColumnWidth(c);
-                    --c;
-                }
-                setScrollPos(SB_HORZ, int(start));
-            }
-        }
-    }
+    showAxis(true, row, client);
+    showAxis(false, col, client);
     invalidateFirstScrolled();
 }
 

@@ -24,10 +24,52 @@ bool GridEditor::report(const QString& text)
     return true;
 }
 
-void GridEditor::focusGrid()
+void GridEditor::endWithKey(int key, Qt::KeyboardModifiers mods)
 {
-    if (m_grid)
-        m_grid->setFocus(Qt::OtherFocusReason);
+    m_lastKey = key;
+    m_lastMods = mods;
+    QPointer<CGridCtrl> grid = m_grid;
+    EndEdit();
+    if (grid)
+        grid->setFocus(Qt::OtherFocusReason);
+}
+
+bool GridEditor::isEndingKey(int qtKey)
+{
+    return qtKey == Qt::Key_Tab || qtKey == Qt::Key_Backtab || qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter
+           || qtKey == Qt::Key_Escape;
+}
+
+bool GridEditor::endOnKey(const QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Tab: endWithKey(VK_TAB, e->modifiers()); return true;
+    case Qt::Key_Backtab: endWithKey(VK_TAB, e->modifiers() | Qt::ShiftModifier); return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: endWithKey(VK_RETURN, e->modifiers()); return true;
+    case Qt::Key_Escape: endWithKey(VK_ESCAPE, e->modifiers()); return true;
+    default: return false;
+    }
+}
+
+int GridEditor::navigationKey(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    default: return 0;
+    }
+}
+
+void GridEditor::endOnFocusLoss(const QFocusEvent* e)
+{
+    if (e->reason() == Qt::PopupFocusReason || m_ended)
+        return;
+    EndEdit();
 }
 
 QString normaliseByteText(const QString& text)
@@ -143,54 +185,20 @@ bool CGridInPlaceEdit::event(QEvent* e)
     return QLineEdit::event(e);
 }
 
-void CGridInPlaceEdit::endWithKey(int key, Qt::KeyboardModifiers mods)
-{
-    m_lastKey = key;
-    m_lastMods = mods;
-    QPointer<CGridCtrl> grid = m_grid;
-    EndEdit();
-    if (grid)
-        grid->setFocus(Qt::OtherFocusReason);
-}
-
 void CGridInPlaceEdit::keyPressEvent(QKeyEvent* e)
 {
     const Qt::KeyboardModifiers mods = e->modifiers();
     const bool ctrl = mods & Qt::ControlModifier;
-    switch (e->key()) {
-    case Qt::Key_Tab:
-        endWithKey(VK_TAB, mods);
-        return;
-    case Qt::Key_Backtab:
-        endWithKey(VK_TAB, mods | Qt::ShiftModifier);
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        endWithKey(VK_RETURN, mods);
-        return;
-    case Qt::Key_Escape:
+    if (e->key() == Qt::Key_Escape)
         setText(m_initialText);
-        endWithKey(VK_ESCAPE, mods);
+    if (endOnKey(e))
         return;
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        if (m_exitOnArrows || ctrl) {
-            static const int vk[] = {VK_PRIOR, VK_NEXT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN};
-            static const int keys[] = {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Left,
-                                       Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down};
-            for (int i = 0; i < 6; ++i)
-                if (keys[i] == e->key())
-                    endWithKey(vk[i], mods);
-            return;
-        }
-        QLineEdit::keyPressEvent(e);
+    if (const int vk = navigationKey(e->key())) {
+        if (m_exitOnArrows || ctrl)
+            endWithKey(vk, mods);
+        else
+            QLineEdit::keyPressEvent(e);
         return;
-    default:
-        break;
     }
     const QString t = e->text();
     if (!t.isEmpty() && t[0].isPrint() && !ctrl) {
@@ -203,10 +211,7 @@ void CGridInPlaceEdit::keyPressEvent(QKeyEvent* e)
 void CGridInPlaceEdit::focusOutEvent(QFocusEvent* e)
 {
     QLineEdit::focusOutEvent(e);
-    // A popup (a context menu, a list dropping) takes the focus for a moment only.
-    if (e->reason() == Qt::PopupFocusReason || hasEnded())
-        return;
-    EndEdit();
+    endOnFocusLoss(e);
 }
 
 void CGridInPlaceEdit::EndEdit()

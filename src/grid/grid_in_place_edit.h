@@ -8,6 +8,9 @@
 #include <QLineEdit>
 #include <QPointer>
 
+class QFocusEvent;
+class QKeyEvent;
+
 namespace bc {
 
 class CGridCtrl;
@@ -26,8 +29,16 @@ protected:
     GridEditor(CGridCtrl* grid, int row, int col);
     // Sends the end report unless one was sent; returns false when it was.
     bool report(const QString& text);
-    // Gives the keyboard back to the grid.
-    void focusGrid();
+    // Records the ending key, reports and gives the keyboard back to the grid.
+    void endWithKey(int key, Qt::KeyboardModifiers mods);
+    // Tab, Return and Escape end the edit with their key; true when `e` was one.
+    bool endOnKey(const QKeyEvent* e);
+    static bool isEndingKey(int qtKey);
+    // The navigation key code of Page Up, Page Down and the arrows; 0 for others.
+    static int navigationKey(int qtKey);
+    // A loss of focus ends the edit, unless a popup (a list dropping, a
+    // context menu) takes the focus for a moment.
+    void endOnFocusLoss(const QFocusEvent* e);
 
     QPointer<CGridCtrl> m_grid;
     int m_row;
@@ -68,7 +79,6 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
 
 private:
-    void endWithKey(int key, Qt::KeyboardModifiers mods);
     void widenToFit();
 
     QString m_initialText;

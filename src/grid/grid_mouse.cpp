@@ -311,6 +311,9 @@ void CGridCtrl::OnMouseMove(Qt::KeyboardModifiers, QPoint point)
             CGridCellBase* c = GetCell(cell.row, cell.col);
             if (c) {
                 c->OnMouseOver();
+                // The cell under the pointer picks the cursor (a link shows a hand).
+                if (!m_virtualMode)
+                    c->OnSetCursor();
                 if (m_titleTips && m_titleTip && !m_titleTip->isShown()) {
                     const QString tip = c->GetTipText();
                     GridRect cellRect, textRect;
@@ -401,44 +404,15 @@ void CGridCtrl::OnLButtonUp(Qt::KeyboardModifiers, QPoint point)
         SendNotifyToParent(m_focusCell.row, m_focusCell.col, GVN_SELCHANGED);
         break;
     }
-    case MOUSE_SIZING_COL: {
+    case MOUSE_SIZING_COL:
+    case MOUSE_SIZING_ROW:
         m_trackBand = GridRect();
         viewport()->update();
         if (point == m_lButtonDownPoint || point == QPoint(0, 0))
             break;
-        CGridCellId cell = GetMergedCellId(downCell.row, downCell.col);
-        QPoint start;
-        if (!CellOrigin(cell.row, cell.col, &start))
+        if (!finishSizing(m_mouseMode == MOUSE_SIZING_COL, point, downCell))
             return;
-        int wanted = point.x() - start.x();
-        wanted = std::max(wanted, m_allowColHide ? 0 : 1);
-        const CGridCellBase* owner = m_virtualMode ? nullptr : GetCell(cell.row, cell.col);
-        int width = wanted;
-        if (owner && owner->IsMerged())
-            width = GetColumnWidth(cell.col) + wanted - GetMergedColumnWidth(cell.row, cell.col);
-        ChangeColumnWidth(cell.col, std::max(width, 0));
-        Refresh();
         break;
-    }
-    case MOUSE_SIZING_ROW: {
-        m_trackBand = GridRect();
-        viewport()->update();
-        if (point == m_lButtonDownPoint || point == QPoint(0, 0))
-            break;
-        CGridCellId cell = GetMergedCellId(downCell.row, downCell.col);
-        QPoint start;
-        if (!CellOrigin(cell.row, cell.col, &start))
-            return;
-        int wanted = point.y() - start.y();
-        wanted = std::max(wanted, m_allowRowHide ? 0 : 1);
-        const CGridCellBase* owner = m_virtualMode ? nullptr : GetCell(cell.row, cell.col);
-        int height = wanted;
-        if (owner && owner->IsMerged())
-            height = GetRowHeight(cell.row) + wanted - GetMergedRowHeight(cell.row, cell.col);
-        ChangeRowHeight(cell.row, std::max(height, 0));
-        Refresh();
-        break;
-    }
     default:
         SendNotifyToParent(m_focusCell.row, m_focusCell.col, GVN_SELCHANGED);
         if (CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col))
@@ -459,6 +433,28 @@ void CGridCtrl::OnLButtonUp(Qt::KeyboardModifiers, QPoint point)
             },
             Qt::QueuedConnection);
     }
+}
+
+bool CGridCtrl::finishSizing(bool column, QPoint point, const CGridCellId& downCell)
+{
+    const CGridCellId cell = GetMergedCellId(downCell.row, downCell.col);
+    QPoint start;
+    if (!CellOrigin(cell.row, cell.col, &start))
+        return false;
+    const bool allowHide = column ? m_allowColHide : m_allowRowHide;
+    const int wanted = std::max(column ? point.x() - start.x() : point.y() - start.y(), allowHide ? 0 : 1);
+    const CGridCellBase* owner = m_virtualMode ? nullptr : GetCell(cell.row, cell.col);
+    int size = wanted;
+    // In a merge the dragged edge is the merge's: this column takes the difference.
+    if (owner && owner->IsMerged())
+        size = column ? GetColumnWidth(cell.col) + wanted - GetMergedColumnWidth(cell.row, cell.col)
+                      : GetRowHeight(cell.row) + wanted - GetMergedRowHeight(cell.row, cell.col);
+    if (column)
+        ChangeColumnWidth(cell.col, std::max(size, 0));
+    else
+        ChangeRowHeight(cell.row, std::max(size, 0));
+    Refresh();
+    return true;
 }
 
 void CGridCtrl::OnLButtonDblClk(Qt::KeyboardModifiers, QPoint point)

@@ -29,20 +29,6 @@ QRect listRect(const GridRect& rect)
     return QRect(rect.left, rect.top, rect.Width(), rect.Height());
 }
 
-// Keys that end an edit when arrows may end it.
-int navigationVk(int qtKey)
-{
-    switch (qtKey) {
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    default: return 0;
-    }
-}
-
 // List item painting: a highlighted item on the darkened back colour in the
 // highlight colour, the others on the back colour in the window text colour.
 class ListDelegate : public QStyledItemDelegate {
@@ -166,28 +152,12 @@ CGridInPlaceList::CGridInPlaceList(CGridCtrl* grid, const GridRect& rect, std::u
     setFocus(Qt::OtherFocusReason);
 }
 
-void CGridInPlaceList::endWithKey(int key, Qt::KeyboardModifiers mods)
-{
-    m_lastKey = key;
-    m_lastMods = mods;
-    QPointer<CGridCtrl> grid = m_grid;
-    EndEdit();
-    if (grid)
-        grid->setFocus(Qt::OtherFocusReason);
-}
-
 void CGridInPlaceList::keyPressEvent(QKeyEvent* e)
 {
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    switch (e->key()) {
-    case Qt::Key_Tab: endWithKey(VK_TAB, e->modifiers()); return;
-    case Qt::Key_Backtab: endWithKey(VK_TAB, e->modifiers() | Qt::ShiftModifier); return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: endWithKey(VK_RETURN, e->modifiers()); return;
-    case Qt::Key_Escape: endWithKey(VK_ESCAPE, e->modifiers()); return;
-    default: break;
-    }
-    if (const int vk = navigationVk(e->key()); vk && (m_exitOnArrows || ctrl)) {
+    if (endOnKey(e))
+        return;
+    if (const int vk = navigationKey(e->key()); vk && (m_exitOnArrows || ctrl)) {
         endWithKey(vk, e->modifiers());
         return;
     }
@@ -197,10 +167,7 @@ void CGridInPlaceList::keyPressEvent(QKeyEvent* e)
 void CGridInPlaceList::focusOutEvent(QFocusEvent* e)
 {
     QComboBox::focusOutEvent(e);
-    // The list dropping takes the focus with a popup reason: the edit goes on.
-    if (e->reason() == Qt::PopupFocusReason || hasEnded())
-        return;
-    EndEdit();
+    endOnFocusLoss(e);
 }
 
 void CGridInPlaceList::EndEdit()
@@ -257,58 +224,32 @@ void CGridCheckComboList::showPopup()
     CCheckComboBox::showPopup();
 }
 
-void CGridCheckComboList::endWithKey(int key, Qt::KeyboardModifiers mods)
-{
-    m_lastKey = key;
-    m_lastMods = mods;
-    QPointer<CGridCtrl> grid = m_grid;
-    EndEdit();
-    if (grid)
-        grid->setFocus(Qt::OtherFocusReason);
-}
-
 void CGridCheckComboList::keyPressEvent(QKeyEvent* e)
 {
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    if (const int vk = navigationVk(e->key()); vk && (m_exitOnArrows || ctrl)) {
+    if (const int vk = navigationKey(e->key()); vk && (m_exitOnArrows || ctrl)) {
         endWithKey(vk, e->modifiers());
         return;
     }
-    switch (e->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
+    if (isEndingKey(e->key())) {
         e->accept(); // these end the edit on release
         return;
-    default: break;
     }
     CCheckComboBox::keyPressEvent(e);
 }
 
 void CGridCheckComboList::keyReleaseEvent(QKeyEvent* e)
 {
-    switch (e->key()) {
-    case Qt::Key_Escape:
+    if (e->key() == Qt::Key_Escape)
         m_restoreInitial = true;
-        endWithKey(VK_ESCAPE, e->modifiers());
-        return;
-    case Qt::Key_Tab: endWithKey(VK_TAB, e->modifiers()); return;
-    case Qt::Key_Backtab: endWithKey(VK_TAB, e->modifiers() | Qt::ShiftModifier); return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: endWithKey(VK_RETURN, e->modifiers()); return;
-    default: break;
-    }
-    CCheckComboBox::keyReleaseEvent(e);
+    if (!endOnKey(e))
+        CCheckComboBox::keyReleaseEvent(e);
 }
 
 void CGridCheckComboList::focusOutEvent(QFocusEvent* e)
 {
     CCheckComboBox::focusOutEvent(e);
-    if (e->reason() == Qt::PopupFocusReason || hasEnded())
-        return;
-    EndEdit();
+    endOnFocusLoss(e);
 }
 
 void CGridCheckComboList::EndEdit()
@@ -411,55 +352,30 @@ CGridInPlaceDateTime::CGridInPlaceDateTime(CGridCtrl* grid, const GridRect& rect
     }
 }
 
-void CGridInPlaceDateTime::endWithKey(int key, Qt::KeyboardModifiers mods)
-{
-    m_lastKey = key;
-    m_lastMods = mods;
-    QPointer<CGridCtrl> grid = m_grid;
-    EndEdit();
-    if (grid)
-        grid->setFocus(Qt::OtherFocusReason);
-}
-
 void CGridInPlaceDateTime::keyPressEvent(QKeyEvent* e)
 {
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    if (const int vk = navigationVk(e->key()); vk && ctrl) {
+    if (const int vk = navigationKey(e->key()); vk && ctrl) {
         endWithKey(vk, e->modifiers());
         return;
     }
-    switch (e->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        e->accept();
+    if (isEndingKey(e->key())) {
+        e->accept(); // these end the edit on release
         return;
-    default: break;
     }
     QDateTimeEdit::keyPressEvent(e);
 }
 
 void CGridInPlaceDateTime::keyReleaseEvent(QKeyEvent* e)
 {
-    switch (e->key()) {
-    case Qt::Key_Tab: endWithKey(VK_TAB, e->modifiers()); return;
-    case Qt::Key_Backtab: endWithKey(VK_TAB, e->modifiers() | Qt::ShiftModifier); return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: endWithKey(VK_RETURN, e->modifiers()); return;
-    case Qt::Key_Escape: endWithKey(VK_ESCAPE, e->modifiers()); return;
-    default: break;
-    }
-    QDateTimeEdit::keyReleaseEvent(e);
+    if (!endOnKey(e))
+        QDateTimeEdit::keyReleaseEvent(e);
 }
 
 void CGridInPlaceDateTime::focusOutEvent(QFocusEvent* e)
 {
     QDateTimeEdit::focusOutEvent(e);
-    if (e->reason() == Qt::PopupFocusReason || hasEnded())
-        return;
-    EndEdit();
+    endOnFocusLoss(e);
 }
 
 void CGridInPlaceDateTime::EndEdit()

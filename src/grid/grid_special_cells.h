@@ -63,8 +63,6 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
 
 private:
-    void endWithKey(int key, Qt::KeyboardModifiers mods);
-
     QString m_initialText;
     bool m_exitOnArrows = false;
     COLORREF m_text;
@@ -88,8 +86,6 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
 
 private:
-    void endWithKey(int key, Qt::KeyboardModifiers mods);
-
     QString m_initialText;
     bool m_exitOnArrows = false;
     bool m_restoreInitial = false;
@@ -144,9 +140,6 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
-
-private:
-    void endWithKey(int key, Qt::KeyboardModifiers mods);
 };
 
 class CGridCellDateTime : public CGridCell {
