@@ -1,8 +1,14 @@
 #include "acquisition/filter_graph.h"
 
+#include "acquisition/acquisition_dlg.h"
+#include "acquisition/video_wnd.h"
+#include "core/program_values.h"
 #include "platform/prompter.h"
+#include "res/resource_bitmaps.h"
 
+#include <QIcon>
 #include <QMetaObject>
+#include <QPixmap>
 #include <QObject>
 
 #include <chrono>
@@ -19,6 +25,19 @@ void ensureGstreamer()
     });
 }
 
+namespace {
+
+std::mutex g_hookMutex;
+std::function<void(CVideoWnd&)> g_videoWindowHook;
+
+} // namespace
+
+void setVideoWindowHook(std::function<void(CVideoWnd&)> hook)
+{
+    std::lock_guard<std::mutex> lock(g_hookMutex);
+    g_videoWindowHook = std::move(hook);
+}
+
 CFilterGraph::CFilterGraph() : notifier_(std::make_unique<QObject>())
 {
     ensureGstreamer();
@@ -28,6 +47,7 @@ CFilterGraph::CFilterGraph() : notifier_(std::make_unique<QObject>())
 CFilterGraph::~CFilterGraph()
 {
     releasePipeline();
+    closeVideoWindow();
     graphState_ = GraphStateNone;
 }
 
@@ -175,11 +195,56 @@ void CFilterGraph::report(GraphEvent event, const QString& text)
         Qt::QueuedConnection);
 }
 
+CVideoWnd* CFilterGraph::videoWindow() const { return videoWnd_.data(); }
+
+void CFilterGraph::presentFrame(const uint8_t* bgr, int width, int height, int stride)
+{
+    std::lock_guard<std::mutex> lock(slotMutex_);
+    if (slot_)
+        slot_->present(bgr, width, height, stride);
+}
+
+void CFilterGraph::closeVideoWindow()
+{
+    {
+        std::lock_guard<std::mutex> lock(slotMutex_);
+        slot_.reset();
+    }
+    delete videoWnd_.data();
+    videoWnd_ = nullptr;
+}
+
 bool CFilterGraph::Play()
 {
     const int state = graphState_.load();
     if (state != GraphStateStopped && state != GraphStatePaused)
         return false;
+    if (!videoWnd_) {
+        // A window of its own, but in the modal form's family, so that the
+        // running form does not block it.
+        CAcquisitionDlg* form = CAcquisitionDlg::mainForm();
+        auto* w = new CVideoWnd(CVideoWnd::videoSizeForCode(FrameFormat::videoSizeCode()), form);
+        w->setWindowFlags(Qt::Window);
+        w->setWindowTitle(QStringLiteral("澜石视界2011-播放窗口"));
+        w->setWindowIcon(QIcon(QPixmap::fromImage(loadResourceBitmap(IDI_VIDEO))));
+        if (form) {
+            w->setMainForm(form);
+            // Queued: the form deletes this graph, and with it the window.
+            QObject::connect(w, &CVideoWnd::closeRequested, form,
+                             &CAcquisitionDlg::OnVideoWindowClosed, Qt::QueuedConnection);
+        }
+        {
+            std::lock_guard<std::mutex> lock(g_hookMutex);
+            if (g_videoWindowHook)
+                g_videoWindowHook(*w);
+        }
+        videoWnd_ = w;
+        {
+            std::lock_guard<std::mutex> lock(slotMutex_);
+            slot_ = w->frameSlot();
+        }
+        w->show();
+    }
     if (!pipeline_ || !beforePlay()) {
         fail(QStringLiteral("无法播放,请先停止其它操作"));
         return false;
@@ -215,6 +280,7 @@ bool CFilterGraph::Stop()
         gst_element_get_state(pipeline_, nullptr, nullptr, 5 * GST_SECOND);
     }
     graphState_ = GraphStateStopped;
+    closeVideoWindow();
     afterStop();
     return true;
 }

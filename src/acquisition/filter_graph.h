@@ -7,6 +7,7 @@
 
 #include "acquisition/capture_graph.h"
 
+#include <QPointer>
 #include <QString>
 
 #include <atomic>
@@ -20,6 +21,13 @@
 class QObject;
 
 namespace bc {
+
+class CVideoWnd;
+class VideoFrameSlot;
+
+// Called with each video window a graph opens, before it is shown (the
+// program puts the unwrap-and-stitch bar into it and takes its centre picks).
+void setVideoWindowHook(std::function<void(CVideoWnd&)> hook);
 
 // Initialises GStreamer once for the whole program (safe from any thread).
 void ensureGstreamer();
@@ -49,6 +57,9 @@ public:
     QString LastError() const override { return lastError_; }
     void SetEventHandler(std::function<void(GraphEvent, const QString&)> handler) override;
 
+    // The video window opened by Play (null while none).
+    CVideoWnd* videoWindow() const;
+
     // The pipeline (null when none), for tests and for finding elements by
     // the names they were added under.
     GstElement* pipeline() const { return pipeline_; }
@@ -62,6 +73,11 @@ protected:
     // Brings the pipeline to `state` and waits for it (up to `timeoutMs`);
     // false when the change fails or an error is posted meanwhile.
     bool changeState(int state, int timeoutMs);
+
+    // Hands a frame to the video window, if one is open (any thread).
+    void presentFrame(const uint8_t* bgr, int width, int height, int stride);
+    // Closes the video window and forgets it.
+    void closeVideoWindow();
 
     // Shows a failure in an error box and keeps it as the last error.
     void fail(const QString& text);
@@ -95,6 +111,9 @@ private:
     void report(GraphEvent event, const QString& text);
 
     std::unique_ptr<QObject> notifier_;
+    QPointer<CVideoWnd> videoWnd_;
+    std::mutex slotMutex_;
+    std::shared_ptr<VideoFrameSlot> slot_;
     std::function<void(GraphEvent, const QString&)> handler_;
     mutable std::mutex postedMutex_;
     std::condition_variable postedCv_;

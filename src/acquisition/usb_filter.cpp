@@ -153,9 +153,12 @@ void USBFilter::deliver(GstElement* appsink, bool recorder)
                 if (encoder_ && encoder_->isOpen())
                     encoder_->addFrame(map.data, w, h, stride);
             } else {
-                std::lock_guard<std::mutex> lock(sinkMutex_);
-                if (sink_)
-                    sink_(map.data, w, h, stride);
+                {
+                    std::lock_guard<std::mutex> lock(sinkMutex_);
+                    if (sink_)
+                        sink_(map.data, w, h, stride);
+                }
+                presentFrame(map.data, w, h, stride);
             }
         }
         gst_buffer_unmap(buffer, &map);
@@ -762,7 +765,6 @@ public:
         if (dlg.DoModal() != IDOK)
             return false;
         settings_.Assign(dlg.settings());
-        FrameFormat::setVideoSizeCode(settings_.MuxFormat);
         return true;
     }
 

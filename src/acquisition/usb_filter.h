@@ -110,8 +110,7 @@ private:
 // settings (loaded from `store`, null meaning the device-values store, and
 // saved when the factory is destroyed), builds USBFilter graphs with them that
 // hand every frame to `sink`, and edits the settings with the video parameters
-// dialog (on OK the copy is taken over and the video size code becomes the
-// bitstream format).
+// dialog (on OK the copy is taken over).
 std::unique_ptr<ICaptureGraphFactory> makeUsbGraphFactory(FrameSink sink,
                                                           QSettings* store = nullptr);
 

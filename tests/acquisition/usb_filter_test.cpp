@@ -2,6 +2,7 @@
 #include "acquisition/dvr_settings.h"
 #include "acquisition/mpeg_encoder.h"
 #include "acquisition/usb_filter.h"
+#include "acquisition/video_wnd.h"
 #include "core/program_values.h"
 
 #include "mpeg_probe.h"
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -150,7 +152,16 @@ TEST_F(GraphTest, PreviewDeliversFramesAtTheStreamRateAndPublishesTheFormat)
         EXPECT_EQ(counter.width.load(), 720);
         EXPECT_EQ(counter.height.load(), 576);
         EXPECT_EQ(counter.stride.load(), 2160);
+        // The video window shows the same frames.
+        CVideoWnd* w = g.videoWindow();
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("澜石视界2011-播放窗口"));
+        EXPECT_EQ(w->videoSize(), QSize(768, 576));
+        EXPECT_EQ(w->frameSlot()->latest().size(), QSize(720, 576));
+        QPointer<CVideoWnd> window(w);
         ASSERT_TRUE(g.Stop());
+        EXPECT_TRUE(window.isNull()); // Stop closes it
         EXPECT_EQ(g.GetGraphState(), GraphStateStopped);
         const int stopped = counter.frames.load();
         spin(100);
@@ -472,7 +483,6 @@ TEST_F(GraphTest, FactoryBuildsGraphsWithItsSettingsAndEditsThem)
         });
         EXPECT_TRUE(factory->EditVideoSettings(nullptr));
         EXPECT_EQ(factory->MuxFormat(), 1);
-        EXPECT_EQ(FrameFormat::videoSizeCode(), 1);
     }
     // The factory's values are what the store holds at the end.
     EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &store.settings()).ReadDword("MuxFormat", -1), 1);
