@@ -12,7 +12,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -336,22 +335,7 @@ bool CUnWrapData::loadStripPixels(CUnWrapImage& item, ErrorReport* error) const
             continue;
         found = true;
         const bool isBmp = ext == QLatin1String("bmp");
-        const QString canonical = isBmp ? item.bmpPath(imageDirectory_)
-                                        : item.jpgPath(imageDirectory_);
-        bool loaded;
-        if (path == canonical) {
-            loaded = isBmp ? item.LoadBmp(imageDirectory_, error)
-                           : item.LoadJpg(imageDirectory_, error);
-        } else {
-            // The strip loaders name the file themselves; a link under the
-            // expected name lets them read a file whose extension differs in
-            // case ("1200.JPG").
-            QTemporaryDir alias;
-            const QString linkDir = alias.path();
-            const QString link = isBmp ? item.bmpPath(linkDir) : item.jpgPath(linkDir);
-            loaded = alias.isValid() && QFile::link(QFileInfo(path).absoluteFilePath(), link) &&
-                     (isBmp ? item.LoadBmp(linkDir, error) : item.LoadJpg(linkDir, error));
-        }
+        const bool loaded = isBmp ? item.LoadBmpFile(path, error) : item.LoadJpgFile(path, error);
         if (loaded)
             return true;
     }

@@ -185,12 +185,17 @@ void settleSizes(int32_t& width, int32_t& shownHeight, uint32_t fileWidth, uint3
 
 bool CUnWrapImage::LoadJpg(const QString& dir, ErrorReport* error)
 {
+    return LoadJpgFile(jpgPath(dir), error);
+}
+
+bool CUnWrapImage::LoadJpgFile(const QString& path, ErrorReport* error)
+{
     freePixels();
     uint32_t w = 0;
     uint32_t h = 0;
     uint32_t padded = 0;
     // Straight into the held layout: bottom-up, blue-green-red, rows padded.
-    PixelBuffer data = JpegFile::ReadJpegToStrip(jpgPath(dir), &w, &h, &padded, error);
+    PixelBuffer data = JpegFile::ReadJpegToStrip(path, &w, &h, &padded, error);
     if (!data)
         return false;
     adoptPixels(std::move(data), int(h), int(padded));
@@ -201,11 +206,16 @@ bool CUnWrapImage::LoadJpg(const QString& dir, ErrorReport* error)
 
 bool CUnWrapImage::LoadBmp(const QString& dir, ErrorReport* error)
 {
+    return LoadBmpFile(bmpPath(dir), error);
+}
+
+bool CUnWrapImage::LoadBmpFile(const QString& path, ErrorReport* error)
+{
     freePixels();
     uint32_t w = 0;
     uint32_t h = 0;
     // The rows come padded to 4 bytes, bottom-up, blue-green-red: as held.
-    PixelBuffer data = JpegFile::LoadBmpFile(bmpPath(dir), &w, &h, error);
+    PixelBuffer data = JpegFile::LoadBmpFile(path, &w, &h, error);
     if (!data)
         return false;
     adoptPixels(std::move(data), int(h), int(JpegFile::paddedStride(w)));

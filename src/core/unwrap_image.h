@@ -63,6 +63,9 @@ class CUnWrapImage {
     // the file height. On failure the strip has no pixels.
     bool LoadJpg(const QString& dir, ErrorReport* error = nullptr);
     bool LoadBmp(const QString& dir, ErrorReport* error = nullptr);
+    // The same from a file named by the caller (an imported "1200.JPG").
+    bool LoadJpgFile(const QString& path, ErrorReport* error = nullptr);
+    bool LoadBmpFile(const QString& path, ErrorReport* error = nullptr);
 
     bool hasPixels() const { return bits != nullptr; }
     const uint8_t* pixels() const { return bits.get(); }
