@@ -2,6 +2,7 @@
 
 #include "acquisition/serial_line.h"
 #include "acquisition/settings_fields.h"
+#include "core/program_values.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"
 #include "ui/bmp_button.h"
@@ -163,6 +164,9 @@ bool CControlParamsGroup::save()
     fields_.pull(params_);
     params_.compassOffset = offset;
     params_.declination = declination;
+    // The capture format takes effect at once, as it does from the
+    // control-parameter dialog.
+    currentCaptureFormat = static_cast<int>(params_.captureFormat);
     writer_.save(params_);
     emit saved();
     messageBox(QStringLiteral("参数设置成功"));

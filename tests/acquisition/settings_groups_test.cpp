@@ -2,6 +2,7 @@
 #include "acquisition/settings_fields.h"
 #include "acquisition/settings_groups.h"
 
+#include "core/program_values.h"
 #include "core/survey_params.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
@@ -102,8 +103,11 @@ TEST_F(SettingsGroupsTest, ControlGroupSavesInPulsesAndLeavesThePortsAlone)
     group.declinationEdit()->setText(QStringLiteral("-12.25"));
 
     QSignalSpy saved(&group, &CControlParamsGroup::saved);
+    currentCaptureFormat = 0;
     ASSERT_TRUE(group.save());
     EXPECT_EQ(saved.count(), 1);
+    EXPECT_EQ(currentCaptureFormat.load(), 1);
+    currentCaptureFormat = 0;
     EXPECT_EQ(prompter.boxTexts(), QStringList{QStringLiteral("参数设置成功")});
 
     const CSurveyParams back = reload(profile);
