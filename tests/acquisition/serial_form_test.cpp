@@ -28,13 +28,6 @@
 namespace bc {
 namespace {
 
-QByteArray frame(uint8_t dir, int heading)
-{
-    const char f[7] = {'\x55', '\xAA', static_cast<char>(dir), static_cast<char>(heading / 100),
-                       static_cast<char>(heading / 10 % 10), static_cast<char>(heading % 10), 0};
-    return QByteArray(f, 7);
-}
-
 class SerialFormTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -99,7 +92,7 @@ TEST_F(SerialFormTest, FramesReachTheFieldsAndTheTrigger)
     ASSERT_TRUE(takeDepthTrigger());
     EXPECT_EQ(triggerDepth(), 0);
 
-    const QByteArray first = frame(0xFE, 357);
+    const QByteArray first = test::counterFrameBytes(0xFE, 357);
     send(first.left(3));
     EXPECT_EQ(field(IDC_HEADING), QString()); // half a frame shows nothing
     send(first.mid(3));
@@ -107,7 +100,7 @@ TEST_F(SerialFormTest, FramesReachTheFieldsAndTheTrigger)
     EXPECT_EQ(field(IDC_HEADING), QStringLiteral("357度"));
     EXPECT_FALSE(depthTriggerRaised());
 
-    send(frame(0xFE, 12));
+    send(test::counterFrameBytes(0xFE, 12));
     EXPECT_EQ(field(IDC_DEPTH), QStringLiteral("0.002米"));
     ASSERT_TRUE(takeDepthTrigger());
     EXPECT_EQ(triggerDepth(), 2);
@@ -117,19 +110,19 @@ TEST_F(SerialFormTest, FramesReachTheFieldsAndTheTrigger)
     // a typed offset counts at once; the heading stays within the circle
     form->findChild<CControlParamsGroup*>()->compassOffsetField()->edit()->setText(
         QStringLiteral("20"));
-    send(frame(0x00, 350));
+    send(test::counterFrameBytes(0x00, 350));
     EXPECT_EQ(field(IDC_HEADING), QStringLiteral("10度"));
     EXPECT_EQ(currentDepthHeading().heading, 10);
     // digits and offset summing to 0 leave the field as it was
     form->findChild<CControlParamsGroup*>()->compassOffsetField()->edit()->setText(
         QStringLiteral("0"));
-    send(frame(0x01, 0));
+    send(test::counterFrameBytes(0x01, 0));
     EXPECT_EQ(field(IDC_HEADING), QStringLiteral("10度"));
     EXPECT_EQ(field(IDC_DEPTH), QStringLiteral("0.001米"));
 
     // after a stop the line is still open but nothing is counted
     form->OnStopRecord();
-    send(frame(0xFE, 100));
+    send(test::counterFrameBytes(0xFE, 100));
     EXPECT_EQ(field(IDC_DEPTH), QStringLiteral("0.001米"));
     EXPECT_TRUE(prompter.boxes.empty());
 }
@@ -189,12 +182,12 @@ TEST_F(SerialFormTest, ADepthBeingTypedIsNotOverwrittenByFrames)
     if (!entry->hasFocus())
         GTEST_SKIP() << "no keyboard focus on this platform";
     entry->setText(QStringLiteral("12.3"));
-    send(frame(0xFE, 90));
+    send(test::counterFrameBytes(0xFE, 90));
     EXPECT_EQ(entry->text(), QStringLiteral("12.3"));
     EXPECT_EQ(field(IDC_DEPTH), QStringLiteral("0.001米"));
     // leaving the entry commits the typed depth; the count goes on from it
     form->control(IDC_HEADING)->setFocus();
-    send(frame(0xFE, 90));
+    send(test::counterFrameBytes(0xFE, 90));
     EXPECT_EQ(entry->text(), QStringLiteral("12.301"));
     EXPECT_EQ(field(IDC_DEPTH), QStringLiteral("12.301米"));
 }

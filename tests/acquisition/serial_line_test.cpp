@@ -13,13 +13,6 @@
 namespace bc {
 namespace {
 
-QByteArray frameBytes(uint8_t dir, int heading)
-{
-    const char f[7] = {'\x55', '\xAA', static_cast<char>(dir), static_cast<char>(heading / 100),
-                       static_cast<char>(heading / 10 % 10), static_cast<char>(heading % 10), 0};
-    return QByteArray(f, 7);
-}
-
 class SerialLineTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -40,7 +33,7 @@ TEST_F(SerialLineTest, FramesArriveSplitAcrossReads)
 {
     ASSERT_TRUE(line.open());
     EXPECT_TRUE(line.receptionEnabled());
-    const QByteArray stream = frameBytes(0xFE, 357) + frameBytes(0x01, 12) + frameBytes(0x00, 90);
+    const QByteArray stream = test::counterFrameBytes(0xFE, 357) + test::counterFrameBytes(0x01, 12) + test::counterFrameBytes(0x00, 90);
     pty.write(stream.left(3));
     test::waitUntil([] { return false; }, 30);
     pty.write(stream.mid(3, 9));
@@ -57,13 +50,13 @@ TEST_F(SerialLineTest, InputIsDroppedWhileReceptionIsOff)
 {
     ASSERT_TRUE(line.open());
     line.setReceptionEnabled(false);
-    const QByteArray f = frameBytes(0xFE, 100);
+    const QByteArray f = test::counterFrameBytes(0xFE, 100);
     pty.write(f + f.left(4)); // a whole frame and the start of another
     ASSERT_TRUE(test::waitUntil([this] { return pty.unreadBySlave() == 0; }));
     test::waitUntil([] { return false; }, 20);
     EXPECT_TRUE(frames.empty());
     line.setReceptionEnabled(true);
-    pty.write(f.mid(4) + frameBytes(0x01, 200)); // the tail alone is no frame
+    pty.write(f.mid(4) + test::counterFrameBytes(0x01, 200)); // the tail alone is no frame
     ASSERT_TRUE(test::waitUntil([this] { return !frames.empty(); }));
     test::waitUntil([] { return false; }, 30);
     ASSERT_EQ(frames.size(), 1u);
@@ -122,7 +115,7 @@ TEST_F(SerialLineTest, ConfigureTakesTheSlotsDeviceFromThePortMap)
     EXPECT_EQ(line.slot(), 4);
     EXPECT_EQ(line.devicePath(), pty.path());
     ASSERT_TRUE(line.open());
-    pty.write(frameBytes(0xFE, 1));
+    pty.write(test::counterFrameBytes(0xFE, 1));
     EXPECT_TRUE(test::waitUntil([this] { return frames.size() == 1; }));
 }
 

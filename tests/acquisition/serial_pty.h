@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <thread>
 
@@ -133,6 +134,20 @@ private:
     std::atomic<int> queries_{0};
     std::thread thread_;
 };
+
+// One frame of the depth counter and compass: direction byte and a heading
+// of three decimal digits.
+inline QByteArray counterFrameBytes(uint8_t direction, int heading)
+{
+    const char f[7] = {'\x55',
+                       '\xAA',
+                       static_cast<char>(direction),
+                       static_cast<char>(heading / 100),
+                       static_cast<char>(heading / 10 % 10),
+                       static_cast<char>(heading % 10),
+                       0};
+    return QByteArray(f, 7);
+}
 
 // Processes events until `done` holds or `ms` passed.
 inline bool waitUntil(const std::function<bool()>& done, int ms = 2000)
