@@ -120,8 +120,4 @@ public:
     virtual bool EditVideoSettings(QWidget* parent) = 0;
 };
 
-// A factory whose graphs never find a device: every build fails with the
-// text "no capture device". The program uses it until the real graph exists.
-std::unique_ptr<ICaptureGraphFactory> makeAbsentDeviceGraphFactory();
-
 } // namespace bc

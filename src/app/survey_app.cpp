@@ -3,6 +3,8 @@
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/capture_graph.h"
 #include "acquisition/device_watcher.h"
+#include "acquisition/grabber_callback.h"
+#include "acquisition/usb_filter.h"
 #include "app/key_router.h"
 
 #include <QApplication>
@@ -26,7 +28,8 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
 {
     std::unique_ptr<ICaptureGraphFactory> ownGraphs;
     if (!graphs) {
-        ownGraphs = makeAbsentDeviceGraphFactory();
+        // The capture device's graphs hand every frame to the grabber.
+        ownGraphs = makeUsbGraphFactory(grabberCallback().sink());
         graphs = ownGraphs.get();
     }
     std::unique_ptr<QSettings> ownProfile;

@@ -24,7 +24,7 @@ public:
 
     // Builds the form, routes keys to it, runs it modally and returns false
     // when it has closed (no further loop runs: the program ends).
-    // `graphs` null uses the program's capture graphs; `profile` null uses the
+    // `graphs` null uses the capture device's graphs; `profile` null uses the
     // program's profile.
     bool InitInstance(ICaptureGraphFactory* graphs = nullptr, QSettings* profile = nullptr);
     int ExitInstance();

@@ -7,26 +7,6 @@
 namespace bc {
 namespace {
 
-TEST(AbsentDeviceGraph, EveryBuildFailsAndNoDeviceCodeSucceeds)
-{
-    auto factory = makeAbsentDeviceGraphFactory();
-    auto graph = factory->CreateGraph();
-    for (int kind : {GraphKindPreview, GraphKindPreviewRecord, GraphKindPlayback, GraphKindProbe}) {
-        EXPECT_FALSE(graph->BuildGraph(kind, GraphRequest{}));
-        EXPECT_FALSE(graph->LastError().isEmpty());
-    }
-    for (int code : {DeviceApplySettings, DeviceCheck, DevicePresent, DeviceStreaming})
-        EXPECT_EQ(graph->SetDeviceParam(code), 0);
-    EXPECT_FALSE(graph->Play());
-    int64_t d = 77;
-    float f = 0.5f;
-    EXPECT_FALSE(graph->GetDuration(d));
-    EXPECT_FALSE(graph->GetPositionFraction(f));
-    EXPECT_EQ(d, 77);
-    EXPECT_EQ(f, 0.5f);
-    EXPECT_FALSE(factory->EditVideoSettings(nullptr));
-}
-
 TEST(ScriptedGraph, FollowsTheGraphStateRules)
 {
     test::ScriptedGraphFactory factory;
