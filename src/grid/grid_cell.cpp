@@ -131,17 +131,22 @@ QSize CGridCellBase::GetTextExtent(const QString& text, QPainter*)
             return {0, 0};
         return {def->GetWidth(), def->GetHeight()};
     }
-    const QFontMetrics fm(GetFontObject());
+    const QFont font = GetFontObject();
     const std::uint32_t format = GetFormat();
+    const CGridCtrl* grid = GetGrid();
     QSize size;
     if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
+        const QFontMetrics fm(font);
         int widest = 0;
         const QStringList lines = text.split(QLatin1Char('\n'));
         for (const QString& line : lines)
             widest = std::max(widest, fm.horizontalAdvance(line));
         const QRect r = fm.boundingRect(QRect(0, 0, widest + 1, 1 << 20), Qt::TextWordWrap, text);
         size = QSize(r.width(), r.height());
+    } else if (grid) {
+        size = QSize(grid->textWidth(font, text), grid->textHeight(font));
     } else {
+        const QFontMetrics fm(font);
         size = QSize(fm.horizontalAdvance(text), fm.height());
     }
     const int margin = int(GetMargin());

@@ -110,6 +110,37 @@ void CGridCtrl::SetGridFont(const QFont& font)
     Refresh();
 }
 
+const QFontMetrics& CGridCtrl::metricsFor(const QFont& font) const
+{
+    if (!m_measureFont || !(*m_measureFont == font)) {
+        m_measureFont = std::make_unique<QFont>(font);
+        m_measureMetrics = std::make_unique<QFontMetrics>(font);
+        m_advances.clear();
+    }
+    return *m_measureMetrics;
+}
+
+int CGridCtrl::textWidth(const QFont& font, const QString& text) const
+{
+    const QFontMetrics& fm = metricsFor(font);
+    int width = 0;
+    for (const QChar ch : text) {
+        // Marks and surrogate pairs only make sense with their neighbours.
+        if (ch.isSurrogate() || ch.category() == QChar::Mark_NonSpacing)
+            return fm.horizontalAdvance(text);
+        auto it = m_advances.constFind(ch.unicode());
+        if (it == m_advances.constEnd())
+            it = m_advances.insert(ch.unicode(), fm.horizontalAdvance(ch));
+        width += *it;
+    }
+    return width;
+}
+
+int CGridCtrl::textHeight(const QFont& font) const
+{
+    return metricsFor(font).height();
+}
+
 bool CGridCtrl::IsValidRange(const CGridCellRange& r) const
 {
     return r.IsValid() && r.maxRow < m_rows && r.maxCol < m_cols;

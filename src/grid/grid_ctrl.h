@@ -10,6 +10,8 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QFontMetrics>
+#include <QHash>
 #include <QList>
 #include <QPixmap>
 #include <QPointer>
@@ -314,6 +316,10 @@ public:
     // Font used when printing: point sizes become logical pixels of the page,
     // which is laid out in screen pixels.
     virtual QFont printFont(const QFont& screenFont) const;
+    // Width of a single-line text in `font`: the sum of its characters'
+    // advances, as a text extent has always been measured; cached per font.
+    int textWidth(const QFont& font, const QString& text) const;
+    int textHeight(const QFont& font) const;
     // Gives the grid's font to all four default cells.
     void SetGridFont(const QFont& font);
 
@@ -642,6 +648,12 @@ protected:
     void PrintHeader(QPainter& dc, const GridRect& rect);
     void PrintFooter(QPainter& dc, const GridRect& rect, int page);
     void PrintCellAt(QPainter& dc, int row, int col, const GridRect& rect);
+
+    // Character advances of the font measured last.
+    mutable std::unique_ptr<QFont> m_measureFont;
+    mutable std::unique_ptr<QFontMetrics> m_measureMetrics;
+    mutable QHash<char16_t, int> m_advances;
+    const QFontMetrics& metricsFor(const QFont& font) const;
 
     // Owner ranges of the merges in force, and those waiting to be put back.
     std::vector<CGridCellRange> m_merges;

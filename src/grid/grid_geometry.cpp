@@ -287,14 +287,19 @@ void CGridCtrl::UpdateScrollBars()
     EnableScrollBars(SB_VERT, m_vScrollMax > 0);
     EnableScrollBars(SB_HORZ, m_hScrollMax > 0);
     // A position runs from 0 to max - page + 1, so the last cells end at the bottom.
-    QScrollBar* vb = verticalScrollBar();
-    QScrollBar* hb = horizontalScrollBar();
-    vb->setRange(0, m_vScrollMax > 0 ? std::max(m_vScrollMax - pageH + 1, 0) : 0);
-    vb->setPageStep(std::max(pageH, 1));
-    vb->setSingleStep(std::max(m_defaultCells[0].GetHeight(), 1));
-    hb->setRange(0, m_hScrollMax > 0 ? std::max(m_hScrollMax - pageW + 1, 0) : 0);
-    hb->setPageStep(std::max(pageW, 1));
-    hb->setSingleStep(std::max(m_defaultCells[0].GetWidth(), 1));
+    auto setBar = [](QScrollBar* bar, int maximum, int page, int step) {
+        // Unchanged values cost nothing: no signals, no relayout.
+        if (bar->minimum() != 0 || bar->maximum() != maximum)
+            bar->setRange(0, maximum);
+        if (bar->pageStep() != page)
+            bar->setPageStep(page);
+        if (bar->singleStep() != step)
+            bar->setSingleStep(step);
+    };
+    setBar(verticalScrollBar(), m_vScrollMax > 0 ? std::max(m_vScrollMax - pageH + 1, 0) : 0, std::max(pageH, 1),
+           std::max(m_defaultCells[0].GetHeight(), 1));
+    setBar(horizontalScrollBar(), m_hScrollMax > 0 ? std::max(m_hScrollMax - pageW + 1, 0) : 0, std::max(pageW, 1),
+           std::max(m_defaultCells[0].GetWidth(), 1));
     invalidateFirstScrolled();
     m_inScrollUpdate = false;
     viewport()->update();

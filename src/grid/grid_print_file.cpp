@@ -33,18 +33,18 @@ bool CGridCtrl::SaveToTextFile(const QString& fileName, QChar separator)
                    MB_OK | MB_ICONSTOP, this);
         return false;
     }
-    const QByteArray sep = toGbk(QString(separator));
-    QByteArray line;
+    QString line;
     bool ok = true;
     for (int r = 0; r < m_rows && ok; ++r) {
         line.clear();
         for (int c = 0; c < m_cols; ++c) {
-            line += toGbk(GetItemText(r, c));
-            line += c + 1 < m_cols ? sep : QByteArray("\r\n");
+            line += GetItemText(r, c);
+            if (c + 1 < m_cols)
+                line += separator;
         }
-        if (m_cols == 0)
-            line += "\r\n";
-        ok = file.write(line) == line.size();
+        line += QLatin1String("\r\n");
+        const QByteArray bytes = toGbk(line);
+        ok = file.write(bytes) == bytes.size();
     }
     if (!ok || !file.commit()) {
         messageBox(QStringLiteral("Unable to save grid list"), QString(), MB_OK | MB_ICONSTOP, this);
