@@ -336,9 +336,20 @@ bool USBFilter::BuildGraph(int kind, const GraphRequest& request)
     lastError_.clear();
     switch (kind) {
     case GraphKindPreview:
-    case GraphKindPreviewRecord:
-        return buildPreview(kind == GraphKindPreviewRecord || request.recordFlag,
-                            request.mediaPath);
+    case GraphKindPreviewRecord: {
+        const bool record = kind == GraphKindPreviewRecord || request.recordFlag;
+        if (buildPreview(record, request.mediaPath))
+            return true;
+        // A recording that never started leaves no file behind.
+        std::lock_guard<std::mutex> lock(encoderMutex_);
+        if (encoder_) {
+            encoder_->finish();
+            encoder_.reset();
+            QFile::remove(request.mediaPath);
+        }
+        recording_ = false;
+        return false;
+    }
     case GraphKindPlayback:
         if (buildDemuxPlayback(request.mediaPath))
             return true;

@@ -76,7 +76,7 @@ protected:
     // A short recording made by the encoder directly: `frames` at 25 a second.
     QString makeRecording(int frames)
     {
-        const QString path = dir.filePath(QStringLiteral("clip.mpg"));
+        const QString path = dir.filePath(QStringLiteral("钻孔 录像.mpg"));
         EncoderProfile p;
         p.width = 352;
         p.height = 288;
@@ -292,7 +292,7 @@ TEST_F(GraphTest, ARecordingInterruptedByAStreamErrorIsFinishedAndTheFormIsTold)
     EXPECT_GE(g.RecordedFrames(), recorded);
 }
 
-TEST_F(GraphTest, ARecordingThatCannotBeWrittenFailsTheBuild)
+TEST_F(GraphTest, AFailedRecordingBuildIsToldAndLeavesNoFile)
 {
     USBFilter g(settings);
     GraphRequest request;
@@ -305,6 +305,23 @@ TEST_F(GraphTest, ARecordingThatCannotBeWrittenFailsTheBuild)
                              "returned hr = 0x80070005"));
     EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("出错"));
     EXPECT_EQ(g.LastError(), prompter.boxes[0].text);
+
+    // A recording whose graph fails after the file was made leaves no file.
+    prompter.boxes.clear();
+    // A source that sends no video: the stream never gets a format.
+    USBFilter::OverrideFactory(QString::fromLatin1(kSourceName), QStringLiteral("fakesrc"));
+    request.mediaPath = dir.filePath(QStringLiteral("never.mpg"));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(g.BuildGraph(GraphKindPreviewRecord, request));
+    EXPECT_LT(timer.elapsed(), 4000);
+    USBFilter::OverrideFactory(QString::fromLatin1(kSourceName), QString());
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].text,
+              QStringLiteral("Warning: USBFilter::SMBuildPreviewGraph,\n Get the connected media "
+                             "type Failed"));
+    EXPECT_FALSE(QFile::exists(request.mediaPath));
+    EXPECT_FALSE(g.IsRecording());
 }
 
 TEST_F(GraphTest, PlaybackReportsDurationSeeksAndEnds)
