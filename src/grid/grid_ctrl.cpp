@@ -12,6 +12,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cstdarg>
 #include <new>
 
 namespace bc {
@@ -60,6 +61,7 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* 
             [this](int action) { onScrollAction(Qt::Vertical, action); });
 
     m_titleTip = new ZTitleTip(this);
+    m_wheelScrollLines = unsigned(std::max(QApplication::wheelScrollLines(), 0));
 
     ChangeRowCount(rows);
     ChangeColumnCount(cols);
@@ -741,6 +743,23 @@ BOOL CGridCtrl::SetItemText(int row, int col, const QString& text)
     CGridCellBase* cell = GetCell(row, col);
     if (!cell)
         return FALSE;
+    cell->SetText(text);
+    MarkModified(true, row, col);
+    RedrawCell(row, col);
+    return TRUE;
+}
+
+BOOL CGridCtrl::FormatItemText(int row, int col, const char* format, ...)
+{
+    if (m_virtualMode || !format)
+        return FALSE;
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    va_list args;
+    va_start(args, format);
+    const QString text = QString::vasprintf(format, args);
+    va_end(args);
     cell->SetText(text);
     MarkModified(true, row, col);
     RedrawCell(row, col);

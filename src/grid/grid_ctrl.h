@@ -183,6 +183,8 @@ enum : int {
 
 enum : int { VK_BACK = 0x08, VK_INSERT = 0x2D };
 
+enum : int { ID_EDIT_COPY = 57634, ID_EDIT_CUT = 57635, ID_EDIT_PASTE = 57637, ID_EDIT_SELECT_ALL = 57642 };
+
 class CGridCtrl : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -230,6 +232,8 @@ public:
     BOOL ApplyItemRecord(const GridItem* item);
     BOOL GetItemRecord(GridItem* item) const;
     BOOL SetItemText(int row, int col, const QString& text);
+    // printf-style text; marks the cell modified.
+    BOOL FormatItemText(int row, int col, const char* format, ...);
     BOOL SetItemData(int row, int col, LPARAM data);
     BOOL SetItemImage(int row, int col, int image);
     BOOL SetItemFormat(int row, int col, std::uint32_t format);
@@ -349,6 +353,7 @@ public:
     std::size_t GetSelectedCount() const { return m_selectedCells.size(); }
     bool IsCellSelected(int row, int col) const;
     bool IsCellEditable(int row, int col) const;
+    bool IsCellEditable(const CGridCellId& id) const { return IsCellEditable(id.row, id.col); }
     bool IsFixedCell(int row, int col) const { return row < m_fixedRows || col < m_fixedCols; }
     bool IsCellVisible(int row, int col) const;
     bool IsCellModified(int row, int col) const;
@@ -437,6 +442,9 @@ public:
     virtual void CopyToClipboard();
     virtual void PasteFromClipboard();
     virtual void SelectAllAndNotify();
+    // Whether the standard Edit menu commands apply now (ID_EDIT_COPY,
+    // ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_SELECT_ALL), for the owner's menus.
+    bool IsEditCommandEnabled(int commandId) const;
     virtual Qt::DropAction HandleDragEnter(const QMimeData* data, Qt::KeyboardModifiers mods, QPoint point);
     virtual Qt::DropAction HandleDragOver(const QMimeData* data, Qt::KeyboardModifiers mods, QPoint point);
     virtual void HandleDragLeave();

@@ -566,6 +566,25 @@ bool CGridCtrl::PasteTextData(int row, int col, const QString& text, bool select
     return true;
 }
 
+bool CGridCtrl::IsEditCommandEnabled(int commandId) const
+{
+    switch (commandId) {
+    case ID_EDIT_COPY: return GetSelectedCount() > 0;
+    case ID_EDIT_CUT: return m_editable && GetSelectedCount() > 0;
+    case ID_EDIT_PASTE: {
+        if (!IsValid(m_focusCell) || !m_editable)
+            return false;
+        const CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col);
+        if (cell && cell->IsReadOnly())
+            return false;
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data && data->hasText();
+    }
+    case ID_EDIT_SELECT_ALL: return m_enableSelection;
+    default: return false;
+    }
+}
+
 void CGridCtrl::SelectAllAndNotify()
 {
     SendNotifyToParent(m_lButtonDownCell.row, m_lButtonDownCell.col, GVN_SELCHANGING);

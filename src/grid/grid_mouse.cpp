@@ -37,6 +37,12 @@ void CGridCtrl::resizeEvent(QResizeEvent* e)
 
 bool CGridCtrl::viewportEvent(QEvent* e)
 {
+    if (e->type() == QEvent::UngrabMouse || e->type() == QEvent::WindowDeactivate) {
+        // The mouse went elsewhere: no more auto-scroll, and a drag is over.
+        stopAutoScroll();
+        if (m_mouseMode == MOUSE_DRAGGING)
+            m_mouseMode = MOUSE_NOTHING;
+    }
     if (e->type() == QEvent::Leave && m_titleTip && m_mouseMode != MOUSE_DRAGGING) {
         // The pointer left the grid: the tip has nothing more to show.
         m_titleTip->Hide();

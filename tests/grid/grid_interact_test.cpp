@@ -212,6 +212,7 @@ TEST(GridSelectionMouse, BorderResizeAndDoubleClickFit)
 TEST(GridSelectionMouse, WheelRemaindersAddUp)
 {
     auto grid = makeGrid(60, 3);
+    grid->SetWheelScrollLines(3);
     const int row0 = grid->FirstScrolledCell().row;
     for (int i = 0; i < 8; ++i) {
         QWheelEvent e(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, -15), Qt::NoButton, Qt::NoModifier,
@@ -510,4 +511,23 @@ TEST(GridDragDrop, DropThroughSyntheticEvents)
     QDragEnterEvent refused(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST(GridClipboard, EditCommandsFollowTheirRules)
+{
+    auto grid = makeGrid(4, 4);
+    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_COPY)) << "nothing selected";
+    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_SELECT_ALL));
+    grid->SetSelectedRange(1, 1, 1, 2);
+    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_COPY));
+    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_CUT));
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_PASTE)) << "no focus cell";
+    grid->SetFocusCell(1, 1);
+    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_PASTE));
+    grid->GetCell(1, 1)->SetState(grid->GetCell(1, 1)->GetState() | GVIS_READONLY);
+    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_PASTE));
+    grid->SetEditable(false);
+    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_CUT));
+    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_COPY));
 }

@@ -250,3 +250,13 @@ TEST(GridEdit, SetCellTextByEditAsksTheOwner)
     EXPECT_FALSE(grid.SetCellTextByEdit(1, 2, QStringLiteral("no")));
     EXPECT_EQ(grid.GetItemText(1, 2), QString());
 }
+
+TEST(GridRecords, FormatItemTextMarksModified)
+{
+    CGridCtrl grid(3, 3, 1, 1);
+    grid.MarkModified(false);
+    ASSERT_TRUE(grid.FormatItemText(1, 2, "%.2f m, %d", 12.345, 7));
+    EXPECT_EQ(grid.GetItemText(1, 2), QStringLiteral("12.35 m, 7"));
+    EXPECT_TRUE(grid.IsCellModified(1, 2));
+    EXPECT_FALSE(grid.FormatItemText(3, 0, "%d", 1));
+}
