@@ -13,6 +13,9 @@
 #include "ui/transparent_controls.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QDir>
@@ -643,10 +646,24 @@ TEST_F(FormTest, VideoSettingsPublishTheSizeCodeOnlyOnOk)
     FrameFormat::reset();
 }
 
-TEST_F(FormTest, ControlParametersAreReachable)
+TEST_F(FormTest, ControlParametersAreReachableFromTheContextMenu)
 {
     makeForm();
-    form->OnControlParameters();
+    QStringList entries;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* a : menu->actions())
+            entries << a->text();
+        for (QAction* a : menu->actions())
+            if (a->text() == QStringLiteral("控制参数"))
+                menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), form->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form.get(), &e);
+    EXPECT_EQ(entries, QStringList({QStringLiteral("控制参数")}));
     EXPECT_EQ(controlParamsShown, 1);
 }
 
