@@ -48,6 +48,21 @@ QString lineMissingStatusSuffix()
 CSerialLine::CSerialLine(QObject* parent) : QObject(parent), port_(new QSerialPort(this))
 {
     connect(port_, &QSerialPort::readyRead, this, &CSerialLine::onReadyRead);
+    // A device that went away (a USB adapter pulled out, the other end hung
+    // up) leaves a dead port behind that reports a failed read over and over:
+    // it is closed so that the next open finds the device again.
+    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError)
+            return;
+        // Closed once the port has finished reporting, unless reopened since.
+        QMetaObject::invokeMethod(
+            this,
+            [this, e] {
+                if (port_->isOpen() && port_->error() == e)
+                    close();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 CSerialLine::~CSerialLine()

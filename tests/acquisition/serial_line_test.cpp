@@ -119,6 +119,15 @@ TEST_F(SerialLineTest, ConfigureTakesTheSlotsDeviceFromThePortMap)
     EXPECT_TRUE(test::waitUntil([this] { return frames.size() == 1; }));
 }
 
+TEST_F(SerialLineTest, ALineWhoseDeviceWentAwayIsClosed)
+{
+    ASSERT_TRUE(line.open());
+    pty.hangUp();
+    EXPECT_TRUE(test::waitUntil([this] { return !line.isOpen(); }));
+    EXPECT_FALSE(line.receptionEnabled());
+    EXPECT_TRUE(prompter.boxes.empty());
+}
+
 TEST(SerialLineTables, BaudEntriesAreZeroBased)
 {
     EXPECT_EQ(baudRateForEntry(0), 1200);

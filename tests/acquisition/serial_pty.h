@@ -47,6 +47,13 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     bool ok() const { return master_ >= 0 && !path_.isEmpty(); }
+    // The device goes away: its side hangs up.
+    void hangUp()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
     QString path() const { return path_; }
     int master() const { return master_; }
 
