@@ -553,6 +553,7 @@ protected:
     void onScrollAction(Qt::Orientation o, int action);
     void setScrollPos(int bar, int pos);
     void scrollAxis(int bar, int code, int trackPos);
+    int indexAt(bool vert, int pos, int firstScrolled, bool allowFixed, bool* refused) const;
     void showAxis(bool vert, int index, const GridRect& client);
     // Ends a border drag: sizes the column (or row) left of (above) the border.
     bool finishSizing(bool column, QPoint point, const CGridCellId& downCell);

@@ -133,64 +133,47 @@ BOOL CGridCtrl::CellRangeRect(const CGridCellRange& range, GridRect* rect) const
     return TRUE;
 }
 
+int CGridCtrl::indexAt(bool vert, int pos, int firstScrolled, bool allowFixed, bool* refused) const
+{
+    // The first row (column) whose running end, from 0 in the fixed band or
+    // from the fixed size in the scrolled part, passes the position.
+    const int fixedSize = vert ? GetFixedRowHeight() : GetFixedColumnWidth();
+    const int fixedCount = vert ? m_fixedRows : m_fixedCols;
+    const int count = vert ? m_rows : m_cols;
+    auto size = [&](int i) { return vert ? GetRowHeight(i) : GetColumnWidth(i); };
+    if (pos < 0)
+        return -1;
+    if (pos < fixedSize) {
+        if (!allowFixed) {
+            *refused = true;
+            return -1;
+        }
+        long long sum = 0;
+        for (int i = 0; i < fixedCount; ++i) {
+            sum += size(i);
+            if (sum > pos)
+                return i;
+        }
+        return 0;
+    }
+    long long sum = fixedSize;
+    for (int i = firstScrolled; i < count; ++i) {
+        sum += size(i);
+        if (sum > pos)
+            return i;
+    }
+    return -1;
+}
+
 CGridCellId CGridCtrl::CellFromPoint(QPoint p, bool allowFixed) const
 {
     const CGridCellId first = FirstScrolledCell();
     if (!allowFixed && !IsValid(first))
         return {};
-    const int fixedW = GetFixedColumnWidth();
-    const int fixedH = GetFixedRowHeight();
-    int col = -1;
-    if (p.x() < 0) {
-        col = -1;
-    } else if (p.x() < fixedW) {
-        if (!allowFixed)
-            return {};
-        col = 0;
-        long long sum = 0;
-        for (int c = 0; c < m_fixedCols; ++c) {
-            sum += GetColumnWidth(c);
-            if (sum > p.x()) {
-                col = c;
-                break;
-            }
-        }
-    } else {
-        long long sum = fixedW;
-        for (int c = first.col; c < m_cols; ++c) {
-            sum += GetColumnWidth(c);
-            if (sum > p.x()) {
-                col = c;
-                break;
-            }
-        }
-    }
-    int row = -1;
-    if (p.y() < 0) {
-        row = -1;
-    } else if (p.y() < fixedH) {
-        if (!allowFixed)
-            return {};
-        row = 0;
-        long long sum = 0;
-        for (int r = 0; r < m_fixedRows; ++r) {
-            sum += GetRowHeight(r);
-            if (sum > p.y()) {
-                row = r;
-                break;
-            }
-        }
-    } else {
-        long long sum = fixedH;
-        for (int r = first.row; r < m_rows; ++r) {
-            sum += GetRowHeight(r);
-            if (sum > p.y()) {
-                row = r;
-                break;
-            }
-        }
-    }
-    if (row < 0 || col < 0)
+    bool refused = false;
+    const int col = indexAt(false, p.x(), first.col, allowFixed, &refused);
+    const int row = refused ? -1 : indexAt(true, p.y(), first.row, allowFixed, &refused);
+    if (refused || row < 0 || col < 0)
         return {};
     if (!m_virtualMode)
         if (const CGridCellBase* cell = GetCell(row, col); cell && cell->IsCoveredByMerge())
