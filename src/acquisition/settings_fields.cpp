@@ -36,14 +36,6 @@ template <std::size_t N> int tableEntry(const int (&table)[N], int value)
 }
 } // namespace
 
-int leadingInt(const QString& text)
-{
-    const double v = std::trunc(parseCNumber(text));
-    if (!(v == v))
-        return 0;
-    return static_cast<int>(std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
-}
-
 QString mmText(long long mm)
 {
     return QStringLiteral("%1 mm").arg(mm);

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "core/c_number.h"
+
 class QComboBox;
 class QLineEdit;
 class QToolButton;
@@ -17,9 +19,6 @@ namespace bc {
 class CNumEdit;
 class CSurveyParams;
 
-// The leading number of a text, truncated toward zero ("25 mm" gives 25,
-// nothing gives 0), kept within the int range.
-int leadingInt(const QString& text);
 
 // "%d mm"
 QString mmText(long long mm);

@@ -2,7 +2,7 @@
 // A pixel rectangle of the strip pages with the old GDI meaning: right and
 // bottom are exclusive. It converts to QRect only for drawing.
 
-#include "analysis/int_limits.h"
+#include "core/int_limits.h"
 
 #include <QRect>
 

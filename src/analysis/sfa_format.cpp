@@ -1,7 +1,7 @@
 #include "analysis/sfa_format.h"
 
 #include "analysis/byte_io.h"
-#include "analysis/c_number.h"
+#include "core/c_number.h"
 
 #include <QBuffer>
 

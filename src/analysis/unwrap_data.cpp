@@ -1,6 +1,6 @@
 #include "analysis/unwrap_data.h"
 
-#include "analysis/c_number.h"
+#include "core/c_number.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"

@@ -1,41 +1,17 @@
 #include "ui/num_edit.h"
 
+#include "core/c_number.h"
+
 #include <QFocusEvent>
 #include <QKeyEvent>
 
-#include <charconv>
-#include <string>
 
 namespace bc {
-
-double parseCNumber(const QString& text)
-{
-    const std::string s = text.toStdString();
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r' ||
-                            s[i] == '\f' || s[i] == '\v'))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    // from_chars takes no sign of its own here and never consults the locale.
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        return 0.0;
-    double v = 0.0;
-    const auto res = std::from_chars(s.data() + i, s.data() + s.size(), v,
-                                     std::chars_format::general);
-    if (res.ec == std::errc::invalid_argument)
-        return 0.0;
-    // Out of range: atof gives an infinity or zero; keep the parsed value.
-    return negative ? -v : v;
-}
 
 CNumEdit::CNumEdit(int id, QWidget* parent) : QLineEdit(parent), id_(id)
 {
     connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
-        value_ = static_cast<float>(parseCNumber(t));
+        value_ = static_cast<float>(leadingDouble(t));
         emit valueChanged(id_);
     });
 }
@@ -132,7 +108,7 @@ void CNumEdit::commit()
         SetValue(maximum_);
     if (hasMinimum_ && value_ < minimum_)
         SetValue(minimum_);
-    float v = static_cast<float>(parseCNumber(text()));
+    float v = static_cast<float>(leadingDouble(text()));
     if (mode_ == 3 && v > 255.0f)
         v = 255.0f;
     if (mode_ == 4 && v > 32768.0f)

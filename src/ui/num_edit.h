@@ -8,10 +8,6 @@
 
 namespace bc {
 
-// Parses the leading number of `text` the way C's atof does in the "C"
-// locale: leading blanks, an optional sign, digits with an optional '.' and
-// exponent; anything else ends the number; no number gives 0.
-double parseCNumber(const QString& text);
 
 class CNumEdit : public QLineEdit {
     Q_OBJECT

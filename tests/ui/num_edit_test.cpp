@@ -29,29 +29,6 @@ struct EditOnDialog {
     QPushButton* other;
 };
 
-TEST(ParseCNumber, ReadsLikeAtofInTheCLocale)
-{
-    EXPECT_DOUBLE_EQ(parseCNumber("12.5"), 12.5);
-    EXPECT_DOUBLE_EQ(parseCNumber("  -3.25abc"), -3.25);
-    EXPECT_DOUBLE_EQ(parseCNumber("+7"), 7.0);
-    EXPECT_DOUBLE_EQ(parseCNumber("1e3"), 1000.0);
-    EXPECT_DOUBLE_EQ(parseCNumber(""), 0.0);
-    EXPECT_DOUBLE_EQ(parseCNumber("abc"), 0.0);
-    EXPECT_DOUBLE_EQ(parseCNumber("-"), 0.0);
-    EXPECT_DOUBLE_EQ(parseCNumber("+-5"), 0.0);
-    EXPECT_DOUBLE_EQ(parseCNumber("1,5"), 1.0); // a comma is never a decimal point
-}
-
-TEST(ParseCNumber, IgnoresTheProcessLocale)
-{
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-        std::setlocale(LC_NUMERIC, "C");
-    EXPECT_DOUBLE_EQ(parseCNumber("2.75"), 2.75);
-    std::setlocale(LC_NUMERIC, saved.c_str());
-}
-
 TEST(CNumEdit, InputModesFilterTypedCharacters)
 {
     EditOnDialog f;

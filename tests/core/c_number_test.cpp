@@ -1,11 +1,13 @@
 // Leading numbers of texts, read as atof and atoi read them.
 
-#include "analysis/c_number.h"
+#include "core/c_number.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <clocale>
 #include <limits>
+#include <string>
 
 using namespace bc;
 
@@ -32,3 +34,14 @@ TEST(CNumber, LeadingIntSaturates)
     EXPECT_EQ(leadingInt(QStringLiteral("99999999999999999999")), std::numeric_limits<int>::max());
     EXPECT_EQ(leadingInt(QStringLiteral("-99999999999")), std::numeric_limits<int>::min());
 }
+
+TEST(CNumber, IgnoresTheProcessLocale)
+{
+    const char* old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        std::setlocale(LC_NUMERIC, "C");
+    EXPECT_DOUBLE_EQ(leadingDouble("2.75"), 2.75);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+

@@ -1,6 +1,6 @@
-#include "analysis/c_number.h"
+#include "core/c_number.h"
 
-#include "analysis/int_limits.h"
+#include "core/int_limits.h"
 
 #include <limits>
 
