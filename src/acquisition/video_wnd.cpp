@@ -1,5 +1,6 @@
 #include "acquisition/video_wnd.h"
 
+#include "acquisition/grabber_callback.h"
 #include "acquisition/shared_frame.h"
 #include "core/program_values.h"
 
@@ -29,6 +30,8 @@ void VideoFrameSlot::present(const uchar* bgr, int width, int height, int stride
     if (!bgr || width <= 0 || height <= 0 || stride < width * 3)
         return;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!receiver_)
+        return; // nobody shows it
     if (image_.width() != width || image_.height() != height)
         image_ = QImage(width, height, QImage::Format_BGR888);
     if (image_.isNull())
@@ -40,7 +43,7 @@ void VideoFrameSlot::present(const uchar* bgr, int width, int height, int stride
     const std::size_t row = static_cast<std::size_t>(width) * 3;
     for (int y = 0; y < height; ++y)
         std::memcpy(dst + y * dstStride, bgr + static_cast<std::ptrdiff_t>(y) * stride, row);
-    if (receiver_ && !noticePending_) {
+    if (!noticePending_) {
         noticePending_ = true;
         QCoreApplication::postEvent(receiver_, new QEvent(frameEventType()));
     }
@@ -64,6 +67,30 @@ void VideoFrameSlot::setReceiver(QObject* receiver)
     std::lock_guard<std::mutex> lock(mutex_);
     receiver_ = receiver;
     noticePending_ = false;
+}
+
+void VideoFrameSlot::detachReceiver(QObject* receiver)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (receiver_ == receiver) {
+        receiver_ = nullptr;
+        noticePending_ = false;
+        image_ = QImage();
+    }
+}
+
+std::shared_ptr<VideoFrameSlot> stationVideoSlot()
+{
+    static const auto slot = std::make_shared<VideoFrameSlot>();
+    return slot;
+}
+
+std::function<void(const uchar*, int, int, int)> stationFrameSink()
+{
+    return [slot = stationVideoSlot()](const uchar* bgr, int width, int height, int stride) {
+        grabberCallback().BufferCB(bgr, width, height, stride);
+        slot->present(bgr, width, height, stride);
+    };
 }
 
 // ---- CVideoWnd ------------------------------------------------------------------
@@ -93,12 +120,12 @@ QRect CVideoWnd::fitVideo(int cx, int cy, int videoWidth, int videoHeight)
     return QRect(left, top, static_cast<int>(width), static_cast<int>(height));
 }
 
-CVideoWnd::CVideoWnd(QSize videoSize, QWidget* parent)
+CVideoWnd::CVideoWnd(QSize videoSize, QWidget* parent, std::shared_ptr<VideoFrameSlot> slot)
     : QWidget(parent, Qt::Window),
       videoWidth_(videoSize.width()),
       videoHeight_(videoSize.height()),
       bar_(new QWidget(this)),
-      slot_(std::make_shared<VideoFrameSlot>())
+      slot_(slot ? std::move(slot) : std::make_shared<VideoFrameSlot>())
 {
     setWindowTitle(QStringLiteral("澜石视界2011-播放窗口"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -114,7 +141,7 @@ CVideoWnd::CVideoWnd(QSize videoSize, QWidget* parent)
 
 CVideoWnd::~CVideoWnd()
 {
-    slot_->setReceiver(nullptr);
+    slot_->detachReceiver(this);
 }
 
 QRect CVideoWnd::videoRect() const

@@ -11,6 +11,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,8 +30,11 @@ public:
     void present(const uchar* bgr, int width, int height, int stride);
     // The latest frame (shared, not copied).
     QImage latest() const;
-    // The window that is told of new frames; null detaches it.
+    // The window that is told of new frames. Frames are kept only while a
+    // receiver is attached.
     void setReceiver(QObject* receiver);
+    // Detaches `receiver` if it is the one attached.
+    void detachReceiver(QObject* receiver);
     // The receiver's acknowledgement: the next frame posts a new notice.
     QImage take();
 
@@ -42,6 +46,14 @@ private:
     QObject* receiver_ = nullptr;
     bool noticePending_ = false;
 };
+
+// The station's video slot: the graphs' frames go here, and the video window
+// that is open shows them.
+std::shared_ptr<VideoFrameSlot> stationVideoSlot();
+
+// The frame sink the station hands to its graphs: every frame goes to the
+// grabber and to the station's video slot.
+std::function<void(const uchar* bgr, int width, int height, int stride)> stationFrameSink();
 
 class CVideoWnd : public QWidget {
     Q_OBJECT
@@ -57,14 +69,16 @@ public:
     // rectangle of the video's shape. Empty when nothing can be shown.
     static QRect fitVideo(int cx, int cy, int videoWidth, int videoHeight);
 
-    // Opens at the natural size of the video: videoWidth x (videoHeight + the bar).
-    explicit CVideoWnd(QSize videoSize, QWidget* parent = nullptr);
+    // Opens at the natural size of the video: videoWidth x (videoHeight + the
+    // bar), showing the frames of `slot` (the station's by default).
+    explicit CVideoWnd(QSize videoSize, QWidget* parent = nullptr,
+                       std::shared_ptr<VideoFrameSlot> slot = stationVideoSlot());
     ~CVideoWnd() override;
 
     QSize videoSize() const { return QSize(videoWidth_, videoHeight_); }
     // The 40-pixel bar at the bottom; the unwrap-and-stitch bar goes into it.
     QWidget* bar() const { return bar_; }
-    // Where the graph hands the frames to be shown.
+    // Where the frames to be shown are handed.
     std::shared_ptr<VideoFrameSlot> frameSlot() const { return slot_; }
     // The rectangle the video is painted in, in client coordinates.
     QRect videoRect() const;

@@ -3,6 +3,7 @@
 
 #include "acquisition/video_wnd.h"
 
+#include "acquisition/grabber_callback.h"
 #include "acquisition/shared_frame.h"
 #include "core/program_values.h"
 
@@ -241,6 +242,31 @@ TEST_F(VideoWndTest, PaintsTheLatestFrameLetterboxed)
     for (int y = 0; y < 288; ++y)
         red += QColor(shot.pixel(20, y)) == QColor(255, 0, 0);
     EXPECT_GE(red, 2);
+}
+
+TEST_F(VideoWndTest, StationSinkFeedsTheGrabberAndTheOpenWindow)
+{
+    const int w = 40, h = 30, stride = 120;
+    std::vector<uchar> bgr(static_cast<std::size_t>(stride) * h, 0x80);
+    const auto sink = stationFrameSink();
+
+    // No window open: the frame is not kept for display.
+    sink(bgr.data(), w, h, stride);
+    EXPECT_TRUE(stationVideoSlot()->latest().isNull());
+
+    {
+        CVideoWnd wnd(QSize(384, 288));
+        continuousRequest = true;
+        sink(bgr.data(), w, h, stride);
+        EXPECT_EQ(stationVideoSlot()->latest().size(), QSize(w, h));
+        EXPECT_FALSE(continuousRequest.load());
+        std::lock_guard<std::mutex> lock(frameLock());
+        EXPECT_EQ(sharedFrame().width(), w);
+    }
+    // The window is gone: nothing is posted to it and nothing kept.
+    sink(bgr.data(), w, h, stride);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(stationVideoSlot()->latest().isNull());
 }
 
 } // namespace
