@@ -5,6 +5,8 @@
 // Closing it only reports to the form, which stops the current mode; the
 // graph that created the window deletes it.
 
+#include "acquisition/capture_graph.h"
+
 #include <QEvent>
 #include <QImage>
 #include <QPointer>
@@ -134,5 +136,53 @@ private:
     bool formToggle_ = false;
     QPointer<QWidget> mainForm_;
 };
+
+// What the video window of a graph needs from the station.
+struct VideoWindowHooks {
+    // The window was closed by hand: stop the current mode. Called from the
+    // event loop, never from inside the window's own events.
+    std::function<void()> onClose;
+    // The form that a left click in the window brings forward.
+    std::function<QWidget*()> mainForm;
+};
+
+// A graph with its video window: Play opens the window (sized by the
+// published video size code) if there is none and shows it, Stop closes it,
+// and so does deleting the graph. Everything else goes to the wrapped graph.
+class CVideoWindowGraph : public ICaptureGraph {
+public:
+    CVideoWindowGraph(std::unique_ptr<ICaptureGraph> inner, VideoWindowHooks hooks);
+    ~CVideoWindowGraph() override;
+
+    bool BuildGraph(int kind, const GraphRequest& request) override;
+    bool TearDownGraph() override;
+    int SetDeviceParam(int code, uint8_t* arg = nullptr) override;
+    bool Play() override;
+    bool Stop() override;
+    bool Pause() override;
+    bool Run() override;
+    int GetGraphState() const override;
+    int GetGraphKind() const override;
+    bool SeekToFraction(float fraction) override;
+    bool GetDuration(int64_t& duration) override;
+    bool GetPositionFraction(float& fraction) override;
+    QString LastError() const override;
+    void SetEventHandler(std::function<void(GraphEvent, const QString&)> handler) override;
+
+    // The open video window, or null.
+    CVideoWnd* videoWindow() const { return window_; }
+
+private:
+    void closeWindow();
+
+    std::unique_ptr<ICaptureGraph> inner_;
+    VideoWindowHooks hooks_;
+    QPointer<CVideoWnd> window_;
+};
+
+// Wraps every graph of `inner` in a CVideoWindowGraph; the settings go to
+// `inner`.
+std::unique_ptr<ICaptureGraphFactory>
+makeVideoWindowGraphFactory(std::unique_ptr<ICaptureGraphFactory> inner, VideoWindowHooks hooks);
 
 } // namespace bc

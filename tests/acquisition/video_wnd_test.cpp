@@ -5,11 +5,17 @@
 
 #include "acquisition/grabber_callback.h"
 #include "acquisition/shared_frame.h"
+#include "acquisition/acquisition_dlg.h"
+#include "acquisition/port_map.h"
 #include "core/program_values.h"
+#include "support/scripted_capture_graph.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_settings.h"
 
 #include <QApplication>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -267,6 +273,92 @@ TEST_F(VideoWndTest, StationSinkFeedsTheGrabberAndTheOpenWindow)
     sink(bgr.data(), w, h, stride);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(stationVideoSlot()->latest().isNull());
+}
+
+std::vector<CVideoWnd*> openVideoWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    std::vector<CVideoWnd*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* v = qobject_cast<CVideoWnd*>(w))
+            found.push_back(v);
+    return found;
+}
+
+TEST_F(VideoWndTest, PlayOpensTheWindowStopAndDeletionCloseIt)
+{
+    auto scripted = std::make_unique<test::ScriptedGraphFactory>();
+    test::GraphScript& script = scripted->script;
+    int closes = 0;
+    auto graphs = makeVideoWindowGraphFactory(std::move(scripted),
+                                              VideoWindowHooks{[&] { ++closes; }, nullptr});
+    FrameFormat::setVideoSizeCode(1);
+
+    auto graph = graphs->CreateGraph();
+    ASSERT_TRUE(graph->BuildGraph(GraphKindPreview, GraphRequest{}));
+    EXPECT_TRUE(openVideoWindows().empty());
+    ASSERT_TRUE(graph->Play());
+    auto* wnd = static_cast<CVideoWindowGraph*>(graph.get())->videoWindow();
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_TRUE(wnd->isVisible());
+    EXPECT_EQ(wnd->size(), QSize(384, 328));
+    EXPECT_EQ(openVideoWindows().size(), 1u);
+
+    // Closing by hand reports later, from the event loop, and only reports.
+    EXPECT_FALSE(wnd->close());
+    EXPECT_EQ(closes, 0);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(openVideoWindows().size(), 1u);
+
+    ASSERT_TRUE(graph->Pause());
+    ASSERT_TRUE(graph->Play()); // the same window again
+    EXPECT_EQ(openVideoWindows().size(), 1u);
+    EXPECT_TRUE(graph->Stop());
+    EXPECT_TRUE(openVideoWindows().empty());
+    EXPECT_EQ(script.log.filter(QStringLiteral("play")).size(), 2);
+
+    ASSERT_TRUE(graph->Play());
+    EXPECT_EQ(openVideoWindows().size(), 1u);
+    graph.reset();
+    EXPECT_TRUE(openVideoWindows().empty());
+    EXPECT_EQ(script.alive, 0);
+}
+
+TEST_F(VideoWndTest, ClosingTheWindowStopsTheFormsLiveMode)
+{
+    QTemporaryDir dir;
+    test::TempSettings profile;
+    test::ScriptedPrompter prompter;
+    CPortMap map;
+    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
+        map.setDevicePath(slot, dir.filePath(QStringLiteral("no-tty%1").arg(slot)));
+    map.save(profile.settings());
+
+    auto scripted = std::make_unique<test::ScriptedGraphFactory>();
+    test::GraphScript& script = scripted->script;
+    auto graphs = makeVideoWindowGraphFactory(
+        std::move(scripted), VideoWindowHooks{[] {
+                                                  if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
+                                                      f->OnVideoWindowClosed();
+                                              },
+                                              [] { return CAcquisitionDlg::mainForm(); }});
+    CAcquisitionDlg form(*graphs, profile.settings());
+    form.setWaitFunction([](int) {});
+    form.show();
+    form.OnInitDialog();
+    form.OnStartAcquisition();
+    ASSERT_EQ(form.GetUiMode(), ModeLive);
+    const auto windows = openVideoWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windows[0]->windowTitle(), QStringLiteral("澜石视界2011-播放窗口"));
+
+    windows[0]->close();
+    EXPECT_EQ(form.GetUiMode(), ModeLive);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(form.GetUiMode(), ModeIdle);
+    EXPECT_EQ(script.alive, 0);
+    EXPECT_TRUE(openVideoWindows().empty());
 }
 
 } // namespace
