@@ -3,8 +3,8 @@
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/capture_graph.h"
 #include "acquisition/device_watcher.h"
-#include "acquisition/grabber_callback.h"
 #include "acquisition/usb_filter.h"
+#include "acquisition/video_wnd.h"
 #include "app/key_router.h"
 
 #include <QApplication>
@@ -28,8 +28,15 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
 {
     std::unique_ptr<ICaptureGraphFactory> ownGraphs;
     if (!graphs) {
-        // The capture device's graphs hand every frame to the grabber.
-        ownGraphs = makeUsbGraphFactory(grabberCallback().sink());
+        // The capture device's graphs hand every frame to the grabber and the
+        // video window, which each graph opens when it plays.
+        ownGraphs = makeVideoWindowGraphFactory(
+            makeUsbGraphFactory(stationFrameSink()),
+            VideoWindowHooks{[] {
+                                 if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
+                                     f->OnVideoWindowClosed();
+                             },
+                             [] { return static_cast<QWidget*>(CAcquisitionDlg::mainForm()); }});
         graphs = ownGraphs.get();
     }
     std::unique_ptr<QSettings> ownProfile;
