@@ -4,9 +4,11 @@
 #include "acquisition/depth_counter.h"
 #include "acquisition/serial_line.h"
 #include "acquisition/track_file.h"
+#include "core/program_values.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -34,6 +36,7 @@ TEST(TrackRecordingTest, TrackFollowsTheCounterFromStartToEnd)
     CounterSettings settings;
     settings.startDepth = 5000;
     settings.mmPerPulse = 2;
+    publishDepthHeading(0, 0);
     CDepthCounter counter;
     counter.reset(settings);
 
@@ -47,6 +50,10 @@ TEST(TrackRecordingTest, TrackFollowsTheCounterFromStartToEnd)
     const QString path = MakeTrackName(dir.filePath(QStringLiteral("run.mpg")));
     CTrackFile track;
     ASSERT_TRUE(track.OpenTrackForWriting(path));
+    // The counter starts sending once the recording has put down its first
+    // record.
+    while (QFileInfo(path).size() < kTrackRecordBytes)
+        std::this_thread::sleep_for(1ms);
 
     // 1000 down pulses with heading 123, written in random chunks.
     std::vector<char> stream;
