@@ -130,7 +130,7 @@ void CGrabberCallback::BufferCB(const uchar* bgr, int width, int height, int str
     if (!continuousRequest.load(std::memory_order_relaxed) &&
         !oneShotRequest.load(std::memory_order_relaxed))
         return;
-    if (width <= 0 || height <= 0 || stride < width * 3)
+    if (width <= 0 || height <= 0 || stride < static_cast<int64_t>(width) * 3)
         return;
 
     continuousRequest.store(false);

@@ -3,6 +3,7 @@
 #include "acquisition/grabber_callback.h"
 #include "acquisition/shared_frame.h"
 #include "core/program_values.h"
+#include "res/resource_bitmaps.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,9 +11,11 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 
 #include <cstring>
 
@@ -28,7 +31,7 @@ QEvent::Type VideoFrameSlot::frameEventType()
 
 void VideoFrameSlot::present(const uchar* bgr, int width, int height, int stride)
 {
-    if (!bgr || width <= 0 || height <= 0 || stride < width * 3)
+    if (!bgr || width <= 0 || height <= 0 || stride < static_cast<int64_t>(width) * 3)
         return;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!receiver_)
@@ -129,6 +132,7 @@ CVideoWnd::CVideoWnd(QSize videoSize, QWidget* parent, std::shared_ptr<VideoFram
       slot_(slot ? std::move(slot) : std::make_shared<VideoFrameSlot>())
 {
     setWindowTitle(QStringLiteral("澜石视界2011-播放窗口"));
+    setWindowIcon(QIcon(QPixmap::fromImage(loadResourceBitmap(IDI_VIDEO))));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     auto* barLayout = new QHBoxLayout(bar_);

@@ -338,6 +338,7 @@ TEST_F(GrabberTest, AFailedGrowthDropsTheFrameAndKeepsTheOneShot)
     const uchar dummy[3] = {0, 0, 0};
     grabberCallback().BufferCB(dummy, 0, 10, 3);
     grabberCallback().BufferCB(dummy, 10, 10, 3); // stride below width x 3
+    grabberCallback().BufferCB(dummy, 0x40000000, 1, 0x7FFFFFFF); // width x 3 overflows
     EXPECT_TRUE(oneShotRequest.load());
     EXPECT_TRUE(writes.empty());
     TestFrame(4, 4).feed();

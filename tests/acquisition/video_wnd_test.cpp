@@ -81,6 +81,7 @@ TEST_F(VideoWndTest, SizesFollowTheVideoSizeCode)
 
     CVideoWnd wnd(CVideoWnd::videoSizeForCode(2));
     EXPECT_EQ(wnd.windowTitle(), QStringLiteral("澜石视界2011-播放窗口"));
+    EXPECT_FALSE(wnd.windowIcon().isNull());
     // The client area: the video above the 40-pixel bar.
     EXPECT_EQ(wnd.size(), QSize(768, 616));
     EXPECT_EQ(wnd.videoRect(), QRect(0, 0, 768, 576));
