@@ -997,6 +997,9 @@ void CAcquisitionDlg::OnControlParameters()
         return;
     }
     if (runControlParams(params_, commGroup_->portMap(), serial_.get(), this)) {
+        // A settings dialog closed with OK keeps its values in the profile.
+        params_.SaveProfile(profile_);
+        profile_.sync();
         controlGroup_->fill();
         counterReset();
         if (mode_ == ModeLive || mode_ == ModeRecording)

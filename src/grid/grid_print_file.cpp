@@ -5,6 +5,8 @@
 #include "platform/prompter.h"
 #include "platform/text_codec.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QFile>
 #include <QFontMetrics>
@@ -21,6 +23,25 @@ namespace bc {
 namespace {
 constexpr qint64 kMaxTextFileBytes = 512LL * 1024 * 1024;
 constexpr int kMaxTextFileColumns = 4096;
+// Every row holds a cell for every column, so a small file of many short
+// lines under a wide heading could still ask for more cells than memory has.
+constexpr long long kMaxTextFileCells = 4'000'000;
+
+// Lines from `pos` on that hold anything (blank lines make no row).
+long long countRowLines(const QByteArray& bytes, qsizetype pos)
+{
+    long long count = 0;
+    while (pos < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        if (end < 0)
+            end = bytes.size();
+        const qsizetype length = end - pos - (end > pos && bytes[end - 1] == '\r' ? 1 : 0);
+        if (length > 0)
+            ++count;
+        pos = end + 1;
+    }
+    return count;
+}
 } // namespace
 
 // ------------------------------------------------------------------ text files
@@ -101,7 +122,9 @@ bool CGridCtrl::LoadFromTextFile(const QString& fileName, QChar separator)
         const QStringList fields = splitFields(line, separator);
         if (first) {
             first = false;
-            if (fields.size() > kMaxTextFileColumns) {
+            if (fields.size() > kMaxTextFileColumns ||
+                (countRowLines(bytes, pos) + 1) * std::max<long long>(fields.size(), 1) >
+                    kMaxTextFileCells) {
                 ok = false;
                 break;
             }
@@ -111,9 +134,13 @@ bool CGridCtrl::LoadFromTextFile(const QString& fileName, QChar separator)
         }
         if (fields.isEmpty())
             continue;
+        // Row 0 holds the headings: a new row never lands there, and a row
+        // that could not be made ends the load rather than writing elsewhere.
         const int row = AddRowAt(fields[0], -1);
-        if (row < 0)
-            continue;
+        if (row <= 0) {
+            ok = false;
+            break;
+        }
         for (int k = 1; k < fields.size() && k < m_cols; ++k)
             if (CGridCellBase* cell = GetCell(row, k)) {
                 cell->SetText(fields[k]);

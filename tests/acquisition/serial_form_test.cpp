@@ -19,7 +19,9 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,23 @@ protected:
     CTrackFile track;
     std::unique_ptr<CAcquisitionDlg> form;
 };
+
+TEST_F(SerialFormTest, ControlParametersAcceptedAreKeptInTheProfile)
+{
+    startLive();
+    form->GetSurveyParams().sampleStep = 321;
+    // OK on the control-parameter dialog as soon as it is up.
+    QTimer okPresser;
+    QObject::connect(&okPresser, &QTimer::timeout, [] {
+        if (auto* dialog = qobject_cast<CControlParamDlg*>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    okPresser.start(20);
+    form->OnControlParameters();
+    okPresser.stop();
+    EXPECT_EQ(profile.settings().value(QStringLiteral("控制参数/采样步距")).toInt(), 321);
+    EXPECT_EQ(profile.reopen()->value(QStringLiteral("镜头控制/移动步距")).toInt(), 321);
+}
 
 TEST_F(SerialFormTest, FramesReachTheFieldsAndTheTrigger)
 {

@@ -218,6 +218,18 @@ TEST_F(GridTextFileRules, HostileFilesLoadOrAreRefusedWithoutHarm)
     EXPECT_EQ(prompter.boxTexts(), QStringList{QStringLiteral("Unable to load grid data")});
     EXPECT_LT(w.GetColumnCount(), 20000);
 
+    // A wide heading over many short lines would need more cells than a grid
+    // file may make: refused before any row is made.
+    QByteArray many = wide.left(4000 * 2) + "\r\n";
+    for (int i = 0; i < 2000; ++i)
+        many += "r\r\n";
+    writeAll(path("many.txt"), many);
+    prompter.boxes.clear();
+    CGridCtrl m;
+    EXPECT_FALSE(m.LoadFromTextFile(path("many.txt"), QLatin1Char(',')));
+    EXPECT_EQ(prompter.boxTexts(), QStringList{QStringLiteral("Unable to load grid data")});
+    EXPECT_LE(m.GetRowCount(), 1);
+
     // Bytes that are not GBK, NULs and lone carriage returns load as text.
     static const char junk[] = "a,\xff\xfe\r\n\x81\x00,\rz\r\n";
     writeAll(path("junk.txt"), QByteArray(junk, sizeof junk - 1));
