@@ -3,6 +3,7 @@
 #include "acquisition/dvr_settings.h"
 
 #include <QDir>
+#include <QSettings>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -155,6 +156,11 @@ QString captureSource()
 {
     std::lock_guard<std::mutex> lock(g_sourceMutex);
     return g_source;
+}
+
+void loadCaptureSource(QSettings& profile)
+{
+    setCaptureSource(profile.value(QStringLiteral("视频设备/设备")).toString());
 }
 
 bool isV4l2CaptureNode(const QString& path)

@@ -12,6 +12,8 @@
 #include <memory>
 #include <mutex>
 
+class QSettings;
+
 namespace bc {
 
 class CDvrAppSettings;
@@ -22,6 +24,10 @@ class CDvrAppSettings;
 //   "test[:WxH[@FPS]]" GStreamer's test picture, live, default 720x576 at 25.
 void setCaptureSource(const QString& source);
 QString captureSource();
+
+// Takes the capture source from the profile (section "视频设备", key "设备");
+// a missing key means the first V4L2 capture device.
+void loadCaptureSource(QSettings& profile);
 
 struct ResolvedSource {
     enum Kind { None, V4l2, Test };

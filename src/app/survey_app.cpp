@@ -2,6 +2,7 @@
 
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/capture_graph.h"
+#include "acquisition/device_control.h"
 #include "acquisition/device_watcher.h"
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
@@ -44,6 +45,7 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
         ownProfile = std::make_unique<QSettings>();
         profile = ownProfile.get();
     }
+    loadCaptureSource(*profile);
     CAcquisitionDlg form(*graphs, *profile);
     CKeyRouter router(
         [](int key, bool ctrl) {

@@ -124,6 +124,19 @@ TEST(CaptureSource, SettingResolvesToTestV4l2OrNothing)
               first.isEmpty() ? ResolvedSource::None : ResolvedSource::V4l2);
 }
 
+TEST(CaptureSource, ComesFromTheProfile)
+{
+    test::TempSettings profile;
+    profile.settings().setValue(QStringLiteral("视频设备/设备"), QStringLiteral("test:352x288"));
+    loadCaptureSource(profile.settings());
+    EXPECT_EQ(resolveCaptureSource().kind, ResolvedSource::Test);
+    EXPECT_EQ(resolveCaptureSource().width, 352);
+    // No key: the first capture device, whatever was set before.
+    test::TempSettings empty;
+    loadCaptureSource(empty.settings());
+    EXPECT_TRUE(captureSource().isEmpty());
+}
+
 TEST(DeviceWatcher, ABurstOfChangesGivesOneReport)
 {
     QTemporaryDir dir;
