@@ -1,5 +1,6 @@
 #include "core/survey_params.h"
 
+#include "core/int_limits.h"
 #include "core/program_values.h"
 
 #include <QSettings>
@@ -186,8 +187,10 @@ void CSurveyParams::SaveProfile(QSettings& p) const
     writeInt(p, kUnwrap, QStringLiteral("中心X"), centreX);
     writeInt(p, kUnwrap, QStringLiteral("中心Y"), centreY);
     // Single precision, so that a stored value loads and saves back unchanged
-    // (a factor of 0.7 would otherwise save as 6 tenths).
-    writeInt(p, kUnwrap, QStringLiteral("高度"), static_cast<int>(heightFactor * 10.0f));
+    // (a factor of 0.7 would otherwise save as 6 tenths). The float fields
+    // are truncated toward zero and held to the int range: the largest stored
+    // integers come back as floats just beyond it.
+    writeInt(p, kUnwrap, QStringLiteral("高度"), truncToInt(heightFactor * 10.0f));
     writeInt(p, kUnwrap, QStringLiteral("宽度"), unwrapWidth);
 
     writeInt(p, kStitch, QStringLiteral("页面测点数"), itemsPerPage);
@@ -202,7 +205,7 @@ void CSurveyParams::SaveProfile(QSettings& p) const
     writeInt(p, kControl, QStringLiteral("抓图格式"), captureFormat);
     writeInt(p, kControl, QStringLiteral("手动调整"), manualStep);
     writeInt(p, kControl, QStringLiteral("罗盘方位偏角"), compassOffset);
-    writeInt(p, kControl, QStringLiteral("磁偏角"), static_cast<int>(declination));
+    writeInt(p, kControl, QStringLiteral("磁偏角"), truncToInt(declination));
 
     writeInt(p, kTest, QStringLiteral("孔类型"), holeType);
     writeInt(p, kTest, QStringLiteral("开孔直径mm"), openingDiameter);
@@ -216,7 +219,7 @@ void CSurveyParams::SaveProfile(QSettings& p) const
     writeText(p, kTest, QStringLiteral("测试工地"), testSite);
     writeText(p, kTest, QStringLiteral("测试日期"), testDate);
     writeText(p, kTest, QStringLiteral("孔内的水位标高"), waterLevel);
-    writeInt(p, kTest, QStringLiteral("斜孔的孔倾向"), static_cast<int>(inclinedHoleAzimuth));
+    writeInt(p, kTest, QStringLiteral("斜孔的孔倾向"), truncToInt(inclinedHoleAzimuth));
 
     writeText(p, kCoord, QStringLiteral("X"), coordX);
     writeText(p, kCoord, QStringLiteral("Y"), coordY);

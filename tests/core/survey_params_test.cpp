@@ -152,6 +152,32 @@ TEST(SurveyParams, HeightFactorIsStableAcrossSaveAndLoad)
     }
 }
 
+TEST(SurveyParams, ExtremeStoredFloatsSaveBackWithoutChangingSign)
+{
+    // The largest and smallest stored integers load as floats just beyond the
+    // int range; saving holds them to it instead of wrapping to the other sign.
+    struct Case {
+        const char* key;
+        int stored;
+        int saved;
+    };
+    const Case cases[] = {
+        {"展开/高度", 2147483647, 2147483647},
+        {"控制参数/磁偏角", 2147483647, 2147483647},
+        {"控制参数/磁偏角", -2147483647 - 1, -2147483647 - 1},
+        {"测试参数/斜孔的孔倾向", 2147483647, 2147483647},
+        {"测试参数/斜孔的孔倾向", -2147483647 - 1, -2147483647 - 1},
+    };
+    for (const Case& c : cases) {
+        TempSettings t;
+        QSettings& s = t.settings();
+        const QString key = QString::fromUtf8(c.key);
+        s.setValue(key, c.stored);
+        loaded(s).SaveProfile(s);
+        EXPECT_EQ(s.value(key).toInt(), c.saved) << c.key << " " << c.stored;
+    }
+}
+
 TEST(SurveyParams, RoundTripOfEveryKey)
 {
     CSurveyParams a;
