@@ -2,7 +2,11 @@
 
 #include "core/int_limits.h"
 
+#include <clocale>
+#include <cstdlib>
 #include <limits>
+
+#include <locale.h>
 
 namespace bc {
 
@@ -54,13 +58,19 @@ double leadingDouble(const QString& text)
             end = j;
         }
     }
+    const QByteArray number = text.mid(start, end - start).toLatin1();
     bool ok = false;
-    const double v = text.mid(start, end - start).toLatin1().toDouble(&ok);
+    const double v = number.toDouble(&ok);
     if (ok)
         return v;
-    // Out of range: the C function gives +-HUGE_VAL.
-    return text[start] == u'-' ? -std::numeric_limits<double>::infinity()
-                               : std::numeric_limits<double>::infinity();
+    // Out of range: the C function's own answer, in the C locale: +-HUGE_VAL
+    // for a number too large, zero (or the nearest tiny value) for one too
+    // small.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    if (cLocale)
+        return strtod_l(number.constData(), nullptr, cLocale);
+    return number.startsWith('-') ? -std::numeric_limits<double>::infinity()
+                                  : std::numeric_limits<double>::infinity();
 }
 
 int leadingInt(const QString& text)

@@ -23,6 +23,17 @@ TEST(CNumber, LeadingDoubleIgnoresTrailingText)
     EXPECT_EQ(leadingDouble(QString()), 0.0);
     EXPECT_EQ(leadingDouble(QStringLiteral("-")), 0.0);
     EXPECT_TRUE(std::isinf(leadingDouble(QStringLiteral("1e999"))));
+    EXPECT_LT(leadingDouble(QStringLiteral("-1e999")), -std::numeric_limits<double>::max());
+}
+
+TEST(CNumber, NumbersTooSmallReadAsZeroNotInfinity)
+{
+    for (const char* text : {"1e-999", "-2.5e-400", "0.000001e-330", "7e-99999999999"}) {
+        const double v = leadingDouble(QString::fromLatin1(text));
+        EXPECT_TRUE(std::isfinite(v)) << text;
+        EXPECT_LT(std::fabs(v), 1e-300) << text;
+    }
+    EXPECT_TRUE(std::signbit(leadingDouble(QStringLiteral("-1e-999"))));
 }
 
 TEST(CNumber, LeadingIntSaturates)
