@@ -134,7 +134,10 @@ CAcquisitionDlg::~CAcquisitionDlg()
         graph_->Stop();
     graph_.reset();
     track_->Close();
-    sharedFrame().release();
+    {
+        std::lock_guard<std::mutex> lock(frameLock());
+        sharedFrame().release();
+    }
     if (stitchWindow_)
         stitchWindow_->close();
     serial_->close();

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace bc {
@@ -246,10 +247,12 @@ QString durationText(qint64 duration100ns)
 PlaybackTick playbackTick(std::optional<double> fraction, CTrackFile& track)
 {
     PlaybackTick tick;
-    if (!fraction)
+    // A position that is no number is no answer.
+    if (!fraction || !std::isfinite(*fraction))
         return tick;
     tick.answered = true;
-    const double f = *fraction;
+    // Bounded so the percentage always fits (a graph may overshoot its end).
+    const double f = std::clamp(*fraction, -1.0, 2.0);
     tick.percent = static_cast<int>(f * 100);
     if (tick.percent > 99) {
         tick.stop = true;

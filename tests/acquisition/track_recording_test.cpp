@@ -5,21 +5,19 @@
 #include "acquisition/serial_line.h"
 #include "acquisition/track_file.h"
 #include "core/program_values.h"
+#include "serial_pty.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <thread>
 #include <vector>
-
-#include <pty.h>
-#include <unistd.h>
 
 namespace bc {
 namespace {
@@ -28,10 +26,8 @@ using namespace std::chrono_literals;
 
 TEST(TrackRecordingTest, TrackFollowsTheCounterFromStartToEnd)
 {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    test::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
 
     CounterSettings settings;
     settings.startDepth = 5000;
@@ -41,7 +37,7 @@ TEST(TrackRecordingTest, TrackFollowsTheCounterFromStartToEnd)
     counter.reset(settings);
 
     CSerialLine line;
-    line.configureDevice(QString::fromLocal8Bit(name));
+    line.configureDevice(pty.path());
     ASSERT_TRUE(line.open(false));
     QObject::connect(&line, &CSerialLine::frameReceived,
                      [&](const CounterFrame& f) { counter.applyFrame(f, 0, false); });
@@ -50,68 +46,69 @@ TEST(TrackRecordingTest, TrackFollowsTheCounterFromStartToEnd)
     const QString path = MakeTrackName(dir.filePath(QStringLiteral("run.mpg")));
     CTrackFile track;
     ASSERT_TRUE(track.OpenTrackForWriting(path));
-    // The counter starts sending once the recording has put down its first
-    // record.
-    while (QFileInfo(path).size() < kTrackRecordBytes)
-        std::this_thread::sleep_for(1ms);
+    const auto records = [&] { return QFileInfo(path).size() / kTrackRecordBytes; };
+    // The counter stays quiet until the recording has put down its first
+    // record, so that record holds the start depth.
+    ASSERT_TRUE(test::waitUntil([&] { return records() >= 1; }, 10000));
 
-    // 1000 down pulses with heading 123, written in random chunks.
-    std::vector<char> stream;
-    for (int i = 0; i < 1000; ++i) {
-        const char frame[7] = {'\x55', '\xAA', '\xFE', 1, 2, 3, 0};
-        stream.insert(stream.end(), frame, frame + 7);
-    }
-    std::thread device([&] {
-        std::mt19937 random(8);
-        std::size_t at = 0;
-        while (at < stream.size()) {
-            const std::size_t chunk =
-                std::min<std::size_t>(stream.size() - at, 1 + random() % 48);
-            std::size_t done = 0;
-            while (done < chunk) {
-                const ssize_t n = ::write(master, stream.data() + at + done, chunk - done);
-                if (n > 0)
-                    done += static_cast<std::size_t>(n);
+    // 1000 down pulses with heading 123, in four runs of 250 frames, each
+    // written in random chunks that split frames. After a run has been
+    // applied the device waits for two more records: the later of them was
+    // read after the run's last depth was published, so every run's end
+    // shows in the track however the threads are scheduled.
+    constexpr int kRuns = 4;
+    constexpr int kPulsesPerRun = 250;
+    QByteArray run;
+    for (int i = 0; i < kPulsesPerRun; ++i)
+        run += test::counterFrameBytes(0xFE, 123);
+    std::mt19937 random(8);
+    for (int r = 1; r <= kRuns; ++r) {
+        std::thread device([&] {
+            qsizetype at = 0;
+            while (at < run.size()) {
+                const qsizetype chunk = std::min<qsizetype>(run.size() - at, 1 + random() % 48);
+                pty.write(run.mid(at, chunk));
+                at += chunk;
+                std::this_thread::sleep_for(2ms);
             }
-            at += chunk;
-            std::this_thread::sleep_for(2ms);
-        }
-    });
-
-    const auto until = std::chrono::steady_clock::now() + 30s;
-    while (counter.count() < 1000 && std::chrono::steady_clock::now() < until)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    device.join();
-    // Let the writer put down the final depth a few times.
-    std::this_thread::sleep_for(150ms);
+        });
+        const bool applied =
+            test::waitUntil([&] { return counter.count() >= r * kPulsesPerRun; }, 30000);
+        device.join();
+        ASSERT_TRUE(applied) << "run " << r << " stopped at " << counter.count();
+        const qint64 seen = records();
+        ASSERT_TRUE(test::waitUntil([&] { return records() >= seen + 2; }, 10000));
+    }
     track.Close();
     line.close();
-    ::close(slave);
-    ::close(master);
-    ASSERT_EQ(counter.count(), 1000);
+    ASSERT_EQ(counter.count(), kRuns * kPulsesPerRun);
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     ASSERT_EQ(bytes.size() % kTrackRecordBytes, 0);
-    const int records = static_cast<int>(bytes.size() / kTrackRecordBytes);
-    ASSERT_GE(records, 5);
+    const int count = static_cast<int>(bytes.size() / kTrackRecordBytes);
+    ASSERT_GE(count, 1 + 2 * kRuns);
     std::vector<TrackRecord> recs;
-    for (int i = 0; i < records; ++i)
-        recs.push_back(
-            decodeTrackRecord(reinterpret_cast<const uint8_t*>(bytes.constData()) + i * 6));
+    for (int i = 0; i < count; ++i)
+        recs.push_back(decodeTrackRecord(reinterpret_cast<const uint8_t*>(bytes.constData()) +
+                                         i * kTrackRecordBytes));
     EXPECT_EQ(recs.front().depth, 5000);
+    EXPECT_EQ(recs.front().heading, 0);
     EXPECT_EQ(recs.back().depth, 5000 + 1000 * 2);
     EXPECT_EQ(recs.back().heading, 123);
-    for (int i = 1; i < records; ++i) {
+    for (int i = 1; i < count; ++i) {
         EXPECT_GE(recs[i].depth, recs[i - 1].depth) << "record " << i;
         EXPECT_TRUE(recs[i].heading == 123 || recs[i].heading == 0) << "record " << i;
     }
-    // The depth rose in steps along the way, not all at once.
-    int distinct = 1;
-    for (int i = 1; i < records; ++i)
-        distinct += recs[i].depth != recs[i - 1].depth;
-    EXPECT_GE(distinct, 3);
+    // The depth rose in steps along the way, not all at once: the end of
+    // every run is in the track.
+    for (int r = 1; r <= kRuns; ++r) {
+        const int32_t depth = 5000 + r * kPulsesPerRun * 2;
+        EXPECT_TRUE(std::any_of(recs.begin(), recs.end(),
+                                [&](const TrackRecord& t) { return t.depth == depth; }))
+            << "depth " << depth;
+    }
 }
 
 } // namespace
