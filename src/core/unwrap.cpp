@@ -73,17 +73,21 @@ const uint8_t* CUnWrapImage::unwrapRing(const uint8_t* source, int sourceWidth, 
     }
 
     // Sizes that cannot be unwrapped are refused.
-    if (sourceStride == 0)
-        sourceStride = sourceWidth * 3;
+    // Every source offset must fit an int32: the frame's bytes are bounded
+    // before anything is multiplied in int.
+    const int64_t rowBytes = int64_t(sourceWidth) * 3;
+    const int64_t givenStride = sourceStride == 0 ? rowBytes : int64_t(sourceStride);
     const double D = double(FrameFormat::aspectDivisor());
-    if (!source || W <= 0 || sourceWidth <= 0 || sourceHeight <= 0 ||
-        sourceStride < sourceWidth * 3 ||
-        int64_t(sourceStride) * sourceHeight > std::numeric_limits<int32_t>::max() || !(D > 0.0) ||
+    if (!source || W <= 0 || sourceWidth <= 0 || sourceHeight <= 0 || givenStride < rowBytes ||
+        givenStride * sourceHeight > std::numeric_limits<int32_t>::max() || !(D > 0.0) ||
         !std::isfinite(D))
         return nullptr;
+    sourceStride = int(givenStride);
     const int64_t H = int64_t(R) - r + 1;
     const uint64_t stripStride = (uint64_t(W) * 3u + 3u) & ~uint64_t(3);
-    if (H <= 0 || stripStride * uint64_t(H) > JpegFile::kMaxImageBytes)
+    if (H <= 0 || uint64_t(H) > JpegFile::kMaxImageBytes ||
+        stripStride > JpegFile::kMaxImageBytes ||
+        stripStride * uint64_t(H) > JpegFile::kMaxImageBytes)
         return nullptr;
 
     const float step = float(-6.28318 / W);

@@ -55,4 +55,3 @@ TEST(CNumber, IgnoresTheProcessLocale)
     EXPECT_DOUBLE_EQ(leadingDouble("2.75"), 2.75);
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
-

@@ -98,6 +98,12 @@ TEST_F(Unwrap, RadiiAreCorrectedOrRefused)
     EXPECT_EQ(s.Unwrap(frame.data(), 720, 576, 360, 288, 100, 41, -8, 0), nullptr);
     EXPECT_EQ(s.Unwrap(nullptr, 720, 576, 360, 288, 100, 41, 800, 0), nullptr);
     EXPECT_EQ(s.Unwrap(frame.data(), 0, 576, 360, 288, 100, 41, 800, 0), nullptr);
+    // Frame sizes whose bytes do not fit an int, or a stride shorter than a row.
+    EXPECT_EQ(s.Unwrap(frame.data(), 0x40000000, 1, 360, 288, 100, 41, 800, 0), nullptr);
+    EXPECT_EQ(s.Unwrap(frame.data(), 720, 576, 360, 288, 100, 41, 800, 0, nullptr, 0x7fffffff),
+              nullptr);
+    EXPECT_EQ(s.Unwrap(frame.data(), 720, 576, 360, 288, 100, 41, 800, 0, nullptr, 720 * 3 - 1),
+              nullptr);
 }
 
 TEST_F(Unwrap, ColumnsTurnClockwiseFromStraightUp)
