@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <QThread>
 
 #include <cstring>
 #include <limits>
@@ -17,8 +16,9 @@ namespace bc {
 
 namespace {
 
-// Tells the user about a failed write on the user-interface thread; the
-// streaming thread never shows anything itself.
+// Tells the user about a failed write from the event loop: the streaming
+// thread never shows anything itself, and the raw-frame view may call in
+// holding the frame lock, under which no box may be shown.
 void reportWriteFailure(const ErrorReport& error)
 {
     if (error.isEmpty())
@@ -26,10 +26,6 @@ void reportWriteFailure(const ErrorReport& error)
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
-    if (QThread::currentThread() == app->thread()) {
-        messageBox(error.text, error.caption, error.style);
-        return;
-    }
     QMetaObject::invokeMethod(
         app, [error] { messageBox(error.text, error.caption, error.style); },
         Qt::QueuedConnection);

@@ -429,5 +429,24 @@ TEST_F(GrabberTest, AFailedWriteOnTheStreamingThreadIsToldOnTheUserInterfaceThre
     EXPECT_EQ(grabberCallback().lastSavedPath(), savedBefore);
 }
 
+TEST_F(GrabberTest, AFailedCaptureOfTheViewIsToldAfterItsLockIsGone)
+{
+    // The raw-frame view saves its strip holding the frame lock: the box
+    // comes from the event loop once the view has let the lock go.
+    test::ScriptedPrompter prompter;
+    const QString folder = dir.filePath(QStringLiteral("missing"));
+    grabberCallback().SetTarget(captureFileName(folder, 4), folder, 4);
+    std::vector<uint8_t> strip(8 * 3 * 4, 0x40);
+    {
+        std::lock_guard<std::mutex> lock(frameLock());
+        EXPECT_EQ(grabberCallback().SaveFrameJpeg(strip.data(), 8, 4), 0);
+        EXPECT_TRUE(prompter.boxes.empty());
+    }
+    pump();
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(QStringLiteral("Can't open")));
+    EXPECT_FALSE(QFileInfo::exists(captureFileName(folder, 4)));
+}
+
 } // namespace
 } // namespace bc
