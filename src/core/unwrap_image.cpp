@@ -196,12 +196,7 @@ bool CUnWrapImage::LoadJpgFile(const QString& path, ErrorReport* error)
     uint32_t padded = 0;
     // Straight into the held layout: bottom-up, blue-green-red, rows padded.
     PixelBuffer data = JpegFile::ReadJpegToStrip(path, &w, &h, &padded, error);
-    if (!data)
-        return false;
-    adoptPixels(std::move(data), int(h), int(padded));
-    settleSizes(width, shownHeight, w, h);
-    header.setSize(width, int32_t(h));
-    return true;
+    return takeLoaded(std::move(data), w, h, padded);
 }
 
 bool CUnWrapImage::LoadBmp(const QString& dir, ErrorReport* error)
@@ -216,11 +211,17 @@ bool CUnWrapImage::LoadBmpFile(const QString& path, ErrorReport* error)
     uint32_t h = 0;
     // The rows come padded to 4 bytes, bottom-up, blue-green-red: as held.
     PixelBuffer data = JpegFile::LoadBmpFile(path, &w, &h, error);
+    return takeLoaded(std::move(data), w, h, JpegFile::paddedStride(w));
+}
+
+bool CUnWrapImage::takeLoaded(std::unique_ptr<uint8_t[]> data, uint32_t fileWidth,
+                              uint32_t fileHeight, uint32_t fileStride)
+{
     if (!data)
         return false;
-    adoptPixels(std::move(data), int(h), int(JpegFile::paddedStride(w)));
-    settleSizes(width, shownHeight, w, h);
-    header.setSize(width, int32_t(h));
+    adoptPixels(std::move(data), int(fileHeight), int(fileStride));
+    settleSizes(width, shownHeight, fileWidth, fileHeight);
+    header.setSize(width, int32_t(fileHeight));
     return true;
 }
 

@@ -121,6 +121,10 @@ class CUnWrapImage {
     int32_t stride = 0;
 
   private:
+    // Takes the pixels of a loaded file (rows bottom-up, `fileStride` bytes
+    // apart) and settles the sizes; false when there are none.
+    bool takeLoaded(std::unique_ptr<uint8_t[]> data, uint32_t fileWidth, uint32_t fileHeight,
+                    uint32_t fileStride);
     const uint8_t* unwrapRing(const uint8_t* source, int sourceWidth, int sourceHeight, int centreX,
                               int centreY, int outerRadius, int innerRadius, int width,
                               int16_t angle, ErrorReport* error, int sourceStride, bool innerFirst);
