@@ -77,6 +77,12 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* 
 
 CGridCtrl::~CGridCtrl()
 {
+    // An editor still open has nothing left to report to: its text goes with
+    // the grid, and the owner hears nothing while the grid is being destroyed.
+    if (m_editorWidget && m_activeEditor)
+        m_activeEditor->abandon();
+    m_activeEditor = nullptr;
+    m_editorWidget = nullptr;
     stopAutoScroll();
     RemoveAllCells();
     delete m_titleTip;

@@ -1,12 +1,11 @@
 #include "grid/grid_in_place_edit.h"
 
+#include "core/c_number.h"
 #include "grid/grid_ctrl.h"
 
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
-
-#include <cstdlib>
 
 namespace bc {
 
@@ -74,9 +73,8 @@ void GridEditor::endOnFocusLoss(const QFocusEvent* e)
 
 QString normaliseByteText(const QString& text)
 {
-    bool ok = false;
-    const long value = text.trimmed().toLong(&ok);
-    if (ok && value >= 256)
+    // The leading number decides, however many digits it has.
+    if (leadingInt(text) >= 256)
         return QStringLiteral("255");
     QString out = text;
     int i = 0;
@@ -88,8 +86,9 @@ QString normaliseByteText(const QString& text)
 
 QString normaliseTenthsText(const QString& text)
 {
-    const double value = std::atof(text.toLatin1().constData());
-    if (static_cast<long>(value * 10 + 0.5) >= 256)
+    // Compared as a double: a huge value clamps instead of overflowing, and
+    // the decimal point is always '.', whatever the process locale.
+    if (leadingDouble(text) * 10 + 0.5 >= 256)
         return QStringLiteral("25.5");
     const int dot = text.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0 && text.size() - dot - 1 > 1)

@@ -22,6 +22,12 @@ public:
     // Reports the text and the ending key to the grid once, then closes.
     virtual void EndEdit() = 0;
     bool hasEnded() const { return m_ended; }
+    // Ends the edit without a report, for a grid that is going away.
+    void abandon()
+    {
+        m_ended = true;
+        m_grid = nullptr;
+    }
     int row() const { return m_row; }
     int col() const { return m_col; }
 

@@ -425,20 +425,26 @@ bool CGridCtrl::BuildClipboardText(QString* text) const
         return false;
     if (m_virtualMode)
         SendCacheHintToParent(range);
+    // Hidden rows and columns leave no trace, their separators included, so
+    // separators go between the shown ones only.
     QString out;
+    bool firstRow = true;
     for (int r = range.minRow; r <= range.maxRow; ++r) {
         if (GetRowHeight(r) <= 0)
             continue;
+        if (!firstRow)
+            out += QLatin1Char('\n');
+        firstRow = false;
+        bool firstCol = true;
         for (int c = range.minCol; c <= range.maxCol; ++c) {
             if (GetColumnWidth(c) <= 0)
                 continue;
+            if (!firstCol)
+                out += QLatin1Char('\t');
+            firstCol = false;
             if (IsCellSelected(r, c))
                 out += GetItemText(r, c);
-            if (c != range.maxCol)
-                out += QLatin1Char('\t');
         }
-        if (r != range.maxRow)
-            out += QLatin1Char('\n');
     }
     if (m_virtualMode)
         SendCacheHintToParent(CGridCellRange());

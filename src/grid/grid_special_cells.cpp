@@ -448,8 +448,9 @@ BOOL CGridCellNumericBase::Edit(int row, int col, const GridRect& rect, QPoint, 
 
 void CGridCellNumericBase::EndEdit()
 {
-    if (auto* e = dynamic_cast<GridEditor*>(m_editWnd))
-        if (m_grid && m_grid->activeEditor() == m_editWnd)
+    // Only the grid's open editor is ended; a stale pointer is never looked into.
+    if (m_grid && m_editWnd && m_grid->activeEditor() == m_editWnd)
+        if (auto* e = dynamic_cast<GridEditor*>(m_editWnd))
             e->EndEdit();
 }
 

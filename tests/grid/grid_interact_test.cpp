@@ -322,6 +322,21 @@ TEST(GridEditing, EditorReportsOnceAndSurvivesRowRemoval)
     EXPECT_EQ(grid->GetRowCount(), 5);
 }
 
+TEST(GridEditing, GridDestroyedMidEditTellsTheOwnerNothing)
+{
+    RecordingOwner owner;
+    auto grid = makeGrid(4, 4);
+    grid->SetOwner(&owner);
+    grid->SetFocusCell(1, 1);
+    QTest::keyClicks(grid.get(), QStringLiteral("x"));
+    QPointer<QWidget> edit = grid->activeEditor();
+    ASSERT_TRUE(edit);
+    owner.notices.clear();
+    grid.reset();
+    EXPECT_FALSE(edit) << "the editor goes with the grid";
+    EXPECT_TRUE(owner.notices.empty()) << "no end-edit notice from a grid being destroyed";
+}
+
 TEST(GridKeyboard, MovesTabWrapAndMerges)
 {
     auto grid = makeGrid(30, 12);
@@ -476,6 +491,24 @@ TEST(GridClipboard, CopyPasteAndRoundTrip)
     grid->CutToClipboard();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\tb"));
     EXPECT_EQ(grid->GetItemText(3, 1), QString());
+}
+
+TEST(GridClipboard, HiddenRowsAndColumnsLeaveNoSeparators)
+{
+    auto grid = makeGrid(5, 5);
+    grid->SetItemText(1, 1, QStringLiteral("a"));
+    grid->SetItemText(1, 3, QStringLiteral("b"));
+    grid->SetItemText(3, 1, QStringLiteral("c"));
+    grid->SetItemText(3, 3, QStringLiteral("d"));
+    grid->SetSelectedRange(1, 1, 4, 4);
+    // A hidden column and row inside the block, and a hidden last column and row.
+    grid->ChangeColumnWidth(2, 0);
+    grid->ChangeRowHeight(2, 0);
+    grid->ChangeColumnWidth(4, 0);
+    grid->ChangeRowHeight(4, 0);
+    QString text;
+    ASSERT_TRUE(grid->BuildClipboardText(&text));
+    EXPECT_EQ(text, QStringLiteral("a\tb\nc\td"));
 }
 
 TEST(GridDragDrop, DropThroughSyntheticEvents)

@@ -94,6 +94,10 @@ TEST(GridNumericCells, NormalisedTexts)
     EXPECT_EQ(normaliseTenthsText(QStringLiteral("25.54")), QStringLiteral("25.5"));
     EXPECT_EQ(normaliseTenthsText(QStringLiteral("25.6")), QStringLiteral("25.5"));
     EXPECT_EQ(normaliseTenthsText(QStringLiteral("7")), QStringLiteral("7"));
+    EXPECT_EQ(normaliseTenthsText(QStringLiteral("3.14")), QStringLiteral("3.1"));
+    // Values far beyond any integer type still clamp.
+    EXPECT_EQ(normaliseByteText(QStringLiteral("99999999999999999999999")), QStringLiteral("255"));
+    EXPECT_EQ(normaliseTenthsText(QStringLiteral("99999999999999999999999999999999")), QStringLiteral("25.5"));
 }
 
 TEST(GridDateTimeCell, FormatsAndRoundTrip)
