@@ -425,8 +425,14 @@ bool CAcquisitionDlg::CreateGraph()
 void CAcquisitionDlg::markDeviceAbsent()
 {
     deviceAbsent_ = true;
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
+    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD})
         enable(id, false);
+    // A file being played goes on without the device: its pause and resume
+    // keep following the mode table.
+    if (mode_ != ModePlayback && mode_ != ModePaused) {
+        enable(IDC_PAUSE, false);
+        enable(IDC_RESUME, false);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -526,8 +532,11 @@ int CAcquisitionDlg::compassOffset() const
 
 void CAcquisitionDlg::showDepth(int32_t depthMm)
 {
-    // A depth being typed into the entry is not overwritten by the counter.
-    if (!depthEntry_->hasFocus())
+    // A depth being typed into the entry is not overwritten by the counter;
+    // an entry merely holding the focus keeps following it, so leaving it
+    // untouched commits the depth reached, not the one shown when it was
+    // entered.
+    if (!depthEntry_->hasFocus() || !depthEntry_->isModified())
         depthEntry_->SetValue(static_cast<float>(depthMm * 0.001));
     depthField_->setText(formatDepthMetres(depthMm));
 }
@@ -640,10 +649,15 @@ bool CAcquisitionDlg::askDevicePresent()
 void CAcquisitionDlg::deviceReturned()
 {
     deviceAbsent_ = false;
-    // The buttons follow the mode table again.
-    SetUiState(mode_ == ModePaused ? savedMode_ : mode_);
-    if (mode_ == ModePaused)
-        SetUiState(ModePaused);
+    // Only what the absence switched off comes back: the file field and the
+    // rest of the mode table stay as they are. A start in progress (its mode
+    // set, its graph not yet built) still counts as idle here, so a start that
+    // then fails leaves the idle buttons usable.
+    const bool running = graph_ && (mode_ == ModeLive || mode_ == ModeRecording);
+    if (!running) {
+        for (int id : {IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS})
+            enable(id, mode_ != ModePlayback && mode_ != ModePaused);
+    }
 }
 
 bool CAcquisitionDlg::RestartPreview(bool recording)
@@ -754,6 +768,9 @@ void CAcquisitionDlg::OnStartRecord()
     path = QDir::fromNativeSeparators(fileField_->text().trimmed());
     if (!fileNamePart(path).contains(QLatin1Char('.')))
         path += QStringLiteral(".mpg");
+    // A bare typed name is resolved once, so the recording, its track, its
+    // analysis folder and its captures all land in the same folder.
+    path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     fileField_->setText(path);
 
     captureFolder_ = folderPart(path);

@@ -7,6 +7,8 @@
 // minus. Plus and minus are not acted on while a text field has the focus
 // (they are being typed) nor while a window that uses them itself is active.
 
+#include "ui/key_ownership.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -16,10 +18,6 @@
 class QKeyEvent;
 
 namespace bc {
-
-// Set this dynamic property to true on a window that handles the plus and
-// minus keys itself (the analysis and 3D windows).
-inline constexpr const char* kOwnsDepthKeysProperty = "bcOwnsDepthKeys";
 
 class CKeyRouter : public QObject {
     Q_OBJECT

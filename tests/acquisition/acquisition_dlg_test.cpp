@@ -5,6 +5,7 @@
 #include "acquisition/serial_line.h"
 #include "acquisition/track_file.h"
 #include "core/program_values.h"
+#include "serial_pty.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
@@ -12,12 +13,11 @@
 #include "ui/num_edit.h"
 #include "ui/transparent_controls.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTimer>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -28,9 +28,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <unistd.h>
 
 #include <memory>
 #include <set>
@@ -115,6 +112,19 @@ void writeTrack(const QString& path, int count, int base)
         f.write(reinterpret_cast<const char*>(rec), kTrackRecordBytes);
     }
 }
+
+// A small file of `bytes` named `name` in `dir`; its path.
+QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(QString::fromUtf8(name));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+}
+
+// A program stream's first bytes: a pack start code.
+const QByteArray kPackStart("\x00\x00\x01\xBA\x00\x00", 6);
 
 TEST_F(FormTest, StartUpWithoutCaptureDeviceOrSerialLine)
 {
@@ -320,10 +330,7 @@ TEST_F(FormTest, RecordPathWithoutExtensionGetsMpgAndItsFolders)
 TEST_F(FormTest, ExistingRecordFileAsksBeforeOverwriting)
 {
     makeForm();
-    const QString existing = dir.filePath("old.mpg");
-    QFile f(existing);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    const QString existing = writeFile(dir, "old.mpg", {});
     setText(IDC_FILE, existing);
     prompter.boxAnswers.push_back(IDNO); // no overwrite; then the dialog is cancelled
     form->OnStartRecord();
@@ -342,10 +349,7 @@ TEST_F(FormTest, ExistingRecordFileAsksBeforeOverwriting)
 TEST_F(FormTest, RecordFolderThatCannotBeMadeIsReported)
 {
     makeForm();
-    const QString blocker = dir.filePath("file");
-    QFile f(blocker);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    const QString blocker = writeFile(dir, "file", {});
     setText(IDC_FILE, blocker + "/sub/x.mpg");
     form->OnStartRecord();
     EXPECT_EQ(prompter.boxes.back().text,
@@ -394,11 +398,7 @@ TEST_F(FormTest, StopAtADepthResumesThereButPlaybackDoesNotMoveIt)
     form->OnStopRecord();
 
     // A played file's depths do not become the next start depth.
-    const QString file = dir.filePath("p.mpg");
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\x00\x00\x01\xBA\x44", 5));
-    f.close();
+    const QString file = writeFile(dir, "p.mpg", kPackStart);
     writeTrack(dir.filePath("p.ss"), 10, 4321);
     prompter.fileAnswers.push_back(file);
     form->OnOpenPlayback();
@@ -506,14 +506,126 @@ TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
 }
 
+TEST_F(FormTest, DeviceGoneDuringPlaybackKeepsPauseAndItsReturnKeepsATypedFile)
+{
+    makeForm();
+    const QString file = writeFile(dir, "film.mpg", kPackStart);
+    prompter.fileAnswers.push_back(file);
+    form->OnOpenPlayback();
+    ASSERT_EQ(form->GetUiMode(), ModePlayback);
+
+    // The file plays on without the device, and can still be paused.
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    EXPECT_EQ(form->GetUiMode(), ModePlayback);
+    EXPECT_TRUE(form->deviceAbsent());
+    EXPECT_TRUE(enabled(IDC_PAUSE));
+    form->OnPause();
+    ASSERT_EQ(form->GetUiMode(), ModePaused);
+    EXPECT_TRUE(enabled(IDC_RESUME));
+
+    // Back while paused: the paused table stays, the device buttons wait for idle.
+    graphs.script.devicePresent = true;
+    form->OnDevicesChanged();
+    EXPECT_FALSE(form->deviceAbsent());
+    EXPECT_TRUE(enabled(IDC_RESUME));
+    EXPECT_FALSE(enabled(IDC_PAUSE));
+    EXPECT_FALSE(enabled(IDC_LIVE));
+    form->OnStopRecord();
+    EXPECT_TRUE(enabled(IDC_LIVE));
+
+    // Idle: a file name typed while the device was away survives its return.
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    setText(IDC_FILE, dir.filePath("next.mpg"));
+    graphs.script.devicePresent = true;
+    form->OnDevicesChanged();
+    EXPECT_EQ(text(IDC_FILE), dir.filePath("next.mpg"));
+    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD})
+        EXPECT_TRUE(enabled(id)) << id;
+    for (int id : {IDC_STOP, IDC_CAPTURE, IDC_PAUSE, IDC_RESUME})
+        EXPECT_FALSE(enabled(id)) << id;
+}
+
+TEST_F(FormTest, AStartThatFailsAfterTheDeviceCameBackLeavesTheIdleButtons)
+{
+    makeForm();
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    ASSERT_TRUE(form->deviceAbsent());
+    graphs.script.devicePresent = true;
+    graphs.script.failingKinds = {0};
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_FALSE(form->deviceAbsent());
+    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
+    for (int id : {IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_PLAY})
+        EXPECT_TRUE(enabled(id)) << id;
+    for (int id : {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY})
+        EXPECT_FALSE(enabled(id)) << id;
+    // And the next start works.
+    graphs.script.failingKinds.clear();
+    form->OnStartAcquisition();
+    EXPECT_EQ(form->GetUiMode(), ModeLive);
+    EXPECT_TRUE(enabled(IDC_STOP));
+    EXPECT_FALSE(enabled(IDC_LIVE));
+}
+
+TEST_F(FormTest, AnUntouchedDepthEntryFollowsTheCounterSoLeavingItKeepsTheDepth)
+{
+    makeForm();
+    form->OnStartAcquisition();
+    ASSERT_EQ(form->GetUiMode(), ModeLive);
+    auto* entry = static_cast<CNumEdit*>(form->control(IDC_DEPTH_ENTRY));
+    QApplication::setActiveWindow(form.get());
+    entry->setFocus();
+    if (!entry->hasFocus())
+        GTEST_SKIP() << "no keyboard focus on this platform";
+    const int start = form->counter().depth();
+    CounterFrame down;
+    down.direction = 0xFE;
+    for (int i = 0; i < 7; ++i)
+        form->onCounterFrame(down);
+    const int reached = form->counter().depth();
+    ASSERT_GT(reached, start);
+    EXPECT_FLOAT_EQ(entry->GetValue(), static_cast<float>(reached * 0.001));
+    // Leaving the entry without typing commits the depth reached, not the
+    // one shown when the entry took the focus.
+    form->control(IDC_HEADING)->setFocus();
+    EXPECT_EQ(form->counter().depth(), reached);
+    EXPECT_EQ(currentDepthHeading().depth, reached);
+}
+
+TEST_F(FormTest, ABareTypedNameRecordsEverythingIntoOneFolder)
+{
+    makeForm();
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const QString here = QDir::currentPath();
+    setText(IDC_FILE, "bare");
+    form->OnStartRecord();
+    QDir::setCurrent(before);
+    ASSERT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(text(IDC_FILE), here + "/bare.mpg");
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, here + "/bare.mpg");
+    EXPECT_EQ(form->captureFolder(), here);
+    EXPECT_EQ(form->GetAnalysisFilePath(), here + "/bare/bare.sfa");
+    EXPECT_TRUE(QFileInfo(here + "/bare").isDir());
+    // Captures go beside the recording, without asking where.
+    const int boxes = prompter.boxes.size();
+    form->OnCaptureFrame();
+    ASSERT_EQ(captures.size(), 1u);
+    EXPECT_EQ(captures[0].folder, here);
+    EXPECT_EQ(prompter.boxes.size(), boxes);
+    prompter.boxAnswers.push_back(IDOK);
+    form->OnStopRecord();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+}
+
 TEST_F(FormTest, PlaybackPauseResumeSeekAndEnd)
 {
     makeForm();
-    const QString file = dir.filePath("film.mpg");
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6));
-    f.close();
+    const QString file = writeFile(dir, "film.mpg", kPackStart);
     graphs.script.duration = 3723LL * 10000000; // 1 h 2 min 3 s
     writeTrack(dir.filePath("film.ss"), 100, 0);
     prompter.fileAnswers.push_back(file);
@@ -570,18 +682,13 @@ TEST_F(FormTest, PlaybackRefusals)
 {
     makeForm();
     // No extension.
-    const QString bare = dir.filePath("noext");
-    QFile(bare).open(QIODevice::WriteOnly);
+    const QString bare = writeFile(dir, "noext", kPackStart);
     prompter.fileAnswers.push_back(bare);
     form->OnOpenPlayback();
     EXPECT_EQ(form->statusText(), QStringLiteral("请包含文件扩展名"));
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
     // Not a program stream: no graph for the elementary pair.
-    const QString es = dir.filePath("video.mpv");
-    QFile f(es);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\x00\x00\x01\xB3", 4));
-    f.close();
+    const QString es = writeFile(dir, "video.mpv", QByteArray("\x00\x00\x01\xB3", 4));
     prompter.fileAnswers.push_back(es);
     form->OnOpenPlayback();
     EXPECT_EQ(form->statusText(), QStringLiteral("回放失败"));
@@ -593,11 +700,7 @@ TEST_F(FormTest, PlaybackRefusals)
     EXPECT_EQ(prompter.boxes.back().text,
               QStringLiteral("无法打开该文件: %1").arg(dir.filePath("gone.mpg")));
     // The graph refuses the file.
-    const QString bad = dir.filePath("bad.mpg");
-    QFile b(bad);
-    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
-    b.write(QByteArray("\x00\x00\x01\xBA", 4));
-    b.close();
+    const QString bad = writeFile(dir, "bad.mpg", kPackStart.left(4));
     graphs.script.failingKinds = {2};
     prompter.fileAnswers.push_back(bad);
     form->OnOpenPlayback();
@@ -667,50 +770,9 @@ TEST_F(FormTest, ControlParametersAreReachableFromTheContextMenu)
     EXPECT_EQ(controlParamsShown, 1);
 }
 
-// A serial line on a pseudo terminal: the form talks to a real port.
-class PtyPair {
-public:
-    PtyPair()
-    {
-        if (openpty(&master_, &slave_, name_, nullptr, nullptr) != 0)
-            master_ = slave_ = -1;
-        else
-            fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    }
-    ~PtyPair()
-    {
-        if (master_ >= 0)
-            ::close(master_);
-        if (slave_ >= 0)
-            ::close(slave_);
-    }
-    bool ok() const { return master_ >= 0; }
-    QString path() const { return QString::fromLocal8Bit(name_); }
-    QByteArray readAll(int waitMs = 300)
-    {
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < waitMs) {
-            QCoreApplication::processEvents();
-            char buf[64];
-            const ssize_t n = ::read(master_, buf, sizeof buf);
-            if (n > 0)
-                out.append(buf, static_cast<int>(n));
-            else
-                QThread::msleep(5);
-        }
-        return out;
-    }
-
-private:
-    int master_ = -1, slave_ = -1;
-    char name_[128] = {};
-};
-
 TEST_F(FormTest, LeavingLiveWithAMotorKeyHeldSendsItsStopByte)
 {
-    PtyPair pty;
+    test::PtyPair pty;
     ASSERT_TRUE(pty.ok());
     CPortMap map;
     for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
@@ -722,9 +784,9 @@ TEST_F(FormTest, LeavingLiveWithAMotorKeyHeldSendsItsStopByte)
     EXPECT_EQ(form->statusText(), QStringLiteral("预览--通讯成功"));
     depthCounterFound().store(true);
     EXPECT_TRUE(form->OnKeyDown(Qt::Key_Left, true));
-    EXPECT_EQ(pty.readAll(), QByteArray("\x21"));
+    EXPECT_EQ(pty.read(1, 5000), QByteArray("\x21"));
     form->OnStopRecord();
-    EXPECT_EQ(pty.readAll(), QByteArray("\x22"));
+    EXPECT_EQ(pty.read(1, 5000), QByteArray("\x22"));
     depthCounterFound().store(false);
 }
 

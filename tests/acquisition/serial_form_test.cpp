@@ -200,7 +200,8 @@ TEST_F(SerialFormTest, ADepthBeingTypedIsNotOverwrittenByFrames)
     entry->setFocus();
     if (!entry->hasFocus())
         GTEST_SKIP() << "no keyboard focus on this platform";
-    entry->setText(QStringLiteral("12.3"));
+    entry->clear();
+    QTest::keyClicks(entry, QStringLiteral("12.3")); // typed, not set
     send(test::counterFrameBytes(0xFE, 90));
     EXPECT_EQ(entry->text(), QStringLiteral("12.3"));
     EXPECT_EQ(field(IDC_DEPTH), QStringLiteral("0.001米"));
