@@ -136,6 +136,20 @@ bool CFilterGraph::waitForEndOfStream(int timeoutMs)
            eos_.load();
 }
 
+void CFilterGraph::postError(const QString& text)
+{
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(postedMutex_);
+        first = postedError_.isEmpty();
+        if (first)
+            postedError_ = text;
+    }
+    postedCv_.notify_all();
+    if (first)
+        report(GraphEvent::Error, text);
+}
+
 GstBusSyncReply CFilterGraph::onBusMessage(GstBus*, GstMessage* msg, gpointer data)
 {
     auto* self = static_cast<CFilterGraph*>(data);
@@ -147,16 +161,7 @@ GstBusSyncReply CFilterGraph::onBusMessage(GstBus*, GstMessage* msg, gpointer da
         const QString text = QString::fromUtf8(err ? err->message : "stream error");
         g_clear_error(&err);
         g_free(debug);
-        bool first = false;
-        {
-            std::lock_guard<std::mutex> lock(self->postedMutex_);
-            first = self->postedError_.isEmpty();
-            if (first)
-                self->postedError_ = text;
-        }
-        self->postedCv_.notify_all();
-        if (first)
-            self->report(GraphEvent::Error, text);
+        self->postError(text);
         break;
     }
     case GST_MESSAGE_EOS: {

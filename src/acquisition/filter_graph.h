@@ -98,6 +98,10 @@ protected:
     void clearEndOfStream() { eos_ = false; }
     // Waits until the end of the stream was posted (or an error); false on timeout.
     bool waitForEndOfStream(int timeoutMs);
+    // A failure found outside the pipeline (a recording that cannot be
+    // written) is posted like a stream error: kept as the first error and, in
+    // a playing graph, reported to the event handler. Any thread.
+    void postError(const QString& text);
 
     std::atomic<int> graphState_{0};
     int graphKind_ = GraphKindNone;

@@ -8,6 +8,7 @@
 #include "platform/prompter.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QThread>
@@ -149,9 +150,17 @@ void USBFilter::deliver(GstElement* appsink, bool recorder)
         const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
         if (map.size >= static_cast<gsize>(stride) * static_cast<gsize>(h)) {
             if (recorder) {
-                std::lock_guard<std::mutex> lock(encoderMutex_);
-                if (encoder_ && encoder_->isOpen())
-                    encoder_->addFrame(map.data, w, h, stride);
+                bool lost = false;
+                {
+                    std::lock_guard<std::mutex> lock(encoderMutex_);
+                    if (encoder_ && encoder_->isOpen() &&
+                        !encoder_->addFrame(map.data, w, h, stride))
+                        lost = !recordWriteFailed_.exchange(true);
+                }
+                // A recording that can no longer be written (a full disk)
+                // ends the mode like a lost stream; Stop tells the user.
+                if (lost)
+                    postError(QStringLiteral("录像文件写入失败"));
             } else {
                 {
                     std::lock_guard<std::mutex> lock(sinkMutex_);
@@ -345,7 +354,9 @@ bool USBFilter::BuildGraph(int kind, const GraphRequest& request)
         if (encoder_) {
             encoder_->finish();
             encoder_.reset();
-            QFile::remove(request.mediaPath);
+            // Only a file this build made: never a device node.
+            if (QFileInfo(request.mediaPath).isFile())
+                QFile::remove(request.mediaPath);
         }
         recording_ = false;
         return false;
@@ -447,6 +458,8 @@ bool USBFilter::buildPreview(bool record, const QString& path)
         armGrabber(rec, true);
         std::lock_guard<std::mutex> lock(encoderMutex_);
         encoder_ = std::make_unique<CMpegEncoder>();
+        recordWriteFailed_ = false;
+        recordPath_ = path;
         if (path.isEmpty() || !encoder_->open(path, profile)) {
             encoder_.reset();
             fail(prefix_ + addSplitter + hr(kHrAccessDenied));
@@ -664,10 +677,9 @@ bool USBFilter::TearDownGraph()
         Stop();
     releasePipeline();
     dynamicTarget_ = nullptr;
+    finishRecording();
     {
         std::lock_guard<std::mutex> lock(encoderMutex_);
-        if (encoder_)
-            encoder_->finish();
         encoder_.reset();
     }
     recording_ = false;
@@ -703,11 +715,22 @@ void USBFilter::beforeStop()
     }
 }
 
-void USBFilter::afterStop()
+void USBFilter::afterStop() { finishRecording(); }
+
+void USBFilter::finishRecording()
 {
-    std::lock_guard<std::mutex> lock(encoderMutex_);
-    if (encoder_)
-        encoder_->finish();
+    bool finished = false;
+    bool ok = true;
+    {
+        std::lock_guard<std::mutex> lock(encoderMutex_);
+        if (encoder_ && encoder_->isOpen()) {
+            finished = true;
+            ok = encoder_->finish();
+        }
+    }
+    // A recording that lost frames or its end is never reported as made.
+    if (finished && (!ok || recordWriteFailed_.load()))
+        fail(QStringLiteral("录像文件写入失败:\n") + QDir::toNativeSeparators(recordPath_));
 }
 
 bool USBFilter::SeekToFraction(float fraction)

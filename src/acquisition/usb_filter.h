@@ -80,6 +80,9 @@ private:
     bool beforePlay() override;
     void beforeStop() override;
     void afterStop() override;
+    // Closes an open recording; a recording that could not be written in
+    // full is told in an error box.
+    void finishRecording();
 
     static void onPadAdded(GstElement* element, GstPad* pad, gpointer self);
     // Seeks a played file so that its first picture is the one at `ns`.
@@ -94,6 +97,8 @@ private:
     std::mutex encoderMutex_;
     std::unique_ptr<CMpegEncoder> encoder_;
     bool recording_ = false;
+    std::atomic<bool> recordWriteFailed_{false};
+    QString recordPath_;
     QString prefix_; // the builder's name in its messages
     GstElement* dynamicTarget_ = nullptr; // where a demuxer's video pad is linked
     std::atomic<bool> dynamicLinked_{false};

@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -290,6 +291,37 @@ TEST_F(GraphTest, ARecordingInterruptedByAStreamErrorIsFinishedAndTheFormIsTold)
     ASSERT_TRUE(d.ok);
     EXPECT_NEAR(d.frames, g.RecordedFrames(), 1);
     EXPECT_GE(g.RecordedFrames(), recorded);
+}
+
+TEST_F(GraphTest, ARecordingThatCannotBeWrittenEndsAndIsTold)
+{
+    // A full disk: every write fails with "no space left".
+    const QString full = QStringLiteral("/dev/full");
+    if (!QFileInfo(full).exists() || !QFileInfo(full).isWritable())
+        GTEST_SKIP() << "no /dev/full here";
+    USBFilter g(settings);
+    std::vector<GraphEvent> events;
+    g.SetEventHandler([&](GraphEvent e, const QString&) { events.push_back(e); });
+    GraphRequest request;
+    request.recordFlag = true;
+    request.mediaPath = full;
+    ASSERT_TRUE(g.BuildGraph(GraphKindPreviewRecord, request));
+    ASSERT_TRUE(g.Play());
+    // The muxer holds well under a second of pictures before it writes.
+    QElapsedTimer t;
+    t.start();
+    while (events.empty() && t.elapsed() < 15000)
+        spin(20);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], GraphEvent::Error);
+    EXPECT_TRUE(prompter.boxes.empty()); // told once, when the form stops
+    ASSERT_TRUE(g.Stop());
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("录像文件写入失败:\n/dev/full"));
+    EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("出错"));
+    EXPECT_TRUE(g.TearDownGraph());
+    EXPECT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_TRUE(QFileInfo::exists(full));
 }
 
 TEST_F(GraphTest, AFailedRecordingBuildIsToldAndLeavesNoFile)
