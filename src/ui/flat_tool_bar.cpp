@@ -50,8 +50,13 @@ void CFlatToolBar::applyHotImages()
             break;
         // The button's own images stay for the other states.
         const QIcon icon = action->icon();
+        QList<QSize> sizes = icon.availableSizes(QIcon::Normal);
+        // An icon drawn by its engine (a scalable picture) names no sizes:
+        // it is kept at the bar's size.
+        if (sizes.isEmpty() && !icon.isNull())
+            sizes << iconSize();
         QIcon merged;
-        for (const QSize& size : icon.availableSizes(QIcon::Normal))
+        for (const QSize& size : sizes)
             merged.addPixmap(icon.pixmap(size, QIcon::Normal), QIcon::Normal);
         merged.addPixmap(hotImages_.at(index++), QIcon::Active);
         action->setIcon(merged);

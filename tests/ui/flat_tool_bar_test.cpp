@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QIconEngine>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
@@ -33,6 +34,21 @@ QIcon solidIcon(const QColor& colour)
     return QIcon(pixmap);
 }
 
+// An icon its engine paints at any size, naming no sizes of its own (as a
+// scalable picture does).
+class PaintedIcon : public QIconEngine {
+  public:
+    explicit PaintedIcon(const QColor& colour) : colour_(colour) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
+        painter->fillRect(rect, colour_);
+    }
+    QIconEngine* clone() const override { return new PaintedIcon(colour_); }
+
+  private:
+    QColor colour_;
+};
+
 // A strip of 16-pixel images in the given colours, each with a border of the
 // mask colour.
 QImage strip(const QList<QColor>& colours)
@@ -46,7 +62,7 @@ QImage strip(const QList<QColor>& colours)
 }
 
 class FlatToolBarTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         QCursor::setPos(QPoint(5000, 5000));
@@ -144,6 +160,16 @@ TEST_F(FlatToolBarTest, ButtonUnderTheMouseShowsItsHotImage)
               QColor(Qt::yellow));
     // The normal image stays.
     EXPECT_EQ(QColor(second->icon().pixmap(QSize(16, 16), QIcon::Normal).toImage().pixel(8, 8)),
+              QColor(Qt::red));
+
+    // An icon that names no sizes keeps its normal image too.
+    QAction* painted = bar->addAction(QIcon(new PaintedIcon(Qt::magenta)), QStringLiteral("p"));
+    ASSERT_TRUE(bar->SetHotImageList(strip({Qt::green, Qt::blue, Qt::yellow, Qt::cyan}), 16));
+    EXPECT_EQ(QColor(painted->icon().pixmap(QSize(16, 16), QIcon::Normal).toImage().pixel(8, 8)),
+              QColor(Qt::magenta));
+    EXPECT_EQ(QColor(painted->icon().pixmap(QSize(16, 16), QIcon::Active).toImage().pixel(8, 8)),
+              QColor(Qt::cyan));
+    EXPECT_EQ(QColor(first->icon().pixmap(QSize(16, 16), QIcon::Normal).toImage().pixel(8, 8)),
               QColor(Qt::red));
 
     EXPECT_FALSE(bar->SetHotImageList(QImage(), 16));
