@@ -129,21 +129,25 @@ bool PageDepthScaleOf(const PageSlice& page, float scale, PageDepthScale& out)
 
 CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopDepth)
 {
-    const float azimuth = 2.0f * (float(x) / float(pageWidth)) * 3.14159f;
+    // 3.14159 is a double: the product is taken in double and stored as float.
+    const float azimuth = float(double(2.0f * (float(x) / float(pageWidth))) * 3.14159);
     const float depth = float(y) / pxPerMm + float(pageTopDepth);
     return {azimuth, depth};
 }
 
 float PixelsPerRadian(int pageWidth)
 {
-    return float(pageWidth) * 0.5f * (1.0f / 3.14159f);
+    return float(double(pageWidth) * 0.5 * (1.0 / 3.14159));
 }
 
 std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable)
 {
     std::vector<DepthMark> marks;
+    int steps = 0;
     for (int64_t d = d0;; d += 50) {
-        const bool last = d >= d1;
+        // A span of more marks than a page can show comes only from damaged
+        // strip records: the scale then jumps to its last mark.
+        const bool last = d >= d1 || ++steps > kMaxDepthMarks;
         if (last)
             d = d1;
         if (!zoomable || d1 - d >= 50 || last) {

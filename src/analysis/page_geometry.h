@@ -86,6 +86,9 @@ struct DepthMark {
     PageRect label;  // right-aligned "%.2fm" cell
     bool tick = false;
 };
+// Depth-scale marks of one page at most (every 50 mm, 500 m); beyond them the
+// scale ends with its last mark.
+constexpr int kMaxDepthMarks = 10000;
 // Marks every 50 mm from d0 to d1. The zoomable painter skips labels within
 // 50 mm of the end and draws ticks; the plain one labels every step.
 std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable);

@@ -296,8 +296,14 @@ void CUnWrapData::ResetPageHeights(int page, int perPage)
 void CUnWrapData::FreePageBits(int page, int perPage)
 {
     const IndexRange range = PageItems(GetItemCount(), page, perPage);
-    for (int i = range.first; i < range.end; ++i)
-        items_[size_t(i)].image->freePixels();
+    for (int i = range.first; i < range.end; ++i) {
+        Item& item = items_[size_t(i)];
+        // Pixels not yet written (a live capture, a stitch, a turn, a failed
+        // page save) exist nowhere else: they stay until a save writes them.
+        if (item.modified && item.image->hasPixels())
+            continue;
+        item.image->freePixels();
+    }
 }
 
 bool CUnWrapData::SavePageImages(int page, int perPage, ErrorReport* error)

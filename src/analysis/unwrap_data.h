@@ -88,6 +88,8 @@ public:
     std::vector<PageStrip> PageStrips(int page, int perPage, int* first = nullptr) const;
 
     void ResetPageHeights(int page, int perPage);
+    // Drops the pixels of the page's strips, except those of modified strips,
+    // which are the only copy until they are saved.
     void FreePageBits(int page, int perPage);
     // Writes the page's modified strips to the image directory in the capture
     // format and clears their flags. False (with the reason) when any failed.

@@ -109,6 +109,15 @@ TEST(PageGeometry, DepthScaleMarks)
     m = DepthScaleMarks(500, 500, 1.0f, true);
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].y, 0);
+
+    // Keys of damaged records: the whole int range on one page.
+    for (bool zoomable : {true, false}) {
+        m = DepthScaleMarks(INT32_MIN, INT32_MAX, 1e-6f, zoomable);
+        ASSERT_LE(m.size(), size_t(kMaxDepthMarks) + 1);
+        EXPECT_EQ(m.front().depth, INT32_MIN);
+        EXPECT_EQ(m.back().depth, INT32_MAX);
+        EXPECT_EQ(m[1].depth, INT32_MIN + 50);
+    }
 }
 
 TEST(PageGeometry, ZoomIsBounded)

@@ -218,8 +218,22 @@ TEST(UnWrapData, ResetPageHeightsSkipsStripsWithoutPixels)
     d.ResetPageHeights(0, 10);
     EXPECT_EQ(d.GetItem(0)->shownHeight, 20);
     EXPECT_EQ(d.GetItem(1)->shownHeight, 12);
+}
+
+TEST(UnWrapData, FreeingAPageKeepsPixelsNotYetWritten)
+{
+    CUnWrapData d("/x/a.sfa", "/x");
+    d.InsertImage(makeStrip(0), false); // loaded from its file
+    d.InsertImage(makeStrip(10));       // a live capture
+    d.InsertImage(makeStrip(20), false);
+    d.OnItemKey(2, Qt::Key_Left, false); // turned: differs from its file
     d.FreePageBits(0, 10);
     EXPECT_FALSE(d.GetItem(0)->hasPixels());
+    EXPECT_TRUE(d.GetItem(1)->hasPixels()) << "the only copy of a capture";
+    EXPECT_TRUE(d.GetItem(2)->hasPixels()) << "the only copy of the turned strip";
+    d.SetItemModified(1, false); // as after a save
+    d.FreePageBits(0, 10);
+    EXPECT_FALSE(d.GetItem(1)->hasPixels());
 }
 
 TEST(UnWrapData, AutoAlignStitchesThePageInOrder)
@@ -394,6 +408,72 @@ TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
     d.OnItemKey(1, Qt::Key_Left, false);
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
     EXPECT_NE(readFile(dir.filePath("1200.jpg")), jpg1200);
+}
+
+TEST(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
+{
+    CaptureFormat jpeg(0);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("live.sfa");
+    const QString images = dir.filePath("strips");
+    CUnWrapData d(path, images);
+    // Live preview, two strips a page: page 0 is left without being saved.
+    d.InsertImage(makeStrip(100, 16, 8));
+    d.InsertImage(makeStrip(200, 16, 8));
+    d.FreePageBits(0, 2);
+    d.InsertImage(makeStrip(300, 16, 8));
+    // While recording, page 1 is written when it is left; its folder is
+    // missing, so the write fails and the strip must stay in memory.
+    d.InsertImage(makeStrip(400, 16, 8));
+    {
+        test::ScriptedPrompter prompter;
+        ErrorReport why;
+        EXPECT_FALSE(d.SavePageImages(1, 2, &why));
+        EXPECT_FALSE(why.text.isEmpty());
+    }
+    d.FreePageBits(1, 2);
+    ASSERT_TRUE(QDir().mkpath(images));
+    ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
+    for (const char* name : {"100.jpg", "200.jpg", "300.jpg", "400.jpg"})
+        EXPECT_TRUE(QFileInfo::exists(images + "/" + name)) << name;
+
+    // Written once, the pixels may go and come back from their files.
+    d.FreePageBits(0, 2);
+    EXPECT_FALSE(d.GetItem(0)->hasPixels());
+    CUnWrapData back(path, images);
+    ASSERT_TRUE(back.LoadSfa());
+    EXPECT_EQ(back.LoadPageImages(0, 10), 0);
+    EXPECT_NEAR(back.GetItem(3)->row(5)[0], 50, 4);
+}
+
+TEST(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
+{
+    CaptureFormat jpeg(0);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("s.sfa");
+    {
+        CUnWrapData d(path, dir.path());
+        d.InsertImage(makeStrip(1000, 16, 8));
+        d.InsertImage(makeStrip(1100, 16, 8, 6));
+        d.InsertImage(makeStrip(1200, 16, 8));
+        ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
+    }
+    ASSERT_TRUE(QFile::remove(dir.filePath("1100.jpg")));
+    CUnWrapData d(path, dir.path());
+    ASSERT_TRUE(d.LoadSfa());
+    ErrorReport why;
+    EXPECT_EQ(d.LoadPageImages(0, 10, &why), 1);
+    EXPECT_TRUE(why.text.contains("1100")) << why.text.toStdString();
+    EXPECT_FALSE(d.GetItem(1)->hasPixels());
+    // The page keeps its place for it, and a save keeps its record.
+    EXPECT_EQ(d.GetItemRect(1, 0, 10, 1.0f, 2).top, 8 + 6);
+    d.OnItemKey(1, Qt::Key_Up, false);
+    ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
+    CUnWrapData back(path, dir.path());
+    ASSERT_TRUE(back.LoadSfa());
+    EXPECT_EQ(keys(back), (std::vector<int32_t>{1000, 1100, 1200}));
+    EXPECT_EQ(back.GetItem(1)->shownHeight, 5);
+    EXPECT_EQ(back.GetItem(1)->width, 16);
 }
 
 TEST(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
