@@ -381,6 +381,25 @@ void CUnWrapData::DrawPageDib(QPainter& painter, float zoom, float aspect, int p
              true);
 }
 
+int CUnWrapData::DrawPageStrips(QPainter& painter, float zoom, float aspect, int page,
+                                int perPage) const
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    zoom = ClampZoom(zoom);
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom != 1.0f || aspect != 1.0f);
+    int top = 0;
+    int i = range.first;
+    for (; i < range.end && top <= kMaxPaintedTop; ++i) {
+        const CUnWrapImage& item = *items_[size_t(i)].image;
+        const int h = truncToInt(float(item.shownHeight) * zoom);
+        drawStrip(painter, item, QRect(0, top, truncToInt(float(item.width) * zoom * aspect), h));
+        top = satAdd(top, h);
+    }
+    painter.restore();
+    return i;
+}
+
 void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page, int perPage,
                            int selectedIndex, float pxPerMm, int labelMode, bool zoomable) const
 {
@@ -397,17 +416,12 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
     const QPen text(Qt::black);
     painter.setPen(red);
     painter.setBrush(QColor(255, 0, 0));
-    if (zoomable)
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom != 1.0f || aspect != 1.0f);
+    const int drawn = DrawPageStrips(painter, zoom, aspect, page, perPage);
 
     int top = 0;
-    for (int i = range.first; i < range.end; ++i) {
-        if (top > kMaxPaintedTop)
-            break; // only damaged records reach this far
+    for (int i = range.first; i < drawn; ++i) {
         const CUnWrapImage& item = *items_[size_t(i)].image;
-        const int w = truncToInt(float(item.width) * zoom * aspect);
         const int h = truncToInt(float(item.shownHeight) * zoom);
-        drawStrip(painter, item, QRect(0, top, w, h));
         if (labelMode == 1) {
             painter.setPen(text);
             painter.drawText(QRect(-kLabelColumn, top, kLabelColumn, 15),

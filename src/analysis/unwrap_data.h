@@ -107,6 +107,12 @@ public:
     void DrawPageDib(QPainter& painter, float zoom, float aspect, int page, int perPage,
                      int selectedIndex, float pxPerMm, int labelMode) const;
 
+    // The page's strips alone, stacked from y 0, each trunc(width * zoom *
+    // aspect) by trunc(shownHeight * zoom): no labels, scale or marker (the
+    // cylinder texture and the report pictures). Returns the index after the
+    // last strip drawn.
+    int DrawPageStrips(QPainter& painter, float zoom, float aspect, int page, int perPage) const;
+
     PageRect GetItemRect(int part, int page, int perPage, float scale, int index) const;
     int HitTestItem(int page, int perPage, int x, int y, float scale) const;
     QSize GetPageSize(int page, int perPage, float scale, float aspect) const;

@@ -343,6 +343,30 @@ TEST(UnWrapData, PainterDrawsStripsBottomUpWithLabelsAndMarker)
     EXPECT_EQ(zoomed.pixel(60 + 5, 20), qRgb(255, 255, 255)) << "4 * 2 rows";
 }
 
+TEST(UnWrapData, StripsAlonePaintNoLabelsAndReturnTheNextIndex)
+{
+    CUnWrapData d("/x/a.sfa", "/x");
+    d.InsertImage(makeStrip(1000, 8, 6));
+    d.InsertImage(makeStrip(1100, 8, 6, 4));
+    d.InsertImage(makeStrip(1200, 8, 6));
+    QImage img(100, 40, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        QPainter p(&img);
+        p.translate(60, 0);
+        EXPECT_EQ(d.DrawPageStrips(p, 2.0f, 1.5f, 0, 2), 2);
+    }
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x)
+            ASSERT_EQ(img.pixel(x, y), qRgb(255, 255, 255)) << "no label at " << x << "," << y;
+    EXPECT_NE(img.pixel(60 + 23, 19), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(60 + 24, 19), qRgb(255, 255, 255)) << "8 * 2 * 1.5 columns";
+    EXPECT_EQ(img.pixel(60 + 5, 20), qRgb(255, 255, 255)) << "12 + 4 * 2 rows";
+    QPainter p(&img);
+    EXPECT_EQ(d.DrawPageStrips(p, 1.0f, 1.0f, 1, 2), 3);
+    EXPECT_EQ(d.DrawPageStrips(p, 1.0f, 1.0f, 2, 2), 0) << "no such page";
+}
+
 // --- files ---------------------------------------------------------------------
 
 TEST(SfaFile, FreshDataSetSaves91BytesAndReloads)
