@@ -793,8 +793,10 @@ void CAcquisitionDlg::OnStartRecord()
     setStatus(tr8("录制") + serialText);
     counterReset();
     counter_.evaluateTrigger();
-    // Without a track the recording goes on without depth data.
-    track_->OpenTrackForWriting(MakeTrackName(path));
+    // Without a track the recording goes on without depth data; so does a
+    // recording named like its own track, which the track would overwrite.
+    if (MakeTrackName(path) != path)
+        track_->OpenTrackForWriting(MakeTrackName(path));
     SetUiState(ModeRecording);
     serial_->setReceptionEnabled(true);
 }

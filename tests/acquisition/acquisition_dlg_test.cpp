@@ -327,6 +327,22 @@ TEST_F(FormTest, RecordPathWithoutExtensionGetsMpgAndItsFolders)
     EXPECT_FALSE(oneShotRequest.load());
 }
 
+TEST_F(FormTest, ARecordingNamedLikeItsTrackRecordsWithoutOne)
+{
+    makeForm();
+    const QString path = dir.filePath("r.ss");
+    setText(IDC_FILE, path);
+    form->OnStartRecord();
+    ASSERT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, path);
+    // The track would be the recording itself: it is left out.
+    EXPECT_FALSE(track.isWriting());
+    EXPECT_FALSE(QFileInfo::exists(path));
+    prompter.boxAnswers.push_back(IDOK);
+    form->OnStopRecord();
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+}
+
 TEST_F(FormTest, ExistingRecordFileAsksBeforeOverwriting)
 {
     makeForm();
