@@ -49,6 +49,19 @@ struct FrameCounter {
     }
 };
 
+// Spins the event loop until `done` holds or `ms` have passed; whether it held.
+template <typename Done>
+bool spinUntil(Done done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
 void spin(int ms)
 {
     QElapsedTimer t;
@@ -145,11 +158,16 @@ TEST_F(GraphTest, PreviewDeliversFramesAtTheStreamRateAndPublishesTheFormat)
         ASSERT_TRUE(g.Play());
         EXPECT_EQ(g.GetGraphState(), GraphStateRunning);
         spin(200);
+        // The rate over the time that really passed (a busy machine
+        // oversleeps); a doubled or halved rate is far outside.
+        QElapsedTimer rateClock;
+        rateClock.start();
         const int before = counter.frames.load();
-        spin(1000);
-        const int perSecond = counter.frames.load() - before;
-        EXPECT_GE(perSecond, 20);
-        EXPECT_LE(perSecond, 30);
+        spin(1500);
+        const double perSecond =
+            (counter.frames.load() - before) * 1000.0 / static_cast<double>(rateClock.elapsed());
+        EXPECT_GE(perSecond, 18.0);
+        EXPECT_LE(perSecond, 32.0);
         EXPECT_EQ(counter.width.load(), 720);
         EXPECT_EQ(counter.height.load(), 576);
         EXPECT_EQ(counter.stride.load(), 2160);
@@ -178,8 +196,7 @@ TEST_F(GraphTest, PreviewDeliversFramesAtTheStreamRateAndPublishesTheFormat)
     EXPECT_EQ(f.maxOuterRadius, 140u);
     EXPECT_FLOAT_EQ(f.aspectDivisor, 1.0913666f);
     ASSERT_TRUE(g.Play());
-    spin(300);
-    EXPECT_GT(counter.frames.load(), 0);
+    EXPECT_TRUE(spinUntil([&] { return counter.frames.load() > 0; }, 10000));
     EXPECT_EQ(counter.stride.load(), 1056); // 352 x 3, already a multiple of 4
     EXPECT_TRUE(prompter.boxes.empty());
 }
@@ -237,12 +254,17 @@ TEST_F(GraphTest, FiveSecondRecordingWhilePreviewingDecodesBack)
         ASSERT_TRUE(g.BuildGraph(GraphKindPreviewRecord, request));
         EXPECT_TRUE(g.IsRecording());
         ASSERT_TRUE(g.Play());
+        QElapsedTimer played;
+        played.start();
         spin(5000);
-        EXPECT_GT(counter.frames.load(), 100); // the preview ran beside it
+        EXPECT_GT(counter.frames.load(), 75); // the preview ran beside it
         ASSERT_TRUE(g.Stop());
+        // Stop drains the recording: it holds every picture up to the stop,
+        // at the profile's rate, whatever the encoder's lag.
         recorded = g.RecordedFrames();
+        EXPECT_NEAR(recorded, played.elapsed() * 25 / 1000.0, 12);
     }
-    EXPECT_NEAR(recorded, 125, 5);
+    EXPECT_GE(recorded, 120);
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.read(4), QByteArray("\x00\x00\x01\xBA", 4));
@@ -271,7 +293,7 @@ TEST_F(GraphTest, ARecordingInterruptedByAStreamErrorIsFinishedAndTheFormIsTold)
     request.mediaPath = path;
     ASSERT_TRUE(g.BuildGraph(GraphKindPreview, request));
     ASSERT_TRUE(g.Play());
-    spin(600);
+    ASSERT_TRUE(spinUntil([&] { return g.RecordedFrames() > 5; }, 10000));
     // The device goes away: its source posts an error.
     GstElement* src = g.elementByName(kSourceName);
     ASSERT_NE(src, nullptr);
@@ -280,7 +302,8 @@ TEST_F(GraphTest, ARecordingInterruptedByAStreamErrorIsFinishedAndTheFormIsTold)
     gst_element_post_message(src, gst_message_new_error(GST_OBJECT(src), err, "unplugged"));
     g_error_free(err);
     gst_object_unref(src);
-    spin(100);
+    spinUntil([&] { return !events.empty(); }, 5000);
+    spin(50);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0], GraphEvent::Error);
     EXPECT_EQ(errorText, QStringLiteral("device gone"));
@@ -308,10 +331,7 @@ TEST_F(GraphTest, ARecordingThatCannotBeWrittenEndsAndIsTold)
     ASSERT_TRUE(g.BuildGraph(GraphKindPreviewRecord, request));
     ASSERT_TRUE(g.Play());
     // The muxer holds well under a second of pictures before it writes.
-    QElapsedTimer t;
-    t.start();
-    while (events.empty() && t.elapsed() < 15000)
-        spin(20);
+    spinUntil([&] { return !events.empty(); }, 15000);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0], GraphEvent::Error);
     EXPECT_TRUE(prompter.boxes.empty()); // told once, when the form stops
@@ -395,7 +415,8 @@ TEST_F(GraphTest, PlaybackReportsDurationSeeksAndEnds)
     ASSERT_TRUE(g.GetPositionFraction(f));
     EXPECT_GT(f, 0.55f);
     EXPECT_LE(f, 1.0f);
-    spin(1200);
+    ASSERT_TRUE(spinUntil([&] { return !events.empty(); }, 10000));
+    spin(50);
     ASSERT_TRUE(g.GetPositionFraction(f));
     EXPECT_EQ(f, 1.0f); // after the end
     ASSERT_EQ(events.size(), 1u);
@@ -431,8 +452,7 @@ TEST_F(GraphTest, AMissingDecoderFallsBackToTheSecondBuilder)
     EXPECT_TRUE(g.GetDuration(duration));
     EXPECT_NEAR(duration / 1e7, 1.0, 0.1);
     ASSERT_TRUE(g.Play());
-    spin(400);
-    EXPECT_GT(counter.frames.load(), 3);
+    EXPECT_TRUE(spinUntil([&] { return counter.frames.load() > 3; }, 10000));
 }
 
 TEST_F(GraphTest, AMissingOrDamagedFileIsRefusedByBothBuilders)
@@ -510,8 +530,7 @@ TEST_F(GraphTest, FactoryBuildsGraphsWithItsSettingsAndEditsThem)
                   QStringList({QStringLiteral("VideoFormat=0"), QStringLiteral("Channel=2")}));
         ASSERT_TRUE(graph->BuildGraph(GraphKindPreview, {}));
         ASSERT_TRUE(graph->Play());
-        spin(300);
-        EXPECT_GT(counter.frames.load(), 0);
+        EXPECT_TRUE(spinUntil([&] { return counter.frames.load() > 0; }, 10000));
         graph.reset();
 
         // Cancel keeps the values; OK takes the dialog's over.
