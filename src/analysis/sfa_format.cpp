@@ -27,7 +27,9 @@ QString JoinInclinationField(const QString& inclination, float dipDirection)
 
 void SplitInclinationField(const QString& field, QString& inclination, float& dipDirection)
 {
-    const qsizetype comma = field.indexOf(u',');
+    // The number written after the text holds no comma, so the last comma
+    // separates them even when the inclination text has commas of its own.
+    const qsizetype comma = field.lastIndexOf(u',');
     if (comma < 0) {
         inclination = field;
         dipDirection = 0.0f;

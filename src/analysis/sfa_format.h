@@ -66,7 +66,7 @@ QByteArray SerializeSfa(const SfaHeader& header, const std::vector<const CUnWrap
                         const std::vector<const CAttitudeShape*>& shapes);
 
 // Field 11 of version 1: "%s,%d" of the inclination text and the dip direction
-// truncated toward zero, and its reading (split at the first comma).
+// truncated toward zero, and its reading (split at the last comma).
 QString JoinInclinationField(const QString& inclination, float dipDirection);
 void SplitInclinationField(const QString& field, QString& inclination, float& dipDirection);
 

@@ -624,7 +624,8 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
         report(error, QStringLiteral("无法打开文件: '%1'").arg(filePath_));
         return false;
     }
-    if (file.size() > kMaxSfaBytes) {
+    // A device or pipe has no size to check and may never end: no analysis file.
+    if (file.isSequential() || file.size() > kMaxSfaBytes) {
         report(error, QStringLiteral("无法读取SFA文件: '%1'\n文件过大").arg(filePath_));
         return false;
     }

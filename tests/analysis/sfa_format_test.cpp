@@ -144,9 +144,10 @@ TEST(SfaFormat, InclinationFieldJoinsAndSplits)
     SplitInclinationField(QStringLiteral("12.5,271"), text, dir);
     EXPECT_EQ(text, "12.5");
     EXPECT_EQ(dir, 271.0f);
-    SplitInclinationField(QStringLiteral("1,5,0"), text, dir); // first comma splits
-    EXPECT_EQ(text, "1");
-    EXPECT_EQ(dir, 5.0f);
+    // A comma inside the inclination text survives the round trip.
+    SplitInclinationField(JoinInclinationField(QStringLiteral("约12,5"), 30.5f), text, dir);
+    EXPECT_EQ(text, QStringLiteral("约12,5"));
+    EXPECT_EQ(dir, 30.0f);
     SplitInclinationField(QStringLiteral("7度"), text, dir);
     EXPECT_EQ(text, QStringLiteral("7度"));
     EXPECT_EQ(dir, 0.0f);

@@ -605,6 +605,11 @@ TEST(SfaFile, LoadFailuresKeepNothing)
     CUnWrapData cut(newer, dir.path());
     EXPECT_FALSE(cut.LoadSfa(&why));
     EXPECT_EQ(cut.GetItemCount(), 0);
+
+    // A device that never ends is not read.
+    CUnWrapData endless("/dev/zero", dir.path());
+    EXPECT_FALSE(endless.LoadSfa(&why));
+    EXPECT_TRUE(why.text.contains("/dev/zero"));
 }
 
 TEST(SfaFile, ReadOnlyFilesOpen)
