@@ -72,6 +72,18 @@ QString withoutExtension(const QString& path)
     return path.left(path.size() - (name.size() - dot));
 }
 
+// The file a recording named `typed` writes: ".mpg" appended when the file
+// name has no extension, resolved once against the working folder so that
+// the recording, its track, its analysis folder and its captures all land in
+// the same folder.
+QString recordTarget(const QString& typed)
+{
+    QString path = QDir::fromNativeSeparators(typed.trimmed());
+    if (!fileNamePart(path).contains(QLatin1Char('.')))
+        path += QStringLiteral(".mpg");
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 } // namespace
 
 QString GetModuleFolder()
@@ -750,13 +762,15 @@ void CAcquisitionDlg::OnStartRecord()
 {
     if (mode_ != ModeIdle)
         return;
-    QString path = fileField_->text().trimmed();
-    if (path.isEmpty()) {
+    const QString typed = fileField_->text().trimmed();
+    if (typed.isEmpty()) {
         if (!chooseRecordFile(true)) {
             setStatus(tr8("文件名为空,录制失败"));
             return;
         }
-    } else if (QFileInfo::exists(path)) {
+    } else if (QFileInfo::exists(recordTarget(typed))) {
+        // Asked about the file that would be written, so a name typed without
+        // its extension does not overwrite an earlier recording unasked.
         if (messageBox(tr8("该文件已存在，是否覆盖"), tr8("提示"), MB_YESNO | MB_ICONEXCLAMATION,
                        this) == IDNO) {
             if (!chooseRecordFile(true)) {
@@ -765,12 +779,7 @@ void CAcquisitionDlg::OnStartRecord()
             }
         }
     }
-    path = QDir::fromNativeSeparators(fileField_->text().trimmed());
-    if (!fileNamePart(path).contains(QLatin1Char('.')))
-        path += QStringLiteral(".mpg");
-    // A bare typed name is resolved once, so the recording, its track, its
-    // analysis folder and its captures all land in the same folder.
-    path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString path = recordTarget(fileField_->text());
     fileField_->setText(path);
 
     captureFolder_ = folderPart(path);

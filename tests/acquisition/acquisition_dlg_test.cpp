@@ -362,6 +362,33 @@ TEST_F(FormTest, ExistingRecordFileAsksBeforeOverwriting)
     EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("new.mpg"));
 }
 
+TEST_F(FormTest, ANameTypedWithoutItsExtensionIsAskedAboutTheFileItWouldWrite)
+{
+    makeForm();
+    // An earlier recording "run.mpg".
+    const QString earlier = writeFile(dir, "run.mpg", QByteArray("kept"));
+    setText(IDC_FILE, dir.filePath("run"));
+    prompter.boxAnswers.push_back(IDNO); // keep it; then the dialog is cancelled
+    form->OnStartRecord();
+    ASSERT_FALSE(prompter.boxes.empty());
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("该文件已存在，是否覆盖"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, QString());
+    QFile f(earlier);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("kept"));
+
+    // Only the folder there: nothing to overwrite, nothing asked.
+    QDir().mkpath(dir.filePath("second"));
+    setText(IDC_FILE, dir.filePath("second"));
+    const QString question = QStringLiteral("该文件已存在，是否覆盖");
+    const int asked = prompter.boxTexts().count(question);
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxTexts().count(question), asked);
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("second.mpg"));
+}
+
 TEST_F(FormTest, RecordFolderThatCannotBeMadeIsReported)
 {
     makeForm();
