@@ -29,8 +29,26 @@ void GridEditor::endWithKey(int key, Qt::KeyboardModifiers mods)
     m_lastMods = mods;
     QPointer<CGridCtrl> grid = m_grid;
     EndEdit();
-    if (grid)
+    // The keyboard goes back to the grid, unless the key carried the edit on
+    // into the next cell, whose editor has it now.
+    if (grid && !grid->activeEditor())
         grid->setFocus(Qt::OtherFocusReason);
+}
+
+bool GridEditor::takeKey(QEvent* e, const std::function<void(QKeyEvent*)>& keyPress)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        e->accept();
+        return true;
+    }
+    if (e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+            keyPress(k);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool GridEditor::isEndingKey(int qtKey)
@@ -170,18 +188,7 @@ void CGridInPlaceEdit::widenToFit()
 
 bool CGridInPlaceEdit::event(QEvent* e)
 {
-    if (e->type() == QEvent::ShortcutOverride) {
-        e->accept();
-        return true;
-    }
-    if (e->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(e);
-        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
-            keyPressEvent(k);
-            return true;
-        }
-    }
-    return QLineEdit::event(e);
+    return takeKey(e, [this](QKeyEvent* k) { keyPressEvent(k); }) || QLineEdit::event(e);
 }
 
 void CGridInPlaceEdit::keyPressEvent(QKeyEvent* e)

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPointer>
 
+#include <functional>
+
 class QFocusEvent;
 class QKeyEvent;
 
@@ -45,6 +47,10 @@ protected:
     // A loss of focus ends the edit, unless a popup (a list dropping, a
     // context menu) takes the focus for a moment.
     void endOnFocusLoss(const QFocusEvent* e);
+    // Every key belongs to the editor: no window shortcut takes one, and Tab
+    // goes to `keyPress` instead of moving the focus along the window's
+    // chain. True when `e` was taken.
+    static bool takeKey(QEvent* e, const std::function<void(QKeyEvent*)>& keyPress);
 
     QPointer<CGridCtrl> m_grid;
     int m_row;

@@ -152,6 +152,11 @@ CGridInPlaceList::CGridInPlaceList(CGridCtrl* grid, const GridRect& rect, std::u
     setFocus(Qt::OtherFocusReason);
 }
 
+bool CGridInPlaceList::event(QEvent* e)
+{
+    return takeKey(e, [this](QKeyEvent* k) { keyPressEvent(k); }) || QComboBox::event(e);
+}
+
 void CGridInPlaceList::keyPressEvent(QKeyEvent* e)
 {
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -222,6 +227,11 @@ void CGridCheckComboList::showPopup()
     view()->setMinimumWidth(std::max(droppedWidth(), 0));
     view()->setMaximumWidth(200);
     CCheckComboBox::showPopup();
+}
+
+bool CGridCheckComboList::event(QEvent* e)
+{
+    return takeKey(e, [this](QKeyEvent* k) { keyPressEvent(k); }) || CCheckComboBox::event(e);
 }
 
 void CGridCheckComboList::keyPressEvent(QKeyEvent* e)
@@ -350,6 +360,11 @@ CGridInPlaceDateTime::CGridInPlaceDateTime(CGridCtrl* grid, const GridRect& rect
         QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, start.typed);
         QDateTimeEdit::keyPressEvent(&typed);
     }
+}
+
+bool CGridInPlaceDateTime::event(QEvent* e)
+{
+    return takeKey(e, [this](QKeyEvent* k) { keyPressEvent(k); }) || QDateTimeEdit::event(e);
 }
 
 void CGridInPlaceDateTime::keyPressEvent(QKeyEvent* e)

@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -231,4 +232,49 @@ TEST(GridUrlCell, DetectsPrefixesAndOpensOnlyTheClickedWord)
     EXPECT_EQ(opened, QStringList{QStringLiteral("www.example.com")});
     EXPECT_FALSE(cell->Edit(1, 2, GridRect(), QPoint(), 8, GridEditStart{}));
     CGridURLCell::setLauncher(nullptr);
+}
+
+TEST(GridEditors, TabCarriesTheEditOnInAnActiveWindow)
+{
+    // In an active window focus changes are real: Tab must neither walk the
+    // window's focus chain nor be taken back by the grid from the next editor.
+    const std::vector<std::pair<const char*, GridCellFactory>> kinds = {
+        {"plain", gridCellClass<CGridCell>()},
+        {"numeric", gridCellClass<CGridCellNumeric>()},
+        {"list", gridCellClass<CGridCellCombo>()},
+        {"check list", gridCellClass<CGridCellCheckCombo>()},
+        {"date-time", gridCellClass<CGridCellDateTime>()},
+    };
+    for (const auto& [name, factory] : kinds) {
+        QWidget window;
+        auto* grid = new CGridCtrl(6, 4, 1, 1, &window);
+        setUniformSizes(*grid, 80, 24);
+        grid->resize(400, 250);
+        auto* elsewhere = new QLineEdit(&window); // a widget Tab could wander to
+        elsewhere->move(0, 260);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        grid->ChangeCellClass(1, 1, factory);
+        grid->SetFocusCell(1, 1);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_F2);
+        QWidget* first = grid->activeEditor();
+        ASSERT_NE(first, nullptr) << name;
+        ASSERT_EQ(QApplication::focusWidget(), first) << name;
+        QTest::keyClick(first, Qt::Key_Tab);
+        EXPECT_EQ(grid->GetFocusCell(), CGridCellId(1, 2)) << name;
+        QWidget* next = grid->activeEditor();
+        ASSERT_NE(next, nullptr) << name << ": the edit goes on in the next cell";
+        EXPECT_NE(next, first) << name;
+        EXPECT_EQ(QApplication::focusWidget(), next) << name << ": the next editor keeps the keyboard";
+        // A typed edit there ends with an arrow and goes on below.
+        QTest::keyClicks(next, QStringLiteral("5"));
+        QTest::keyClick(next, Qt::Key_Down, Qt::ControlModifier);
+        EXPECT_EQ(grid->GetFocusCell(), CGridCellId(2, 2)) << name;
+        EXPECT_EQ(QApplication::focusWidget(), grid->activeEditor()) << name;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_EQ(grid->activeEditor(), nullptr) << name;
+        EXPECT_EQ(QApplication::focusWidget(), grid) << name << ": the grid has the keyboard back";
+    }
 }
