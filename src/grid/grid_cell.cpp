@@ -116,9 +116,10 @@ BOOL CGridCellBase::GetTextRect(GridRect* rect)
         return FALSE;
     const CGridCtrl* grid = GetGrid();
     if (GetImage() >= 0 && grid && grid->GetImageList()) {
+        // The image's bounding rectangle counts both of its edges.
         const QSize img = grid->imageSize(GetImage());
         if (img.isValid())
-            rect->left += img.width() + int(GetMargin());
+            rect->left += img.width() + 1 + int(GetMargin());
     }
     return TRUE;
 }
@@ -160,10 +161,11 @@ QSize CGridCellBase::GetCellExtent(QPainter* dc)
     QSize size = GetTextExtent(GetText(), dc);
     const CGridCtrl* grid = GetGrid();
     if (GetImage() >= 0 && grid && grid->GetImageList()) {
+        // The image's bounding rectangle counts both of its edges.
         const QSize img = grid->imageSize(GetImage());
         if (img.isValid()) {
-            size.rwidth() += img.width();
-            size.rheight() = std::max(size.height(), img.height());
+            size.rwidth() += img.width() + 1;
+            size.rheight() = std::max(size.height(), img.height() + 1);
         }
     }
     return size;

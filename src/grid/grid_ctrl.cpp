@@ -280,7 +280,7 @@ BOOL CGridCtrl::ChangeRowCount(int n)
     EndEditing();
     invalidateFirstScrolled();
     if (n < m_rows)
-        shiftMergesForRows(n, -(m_rows - n));
+        shiftMerges(true, n, -(m_rows - n));
     if (n < m_fixedRows)
         m_fixedRows = n;
     if (m_focusCell.row >= n)
@@ -313,7 +313,10 @@ BOOL CGridCtrl::ChangeRowCount(int n)
             }
         } catch (const std::bad_alloc&) {
             reportMemoryFailure();
+            // Keep the sizes and the rows in step with the rows really made.
             m_rowHeights.resize(m_rows);
+            if (!m_virtualMode && m_rowData.size() > std::size_t(m_rows))
+                m_rowData.resize(std::size_t(m_rows));
             ok = FALSE;
         }
     }
@@ -332,7 +335,7 @@ BOOL CGridCtrl::ChangeColumnCount(int n)
     EndEditing();
     invalidateFirstScrolled();
     if (n < m_cols) {
-        shiftMergesForCols(n, -(m_cols - n));
+        shiftMerges(false, n, -(m_cols - n));
         if (n < m_fixedCols)
             m_fixedCols = n;
         if (m_focusCell.col >= n)
@@ -361,6 +364,13 @@ BOOL CGridCtrl::ChangeColumnCount(int n)
                         m_rowData[std::size_t(r)][std::size_t(c)] = CreateCell(r, c);
         } catch (const std::bad_alloc&) {
             reportMemoryFailure();
+            // Keep the widths and the rows in step with the columns really made.
+            if (m_cols != n) {
+                m_colWidths.resize(m_cols);
+                if (!m_virtualMode)
+                    for (auto& row : m_rowData)
+                        row.resize(std::size_t(m_cols));
+            }
             ok = FALSE;
         }
         MarkModified(true, -1, -1);
@@ -468,9 +478,11 @@ int CGridCtrl::AddRowAt(const QString& heading, int row)
         ChangeColumnCount(1);
     // The focus stays on its cell and follows it down when a row goes in above.
     const int oldFocusRow = m_focusCell.row;
+    const int oldRows = m_rows;
+    bool failed = false;
     try {
         if (row >= 0) {
-            shiftMergesForRows(row, 1);
+            shiftMerges(true, row, 1);
             m_rowHeights.insert(row, 20);
             if (!m_virtualMode)
                 m_rowData.insert(m_rowData.begin() + row, CGridRow(std::size_t(m_cols)));
@@ -494,7 +506,18 @@ int CGridCtrl::AddRowAt(const QString& heading, int row)
                                                           : m_defaultCells[kNormal].GetHeight());
     } catch (const std::bad_alloc&) {
         reportMemoryFailure();
-        return 0;
+        if (m_rows == oldRows) {
+            // The row was never counted: take back its parts; the merges it
+            // moved are dropped.
+            if (m_rowHeights.size() > m_rows)
+                m_rowHeights.erase(row);
+            if (!m_virtualMode && m_rowData.size() > std::size_t(m_rows))
+                m_rowData.erase(m_rowData.begin() + row);
+            m_pendingMerges.clear();
+            return 0;
+        }
+        // The row stands with some of its cells missing: finish as usual.
+        failed = true;
     }
     finishMergeShift();
     if (oldFocusRow != -1 && row <= oldFocusRow)
@@ -502,7 +525,7 @@ int CGridCtrl::AddRowAt(const QString& heading, int row)
     UpdateScrollBars();
     MarkModified(true, -1, -1);
     Refresh();
-    return row;
+    return failed ? 0 : row;
 }
 
 int CGridCtrl::AddColumnAt(const QString& heading, std::uint32_t format, int col)
@@ -526,7 +549,7 @@ int CGridCtrl::AddColumnAt(const QString& heading, std::uint32_t format, int col
                 for (int r = 0; r < m_rows; ++r)
                     m_rowData[std::size_t(r)].push_back(CreateCell(r, col));
         } else {
-            shiftMergesForCols(col, 1);
+            shiftMerges(false, col, 1);
             m_colWidths.insert(col, 0);
             if (!m_virtualMode)
                 for (int r = 0; r < m_rows; ++r) {
@@ -546,6 +569,15 @@ int CGridCtrl::AddColumnAt(const QString& heading, std::uint32_t format, int col
         }
     } catch (const std::bad_alloc&) {
         reportMemoryFailure();
+        // Take back a column that was only half made; the merges it moved are dropped.
+        if (m_colWidths.size() > m_cols) {
+            m_colWidths.erase(col);
+            if (!m_virtualMode)
+                for (CGridRow& cells : m_rowData)
+                    if (cells.size() > std::size_t(m_cols))
+                        cells.erase(cells.begin() + col);
+        }
+        m_pendingMerges.clear();
         return 0;
     }
     CGridCellBase* head = m_virtualMode ? nullptr : GetCell(0, col);
@@ -567,10 +599,11 @@ BOOL CGridCtrl::RemoveRowAt(int row)
     m_prevSelectedCells.clear();
     SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
     invalidateFirstScrolled();
-    shiftMergesForRows(row, -1);
+    // A missing row object refuses the removal before any merge is touched.
+    if (!m_virtualMode && std::size_t(row) >= m_rowData.size())
+        return FALSE;
+    shiftMerges(true, row, -1);
     if (!m_virtualMode) {
-        if (std::size_t(row) >= m_rowData.size())
-            return FALSE;
         for (int c = 0; c < m_cols; ++c)
             DestroyCell(row, c);
         m_rowData.erase(m_rowData.begin() + row);
@@ -599,7 +632,7 @@ BOOL CGridCtrl::RemoveColumnAt(int col)
     m_prevSelectedCells.clear();
     SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
     invalidateFirstScrolled();
-    shiftMergesForCols(col, -1);
+    shiftMerges(false, col, -1);
     if (!m_virtualMode)
         for (int r = 0; r < m_rows; ++r) {
             DestroyCell(r, col);
@@ -628,7 +661,7 @@ BOOL CGridCtrl::RemoveNonFixedRows()
     SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
     SetFocusCell(-1, -1);
     if (m_rows > m_fixedRows) {
-        shiftMergesForRows(m_fixedRows, -(m_rows - m_fixedRows));
+        shiftMerges(true, m_fixedRows, -(m_rows - m_fixedRows));
         if (!m_virtualMode) {
             for (int r = m_rows - 1; r >= m_fixedRows; --r)
                 for (int c = 0; c < m_cols; ++c)
@@ -911,7 +944,7 @@ BOOL CGridCtrl::ChangeRowHeight(int row, int height)
 {
     if (row < 0 || row >= m_rows)
         return FALSE;
-    m_rowHeights.set(row, std::max(height, 0));
+    m_rowHeights.set(row, height);
     UpdateScrollBars();
     return TRUE;
 }
@@ -920,7 +953,7 @@ BOOL CGridCtrl::ChangeColumnWidth(int col, int width)
 {
     if (col < 0 || col >= m_cols)
         return FALSE;
-    m_colWidths.set(col, std::max(width, 0));
+    m_colWidths.set(col, width);
     UpdateScrollBars();
     return TRUE;
 }
@@ -937,18 +970,18 @@ long long CGridCtrl::TotalColumnWidth() const
 
 int CGridCtrl::GetFixedRowHeight() const
 {
-    int sum = 0;
-    for (int r = 0; r < m_fixedRows && r < m_rowHeights.size(); ++r)
+    long long sum = 0;
+    for (int r = 0; r < m_fixedRows && r < m_rowHeights.size() && sum < GridSizes::kMaxSum; ++r)
         sum += m_rowHeights[r];
-    return sum;
+    return int(std::min<long long>(sum, GridSizes::kMaxSum));
 }
 
 int CGridCtrl::GetFixedColumnWidth() const
 {
-    int sum = 0;
-    for (int c = 0; c < m_fixedCols && c < m_colWidths.size(); ++c)
+    long long sum = 0;
+    for (int c = 0; c < m_fixedCols && c < m_colWidths.size() && sum < GridSizes::kMaxSum; ++c)
         sum += m_colWidths[c];
-    return sum;
+    return int(std::min<long long>(sum, GridSizes::kMaxSum));
 }
 
 // ------------------------------------------------------------------ settings

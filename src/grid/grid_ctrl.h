@@ -32,18 +32,25 @@ using CGridRow = std::vector<std::unique_ptr<CGridCellBase>>;
 using GridCellFactory = std::function<std::unique_ptr<CGridCellBase>()>;
 
 // Row heights or column widths, keeping their sum so that scroll ranges cost
-// nothing per row.
+// nothing per row. A size is kept between 0 and kMaxSize pixels, and sums of
+// sizes used as coordinates stop at kMaxSum, so that pixel arithmetic on
+// them never overflows.
 class GridSizes {
 public:
+    static constexpr int kMaxSize = 1 << 24;
+    static constexpr int kMaxSum = 1 << 30;
+    static int bounded(int v) { return std::clamp(v, 0, kMaxSize); }
     int size() const { return int(m_v.size()); }
     int operator[](int i) const { return m_v[std::size_t(i)]; }
     void set(int i, int v)
     {
+        v = bounded(v);
         m_total += v - m_v[std::size_t(i)];
         m_v[std::size_t(i)] = v;
     }
     void resize(int n, int v = 0)
     {
+        v = bounded(v);
         for (int i = n; i < size(); ++i)
             m_total -= m_v[std::size_t(i)];
         if (n > size())
@@ -52,11 +59,13 @@ public:
     }
     void insert(int at, int v)
     {
+        v = bounded(v);
         m_v.insert(m_v.begin() + at, v);
         m_total += v;
     }
     void push_back(int v)
     {
+        v = bounded(v);
         m_v.push_back(v);
         m_total += v;
     }
@@ -72,6 +81,7 @@ public:
     }
     void fill(int v)
     {
+        v = bounded(v);
         std::fill(m_v.begin(), m_v.end(), v);
         m_total = static_cast<long long>(v) * size();
     }
@@ -545,9 +555,10 @@ protected:
     // Merges follow structure changes: before the change, those that straddle
     // it are dissolved and those behind it are taken apart; finishMergeShift
     // puts the latter back at their new place once the change is done.
-    void shiftMergesForRows(int at, int delta);
-    void shiftMergesForCols(int at, int delta);
+    void shiftMerges(bool rows, int at, int delta);
     void finishMergeShift();
+    // Height (vert) or width of the merge that covers a cell, else of its row or column.
+    int mergedSpan(bool vert, int row, int col) const;
     void resetAllMerges();
     void stopAutoScroll();
     void onScrollAction(Qt::Orientation o, int action);

@@ -265,8 +265,10 @@ void CGridCtrl::UpdateScrollBars()
     }
     const int pageH = std::max(availH - fixedH, 0);
     const int pageW = std::max(availW - fixedW, 0);
-    m_vScrollMax = pageH < scrollH ? int(scrollH - 1) : 0;
-    m_hScrollMax = pageW < scrollW ? int(scrollW - 1) : 0;
+    // Qt's scroll positions are int: a table taller than that scrolls as far as they go.
+    const long long limit = GridSizes::kMaxSum;
+    m_vScrollMax = pageH < scrollH ? int(std::min(scrollH - 1, limit)) : 0;
+    m_hScrollMax = pageW < scrollW ? int(std::min(scrollW - 1, limit)) : 0;
     EnableScrollBars(SB_VERT, m_vScrollMax > 0);
     EnableScrollBars(SB_HORZ, m_hScrollMax > 0);
     // A position runs from 0 to max - page + 1, so the last cells end at the bottom.
@@ -576,7 +578,7 @@ CGridCellId CGridCtrl::GetMergedCellId(int row, int col) const
     return CGridCellId(row, col);
 }
 
-int CGridCtrl::GetMergedColumnWidth(int row, int col) const
+int CGridCtrl::mergedSpan(bool vert, int row, int col) const
 {
     const CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
     if (cell && cell->IsCoveredByMerge()) {
@@ -584,28 +586,26 @@ int CGridCtrl::GetMergedColumnWidth(int row, int col) const
         cell = GetCell(o.row, o.col);
     }
     if (!cell || !cell->IsMerged())
-        return GetColumnWidth(col);
+        return vert ? GetRowHeight(row) : GetColumnWidth(col);
     const CGridCellRange r = cell->GetMergeRange();
-    int sum = 0;
-    for (int c = r.maxCol; c >= r.minCol; --c)
-        sum += GetColumnWidth(c);
-    return sum;
+    long long sum = 0;
+    if (vert)
+        for (int i = r.maxRow; i >= r.minRow; --i)
+            sum += GetRowHeight(i);
+    else
+        for (int i = r.maxCol; i >= r.minCol; --i)
+            sum += GetColumnWidth(i);
+    return int(std::min<long long>(sum, GridSizes::kMaxSum));
+}
+
+int CGridCtrl::GetMergedColumnWidth(int row, int col) const
+{
+    return mergedSpan(false, row, col);
 }
 
 int CGridCtrl::GetMergedRowHeight(int row, int col) const
 {
-    const CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
-    if (cell && cell->IsCoveredByMerge()) {
-        const CGridCellId o = cell->GetMergeOwner();
-        cell = GetCell(o.row, o.col);
-    }
-    if (!cell || !cell->IsMerged())
-        return GetRowHeight(row);
-    const CGridCellRange r = cell->GetMergeRange();
-    int sum = 0;
-    for (int rr = r.maxRow; rr >= r.minRow; --rr)
-        sum += GetRowHeight(rr);
-    return sum;
+    return mergedSpan(true, row, col);
 }
 
 namespace {
@@ -625,33 +625,27 @@ MergeFate mergeFate(int lo, int hi, int at, int delta)
 }
 } // namespace
 
-void CGridCtrl::shiftMergesForRows(int at, int delta)
+void CGridCtrl::shiftMerges(bool rows, int at, int delta)
 {
     if (m_merges.empty() || delta == 0)
         return;
     const std::vector<CGridCellRange> merges = m_merges;
     for (const CGridCellRange& m : merges) {
-        const MergeFate fate = mergeFate(m.minRow, m.maxRow, at, delta);
+        const MergeFate fate = rows ? mergeFate(m.minRow, m.maxRow, at, delta) : mergeFate(m.minCol, m.maxCol, at, delta);
         if (fate == MergeFate::Keep)
             continue;
         UnmergeCells(m.minRow, m.minCol, m.minRow, m.minCol);
-        if (fate == MergeFate::Shift)
-            m_pendingMerges.push_back(CGridCellRange(m.minRow + delta, m.minCol, m.maxRow + delta, m.maxCol));
-    }
-}
-
-void CGridCtrl::shiftMergesForCols(int at, int delta)
-{
-    if (m_merges.empty() || delta == 0)
-        return;
-    const std::vector<CGridCellRange> merges = m_merges;
-    for (const CGridCellRange& m : merges) {
-        const MergeFate fate = mergeFate(m.minCol, m.maxCol, at, delta);
-        if (fate == MergeFate::Keep)
+        if (fate != MergeFate::Shift)
             continue;
-        UnmergeCells(m.minRow, m.minCol, m.minRow, m.minCol);
-        if (fate == MergeFate::Shift)
-            m_pendingMerges.push_back(CGridCellRange(m.minRow, m.minCol + delta, m.maxRow, m.maxCol + delta));
+        CGridCellRange moved = m;
+        if (rows) {
+            moved.minRow += delta;
+            moved.maxRow += delta;
+        } else {
+            moved.minCol += delta;
+            moved.maxCol += delta;
+        }
+        m_pendingMerges.push_back(moved);
     }
 }
 

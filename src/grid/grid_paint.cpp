@@ -194,6 +194,8 @@ BOOL CGridCtrl::RedrawCellNow(int row, int col, QPainter* dc)
 
 BOOL CGridCtrl::RedrawRowNow(int row)
 {
+    if (row < 0 || row >= m_rows)
+        return FALSE;
     BOOL all = TRUE;
     for (int c = 0; c < m_cols; ++c)
         if (!RedrawCellNow(row, c, nullptr))

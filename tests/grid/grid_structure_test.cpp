@@ -2,6 +2,11 @@
 
 #include "grid/grid_ctrl.h"
 #include "grid_test_util.h"
+#include "support/scripted_prompter.h"
+
+#include <QPixmap>
+
+#include <new>
 
 #include <gtest/gtest.h>
 
@@ -259,4 +264,105 @@ TEST(GridRecords, FormatItemTextMarksModified)
     EXPECT_EQ(grid.GetItemText(1, 2), QStringLiteral("12.35 m, 7"));
     EXPECT_TRUE(grid.IsCellModified(1, 2));
     EXPECT_FALSE(grid.FormatItemText(3, 0, "%d", 1));
+}
+
+namespace {
+// A grid whose cell making runs out of memory after a given number of cells.
+class StarvedGrid : public CGridCtrl {
+public:
+    using CGridCtrl::CGridCtrl;
+    int cellsLeft = -1; // -1: never runs out
+    std::unique_ptr<CGridCellBase> CreateCell(int row, int col) override
+    {
+        if (cellsLeft == 0)
+            throw std::bad_alloc();
+        if (cellsLeft > 0)
+            --cellsLeft;
+        return CGridCtrl::CreateCell(row, col);
+    }
+};
+} // namespace
+
+TEST(GridStructure, RunningOutOfMemoryLeavesAConsistentTable)
+{
+    bc::test::ScriptedPrompter prompter;
+    StarvedGrid grid(3, 3, 1, 0);
+    for (int r = 0; r < 3; ++r)
+        grid.SetItemText(r, 1, QStringLiteral("r%1").arg(r));
+
+    // A column that cannot be made for every row is taken back everywhere.
+    grid.cellsLeft = 2;
+    EXPECT_EQ(grid.AddColumnAt(QStringLiteral("new"), DT_LEFT, 1), 0);
+    EXPECT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(grid.GetColumnCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(grid.GetItemText(r, 1), QStringLiteral("r%1").arg(r)) << "row " << r << " kept its columns";
+
+    // Rows that cannot all be made: the count stays with the rows really made.
+    grid.cellsLeft = 4;
+    EXPECT_FALSE(grid.ChangeRowCount(6));
+    const int rows = grid.GetRowCount();
+    EXPECT_LT(rows, 6);
+    grid.cellsLeft = -1;
+    ASSERT_TRUE(grid.ChangeRowCount(rows + 2));
+    for (int r = 0; r < rows + 2; ++r) {
+        EXPECT_GT(grid.GetRowHeight(r), 0) << "row " << r;
+        if (r >= rows) {
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NE(grid.GetCell(r, c), nullptr) << "row " << r << " column " << c;
+        }
+    }
+    EXPECT_EQ(grid.GetRowHeight(rows + 2), -1);
+
+    // A row that stands with missing cells still moves the merges below it.
+    ASSERT_TRUE(grid.MergeCells(3, 1, 4, 2));
+    grid.cellsLeft = 1;
+    EXPECT_EQ(grid.AddRowAt(QStringLiteral("x"), 2), 0);
+    grid.cellsLeft = -1;
+    ASSERT_EQ(grid.mergedRanges().size(), 1u);
+    EXPECT_EQ(grid.mergedRanges().front(), CGridCellRange(4, 1, 5, 2));
+    EXPECT_EQ(grid.GetMergedCellId(5, 2), CGridCellId(4, 1));
+    EXPECT_EQ(grid.GetCell(2, 1), nullptr) << "the half-made row keeps an empty slot";
+    EXPECT_EQ(grid.GetItemText(2, 1), QString());
+}
+
+TEST(GridMerge, SortingDissolvesMerges)
+{
+    CGridCtrl grid(6, 3, 1, 0);
+    for (int r = 1; r < 6; ++r)
+        grid.SetItemText(r, 0, QString::number(9 - r));
+    ASSERT_TRUE(grid.MergeCells(2, 1, 3, 2));
+    ASSERT_TRUE(grid.SortTextItems(0, true));
+    EXPECT_EQ(grid.GetItemText(1, 0), QStringLiteral("4"));
+    EXPECT_TRUE(grid.mergedRanges().empty());
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_TRUE(grid.GetCell(r, c)->IsShown()) << r << "," << c;
+            EXPECT_FALSE(grid.GetCell(r, c)->IsCoveredByMerge()) << r << "," << c;
+            EXPECT_FALSE(grid.GetCell(r, c)->IsMerged()) << r << "," << c;
+        }
+    EXPECT_TRUE(grid.MergeCells(2, 1, 3, 2)) << "the cells can be merged again";
+}
+
+TEST(GridCell, AnImageMovesTheTextAndWidensTheExtent)
+{
+    CGridCtrl grid(2, 2);
+    QPixmap pix(16, 12);
+    pix.fill(Qt::red);
+    const QList<QPixmap> images{pix};
+    grid.SetImageList(&images);
+    CGridCellBase* cell = grid.GetCell(1, 1);
+    grid.SetItemText(1, 1, QStringLiteral("abc"));
+    const QSize plain = cell->GetCellExtent(nullptr);
+    GridRect rect(10, 0, 100, 20);
+    ASSERT_TRUE(cell->GetTextRect(&rect));
+    EXPECT_EQ(rect.left, 10) << "no image, no shift";
+
+    grid.SetItemImage(1, 1, 0);
+    ASSERT_TRUE(cell->GetTextRect(&rect));
+    // The image rectangle counts both edges: 16 wide is 17, plus the margin.
+    EXPECT_EQ(rect.left, 10 + 17 + int(cell->GetMargin()));
+    const QSize withImage = cell->GetCellExtent(nullptr);
+    EXPECT_EQ(withImage.width(), plain.width() + 17);
+    EXPECT_EQ(withImage.height(), std::max(plain.height(), 13));
 }

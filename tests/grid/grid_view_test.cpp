@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <random>
 #include <set>
 
 using namespace bc;
@@ -353,4 +355,92 @@ TEST(GridTitleTip, AppearsOnlyForClippedText)
     ASSERT_TRUE(grid->titleTip()->isShown());
     QTest::keyClick(grid.get(), Qt::Key_Down);
     EXPECT_FALSE(grid->titleTip()->isShown()) << "a key hides the tip";
+}
+
+TEST(GridGeometry, HitTestingAgreesWithCellRectanglesInAnyLayout)
+{
+    // Uneven sizes, hidden rows and columns, one to three fixed rows, with and
+    // without a fixed column, at assorted scroll positions.
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 12; ++trial) {
+        SCOPED_TRACE(trial);
+        auto grid = std::make_unique<CGridCtrl>(60, 15, 1 + trial % 3, trial % 2);
+        for (int c = 0; c < 15; ++c)
+            grid->ChangeColumnWidth(c, rng() % 4 == 0 ? 0 : int(5 + rng() % 60));
+        for (int r = 0; r < 60; ++r)
+            grid->ChangeRowHeight(r, rng() % 5 == 0 ? 0 : int(3 + rng() % 40));
+        grid->resize(300, 250);
+        grid->show();
+        grid->UpdateScrollBars();
+        const int steps = int(rng() % 12);
+        for (int k = 0; k < steps; ++k) {
+            grid->OnVScroll(rng() % 2 ? SB_LINEDOWN : SB_PAGEDOWN);
+            grid->OnHScroll(SB_LINERIGHT);
+        }
+        if (trial % 4 == 0) {
+            grid->OnVScroll(SB_BOTTOM);
+            grid->OnHScroll(SB_RIGHT);
+        }
+        const GridRect client = grid->ClientRect();
+        for (int y = 0; y < client.bottom; ++y)
+            for (int x = 0; x < client.right; x += 3) {
+                const CGridCellId id = grid->CellFromPoint({x, y}, true);
+                if (!id.IsValid())
+                    continue;
+                GridRect rc;
+                ASSERT_TRUE(grid->CellRect(id, &rc));
+                ASSERT_TRUE(x >= rc.left && x <= rc.right && y >= rc.top && y <= rc.bottom)
+                    << "point " << x << "," << y << " gave " << id.row << "," << id.col;
+            }
+
+        // At the bottom the last shown row is whole and below the headings.
+        grid->OnVScroll(SB_BOTTOM);
+        int last = 59;
+        while (grid->GetRowHeight(last) == 0)
+            --last;
+        GridRect rc;
+        ASSERT_TRUE(grid->CellRect(last, 14, &rc));
+        EXPECT_LE(rc.bottom + 1, grid->ClientRect().bottom);
+        EXPECT_GE(rc.top, grid->GetFixedRowHeight());
+
+        // Showing a cell brings all of it into view.
+        for (int r = grid->GetFixedRowCount(); r < 60; r += 7) {
+            if (grid->GetRowHeight(r) == 0)
+                continue;
+            grid->ShowCell(r, 5);
+            ASSERT_TRUE(grid->CellRect(r, 5, &rc));
+            EXPECT_GE(rc.top, grid->GetFixedRowHeight()) << "row " << r;
+            EXPECT_LE(rc.bottom + 1, grid->ClientRect().bottom) << "row " << r;
+        }
+        EXPECT_FALSE(grid->RedrawRowNow(60));
+        EXPECT_FALSE(grid->RedrawRowNow(-1));
+    }
+}
+
+TEST(GridGeometry, HugeSizesAreBoundedAndStillScrollAndDraw)
+{
+    auto grid = makeGrid(6, 6);
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(grid->ChangeColumnWidth(i, std::numeric_limits<int>::max()));
+        ASSERT_TRUE(grid->ChangeRowHeight(i, std::numeric_limits<int>::max()));
+    }
+    EXPECT_EQ(grid->GetColumnWidth(2), GridSizes::kMaxSize);
+    EXPECT_EQ(grid->GetRowHeight(3), GridSizes::kMaxSize);
+    EXPECT_EQ(grid->TotalColumnWidth(), 3LL * GridSizes::kMaxSize + 3 * 50);
+    ASSERT_TRUE(grid->MergeCells(1, 1, 3, 3));
+    EXPECT_EQ(grid->GetMergedColumnWidth(2, 2), 3 * GridSizes::kMaxSize);
+
+    QImage img = render(*grid);
+    EXPECT_EQ(pixel(img, 5, 5), grid->GetDefaultCell(true, true)->GetBackColor());
+
+    // The far corner can be reached and shown whole.
+    grid->OnVScroll(SB_BOTTOM);
+    grid->OnHScroll(SB_RIGHT);
+    GridRect rc;
+    ASSERT_TRUE(grid->CellRect(5, 5, &rc));
+    EXPECT_LE(rc.right + 1, grid->ClientRect().right);
+    EXPECT_LE(rc.bottom + 1, grid->ClientRect().bottom);
+    EXPECT_EQ(grid->CellFromPoint({rc.left + 1, rc.top + 1}), CGridCellId(5, 5));
+    img = render(*grid);
+    EXPECT_EQ(pixel(img, rc.right, rc.top + 5), grid->GetGridLineColor());
 }
