@@ -89,6 +89,9 @@ std::optional<QByteArray> CPortProbe::query(const QString& devicePath, int baud)
         port.close();
         return std::nullopt;
     }
+    // Whatever came in before the query (a late answer to an earlier search,
+    // frames of a running device) is no answer to it.
+    port.clear(QSerialPort::Input);
     QByteArray reply;
     if (writeByte(port, 'v')) {
         collect(port, reply, timing_.afterQueryMs);

@@ -152,6 +152,7 @@ bool CSerialLine::sendCommand(uint8_t byte)
 void CSerialLine::onReadyRead()
 {
     const QByteArray bytes = port_->readAll();
+    bytesReceived_ += static_cast<quint64>(bytes.size());
     if (!receptionEnabled_) {
         parser_.reset();
         return;

@@ -69,6 +69,10 @@ public:
     // line is not open.
     bool sendCommand(uint8_t byte);
 
+    // Bytes taken off the port since the line was made, dropped ones
+    // included: lets a caller know the line has seen what a device sent.
+    quint64 bytesReceived() const { return bytesReceived_; }
+
 signals:
     void frameReceived(const bc::CounterFrame& frame);
 
@@ -80,6 +84,7 @@ private:
     QString devicePath_;
     int slot_ = 0;
     bool receptionEnabled_ = false;
+    quint64 bytesReceived_ = 0;
 };
 
 } // namespace bc

@@ -18,7 +18,7 @@
 namespace bc {
 namespace {
 
-constexpr ProbeTiming kFast{2, 50};
+constexpr ProbeTiming kFast{test::kProbeQueryGapMs, test::kProbeReplyMs};
 
 const QByteArray kCounterReply("\xAA\xAA", 2);
 const QByteArray kCompassReply("\x01\x02\x80\x03\x04", 5);
@@ -78,7 +78,8 @@ TEST_F(PortProbeTest, FindsCounterOnSlot3AndCompassOnSlot5)
     EXPECT_TRUE(depthCounterFound());
     EXPECT_TRUE(compassFound());
     EXPECT_EQ(probe.slotsTried(), 3 + 5);
-    EXPECT_EQ(counter.queries(), 2); // the compass search asks slot 3 as well
+    // the compass search asks slot 3 as well
+    EXPECT_TRUE(test::waitUntil([&counter] { return counter.queries() == 2; }));
     EXPECT_EQ(compass.queries(), 1);
 
     // found devices are not searched again
@@ -101,9 +102,26 @@ TEST_F(PortProbeTest, ThreeAnswerBytesAreNoCounterAndEmptySlotsFindNothing)
     EXPECT_EQ(ports.depthPort, 0);
     EXPECT_EQ(ports.compassPort, 0);
     EXPECT_EQ(probe.slotsTried(), 12);
-    EXPECT_EQ(chatty.queries(), 2); // asked once for each device
+    // asked once for each device
+    EXPECT_TRUE(test::waitUntil([&chatty] { return chatty.queries() == 2; }));
     EXPECT_FALSE(depthCounterFound());
     EXPECT_FALSE(compassFound());
+}
+
+TEST_F(PortProbeTest, BytesWaitingBeforeTheQueryAreNoAnswer)
+{
+    // a silent slot with a late counter answer of an earlier search queued up
+    CPortMap map = silentMap();
+    for (int slot = 2; slot <= CPortMap::kSlotCount; ++slot)
+        map.setDevicePath(slot, QString());
+    silent[0]->write(kCounterReply);
+    ASSERT_TRUE(test::waitUntil([this] { return silent[0]->unreadBySlave() == 2; }));
+
+    CPortProbe probe(map, kFast);
+    ProbePorts ports;
+    EXPECT_EQ(probe.probeDepthCounter(ports), 0);
+    EXPECT_EQ(ports.depthPort, 0);
+    EXPECT_EQ(probe.slotsTried(), 1);
 }
 
 TEST_F(PortProbeTest, ProbedPortsAreClosedAgain)

@@ -74,9 +74,9 @@ protected:
     // Writes bytes to the line and waits until the form has taken them in.
     void send(const QByteArray& bytes)
     {
+        const quint64 seen = form->serialLine().bytesReceived() + quint64(bytes.size());
         pty.write(bytes);
-        ASSERT_TRUE(test::waitUntil([this] { return pty.unreadBySlave() == 0; }));
-        QCoreApplication::processEvents();
+        ASSERT_TRUE(test::waitUntil([&] { return form->serialLine().bytesReceived() >= seen; }));
     }
 
     test::PtyPair pty;
@@ -160,7 +160,8 @@ TEST_F(SerialFormTest, MotorKeysSendOnlyWithCtrlOnceTheProbeFoundTheCounter)
         map.setDevicePath(slot, QString());
     map.setDevicePath(1, pty.path());
     map.setDevicePath(3, counter.path());
-    CControlParamDlg dlg(form->GetSurveyParams(), map, &form->serialLine(), ProbeTiming{2, 50});
+    CControlParamDlg dlg(form->GetSurveyParams(), map, &form->serialLine(),
+                         ProbeTiming{test::kProbeQueryGapMs, test::kProbeReplyMs});
     dlg.OnInitDialog();
     EXPECT_TRUE(depthCounterFound());
     EXPECT_EQ(dlg.params().port1, 3);
@@ -169,20 +170,21 @@ TEST_F(SerialFormTest, MotorKeysSendOnlyWithCtrlOnceTheProbeFoundTheCounter)
     // the form's line was lent to the search and is back, still receiving
     ASSERT_TRUE(form->serialLine().isOpen());
     EXPECT_TRUE(form->serialLine().receptionEnabled());
-    pty.read(64, 50); // the queries the search sent down this line
+    // the queries both searches sent down this line while it was lent
+    EXPECT_EQ(pty.read(4, 10000), QByteArray("vwvw"));
 
     EXPECT_TRUE(form->OnKeyDown(Qt::Key_Left, false)); // without Ctrl
     EXPECT_EQ(pty.read(1, 100), QByteArray());
     EXPECT_TRUE(form->OnKeyDown(Qt::Key_Left, true));
-    EXPECT_EQ(pty.read(1, 1000), QByteArray("\x21"));
+    EXPECT_EQ(pty.read(1, 10000), QByteArray("\x21"));
     EXPECT_TRUE(form->OnKeyUp(Qt::Key_Left));
-    EXPECT_EQ(pty.read(1, 1000), QByteArray("\x22"));
+    EXPECT_EQ(pty.read(1, 10000), QByteArray("\x22"));
 
     // the program loses the focus while Down is held
     EXPECT_TRUE(form->OnKeyDown(Qt::Key_Down, true));
-    EXPECT_EQ(pty.read(1, 1000), QByteArray("\x27"));
+    EXPECT_EQ(pty.read(1, 10000), QByteArray("\x27"));
     emit qApp->applicationStateChanged(Qt::ApplicationInactive);
-    EXPECT_EQ(pty.read(1, 1000), QByteArray("\x28"));
+    EXPECT_EQ(pty.read(1, 10000), QByteArray("\x28"));
     EXPECT_TRUE(form->OnKeyUp(Qt::Key_Down));
     EXPECT_EQ(pty.read(1, 100), QByteArray()); // already stopped
 

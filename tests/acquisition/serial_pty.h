@@ -102,6 +102,12 @@ private:
     QString path_;
 };
 
+// The probe's timing for scripted devices: no wait between the queries, and
+// long enough for the reply that a device thread on a loaded machine still
+// gets its answer in.
+inline constexpr int kProbeQueryGapMs = 2;
+inline constexpr int kProbeReplyMs = 300;
+
 // A device on a pty that answers every 'w' it reads with `reply`.
 class ScriptedProbeDevice {
 public:
@@ -156,8 +162,10 @@ inline QByteArray counterFrameBytes(uint8_t direction, int heading)
     return QByteArray(f, 7);
 }
 
-// Processes events until `done` holds or `ms` passed.
-inline bool waitUntil(const std::function<bool()>& done, int ms = 2000)
+// Processes events until `done` holds or `ms` passed. The bound is generous:
+// it is only reached when something is wrong, and a loaded machine may take a
+// while to schedule the other end of a pseudo terminal.
+inline bool waitUntil(const std::function<bool()>& done, int ms = 10000)
 {
     QDeadlineTimer deadline(ms);
     while (!done()) {
