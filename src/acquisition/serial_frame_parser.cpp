@@ -44,7 +44,10 @@ std::vector<CounterFrame> CSerialFrameParser::feed(const uint8_t* data, std::siz
             f.units = pending_[5];
             f.unused = pending_[6];
             frames.push_back(f);
-            fill_ = 0;
+            // A frame that lost a byte on the way ends on the next frame's
+            // 0x55: it may still start that frame. In a whole stream the next
+            // byte is 0x55 again, which keeps the same state.
+            fill_ = f.unused == kFrameSync1 ? 1 : 0;
         }
     }
     return frames;

@@ -8,7 +8,7 @@
 // gives the same frames however it is split; junk, lost and extra bytes cost
 // at most the frame they fall into, and the parser picks up again at the next
 // 0x55 0xAA. A frame's own bytes are payload: a 0x55 0xAA inside them starts
-// no frame.
+// no frame; only a frame's last byte, when it is 0x55, may begin the next.
 
 #include <array>
 #include <cstddef>

@@ -99,13 +99,36 @@ TEST(SerialFrameParser, ResynchronisesAfterJunkLostAndExtraBytes)
     std::vector<int> headings;
     for (const auto& f : frames)
         headings.push_back(f.headingDigits());
-    // the truncated frame swallows the next frame's header, costing that one
-    // frame; everything after is back in step
-    ASSERT_GE(headings.size(), 4u);
-    EXPECT_EQ(headings.front(), 1);
-    EXPECT_EQ(headings[headings.size() - 2], 3);
-    EXPECT_EQ(headings.back(), 4);
-    EXPECT_EQ(std::count(headings.begin(), headings.end(), 2), 0);
+    // the truncated frame ends on the next frame's 0x55, which still starts
+    // that frame: only the damaged frame itself is in doubt
+    EXPECT_EQ(headings, (std::vector<int>{1, 123, 2, 3, 4}));
+}
+
+TEST(SerialFrameParser, ALostByteCostsOnlyTheFrameItFellFrom)
+{
+    for (std::size_t dropped = 0; dropped < kCounterFrameSize; ++dropped) {
+        Bytes damaged = frame(0xFE, 3, 5, 7);
+        damaged.erase(damaged.begin() + static_cast<std::ptrdiff_t>(dropped));
+        const auto frames = parseAll(concat({frame(0x01, 1, 1, 1), damaged, frame(0xFE, 2, 2, 2),
+                                             frame(0x01, 3, 3, 3)}));
+        ASSERT_GE(frames.size(), 3u) << dropped;
+        EXPECT_EQ(frames.front().headingDigits(), 111) << dropped;
+        EXPECT_EQ(frames[frames.size() - 2].headingDigits(), 222) << dropped;
+        EXPECT_EQ(frames[frames.size() - 2].pulse(), 1) << dropped;
+        EXPECT_EQ(frames.back().headingDigits(), 333) << dropped;
+        EXPECT_LE(frames.size(), 4u) << dropped;
+    }
+}
+
+TEST(SerialFrameParser, AFrameWhoseLastByteIs0x55StaysInStep)
+{
+    // the unused byte happens to be 0x55: the next header follows as usual
+    const auto frames = parseAll(concat({frame(0xFE, 1, 2, 3, 0x55), frame(0x01, 4, 5, 6, 0x55),
+                                         frame(0x00, 7, 8, 9)}));
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].headingDigits(), 123);
+    EXPECT_EQ(frames[1].pulse(), -1);
+    EXPECT_EQ(frames[2].headingDigits(), 789);
 }
 
 TEST(SerialFrameParser, SyncBytesInsideAPayloadAreData)
