@@ -257,8 +257,15 @@ void CAcquisitionDlg::buildControls()
     connect(depthEntry_, &CNumEdit::valueCommitted, this, [this](int) { OnDepthEntered(); });
     label(this, "米", 195, 136, 24);
 
-    // View mode, beside the depth entry.
-    combo(this, IDC_VIEW_MODE, {"全柱面--锥面反射", "全柱面--直视"}, 240, 136, 200);
+    // View mode, beside the depth entry: the lens type, published at once to
+    // the image core and kept with the next profile save.
+    auto* viewMode = combo(this, IDC_VIEW_MODE, {"全柱面--锥面反射", "全柱面--直视"}, 240, 136, 200);
+    connect(viewMode, &QComboBox::currentIndexChanged, this, [this](int entry) {
+        if (entry != 0 && entry != 1)
+            return;
+        params_.lensType = static_cast<unsigned>(entry);
+        currentLensType.store(entry);
+    });
 
     // The settings groups edit the survey settings in place.
     controlGroup_ = new CControlParamsGroup(params_, this);

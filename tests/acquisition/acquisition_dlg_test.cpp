@@ -779,6 +779,20 @@ TEST_F(FormTest, StitchWindowOpensOnceAndFailureIsTold)
     EXPECT_EQ(prompter.boxes.back().caption, QStringLiteral("出错"));
 }
 
+TEST_F(FormTest, ViewModeChangesTheLensTypeAtOnceAndIsSavedOnClose)
+{
+    profile.settings().setValue(QStringLiteral("镜头控制/镜头类型"), 1);
+    makeForm();
+    auto* viewMode = static_cast<QComboBox*>(form->control(IDC_VIEW_MODE));
+    EXPECT_EQ(viewMode->currentIndex(), 1);
+    EXPECT_EQ(currentLensType.load(), 1);
+    viewMode->setCurrentIndex(0);
+    EXPECT_EQ(form->GetSurveyParams().lensType, 0u);
+    EXPECT_EQ(currentLensType.load(), 0);
+    form->reject();
+    EXPECT_EQ(profile.reopen()->value(QStringLiteral("镜头控制/镜头类型")).toInt(), 0);
+}
+
 TEST_F(FormTest, VideoSettingsPublishTheSizeCodeOnlyOnOk)
 {
     makeForm();
