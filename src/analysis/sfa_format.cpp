@@ -22,7 +22,7 @@ bool lowerEquals(char c, char lower)
 
 QString JoinInclinationField(const QString& inclination, float dipDirection)
 {
-    return QStringLiteral("%1,%2").arg(inclination).arg(truncToInt(dipDirection));
+    return inclination + u',' + QString::number(truncToInt(dipDirection));
 }
 
 void SplitInclinationField(const QString& field, QString& inclination, float& dipDirection)

@@ -41,7 +41,7 @@ void report(ErrorReport* error, const QString& text)
 // regard to the extension's case; empty when there is none.
 QString findStripFile(const QString& dir, int32_t key, const QString& ext)
 {
-    const QString exact = QStringLiteral("%1/%2.%3").arg(dir).arg(key).arg(ext);
+    const QString exact = QStringLiteral("%1/%2.%3").arg(dir, QString::number(key), ext);
     if (QFileInfo::exists(exact))
         return exact;
     const QString stem = QString::number(key);

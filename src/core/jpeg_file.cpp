@@ -239,7 +239,8 @@ bool replaceFile(const QString& path, const void* data, qint64 size)
 {
     static std::atomic<unsigned> counter{0};
     const QString temp =
-        QStringLiteral("%1.%2-%3.part").arg(path).arg(::getpid()).arg(counter.fetch_add(1));
+        QStringLiteral("%1.%2-%3.part").arg(path, QString::number(::getpid()),
+                                            QString::number(counter.fetch_add(1)));
     QFile file(temp);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;

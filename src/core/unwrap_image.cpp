@@ -126,12 +126,12 @@ bool CUnWrapImage::ReadRecord(QIODevice& file)
 
 QString CUnWrapImage::jpgPath(const QString& dir) const
 {
-    return QStringLiteral("%1/%2.jpg").arg(dir).arg(depthKey);
+    return QStringLiteral("%1/%2.jpg").arg(dir, QString::number(depthKey));
 }
 
 QString CUnWrapImage::bmpPath(const QString& dir) const
 {
-    return QStringLiteral("%1/%2.bmp").arg(dir).arg(depthKey);
+    return QStringLiteral("%1/%2.bmp").arg(dir, QString::number(depthKey));
 }
 
 namespace {

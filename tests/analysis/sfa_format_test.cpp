@@ -139,6 +139,7 @@ TEST(SfaFormat, InclinationFieldJoinsAndSplits)
 {
     EXPECT_EQ(JoinInclinationField(QStringLiteral("12.5"), 271.6f), "12.5,271");
     EXPECT_EQ(JoinInclinationField(QString(), -3.9f), ",-3");
+    EXPECT_EQ(JoinInclinationField(QStringLiteral("5%1"), 30.5f), "5%1,30") << "text as typed";
     QString text;
     float dir = -1;
     SplitInclinationField(QStringLiteral("12.5,271"), text, dir);

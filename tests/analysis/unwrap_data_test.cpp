@@ -470,6 +470,21 @@ TEST(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
     EXPECT_NEAR(back.GetItem(3)->row(5)[0], 50, 4);
 }
 
+TEST(SfaFile, StripFilesInAFolderWithPercentSigns)
+{
+    CaptureFormat jpeg(0);
+    QTemporaryDir root;
+    const QString images = root.filePath("50%1 %2");
+    ASSERT_TRUE(QDir().mkpath(images));
+    CUnWrapData d(images + "/p.sfa", images);
+    d.InsertImage(makeStrip(700, 16, 8));
+    ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
+    EXPECT_TRUE(QFileInfo::exists(images + "/700.jpg"));
+    EXPECT_EQ(QDir(images).entryList(QDir::Files).size(), 2) << "no stray temporary file";
+    d.GetItem(0)->freePixels();
+    EXPECT_EQ(d.LoadPageImages(0, 10), 0);
+}
+
 TEST(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
 {
     CaptureFormat jpeg(0);
