@@ -80,8 +80,7 @@ void USBFilter::SetFrameSink(FrameSink sink)
 
 int64_t USBFilter::RecordedFrames() const
 {
-    auto* self = const_cast<USBFilter*>(this);
-    std::lock_guard<std::mutex> lock(self->encoderMutex_);
+    std::lock_guard<std::mutex> lock(encoderMutex_);
     return encoder_ ? encoder_->framesEncoded() : 0;
 }
 
@@ -89,13 +88,15 @@ bool USBFilter::IsRecording() const { return recording_; }
 
 GstElement* USBFilter::add(const char* name, const char* usualFactory, const QString& failText)
 {
-    const QByteArray factory = factoryFor(name, usualFactory);
+    // Named elements can be replaced for tests; helpers of our own cannot.
+    const QByteArray factory = name ? factoryFor(name, usualFactory) : QByteArray(usualFactory);
     GstElement* e = gst_element_factory_make(factory.constData(), name);
     if (!e) {
         fail(prefix_ + failText + hr(kHrClassNotRegistered));
         return nullptr;
     }
     if (!gst_bin_add(GST_BIN(pipeline_), e)) {
+        gst_object_unref(gst_object_ref_sink(e)); // never owned by the pipeline
         fail(prefix_ + failText + hr(kHrFail));
         return nullptr;
     }
@@ -104,16 +105,7 @@ GstElement* USBFilter::add(const char* name, const char* usualFactory, const QSt
 
 GstElement* USBFilter::addUnnamed(const char* factory, const QString& failText)
 {
-    GstElement* e = gst_element_factory_make(factory, nullptr);
-    if (!e) {
-        fail(prefix_ + failText + hr(kHrClassNotRegistered));
-        return nullptr;
-    }
-    if (!gst_bin_add(GST_BIN(pipeline_), e)) {
-        fail(prefix_ + failText + hr(kHrFail));
-        return nullptr;
-    }
-    return e;
+    return add(nullptr, factory, failText);
 }
 
 void USBFilter::armGrabber(GstElement* appsink, bool recorder)
@@ -292,8 +284,11 @@ bool USBFilter::seekTo(int64_t ns)
     return true;
 }
 
-void USBFilter::installClipProbe(GstElement* grab)
+void USBFilter::armPlaybackGrabber(GstElement* grab)
 {
+    // A played file runs on the clock and loses no picture.
+    armGrabber(grab, false);
+    g_object_set(grab, "sync", TRUE, "max-buffers", 2u, "drop", FALSE, nullptr);
     GstPad* pad = gst_element_get_static_pad(grab, "sink");
     if (!pad)
         return;
@@ -528,18 +523,10 @@ bool USBFilter::buildDemuxPlayback(const QString& path)
     GstElement* parse = addUnnamed("mpegvideoparse", addDecoder);
     if (!parse)
         return false;
-    armGrabber(grab, false);
-    g_object_set(grab, "sync", TRUE, "max-buffers", 2u, "drop", FALSE, nullptr);
-    installClipProbe(grab);
+    armPlaybackGrabber(grab);
 
-    QFile probe(path);
-    if (path.isEmpty() || !QFileInfo(path).isFile() || !probe.open(QIODevice::ReadOnly)) {
-        fail(QStringLiteral("Failed to Read the video file"));
+    if (!openFile(fsrc, path, QStringLiteral("Failed to Read the video file")))
         return false;
-    }
-    probe.close();
-    const QByteArray location = QFile::encodeName(path);
-    g_object_set(fsrc, "location", location.constData(), nullptr);
 
     if (!gst_element_link(fsrc, demux)) {
         fail(prefix_ + QStringLiteral("Connect file source to ULead MPEG Splitter Failed"));
@@ -553,23 +540,8 @@ bool USBFilter::buildDemuxPlayback(const QString& path)
         fail(prefix_ + QStringLiteral("Connect video decoder to bmp grabber Failed"));
         return false;
     }
-    dynamicTarget_ = parse;
-    dynamicLinked_ = false;
-    dynamicLinkFailed_ = false;
-    g_signal_connect(demux, "pad-added", G_CALLBACK(&USBFilter::onPadAdded), this);
-
-    const bool prerolled = changeState(GST_STATE_PAUSED, 10000);
-    if (!dynamicLinked_.load()) {
-        fail(prefix_ + QStringLiteral("Connect Splitter to video decoder Failed"));
-        return false;
-    }
-    if (!prerolled || !readConnectedFormat()) {
-        fail(prefix_ + QStringLiteral("Get the connected media type Failed"));
-        return false;
-    }
-    findStartOffset();
-    graphKind_ = GraphKindPlayback;
-    return true;
+    return connectPlayback(demux, parse,
+                           QStringLiteral("Connect Splitter to video decoder Failed"));
 }
 
 bool USBFilter::buildDecodebinPlayback(const QString& path)
@@ -598,18 +570,10 @@ bool USBFilter::buildDecodebinPlayback(const QString& path)
                            QStringLiteral("Adding Color Space Converter Failed,\n returned hr = "));
     if (!conv)
         return false;
-    armGrabber(grab, false);
-    g_object_set(grab, "sync", TRUE, "max-buffers", 2u, "drop", FALSE, nullptr);
-    installClipProbe(grab);
+    armPlaybackGrabber(grab);
 
-    QFile probe(path);
-    if (path.isEmpty() || !QFileInfo(path).isFile() || !probe.open(QIODevice::ReadOnly)) {
-        fail(QStringLiteral("Failed to Read video file"));
+    if (!openFile(fsrc, path, QStringLiteral("Failed to Read video file")))
         return false;
-    }
-    probe.close();
-    const QByteArray location = QFile::encodeName(path);
-    g_object_set(fsrc, "location", location.constData(), nullptr);
 
     if (!gst_element_link(fsrc, splitter)) {
         fail(prefix_ + QStringLiteral("Connect File source to Splitter Failed"));
@@ -619,14 +583,36 @@ bool USBFilter::buildDecodebinPlayback(const QString& path)
         fail(prefix_ + QStringLiteral("Connect Video decoder to Bmp grabber Failed"));
         return false;
     }
-    dynamicTarget_ = conv;
+    return connectPlayback(splitter, conv,
+                           QStringLiteral("Connect Splitter to Video decoder Failed"));
+}
+
+bool USBFilter::openFile(GstElement* fileSource, const QString& path, const QString& failText)
+{
+    QFile probe(path);
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !probe.open(QIODevice::ReadOnly)) {
+        fail(failText);
+        return false;
+    }
+    probe.close();
+    const QByteArray location = QFile::encodeName(path);
+    g_object_set(fileSource, "location", location.constData(), nullptr);
+    return true;
+}
+
+bool USBFilter::connectPlayback(GstElement* splitter, GstElement* target,
+                                const QString& linkFailText)
+{
+    // The splitter's video pad appears while the file prerolls; it is linked
+    // to `target` then.
+    dynamicTarget_ = target;
     dynamicLinked_ = false;
     dynamicLinkFailed_ = false;
     g_signal_connect(splitter, "pad-added", G_CALLBACK(&USBFilter::onPadAdded), this);
 
     const bool prerolled = changeState(GST_STATE_PAUSED, 10000);
     if (!dynamicLinked_.load()) {
-        fail(prefix_ + QStringLiteral("Connect Splitter to Video decoder Failed"));
+        fail(prefix_ + linkFailText);
         return false;
     }
     if (!prerolled || !readConnectedFormat()) {
@@ -652,8 +638,10 @@ bool USBFilter::buildProbe()
     GstElement* src = gst_element_factory_make(factory.constData(), kSourceName);
     if (!src)
         return false;
-    if (!gst_bin_add(GST_BIN(pipeline_), src))
+    if (!gst_bin_add(GST_BIN(pipeline_), src)) {
+        gst_object_unref(gst_object_ref_sink(src));
         return false;
+    }
     if (!test) {
         const QByteArray dev = QFile::encodeName(source.device);
         g_object_set(src, "device", dev.constData(), nullptr);

@@ -66,6 +66,12 @@ private:
     bool buildDemuxPlayback(const QString& path);
     bool buildDecodebinPlayback(const QString& path);
     bool buildProbe();
+    // Points a playback graph's file source at `path`; `failText` when it
+    // cannot be read.
+    bool openFile(GstElement* fileSource, const QString& path, const QString& failText);
+    // Prerolls a playback graph, linking the splitter's video to `target`,
+    // and publishes its format.
+    bool connectPlayback(GstElement* splitter, GstElement* target, const QString& linkFailText);
 
     GstElement* add(const char* name, const char* factory, const QString& failText);
     GstElement* addUnnamed(const char* factory, const QString& failText);
@@ -87,14 +93,16 @@ private:
     static void onPadAdded(GstElement* element, GstPad* pad, gpointer self);
     // Seeks a played file so that its first picture is the one at `ns`.
     bool seekTo(int64_t ns);
-    void installClipProbe(GstElement* grab);
+    // Arms a playback graph's grabber, with the probe that hides the pictures
+    // before a seek's target.
+    void armPlaybackGrabber(GstElement* grab);
     static GstPadProbeReturn onGrabberData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
 
     CDvrAppSettings& settings_;
     std::mutex sinkMutex_;
     FrameSink sink_;
     std::unique_ptr<CDeviceControl> control_;
-    std::mutex encoderMutex_;
+    mutable std::mutex encoderMutex_;
     std::unique_ptr<CMpegEncoder> encoder_;
     bool recording_ = false;
     std::atomic<bool> recordWriteFailed_{false};
