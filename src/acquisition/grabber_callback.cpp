@@ -169,9 +169,13 @@ void CGrabberCallback::BufferCB(const uchar* bgr, int width, int height, int str
     writeCapture(rgb.get(), width, height);
 }
 
-int CGrabberCallback::SaveFrameJpeg(const uint8_t* pixels, int width, int height)
+int CGrabberCallback::SaveFrameJpeg(const uint8_t* pixels, int width, int height, int stride)
 {
     if (!pixels || width <= 0 || height <= 0)
+        return 0;
+    if (stride == 0)
+        stride = width * 3;
+    if (stride < width * 3)
         return 0;
     if (targetName().isEmpty())
         return 0;
@@ -179,7 +183,7 @@ int CGrabberCallback::SaveFrameJpeg(const uint8_t* pixels, int width, int height
     // caller's image (the view's strip, the frame copy) is not touched.
     const auto w = static_cast<uint32_t>(width);
     const auto h = static_cast<uint32_t>(height);
-    const PixelBuffer rgb = JpegFile::UnpadRows(pixels, w, h, w * 3);
+    const PixelBuffer rgb = JpegFile::UnpadRows(pixels, w, h, static_cast<uint32_t>(stride));
     if (!rgb)
         return 0;
     JpegFile::FlipRowsVertically(rgb.get(), w * 3, h);

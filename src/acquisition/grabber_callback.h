@@ -61,12 +61,13 @@ public:
     // BufferCB bound to this object, for handing to a graph.
     FrameSink sink();
 
-    // Writes `pixels` (bottom-up rows of width x 3 bytes, blue-green-red, as
-    // the frame copy and the strips hold them) as the pending capture under
-    // the stored target name, or under the first free "_n" name when that is
-    // taken. The input is left untouched. Returns 0. Does nothing without
-    // pixels or without a target name.
-    int SaveFrameJpeg(const uint8_t* pixels, int width, int height);
+    // Writes `pixels` (bottom-up rows of blue-green-red, `stride` bytes apart;
+    // 0 means packed rows of width x 3, as the frame copy holds them; a strip
+    // passes its own stride) as the pending capture under the stored target
+    // name, or under the first free "_n" name when that is taken. The input is
+    // left untouched. Returns 0. Does nothing without pixels, without a target
+    // name, or with a stride shorter than a row.
+    int SaveFrameJpeg(const uint8_t* pixels, int width, int height, int stride = 0);
 
     // The raw-frame view that receives the posted events, or none. The view
     // registers when it is created and unregisters before it goes away; after

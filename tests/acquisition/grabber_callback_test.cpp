@@ -321,11 +321,23 @@ TEST_F(GrabberTest, SaveFrameJpegLeavesItsInputUntouched)
     EXPECT_EQ(writes[0].rgb, std::vector<uint8_t>({255, 0, 0, 255, 0, 0, 255, 0, 0,
                                                    0, 0, 255, 0, 0, 255, 0, 0, 255}));
 
+    // A strip with rows padded to 4 bytes (12 bytes for 3 pixels) is read by
+    // its stride, not sheared.
+    std::vector<uint8_t> padded = {255, 0, 0, 255, 0, 0, 255, 0, 0, 7, 7, 7,
+                                   0, 0, 255, 0, 0, 255, 0, 0, 255, 7, 7, 7};
+    grabberCallback().SetTarget(captureFileName(dir.path(), 4), dir.path(), 4);
+    grabberCallback().SaveFrameJpeg(padded.data(), 3, 2, 12);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[1].rgb, writes[0].rgb);
+    // A stride shorter than a row is refused.
+    grabberCallback().SaveFrameJpeg(padded.data(), 5, 2, 12);
+    EXPECT_EQ(writes.size(), 2u);
+
     // Nothing to write without pixels or without a target.
     grabberCallback().SaveFrameJpeg(nullptr, 3, 2);
     grabberCallback().SetTarget(QString(), QString(), 0);
     grabberCallback().SaveFrameJpeg(strip.data(), 3, 2);
-    EXPECT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes.size(), 2u);
 }
 
 TEST_F(GrabberTest, AFailedGrowthDropsTheFrameAndKeepsTheOneShot)
