@@ -461,14 +461,14 @@ PageRect CUnWrapData::GetItemRect(int part, int page, int perPage, float scale, 
 {
     int first = 0;
     const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
-    return PageItemRect({first, strips}, part, scale, index);
+    return PageItemRect({first, strips}, part, ClampZoom(scale), index);
 }
 
 int CUnWrapData::HitTestItem(int page, int perPage, int x, int y, float scale) const
 {
     int first = 0;
     const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
-    return PageHitTestItem({first, strips}, x, y, scale);
+    return PageHitTestItem({first, strips}, x, y, ClampZoom(scale));
 }
 
 QSize CUnWrapData::GetPageSize(int page, int perPage, float scale, float aspect) const
@@ -477,7 +477,7 @@ QSize CUnWrapData::GetPageSize(int page, int perPage, float scale, float aspect)
         return {700, 1200};
     int first = 0;
     const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
-    return PageSizeOf({first, strips}, scale, aspect);
+    return PageSizeOf({first, strips}, ClampZoom(scale), aspect);
 }
 
 void CUnWrapData::GetPageExtent(int page, int perPage, float scale, float aspect, int& width,
@@ -490,7 +490,7 @@ void CUnWrapData::GetPageExtent(int page, int perPage, float scale, float aspect
     }
     int first = 0;
     const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
-    const QSize size = PageExtentOf({first, strips}, scale, aspect);
+    const QSize size = PageExtentOf({first, strips}, ClampZoom(scale), aspect);
     width = size.width();
     height = size.height();
 }
@@ -499,7 +499,7 @@ double CUnWrapData::GetPageAspect(int page, int perPage, int diameter, float sca
 {
     int first = 0;
     const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
-    return PageAspectOf({first, strips}, diameter, scale);
+    return PageAspectOf({first, strips}, diameter, ClampZoom(scale));
 }
 
 int CUnWrapData::GetPageDepthScale(int page, int perPage, float scale, int& topDepth,
@@ -508,7 +508,7 @@ int CUnWrapData::GetPageDepthScale(int page, int perPage, float scale, int& topD
     int first = 0;
     const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
     PageDepthScale ds;
-    if (!PageDepthScaleOf({first, strips}, scale, ds))
+    if (!PageDepthScaleOf({first, strips}, ClampZoom(scale), ds))
         return 0;
     topDepth = ds.topDepth;
     bottomDepth = ds.bottomDepth;

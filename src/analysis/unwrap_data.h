@@ -113,6 +113,8 @@ public:
     // last strip drawn.
     int DrawPageStrips(QPainter& painter, float zoom, float aspect, int page, int perPage) const;
 
+    // The scale of the page queries is the zoom, bounded as the painter
+    // bounds it, so what is hit is what was painted.
     PageRect GetItemRect(int part, int page, int perPage, float scale, int index) const;
     int HitTestItem(int page, int perPage, int x, int y, float scale) const;
     QSize GetPageSize(int page, int perPage, float scale, float aspect) const;

@@ -341,6 +341,27 @@ TEST(UnWrapData, PainterDrawsStripsBottomUpWithLabelsAndMarker)
     EXPECT_EQ(zoomed.pixel(60 + 24, 11), qRgb(255, 255, 255)) << "8 * 2 * 1.5 columns";
     EXPECT_NE(zoomed.pixel(60 + 5, 19), qRgb(255, 255, 255)) << "second strip from y 12";
     EXPECT_EQ(zoomed.pixel(60 + 5, 20), qRgb(255, 255, 255)) << "4 * 2 rows";
+
+    // A zoom beyond the bound paints and measures at the bound alike.
+    const float far = 1.25f * 1.25f * 1.25f * 1.25f * 1.25f * 1.25f * 1.25f * 1.25f * 1.25f *
+                      1.25f * 1.25f; // eleven zoom-ins
+    QImage big(200, 200, QImage::Format_RGB32);
+    big.fill(Qt::white);
+    {
+        QPainter p(&big);
+        p.translate(60, 0);
+        d.DrawPageDib(p, far, 1.0f, 0, 10, -1, 1.0f, 1);
+    }
+    int w = 0, h = 0;
+    d.GetPageExtent(0, 10, far, 1.0f, w, h);
+    EXPECT_EQ(w, 8 * 10);
+    EXPECT_EQ(h, 6 * 10 + 4 * 10);
+    EXPECT_NE(big.pixel(60 + w - 1, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(big.pixel(60 + w, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(d.GetPageSize(0, 10, far, 1.0f), QSize(w, h));
+    EXPECT_EQ(d.HitTestItem(0, 10, 60 + 5, h - 1, far), 1);
+    EXPECT_EQ(d.HitTestItem(0, 10, 60 + 5, h, far), -1);
+    EXPECT_EQ(d.GetItemRect(1, 0, 10, far, 1), (PageRect{0, 60, w, h}));
 }
 
 TEST(UnWrapData, StripsAlonePaintNoLabelsAndReturnTheNextIndex)
