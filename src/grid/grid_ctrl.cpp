@@ -51,6 +51,8 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* 
     m_virtualCell = std::make_unique<CGridCell>();
 
     setFocusPolicy(Qt::StrongFocus);
+    // Text from an input method (Chinese typed through one) starts an edit.
+    setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
+#include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTest>
 
@@ -263,6 +264,27 @@ TEST(GridEditing, StartByF2ClickAndTyping)
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre(*grid, 2, 1));
     ASSERT_NE(editorOf(*grid), nullptr);
     QTest::keyClick(editorOf(*grid), Qt::Key_Escape);
+}
+
+TEST(GridEditing, InputMethodTextStartsAnEdit)
+{
+    auto grid = makeGrid(4, 4);
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(grid.get(), &query);
+    EXPECT_TRUE(query.value(Qt::ImEnabled).toBool()) << "input methods talk to the grid at all";
+    grid->SetItemText(1, 1, QStringLiteral("old"));
+    grid->SetFocusCell(1, 1);
+    QInputMethodEvent composing(QStringLiteral("shen"), {});
+    QApplication::sendEvent(grid.get(), &composing);
+    EXPECT_EQ(grid->activeEditor(), nullptr) << "text still being composed starts nothing";
+    QInputMethodEvent committed;
+    committed.setCommitString(QStringLiteral("深度"));
+    QApplication::sendEvent(grid.get(), &committed);
+    CGridInPlaceEdit* edit = editorOf(*grid);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("深度")) << "the committed text replaces the old";
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("深度"));
 }
 
 TEST(GridEditing, EscapeTabAndRefusals)
