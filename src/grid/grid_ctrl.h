@@ -565,6 +565,13 @@ protected:
     void setScrollPos(int bar, int pos);
     void scrollAxis(int bar, int code, int trackPos);
     int indexAt(bool vert, int pos, int firstScrolled, bool allowFixed, bool* refused) const;
+    // One axis of the geometry: rows when vert, else columns.
+    int sizeAlong(bool vert, int index) const;
+    int firstScrolledAlong(bool vert, int pos) const;
+    int lastVisibleAlong(bool vert, int first, int clientEnd, long long* end) const;
+    // Offset of a row's top (a column's left); the walk over the scrolled
+    // ones stops once the offset has passed stopPast.
+    long long originAlong(bool vert, int index, int first, long long stopPast) const;
     void showAxis(bool vert, int index, const GridRect& client);
     // Ends a border drag: sizes the column (or row) left of (above) the border.
     bool finishSizing(bool column, QPoint point, const CGridCellId& downCell);

@@ -9,6 +9,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <limits>
 
 namespace bc {
 
@@ -18,63 +19,83 @@ GridRect CGridCtrl::ClientRect() const
     return GridRect(0, 0, s.width(), s.height());
 }
 
+int CGridCtrl::sizeAlong(bool vert, int index) const
+{
+    return vert ? GetRowHeight(index) : GetColumnWidth(index);
+}
+
+int CGridCtrl::firstScrolledAlong(bool vert, int pos) const
+{
+    // The first row (column) whose start, counted from the fixed band, lies
+    // at or past the scroll position.
+    const int count = vert ? m_rows : m_cols;
+    int index = vert ? m_fixedRows : m_fixedCols;
+    if (pos > 0) {
+        long long sum = 0;
+        while (index < count - 1) {
+            sum += sizeAlong(vert, index);
+            ++index;
+            if (sum >= pos)
+                break;
+        }
+    }
+    return index;
+}
+
 CGridCellId CGridCtrl::FirstScrolledCell(bool force) const
 {
     if (m_firstScrolled.row >= 0 && m_firstScrolled.col >= 0 && !force)
         return m_firstScrolled;
-    const int vPos = GetScrollPos(SB_VERT);
-    const int hPos = GetScrollPos(SB_HORZ);
-    int col = m_fixedCols;
-    if (hPos > 0) {
-        long long sum = 0;
-        while (col < m_cols - 1) {
-            sum += GetColumnWidth(col);
-            ++col;
-            if (sum >= hPos)
-                break;
-        }
-    }
-    int row = m_fixedRows;
-    if (vPos > 0) {
-        long long sum = 0;
-        while (row < m_rows - 1) {
-            sum += GetRowHeight(row);
-            ++row;
-            if (sum >= vPos)
-                break;
-        }
-    }
-    m_firstScrolled = CGridCellId(row, col);
+    m_firstScrolled = CGridCellId(firstScrolledAlong(true, GetScrollPos(SB_VERT)),
+                                  firstScrolledAlong(false, GetScrollPos(SB_HORZ)));
     return m_firstScrolled;
+}
+
+int CGridCtrl::lastVisibleAlong(bool vert, int first, int clientEnd, long long* end) const
+{
+    const int count = vert ? m_rows : m_cols;
+    long long sum = vert ? GetFixedRowHeight() : GetFixedColumnWidth();
+    int index = first;
+    for (; index < count; ++index) {
+        sum += sizeAlong(vert, index);
+        if (sum >= clientEnd) {
+            sum = clientEnd;
+            break;
+        }
+    }
+    *end = sum;
+    return std::min(index, count - 1);
 }
 
 CGridCellRange CGridCtrl::VisibleCellRange(GridRect* rect, bool force) const
 {
     const GridRect client = ClientRect();
     const CGridCellId first = FirstScrolledCell(force);
-    long long bottom = GetFixedRowHeight();
-    int row = first.row;
-    for (; row < m_rows; ++row) {
-        bottom += GetRowHeight(row);
-        if (bottom >= client.bottom) {
-            bottom = client.bottom;
-            break;
-        }
-    }
-    const int maxRow = std::min(row, m_rows - 1);
-    long long right = GetFixedColumnWidth();
-    int col = first.col;
-    for (; col < m_cols; ++col) {
-        right += GetColumnWidth(col);
-        if (right >= client.right) {
-            right = client.right;
-            break;
-        }
-    }
-    const int maxCol = std::min(col, m_cols - 1);
+    long long bottom = 0, right = 0;
+    const int maxRow = lastVisibleAlong(true, first.row, client.bottom, &bottom);
+    const int maxCol = lastVisibleAlong(false, first.col, client.right, &right);
     if (rect)
         *rect = GridRect(0, 0, int(right), int(bottom));
     return CGridCellRange(first.row, first.col, maxRow, maxCol);
+}
+
+long long CGridCtrl::originAlong(bool vert, int index, int first, long long stopPast) const
+{
+    const int fixedCount = vert ? m_fixedRows : m_fixedCols;
+    long long at = 0;
+    if (index < fixedCount) {
+        for (int i = 0; i < index; ++i)
+            at += sizeAlong(vert, i);
+        return at;
+    }
+    // Scrolled rows (columns) count from the first one in view; those left
+    // of (above) it lie at negative offsets.
+    at = vert ? GetFixedRowHeight() : GetFixedColumnWidth();
+    for (int i = first; i < index && at <= stopPast; ++i)
+        at += sizeAlong(vert, i);
+    for (int i = index; i < first; ++i)
+        at -= sizeAlong(vert, i);
+    return at;
 }
 
 BOOL CGridCtrl::CellOrigin(int row, int col, QPoint* p) const
@@ -84,30 +105,9 @@ BOOL CGridCtrl::CellOrigin(int row, int col, QPoint* p) const
     CGridCellId first;
     if (row >= m_fixedRows || col >= m_fixedCols)
         first = FirstScrolledCell();
-    long long x = 0;
-    if (col < m_fixedCols) {
-        for (int c = 0; c < col; ++c)
-            x += GetColumnWidth(c);
-    } else {
-        x = GetFixedColumnWidth();
-        for (int c = first.col; c < col; ++c)
-            x += GetColumnWidth(c);
-        for (int c = col; c < first.col; ++c)
-            x -= GetColumnWidth(c);
-    }
-    long long y = 0;
-    if (row < m_fixedRows) {
-        for (int r = 0; r < row; ++r)
-            y += GetRowHeight(r);
-    } else {
-        y = GetFixedRowHeight();
-        for (int r = first.row; r < row; ++r)
-            y += GetRowHeight(r);
-        for (int r = row; r < first.row; ++r)
-            y -= GetRowHeight(r);
-    }
-    p->setX(int(std::clamp<long long>(x, -(1LL << 30), 1LL << 30)));
-    p->setY(int(std::clamp<long long>(y, -(1LL << 30), 1LL << 30)));
+    const long long none = std::numeric_limits<long long>::max();
+    p->setX(int(std::clamp<long long>(originAlong(false, col, first.col, none), -(1LL << 30), 1LL << 30)));
+    p->setY(int(std::clamp<long long>(originAlong(true, row, first.row, none), -(1LL << 30), 1LL << 30)));
     return TRUE;
 }
 
@@ -140,7 +140,7 @@ int CGridCtrl::indexAt(bool vert, int pos, int firstScrolled, bool allowFixed, b
     const int fixedSize = vert ? GetFixedRowHeight() : GetFixedColumnWidth();
     const int fixedCount = vert ? m_fixedRows : m_fixedCols;
     const int count = vert ? m_rows : m_cols;
-    auto size = [&](int i) { return vert ? GetRowHeight(i) : GetColumnWidth(i); };
+    auto size = [&](int i) { return sizeAlong(vert, i); };
     if (pos < 0)
         return -1;
     if (pos < fixedSize) {
@@ -339,7 +339,7 @@ void CGridCtrl::scrollAxis(int bar, int code, int trackPos)
     const int firstIndex = vert ? first.row : first.col;
     const int fixedCount = vert ? m_fixedRows : m_fixedCols;
     const int count = vert ? m_rows : m_cols;
-    auto size = [&](int i) { return vert ? GetRowHeight(i) : GetColumnWidth(i); };
+    auto size = [&](int i) { return sizeAlong(vert, i); };
     const GridRect client = ClientRect();
     const int page = vert ? client.bottom - GetFixedRowHeight() : client.right - GetFixedColumnWidth();
     switch (code) {
@@ -403,7 +403,7 @@ void CGridCtrl::showAxis(bool vert, int index, const GridRect& client)
     // The position is a pixel offset into the scrolled rows (columns); a view
     // always starts at a whole row, the first whose top lies at or past it.
     const int fixedCount = vert ? m_fixedRows : m_fixedCols;
-    auto size = [&](int i) { return vert ? GetRowHeight(i) : GetColumnWidth(i); };
+    auto size = [&](int i) { return sizeAlong(vert, i); };
     if (index < fixedCount || size(index) <= 0)
         return;
     const CGridCellId first = FirstScrolledCell();
@@ -452,26 +452,10 @@ bool CGridCtrl::IsCellVisible(int row, int col) const
     const CGridCellId first = FirstScrolledCell();
     if ((row >= m_fixedRows && row < first.row) || (col >= m_fixedCols && col < first.col))
         return false;
+    // The walk stops as soon as it has passed the client area.
     const GridRect client = ClientRect();
-    long long x = 0;
-    if (col < m_fixedCols) {
-        for (int c = 0; c < col; ++c)
-            x += GetColumnWidth(c);
-    } else {
-        x = GetFixedColumnWidth();
-        for (int c = first.col; c < col && x <= client.right; ++c)
-            x += GetColumnWidth(c);
-    }
-    long long y = 0;
-    if (row < m_fixedRows) {
-        for (int r = 0; r < row; ++r)
-            y += GetRowHeight(r);
-    } else {
-        y = GetFixedRowHeight();
-        for (int r = first.row; r < row && y <= client.bottom; ++r)
-            y += GetRowHeight(r);
-    }
-    return x <= client.right && y <= client.bottom;
+    return originAlong(false, col, first.col, client.right) <= client.right
+        && originAlong(true, row, first.row, client.bottom) <= client.bottom;
 }
 
 void CGridCtrl::Refresh()
