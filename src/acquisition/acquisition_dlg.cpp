@@ -294,6 +294,10 @@ void CAcquisitionDlg::buildControls()
     reg(IDC_MOVE_DIRECTION, controlGroup_->directionCombo());
     reg(IDC_START_DEPTH, controlGroup_->startDepthEdit());
     reg(IDC_MANUAL_STEP, controlGroup_->manualStepCombo());
+    reg(IDC_SAMPLE_STEP, controlGroup_->stepField()->edit());
+    reg(IDC_SAMPLE_STEP_SPIN, controlGroup_->stepField()->spin());
+    reg(IDC_COMPASS_OFFSET, controlGroup_->compassOffsetField()->edit());
+    reg(IDC_COMPASS_OFFSET_SPIN, controlGroup_->compassOffsetField()->spin());
     reg(IDC_DECLINATION, controlGroup_->declinationEdit());
     reg(IDC_SAVE_CONTROL, controlGroup_->saveButton());
     reg(IDC_TEST_UNIT, testGroup_->testUnitEdit());
@@ -301,6 +305,10 @@ void CAcquisitionDlg::buildControls()
     reg(IDC_TEST_SITE, testGroup_->testSiteEdit());
     reg(IDC_HOLE_NUMBER, testGroup_->holeNumberEdit());
     reg(IDC_TEST_DATE, testGroup_->testDateEdit());
+    reg(IDC_OPENING_DIAMETER, testGroup_->openingDiameterField()->edit());
+    reg(IDC_OPENING_DIAMETER_SPIN, testGroup_->openingDiameterField()->spin());
+    reg(IDC_FINAL_DIAMETER, testGroup_->finalDiameterField()->edit());
+    reg(IDC_FINAL_DIAMETER_SPIN, testGroup_->finalDiameterField()->spin());
     reg(IDC_COLLAR_COORDINATES, testGroup_->collarCoordinatesEdit());
     reg(IDC_COLLAR_ELEVATION, testGroup_->collarElevationEdit());
     reg(IDC_HOLE_TYPE, testGroup_->holeTypeCombo());

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <QDir>
+#include <QGroupBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
@@ -169,6 +170,92 @@ TEST_F(FormTest, AFailedDeviceCheckCountsAsNoDevice)
     EXPECT_TRUE(prompter.boxTexts().contains(kNoDevice));
     EXPECT_TRUE(form->deviceAbsent());
     EXPECT_EQ(graphs.script.alive, 0);
+}
+
+TEST_F(FormTest, EveryControlOfTheFormIsThereWithItsKindAndEntries)
+{
+    makeForm();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("澜石视界2011"));
+    // The eight picture buttons: pictures loaded, raised.
+    for (int id : {IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_STOP, IDC_CAPTURE, IDC_DEVICE_SETTINGS,
+                   IDC_STITCH, IDC_KEYBOARD}) {
+        auto* b = qobject_cast<CBmpButton*>(form->control(id));
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_TRUE(b->hasBitmaps()) << id;
+        EXPECT_EQ(b->defaultFrameState(), CBmpButton::FrameRaised) << id;
+    }
+    // The buttons with text.
+    const std::pair<int, const char*> texts[] = {
+        {IDC_RESUME, "播放"}, {IDC_PAUSE, "暂停"}, {IDC_SAVE_CONTROL, "保存"}, {IDC_SAVE_TEST, "保存"}};
+    for (const auto& [id, t] : texts) {
+        auto* b = qobject_cast<CBmpButton*>(form->control(id));
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_EQ(b->text(), QString::fromUtf8(t)) << id;
+        EXPECT_FALSE(b->hasBitmaps()) << id;
+    }
+    for (int id : {IDC_SAVE_CONTROL, IDC_SAVE_TEST})
+        EXPECT_EQ(static_cast<CBmpButton*>(form->control(id))->defaultFrameState(),
+                  CBmpButton::FrameRaised);
+    ASSERT_NE(form->control(IDC_SAVE_COMM), nullptr);
+    EXPECT_EQ(form->control(IDC_SAVE_COMM)->property("text").toString(), QStringLiteral("保存"));
+
+    EXPECT_NE(qobject_cast<CTransparentEdit*>(form->control(IDC_FILE)), nullptr);
+    EXPECT_NE(qobject_cast<CTransparentLabel*>(form->control(IDC_DURATION)), nullptr);
+    auto* slider = qobject_cast<CCustomSliderCtrl*>(form->control(IDC_POSITION));
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->minimum(), 1);
+    EXPECT_EQ(slider->maximum(), 100);
+    EXPECT_EQ(slider->pageStep(), 5);
+    EXPECT_EQ(slider->value(), 1);
+    for (int id : {IDC_DEPTH_ENTRY, IDC_START_DEPTH}) {
+        auto* e = qobject_cast<CNumEdit*>(form->control(id));
+        ASSERT_NE(e, nullptr) << id;
+        EXPECT_EQ(e->mode(), 2) << id;
+    }
+    for (int id : {IDC_DEPTH, IDC_HEADING, IDC_STATUS, IDC_COORD_X, IDC_COORD_Y, IDC_SAMPLE_STEP,
+                   IDC_COMPASS_OFFSET, IDC_DECLINATION, IDC_TEST_UNIT, IDC_TESTER, IDC_TEST_SITE,
+                   IDC_HOLE_NUMBER, IDC_TEST_DATE, IDC_OPENING_DIAMETER, IDC_FINAL_DIAMETER,
+                   IDC_COLLAR_COORDINATES, IDC_COLLAR_ELEVATION, IDC_HOLE_INCLINATION,
+                   IDC_INCLINED_AZIMUTH, IDC_WATER_LEVEL})
+        EXPECT_NE(qobject_cast<QLineEdit*>(form->control(id)), nullptr) << id;
+    for (int id : {IDC_SAMPLE_STEP_SPIN, IDC_COMPASS_OFFSET_SPIN, IDC_OPENING_DIAMETER_SPIN,
+                   IDC_FINAL_DIAMETER_SPIN})
+        EXPECT_NE(form->control(id), nullptr) << id;
+
+    auto entries = [&](int id) {
+        QStringList out;
+        if (auto* c = qobject_cast<QComboBox*>(form->control(id)))
+            for (int i = 0; i < c->count(); ++i)
+                out << c->itemText(i);
+        return out;
+    };
+    EXPECT_EQ(entries(IDC_VIEW_MODE), QStringList({"全柱面--锥面反射", "全柱面--直视"}));
+    EXPECT_EQ(entries(IDC_COUNTER_RESOLUTION),
+              QStringList({"1mm/脉冲", "2mm/脉冲", "10mm/脉冲", "20mm/脉冲"}));
+    EXPECT_EQ(entries(IDC_CAPTURE_FORMAT), QStringList({"JPG文件", "BMP文件"}));
+    EXPECT_EQ(entries(IDC_MOVE_DIRECTION), QStringList({"向下", "向上"}));
+    EXPECT_EQ(entries(IDC_MANUAL_STEP),
+              QStringList({"10个脉冲", "20个脉冲", "50个脉冲", "100个脉冲", "200个脉冲",
+                           "500个脉冲", "1000个脉冲"}));
+    EXPECT_EQ(entries(IDC_HOLE_TYPE), QStringList({"直孔", "斜孔"}));
+    EXPECT_EQ(entries(IDC_BAUD),
+              QStringList({"1200", "2400", "4800", "9600", "19200", "38400", "115200"}));
+    const QStringList ports = entries(IDC_PORT);
+    ASSERT_EQ(ports.size(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(ports[i].startsWith(QStringLiteral("COM%1").arg(i + 1))) << ports[i].toStdString();
+
+    // The form's own labels and the group titles.
+    QStringList labels;
+    for (auto* l : form->findChildren<CTransparentLabel*>())
+        labels << l->text();
+    for (const char* t : {"文件:", "深度:", "方位:", "状态:", "深度设置：", "米", "X：", "Y："})
+        EXPECT_TRUE(labels.contains(QString::fromUtf8(t))) << t;
+    QStringList titles;
+    for (auto* g : form->findChildren<QGroupBox*>())
+        titles << g->title();
+    for (const char* t : {"控制参数：", "测试参数：", "坐标：", "通讯参数："})
+        EXPECT_TRUE(titles.contains(QString::fromUtf8(t))) << t;
 }
 
 TEST_F(FormTest, ModeTableForEveryMode)
