@@ -78,9 +78,9 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
             !in.readI32(h.finalDiameter))
             return fail(QStringLiteral("文件头不完整"));
         QString inclinationField;
-        QString* strings[] = {&h.elevation,   &h.holeNumber, &inclinationField,
-                              &h.collarCoordinates, &h.testingUnit, &h.tester,
-                              &h.site,        &h.testTime,   &h.waterLevel};
+        QString* strings[] = {
+            &h.elevation, &h.holeNumber, &inclinationField, &h.collarCoordinates, &h.testingUnit,
+            &h.tester,    &h.site,       &h.testTime,       &h.waterLevel};
         for (QString* s : strings)
             if (!in.readGbkString(*s))
                 return fail(QStringLiteral("测试参数的文字长度错误"));
@@ -92,7 +92,7 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
     }
 
     constexpr int kRecord = CUnWrapImage::kRecordSize;
-    if (itemCount < 0 || itemCount > in.remaining() / kRecord)
+    if (itemCount < 0 || itemCount > kMaxSfaItems || itemCount > in.remaining() / kRecord)
         return fail(QStringLiteral("测点数错误: %1").arg(itemCount));
     {
         QBuffer records;
@@ -108,7 +108,8 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
     }
     h.savedItemCount = itemCount;
 
-    if (shapeCount < 0 || shapeCount > in.remaining() / kMinShapeRecord)
+    if (shapeCount < 0 || shapeCount > kMaxSfaShapes ||
+        shapeCount > in.remaining() / kMinShapeRecord)
         return fail(QStringLiteral("产状数错误: %1").arg(shapeCount));
     content.shapes.reserve(size_t(shapeCount));
     for (int32_t i = 0; i < shapeCount; ++i) {
@@ -142,8 +143,8 @@ QByteArray SerializeSfa(const SfaHeader& h, const std::vector<const CUnWrapImage
     out.writeGbkString(h.elevation);
     out.writeGbkString(h.holeNumber);
     out.writeGbkString(JoinInclinationField(h.holeInclination, h.inclinedHoleDipDirection));
-    for (const QString* s : {&h.collarCoordinates, &h.testingUnit, &h.tester, &h.site,
-                             &h.testTime, &h.waterLevel})
+    for (const QString* s :
+         {&h.collarCoordinates, &h.testingUnit, &h.tester, &h.site, &h.testTime, &h.waterLevel})
         out.writeGbkString(*s);
     {
         QBuffer records(&bytes);

@@ -55,6 +55,11 @@ struct SfaContent {
 
 enum class SfaParse { Ok, NotSfa, UnknownVersion, Damaged };
 
+// More strips (a 10 km hole at 10 mm a strip) or shapes than this are taken
+// for damage: each costs memory far beyond its bytes in the file.
+constexpr int32_t kMaxSfaItems = 1000000;
+constexpr int32_t kMaxSfaShapes = 1000000;
+
 // Parses a whole file into `out`, whose header supplies the fields a version-0
 // file does not carry. On anything but Ok, `out` is left as it was and
 // `detail` says what did not fit. Shapes take fresh ids in file order.

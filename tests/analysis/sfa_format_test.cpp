@@ -292,6 +292,12 @@ TEST(SfaFormat, CountsBeyondTheFileFail)
     EXPECT_EQ(ParseSfa(items, c), SfaParse::Damaged);
     items.replace(14, 4, le32(0x7FFFFFFF));
     EXPECT_EQ(ParseSfa(items, c), SfaParse::Damaged);
+    // More strips than any hole has, each record present: refused before
+    // a million strip items are made.
+    QByteArray many = SerializeSfa(SfaHeader{}, {}, {});
+    many.replace(14, 4, le32(kMaxSfaItems + 1));
+    many += QByteArray(qsizetype(kMaxSfaItems + 1) * CUnWrapImage::kRecordSize, '\x01');
+    EXPECT_EQ(ParseSfa(many, c), SfaParse::Damaged);
     QByteArray shapes = bytes;
     shapes.replace(18, 4, le32(3));
     EXPECT_EQ(ParseSfa(shapes, c), SfaParse::Damaged);
