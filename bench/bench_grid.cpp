@@ -2,6 +2,7 @@
 // at the top, middle and bottom, paging near the bottom and row appends.
 
 #include "grid/grid_ctrl.h"
+#include "support/bench_main.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -306,13 +307,4 @@ BENCHMARK(BM_SortNumber_TableView)->Unit(benchmark::kMillisecond)->Iterations(4)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BC_BENCHMARK_MAIN()

@@ -4,6 +4,7 @@
 
 #include "grid/grid_ctrl.h"
 #include "platform/text_codec.h"
+#include "support/bench_main.h"
 
 #include <QApplication>
 #include <QFile>
@@ -134,13 +135,4 @@ BENCHMARK(BM_Load_ItemModel)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BC_BENCHMARK_MAIN()
