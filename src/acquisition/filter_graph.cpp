@@ -101,10 +101,21 @@ bool CFilterGraph::changeState(int state, int timeoutMs)
     if (r == GST_STATE_CHANGE_FAILURE)
         return false;
     if (r == GST_STATE_CHANGE_ASYNC) {
-        const GstStateChangeReturn w = gst_element_get_state(
-            pipeline_, nullptr, nullptr, static_cast<GstClockTime>(timeoutMs) * GST_MSECOND);
-        if (w == GST_STATE_CHANGE_FAILURE || w == GST_STATE_CHANGE_ASYNC)
-            return false;
+        // Waits in short steps: an error posted meanwhile ends the wait at
+        // once, so the limit can be generous for a busy machine or a slow
+        // device without making a failure slow.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const GstStateChangeReturn w =
+                gst_element_get_state(pipeline_, nullptr, nullptr, 20 * GST_MSECOND);
+            if (w == GST_STATE_CHANGE_FAILURE)
+                return false;
+            if (w != GST_STATE_CHANGE_ASYNC)
+                break;
+            if (!postedError().isEmpty() || std::chrono::steady_clock::now() >= deadline)
+                return false;
+        }
     }
     return postedError().isEmpty();
 }
@@ -255,7 +266,7 @@ bool CFilterGraph::Play()
         return false;
     }
     delivering_ = true;
-    if (!changeState(GST_STATE_PLAYING, 5000)) {
+    if (!changeState(GST_STATE_PLAYING, kRunTimeoutMs)) {
         delivering_ = false;
         gst_element_set_state(pipeline_, GST_STATE_PAUSED);
         fail(QStringLiteral("无法播放,请先停止其它操作"));
@@ -294,7 +305,7 @@ bool CFilterGraph::Pause()
 {
     if (graphState_.load() != GraphStateRunning || !pipeline_)
         return false;
-    if (!changeState(GST_STATE_PAUSED, 5000))
+    if (!changeState(GST_STATE_PAUSED, kRunTimeoutMs))
         return false;
     graphState_ = GraphStatePaused;
     return true;
@@ -306,7 +317,7 @@ bool CFilterGraph::Run()
     if ((state != GraphStateStopped && state != GraphStatePaused) || !pipeline_)
         return false;
     delivering_ = true;
-    if (!changeState(GST_STATE_PLAYING, 5000)) {
+    if (!changeState(GST_STATE_PLAYING, kRunTimeoutMs)) {
         delivering_ = state == GraphStatePaused;
         return false;
     }

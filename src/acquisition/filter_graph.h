@@ -41,6 +41,10 @@ inline constexpr unsigned kHrClassNotRegistered = 0x80040154; // no element fact
 inline constexpr unsigned kHrFail = 0x80004005;               // could not be added
 inline constexpr unsigned kHrAccessDenied = 0x80070005;       // file not writable
 
+// How long running, pausing or connecting a graph may take before it counts
+// as failed (a stream error ends the wait at once).
+inline constexpr int kRunTimeoutMs = 10000;
+
 class CFilterGraph : public ICaptureGraph {
 public:
     CFilterGraph();

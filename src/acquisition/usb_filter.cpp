@@ -482,7 +482,8 @@ bool USBFilter::buildPreview(bool record, const QString& path)
 
     // Connect: the stream starts just long enough to fix its format, then
     // waits paused for Play.
-    const bool connected = changeState(GST_STATE_PLAYING, 5000) && waitForGrabberCaps(5000) &&
+    const bool connected = changeState(GST_STATE_PLAYING, kRunTimeoutMs) &&
+                           waitForGrabberCaps(kRunTimeoutMs) &&
                            readConnectedFormat();
     if (!connected) {
         fail(QStringLiteral("Warning: USBFilter::SMBuildPreviewGraph,\n Get the connected media "
