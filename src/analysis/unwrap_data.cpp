@@ -346,7 +346,11 @@ bool CUnWrapData::loadStripPixels(CUnWrapImage& item, ErrorReport* error) const
             return true;
     }
     if (!found)
-        reportError(error, QStringLiteral("JPEG :\nCan't open %1\n").arg(item.jpgPath(imageDirectory_)));
+        reportError(
+            error,
+            bmpFirst
+                ? QStringLiteral("BMP :\nCan't open %1\n").arg(item.bmpPath(imageDirectory_))
+                : QStringLiteral("JPEG :\nCan't open %1\n").arg(item.jpgPath(imageDirectory_)));
     return false;
 }
 

@@ -546,6 +546,10 @@ TEST(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
         EXPECT_TRUE(d.SavePageImages(0, 10));
         EXPECT_TRUE(QFileInfo::exists(dir.filePath("-300.bmp")));
         EXPECT_FALSE(d.IsItemModified(0));
+        d.InsertImage(std::make_unique<CUnWrapImage>(600, uint16_t(0)), false);
+        ErrorReport why;
+        EXPECT_EQ(d.LoadPageImages(0, 10, &why), 1);
+        EXPECT_TRUE(why.text.contains("600.bmp")) << "names the file of the capture format";
     }
     ASSERT_TRUE(QFile::rename(dir.filePath("-300.bmp"), dir.filePath("-300.BMP")));
     {
