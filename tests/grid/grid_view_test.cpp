@@ -4,7 +4,9 @@
 #include "grid/grid_ctrl.h"
 #include "grid_test_util.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QPalette>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -443,4 +445,50 @@ TEST(GridGeometry, HugeSizesAreBoundedAndStillScrollAndDraw)
     EXPECT_EQ(grid->CellFromPoint({rc.left + 1, rc.top + 1}), CGridCellId(5, 5));
     img = render(*grid);
     EXPECT_EQ(pixel(img, rc.right, rc.top + 5), grid->GetGridLineColor());
+}
+
+TEST(GridPaint, HeadersRaisedOrSunkenAndOwnBackColours)
+{
+    // Distinct edge colours, whatever the platform's palette.
+    const QPalette saved = QApplication::palette();
+    QPalette pal = saved;
+    pal.setColor(QPalette::Light, QColor(250, 250, 250));
+    pal.setColor(QPalette::Mid, QColor(120, 120, 120));
+    pal.setColor(QPalette::Shadow, QColor(10, 10, 10));
+    pal.setColor(QPalette::Button, QColor(200, 200, 200));
+    QApplication::setPalette(pal);
+    {
+        auto grid = makeGrid(3, 3);
+        grid->SetFocusCell(1, 2);
+        grid->SetItemBackColor(2, 1, RGB(0, 200, 0));
+        const QImage img = render(*grid);
+        const COLORREF light = GetSysColor(COLOR_3DHIGHLIGHT);
+        const COLORREF mid = GetSysColor(COLOR_3DSHADOW);
+        const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
+        // Header (0, 1), cell (50, 0)-(99, 19), away from the focus: raised.
+        EXPECT_EQ(pixel(img, 75, 0), light);
+        EXPECT_EQ(pixel(img, 50, 10), light);
+        EXPECT_EQ(pixel(img, 99, 10), dark);
+        EXPECT_EQ(pixel(img, 75, 19), dark);
+        EXPECT_NE(pixel(img, 50, 19), light) << "a line leaves out its end point";
+        // Header (0, 2) above the focus cell: sunken.
+        EXPECT_EQ(pixel(img, 125, 0), mid);
+        EXPECT_EQ(pixel(img, 100, 10), mid);
+        EXPECT_EQ(pixel(img, 125, 19), light);
+        EXPECT_EQ(pixel(img, 149, 10), light);
+        // Row header (1, 0) beside the focus cell: sunken; (2, 0): raised.
+        EXPECT_EQ(pixel(img, 25, 20), mid);
+        EXPECT_EQ(pixel(img, 25, 40), light);
+        // A cell's own back colour is filled although the pass asks for no
+        // erase; its grid lines stay.
+        EXPECT_EQ(pixel(img, 75, 50), RGB(0, 200, 0));
+        EXPECT_EQ(pixel(img, 98, 58), RGB(0, 200, 0));
+        EXPECT_EQ(pixel(img, 99, 50), grid->GetGridLineColor());
+        EXPECT_EQ(pixel(img, 75, 59), grid->GetGridLineColor());
+        // The focus frame's bottom is one pixel above the grid line.
+        const COLORREF text = grid->GetDefaultCell(false, false)->GetTextColor();
+        EXPECT_EQ(pixel(img, 125, 38), text);
+        EXPECT_EQ(pixel(img, 125, 39), grid->GetGridLineColor());
+    }
+    QApplication::setPalette(saved);
 }
