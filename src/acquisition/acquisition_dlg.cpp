@@ -900,6 +900,10 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         if (messageBox(tr8("正在录制,确认要停止录制"), tr8("提示"), MB_OKCANCEL | MB_ICONEXCLAMATION,
                        this) == IDCANCEL)
             return false;
+        // While the question was open the recording may have ended on its
+        // own (a lost device, a stream error): it is stopped already.
+        if (mode_ == ModeIdle)
+            return true;
     }
     const int leaving = mode_;
     if (leaving == ModeLive || leaving == ModeRecording)

@@ -30,8 +30,10 @@
 #include <gtest/gtest.h>
 
 
+#include <functional>
 #include <memory>
 #include <set>
+#include <utility>
 
 namespace bc {
 namespace {
@@ -594,6 +596,40 @@ TEST_F(FormTest, CancelKeepsRecordingAndNoKeepsTheProgramRunning)
     EXPECT_EQ(graphs.script.alive, 0);
     auto reread = profile.reopen();
     EXPECT_EQ(reread->value(QStringLiteral("坐标参数/X")).toString(), QStringLiteral("123.5"));
+}
+
+// A prompter whose next box first lets `during` run, as events delivered
+// while a real box waits for its answer would.
+struct EventsDuringBox : ScriptedPrompter {
+    std::function<void()> during;
+    int messageBox(QWidget* parent, const QString& text, const QString& caption,
+                   unsigned style) override
+    {
+        if (auto d = std::exchange(during, nullptr))
+            d();
+        return ScriptedPrompter::messageBox(parent, text, caption, style);
+    }
+};
+
+TEST_F(FormTest, ARecordingThatEndsWhileTheStopQuestionIsOpenIsStoppedOnce)
+{
+    makeForm();
+    setText(IDC_FILE, dir.filePath("r.mpg"));
+    form->OnStartRecord();
+    ASSERT_EQ(form->GetUiMode(), ModeRecording);
+    const QString recording = form->statusText();
+    EventsDuringBox boxes;
+    boxes.during = [this] {
+        graphs.script.devicePresent = false;
+        form->OnDevicesChanged();
+    };
+    boxes.boxAnswers.push_back(IDOK);
+    form->OnStopRecord();
+    EXPECT_EQ(boxes.boxTexts(), QStringList({QStringLiteral("正在录制,确认要停止录制")}));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_EQ(form->statusText(), QStringLiteral("停止") + recording);
+    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_FALSE(track.isWriting());
 }
 
 TEST_F(FormTest, EnterNeverClosesTheForm)
