@@ -700,7 +700,7 @@ void USBFilter::beforeStop()
     // through the encoder's branch before the pipeline stops.
     if (recording_ && graphState_.load() == GraphStateRunning && postedError().isEmpty()) {
         gst_element_send_event(pipeline_, gst_event_new_eos());
-        waitForEndOfStream(3000);
+        waitForEndOfStream(kRunTimeoutMs);
     }
 }
 
