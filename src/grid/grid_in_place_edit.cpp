@@ -5,6 +5,7 @@
 
 #include <QFocusEvent>
 #include <QFontMetrics>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 namespace bc {
@@ -212,6 +213,18 @@ void CGridInPlaceEdit::keyPressEvent(QKeyEvent* e)
         return;
     }
     QLineEdit::keyPressEvent(e);
+}
+
+void CGridInPlaceEdit::inputMethodEvent(QInputMethodEvent* e)
+{
+    if (m_editMode == EDIT_TEXT && !m_digitsOnly) {
+        QLineEdit::inputMethodEvent(e);
+        return;
+    }
+    // Text from an input method passes the same filter as typed characters;
+    // nothing is composed in place.
+    typeText(e->commitString());
+    e->accept();
 }
 
 void CGridInPlaceEdit::focusOutEvent(QFocusEvent* e)

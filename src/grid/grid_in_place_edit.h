@@ -11,6 +11,7 @@
 #include <functional>
 
 class QFocusEvent;
+class QInputMethodEvent;
 class QKeyEvent;
 
 namespace bc {
@@ -89,6 +90,7 @@ protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
 
 private:
     void widenToFit();

@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -85,6 +86,20 @@ TEST(GridNumericCells, FiltersAndClamps)
     EXPECT_EQ(editorOf<CGridInPlaceEdit>(*grid)->text(), QStringLiteral("+42"));
     QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Return);
     EXPECT_EQ(grid->GetItemText(2, 1), QStringLiteral("+42"));
+
+    // Text from an input method passes the same filter; a text cell takes it all.
+    typeInto(*grid, 1, 2, QStringLiteral("1"));
+    QInputMethodEvent composing(QStringLiteral("yi"), {});
+    QApplication::sendEvent(editorOf<CGridInPlaceEdit>(*grid), &composing);
+    QInputMethodEvent committed;
+    committed.setCommitString(QStringLiteral("二.5a.6"));
+    QApplication::sendEvent(editorOf<CGridInPlaceEdit>(*grid), &committed);
+    EXPECT_EQ(editorOf<CGridInPlaceEdit>(*grid)->text(), QStringLiteral("1.56"));
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Escape);
+    typeInto(*grid, 3, 1, QStringLiteral("a"));
+    QApplication::sendEvent(editorOf<CGridInPlaceEdit>(*grid), &committed);
+    EXPECT_EQ(editorOf<CGridInPlaceEdit>(*grid)->text(), QStringLiteral("a二.5a.6"));
+    QTest::keyClick(editorOf<CGridInPlaceEdit>(*grid), Qt::Key_Escape);
 }
 
 TEST(GridNumericCells, NormalisedTexts)
