@@ -942,6 +942,8 @@ void CAcquisitionDlg::OnCaptureFrame()
     if (captureFolder_.isEmpty()) {
         captureFolder_ = defaultCaptureFolder();
         messageBox(tr8("图片保存在%1").arg(captureFolder_), tr8("提示"), MB_OK, this);
+        if (mode_ == ModeIdle)
+            return; // the mode ended while the note was shown: no frame to take
     }
     const int number = nextCaptureNumber(mode_ == ModeRecording, captureCounter_);
     const QString name = captureFileName(captureFolder_, number);

@@ -632,6 +632,20 @@ TEST_F(FormTest, ARecordingThatEndsWhileTheStopQuestionIsOpenIsStoppedOnce)
     EXPECT_FALSE(track.isWriting());
 }
 
+TEST_F(FormTest, ACaptureWhoseModeEndedWhileTheFolderNoteWasOpenTakesNothing)
+{
+    makeForm();
+    form->OnStartAcquisition();
+    ASSERT_EQ(form->GetUiMode(), ModeLive);
+    EventsDuringBox boxes;
+    boxes.during = [this] { form->OnStopRecord(); };
+    form->OnCaptureFrame();
+    EXPECT_EQ(boxes.boxTexts(), QStringList({QStringLiteral("图片保存在%1").arg(defaultCaptureFolder())}));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    EXPECT_TRUE(captures.empty());
+    EXPECT_FALSE(oneShotRequest.load());
+}
+
 TEST_F(FormTest, EnterNeverClosesTheForm)
 {
     makeForm();
