@@ -345,14 +345,7 @@ bool USBFilter::BuildGraph(int kind, const GraphRequest& request)
         if (buildPreview(record, request.mediaPath))
             return true;
         // A recording that never started leaves no file behind.
-        std::lock_guard<std::mutex> lock(encoderMutex_);
-        if (encoder_) {
-            encoder_->finish();
-            encoder_.reset();
-            // Only a file this build made: never a device node.
-            if (QFileInfo(request.mediaPath).isFile())
-                QFile::remove(request.mediaPath);
-        }
+        finishRecording();
         recording_ = false;
         return false;
     }
@@ -710,16 +703,24 @@ void USBFilter::finishRecording()
 {
     bool finished = false;
     bool ok = true;
+    bool empty = false;
     {
         std::lock_guard<std::mutex> lock(encoderMutex_);
         if (encoder_ && encoder_->isOpen()) {
             finished = true;
             ok = encoder_->finish();
+            empty = encoder_->framesEncoded() == 0;
         }
     }
+    if (!finished)
+        return;
     // A recording that lost frames or its end is never reported as made.
-    if (finished && (!ok || recordWriteFailed_.load()))
+    if (!ok || recordWriteFailed_.load())
         fail(QStringLiteral("录像文件写入失败:\n") + QDir::toNativeSeparators(recordPath_));
+    // One that never got a picture (its graph failed to build or to play)
+    // leaves no file behind; only a file it made, never a device node.
+    if (empty && QFileInfo(recordPath_).isFile())
+        QFile::remove(recordPath_);
 }
 
 bool USBFilter::SeekToFraction(float fraction)

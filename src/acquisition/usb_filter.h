@@ -87,7 +87,7 @@ private:
     void beforeStop() override;
     void afterStop() override;
     // Closes an open recording; a recording that could not be written in
-    // full is told in an error box.
+    // full is told in an error box, one without a picture is removed.
     void finishRecording();
 
     static void onPadAdded(GstElement* element, GstPad* pad, gpointer self);

@@ -374,6 +374,22 @@ TEST_F(GraphTest, AFailedRecordingBuildIsToldAndLeavesNoFile)
                              "type Failed"));
     EXPECT_FALSE(QFile::exists(request.mediaPath));
     EXPECT_FALSE(g.IsRecording());
+
+    // A recording graph that is built but never plays (the form's Play
+    // failed) leaves no file either; a played one keeps its file.
+    prompter.boxes.clear();
+    request.mediaPath = dir.filePath(QStringLiteral("unplayed.mpg"));
+    ASSERT_TRUE(g.BuildGraph(GraphKindPreviewRecord, request));
+    EXPECT_TRUE(QFile::exists(request.mediaPath));
+    EXPECT_TRUE(g.TearDownGraph());
+    EXPECT_FALSE(QFile::exists(request.mediaPath));
+    request.mediaPath = dir.filePath(QStringLiteral("played.mpg"));
+    ASSERT_TRUE(g.BuildGraph(GraphKindPreviewRecord, request));
+    ASSERT_TRUE(g.Play());
+    ASSERT_TRUE(spinUntil([&] { return g.RecordedFrames() > 0; }, 10000));
+    EXPECT_TRUE(g.TearDownGraph());
+    EXPECT_TRUE(QFile::exists(request.mediaPath));
+    EXPECT_TRUE(prompter.boxes.empty());
 }
 
 TEST_F(GraphTest, PlaybackReportsDurationSeeksAndEnds)
