@@ -418,7 +418,11 @@ bool USBFilter::buildPreview(bool record, const QString& path)
     // The display branch drops frames rather than hold up the stream.
     g_object_set(grabQueue, "leaky", 2, "max-size-buffers", 2u, "max-size-bytes", 0u,
                  "max-size-time", guint64(0), nullptr);
-    g_object_set(grab, "sync", FALSE, "max-buffers", 2u, "drop", TRUE, nullptr);
+    // A live stream never prerolls: the grabber takes part in no state
+    // change, so going from paused to playing never waits on a first frame
+    // that a just-paused source may not send (the format is learnt from the
+    // grabber's caps instead).
+    g_object_set(grab, "sync", FALSE, "async", FALSE, "max-buffers", 2u, "drop", TRUE, nullptr);
     armGrabber(grab, false);
 
     GstElement* recQueue = nullptr;
@@ -484,6 +488,7 @@ bool USBFilter::buildPreview(bool record, const QString& path)
         return false;
     }
     gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    gst_element_get_state(pipeline_, nullptr, nullptr, 5 * GST_SECOND);
     graphKind_ = GraphKindPreview;
     return true;
 }
