@@ -19,6 +19,7 @@ TEST(ProgramValues, DepthAndHeadingArePublishedTogether)
     EXPECT_EQ(currentDepthHeading().heading, 7);
 
     // A reader never sees a depth of one pair with the heading of another.
+    publishDepthHeading(0, 0);
     std::atomic<bool> stop{false};
     std::atomic<int> mixed{0};
     std::thread reader([&] {
