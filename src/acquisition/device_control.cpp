@@ -195,8 +195,8 @@ ResolvedSource resolveCaptureSource()
     const QString s = captureSource().trimmed();
     if (s == QLatin1String("test") || s.startsWith(QLatin1String("test:"))) {
         r.kind = ResolvedSource::Test;
-        static const QRegularExpression spec(QStringLiteral("^test:(\\d+)x(\\d+)(?:@(\\d+))?$"));
-        const auto m = spec.match(s);
+        static const QRegularExpression sizePattern(QStringLiteral("^test:(\\d+)x(\\d+)(?:@(\\d+))?$"));
+        const auto m = sizePattern.match(s);
         if (m.hasMatch()) {
             const int w = m.captured(1).toInt();
             const int h = m.captured(2).toInt();
