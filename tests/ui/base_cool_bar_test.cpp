@@ -16,24 +16,14 @@
 #include <gtest/gtest.h>
 
 using namespace bc;
+using bc::test::at;
+using bc::test::grabOf;
 
 namespace {
 
-QColor at(const QImage& image, int x, int y)
-{
-    return QColor(image.pixel(x, y));
-}
-
-QImage grabOf(QWidget& w)
-{
-    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 QIcon solidIcon(const QColor& colour)
 {
-    QPixmap pixmap(13, 13);
-    pixmap.fill(colour);
-    return QIcon(pixmap);
+    return test::solidIcon(colour, 13);
 }
 
 class CoolBarTest : public ::testing::Test {

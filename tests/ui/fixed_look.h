@@ -5,6 +5,10 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
 #include <QPalette>
 #include <QStyleFactory>
 
@@ -48,5 +52,25 @@ inline void useFixedLook()
 struct FixedLook {
     FixedLook() { useFixedLook(); }
 };
+
+// The colour of one pixel of `image`.
+inline QColor at(const QImage& image, int x, int y)
+{
+    return QColor(image.pixel(x, y));
+}
+
+// What `w` paints, as 32-bit RGB.
+inline QImage grabOf(QWidget& w)
+{
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// An icon of one colour, `size` pixels square.
+inline QIcon solidIcon(const QColor& colour, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
 
 } // namespace bc::test

@@ -13,18 +13,10 @@
 #include <gtest/gtest.h>
 
 using namespace bc;
+using bc::test::at;
+using bc::test::grabOf;
 
 namespace {
-
-QImage grabOf(QWidget& w)
-{
-    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-QColor at(const QImage& image, int x, int y)
-{
-    return QColor(image.pixel(x, y));
-}
 
 // Renders entry `index` of a list at 90 x 20 pixels.
 QImage drawEntry(const CFlatComboBox& combo, int index, bool selected)

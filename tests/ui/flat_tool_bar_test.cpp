@@ -14,24 +14,14 @@
 #include <gtest/gtest.h>
 
 using namespace bc;
+using bc::test::at;
+using bc::test::grabOf;
 
 namespace {
 
-QColor at(const QImage& image, int x, int y)
-{
-    return QColor(image.pixel(x, y));
-}
-
-QImage grabOf(QWidget& w)
-{
-    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 QIcon solidIcon(const QColor& colour)
 {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(colour);
-    return QIcon(pixmap);
+    return test::solidIcon(colour, 16);
 }
 
 // An icon its engine paints at any size, naming no sizes of its own (as a
