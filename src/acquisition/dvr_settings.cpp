@@ -262,37 +262,31 @@ void CDvrAppSettings::SetAudioPreset(int audioIndex)
     }
 }
 
-void CDvrAppSettings::SetVcdPreset()
+void CDvrAppSettings::applyPreset(int32_t muxFormat, int32_t videoBitrate, int bitrateIndex,
+                                  int32_t videoResolution)
 {
-    MuxFormat = 1;
-    VideoBitrate = 1123047;
-    SetVideoBitrateIndex(7);
-    VideoResolution = 3;
+    MuxFormat = muxFormat;
+    VideoBitrate = videoBitrate;
+    SetVideoBitrateIndex(bitrateIndex);
+    VideoResolution = videoResolution;
     AudioBitrate = 11;
     AudioEncodingFormat = 1;
     AudioFrequency = 0;
+}
+
+void CDvrAppSettings::SetVcdPreset()
+{
+    applyPreset(1, 1123047, 7, 3);
 }
 
 void CDvrAppSettings::SetSvcdPreset()
 {
-    MuxFormat = 0;
-    VideoBitrate = 2343750;
-    SetVideoBitrateIndex(8);
-    VideoResolution = 1;
-    AudioBitrate = 11;
-    AudioEncodingFormat = 1;
-    AudioFrequency = 0;
+    applyPreset(0, 2343750, 8, 1);
 }
 
 void CDvrAppSettings::SetDvdPreset()
 {
-    MuxFormat = 2;
-    VideoBitrate = 2343750;
-    SetVideoBitrateIndex(2);
-    VideoResolution = 5;
-    AudioBitrate = 11;
-    AudioEncodingFormat = 1;
-    AudioFrequency = 0;
+    applyPreset(2, 2343750, 2, 5);
 }
 
 EncoderProfile encoderProfileFor(const CDvrAppSettings& s)

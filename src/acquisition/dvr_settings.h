@@ -87,6 +87,10 @@ public:
     int32_t AudioStartDelay = 18000;
 
 private:
+    // The three presets differ only in these; the audio values are shared.
+    void applyPreset(int32_t muxFormat, int32_t videoBitrate, int bitrateIndex,
+                     int32_t videoResolution);
+
     QSettings* store_;
 };
 
