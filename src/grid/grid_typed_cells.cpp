@@ -1,4 +1,4 @@
-#include "grid/grid_special_cells.h"
+#include "grid/grid_typed_cells.h"
 
 #include "grid/grid_ctrl.h"
 

@@ -1,7 +1,7 @@
 // The special cells and their editors.
 
 #include "grid/grid_ctrl.h"
-#include "grid/grid_special_cells.h"
+#include "grid/grid_typed_cells.h"
 #include "grid_test_util.h"
 
 #include <QAbstractItemView>
