@@ -20,9 +20,6 @@ namespace bc {
 class CGridCtrl;
 
 using LPARAM = std::intptr_t;
-using BOOL = int;
-constexpr BOOL TRUE = 1;
-constexpr BOOL FALSE = 0;
 
 // "take the default" marker of cell colours.
 constexpr COLORREF CLR_DEFAULT = 0xFF000000u;
