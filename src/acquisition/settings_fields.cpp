@@ -1,7 +1,6 @@
 #include "acquisition/settings_fields.h"
 
 #include "core/survey_params.h"
-#include "platform/prompter.h"
 #include "ui/num_edit.h"
 
 #include <QComboBox>
@@ -36,23 +35,6 @@ template <std::size_t N> int tableEntry(const int (&table)[N], int value)
     return 0;
 }
 } // namespace
-
-bool checkInt(const QString& text, int minimum, int maximum, int& out)
-{
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok) {
-        messageBox(QStringLiteral("请输入一个整数。"), QString(), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    if (v < minimum || v > maximum) {
-        messageBox(QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(minimum).arg(maximum),
-                   QString(), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    out = v;
-    return true;
-}
 
 QString mmText(long long mm)
 {

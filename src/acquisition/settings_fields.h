@@ -20,11 +20,6 @@ class CNumEdit;
 class CSurveyParams;
 
 
-// The framework's range check of an integer field pulled from its text: a
-// text that is no whole number, or one outside minimum..maximum, is told in
-// the standard words and refused (false, `out` unchanged).
-bool checkInt(const QString& text, int minimum, int maximum, int& out);
-
 // "%d mm"
 QString mmText(long long mm);
 

@@ -39,6 +39,25 @@ std::optional<double> strictNumber(const QString& text)
     return v;
 }
 
+// The framework's range check of a pulled field: a refused value is told and
+// keeps the settings as they were.
+bool checkInt(const QString& text, int minimum, int maximum, int& out)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok) {
+        messageBox(QStringLiteral("请输入一个整数。"), QString(), MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (v < minimum || v > maximum) {
+        messageBox(QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(minimum).arg(maximum),
+                   QString(), MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    out = v;
+    return true;
+}
+
 bool checkFloat(const QString& text, double minimum, double maximum, float& out)
 {
     const auto v = strictNumber(text);
