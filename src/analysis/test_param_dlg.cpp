@@ -4,6 +4,7 @@
 #include "analysis/unwrap_data.h"
 #include "core/c_number.h"
 #include "core/survey_params.h"
+#include "platform/range_check.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -181,7 +182,7 @@ int CTestParamDlg::exec()
 void CTestParamDlg::accept()
 {
     int dip = 0;
-    if (!checkInt(dipDirection_->text(), 0, 360, dip)) {
+    if (!checkIntRange(dipDirection_->text(), 0, 360, dip, this)) {
         dipDirection_->setFocus(Qt::OtherFocusReason);
         dipDirection_->selectAll();
         return;
