@@ -67,6 +67,10 @@ public:
     int templateSize() const { return templateSize_; }
     int searchRange() const { return searchRange_; }
 
+    // Moves the selection marker to the strip `index` (absolute, -1 none);
+    // the arrow keys act on the selected strip.
+    void setSelectedItem(int index);
+
     // Set after a page was aligned again: leaving the page shows its strips
     // at full height again.
     void setPageReStitched(bool reStitched) { pageReStitched_ = reStitched; }
@@ -128,6 +132,9 @@ private:
     QRect pageToView(const PageRect& rect) const;
     void invalidatePageRect(const PageRect& rect);
     void setPageCount(int count);
+    // Leaving a page aligned again: full heights, and the strips that have a
+    // file are read from it again.
+    void undoPageAlign(int page);
     // A live survey climbing the hole (each strip lands above the others).
     bool upward() const;
     // Strips are written as they leave the current page.
