@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QFile>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -321,7 +322,11 @@ void CUnWrapView::reportSaveFailure(const ErrorReport& error)
     if (saveFailureShown_ || error.isEmpty())
         return;
     saveFailureShown_ = true;
-    messageBox(error.text, error.caption, error.style, this);
+    // Asked once the strip is in: a box opened here would take further
+    // strips while this one is half filed.
+    QTimer::singleShot(0, this, [this, error] {
+        messageBox(error.text, error.caption, error.style, this);
+    });
 }
 
 // --- drawing and scrolling ---------------------------------------------------
