@@ -41,8 +41,7 @@ std::vector<CUnWrapImage> makeStrips(bool up)
     return strips;
 }
 
-std::unique_ptr<CUnWrapImage> nextStrip(const std::vector<CUnWrapImage>& strips, int64_t i,
-                                        bool up)
+std::unique_ptr<CUnWrapImage> nextStrip(const std::vector<CUnWrapImage>& strips, int64_t i, bool up)
 {
     auto item = std::make_unique<CUnWrapImage>(strips[size_t(i % kCycle)]);
     item->depthKey = int32_t(up ? 100'000'000 - 200 * i : 1000 + 200 * i);
@@ -51,7 +50,8 @@ std::unique_ptr<CUnWrapImage> nextStrip(const std::vector<CUnWrapImage>& strips,
 
 void reportShare(benchmark::State& state, std::chrono::nanoseconds spent)
 {
-    const double ms = double(spent.count()) / 1e6 / double(std::max<int64_t>(1, state.iterations()));
+    const double ms =
+        double(spent.count()) / 1e6 / double(std::max<int64_t>(1, state.iterations()));
     state.counters["ms"] = ms;
     state.counters["frame%"] = 100.0 * ms / kFrameMs;
 }

@@ -29,7 +29,7 @@ constexpr int kExtraWidth = 70;
 constexpr int kExtraHeight = 80;
 
 class WaitCursor {
-public:
+  public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
@@ -38,8 +38,7 @@ public:
 
 bool isArrow(int key)
 {
-    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
-           key == Qt::Key_Down;
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
 } // namespace
@@ -98,10 +97,10 @@ void CUnWrapView::RecalcPageGeometry()
     if (!data_)
         return;
     const int page = state_.currentPage;
-    state_.aspect = aspectAdaptive_ ? float(data_->GetPageAspect(page, state_.perPage,
-                                                                 data_->header().openingDiameter,
-                                                                 state_.zoom))
-                                    : 1.0f;
+    state_.aspect = aspectAdaptive_
+                        ? float(data_->GetPageAspect(page, state_.perPage,
+                                                     data_->header().openingDiameter, state_.zoom))
+                        : 1.0f;
     data_->GetPageDepthScale(page, state_.perPage, state_.zoom, state_.pageTopDepth,
                              state_.pageBottomDepth, state_.pxPerMm);
     data_->GetPageExtent(page, state_.perPage, state_.zoom, state_.aspect, state_.pageWidth,
@@ -137,8 +136,9 @@ void CUnWrapView::undoPageAlign(int page)
     const IndexRange range = PageItems(data_->GetItemCount(), page, state_.perPage);
     for (int i = range.first; i < range.end; ++i) {
         const QString key = QString::number(data_->GetItem(i)->depthKey);
-        if (!folder.entryList({key + QStringLiteral(".jpg"), key + QStringLiteral(".bmp")},
-                              QDir::Files)
+        if (!folder
+                 .entryList({key + QStringLiteral(".jpg"), key + QStringLiteral(".bmp")},
+                            QDir::Files)
                  .isEmpty())
             data_->SetItemModified(i, false);
     }
@@ -306,8 +306,7 @@ bool CUnWrapView::writeSurveyIndex()
                          file.write(bytes) == bytes.size() && file.flush();
     file.close();
     if (written && file.error() == QFileDevice::NoError &&
-        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) ==
-            0)
+        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
         return true;
     QFile::remove(part);
     ErrorReport error;
@@ -324,9 +323,8 @@ void CUnWrapView::reportSaveFailure(const ErrorReport& error)
     saveFailureShown_ = true;
     // Asked once the strip is in: a box opened here would take further
     // strips while this one is half filed.
-    QTimer::singleShot(0, this, [this, error] {
-        messageBox(error.text, error.caption, error.style, this);
-    });
+    QTimer::singleShot(0, this,
+                       [this, error] { messageBox(error.text, error.caption, error.style, this); });
 }
 
 // --- drawing and scrolling ---------------------------------------------------
@@ -376,9 +374,8 @@ QPoint CUnWrapView::viewToPage(const QPoint& p) const
 
 QRect CUnWrapView::pageToView(const PageRect& rect) const
 {
-    return rect.normalized().toQRect().translated(
-        kPageLeftMargin - horizontalScrollBar()->value(),
-        kPageTopMargin - verticalScrollBar()->value());
+    return rect.normalized().toQRect().translated(kPageLeftMargin - horizontalScrollBar()->value(),
+                                                  kPageTopMargin - verticalScrollBar()->value());
 }
 
 void CUnWrapView::invalidatePageRect(const PageRect& rect)

@@ -33,7 +33,7 @@ class CAttitudePolyline;
 class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     Q_OBJECT
 
-public:
+  public:
     explicit CUnWrapView(const WorkspaceContext& ctx, QWidget* parent = nullptr);
     ~CUnWrapView() override;
 
@@ -91,11 +91,11 @@ public:
     // Opens the cylinder window once, or hands it the new input and raises it.
     void showCylinder(const CylinderInput& input);
 
-signals:
+  signals:
     void pageCountChanged(int count);
     void documentChanged();
 
-public slots:
+  public slots:
     void OnFileNew();
     void OnFileOpen();
     void OnFileSave();
@@ -113,7 +113,7 @@ public slots:
     // Picking (unwrap_view_pick.cpp): 0 select, 1 line, 2 polyline.
     void SetPickMode(int mode);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -122,7 +122,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     // The scroll ranges for the current document (none without one).
     void updateScrollSizes();
     QSize contentSize() const;

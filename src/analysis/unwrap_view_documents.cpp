@@ -56,9 +56,8 @@ void CUnWrapView::OnFileNew()
 
 void CUnWrapView::OnFileOpen()
 {
-    const QString path =
-        prompter().openFileName(this, QStringLiteral("打开"), imageDirectory_,
-                                QStringLiteral("SFA files (*.sfa *.SFA)"));
+    const QString path = prompter().openFileName(this, QStringLiteral("打开"), imageDirectory_,
+                                                 QStringLiteral("SFA files (*.sfa *.SFA)"));
     if (path.isEmpty())
         return;
     CloseDocument();
@@ -82,9 +81,8 @@ void CUnWrapView::OnFileSave()
 
 void CUnWrapView::OnOpenJpg()
 {
-    const QStringList files =
-        prompter().openFileNames(this, QStringLiteral("打开"), imageDirectory_,
-                                 QStringLiteral("JPG files (*.JPG *.jpg)"));
+    const QStringList files = prompter().openFileNames(
+        this, QStringLiteral("打开"), imageDirectory_, QStringLiteral("JPG files (*.JPG *.jpg)"));
     if (files.isEmpty())
         return;
     QStringList skipped;

@@ -54,8 +54,8 @@ struct Station {
 };
 
 // The k-th of `count` strips of a survey going down (or up) the wall.
-std::unique_ptr<CUnWrapImage> surveyStrip(const SyntheticBorehole& wall, int k, int count,
-                                          bool up, int rows = kRows, int overlap = kOverlap)
+std::unique_ptr<CUnWrapImage> surveyStrip(const SyntheticBorehole& wall, int k, int count, bool up,
+                                          int rows = kRows, int overlap = kOverlap)
 {
     const int n = up ? count - 1 - k : k;
     const int top = (n * (rows - overlap)) % std::max(1, wall.length() - rows);
@@ -69,14 +69,6 @@ std::vector<int> residentStrips(const CUnWrapData& d)
         if (d.GetItem(i)->hasPixels())
             held.push_back(i);
     return held;
-}
-
-std::vector<int32_t> keysOf(const CUnWrapData& d)
-{
-    std::vector<int32_t> keys;
-    for (int i = 0; i < d.GetItemCount(); ++i)
-        keys.push_back(d.GetItem(i)->depthKey);
-    return keys;
 }
 
 // The survey as a crash would leave it: its index and files on disk.
@@ -94,25 +86,35 @@ std::unique_ptr<CUnWrapData> reload(const QString& sfa, int* missing = nullptr)
     return d;
 }
 
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Twelve strips 120 columns wide written with their index.
+QString writeSurvey(const QString& sfa)
+{
+    const SyntheticBorehole wall(120, 1000, 5, 4);
+    CUnWrapData d(sfa, QFileInfo(sfa).absolutePath());
+    for (int k = 0; k < 12; ++k)
+        d.InsertImage(surveyStrip(wall, k, 12, false));
+    EXPECT_TRUE(d.SaveSfa(12, true));
+    return sfa;
+}
+
 } // namespace
 
 TEST(StripView, LiveStripsPageStitchAndRecord)
 {
-    struct Case {
-        const char* name;
-        int formMode;
-        bool up;
-    };
-    const Case cases[] = {
-        {"live, going down", 1, false},
-        {"recording, going down", 2, false},
-        {"live, going up", 1, true},
-        {"recording, going up", 2, true},
-    };
     const int count = 25;
     const SyntheticBorehole wall(720, count * kRows, 7);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    struct Case {
+        int formMode; // 1 live, 2 recording
+        bool up;
+    };
+    for (const Case c : {Case{1, false}, Case{2, false}, Case{1, true}, Case{2, true}}) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.formMode << " up " << c.up);
         ScriptedPrompter prompter;
         Station st(c.formMode, c.up ? 1 : 0);
         CUnWrapView& view = *st.view;
@@ -132,19 +134,16 @@ TEST(StripView, LiveStripsPageStitchAndRecord)
             if (c.formMode != 2)
                 continue;
             // Every strip off the page is on disk, and so is the index listing them.
-            std::vector<int32_t> written;
+            std::vector<int32_t> written, listed;
             for (int i = 0; i <= k; ++i)
-                if (i < page * 10 || i >= page * 10 + 10) {
-                    ASSERT_TRUE(QFileInfo::exists(d.GetItem(i)->jpgPath(st.dir.path()))) << i;
+                if (i < page * 10 || i >= page * 10 + 10)
                     written.push_back(d.GetItem(i)->depthKey);
-                }
-            if (!written.empty()) {
-                int missing = -1;
-                const auto onDisk = reload(st.sfaPath(), &missing);
-                ASSERT_TRUE(onDisk) << k;
-                EXPECT_EQ(keysOf(*onDisk), written) << k;
-                EXPECT_EQ(missing, 0) << k;
-            }
+            int missing = -1;
+            const auto onDisk = reload(st.sfaPath(), &missing);
+            for (int i = 0; onDisk && i < onDisk->GetItemCount(); ++i)
+                listed.push_back(onDisk->GetItem(i)->depthKey);
+            ASSERT_EQ(listed, written) << k;
+            EXPECT_EQ(missing, written.empty() ? -1 : 0) << k;
         }
         const CUnWrapData& d = *view.GetData();
         for (int i = 0; i < count; ++i) {
@@ -208,98 +207,70 @@ TEST(StripView, ResidentPixelsStayFlatOverALongRecording)
 
 TEST(StripView, Documents)
 {
-    // A survey of 12 strips on disk, a damaged file and four picture files.
+    // A survey of 12 strips, the same read-only, a damaged file, four pictures.
     QTemporaryDir folder;
-    const QString sfa = folder.filePath(QStringLiteral("hole.sfa"));
-    const SyntheticBorehole wall(120, 1000, 5, 4);
-    {
-        CUnWrapData d(sfa, folder.path());
-        for (int k = 0; k < 12; ++k)
-            d.InsertImage(surveyStrip(wall, k, 12, false));
-        ASSERT_TRUE(d.SaveSfa(12, true));
-    }
-    const QString damaged = folder.filePath(QStringLiteral("damaged.sfa"));
+    const QString sfa = writeSurvey(folder.filePath(QStringLiteral("hole.sfa")));
     const QString readOnly = folder.filePath(QStringLiteral("ro.sfa"));
-    QFile out(damaged);
-    out.open(QIODevice::WriteOnly);
-    out.write("not an analysis file");
-    out.close();
+    const QString damaged = folder.filePath(QStringLiteral("damaged.sfa"));
     QFile::copy(sfa, readOnly);
-    QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    QTemporaryDir pictures;
-    const QImage picture = QImage(120, 40, QImage::Format_RGB888);
+    QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
+    QFile out(damaged);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write("not an analysis file") > 0);
+    out.close();
     QStringList jpgs;
     for (const char* name : {"1200.jpg", "1100.JPG", "abc.jpg", "1500_1.jpg"}) {
-        jpgs << pictures.filePath(QString::fromLatin1(name));
-        ASSERT_TRUE(picture.save(jpgs.back(), "JPG"));
+        jpgs << folder.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(QImage(120, 40, QImage::Format_RGB888).save(jpgs.back(), "JPG"));
     }
-
     struct Case {
         const char* name;
-        std::function<void(CUnWrapView&, ScriptedPrompter&)> act;
-        std::vector<int32_t> keys; // empty: no document
+        char command; // o open, n open then new, j pictures
+        QStringList answer;
+        std::vector<int32_t> keys; // first and last; none: no document
         int pages;
         QStringList boxWords;
     };
-    const std::vector<int32_t> survey = {1000, 1200, 1400, 1600, 1800, 2000,
-                                         2200, 2400, 2600, 2800, 3000, 3200};
-    auto open = [](const QString& path) {
-        return [path](CUnWrapView& v, ScriptedPrompter& p) {
-            p.fileAnswers.push_back(path);
-            v.OnFileOpen();
-        };
-    };
     const Case cases[] = {
-        {"open", open(sfa), survey, 2, {}},
-        {"open read-only", open(readOnly), survey, 2, {}},
-        {"failed open", open(damaged), {}, 0, {QStringLiteral("SFA")}},
-        {"cancelled open", [](CUnWrapView& v, ScriptedPrompter&) { v.OnFileOpen(); }, {}, 0, {}},
-        {"new",
-         [&](CUnWrapView& v, ScriptedPrompter& p) {
-             open(sfa)(v, p);
-             v.OnFileNew();
-         },
-         {},
-         0,
-         {}},
+        {"open", 'o', {sfa}, {1000, 3200}, 2, {}},
+        {"open read-only", 'o', {readOnly}, {1000, 3200}, 2, {}},
+        {"failed open", 'o', {damaged}, {}, 0, {QStringLiteral("SFA")}},
+        {"cancelled open", 'o', {}, {}, 0, {}},
+        {"new", 'n', {sfa}, {}, 0, {}},
         {"pictures",
-         [&](CUnWrapView& v, ScriptedPrompter& p) {
-             p.multiFileAnswers.push_back(jpgs);
-             v.OnOpenJpg();
-         },
+         'j',
+         jpgs,
          {1100, 1200},
          1,
          {QStringLiteral("abc.jpg"), QStringLiteral("1500_1.jpg")}},
-        {"pictures none named by depth",
-         [&](CUnWrapView& v, ScriptedPrompter& p) {
-             p.multiFileAnswers.push_back({jpgs[2]});
-             v.OnOpenJpg();
-         },
-         {},
-         0,
-         {QStringLiteral("abc.jpg")}},
+        {"no picture named by depth", 'j', {jpgs[2]}, {}, 0, {QStringLiteral("abc.jpg")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedPrompter prompter;
         Station st(0, 0);
         QSignalSpy pages(st.view.get(), &CUnWrapView::pageCountChanged);
-        c.act(*st.view, prompter);
-        const CUnWrapData* d = st.view->GetData();
-        if (c.keys.empty()) {
-            EXPECT_EQ(d, nullptr);
+        if (c.command == 'j') {
+            prompter.multiFileAnswers.push_back(c.answer);
+            st.view->OnOpenJpg();
         } else {
-            ASSERT_NE(d, nullptr);
-            EXPECT_EQ(keysOf(*d), c.keys);
-            EXPECT_EQ(residentStrips(*d).size(), size_t(std::min<int>(10, int(c.keys.size()))));
+            for (const QString& answer : c.answer)
+                prompter.fileAnswers.push_back(answer);
+            st.view->OnFileOpen();
+            if (c.command == 'n')
+                st.view->OnFileNew();
         }
-        EXPECT_EQ(st.view->GetPageCount(), c.pages);
-        if (c.pages > 0) {
+        const CUnWrapData* d = st.view->GetData();
+        ASSERT_EQ(d != nullptr, !c.keys.empty());
+        if (d) {
+            EXPECT_EQ(d->GetItem(0)->depthKey, c.keys.front());
+            EXPECT_EQ(d->GetItem(d->GetItemCount() - 1)->depthKey, c.keys.back());
+            EXPECT_EQ(residentStrips(*d).size(), size_t(std::min(10, d->GetItemCount())));
             EXPECT_EQ(pages.back().at(0).toInt(), c.pages);
         }
+        EXPECT_EQ(st.view->GetPageCount(), c.pages);
         ASSERT_EQ(prompter.boxes.size(), c.boxWords.isEmpty() ? 0u : 1u);
         for (const QString& word : c.boxWords)
-            EXPECT_TRUE(prompter.boxes[0].text.contains(word)) << prompter.boxes[0].text.toStdString();
+            EXPECT_TRUE(prompter.boxes[0].text.contains(word));
     }
 }
 
@@ -307,13 +278,7 @@ TEST(StripView, PagingKeysAndSave)
 {
     ScriptedPrompter prompter;
     Station st(0, 0, 0);
-    const SyntheticBorehole wall(120, 1000, 5, 4);
-    {
-        CUnWrapData d(st.sfaPath(), st.dir.path());
-        for (int k = 0; k < 12; ++k)
-            d.InsertImage(surveyStrip(wall, k, 12, false));
-        ASSERT_TRUE(d.SaveSfa(12, true));
-    }
+    writeSurvey(st.sfaPath());
     prompter.fileAnswers.push_back(st.sfaPath());
     CUnWrapView& view = *st.view;
     view.OnFileOpen();
@@ -323,31 +288,21 @@ TEST(StripView, PagingKeysAndSave)
     d.AutoAlign(0, 10, view.stitchWork(), view.templateSize(), view.searchRange());
     EXPECT_EQ(d.GetItem(1)->shownHeight, kRows - kOverlap);
     view.setPageReStitched(true);
-    struct Step {
-        int goTo, page;
-        std::vector<int> resident;
-    };
-    const Step steps[] = {{1, 1, {10, 11}}, {1, 1, {10, 11}}, {2, 1, {10, 11}}, {-1, 1, {10, 11}}};
-    for (const Step& s : steps) {
-        view.GoToPage(s.goTo);
-        EXPECT_EQ(view.currentPage(), s.page) << s.goTo;
-        EXPECT_EQ(residentStrips(d), s.resident) << s.goTo;
+    for (const int p : {1, 1, 2, -1}) { // the current page, the page count, -1: nothing
+        view.GoToPage(p);
+        EXPECT_EQ(view.currentPage(), 1);
+        EXPECT_EQ(residentStrips(d), std::vector<int>({10, 11}));
     }
     EXPECT_EQ(d.GetItem(1)->shownHeight, kRows);
 
     // A key on the selected strip, then "保存": its file and record are new.
     const QString file = d.GetItem(11)->jpgPath(st.dir.path());
-    const QByteArray before = [&] {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray before = readAll(file);
     view.setSelectedItem(11);
     QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(&view, Qt::Key_Up, Qt::ShiftModifier);
     view.OnFileSave();
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_NE(f.readAll(), before);
+    EXPECT_NE(readAll(file), before);
     const auto onDisk = reload(st.sfaPath());
     ASSERT_TRUE(onDisk);
     EXPECT_EQ(onDisk->GetItem(11)->shownHeight, kRows - 10);
