@@ -31,10 +31,11 @@ void CUnWrapView::CloseDocument()
 {
     if (!data_)
         return;
-    if (recording()) {
-        // Every strip not yet written, on any page, and the whole index.
-        data_->SaveSfa(data_->GetItemCount(), true);
-    }
+    // A recording keeps every strip not yet written, on any page, and the
+    // whole index.
+    ErrorReport error;
+    if (recording() && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+        messageBox(error.text, error.caption, error.style, this);
     data_.reset();
     loadedPage_ = -1;
     state_.currentPage = -1;
@@ -63,8 +64,10 @@ void CUnWrapView::OnFileOpen()
     CloseDocument();
     imageDirectory_ = QFileInfo(path).absolutePath();
     data_ = std::make_unique<CUnWrapData>(path, imageDirectory_);
-    if (!data_->LoadSfa()) {
+    ErrorReport error;
+    if (!data_->LoadSfa(&error)) {
         CloseDocument();
+        messageBox(error.text, error.caption, error.style, this);
         return;
     }
     ResetPaging();
@@ -75,8 +78,9 @@ void CUnWrapView::OnFileOpen()
 
 void CUnWrapView::OnFileSave()
 {
-    if (data_)
-        data_->SaveSfa(data_->GetItemCount(), true);
+    ErrorReport error;
+    if (data_ && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+        messageBox(error.text, error.caption, error.style, this);
 }
 
 void CUnWrapView::OnOpenJpg()
