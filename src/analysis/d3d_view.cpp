@@ -57,7 +57,7 @@ uniform sampler2D tex;
 varying vec2 uv;
 void main()
 {
-    if (texture2D(tex, uv).a < 0.5)
+    if (texture2D(tex, uv).a < 0.25)
         discard;
     gl_FragColor = vec4(0.0, 0.0, 0.0, 1.0);
 }
@@ -217,7 +217,10 @@ unsigned CD3DView::uploadImage(const QImage& image, bool repeat)
     GLuint id = 0;
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    // Text is drawn far smaller than it is rendered: its strokes survive only
+    // in the averaged smaller levels.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                    repeat ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     const GLint wrap = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
@@ -226,6 +229,8 @@ unsigned CD3DView::uploadImage(const QImage& image, bool repeat)
     // Row 0 (the picture's top) becomes t = 0.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, rgba.width(), rgba.height(), 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, rgba.constBits());
+    if (!repeat)
+        glGenerateMipmap(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
     return id;
 }
