@@ -79,17 +79,18 @@ CD3DFrame::CD3DFrame(const CylinderInput& input, QWidget* parent)
         setCentralWidget(new QWidget(this));
     }
 
-    autoTimer_.setObjectName(QStringLiteral("timer%1").arg(kAutoRotateTimerId));
-    autoTimer_.setInterval(kAutoRotateMs);
-    connect(&autoTimer_, &QTimer::timeout, this, &CD3DFrame::autoRotateTick);
-    autoTimer_.start();
+    autoTimer_ = new QTimer(this);
+    autoTimer_->setObjectName(QStringLiteral("timer%1").arg(kAutoRotateTimerId));
+    autoTimer_->setInterval(kAutoRotateMs);
+    connect(autoTimer_, &QTimer::timeout, this, &CD3DFrame::autoRotateTick);
+    autoTimer_->start();
 
     qApp->installEventFilter(this);
 }
 
 CD3DFrame::~CD3DFrame()
 {
-    autoTimer_.stop();
+    autoTimer_->stop();
     if (!closedSent_) {
         closedSent_ = true;
         emit closed();
@@ -103,6 +104,11 @@ void CD3DFrame::addCommand(int command, const QString& tip, const QString& glyph
     action->setData(command);
     action->setCheckable(checkable);
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+}
+
+CD3DView* CD3DFrame::view() const
+{
+    return view_;
 }
 
 QAction* CD3DFrame::action(int command) const
@@ -188,7 +194,7 @@ bool CD3DFrame::eventFilter(QObject* watched, QEvent* event)
 
 void CD3DFrame::closeEvent(QCloseEvent* event)
 {
-    autoTimer_.stop();
+    autoTimer_->stop();
     QMainWindow::closeEvent(event);
     if (event->isAccepted() && !closedSent_) {
         closedSent_ = true;

@@ -44,7 +44,7 @@ public:
 
     // The view, or null where no OpenGL context can be made (the window then
     // stays blank).
-    CD3DView* view() const { return view_; }
+    CD3DView* view() const;
     CFlatToolBar* toolBar() const { return toolBar_; }
     QAction* action(int command) const;
     void OnCommand(int command);
@@ -68,7 +68,7 @@ private:
     CylinderInput input_;
     QPointer<CD3DView> view_;
     CFlatToolBar* toolBar_ = nullptr;
-    QTimer autoTimer_;
+    QTimer* autoTimer_ = nullptr; // named "timer10000"
     bool autoForward_ = false;
     bool autoBackward_ = false;
     bool closedSent_ = false;
