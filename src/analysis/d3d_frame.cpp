@@ -90,11 +90,8 @@ CD3DFrame::CD3DFrame(const CylinderInput& input, QWidget* parent)
 
 CD3DFrame::~CD3DFrame()
 {
+    qApp->removeEventFilter(this);
     autoTimer_->stop();
-    if (!closedSent_) {
-        closedSent_ = true;
-        emit closed();
-    }
 }
 
 void CD3DFrame::addCommand(int command, const QString& tip, const QString& glyph, bool checkable)

@@ -53,7 +53,8 @@ public:
     bool autoBackward() const { return autoBackward_; }
 
 signals:
-    // The window is going away.
+    // The window was closed. (Deleted with its owner it says nothing: the
+    // owner's pointer to it is a guarded one.)
     void closed();
 
 protected:
