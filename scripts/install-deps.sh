@@ -13,7 +13,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libxlsxwriter-dev libjpeg62-turbo-dev fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth poppler-utils unzip
+  xvfb xauth libgl1-mesa-dri libglx-mesa0 poppler-utils unzip
 )
 
 missing=()
