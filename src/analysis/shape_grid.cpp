@@ -135,7 +135,7 @@ void CShapeGrid::SelectRowByNumber(int number)
 {
     const int row = rowOfNumber(number);
     if (row >= 0)
-        SetSelectedRange(row, 0, row, 4, TRUE, TRUE);
+        SetSelectedRange(row, 0, row, 4, true, true);
 }
 
 void CShapeGrid::OnEditCell(int row, int col, QPoint point, const GridEditStart& start)
@@ -145,16 +145,16 @@ void CShapeGrid::OnEditCell(int row, int col, QPoint point, const GridEditStart&
     CGridCtrl::OnEditCell(row, col, point, start);
 }
 
-BOOL CShapeGrid::ValidateEdit(int row, int col, const QString& text)
+bool CShapeGrid::ValidateEdit(int row, int col, const QString& text)
 {
     if (row < GetFixedRowCount() || col < 1 || col > 4)
-        return FALSE;
+        return false;
     if (!CGridCtrl::ValidateEdit(row, col, text))
-        return FALSE;
+        return false;
     CUnWrapData* set = data();
     CAttitudeShape* shape = set ? set->GetShape(row - GetFixedRowCount()) : nullptr;
     if (!shape)
-        return FALSE;
+        return false;
     // The analysis file keeps each text in at most 249 GBK bytes; the cell
     // shows what is kept.
     const QString kept = cutToGbkBytes(text, kShapeTextMaxGbkBytes);
@@ -162,7 +162,7 @@ BOOL CShapeGrid::ValidateEdit(int row, int col, const QString& text)
     if (kept != text)
         if (CGridCellBase* cell = GetCell(row, col))
             cell->SetText(kept);
-    return TRUE;
+    return true;
 }
 
 bool CShapeGrid::PasteTextData(int row, int col, const QString& text, bool selectPasted)

@@ -50,7 +50,7 @@ public:
     void OnEditCell(int row, int col, QPoint point, const GridEditStart& start) override;
     // Every text change, typed, pasted, cut or dropped, passes here: column 0
     // and rows without an attitude refuse it, otherwise it is written back.
-    BOOL ValidateEdit(int row, int col, const QString& text) override;
+    bool ValidateEdit(int row, int col, const QString& text) override;
     // A paste or drop aimed at column 0 is refused as a whole.
     bool PasteTextData(int row, int col, const QString& text, bool selectPasted = true) override;
     // The context menu with its one entry "导出到Excel".
