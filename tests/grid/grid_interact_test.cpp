@@ -8,6 +8,9 @@
 #include <QDragEnterEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -347,6 +350,36 @@ TEST(GridEditing, EditorReportsOnceAndSurvivesRowRemoval)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(edit);
     EXPECT_EQ(grid->GetRowCount(), 5);
+}
+
+TEST(GridEditing, DraggingTheScrollThumbEndsTheEdit)
+{
+    auto grid = makeGrid(60, 4);
+    QScrollBar* bar = grid->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    grid->SetFocusCell(2, 1);
+    QTest::keyClicks(grid.get(), QStringLiteral("x"));
+    ASSERT_NE(editorOf(*grid), nullptr);
+
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.orientation = Qt::Vertical;
+    opt.minimum = bar->minimum();
+    opt.maximum = bar->maximum();
+    opt.sliderPosition = bar->sliderPosition();
+    opt.sliderValue = bar->value();
+    opt.pageStep = bar->pageStep();
+    opt.singleStep = bar->singleStep();
+    const QPoint thumb =
+        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar)
+            .center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(bar, thumb + QPoint(0, 40));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb + QPoint(0, 40));
+    ASSERT_GT(grid->FirstScrolledCell().row, 2) << "the thumb scrolled the rows";
+    EXPECT_EQ(grid->activeEditor(), nullptr);
+    EXPECT_EQ(grid->endEdits, 1);
+    EXPECT_EQ(grid->GetItemText(2, 1), QStringLiteral("x")) << "the text went to its own cell";
 }
 
 TEST(GridEditing, GridDestroyedMidEditTellsTheOwnerNothing)
