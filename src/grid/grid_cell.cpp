@@ -75,21 +75,21 @@ long CGridCellBase::SendMessageToParent(int row, int col, int code)
     return grid ? grid->SendNotifyToParent(row, col, code) : 0;
 }
 
-BOOL CGridCellBase::OnSetCursor()
+bool CGridCellBase::OnSetCursor()
 {
     if (CGridCtrl* grid = GetGrid())
         grid->viewport()->setCursor(Qt::ArrowCursor);
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCellBase::Edit(int, int, const GridRect&, QPoint, unsigned, const GridEditStart&)
+bool CGridCellBase::Edit(int, int, const GridRect&, QPoint, unsigned, const GridEditStart&)
 {
-    return FALSE;
+    return false;
 }
 
-BOOL CGridCellBase::ValidateEdit(const QString&)
+bool CGridCellBase::ValidateEdit(const QString&)
 {
-    return TRUE;
+    return true;
 }
 
 COLORREF CGridCellBase::resolvedTextColor() const
@@ -110,10 +110,10 @@ COLORREF CGridCellBase::resolvedBackColor() const
     return def ? def->GetBackColor() : GetSysColor(COLOR_WINDOW);
 }
 
-BOOL CGridCellBase::GetTextRect(GridRect* rect)
+bool CGridCellBase::GetTextRect(GridRect* rect)
 {
     if (!rect)
-        return FALSE;
+        return false;
     const CGridCtrl* grid = GetGrid();
     if (GetImage() >= 0 && grid && grid->GetImageList()) {
         // The image's bounding rectangle counts both of its edges.
@@ -121,7 +121,7 @@ BOOL CGridCellBase::GetTextRect(GridRect* rect)
         if (img.isValid())
             rect->left += img.width() + 1 + int(GetMargin());
     }
-    return TRUE;
+    return true;
 }
 
 QSize CGridCellBase::GetTextExtent(const QString& text, QPainter*)
@@ -181,17 +181,17 @@ int CGridCellBase::readyToDraw(const QPainter* dc, const GridRect& rect) const
     return 1;
 }
 
-BOOL CGridCellBase::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd)
+bool CGridCellBase::Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd)
 {
     if (const int ready = readyToDraw(dc, rect); ready <= 0)
-        return ready < 0 ? TRUE : FALSE;
+        return ready < 0 ? true : false;
     CGridCtrl* grid = GetGrid();
     dc->save();
 
     COLORREF textClr = resolvedTextColor();
     COLORREF backClr = resolvedBackColor();
     if (GetBackColor() != CLR_DEFAULT)
-        eraseBkgnd = TRUE;
+        eraseBkgnd = true;
     const int gridLines = grid->GetGridLines();
 
     if (!IsFocused() && !IsDropHighlighted()) {
@@ -210,7 +210,7 @@ BOOL CGridCellBase::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL era
         if (IsSelected()) {
             backClr = GetSysColor(COLOR_HIGHLIGHT);
             textClr = GetSysColor(COLOR_HIGHLIGHTTEXT);
-            eraseBkgnd = TRUE;
+            eraseBkgnd = true;
         }
         rect.right++;
         rect.bottom++;
@@ -293,13 +293,13 @@ BOOL CGridCellBase::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL era
     GetTextRect(&rect);
     griddraw::text(*dc, rect, GetText(), GetFormat() | DT_NOPREFIX | DT_VCENTER);
     dc->restore();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCellBase::PrintCell(QPainter* dc, int, int, GridRect rect)
+bool CGridCellBase::PrintCell(QPainter* dc, int, int, GridRect rect)
 {
     if (const int ready = readyToDraw(dc, rect); ready <= 0)
-        return ready < 0 ? TRUE : FALSE;
+        return ready < 0 ? true : false;
     CGridCtrl* grid = GetGrid();
     const CGridDefaultCell* def = GetDefaultCell();
     dc->save();
@@ -345,7 +345,7 @@ BOOL CGridCellBase::PrintCell(QPainter* dc, int, int, GridRect rect)
     }
     griddraw::text(*dc, rect, GetText(), GetFormat() | DT_NOPREFIX);
     dc->restore();
-    return TRUE;
+    return true;
 }
 
 // ---------------------------------------------------------------- CGridCell

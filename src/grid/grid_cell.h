@@ -94,17 +94,17 @@ public:
     virtual void assign(const CGridCellBase& other);
     virtual void Reset();
 
-    virtual BOOL Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd = TRUE);
-    virtual BOOL GetTextRect(GridRect* rect);
-    virtual BOOL GetTipTextRect(GridRect* rect) { return GetTextRect(rect); }
+    virtual bool Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd = true);
+    virtual bool GetTextRect(GridRect* rect);
+    virtual bool GetTipTextRect(GridRect* rect) { return GetTextRect(rect); }
     virtual QSize GetTextExtent(const QString& text, QPainter* dc = nullptr);
     virtual QSize GetCellExtent(QPainter* dc);
 
-    virtual BOOL Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+    virtual bool Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
                       const GridEditStart& start);
-    virtual BOOL ValidateEdit(const QString& text);
+    virtual bool ValidateEdit(const QString& text);
     virtual void EndEdit() {}
-    virtual BOOL PrintCell(QPainter* dc, int row, int col, GridRect rect);
+    virtual bool PrintCell(QPainter* dc, int row, int col, GridRect rect);
     virtual void OnEndEdit() {}
 
     virtual void OnMouseEnter() {}
@@ -114,7 +114,7 @@ public:
     virtual void OnClickDown(QPoint) {}
     virtual void OnRClick(QPoint) {}
     virtual void OnDblClick(QPoint) {}
-    virtual BOOL OnSetCursor();
+    virtual bool OnSetCursor();
 
     virtual bool IsShown() const { return !m_hidden; }
     virtual CGridCellRange GetMergeRange() const { return m_mergeRange; }
@@ -178,7 +178,7 @@ public:
     bool IsEditing() const override { return m_editing; }
 
     void Reset() override;
-    BOOL Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+    bool Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
               const GridEditStart& start) override;
     void EndEdit() override;
     void OnEndEdit() override;

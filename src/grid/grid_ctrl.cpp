@@ -241,44 +241,44 @@ void CGridCtrl::DestroyCell(int row, int col)
         m_rowData[std::size_t(row)][std::size_t(col)].reset();
 }
 
-BOOL CGridCtrl::ChangeCellClass(int row, int col, const GridCellFactory& cellClass)
+bool CGridCtrl::ChangeCellClass(int row, int col, const GridCellFactory& cellClass)
 {
     if (m_virtualMode || !IsValid(row, col) || !cellClass)
-        return FALSE;
+        return false;
     std::unique_ptr<CGridCellBase> cell = cellClass();
     if (!cell)
-        return FALSE;
+        return false;
     EndEditing();
     if (std::size_t(row) >= m_rowData.size())
-        return TRUE;
+        return true;
     CGridRow& r = m_rowData[std::size_t(row)];
     if (std::size_t(col) >= r.size())
-        return TRUE;
+        return true;
     if (CGridCellBase* old = r[std::size_t(col)].get())
         cell->assign(*old);
     cell->SetGrid(this);
     cell->SetCoords(row, col);
     r[std::size_t(col)] = std::move(cell);
     RedrawCell(row, col);
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::SetDefaultCellType(const GridCellFactory& cellClass)
+bool CGridCtrl::SetDefaultCellType(const GridCellFactory& cellClass)
 {
     if (!cellClass)
-        return FALSE;
+        return false;
     m_defaultCellClass = cellClass;
-    return TRUE;
+    return true;
 }
 
 // ------------------------------------------------------------------ structure
 
-BOOL CGridCtrl::ChangeRowCount(int n)
+bool CGridCtrl::ChangeRowCount(int n)
 {
     if (n < 0)
-        return FALSE;
+        return false;
     if (n == m_rows)
-        return TRUE;
+        return true;
     EndEditing();
     invalidateFirstScrolled();
     if (n < m_rows)
@@ -287,7 +287,7 @@ BOOL CGridCtrl::ChangeRowCount(int n)
         m_fixedRows = n;
     if (m_focusCell.row >= n)
         SetFocusCell(-1, -1);
-    BOOL ok = TRUE;
+    bool ok = true;
     if (n < m_rows) {
         if (!m_virtualMode) {
             for (int r = n; r < m_rows; ++r)
@@ -319,7 +319,7 @@ BOOL CGridCtrl::ChangeRowCount(int n)
             m_rowHeights.resize(m_rows);
             if (!m_virtualMode && m_rowData.size() > std::size_t(m_rows))
                 m_rowData.resize(std::size_t(m_rows));
-            ok = FALSE;
+            ok = false;
         }
     }
     MarkModified(true, -1, -1);
@@ -328,12 +328,12 @@ BOOL CGridCtrl::ChangeRowCount(int n)
     return ok;
 }
 
-BOOL CGridCtrl::ChangeColumnCount(int n)
+bool CGridCtrl::ChangeColumnCount(int n)
 {
     if (n < 0)
-        return FALSE;
+        return false;
     if (n == m_cols)
-        return TRUE;
+        return true;
     EndEditing();
     invalidateFirstScrolled();
     if (n < m_cols) {
@@ -352,7 +352,7 @@ BOOL CGridCtrl::ChangeColumnCount(int n)
         m_colWidths.resize(n);
         m_cols = n;
     } else {
-        BOOL ok = TRUE;
+        bool ok = true;
         const int old = m_cols;
         try {
             m_colWidths.resize(n, m_defaultCells[kFixedCol].GetWidth());
@@ -373,7 +373,7 @@ BOOL CGridCtrl::ChangeColumnCount(int n)
                     for (auto& row : m_rowData)
                         row.resize(std::size_t(m_cols));
             }
-            ok = FALSE;
+            ok = false;
         }
         MarkModified(true, -1, -1);
         UpdateScrollBars();
@@ -383,22 +383,22 @@ BOOL CGridCtrl::ChangeColumnCount(int n)
     MarkModified(true, -1, -1);
     UpdateScrollBars();
     Refresh();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::ChangeFixedRowCount(int n)
+bool CGridCtrl::ChangeFixedRowCount(int n)
 {
     if (n < 0)
-        return FALSE;
+        return false;
     if (n == m_fixedRows)
-        return TRUE;
+        return true;
     EndEditing();
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     SetFocusCell(-1, -1);
     invalidateFirstScrolled();
     if (n > m_rows && !ChangeRowCount(n))
-        return FALSE;
+        return false;
     if (m_focusCell.row < n && m_focusCell.row != -1)
         SetFocusCell(-1, -1);
     if (!m_virtualMode) {
@@ -424,22 +424,22 @@ BOOL CGridCtrl::ChangeFixedRowCount(int n)
     m_fixedRows = n;
     UpdateScrollBars();
     Refresh();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::ChangeFixedColumnCount(int n)
+bool CGridCtrl::ChangeFixedColumnCount(int n)
 {
     if (n < 0)
-        return FALSE;
+        return false;
     if (n == m_fixedCols)
-        return TRUE;
+        return true;
     EndEditing();
     if (n > m_cols && !ChangeColumnCount(n))
-        return FALSE;
+        return false;
     if (m_focusCell.col < n && m_focusCell.col != -1)
         SetFocusCell(-1, -1);
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     SetFocusCell(-1, -1);
     invalidateFirstScrolled();
     if (!m_virtualMode) {
@@ -465,7 +465,7 @@ BOOL CGridCtrl::ChangeFixedColumnCount(int n)
     m_fixedCols = n;
     UpdateScrollBars();
     Refresh();
-    return TRUE;
+    return true;
 }
 
 int CGridCtrl::AddRowAt(const QString& heading, int row)
@@ -475,7 +475,7 @@ int CGridCtrl::AddRowAt(const QString& heading, int row)
     EndEditing();
     invalidateFirstScrolled();
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     if (m_cols == 0)
         ChangeColumnCount(1);
     // The focus stays on its cell and follows it down when a row goes in above.
@@ -539,7 +539,7 @@ int CGridCtrl::AddColumnAt(const QString& heading, std::uint32_t format, int col
     EndEditing();
     invalidateFirstScrolled();
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     if (m_rows == 0)
         ChangeRowCount(1);
     const int oldFocusCol = m_focusCell.col;
@@ -593,17 +593,17 @@ int CGridCtrl::AddColumnAt(const QString& heading, std::uint32_t format, int col
     return col;
 }
 
-BOOL CGridCtrl::RemoveRowAt(int row)
+bool CGridCtrl::RemoveRowAt(int row)
 {
     if (row < 0 || row >= m_rows)
-        return FALSE;
+        return false;
     EndEditing();
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     invalidateFirstScrolled();
     // A missing row object refuses the removal before any merge is touched.
     if (!m_virtualMode && std::size_t(row) >= m_rowData.size())
-        return FALSE;
+        return false;
     shiftMerges(true, row, -1);
     if (!m_virtualMode) {
         for (int c = 0; c < m_cols; ++c)
@@ -623,16 +623,16 @@ BOOL CGridCtrl::RemoveRowAt(int row)
     UpdateScrollBars();
     MarkModified(true, -1, -1);
     Refresh();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::RemoveColumnAt(int col)
+bool CGridCtrl::RemoveColumnAt(int col)
 {
     if (col < 0 || col >= m_cols)
-        return FALSE;
+        return false;
     EndEditing();
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     invalidateFirstScrolled();
     shiftMerges(false, col, -1);
     if (!m_virtualMode)
@@ -653,14 +653,14 @@ BOOL CGridCtrl::RemoveColumnAt(int col)
     UpdateScrollBars();
     MarkModified(true, -1, -1);
     Refresh();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::RemoveNonFixedRows()
+bool CGridCtrl::RemoveNonFixedRows()
 {
     EndEditing();
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     SetFocusCell(-1, -1);
     if (m_rows > m_fixedRows) {
         shiftMerges(true, m_fixedRows, -(m_rows - m_fixedRows));
@@ -677,14 +677,14 @@ BOOL CGridCtrl::RemoveNonFixedRows()
         MarkModified(true, -1, -1);
         Refresh();
     }
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::RemoveAllCells()
+bool CGridCtrl::RemoveAllCells()
 {
     EndEditing();
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     SetFocusCell(-1, -1);
     m_rowHeights.clear();
     m_colWidths.clear();
@@ -698,10 +698,10 @@ BOOL CGridCtrl::RemoveAllCells()
     UpdateScrollBars();
     MarkModified(true, -1, -1);
     Refresh();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::ChangeVirtualMode(bool on)
+bool CGridCtrl::ChangeVirtualMode(bool on)
 {
     RemoveAllCells();
     m_virtualMode = on;
@@ -712,18 +712,18 @@ BOOL CGridCtrl::ChangeVirtualMode(bool on)
         m_fixedRowSelection = false;
         m_autoSizeStyle = GVS_HEADER;
     }
-    return TRUE;
+    return true;
 }
 
 // ------------------------------------------------------------------ accessors
 
-BOOL CGridCtrl::ApplyItemRecord(const GridItem* item)
+bool CGridCtrl::ApplyItemRecord(const GridItem* item)
 {
     if (m_virtualMode || !item)
-        return FALSE;
+        return false;
     CGridCellBase* cell = GetCell(item->row, item->col);
     if (!cell)
-        return FALSE;
+        return false;
     MarkModified(true, item->row, item->col);
     if (item->mask & GVIF_TEXT)
         cell->SetText(item->text);
@@ -744,16 +744,16 @@ BOOL CGridCtrl::ApplyItemRecord(const GridItem* item)
     if (item->mask & GVIF_MARGIN)
         cell->SetMargin(item->margin);
     RedrawCell(item->row, item->col);
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::GetItemRecord(GridItem* item) const
+bool CGridCtrl::GetItemRecord(GridItem* item) const
 {
     if (!item)
-        return FALSE;
+        return false;
     CGridCellBase* cell = GetCell(item->row, item->col);
     if (!cell)
-        return FALSE;
+        return false;
     if (item->mask & GVIF_TEXT)
         item->text = cell->GetText();
     if (item->mask & GVIF_PARAM)
@@ -774,29 +774,29 @@ BOOL CGridCtrl::GetItemRecord(GridItem* item) const
     }
     if (item->mask & GVIF_MARGIN)
         item->margin = cell->GetMargin();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::SetItemText(int row, int col, const QString& text)
+bool CGridCtrl::SetItemText(int row, int col, const QString& text)
 {
     if (m_virtualMode)
-        return FALSE;
+        return false;
     CGridCellBase* cell = GetCell(row, col);
     if (!cell)
-        return FALSE;
+        return false;
     cell->SetText(text);
     MarkModified(true, row, col);
     RedrawCell(row, col);
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::FormatItemText(int row, int col, const char* format, ...)
+bool CGridCtrl::FormatItemText(int row, int col, const char* format, ...)
 {
     if (m_virtualMode || !format)
-        return FALSE;
+        return false;
     CGridCellBase* cell = GetCell(row, col);
     if (!cell)
-        return FALSE;
+        return false;
     va_list args;
     va_start(args, format);
     const QString text = QString::vasprintf(format, args);
@@ -804,45 +804,45 @@ BOOL CGridCtrl::FormatItemText(int row, int col, const char* format, ...)
     cell->SetText(text);
     MarkModified(true, row, col);
     RedrawCell(row, col);
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::SetItemData(int row, int col, LPARAM data)
+bool CGridCtrl::SetItemData(int row, int col, LPARAM data)
 {
     if (m_virtualMode)
-        return FALSE;
+        return false;
     CGridCellBase* cell = GetCell(row, col);
     if (!cell)
-        return FALSE;
+        return false;
     cell->SetData(data);
     MarkModified(true, row, col);
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::SetItemImage(int row, int col, int image)
+bool CGridCtrl::SetItemImage(int row, int col, int image)
 {
     if (m_virtualMode)
-        return FALSE;
+        return false;
     CGridCellBase* cell = GetCell(row, col);
     if (!cell)
-        return FALSE;
+        return false;
     cell->SetImage(image);
     MarkModified(true, row, col);
     RedrawCell(row, col);
-    return TRUE;
+    return true;
 }
 
 #define BC_GRID_SETTER(NAME, TYPE, CALL)                                                           \
-    BOOL CGridCtrl::NAME(int row, int col, TYPE value)                                             \
+    bool CGridCtrl::NAME(int row, int col, TYPE value)                                             \
     {                                                                                              \
         if (m_virtualMode)                                                                         \
-            return FALSE;                                                                          \
+            return false;                                                                          \
         CGridCellBase* cell = GetCell(row, col);                                                   \
         if (!cell)                                                                                 \
-            return FALSE;                                                                          \
+            return false;                                                                          \
         cell->CALL(value);                                                                         \
         RedrawCell(row, col);                                                                      \
-        return TRUE;                                                                               \
+        return true;                                                                               \
     }
 BC_GRID_SETTER(SetItemFormat, std::uint32_t, SetFormat)
 BC_GRID_SETTER(SetItemBackColor, COLORREF, SetBackColor)
@@ -908,10 +908,10 @@ bool CGridCtrl::IsItemEditing(int row, int col) const
     return cell && cell->IsEditing();
 }
 
-BOOL CGridCtrl::ChangeItemState(int row, int col, std::uint32_t state)
+bool CGridCtrl::ChangeItemState(int row, int col, std::uint32_t state)
 {
     if (!IsValid(row, col))
-        return FALSE;
+        return false;
     CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
     if (m_enableSelection) {
         const bool selected = m_virtualMode ? m_selectedCells.contains(row, col)
@@ -923,9 +923,9 @@ BOOL CGridCtrl::ChangeItemState(int row, int col, std::uint32_t state)
             m_selectedCells.insert(row, col);
     }
     if (m_virtualMode || !cell)
-        return FALSE;
+        return false;
     cell->SetState(state);
-    return TRUE;
+    return true;
 }
 
 int CGridCtrl::GetRowHeight(int row) const
@@ -942,22 +942,22 @@ int CGridCtrl::GetColumnWidth(int col) const
     return m_colWidths[col];
 }
 
-BOOL CGridCtrl::ChangeRowHeight(int row, int height)
+bool CGridCtrl::ChangeRowHeight(int row, int height)
 {
     if (row < 0 || row >= m_rows)
-        return FALSE;
+        return false;
     m_rowHeights.set(row, height);
     UpdateScrollBars();
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::ChangeColumnWidth(int col, int width)
+bool CGridCtrl::ChangeColumnWidth(int col, int width)
 {
     if (col < 0 || col >= m_cols)
-        return FALSE;
+        return false;
     m_colWidths.set(col, width);
     UpdateScrollBars();
-    return TRUE;
+    return true;
 }
 
 long long CGridCtrl::TotalRowHeight() const
@@ -1091,7 +1091,7 @@ bool CGridCtrl::IsCellSelected(int row, int col) const
     return cell && (cell->GetState() & GVIS_SELECTED);
 }
 
-void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, BOOL, BOOL selectCells)
+void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, bool, bool selectCells)
 {
     if (!m_enableSelection)
         return;
@@ -1153,7 +1153,7 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
 void CGridCtrl::ClearSelection()
 {
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     SetFocusCell(-1, -1);
 }
 
@@ -1161,10 +1161,10 @@ void CGridCtrl::SelectAllCells()
 {
     if (!m_enableSelection)
         return;
-    SetSelectedRange(m_fixedRows, m_fixedCols, m_rows - 1, m_cols - 1, FALSE, TRUE);
+    SetSelectedRange(m_fixedRows, m_fixedCols, m_rows - 1, m_cols - 1, false, true);
 }
 
-void CGridCtrl::SelectColumns(CGridCellId cell, BOOL force, BOOL select)
+void CGridCtrl::SelectColumns(CGridCellId cell, bool force, bool select)
 {
     if (!m_enableSelection || !IsValid(cell) || cell.col < m_fixedCols)
         return;
@@ -1175,7 +1175,7 @@ void CGridCtrl::SelectColumns(CGridCellId cell, BOOL force, BOOL select)
                          std::max(m_selectionStartCell.col, cell.col), force, select);
 }
 
-void CGridCtrl::SelectRows(CGridCellId cell, BOOL force, BOOL select)
+void CGridCtrl::SelectRows(CGridCellId cell, bool force, bool select)
 {
     if (!m_enableSelection || cell.row < m_fixedRows)
         return;
@@ -1186,7 +1186,7 @@ void CGridCtrl::SelectRows(CGridCellId cell, BOOL force, BOOL select)
                          std::max(m_selectionStartCell.row, cell.row), m_cols - 1, force, select);
 }
 
-void CGridCtrl::SelectCells(CGridCellId cell, BOOL force, BOOL select)
+void CGridCtrl::SelectCells(CGridCellId cell, bool force, bool select)
 {
     if (!m_enableSelection || cell.row < m_fixedRows || cell.col < m_fixedCols)
         return;
@@ -1253,18 +1253,18 @@ void CGridCtrl::MarkModified(bool modified, int row, int col)
 
 // ------------------------------------------------------------------ edits
 
-BOOL CGridCtrl::SetCellTextByEdit(int row, int col, const QString& text)
+bool CGridCtrl::SetCellTextByEdit(int row, int col, const QString& text)
 {
     if (!m_editable || !IsValid(row, col))
-        return FALSE;
+        return false;
     CGridCellBase* cell = GetCell(row, col);
     if (cell && cell->IsReadOnly())
-        return FALSE;
+        return false;
     if (SendNotifyToParent(row, col, GVN_BEGINLABELEDIT) < 0)
-        return FALSE;
+        return false;
     const QString old = GetItemText(row, col);
     if (old == text)
-        return TRUE;
+        return true;
     if (!m_virtualMode && cell) {
         cell->SetText(text);
         MarkModified(true, row, col);
@@ -1272,20 +1272,20 @@ BOOL CGridCtrl::SetCellTextByEdit(int row, int col, const QString& text)
     if (ValidateEdit(row, col, text) && SendNotifyToParent(row, col, GVN_ENDLABELEDIT) >= 0) {
         MarkModified(true, row, col);
         RedrawCell(row, col);
-        return TRUE;
+        return true;
     }
     if (!m_virtualMode && (cell = GetCell(row, col)) != nullptr) {
         cell->SetText(old);
         MarkModified(true, row, col);
         RedrawCell(row, col);
     }
-    return FALSE;
+    return false;
 }
 
-BOOL CGridCtrl::ValidateEdit(int row, int col, const QString& text)
+bool CGridCtrl::ValidateEdit(int row, int col, const QString& text)
 {
     CGridCellBase* cell = GetCell(row, col);
-    return cell ? cell->ValidateEdit(text) : TRUE;
+    return cell ? cell->ValidateEdit(text) : true;
 }
 
 // ------------------------------------------------------------------ notifications

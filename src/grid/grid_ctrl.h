@@ -1,7 +1,7 @@
 #pragma once
 // The general grid window: a table of cells with fixed header rows at the top
 // and fixed header columns at the left, painted cell by cell on a scroll area.
-// Every operation refuses invalid rows and columns with FALSE (or -1).
+// Every operation refuses invalid rows and columns with false (or -1).
 
 #include "grid/grid_cell.h"
 #include "grid/grid_in_place_edit.h"
@@ -209,10 +209,10 @@ public:
     int GetDlgCtrlID() const { return m_id; }
 
     // ------------------------------------------------------------ structure
-    BOOL ChangeRowCount(int n);
-    BOOL ChangeColumnCount(int n);
-    BOOL ChangeFixedRowCount(int n);
-    BOOL ChangeFixedColumnCount(int n);
+    bool ChangeRowCount(int n);
+    bool ChangeColumnCount(int n);
+    bool ChangeFixedRowCount(int n);
+    bool ChangeFixedColumnCount(int n);
     int GetRowCount() const { return m_rows; }
     int GetColumnCount() const { return m_cols; }
     int GetFixedRowCount() const { return m_fixedRows; }
@@ -220,14 +220,14 @@ public:
     int AddRowAt(const QString& heading, int row = -1);
     int AddColumnAt(const QString& heading, std::uint32_t format = DT_CENTER | DT_VCENTER | DT_SINGLELINE,
                     int col = -1);
-    BOOL RemoveRowAt(int row);
-    BOOL RemoveColumnAt(int col);
-    BOOL RemoveNonFixedRows();
-    BOOL RemoveAllCells();
+    bool RemoveRowAt(int row);
+    bool RemoveColumnAt(int col);
+    bool RemoveNonFixedRows();
+    bool RemoveAllCells();
     virtual std::unique_ptr<CGridCellBase> CreateCell(int row, int col);
     virtual void DestroyCell(int row, int col);
-    BOOL ChangeCellClass(int row, int col, const GridCellFactory& cellClass);
-    BOOL SetDefaultCellType(const GridCellFactory& cellClass);
+    bool ChangeCellClass(int row, int col, const GridCellFactory& cellClass);
+    bool SetDefaultCellType(const GridCellFactory& cellClass);
 
     CGridCellBase* GetCell(int row, int col) const;
     bool IsValid(int row, int col) const { return row >= 0 && row < m_rows && col >= 0 && col < m_cols; }
@@ -239,17 +239,17 @@ public:
     CGridDefaultCell* GetDefaultCell(bool fixedRow, bool fixedCol);
 
     // ------------------------------------------------------------ accessors
-    BOOL ApplyItemRecord(const GridItem* item);
-    BOOL GetItemRecord(GridItem* item) const;
-    BOOL SetItemText(int row, int col, const QString& text);
+    bool ApplyItemRecord(const GridItem* item);
+    bool GetItemRecord(GridItem* item) const;
+    bool SetItemText(int row, int col, const QString& text);
     // printf-style text; marks the cell modified.
-    BOOL FormatItemText(int row, int col, const char* format, ...);
-    BOOL SetItemData(int row, int col, LPARAM data);
-    BOOL SetItemImage(int row, int col, int image);
-    BOOL SetItemFormat(int row, int col, std::uint32_t format);
-    BOOL SetItemBackColor(int row, int col, COLORREF c);
-    BOOL SetItemTextColor(int row, int col, COLORREF c);
-    BOOL SetItemFont(int row, int col, const QFont* font);
+    bool FormatItemText(int row, int col, const char* format, ...);
+    bool SetItemData(int row, int col, LPARAM data);
+    bool SetItemImage(int row, int col, int image);
+    bool SetItemFormat(int row, int col, std::uint32_t format);
+    bool SetItemBackColor(int row, int col, COLORREF c);
+    bool SetItemTextColor(int row, int col, COLORREF c);
+    bool SetItemFont(int row, int col, const QFont* font);
     QString GetItemText(int row, int col) const;
     LPARAM GetItemData(int row, int col) const;
     int GetItemImage(int row, int col) const;
@@ -259,18 +259,18 @@ public:
     COLORREF GetItemTextColor(int row, int col) const;
     QFont GetItemFont(int row, int col) const;
     bool IsItemEditing(int row, int col) const;
-    BOOL ChangeItemState(int row, int col, std::uint32_t state);
+    bool ChangeItemState(int row, int col, std::uint32_t state);
     int GetRowHeight(int row) const;
     int GetColumnWidth(int col) const;
-    BOOL ChangeRowHeight(int row, int height);
-    BOOL ChangeColumnWidth(int col, int width);
+    bool ChangeRowHeight(int row, int height);
+    bool ChangeColumnWidth(int col, int width);
     long long TotalRowHeight() const;
     long long TotalColumnWidth() const;
     int GetFixedRowHeight() const;
     int GetFixedColumnWidth() const;
 
     // ------------------------------------------------------------ virtual mode
-    BOOL ChangeVirtualMode(bool on);
+    bool ChangeVirtualMode(bool on);
     bool IsVirtualMode() const { return m_virtualMode; }
     using DisplayCallback = std::function<void(GridDispInfo*, LPARAM)>;
     void SetDisplayCallback(DisplayCallback cb, LPARAM param = 0)
@@ -348,17 +348,17 @@ public:
     virtual CGridCellId SetFocusCell(int row, int col);
     CGridCellId SetFocusCell(const CGridCellId& id) { return SetFocusCell(id.row, id.col); }
     CGridCellId GetFocusCell() const { return m_focusCell; }
-    void SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, BOOL forceRepaint = FALSE,
-                          BOOL selectCells = TRUE);
-    void SetSelectedRange(const CGridCellRange& r, BOOL forceRepaint = FALSE, BOOL selectCells = TRUE)
+    void SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, bool forceRepaint = false,
+                          bool selectCells = true);
+    void SetSelectedRange(const CGridCellRange& r, bool forceRepaint = false, bool selectCells = true)
     {
         SetSelectedRange(r.minRow, r.minCol, r.maxRow, r.maxCol, forceRepaint, selectCells);
     }
     void ClearSelection();
     void SelectAllCells();
-    void SelectColumns(CGridCellId cell, BOOL force = TRUE, BOOL select = TRUE);
-    void SelectRows(CGridCellId cell, BOOL force = TRUE, BOOL select = TRUE);
-    void SelectCells(CGridCellId cell, BOOL force = TRUE, BOOL select = TRUE);
+    void SelectColumns(CGridCellId cell, bool force = true, bool select = true);
+    void SelectRows(CGridCellId cell, bool force = true, bool select = true);
+    void SelectCells(CGridCellId cell, bool force = true, bool select = true);
     CGridCellRange SelectionRange() const;
     std::size_t GetSelectedCount() const { return m_selectedCells.size(); }
     bool IsCellSelected(int row, int col) const;
@@ -373,8 +373,8 @@ public:
     void Refresh();
     void RedrawCell(int row, int col);
     void RedrawRange(const CGridCellRange& range);
-    BOOL RedrawCellNow(int row, int col, QPainter* dc = nullptr);
-    BOOL RedrawRowNow(int row);
+    bool RedrawCellNow(int row, int col, QPainter* dc = nullptr);
+    bool RedrawRowNow(int row);
     // Draws everything inside the clip box; callable on any paint device.
     virtual void OnDraw(QPainter* dc, const GridRect& clipBox);
     void OnDraw(QPainter* dc);
@@ -382,10 +382,10 @@ public:
     // ------------------------------------------------------------ geometry
     CGridCellId FirstScrolledCell(bool force = false) const;
     CGridCellRange VisibleCellRange(GridRect* rect = nullptr, bool force = false) const;
-    BOOL CellOrigin(int row, int col, QPoint* p) const;
-    BOOL CellRect(int row, int col, GridRect* rect) const;
-    BOOL CellRect(const CGridCellId& id, GridRect* rect) const { return CellRect(id.row, id.col, rect); }
-    BOOL CellRangeRect(const CGridCellRange& range, GridRect* rect) const;
+    bool CellOrigin(int row, int col, QPoint* p) const;
+    bool CellRect(int row, int col, GridRect* rect) const;
+    bool CellRect(const CGridCellId& id, GridRect* rect) const { return CellRect(id.row, id.col, rect); }
+    bool CellRangeRect(const CGridCellRange& range, GridRect* rect) const;
     CGridCellId CellFromPoint(QPoint p, bool allowFixed = true) const;
     GridRect ClientRect() const;
     void UpdateScrollBars();
@@ -400,8 +400,8 @@ public:
     void ShowCell(int row, int col);
 
     // ------------------------------------------------------------ merges
-    BOOL MergeSelectedCells();
-    BOOL MergeCells(int minRow, int minCol, int maxRow, int maxCol);
+    bool MergeSelectedCells();
+    bool MergeCells(int minRow, int minCol, int maxRow, int maxCol);
     void UnmergeSelectedCells();
     void UnmergeCells(int minRow, int minCol, int maxRow, int maxCol);
     CGridCellId GetMergedCellId(int row, int col) const;
@@ -421,8 +421,8 @@ public:
     void ExpandToFit(bool includeFixed = true);
 
     // ------------------------------------------------------------ edits
-    BOOL SetCellTextByEdit(int row, int col, const QString& text);
-    virtual BOOL ValidateEdit(int row, int col, const QString& text);
+    bool SetCellTextByEdit(int row, int col, const QString& text);
+    virtual bool ValidateEdit(int row, int col, const QString& text);
     virtual void OnEditCell(int row, int col, QPoint point, const GridEditStart& start);
     virtual void OnEndEditCell(int row, int col, const QString& text);
     // Ends any open in-place edit, committing it.

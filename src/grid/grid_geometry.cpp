@@ -98,39 +98,39 @@ long long CGridCtrl::originAlong(bool vert, int index, int first, long long stop
     return at;
 }
 
-BOOL CGridCtrl::CellOrigin(int row, int col, QPoint* p) const
+bool CGridCtrl::CellOrigin(int row, int col, QPoint* p) const
 {
     if (!IsValid(row, col) || !p)
-        return FALSE;
+        return false;
     CGridCellId first;
     if (row >= m_fixedRows || col >= m_fixedCols)
         first = FirstScrolledCell();
     const long long none = std::numeric_limits<long long>::max();
     p->setX(int(std::clamp<long long>(originAlong(false, col, first.col, none), -(1LL << 30), 1LL << 30)));
     p->setY(int(std::clamp<long long>(originAlong(true, row, first.row, none), -(1LL << 30), 1LL << 30)));
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::CellRect(int row, int col, GridRect* rect) const
+bool CGridCtrl::CellRect(int row, int col, GridRect* rect) const
 {
     QPoint p;
     if (!rect || !CellOrigin(row, col, &p))
-        return FALSE;
+        return false;
     const CGridCellBase* cell = m_virtualMode ? nullptr : GetCell(row, col);
     if (cell && cell->IsMerged())
         return CellRangeRect(cell->GetMergeRange(), rect);
     *rect = GridRect(p.x(), p.y(), p.x() + GetColumnWidth(col) - 1, p.y() + GetRowHeight(row) - 1);
-    return TRUE;
+    return true;
 }
 
-BOOL CGridCtrl::CellRangeRect(const CGridCellRange& range, GridRect* rect) const
+bool CGridCtrl::CellRangeRect(const CGridCellRange& range, GridRect* rect) const
 {
     QPoint a, b;
     if (!rect || !CellOrigin(range.minRow, range.minCol, &a) || !CellOrigin(range.maxRow, range.maxCol, &b))
-        return FALSE;
+        return false;
     *rect = GridRect(a.x(), a.y(), b.x() + GetColumnWidth(range.maxCol) - 1,
                      b.y() + GetRowHeight(range.maxRow) - 1);
-    return TRUE;
+    return true;
 }
 
 int CGridCtrl::indexAt(bool vert, int pos, int firstScrolled, bool allowFixed, bool* refused) const
@@ -491,25 +491,25 @@ void CGridCtrl::RedrawRange(const CGridCellRange& range)
 
 // ------------------------------------------------------------------ merges
 
-BOOL CGridCtrl::MergeSelectedCells()
+bool CGridCtrl::MergeSelectedCells()
 {
     const CGridCellRange r = SelectionRange();
     if (!r.IsValid() || (r.minRow == r.maxRow && r.minCol == r.maxCol))
-        return FALSE;
+        return false;
     return MergeCells(r.minRow, r.minCol, r.maxRow, r.maxCol);
 }
 
-BOOL CGridCtrl::MergeCells(int minRow, int minCol, int maxRow, int maxCol)
+bool CGridCtrl::MergeCells(int minRow, int minCol, int maxRow, int maxCol)
 {
     const CGridCellRange range(minRow, minCol, maxRow, maxCol);
     if (m_virtualMode || !IsValidRange(range) || range.Count() < 2)
-        return FALSE;
+        return false;
     for (const CGridCellRange& m : m_merges)
         if (!(m.maxRow < minRow || m.minRow > maxRow || m.maxCol < minCol || m.minCol > maxCol))
-            return FALSE;
+            return false;
     CGridCellBase* owner = GetCell(minRow, minCol);
     if (!owner)
-        return FALSE;
+        return false;
     for (int r = minRow; r <= maxRow; ++r)
         for (int c = minCol; c <= maxCol; ++c) {
             CGridCellBase* cell = GetCell(r, c);
@@ -523,7 +523,7 @@ BOOL CGridCtrl::MergeCells(int minRow, int minCol, int maxRow, int maxCol)
         }
     m_merges.push_back(range);
     Refresh();
-    return TRUE;
+    return true;
 }
 
 void CGridCtrl::UnmergeSelectedCells()

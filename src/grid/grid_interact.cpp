@@ -104,14 +104,14 @@ void CGridCtrl::OnEndInPlaceEdit(GridEditor* editor, int row, int col, const QSt
     }
 }
 
-BOOL CGridCell::Edit(int row, int col, const GridRect& rect, QPoint, unsigned, const GridEditStart& start)
+bool CGridCell::Edit(int row, int col, const GridRect& rect, QPoint, unsigned, const GridEditStart& start)
 {
     if (!m_grid)
-        return FALSE;
+        return false;
     if (m_editing && m_editWnd) {
         if (auto* edit = qobject_cast<CGridInPlaceEdit*>(m_editWnd))
             edit->typeText(start.typed);
-        return TRUE;
+        return true;
     }
     const std::uint32_t format = GetFormat();
     Qt::Alignment align = Qt::AlignLeft;
@@ -123,7 +123,7 @@ BOOL CGridCell::Edit(int row, int col, const GridRect& rect, QPoint, unsigned, c
     auto* edit = new CGridInPlaceEdit(m_grid, rect, EDIT_TEXT, align, row, col, GetText(), start);
     m_editWnd = edit;
     m_grid->setActiveEditor(edit, edit);
-    return TRUE;
+    return true;
 }
 
 // ------------------------------------------------------------------ keyboard
@@ -404,9 +404,9 @@ void CGridCtrl::OnKeyDown(int vk, Qt::KeyboardModifiers mods)
         SendNotifyToParent(next.row, next.col, GVN_SELCHANGING);
         if (m_enableSelection) {
             if (m_mouseMode == MOUSE_SELECT_ROW)
-                SelectRows(next, FALSE, TRUE);
+                SelectRows(next, false, true);
             else
-                SelectCells(next, FALSE, TRUE);
+                SelectCells(next, false, true);
         }
         SendNotifyToParent(next.row, next.col, GVN_SELCHANGED);
         m_mouseMode = MOUSE_NOTHING;
@@ -562,10 +562,10 @@ bool CGridCtrl::PasteTextData(int row, int col, const QString& text, bool select
         }
     }
     if (selectPasted) {
-        SetSelectedRange(row, col, maxRow, maxCol, TRUE, TRUE);
+        SetSelectedRange(row, col, maxRow, maxCol, true, true);
     } else {
         m_prevSelectedCells.clear();
-        SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+        SetSelectedRange(-1, -1, -1, -1, false, true);
         SetFocusCell(-1, -1);
     }
     Refresh();
@@ -618,7 +618,7 @@ QPixmap CGridCtrl::MakeDragImage(QPoint* hotSpot) const
     pix.fill(toQColor(m_defaultCells[0].GetBackColor()));
     QPainter p(&pix);
     if (CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col))
-        cell->Draw(&p, m_focusCell.row, m_focusCell.col, rect, TRUE);
+        cell->Draw(&p, m_focusCell.row, m_focusCell.col, rect, true);
     return pix;
 }
 
@@ -815,7 +815,7 @@ bool CGridCtrl::SortItems(GridCompareFunc compare, int col, bool ascending, LPAR
     SetSortColumn(col);
     m_sortAscending = ascending;
     m_prevSelectedCells.clear();
-    SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+    SetSelectedRange(-1, -1, -1, -1, false, true);
     SetFocusCell(-1, -1);
     // Virtual data is the owner's to sort.
     if (m_virtualMode || !compare || col < 0 || col >= m_cols)

@@ -151,9 +151,9 @@ void CGridCtrl::OnLButtonDown(Qt::KeyboardModifiers mods, QPoint point)
         if (ctrl) {
             SetFocusCell(m_lButtonDownCell);
             if (m_listMode)
-                SelectRows(m_lButtonDownCell, TRUE, FALSE);
+                SelectRows(m_lButtonDownCell, true, false);
             else
-                SelectCells(m_lButtonDownCell, TRUE, FALSE);
+                SelectCells(m_lButtonDownCell, true, false);
             return;
         }
         if (m_enableDragAndDrop)
@@ -187,9 +187,9 @@ void CGridCtrl::OnLButtonDown(Qt::KeyboardModifiers mods, QPoint point)
             m_mouseMode = m_listMode ? MOUSE_SELECT_ROW : MOUSE_SELECT_CELLS;
             if (m_enableSelection) {
                 if (m_listMode)
-                    SelectRows(m_lButtonDownCell, FALSE, TRUE);
+                    SelectRows(m_lButtonDownCell, false, true);
                 else
-                    SelectCells(m_lButtonDownCell, FALSE, TRUE);
+                    SelectCells(m_lButtonDownCell, false, true);
             }
             m_autoScrollTimer.start(m_autoScrollInterval, this);
         }
@@ -351,11 +351,11 @@ void CGridCtrl::OnMouseMove(Qt::KeyboardModifiers, QPoint point)
         if (!(cell == m_focusCell)) {
             if (m_enableSelection) {
                 if (m_mouseMode == MOUSE_SELECT_COL)
-                    SelectColumns(cell, FALSE, TRUE);
+                    SelectColumns(cell, false, true);
                 else if (m_mouseMode == MOUSE_SELECT_ROW)
-                    SelectRows(cell, FALSE, TRUE);
+                    SelectRows(cell, false, true);
                 else
-                    SelectCells(cell, FALSE, TRUE);
+                    SelectCells(cell, false, true);
             }
             if (!IsFixedCell(cell.row, cell.col) || m_mouseMode != MOUSE_SELECT_CELLS)
                 SetFocusCell(std::max(cell.row, m_fixedRows), std::max(cell.col, m_fixedCols));
@@ -405,7 +405,7 @@ void CGridCtrl::OnLButtonUp(Qt::KeyboardModifiers, QPoint point)
         SendNotifyToParent(downCell.row, downCell.col, NM_CLICK);
         SendNotifyToParent(downCell.row, downCell.col, GVN_SELCHANGING);
         m_prevSelectedCells.clear();
-        SetSelectedRange(-1, -1, -1, -1, FALSE, TRUE);
+        SetSelectedRange(-1, -1, -1, -1, false, true);
         SetFocusCell(-1, -1);
         SendNotifyToParent(m_focusCell.row, m_focusCell.col, GVN_SELCHANGED);
         break;
@@ -550,7 +550,7 @@ void CGridCtrl::OnFixedRowClick(CGridCellId& cell)
         SelectAllCells();
     } else {
         m_mouseMode = MOUSE_SELECT_COL;
-        SelectColumns(cell, FALSE, TRUE);
+        SelectColumns(cell, false, true);
     }
 }
 
@@ -563,7 +563,7 @@ void CGridCtrl::OnFixedColumnClick(CGridCellId& cell)
         SelectAllCells();
     } else {
         m_mouseMode = MOUSE_SELECT_ROW;
-        SelectRows(cell, FALSE, TRUE);
+        SelectRows(cell, false, true);
     }
 }
 
@@ -591,9 +591,9 @@ void CGridCtrl::OnAutoScrollTick(QPoint pt)
             return;
         switch (m_mouseMode) {
         case MOUSE_SELECT_ALL: SelectAllCells(); break;
-        case MOUSE_SELECT_COL: SelectColumns(cell, FALSE, TRUE); break;
-        case MOUSE_SELECT_ROW: SelectRows(cell, FALSE, TRUE); break;
-        case MOUSE_SELECT_CELLS: SelectCells(cell, FALSE, TRUE); break;
+        case MOUSE_SELECT_COL: SelectColumns(cell, false, true); break;
+        case MOUSE_SELECT_ROW: SelectRows(cell, false, true); break;
+        case MOUSE_SELECT_CELLS: SelectCells(cell, false, true); break;
         default: break;
         }
     };

@@ -121,7 +121,7 @@ void CGridCtrl::OnDraw(QPainter* dc, const GridRect& clip)
                     GridRect mr;
                     if (CellRangeRect(cell->GetMergeRange(), &mr)) {
                         cell->SetCoords(row, col);
-                        cell->Draw(dc, row, col, mr, TRUE);
+                        cell->Draw(dc, row, col, mr, true);
                     }
                 } else if (cell->IsCoveredByMerge()) {
                     const CGridCellId o = cell->GetMergeOwner();
@@ -131,11 +131,11 @@ void CGridCtrl::OnDraw(QPainter* dc, const GridRect& clip)
                         mr.right++;
                         mr.bottom++;
                         owner->SetCoords(o.row, o.col);
-                        owner->Draw(dc, o.row, o.col, mr, TRUE);
+                        owner->Draw(dc, o.row, o.col, mr, true);
                     }
                 } else {
                     cell->SetCoords(row, col);
-                    cell->Draw(dc, row, col, rect, FALSE);
+                    cell->Draw(dc, row, col, rect, false);
                 }
             }
         }
@@ -162,44 +162,44 @@ void CGridCtrl::OnDraw(QPainter* dc, const GridRect& clip)
         SendCacheHintToParent(CGridCellRange());
 }
 
-BOOL CGridCtrl::RedrawCellNow(int row, int col, QPainter* dc)
+bool CGridCtrl::RedrawCellNow(int row, int col, QPainter* dc)
 {
     if (!m_redraw || !IsCellVisible(row, col))
-        return FALSE;
+        return false;
     GridRect rect;
     if (!CellRect(row, col, &rect))
-        return FALSE;
+        return false;
     if (!dc) {
         // Painting happens only in paint events: ask for one.
         GridRect r = rect;
         r.right++;
         r.bottom++;
         viewport()->update(r.toQRect());
-        return TRUE;
+        return true;
     }
-    BOOL result = TRUE;
+    bool result = true;
     CGridCellBase* cell = GetCell(row, col);
     if (!IsFixedCell(row, col)) {
         if (cell)
-            result = cell->Draw(dc, row, col, rect, TRUE);
+            result = cell->Draw(dc, row, col, rect, true);
         if (m_gridLines == GVL_HORZ || m_gridLines == GVL_BOTH)
             griddraw::line(*dc, rect.left, rect.bottom, rect.right + 1, rect.bottom, m_gridLineColor);
         if (m_gridLines == GVL_VERT || m_gridLines == GVL_BOTH)
             griddraw::line(*dc, rect.right, rect.top, rect.right, rect.bottom + 1, m_gridLineColor);
     } else if (cell) {
-        result = cell->Draw(dc, row, col, rect, TRUE);
+        result = cell->Draw(dc, row, col, rect, true);
     }
     return result;
 }
 
-BOOL CGridCtrl::RedrawRowNow(int row)
+bool CGridCtrl::RedrawRowNow(int row)
 {
     if (row < 0 || row >= m_rows)
-        return FALSE;
-    BOOL all = TRUE;
+        return false;
+    bool all = true;
     for (int c = 0; c < m_cols; ++c)
         if (!RedrawCellNow(row, c, nullptr))
-            all = FALSE;
+            all = false;
     return all;
 }
 

@@ -70,18 +70,18 @@ GridRect CGridCellCheck::boxRect() const
     return GridRect(m_rect.left + m, m_rect.top + m, m_rect.left + m + side, m_rect.top + m + side);
 }
 
-BOOL CGridCellCheck::SetCheck(BOOL check)
+bool CGridCellCheck::SetCheck(bool check)
 {
-    const BOOL old = m_check;
+    const bool old = m_check;
     m_check = check;
     if (!m_rect.IsRectEmpty() && m_grid)
         m_grid->viewport()->update(m_rect.toQRect());
     return old;
 }
 
-BOOL CGridCellCheck::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd)
+bool CGridCellCheck::Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd)
 {
-    const BOOL result = CGridCell::Draw(dc, row, col, rect, eraseBkgnd);
+    const bool result = CGridCell::Draw(dc, row, col, rect, eraseBkgnd);
     m_rect = rect;
     if (!dc)
         return result;
@@ -92,12 +92,12 @@ BOOL CGridCellCheck::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL er
     return result;
 }
 
-BOOL CGridCellCheck::GetTextRect(GridRect* rect)
+bool CGridCellCheck::GetTextRect(GridRect* rect)
 {
     if (!CGridCell::GetTextRect(rect))
-        return FALSE;
+        return false;
     rect->left = std::min(rect->left + boxSide() + 2 * int(GetMargin()), rect->right);
-    return TRUE;
+    return true;
 }
 
 QSize CGridCellCheck::GetCellExtent(QPainter* dc)
@@ -113,12 +113,12 @@ void CGridCellCheck::OnClick(QPoint point)
         SetCheck(!m_check);
 }
 
-BOOL CGridCellCheck::Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+bool CGridCellCheck::Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
                           const GridEditStart& start)
 {
     if (start.typed == QStringLiteral(" ")) {
         SetCheck(!m_check);
-        return TRUE;
+        return true;
     }
     return CGridCell::Edit(row, col, rect, point, id, start);
 }
@@ -275,7 +275,7 @@ void CGridCheckComboList::EndEdit()
 
 // ------------------------------------------------------------------ drop-down cells
 
-BOOL CGridCellCombo::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd)
+bool CGridCellCombo::Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd)
 {
     const bool open = m_editing && m_editor;
     const QString saved = m_text;
@@ -284,7 +284,7 @@ BOOL CGridCellCombo::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL er
     const int bh = scrollExtent();
     const bool button = drawsDropButton() && !open && m_grid && m_grid->IsCellEditable(row, col)
                         && bh < rect.Width() && bh < rect.Height();
-    BOOL result;
+    bool result;
     if (button) {
         result = CGridCell::Draw(dc, row, col, rect, eraseBkgnd);
         if (dc) {
@@ -324,14 +324,14 @@ QWidget* CGridCellCheckCombo::createEditor(const GridRect& rect, int row, int co
     return list;
 }
 
-BOOL CGridCellCombo::Edit(int row, int col, const GridRect& rect, QPoint, unsigned, const GridEditStart& start)
+bool CGridCellCombo::Edit(int row, int col, const GridRect& rect, QPoint, unsigned, const GridEditStart& start)
 {
     if (!m_grid)
-        return FALSE;
+        return false;
     m_editing = true;
     m_editor = createEditor(rect, row, col, start);
     m_editWnd = m_editor;
-    return TRUE;
+    return true;
 }
 
 void CGridCellCombo::EndEdit()
@@ -429,16 +429,16 @@ void CGridCellDateTime::SetTime(const QDateTime& time)
         SetText(time.toString(QStringLiteral("HH:mm:ss")));
 }
 
-BOOL CGridCellDateTime::Edit(int row, int col, const GridRect& rect, QPoint, unsigned, const GridEditStart& start)
+bool CGridCellDateTime::Edit(int row, int col, const GridRect& rect, QPoint, unsigned, const GridEditStart& start)
 {
     if (!m_grid)
-        return FALSE;
+        return false;
     m_editing = true;
     auto* editor = new CGridInPlaceDateTime(m_grid, rect, m_style | DTS_UPDOWN, row, col, m_time, start);
     m_editor = editor;
     m_editWnd = editor;
     m_grid->setActiveEditor(editor, editor);
-    return TRUE;
+    return true;
 }
 
 void CGridCellDateTime::EndEdit()
@@ -449,16 +449,16 @@ void CGridCellDateTime::EndEdit()
 
 // ------------------------------------------------------------------ numeric
 
-BOOL CGridCellNumericBase::Edit(int row, int col, const GridRect& rect, QPoint, unsigned,
+bool CGridCellNumericBase::Edit(int row, int col, const GridRect& rect, QPoint, unsigned,
                                 const GridEditStart& start)
 {
     if (!m_grid)
-        return FALSE;
+        return false;
     m_editing = true;
     auto* edit = new CGridInPlaceEdit(m_grid, rect, m_mode, Qt::AlignLeft, row, col, GetText(), start, m_digitsOnly);
     m_editWnd = edit;
     m_grid->setActiveEditor(edit, edit);
-    return TRUE;
+    return true;
 }
 
 void CGridCellNumericBase::EndEdit()
@@ -499,7 +499,7 @@ bool CGridURLCell::HasUrl(const QString& text)
     return false;
 }
 
-BOOL CGridURLCell::Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd)
+bool CGridURLCell::Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd)
 {
     if (HasUrl(GetText()))
         SetTextColor(m_linkColour);
@@ -556,13 +556,13 @@ void CGridURLCell::OnClick(QPoint point)
         launcher()(url);
 }
 
-BOOL CGridURLCell::OnSetCursor()
+bool CGridURLCell::OnSetCursor()
 {
     if (m_grid) {
         const QPoint at = m_grid->viewport()->mapFromGlobal(QCursor::pos()) - QPoint(m_rect.left, m_rect.top);
         if (!UrlUnderPoint(at).isEmpty()) {
             m_grid->viewport()->setCursor(Qt::PointingHandCursor);
-            return TRUE;
+            return true;
         }
     }
     return CGridCell::OnSetCursor();

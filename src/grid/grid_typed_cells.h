@@ -21,15 +21,15 @@ namespace bc {
 class CGridCellCheck : public CGridCell {
 public:
     const char* GetRuntimeClassName() const override { return "CGridCellCheck"; }
-    BOOL SetCheck(BOOL check);
-    BOOL GetCheck() const { return m_check; }
+    bool SetCheck(bool check);
+    bool GetCheck() const { return m_check; }
 
-    BOOL Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd = TRUE) override;
-    BOOL GetTextRect(GridRect* rect) override;
+    bool Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd = true) override;
+    bool GetTextRect(GridRect* rect) override;
     QSize GetCellExtent(QPainter* dc) override;
     void OnClick(QPoint point) override;
     // A typed blank toggles the check; other starts edit the text.
-    BOOL Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+    bool Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
               const GridEditStart& start) override;
 
     // The box, in the grid's client coordinates, as last drawn.
@@ -37,7 +37,7 @@ public:
     static int boxSide();
 
 private:
-    BOOL m_check = FALSE;
+    bool m_check = false;
     GridRect m_rect;
 };
 
@@ -102,9 +102,9 @@ public:
     std::uint32_t GetStyle() const { return m_style; }
 
     QWidget* GetEditWnd() const override { return nullptr; }
-    BOOL Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd = TRUE) override;
+    bool Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd = true) override;
     QSize GetCellExtent(QPainter* dc) override;
-    BOOL Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+    bool Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
               const GridEditStart& start) override;
     void EndEdit() override;
     QWidget* editor() const { return m_editor; }
@@ -156,7 +156,7 @@ public:
     std::uint32_t GetStyle() const { return m_style; }
 
     QWidget* GetEditWnd() const override { return m_editor; }
-    BOOL Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+    bool Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
               const GridEditStart& start) override;
     void EndEdit() override;
     // Called by the editor with the time it ends on.
@@ -172,7 +172,7 @@ private:
 
 class CGridCellNumericBase : public CGridCell {
 public:
-    BOOL Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
+    bool Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
               const GridEditStart& start) override;
     void EndEdit() override;
 
@@ -221,10 +221,10 @@ public:
     void SetAutoLaunchUrl(bool on) { m_autoLaunch = on; }
     void SetLinkColour(COLORREF c) { m_linkColour = c; }
 
-    BOOL Draw(QPainter* dc, int row, int col, GridRect rect, BOOL eraseBkgnd = TRUE) override;
-    BOOL Edit(int, int, const GridRect&, QPoint, unsigned, const GridEditStart&) override { return FALSE; }
+    bool Draw(QPainter* dc, int row, int col, GridRect rect, bool eraseBkgnd = true) override;
+    bool Edit(int, int, const GridRect&, QPoint, unsigned, const GridEditStart&) override { return false; }
     void OnClick(QPoint point) override;
-    BOOL OnSetCursor() override;
+    bool OnSetCursor() override;
 
     static bool HasUrl(const QString& text);
     // The URL word under a point relative to the cell; empty when none.

@@ -13,17 +13,17 @@ COLORREF GetSysColor(SysColor which)
 {
     const QPalette pal = QApplication::palette();
     switch (which) {
-    case COLOR_WINDOW: return fromQColor(pal.color(QPalette::Base));
-    case COLOR_WINDOWTEXT: return fromQColor(pal.color(QPalette::Text));
-    case COLOR_3DFACE: return fromQColor(pal.color(QPalette::Button));
-    case COLOR_HIGHLIGHT: return fromQColor(pal.color(QPalette::Highlight));
-    case COLOR_HIGHLIGHTTEXT: return fromQColor(pal.color(QPalette::HighlightedText));
-    case COLOR_3DHIGHLIGHT: return fromQColor(pal.color(QPalette::Light));
-    case COLOR_3DSHADOW: return fromQColor(pal.color(QPalette::Mid));
-    case COLOR_3DDKSHADOW: return fromQColor(pal.color(QPalette::Shadow));
-    case COLOR_BTNSHADOW: return fromQColor(pal.color(QPalette::Dark));
-    case COLOR_INFOBK: return fromQColor(pal.color(QPalette::ToolTipBase));
-    case COLOR_INFOTEXT: return fromQColor(pal.color(QPalette::ToolTipText));
+    case COLOR_WINDOW: return toColorRef(pal.color(QPalette::Base));
+    case COLOR_WINDOWTEXT: return toColorRef(pal.color(QPalette::Text));
+    case COLOR_3DFACE: return toColorRef(pal.color(QPalette::Button));
+    case COLOR_HIGHLIGHT: return toColorRef(pal.color(QPalette::Highlight));
+    case COLOR_HIGHLIGHTTEXT: return toColorRef(pal.color(QPalette::HighlightedText));
+    case COLOR_3DHIGHLIGHT: return toColorRef(pal.color(QPalette::Light));
+    case COLOR_3DSHADOW: return toColorRef(pal.color(QPalette::Mid));
+    case COLOR_3DDKSHADOW: return toColorRef(pal.color(QPalette::Shadow));
+    case COLOR_BTNSHADOW: return toColorRef(pal.color(QPalette::Dark));
+    case COLOR_INFOBK: return toColorRef(pal.color(QPalette::ToolTipBase));
+    case COLOR_INFOTEXT: return toColorRef(pal.color(QPalette::ToolTipText));
     }
     return 0;
 }

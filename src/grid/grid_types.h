@@ -1,8 +1,10 @@
 #pragma once
 // Small value types shared by the grid control and its users: the rectangle
 // with exclusive right and bottom edges that all grid geometry is done in,
-// cell ids and ranges, colour values, text formats, the item record and the
+// cell ids and ranges, text formats, the item record and the
 // notification records sent to the grid's owner.
+
+#include "ui/gdi_types.h"
 
 #include <QColor>
 #include <QFont>
@@ -17,24 +19,10 @@ namespace bc {
 
 class CGridCtrl;
 
-using COLORREF = std::uint32_t;
 using LPARAM = std::intptr_t;
-using BOOL = int;
-constexpr BOOL TRUE = 1;
-constexpr BOOL FALSE = 0;
 
 // "take the default" marker of cell colours.
 constexpr COLORREF CLR_DEFAULT = 0xFF000000u;
-
-constexpr COLORREF RGB(int r, int g, int b)
-{
-    return COLORREF(r & 0xFF) | (COLORREF(g & 0xFF) << 8) | (COLORREF(b & 0xFF) << 16);
-}
-inline int GetRValue(COLORREF c) { return int(c & 0xFF); }
-inline int GetGValue(COLORREF c) { return int((c >> 8) & 0xFF); }
-inline int GetBValue(COLORREF c) { return int((c >> 16) & 0xFF); }
-inline QColor toQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
-inline COLORREF fromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
 
 // The system colours the grid paints with, taken from the application palette.
 enum SysColor {

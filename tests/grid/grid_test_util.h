@@ -73,7 +73,7 @@ inline QImage render(CGridCtrl& g)
 
 inline COLORREF pixel(const QImage& img, int x, int y)
 {
-    return fromQColor(QColor(img.pixel(x, y)));
+    return toColorRef(QColor(img.pixel(x, y)));
 }
 
 } // namespace bc::test
