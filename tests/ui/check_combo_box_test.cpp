@@ -65,8 +65,9 @@ TEST_F(CheckComboTest, TextJoinsCheckedItemsWithTheListSeparatorAndABlank)
         combo.SetListSeparator(separator);
         EXPECT_EQ(combo.GetText(), text) << separator.toStdString();
     }
-    // The text follows items removed and added.
+    // The text, once made, follows items removed and added.
     combo.SetListSeparator(QStringLiteral(","));
+    EXPECT_EQ(combo.GetText(), QStringLiteral("一, 三"));
     combo.removeItem(0);
     EXPECT_EQ(combo.GetText(), QStringLiteral("三"));
     combo.addItem(QStringLiteral("四"));
