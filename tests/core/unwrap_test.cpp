@@ -43,6 +43,14 @@ Pos sampledAt(const CUnWrapImage& s, int column, int row)
     return {p[0] | ((p[2] & 0x0F) << 8), p[1] | ((p[2] >> 4) << 8)};
 }
 
+// The outer ring first (lens type 0) or the inner ring first (lens type 1).
+const uint8_t* unwrapRing(CUnWrapImage& s, bool innerFirst, const std::vector<uint8_t>& frame,
+                          int w, int h, int cx, int cy, int outer, int inner, int W, int angle)
+{
+    return innerFirst ? s.UnwrapInnerFirst(frame.data(), w, h, cx, cy, outer, inner, W, angle)
+                      : s.Unwrap(frame.data(), w, h, cx, cy, outer, inner, W, angle);
+}
+
 class Unwrap : public ::testing::Test {
   protected:
     void SetUp() override { FrameFormat::reset(); }
@@ -109,9 +117,7 @@ TEST_F(Unwrap, ColumnsTurnClockwiseFromStraightUp)
         for (int16_t angle : {int16_t(0), int16_t(45), int16_t(-30), int16_t(270)}) {
             CUnWrapImage s;
             const int R = 100, r = 41;
-            ASSERT_TRUE(
-                lens == 0 ? s.Unwrap(frame.data(), 720, 576, 360, 288, R, r, 800, angle)
-                          : s.UnwrapInnerFirst(frame.data(), 720, 576, 360, 288, R, r, 800, angle));
+            ASSERT_TRUE(unwrapRing(s, lens == 1, frame, 720, 576, 360, 288, R, r, 800, angle));
             for (int column : {0, 100, 200, 400, 600, 799}) {
                 for (int q : {R, r, 70}) {
                     const int row = lens == 0 ? R - q : q - r;
@@ -137,22 +143,18 @@ TEST_F(Unwrap, MatchesTheSampleBySampleLoopBitForBit)
     const auto frame = wall.ringFrame(cam, 100, 0);
     std::vector<uint8_t> literal;
     CUnWrapImage s;
-    struct Case {
+    const struct {
         int width, outer, inner;
         int16_t angle;
-    };
-    const Case cases[] = {{800, 250, 130, 0}, {800, 275, 1, 359}, {802, 200, 41, -90},
+    } cases[] = {{800, 250, 130, 0}, {800, 275, 1, 359}, {802, 200, 41, -90},
                           {360, 100, 20, 17}, {801, 284, 0, 180}, {97, 60, 50, 1000}};
     for (bool innerFirst : {false, true}) {
-        for (const Case& c : cases) {
+        for (const auto& c : cases) {
             const int rows = test::literalUnwrap(literal, frame.data(), 720, 360, 288, c.outer,
                                                  c.inner, c.width, c.angle, innerFirst);
             ASSERT_GT(rows, 0);
-            const uint8_t* px = innerFirst ? s.UnwrapInnerFirst(frame.data(), 720, 576, 360, 288,
-                                                                c.outer, c.inner, c.width, c.angle)
-                                           : s.Unwrap(frame.data(), 720, 576, 360, 288, c.outer,
-                                                      c.inner, c.width, c.angle);
-            ASSERT_NE(px, nullptr);
+            ASSERT_TRUE(unwrapRing(s, innerFirst, frame, 720, 576, 360, 288, c.outer, c.inner,
+                                   c.width, c.angle));
             ASSERT_EQ(s.rows, rows);
             for (int k = 0; k < rows; ++k)
                 ASSERT_EQ(0, memcmp(s.row(k), &literal[size_t(k) * c.width * 3], c.width * 3))
@@ -172,9 +174,7 @@ TEST_F(Unwrap, SameGeometryKeepsTheBuffer)
     EXPECT_EQ(s.UnwrapInnerFirst(frame.data(), 320, 240, 160, 120, 100, 41, 800, 90), first);
     // A new width: a buffer of the new size.
     ASSERT_NE(s.Unwrap(frame.data(), 320, 240, 160, 120, 100, 41, 402, 0), nullptr);
-    EXPECT_EQ(s.width, 402);
-    EXPECT_EQ(s.stride, 1208);
-    EXPECT_EQ(s.rows, 60);
+    EXPECT_EQ(QList<int>({s.width, s.stride, s.rows}), QList<int>({402, 1208, 60}));
 }
 
 TEST_F(Unwrap, SamplesOffTheFrameAreClippedToItsEdge)
@@ -182,23 +182,18 @@ TEST_F(Unwrap, SamplesOffTheFrameAreClippedToItsEdge)
     const int w = 120, h = 90;
     const auto frame = coordinateFrame(w, h);
     FrameFormat::setMaxOuterRadius(200);
-    struct Case {
+    const struct {
         int cx, cy, outer, inner;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {-50, 300, 150, 20}, // the centre outside the frame
         {60, 45, 200, 0},    // radii larger than the frame
         {60, 45, 50, -40},   // a negative inner radius from the profile
         {119, 0, 100, 95},   // centre in a corner
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         for (bool innerFirst : {false, true}) {
             CUnWrapImage s;
-            const uint8_t* px =
-                innerFirst
-                    ? s.UnwrapInnerFirst(frame.data(), w, h, c.cx, c.cy, c.outer, c.inner, 60, 33)
-                    : s.Unwrap(frame.data(), w, h, c.cx, c.cy, c.outer, c.inner, 60, 33);
-            ASSERT_NE(px, nullptr);
+            ASSERT_TRUE(unwrapRing(s, innerFirst, frame, w, h, c.cx, c.cy, c.outer, c.inner, 60, 33));
             EXPECT_EQ(s.rows, c.outer - c.inner + 1);
             for (int k = 0; k < s.rows; ++k)
                 for (int col = 0; col < 60; ++col) {
@@ -232,12 +227,8 @@ TEST_F(Unwrap, GivesBackTheWallWithinAPixel)
             const int top = 50;
             const auto frame = wall.ringFrame(cam, top, heading);
             CUnWrapImage s;
-            const uint8_t* px =
-                lens == 0 ? s.Unwrap(frame.data(), 720, 576, 360, 288, cam.outerRadius,
-                                     cam.innerRadius, 800, int16_t(heading))
-                          : s.UnwrapInnerFirst(frame.data(), 720, 576, 360, 288, cam.outerRadius,
-                                               cam.innerRadius, 800, int16_t(heading));
-            ASSERT_NE(px, nullptr);
+            ASSERT_TRUE(unwrapRing(s, lens == 1, frame, 720, 576, 360, 288, cam.outerRadius,
+                                   cam.innerRadius, 800, heading));
             int misses = 0;
             for (int k = 0; k < s.rows; ++k) {
                 const int wallRow = top + s.rows - 1 - k;
