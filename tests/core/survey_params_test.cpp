@@ -112,7 +112,10 @@ TEST(SurveyParams, LoadCorrections)
         EXPECT_EQ(loaded(t.settings()).*(c.field), c.expected) << c.key << " = " << c.stored;
         EXPECT_EQ(currentCaptureFormat.load(), 0) << "the corrected format is published";
     }
-    // Out-of-range lookups fall back to the middle entries.
+    // The lookups, and out-of-range indices falling back to the middle entries.
+    EXPECT_EQ(searchRangeFromIndex(0), 5);
+    EXPECT_EQ(templateSizeFromIndex(0), 8);
+    EXPECT_EQ(templateSizeFromIndex(2), 32);
     EXPECT_EQ(searchRangeFromIndex(6), 10);
     EXPECT_EQ(searchRangeFromIndex(-1), 10);
     EXPECT_EQ(searchRangeFromIndex(5), 40);
