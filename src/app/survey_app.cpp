@@ -7,6 +7,7 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
 #include "app/key_router.h"
+#include "app/workspace_wiring.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -46,7 +47,10 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
         profile = ownProfile.get();
     }
     loadCaptureSource(*profile);
-    CAcquisitionDlg form(*graphs, *profile);
+    AcquisitionHooks hooks;
+    installWorkspace(hooks);
+    installUnwrapStitchBar();
+    CAcquisitionDlg form(*graphs, *profile, hooks);
     CKeyRouter router(
         [](int key, bool ctrl) {
             if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
@@ -66,6 +70,7 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
     if (form.OnInitDialog())
         form.exec();
     qApp->removeEventFilter(&router);
+    clearUnwrapStitchBar();
     return false;
 }
 
