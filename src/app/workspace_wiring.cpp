@@ -52,9 +52,13 @@ void attachUnwrapStitchBar(CVideoWnd& window)
         CAcquisitionDlg* form = CAcquisitionDlg::mainForm();
         return form ? form->GetUiMode() : 0;
     };
-    auto* bar = new CUnwrapStitchBar(open, formMode, window.bar());
-    auto* layout = new QVBoxLayout(window.bar());
-    layout->setContentsMargins(0, 0, 0, 0);
+    QWidget* place = window.bar();
+    auto* bar = new CUnwrapStitchBar(open, formMode, place);
+    QLayout* layout = place->layout();
+    if (!layout) {
+        layout = new QVBoxLayout(place);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
     layout->addWidget(bar);
     QObject::connect(&window, &CVideoWnd::centrePicked, bar, &CUnwrapStitchBar::SetUnwrapCenter);
     bar->OnInitDialog();
