@@ -6,7 +6,8 @@
 #include "analysis/unwrap_frame_bitmaps.h"
 #include "analysis/unwrap_frame_ids.h"
 #include "analysis/unwrap_view.h"
-#include "ui/base_cool_bar.h"
+#include "analysis/shape_bar.h"
+#include "analysis/shape_grid.h"
 #include "ui/key_ownership.h"
 
 #include <QAction>
@@ -264,7 +265,8 @@ bool CUnWrapFrame::buildPageToolBar()
 // The attitude list's bar, docked right ("产状工具箱").
 void CUnWrapFrame::buildAttitudeBar()
 {
-    auto* bar = new CBaseCoolBar(QStringLiteral("产状工具箱"), this);
+    auto* bar = new CShapeBar(QStringLiteral("产状工具箱"), [this] { return GetData(); }, this);
+    shapeGrid_ = bar->grid();
     bar->setObjectName(QString::number(ID_SHAPE_BAR));
     bar->SetBtnImageList(
         cutImageList(attitudeBarButtonBitmap(), kCaptionImageSize, QColor(0, 255, 0)));
@@ -298,7 +300,7 @@ COpenView* CUnWrapFrame::GetOpenView() const
 
 CShapeGrid* CUnWrapFrame::GetShapeGrid() const
 {
-    return nullptr;
+    return shapeGrid_;
 }
 
 void CUnWrapFrame::SetOpenViewParams(int x, int y)

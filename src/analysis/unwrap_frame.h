@@ -49,7 +49,7 @@ public:
     int mode() const { return mode_; }
     CUnWrapView* GetUnWrapView() const;
     COpenView* GetOpenView() const;
-    // The attitude list (null while there is none).
+    // The attitude list (stand-alone layout; null in the others).
     CShapeGrid* GetShapeGrid() const;
     // A new unwrap centre for the raw-frame view, when there is one.
     void SetOpenViewParams(int x, int y);
@@ -101,6 +101,7 @@ private:
     QSplitter* splitter_ = nullptr;
     CPageToolBar* pageToolBar_ = nullptr;
     QDockWidget* attitudeBar_ = nullptr;
+    QPointer<CShapeGrid> shapeGrid_;
     std::map<int, QAction*> commands_;
     bool closeReported_ = false;
 };

@@ -123,6 +123,7 @@ TEST_F(FrameTest, EachLayoutHasItsTitleSizeViewsBarsAndCommands)
             EXPECT_EQ(bar->shapeTypeCombo()->isEnabled(), row.mode == 0);
         }
         EXPECT_EQ(frame->attitudeBar() != nullptr, row.attitudeBar);
+        EXPECT_EQ(frame->GetShapeGrid() != nullptr, row.attitudeBar);
         EXPECT_EQ(frame->findChildren<QToolBar*>().isEmpty(), !row.pageBar);
         const QList<QAction*> commands = frame->findChildren<QAction*>(Qt::FindDirectChildrenOnly);
         EXPECT_EQ(commands.size(), row.mode == 2 ? 0 : 19);
