@@ -29,6 +29,8 @@ class CShapeGrid;
 class CSurveyParams;
 class CUnWrapData;
 class CAttitudePolyline;
+class CAttitudeShape;
+class CPickRubberBand;
 
 class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     Q_OBJECT
@@ -181,6 +183,17 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     QPoint rubberEnd_;
     int cursorState_ = 0;
     std::unique_ptr<CAttitudePolyline> polyline_;
+    // Mouse handlers act only with a document on a page, outside layout 1.
+    bool picking() const;
+    void startPick(const QPoint& p);
+    // Drops the pick in progress: rubber band, polyline, mouse grab.
+    void endPick();
+    void showRubberBand();
+    void pickSelect(const QPoint& p, bool shift);
+    void pickLinePoint(const QPoint& p);
+    void pickPolylinePoint(const QPoint& p);
+    void addPickedShape(std::unique_ptr<CAttitudeShape> shape, const QString& description);
+    QPointer<CPickRubberBand> rubberBand_;
 
     // --- cylinder window (unwrap_view_cylinder.cpp) -----------------------
     QPointer<QWidget> cylinderWindow_;

@@ -1,6 +1,7 @@
 #include "platform/report_workbook.h"
 #include "support/xlsx_reader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -16,8 +17,7 @@ using test::xlsxParts;
 
 QString templateFolder()
 {
-    return QDir::cleanPath(QString::fromLocal8Bit(qgetenv("BC_TEST_DATA"))
-                           + QStringLiteral("/../../src/res/template"));
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/template");
 }
 
 TEST(ReportTemplate, ShippedTemplatesReadAndForeignFilesAreRefused)
