@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -35,7 +36,12 @@ constexpr int kW = 352, kH = 288, kStripW = 400;
 using Strip = std::unique_ptr<CUnWrapImage>;
 struct Collector : QObject, IStripSink {
     std::vector<Strip> strips;
-    void AddCapturedImage(Strip strip) override { strips.push_back(std::move(strip)); }
+    std::atomic<int> count{0};
+    void AddCapturedImage(Strip strip) override
+    {
+        strips.push_back(std::move(strip));
+        ++count;
+    }
 };
 
 // Notes whether the frame lock was held while a box was shown.
@@ -265,8 +271,8 @@ TEST_P(LivePathTest, StripsArriveStampedAndUpright)
         frames.push_back(markedFrame(wall, camera(), 20 * k, heading(k)));
     continuousRequest = true;
     std::thread streaming([&] {
-        for (int k = 0; k < kSteps; ++k)
-            for (int i = 0; i < 10; ++i) {
+        for (int k = 0; k < kSteps; ++k) // the next step once this one's strip is in
+            for (int i = 0; i < 250 && (i < 5 || sink.count <= k); ++i) {
                 if (i == 0)
                     publishDepthHeading(depth(k), heading(k));
                 if (i == 3)
