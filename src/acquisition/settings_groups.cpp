@@ -5,6 +5,7 @@
 #include "core/program_values.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"
+#include "platform/range_check.h"
 #include "ui/bmp_button.h"
 #include "ui/num_edit.h"
 
@@ -28,51 +29,6 @@ constexpr int kOffsetMin = -180;
 constexpr int kOffsetMax = 180;
 constexpr int kDiameterMin = 50;
 constexpr int kDiameterMax = 10000;
-
-// A whole text as a number in C notation, or nothing.
-std::optional<double> strictNumber(const QString& text)
-{
-    bool ok = false;
-    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
-// The framework's range check of a pulled field: a refused value is told and
-// keeps the settings as they were.
-bool checkInt(const QString& text, int minimum, int maximum, int& out)
-{
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok) {
-        messageBox(QStringLiteral("请输入一个整数。"), QString(), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    if (v < minimum || v > maximum) {
-        messageBox(QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(minimum).arg(maximum),
-                   QString(), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    out = v;
-    return true;
-}
-
-bool checkFloat(const QString& text, double minimum, double maximum, float& out)
-{
-    const auto v = strictNumber(text);
-    if (!v) {
-        messageBox(QStringLiteral("请输入一个数字。"), QString(), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    if (*v < minimum || *v > maximum) {
-        messageBox(QStringLiteral("请输入一个介于 %1 和 %2 之间的数字。").arg(minimum).arg(maximum),
-                   QString(), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    out = static_cast<float>(*v);
-    return true;
-}
 
 QString floatText(float v)
 {
@@ -143,6 +99,11 @@ void CControlParamsGroup::fill()
     save_->SetFrameState(CBmpButton::FrameRaised);
 }
 
+void CControlParamsGroup::showStartDepth()
+{
+    fields_.startDepth->SetValue(static_cast<float>(params_.startDepth * 0.001));
+}
+
 int CControlParamsGroup::compassOffset() const
 {
     return compassOffset_->value();
@@ -157,8 +118,8 @@ bool CControlParamsGroup::save()
 {
     int offset = 0;
     float declination = 0.0f;
-    if (!checkInt(compassOffset_->edit()->text(), kOffsetMin, kOffsetMax, offset) ||
-        !checkFloat(declination_->text(), -90.0, 90.0, declination))
+    if (!checkIntRange(compassOffset_->edit()->text(), kOffsetMin, kOffsetMax, offset) ||
+        !checkFloatRange(declination_->text(), -90.0, 90.0, declination))
         return false;
 
     fields_.pull(params_);
@@ -169,7 +130,7 @@ bool CControlParamsGroup::save()
     currentCaptureFormat = static_cast<int>(params_.captureFormat);
     writer_.save(params_);
     emit saved();
-    messageBox(QStringLiteral("参数设置成功"));
+    messageBox(QStringLiteral("参数设置成功"), QString(), MB_OK, this);
     return true;
 }
 
@@ -236,7 +197,7 @@ void CTestParamsGroup::fill()
 bool CTestParamsGroup::save()
 {
     float dip = 0.0f;
-    if (!checkFloat(dipDirection_->text(), 0.0, 360.0, dip))
+    if (!checkFloatRange(dipDirection_->text(), 0.0, 360.0, dip))
         return false;
     params_.openingDiameter = std::max(leadingInt(opening_->edit()->text()), kDiameterMin);
     params_.finalDiameter = std::max(leadingInt(final_->edit()->text()), kDiameterMin);
@@ -314,7 +275,7 @@ bool CCommGroup::save()
     writer_.save(params_);
     const bool ok = configureLine();
     if (ok)
-        messageBox(QStringLiteral("设置串口成功"));
+        messageBox(QStringLiteral("设置串口成功"), QString(), MB_OK, this);
     return ok;
 }
 

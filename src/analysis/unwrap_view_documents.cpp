@@ -1,0 +1,122 @@
+// The documents of the strip view: new, open, save, import of JPEG files and
+// closing.
+#include "analysis/unwrap_view.h"
+
+#include "analysis/unwrap_data.h"
+#include "platform/prompter.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+namespace bc {
+
+namespace {
+
+// Strip files are named by their depth in millimetres: up to eight digits,
+// no leading zero (the strip is read back from "<key>.jpg").
+bool depthKeyFromTitle(const QString& title, int32_t& key)
+{
+    if (title.isEmpty() || title.size() > 8 || (title.size() > 1 && title.front() == u'0'))
+        return false;
+    for (const QChar c : title)
+        if (c < u'0' || c > u'9')
+            return false;
+    key = title.toInt();
+    return true;
+}
+
+} // namespace
+
+void CUnWrapView::CloseDocument()
+{
+    if (!data_)
+        return;
+    // A recording keeps every strip not yet written, on any page, and the
+    // whole index.
+    ErrorReport error;
+    if (recording() && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+        messageBox(error.text, error.caption, error.style, this);
+    data_.reset();
+    loadedPage_ = -1;
+    state_.currentPage = -1;
+    state_.selectedItem = -1;
+    pageReStitched_ = false;
+    setPageCount(0);
+    if (!closing_) {
+        updateScrollSizes();
+        viewport()->update();
+        emit documentChanged();
+    }
+}
+
+void CUnWrapView::OnFileNew()
+{
+    CloseDocument();
+    viewport()->update();
+}
+
+void CUnWrapView::OnFileOpen()
+{
+    const QString path = prompter().openFileName(this, QStringLiteral("打开"), imageDirectory_,
+                                                 QStringLiteral("SFA files (*.sfa *.SFA)"));
+    if (path.isEmpty())
+        return;
+    CloseDocument();
+    imageDirectory_ = QFileInfo(path).absolutePath();
+    data_ = std::make_unique<CUnWrapData>(path, imageDirectory_);
+    ErrorReport error;
+    if (!data_->LoadSfa(&error)) {
+        CloseDocument();
+        messageBox(error.text, error.caption, error.style, this);
+        return;
+    }
+    ResetPaging();
+    if (state_.frameMode == 0)
+        rebuildShapeList();
+    emit documentChanged();
+}
+
+void CUnWrapView::OnFileSave()
+{
+    ErrorReport error;
+    if (data_ && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+        messageBox(error.text, error.caption, error.style, this);
+}
+
+void CUnWrapView::OnOpenJpg()
+{
+    const QStringList files = prompter().openFileNames(
+        this, QStringLiteral("打开"), imageDirectory_, QStringLiteral("JPG files (*.JPG *.jpg)"));
+    if (files.isEmpty())
+        return;
+    QStringList skipped;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        CloseDocument();
+        imageDirectory_ = QFileInfo(files.front()).absolutePath();
+        data_ = std::make_unique<CUnWrapData>(imageDirectory_ + QStringLiteral("/temp.sfa"),
+                                              imageDirectory_);
+        for (const QString& file : files) {
+            const QFileInfo info(file);
+            int32_t key = 0;
+            if (!depthKeyFromTitle(info.completeBaseName(), key)) {
+                skipped << info.fileName();
+                continue;
+            }
+            data_->InsertImage(std::make_unique<CUnWrapImage>(key, uint16_t(0)), false);
+        }
+        QApplication::restoreOverrideCursor();
+    }
+    if (!skipped.isEmpty())
+        messageBox(QStringLiteral("以下文件名不是以毫米为单位的深度，未打开：\n%1")
+                       .arg(skipped.join(QLatin1Char('\n'))),
+                   QStringLiteral("提示"), MB_ICONWARNING, this);
+    if (data_->GetItemCount() == 0) {
+        CloseDocument();
+        return;
+    }
+    ResetPaging();
+    emit documentChanged();
+}
+
+} // namespace bc
