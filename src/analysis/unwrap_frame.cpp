@@ -232,8 +232,9 @@ bool CUnWrapFrame::buildPageToolBar()
     pageToolBar_ = new CPageToolBar(mode_ != StandAlone, this);
     pageToolBar_->setObjectName(QStringLiteral("AFX_IDW_TOOLBAR"));
     pageToolBar_->setIconSize(QSize(kToolImageSize, kToolImageSize));
+    const QColor mask(192, 192, 192);
     const QList<QIcon> images =
-        cutImageList(frameToolBarBitmap(false), kToolImageSize, QColor(192, 192, 192));
+        cutImageList(frameToolBarBitmap(ToolLook::Normal), kToolImageSize, mask);
     const QList<int>& pictured = frameToolBarButtons();
     for (int id : kToolBar) {
         if (id == 0) {
@@ -249,7 +250,16 @@ bool CUnWrapFrame::buildPageToolBar()
     }
     if (!pageToolBar_->CreateControls())
         return false;
-    pageToolBar_->SetHotImageList(frameToolBarBitmap(true), kToolImageSize);
+    pageToolBar_->SetHotImageList(frameToolBarBitmap(ToolLook::Hot), kToolImageSize);
+    // The greyed pictures of disabled buttons join the ones the bar has made.
+    const QList<QIcon> greyed =
+        cutImageList(frameToolBarBitmap(ToolLook::Disabled), kToolImageSize, mask);
+    for (qsizetype i = 0; i < pictured.size() && i < greyed.size(); ++i) {
+        QAction* action = commands_.at(pictured.at(i));
+        QIcon icon = action->icon();
+        icon.addPixmap(greyed.at(i).pixmap(kToolImageSize), QIcon::Disabled);
+        action->setIcon(icon);
+    }
     addToolBar(Qt::TopToolBarArea, pageToolBar_);
 
     connect(commands_.at(ID_FIRST_PAGE), &QAction::triggered, pageToolBar_,
