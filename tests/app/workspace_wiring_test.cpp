@@ -106,8 +106,7 @@ TEST(WorkspaceRoads, TheBarOpensTheLiveFrameOnceAndItsGoingClearsTheRequestAndRe
         FrameFormat::publishSize(704, 576);
         const QPoint centre = frame->GetOpenView()->centre();
         emit graphs.last->window->centrePicked(300, 250);
-        EXPECT_EQ(frame->GetOpenView()->centre(),
-                  row.lensType ? QPoint(300, 250) : centre);
+        EXPECT_EQ(frame->GetOpenView()->centre(), row.lensType ? QPoint(300, 250) : centre);
         QTest::mouseClick(bar->button(), Qt::LeftButton);
         EXPECT_EQ(bar->window(), frame); // a second press does nothing
         EXPECT_FALSE(frame->close());    // the live frame stays
