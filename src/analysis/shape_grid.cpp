@@ -1,6 +1,7 @@
 #include "analysis/shape_grid.h"
 
-#include "analysis/shape_export_hook.h"
+#include "analysis/excel_export.h"
+#include "platform/work_folder.h"
 #include "analysis/unwrap_data.h"
 #include "platform/gbk_cut.h"
 
@@ -196,8 +197,10 @@ void CShapeGrid::contextMenuEvent(QContextMenuEvent* event)
 void CShapeGrid::OnExportExcel()
 {
     const CUnWrapData* set = data();
-    if (set && set->GetShapeCount() >= 1)
-        exportShapesToExcel(*set);
+    if (set && set->GetShapeCount() >= 1) {
+        CExcelExport exporter;
+        exporter.Export(set, workspaceTempFolder(), this);
+    }
 }
 
 } // namespace bc

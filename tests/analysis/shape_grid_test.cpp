@@ -1,5 +1,5 @@
 #include "analysis/shape_bar.h"
-#include "analysis/shape_export_hook.h"
+#include "platform/file_opener.h"
 #include "analysis/shape_grid.h"
 #include "analysis/unwrap_data.h"
 #include "platform/text_codec.h"
@@ -195,7 +195,10 @@ TEST(ShapeGrid, PasteAndCutPassTheSameChecksAsTyping)
 TEST(ShapeGrid, MenuHasItsOneEntryAndExportsOnlyAttitudes)
 {
     int exported = 0;
-    const ShapeListExporter previous = setShapeListExporter([&](const CUnWrapData&) { ++exported; });
+    const FileOpener previous = setFileOpener([&](const QString& path) {
+        exported += path.endsWith(QLatin1String(".xlsx"));
+        return true;
+    });
     for (const bool withShapes : {false, true}) {
         ListFixture f(withShapes ? std::initializer_list<int>{1} : std::initializer_list<int>{});
         QWidget* vp = f.grid->viewport();
@@ -209,7 +212,7 @@ TEST(ShapeGrid, MenuHasItsOneEntryAndExportsOnlyAttitudes)
         menu->close();
         EXPECT_EQ(exported, withShapes ? 1 : 0);
     }
-    setShapeListExporter(previous);
+    setFileOpener(previous);
 }
 
 TEST(ShapeBar, HoldsTheListBelowItsCaption)
