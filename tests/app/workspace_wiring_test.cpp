@@ -127,6 +127,11 @@ TEST(WorkspaceRoads, TheBarOpensTheLiveFrameOnceAndItsGoingClearsTheRequestAndRe
         EXPECT_EQ(registeredStripSink(), nullptr);
     }
     FrameFormat::reset();
+    // A window that cannot be made is told, and nothing is requested.
+    CUnwrapStitchBar failing([](QWidget*, int) { return LiveUnwrapWindow{}; }, {});
+    failing.OnInitDialog();
+    EXPECT_EQ(prompter.boxTexts().filter(QStringLiteral("创建展开拼接窗口失败")).size(), 1);
+    EXPECT_FALSE(continuousRequest.load());
 }
 
 TEST(WorkspaceRoads, TheFormsStitchButtonOpensTheStandAloneFrameWhichSwallowsPlusAndMinus)
