@@ -143,7 +143,7 @@ TEST(WorkspaceRoads, TheFormsStitchButtonOpensTheStandAloneFrameWhichSwallowsPlu
     QTimer::singleShot(0, [&] {
         CAcquisitionDlg* form = CAcquisitionDlg::mainForm();
         ASSERT_NE(form, nullptr);
-        auto* button = static_cast<QAbstractButton*>(form->control(IDC_STITCH));
+        QWidget* button = form->control(IDC_STITCH);
         form->OnStartAcquisition();
         for (int round = 0; round < 2; ++round) {
             QTest::mouseClick(button, Qt::LeftButton);
