@@ -58,7 +58,7 @@ std::set<Hue> huesNearCentre(const QImage& image)
 // is red, right half blue, under a green band. Where no OpenGL context can be
 // made the window holds no view and stays blank; the rest of it still works.
 class D3DFrameTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override
     {
         ctx.settings = &settings;
