@@ -50,3 +50,11 @@ function(bc_folder_tests name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${_platform};BC_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
                TIMEOUT 300 ${_lock})
 endfunction()
+
+# The report templates ship in the folder of the program (and of the test and
+# benchmark programs that write reports).
+function(bc_ship_templates target)
+  add_custom_command(TARGET ${target} POST_BUILD
+                     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/src/res/template
+                             $<TARGET_FILE_DIR:${target}>/template)
+endfunction()

@@ -29,11 +29,13 @@ class CShapeGrid;
 class CSurveyParams;
 class CUnWrapData;
 class CAttitudePolyline;
+class CAttitudeShape;
+class CPickRubberBand;
 
 class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     Q_OBJECT
 
-public:
+  public:
     explicit CUnWrapView(const WorkspaceContext& ctx, QWidget* parent = nullptr);
     ~CUnWrapView() override;
 
@@ -67,6 +69,10 @@ public:
     int templateSize() const { return templateSize_; }
     int searchRange() const { return searchRange_; }
 
+    // Moves the selection marker to the strip `index` (absolute, -1 none);
+    // the arrow keys act on the selected strip.
+    void setSelectedItem(int index);
+
     // Set after a page was aligned again: leaving the page shows its strips
     // at full height again.
     void setPageReStitched(bool reStitched) { pageReStitched_ = reStitched; }
@@ -87,11 +93,11 @@ public:
     // Opens the cylinder window once, or hands it the new input and raises it.
     void showCylinder(const CylinderInput& input);
 
-signals:
+  signals:
     void pageCountChanged(int count);
     void documentChanged();
 
-public slots:
+  public slots:
     void OnFileNew();
     void OnFileOpen();
     void OnFileSave();
@@ -109,7 +115,7 @@ public slots:
     // Picking (unwrap_view_pick.cpp): 0 select, 1 line, 2 polyline.
     void SetPickMode(int mode);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -118,7 +124,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     // The scroll ranges for the current document (none without one).
     void updateScrollSizes();
     QSize contentSize() const;
@@ -128,6 +134,9 @@ private:
     QRect pageToView(const PageRect& rect) const;
     void invalidatePageRect(const PageRect& rect);
     void setPageCount(int count);
+    // Leaving a page aligned again: full heights, and the strips that have a
+    // file are read from it again.
+    void undoPageAlign(int page);
     // A live survey climbing the hole (each strip lands above the others).
     bool upward() const;
     // Strips are written as they leave the current page.
@@ -174,6 +183,17 @@ private:
     QPoint rubberEnd_;
     int cursorState_ = 0;
     std::unique_ptr<CAttitudePolyline> polyline_;
+    // Mouse handlers act only with a document on a page, outside layout 1.
+    bool picking() const;
+    void startPick(const QPoint& p);
+    // Drops the pick in progress: rubber band, polyline, mouse grab.
+    void endPick();
+    void showRubberBand();
+    void pickSelect(const QPoint& p, bool shift);
+    void pickLinePoint(const QPoint& p);
+    void pickPolylinePoint(const QPoint& p);
+    void addPickedShape(std::unique_ptr<CAttitudeShape> shape, const QString& description);
+    QPointer<CPickRubberBand> rubberBand_;
 
     // --- cylinder window (unwrap_view_cylinder.cpp) -----------------------
     QPointer<QWidget> cylinderWindow_;

@@ -7,6 +7,7 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
 #include "app/key_router.h"
+#include "app/workspace_wiring.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -29,15 +30,9 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
 {
     std::unique_ptr<ICaptureGraphFactory> ownGraphs;
     if (!graphs) {
-        // The capture device's graphs hand every frame to the grabber and the
-        // video window, which each graph opens when it plays.
-        ownGraphs = makeVideoWindowGraphFactory(
-            makeUsbGraphFactory(stationFrameSink()),
-            VideoWindowHooks{[] {
-                                 if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
-                                     f->OnVideoWindowClosed();
-                             },
-                             [] { return static_cast<QWidget*>(CAcquisitionDlg::mainForm()); }});
+        // The capture device's graphs hand every frame to the grabber; each
+        // graph opens its video window when it plays.
+        ownGraphs = makeUsbGraphFactory(stationFrameSink());
         graphs = ownGraphs.get();
     }
     std::unique_ptr<QSettings> ownProfile;
@@ -46,7 +41,10 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
         profile = ownProfile.get();
     }
     loadCaptureSource(*profile);
-    CAcquisitionDlg form(*graphs, *profile);
+    AcquisitionHooks hooks;
+    installWorkspace(hooks);
+    installUnwrapStitchBar();
+    CAcquisitionDlg form(*graphs, *profile, hooks);
     CKeyRouter router(
         [](int key, bool ctrl) {
             if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
@@ -62,10 +60,11 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
     CDeviceWatcher watcher;
     QObject::connect(&watcher, &CDeviceWatcher::devicesChanged, &form,
                      &CAcquisitionDlg::OnDevicesChanged);
-    form.show();
+    // The form shows itself once its controls are filled in.
     if (form.OnInitDialog())
         form.exec();
     qApp->removeEventFilter(&router);
+    clearUnwrapStitchBar();
     return false;
 }
 

@@ -282,6 +282,23 @@ TEST_F(GrabberTest, CaptureNamesByDepthWhileRecordingAndByCounterOtherwise)
     publishDepthHeading(0, 0);
 }
 
+TEST_F(GrabberTest, APercentSignInTheFolderStaysInTheCaptureNames)
+{
+    recordWrites();
+    const QString folder = dir.filePath(QStringLiteral("run%2b %1"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    publishDepthHeading(12345, 0);
+    int counter = 0;
+    for (int i = 0; i < 2; ++i) {
+        requestCapture(folder, nextCaptureNumber(true, counter));
+        TestFrame(8, 8).feed();
+    }
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].path, folder + QStringLiteral("/12345.jpg"));
+    EXPECT_EQ(writes[1].path, folder + QStringLiteral("/12345_1.jpg"));
+    publishDepthHeading(0, 0);
+}
+
 TEST_F(GrabberTest, TakenNamesKeepCountingPast999)
 {
     recordWrites();
@@ -351,7 +368,9 @@ TEST_F(GrabberTest, AFailedGrowthDropsTheFrameAndKeepsTheOneShot)
     grabberCallback().BufferCB(dummy, 0, 10, 3);
     grabberCallback().BufferCB(dummy, 10, 10, 3); // stride below width x 3
     grabberCallback().BufferCB(dummy, 0x40000000, 1, 0x7FFFFFFF); // width x 3 overflows
+    grabberCallback().BufferCB(dummy, 100000, 100000, 300000);   // no device is that large
     EXPECT_TRUE(oneShotRequest.load());
+    EXPECT_TRUE(continuousRequest.load()); // the live view is not left waiting
     EXPECT_TRUE(writes.empty());
     TestFrame(4, 4).feed();
     EXPECT_FALSE(oneShotRequest.load());

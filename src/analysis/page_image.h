@@ -1,0 +1,69 @@
+#pragma once
+// Pages of the strip view as pictures, drawn without any window: the page
+// image that "导出当前页面" and "导出所有页面" save (compass ruler, strips
+// with their depth labels or scale, shapes, no page header and no shape
+// labels), the cylinder texture of the 3D view (the page's strips alone), the
+// cylinder's size and the file name of a page. Exports and reports share them.
+
+#include "analysis/page_painter.h"
+#include "core/error_report.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+class QPainter;
+
+namespace bc {
+
+class CUnWrapData;
+
+// "%.2f-%.2f": the depths in metres of the page's first and last strip, with
+// a '.' whatever the locale. Empty for a page the data set does not have.
+QString PageImageName(const CUnWrapData& data, int page, int perPage);
+
+// The view's state moved to `page`: its depth scale, width and (when
+// `aspectAdaptive` and the view draws zoomable) its own aspect, with no strip
+// selected. The zoom, label mode and painter stay the view's.
+PageViewState PageStateFor(const CUnWrapData& data, const PageViewState& view, int page,
+                           bool aspectAdaptive);
+
+// The page image of `state.currentPage`: PageImageSize pixels holding the
+// compass ruler, the page painter's strips with no strip selected and the
+// state's label mode, and the shapes without their labels.
+QSize PageImageSize(const CUnWrapData& data, const PageViewState& state);
+void PaintPageImage(QPainter& painter, const CUnWrapData& data, const PageViewState& state);
+// The same as an RGB888 picture; null, with "内存不足!" in `error`, when the
+// picture cannot be made.
+QImage RenderPageImage(const CUnWrapData& data, const PageViewState& state,
+                       ErrorReport* error = nullptr);
+// Renders and writes the page image: a JPEG of quality 75 for capture format
+// 0, a 24-bit BMP for format 1, the file replaced whole or not at all. False
+// with the reason in `error`.
+bool SavePageImage(const CUnWrapData& data, const PageViewState& state, const QString& path,
+                   int captureFormat, ErrorReport* error = nullptr);
+
+// The cylinder texture: the strips of `state.currentPage` alone stacked from
+// the top-left corner on GetPageSize pixels (zoomed and stretched as the view
+// draws them when its painter is the zoomable one, else unscaled).
+QSize PageTextureSize(const CUnWrapData& data, const PageViewState& state);
+void PaintPageTexture(QPainter& painter, const CUnWrapData& data, const PageViewState& state);
+QImage RenderPageTexture(const CUnWrapData& data, const PageViewState& state,
+                         ErrorReport* error = nullptr);
+// Writes the texture as a 24-bit BMP; "内存不足!" or "创建临时位图失败" in
+// `error` on failure.
+bool SavePageTexture(const CUnWrapData& data, const PageViewState& state, const QString& path,
+                     ErrorReport* error = nullptr);
+
+// "jpg" for capture format 0, "bmp" for format 1.
+QString PageImageSuffix(int captureFormat);
+
+// The cylinder the texture of a page of `pageSize` (GetPageSize) is wrapped
+// round: height = page height + 50, radius = (page width + 70) / 2π.
+struct CylinderSize {
+    float radius = 0.0f;
+    float height = 0.0f;
+};
+CylinderSize CylinderSizeFor(const QSize& pageSize);
+
+} // namespace bc
