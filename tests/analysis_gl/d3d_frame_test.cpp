@@ -4,6 +4,7 @@
 #include "app/key_router.h"
 #include "core/jpeg_file.h"
 #include "core/survey_params.h"
+#include "core/unwrap_image.h"
 #include "support/scripted_prompter.h"
 #include "ui/flat_tool_bar.h"
 
@@ -239,6 +240,28 @@ TEST_F(D3DFrameTest, ASecondCylinderGoesToTheOpenWindowWhichKeepsItsOwnCopy)
     QTRY_VERIFY(!frame());
     strip->showCylinder(input(blue, "third.bmp", {}));
     EXPECT_TRUE(frame());
+}
+
+TEST_F(D3DFrameTest, TheStripViewsCommandMarksEveryStripOfThePage)
+{
+    strip->findChild<CD3DFrame*>()->close();
+    QTRY_VERIFY(!frame());
+    test::ScriptedPrompter prompter;
+    QStringList files;
+    for (int key = 1000; key < 1900; key += 100) { // nine strips on a page of ten
+        CUnWrapImage item(key, uint16_t(0));
+        item.width = item.shownHeight = 8;
+        item.adoptPixels(std::unique_ptr<uint8_t[]>(new uint8_t[8 * 24]()), 8, 24);
+        ASSERT_TRUE(item.SaveBmp(dir.path()));
+        files << item.bmpPath(dir.path());
+    }
+    prompter.multiFileAnswers = {files};
+    strip->OnOpenJpg();
+    strip->CreateCylinderImage();
+    strip->CreateCylinderImage();
+    ASSERT_TRUE(frame());
+    EXPECT_EQ(frame()->input().markCount, 9); // not five a label
+    EXPECT_EQ(frame()->input().labels, (std::vector<float>{1.0f, 1.5f}));
 }
 
 } // namespace
