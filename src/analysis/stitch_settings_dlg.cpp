@@ -1,6 +1,6 @@
 #include "analysis/stitch_settings_dlg.h"
 
-#include "platform/prompter.h"
+#include "platform/range_check.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,13 +51,8 @@ CStitchSettingsDlg::CStitchSettingsDlg(int perPage, int templateIndex, int range
 
 void CStitchSettingsDlg::accept()
 {
-    bool ok = false;
-    const int value = perPageEdit_->text().trimmed().toInt(&ok);
-    if (!ok || value < kMinPerPage || value > kMaxPerPage) {
-        const QString text =
-            ok ? QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(kMinPerPage).arg(kMaxPerPage)
-               : QStringLiteral("请输入一个整数。");
-        messageBox(text, QString(), MB_OK | MB_ICONEXCLAMATION, this);
+    int value = 0;
+    if (!checkIntRange(perPageEdit_->text(), kMinPerPage, kMaxPerPage, value, this)) {
         perPageEdit_->setFocus();
         perPageEdit_->selectAll();
         return;
