@@ -152,6 +152,11 @@ CAcquisitionDlg::~CAcquisitionDlg()
     }
     if (stitchWindow_)
         stitchWindow_->close();
+    // The windows the form owns (the stitch window, and one closed but not
+    // yet deleted) go now, while the settings they write back still exist.
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isWindow())
+            delete w;
     serial_->close();
     if (g_mainForm == this)
         g_mainForm = nullptr;

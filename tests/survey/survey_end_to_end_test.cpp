@@ -27,6 +27,7 @@
 #include "analysis/unwrap_view.h"
 #include "app/survey_app.h"
 #include "platform/file_opener.h"
+#include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/simulated_probe.h"
 #include "support/temp_settings.h"
@@ -88,6 +89,11 @@ test::Fracture fractureOf(const Plane& p)
     f.thickness = 3;
     f.blue = 0, f.green = 255, f.red = 0;
     return f;
+}
+
+void click(QWidget* w)
+{
+    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
 }
 
 int degreesOf(const QString& text)
@@ -167,7 +173,6 @@ protected:
     }
 
     static CAcquisitionDlg* form() { return CAcquisitionDlg::mainForm(); }
-    static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
     void clickForm(int id) { click(form()->control(id)); }
     static QString field(int id) { return static_cast<QLineEdit*>(form()->control(id))->text(); }
 
@@ -591,6 +596,33 @@ TEST_F(SurveyTest, DownThenUpWithTheSimulatedProbe)
     EXPECT_FALSE(app.InitInstance(nullptr, &profile.settings()));
     EXPECT_TRUE(walked);
     EXPECT_EQ(CAcquisitionDlg::mainForm(), nullptr);
+}
+
+// Closing the program with the stitch window open: the window and its strip
+// view go while the form, whose settings they write back, is still whole.
+TEST(SurveyClosing, TheStitchWindowGoesBeforeTheForm)
+{
+    test::TempSettings profile;
+    CPortMap map;
+    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
+        map.setDevicePath(slot, profile.dir() + QStringLiteral("/no-tty"));
+    map.save(profile.settings());
+    test::ScriptedPrompter prompter;
+    test::ScriptedGraphFactory graphs;
+    bool opened = false, formWholeAtDeletion = false;
+    QTimer::singleShot(0, [&] {
+        click(CAcquisitionDlg::mainForm()->control(IDC_STITCH));
+        QWidget* window = CAcquisitionDlg::mainForm()->stitchWindow();
+        opened = window != nullptr;
+        if (window)
+            QObject::connect(window, &QObject::destroyed,
+                             [&] { formWholeAtDeletion = CAcquisitionDlg::mainForm() != nullptr; });
+        CAcquisitionDlg::mainForm()->reject();
+    });
+    CSurveyApp app;
+    app.InitInstance(&graphs, &profile.settings());
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(formWholeAtDeletion);
 }
 
 } // namespace
