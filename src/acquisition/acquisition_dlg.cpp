@@ -150,10 +150,12 @@ CAcquisitionDlg::~CAcquisitionDlg()
         std::lock_guard<std::mutex> lock(frameLock());
         sharedFrame().release();
     }
-    if (stitchWindow_)
-        stitchWindow_->close();
-    // The windows the form owns (the stitch window, and one closed but not
-    // yet deleted) go now, while the settings they write back still exist.
+    if (QPointer<QWidget> stitch = stitchWindow_) {
+        stitch->close();
+        // Gone now, while the settings it was lent are still whole.
+        delete stitch.data();
+    }
+    // So does one closed a moment ago whose deletion is still pending.
     for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (w->isWindow())
             delete w;

@@ -15,8 +15,7 @@ namespace {
 constexpr int kPlaybackMode = 3;
 } // namespace
 
-CUnwrapStitchBar::CUnwrapStitchBar(OpenWindow open, std::function<int()> formMode,
-                                   QWidget* parent)
+CUnwrapStitchBar::CUnwrapStitchBar(OpenWindow open, std::function<int()> formMode, QWidget* parent)
     : QWidget(parent), open_(std::move(open)), formMode_(std::move(formMode))
 {
     button_ = new QPushButton(QStringLiteral("展开拼接"), this);

@@ -24,7 +24,7 @@ struct LiveUnwrapWindow {
 
 class CUnwrapStitchBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int IDC_UNWRAP_STITCH = 1205;
 
     // Opens the window owned by `owner` in layout 1 (raw frames above the
@@ -46,7 +46,7 @@ public:
     QPushButton* button() const { return button_; }
     QWidget* window() const { return window_; }
 
-private:
+  private:
     void onWindowGone();
 
     OpenWindow open_;

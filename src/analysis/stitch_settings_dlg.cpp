@@ -19,8 +19,8 @@ CStitchSettingsDlg::CStitchSettingsDlg(int perPage, int templateIndex, int range
 {
     setWindowTitle(QStringLiteral("拼接设置"));
     templateCombo_ = new QComboBox(this);
-    templateCombo_->addItems({QStringLiteral("  8 *  8"), QStringLiteral("16 * 16"),
-                              QStringLiteral("32 * 32")});
+    templateCombo_->addItems(
+        {QStringLiteral("  8 *  8"), QStringLiteral("16 * 16"), QStringLiteral("32 * 32")});
     perPageEdit_ = new QLineEdit(QString::number(perPage), this);
     rangeCombo_ = new QComboBox(this);
     rangeCombo_->addItems({QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("15"),
@@ -28,11 +28,10 @@ CStitchSettingsDlg::CStitchSettingsDlg(int perPage, int templateIndex, int range
     aspectCheck_ = new QCheckBox(QStringLiteral("图像显示横纵比＝孔周长/深度"), this);
     aspectCheck_->setChecked(aspectFlag != 0);
     // An index outside a list leaves it without a selection.
-    templateCombo_->setCurrentIndex(templateIndex >= 0 && templateIndex < templateCombo_->count()
-                                        ? templateIndex
-                                        : -1);
+    templateCombo_->setCurrentIndex(
+        templateIndex >= 0 && templateIndex < templateCombo_->count() ? templateIndex : -1);
     rangeCombo_->setCurrentIndex(rangeIndex >= 0 && rangeIndex < rangeCombo_->count() ? rangeIndex
-                                                                                       : -1);
+                                                                                      : -1);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("拼接网格大小:"), templateCombo_);

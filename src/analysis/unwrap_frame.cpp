@@ -57,13 +57,26 @@ constexpr CommandDef kCommands[] = {
 // Tool bar 159: its buttons and the places of the page tool bar's controls
 // (0 is a separator).
 constexpr int kToolBar[] = {
-    ID_STITCH_SETTINGS, 0, ID_ZOOM_IN, ID_ZOOM_OUT, 0, ID_FIRST_PAGE, ID_PREV_PAGE, ID_PAGE_BOX,
-    ID_NEXT_PAGE, ID_LAST_PAGE, 0, ID_DRAW_SHAPE, ID_LINE_STYLE, ID_LINE_WIDTH, ID_LINE_COLOR,
+    ID_STITCH_SETTINGS,
+    0,
+    ID_ZOOM_IN,
+    ID_ZOOM_OUT,
+    0,
+    ID_FIRST_PAGE,
+    ID_PREV_PAGE,
+    ID_PAGE_BOX,
+    ID_NEXT_PAGE,
+    ID_LAST_PAGE,
+    0,
+    ID_DRAW_SHAPE,
+    ID_LINE_STYLE,
+    ID_LINE_WIDTH,
+    ID_LINE_COLOR,
     ID_SHAPE_TYPE,
 };
 
 // Commands enabled only in the stand-alone layout.
-constexpr int kStandAloneOnly[] = {ID_ZOOM_IN,    ID_ZOOM_OUT,  ID_SHOW_SHAPE_LIST, ID_FIRST_PAGE,
+constexpr int kStandAloneOnly[] = {ID_ZOOM_IN,   ID_ZOOM_OUT,  ID_SHOW_SHAPE_LIST, ID_FIRST_PAGE,
                                    ID_PREV_PAGE, ID_NEXT_PAGE, ID_LAST_PAGE};
 
 Qt::WindowFlags frameFlags(int mode)
@@ -232,8 +245,9 @@ bool CUnWrapFrame::buildPageToolBar()
     pageToolBar_ = new CPageToolBar(mode_ != StandAlone, this);
     pageToolBar_->setObjectName(QStringLiteral("AFX_IDW_TOOLBAR"));
     pageToolBar_->setIconSize(QSize(kToolImageSize, kToolImageSize));
+    const QColor mask(192, 192, 192);
     const QList<QIcon> images =
-        cutImageList(frameToolBarBitmap(false), kToolImageSize, QColor(192, 192, 192));
+        cutImageList(frameToolBarBitmap(ToolLook::Normal), kToolImageSize, mask);
     const QList<int>& pictured = frameToolBarButtons();
     for (int id : kToolBar) {
         if (id == 0) {
@@ -249,7 +263,16 @@ bool CUnWrapFrame::buildPageToolBar()
     }
     if (!pageToolBar_->CreateControls())
         return false;
-    pageToolBar_->SetHotImageList(frameToolBarBitmap(true), kToolImageSize);
+    pageToolBar_->SetHotImageList(frameToolBarBitmap(ToolLook::Hot), kToolImageSize);
+    // The greyed pictures of disabled buttons join the ones the bar has made.
+    const QList<QIcon> greyed =
+        cutImageList(frameToolBarBitmap(ToolLook::Disabled), kToolImageSize, mask);
+    for (qsizetype i = 0; i < pictured.size() && i < greyed.size(); ++i) {
+        QAction* action = commands_.at(pictured.at(i));
+        QIcon icon = action->icon();
+        icon.addPixmap(greyed.at(i).pixmap(kToolImageSize), QIcon::Disabled);
+        action->setIcon(icon);
+    }
     addToolBar(Qt::TopToolBarArea, pageToolBar_);
 
     connect(commands_.at(ID_FIRST_PAGE), &QAction::triggered, pageToolBar_,
@@ -265,7 +288,8 @@ bool CUnWrapFrame::buildPageToolBar()
 // The attitude list's bar, docked right ("产状工具箱").
 void CUnWrapFrame::buildAttitudeBar()
 {
-    auto* bar = new CShapeBar(QStringLiteral("产状工具箱"), [this] { return GetData(); }, this);
+    auto* bar = new CShapeBar(
+        QStringLiteral("产状工具箱"), [this] { return GetData(); }, this);
     shapeGrid_ = bar->grid();
     bar->setObjectName(QString::number(ID_SHAPE_BAR));
     bar->SetBtnImageList(

@@ -30,7 +30,7 @@ class CUnWrapView;
 
 class CUnWrapFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     enum Layout : int { StandAlone = 0, Live = 1, LivePlayback = 2 };
 
     // The strip view's pane id and the heights of the two live panes.
@@ -68,14 +68,14 @@ public:
     // The action of a command id of the menu or the tool bar; null if none.
     QAction* commandAction(int id) const;
 
-signals:
+  signals:
     // The stand-alone frame closed (its report to the owner).
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     bool OnCreateClient();
     bool OnCreate();
     void buildCommands();

@@ -65,13 +65,15 @@ const QList<int>& frameToolBarButtons()
     return buttons;
 }
 
-QImage frameToolBarBitmap(bool hot)
+QImage frameToolBarBitmap(ToolLook look)
 {
     const QList<int>& buttons = frameToolBarButtons();
     QImage image(kToolImageSize * int(buttons.size()), kToolImageSize, QImage::Format_RGB32);
     image.fill(kToolMask);
     QPainter p(&image);
-    const QColor ink = hot ? QColor(0, 70, 200) : QColor(0, 0, 0);
+    const QColor ink = look == ToolLook::Hot        ? QColor(0, 70, 200)
+                       : look == ToolLook::Disabled ? QColor(150, 150, 150)
+                                                    : QColor(0, 0, 0);
     for (int i = 0; i < buttons.size(); ++i) {
         p.save();
         p.translate(i * kToolImageSize, 0);

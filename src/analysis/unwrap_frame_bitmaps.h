@@ -13,7 +13,8 @@ namespace bc {
 // The commands with a picture on the tool bar, in the order of their images.
 const QList<int>& frameToolBarButtons();
 constexpr int kToolImageSize = 21;
-QImage frameToolBarBitmap(bool hot);
+enum class ToolLook { Normal, Hot, Disabled };
+QImage frameToolBarBitmap(ToolLook look);
 
 constexpr int kCaptionImageSize = 13;
 // Close, dock (docked at the top or bottom), dock (docked at a side).

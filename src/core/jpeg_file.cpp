@@ -213,8 +213,9 @@ void encode(EncodeJob* job)
     cinfo.image_width = job->width;
     cinfo.image_height = job->height;
     cinfo.input_components = job->components;
-    cinfo.in_color_space =
-        job->components == 3 ? (job->bgr ? JCS_EXT_BGR : JCS_RGB) : JCS_GRAYSCALE;
+    cinfo.in_color_space = job->components == 4   ? JCS_EXT_BGRX
+                           : job->components == 3 ? (job->bgr ? JCS_EXT_BGR : JCS_RGB)
+                                                  : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, job->quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
@@ -336,8 +337,15 @@ PixelBuffer ReadJpegToStrip(const QString& path, uint32_t* width, uint32_t* heig
 
 namespace {
 
+// How the rows of a buffer to be written lie in memory.
+enum class RowLayout {
+    Rgb,   // top-down red, green, blue
+    Strip, // bottom-up blue, green, red
+    Bgrx,  // top-down blue, green, red and an unused byte
+};
+
 bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
-               size_t stride, bool stripLayout, bool colour, int quality, ErrorReport* error)
+               size_t stride, RowLayout layout, bool colour, int quality, ErrorReport* error)
 {
     if (!buffer || width == 0 || height == 0)
         return false;
@@ -372,11 +380,11 @@ bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint3
     EncodeJob job;
     job.pixels = colour ? buffer : grey.get();
     job.stride = stride;
-    job.bottomUp = stripLayout;
-    job.bgr = stripLayout;
+    job.bottomUp = layout == RowLayout::Strip;
+    job.bgr = layout != RowLayout::Rgb;
     job.width = width;
     job.height = height;
-    job.components = colour ? 3 : 1;
+    job.components = !colour ? 1 : layout == RowLayout::Bgrx ? 4 : 3;
     job.quality = quality;
     encode(&job);
     std::unique_ptr<unsigned char, decltype(&std::free)> out(job.out, &std::free);
@@ -397,8 +405,16 @@ bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint3
 bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
                     bool colour, int quality, ErrorReport* error)
 {
-    return writeJpeg(path, buffer, width, height, size_t(width) * 3u, false, colour, quality,
-                     error);
+    return writeJpeg(path, buffer, width, height, size_t(width) * 3u, RowLayout::Rgb, colour,
+                     quality, error);
+}
+
+bool WriteBgrxAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
+                     uint32_t stride, int quality, ErrorReport* error)
+{
+    if (stride < uint64_t(width) * 4u)
+        return false;
+    return writeJpeg(path, buffer, width, height, stride, RowLayout::Bgrx, true, quality, error);
 }
 
 bool WriteStripAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t rows,
@@ -406,7 +422,7 @@ bool WriteStripAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width
 {
     if (stride < uint64_t(width) * 3u)
         return false;
-    return writeJpeg(path, buffer, width, rows, stride, true, true, quality, error);
+    return writeJpeg(path, buffer, width, rows, stride, RowLayout::Strip, true, quality, error);
 }
 
 PixelBuffer LoadBmpFile(const QString& path, uint32_t* width, uint32_t* height, ErrorReport* error)

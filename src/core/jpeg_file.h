@@ -58,6 +58,11 @@ bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, 
 bool WriteStripAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t rows,
                       uint32_t stride, int quality, ErrorReport* error = nullptr);
 
+// The same from 32-bit rows, top-down, `stride` bytes apart, each pixel blue,
+// green, red and an unused byte (a 32-bit canvas in memory).
+bool WriteBgrxAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
+                     uint32_t stride, int quality, ErrorReport* error = nullptr);
+
 // Reads the pixels of an uncompressed 24-bit bottom-up BMP: the rows as the
 // file holds them, padded to a multiple of 4 bytes (stride paddedStride(width)).
 // Any other file, a header that does not add up or pixel data that is not

@@ -26,10 +26,18 @@ TEST(ParseSignedInt, TakesTheFirstNumberOfATextAndSaturates)
         const char16_t* text;
         int value;
     } rows[] = {
-        {u"第3页/共9页", 3}, {u"abc", 0},     {u"", 0},        {u"  -4", -4},
-        {u"+7x", 7},         {u"-x5", 0},     {u"x-+5", 0},    {u" \t12 34", 12},
-        {u"2147483647", INT_MAX},             {u"-2147483648", INT_MIN},
-        {u"12345678901234567890", INT_MAX},   {u"-12345678901234567890", INT_MIN},
+        {u"第3页/共9页", 3},
+        {u"abc", 0},
+        {u"", 0},
+        {u"  -4", -4},
+        {u"+7x", 7},
+        {u"-x5", 0},
+        {u"x-+5", 0},
+        {u" \t12 34", 12},
+        {u"2147483647", INT_MAX},
+        {u"-2147483648", INT_MIN},
+        {u"12345678901234567890", INT_MAX},
+        {u"-12345678901234567890", INT_MIN},
     };
     for (const auto& row : rows)
         EXPECT_EQ(ParseSignedInt(QString::fromUtf16(row.text)), row.value)
@@ -68,8 +76,12 @@ TEST(CPageToolBar, ATypedPageIsKeptWithinThePagesWhenEnterIsPressedOrTheFocusLea
         bool enter;
         int page;
     } rows[] = {
-        {"0", true, 0},    {"-4", false, 0}, {"99", true, 11}, {"abc", false, 0},
-        {"5", false, 4},   {"12345678901234567890", true, 11},
+        {"0", true, 0},
+        {"-4", false, 0},
+        {"99", true, 11},
+        {"abc", false, 0},
+        {"5", false, 4},
+        {"12345678901234567890", true, 11},
         {"-12345678901234567890", false, 0},
     };
     QSignalSpy requested(w.bar, &CPageToolBar::pageRequested);
@@ -107,7 +119,7 @@ TEST(CPageToolBar, NavigationStaysWithinThePagesAndAlwaysTellsTheFrame)
         Step step;
         int page;
     } rows[] = {
-        {&CPageToolBar::PrevPage, 0}, {&CPageToolBar::NextPage, 1}, {&CPageToolBar::NextPage, 2},
+        {&CPageToolBar::PrevPage, 0}, {&CPageToolBar::NextPage, 1},  {&CPageToolBar::NextPage, 2},
         {&CPageToolBar::NextPage, 2}, {&CPageToolBar::FirstPage, 0}, {&CPageToolBar::LastPage, 2},
     };
     for (const auto& row : rows) {

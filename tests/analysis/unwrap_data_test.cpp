@@ -7,6 +7,7 @@
 #include "support/scripted_prompter.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -89,6 +90,26 @@ TEST(UnWrapData, InsertsByDepthAndReplacesEqualDepths)
     EXPECT_EQ(d.GetItem(2)->pixels()[0], 77) << "the second capture's pixels";
     EXPECT_EQ(d.GetItem(4), nullptr);
     EXPECT_EQ(d.GetItem(-1), nullptr);
+}
+
+TEST(UnWrapData, AnUpwardSurveyAddsStripsWithoutRescanningTheSet)
+{
+    // 50,000 strips, each shallower than the last: a scan over the stored
+    // strips per insertion takes seconds here, a halving search milliseconds.
+    constexpr int kCount = 50000;
+    CUnWrapData d("/x/a.sfa", "/x");
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = kCount; i > 0; --i)
+        ASSERT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(i * 10, uint16_t(0)), false), 0);
+    EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_EQ(d.GetItemCount(), kCount);
+    EXPECT_EQ(d.GetItem(0)->depthKey, 10);
+    EXPECT_EQ(d.GetItem(kCount - 1)->depthKey, kCount * 10);
+    // Strips between others and at known depths land where they belong.
+    EXPECT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(15, uint16_t(0)), false), 1);
+    EXPECT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(30, uint16_t(0)), false), 3);
+    EXPECT_EQ(d.GetItemCount(), kCount + 1);
 }
 
 TEST(UnWrapData, DefaultsAndHeaderFromSettings)

@@ -31,11 +31,12 @@
 namespace bc {
 namespace {
 
-const std::set<int> kStandAloneOnly = {ID_ZOOM_IN,   ID_ZOOM_OUT,  ID_SHOW_SHAPE_LIST,
-                                       ID_FIRST_PAGE, ID_PREV_PAGE, ID_NEXT_PAGE, ID_LAST_PAGE};
+const std::set<int> kStandAloneOnly = {ID_ZOOM_IN,    ID_ZOOM_OUT,  ID_SHOW_SHAPE_LIST,
+                                       ID_FIRST_PAGE, ID_PREV_PAGE, ID_NEXT_PAGE,
+                                       ID_LAST_PAGE};
 
 class FrameTest : public ::testing::Test {
-protected:
+  protected:
     WorkspaceContext context(int formMode)
     {
         WorkspaceContext ctx;

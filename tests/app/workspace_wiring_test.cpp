@@ -106,8 +106,7 @@ TEST(WorkspaceRoads, TheBarOpensTheLiveFrameOnceAndItsGoingClearsTheRequestAndRe
         FrameFormat::publishSize(704, 576);
         const QPoint centre = frame->GetOpenView()->centre();
         emit graphs.last->window->centrePicked(300, 250);
-        EXPECT_EQ(frame->GetOpenView()->centre(),
-                  row.lensType ? QPoint(300, 250) : centre);
+        EXPECT_EQ(frame->GetOpenView()->centre(), row.lensType ? QPoint(300, 250) : centre);
         QTest::mouseClick(bar->button(), Qt::LeftButton);
         EXPECT_EQ(bar->window(), frame); // a second press does nothing
         EXPECT_FALSE(frame->close());    // the live frame stays
@@ -128,6 +127,11 @@ TEST(WorkspaceRoads, TheBarOpensTheLiveFrameOnceAndItsGoingClearsTheRequestAndRe
         EXPECT_EQ(registeredStripSink(), nullptr);
     }
     FrameFormat::reset();
+    // A window that cannot be made is told, and nothing is requested.
+    CUnwrapStitchBar failing([](QWidget*, int) { return LiveUnwrapWindow{}; }, {});
+    failing.OnInitDialog();
+    EXPECT_EQ(prompter.boxTexts().filter(QStringLiteral("创建展开拼接窗口失败")).size(), 1);
+    EXPECT_FALSE(continuousRequest.load());
 }
 
 TEST(WorkspaceRoads, TheFormsStitchButtonOpensTheStandAloneFrameWhichSwallowsPlusAndMinus)
@@ -140,10 +144,11 @@ TEST(WorkspaceRoads, TheFormsStitchButtonOpensTheStandAloneFrameWhichSwallowsPlu
     QStringList titles;
     int depthMoved = 0;
     bool boxChanged = false;
+    bool formWhole = false;
     QTimer::singleShot(0, [&] {
         CAcquisitionDlg* form = CAcquisitionDlg::mainForm();
         ASSERT_NE(form, nullptr);
-        auto* button = static_cast<QAbstractButton*>(form->control(IDC_STITCH));
+        QWidget* button = form->control(IDC_STITCH);
         form->OnStartAcquisition();
         for (int round = 0; round < 2; ++round) {
             QTest::mouseClick(button, Qt::LeftButton);
@@ -165,6 +170,11 @@ TEST(WorkspaceRoads, TheFormsStitchButtonOpensTheStandAloneFrameWhichSwallowsPlu
             depthMoved += form->counter().depth() - depth;
             boxChanged = boxChanged || box->text() != text;
 
+            if (round == 1) { // left open: it goes while the form is still whole
+                QObject::connect(frame, &QObject::destroyed,
+                                 [&] { formWhole = CAcquisitionDlg::mainForm() != nullptr; });
+                break;
+            }
             frame->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             EXPECT_TRUE(frame.isNull());
@@ -177,6 +187,7 @@ TEST(WorkspaceRoads, TheFormsStitchButtonOpensTheStandAloneFrameWhichSwallowsPlu
     EXPECT_EQ(titles, QStringList(2, QStringLiteral("拼接窗口0")));
     EXPECT_EQ(depthMoved, 0);
     EXPECT_FALSE(boxChanged);
+    EXPECT_TRUE(formWhole);
     EXPECT_TRUE(prompter.boxTexts().filter(QStringLiteral("创建拼接窗口失败")).isEmpty());
 }
 

@@ -598,9 +598,10 @@ TEST_F(SurveyTest, DownThenUpWithTheSimulatedProbe)
     EXPECT_EQ(CAcquisitionDlg::mainForm(), nullptr);
 }
 
-// Closing the program with the stitch window open: the window and its strip
-// view go while the form, whose settings they write back, is still whole.
-TEST(SurveyClosing, TheStitchWindowGoesBeforeTheForm)
+// The program closed just after the stitch window (its deletion still
+// pending): the window and its strip view go while the form, whose settings
+// they write back, is still whole.
+TEST(SurveyClosing, AClosedStitchWindowGoesBeforeTheForm)
 {
     test::TempSettings profile;
     CPortMap map;
@@ -614,9 +615,11 @@ TEST(SurveyClosing, TheStitchWindowGoesBeforeTheForm)
         click(CAcquisitionDlg::mainForm()->control(IDC_STITCH));
         QWidget* window = CAcquisitionDlg::mainForm()->stitchWindow();
         opened = window != nullptr;
-        if (window)
+        if (window) {
             QObject::connect(window, &QObject::destroyed,
                              [&] { formWholeAtDeletion = CAcquisitionDlg::mainForm() != nullptr; });
+            window->close();
+        }
         CAcquisitionDlg::mainForm()->reject();
     });
     CSurveyApp app;
