@@ -155,6 +155,10 @@ CAcquisitionDlg::~CAcquisitionDlg()
         // Gone now, while the settings it was lent are still whole.
         delete stitch.data();
     }
+    // So does one closed a moment ago whose deletion is still pending.
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isWindow())
+            delete w;
     serial_->close();
     if (g_mainForm == this)
         g_mainForm = nullptr;

@@ -5,7 +5,7 @@
 
 #include "core/program_values.h"
 #include "support/scripted_prompter.h"
-#include "serial_pty.h"
+#include "support/serial_pty.h"
 #include "ui/num_edit.h"
 
 #include <QComboBox>

@@ -14,7 +14,7 @@
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
-#include "serial_pty.h"
+#include "support/serial_pty.h"
 #include "ui/num_edit.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
-#include "serial_pty.h"
+#include "support/serial_pty.h"
 
 #include <gtest/gtest.h>
 

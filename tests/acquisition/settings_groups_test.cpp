@@ -6,7 +6,7 @@
 #include "core/survey_params.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
-#include "serial_pty.h"
+#include "support/serial_pty.h"
 #include "ui/bmp_button.h"
 #include "ui/num_edit.h"
 

@@ -5,7 +5,7 @@
 #include "acquisition/serial_line.h"
 #include "acquisition/track_file.h"
 #include "core/program_values.h"
-#include "serial_pty.h"
+#include "support/serial_pty.h"
 
 #include <QFile>
 #include <QFileInfo>
