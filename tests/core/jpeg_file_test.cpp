@@ -180,8 +180,9 @@ TEST(JpegFile, ReadFailuresAreReportedNotShown)
         w = h = 7;
         EXPECT_FALSE(ReadJpegToRgb(path, &w, &h, &err)) << c.name;
         EXPECT_EQ(w, 0u) << c.name;
-        if (!*c.says) // what the decoder itself gave up on
+        if (!*c.says) { // what the decoder itself gave up on
             EXPECT_TRUE(err.caption == "JPEG Fatal Error" && err.style == 0x10u) << c.name;
+        }
         EXPECT_TRUE(err.text.contains(QString::fromUtf8(c.says)) && !err.text.isEmpty())
             << c.name << ": " << err.text.toStdString();
     }
