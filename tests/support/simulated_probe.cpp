@@ -195,6 +195,10 @@ SimulatedCounter::SimulatedCounter(ProbePosition& position, int startDepthMm, in
     : position_(position), firstHeading_(firstHeading), depth_(startDepthMm)
 {
     position_.set(startDepthMm, headingAt(startDepthMm));
+    // Nobody may be reading the line (the program closed it, or lent it to
+    // the port probe): frames that do not fit are lost, as on a real line,
+    // and the device never blocks.
+    ::fcntl(pty_.master(), F_SETFL, ::fcntl(pty_.master(), F_GETFL) | O_NONBLOCK);
     thread_ = std::thread([this] { run(); });
 }
 

@@ -67,6 +67,9 @@ constexpr int kDeclination = 3;
 // the depth where its frame was taken: a little past the step on a busy
 // machine.
 constexpr int kOvershootMm = 50;
+// The winch: a millimetre a millisecond, creeping at one in 5 ms over the
+// last 16 mm of a step.
+constexpr int kFastStepUs = 1000, kCreepStepUs = 5000, kCreepMm = 16;
 // Strips of 91 rows, 71 new rows a step: a page of eight is 588 rows deep
 // over 1401 mm, and this diameter makes a millimetre round the wall as long
 // as one along it.
@@ -204,15 +207,21 @@ protected:
         return n;
     }
 
-    // Holds the winch key with Ctrl until the counter has reached `target`.
+    // Holds the winch key with Ctrl until the counter has reached `target`,
+    // the winch creeping over the last few millimetres so that the strip's
+    // frame is taken close to where the step's trigger fired.
     void winch(int key, int target)
     {
-        QTest::keyPress(form(), Qt::Key(key), Qt::ControlModifier);
         const bool down = key == Qt::Key_Down;
-        EXPECT_TRUE(test::waitUntil([&] {
+        auto reached = [&](int margin) {
             const int d = form()->counter().depth();
-            return down ? d >= target : d <= target;
-        }));
+            return down ? d >= target - margin : d <= target + margin;
+        };
+        counter.setStepMicros(kFastStepUs);
+        QTest::keyPress(form(), Qt::Key(key), Qt::ControlModifier);
+        EXPECT_TRUE(test::waitUntil([&] { return reached(kCreepMm); }));
+        counter.setStepMicros(kCreepStepUs);
+        EXPECT_TRUE(test::waitUntil([&] { return reached(0); }));
         QTest::keyRelease(form(), Qt::Key(key), Qt::ControlModifier);
         EXPECT_TRUE(test::waitUntil([&] { return !counter.moving(); }));
     }
@@ -316,7 +325,7 @@ protected:
             const int expect = int(wall.fractureRow(f, x) - pageTop);
             double sum = 0;
             int n = 0;
-            for (int y = std::max(expect - 12, 0); y <= expect + 12 && y < shot.height(); ++y) {
+            for (int y = std::max(expect - 20, 0); y <= expect + 20 && y < shot.height(); ++y) {
                 const QRgb c = shot.pixel(x, y);
                 if (qGreen(c) > 170 && qRed(c) < 100 && qBlue(c) < 100)
                     sum += y, ++n;
