@@ -131,24 +131,28 @@ QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& 
 // A program stream's first bytes: a pack start code.
 const QByteArray kPackStart("\x00\x00\x01\xBA\x00\x00", 6);
 
-TEST_F(FormTest, StartUpWithoutCaptureDeviceOrSerialLine)
+TEST_F(FormTest, StartUpWithoutAWorkingCaptureDeviceOrSerialLine)
 {
-    graphs.script.devicePresent = false;
-    makeForm();
-    EXPECT_TRUE(prompter.boxTexts().contains(kNoDevice));
-    EXPECT_TRUE(prompter.boxTexts().contains(QStringLiteral("打开串口失败!")));
-    for (const auto& box : prompter.boxes)
-        if (box.text == kNoDevice) {
-            EXPECT_EQ(box.caption, QStringLiteral("出错"));
-            EXPECT_EQ(box.style & MB_ICONMASK, unsigned(MB_ICONSTOP));
-        }
-    EXPECT_EQ(form->statusText(), kNoSerial);
-    EXPECT_TRUE(form->deviceAbsent());
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
-        EXPECT_FALSE(enabled(id)) << id;
-    EXPECT_TRUE(enabled(IDC_PLAY));
-    EXPECT_EQ(graphs.script.alive, 0);
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    for (const bool present : {false, true}) {
+        graphs.script.devicePresent = present;
+        graphs.script.deviceCheckOk = false; // a failed check counts as no device
+        makeForm();
+        ASSERT_TRUE(prompter.boxTexts().contains(kNoDevice));
+        EXPECT_TRUE(prompter.boxTexts().contains(QStringLiteral("打开串口失败!")));
+        for (const auto& box : prompter.boxes)
+            if (box.text == kNoDevice) {
+                EXPECT_EQ(box.caption, QStringLiteral("出错"));
+                EXPECT_EQ(box.style & MB_ICONMASK, unsigned(MB_ICONSTOP));
+            }
+        EXPECT_EQ(form->statusText(), kNoSerial);
+        EXPECT_TRUE(form->deviceAbsent());
+        for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
+            EXPECT_FALSE(enabled(id)) << id;
+        EXPECT_TRUE(enabled(IDC_PLAY));
+        EXPECT_EQ(graphs.script.alive, 0);
+        form.reset();
+        prompter.boxes.clear();
+    }
 }
 
 TEST_F(FormTest, StartUpProbesTheDeviceAndKeepsNoGraph)
@@ -160,57 +164,26 @@ TEST_F(FormTest, StartUpProbesTheDeviceAndKeepsNoGraph)
                                               "param 21", "param 23", "delete"}));
     EXPECT_EQ(graphs.script.changeMask, 0u); // cleared after applying
     EXPECT_EQ(graphs.script.alive, 0);
-    EXPECT_FALSE(form->deviceAbsent());
     EXPECT_TRUE(enabled(IDC_LIVE));
     EXPECT_TRUE(enabled(IDC_RECORD));
-    EXPECT_FALSE(form->control(IDC_POSITION)->isEnabled());
+    EXPECT_FALSE(enabled(IDC_POSITION));
     EXPECT_FALSE(enabled(IDC_DEPTH_ENTRY));
 }
 
-TEST_F(FormTest, AFailedDeviceCheckCountsAsNoDevice)
-{
-    graphs.script.deviceCheckOk = false;
-    makeForm();
-    EXPECT_TRUE(prompter.boxTexts().contains(kNoDevice));
-    EXPECT_TRUE(form->deviceAbsent());
-    EXPECT_EQ(graphs.script.alive, 0);
-}
-
-TEST_F(FormTest, EveryControlOfTheFormIsThereWithItsKindAndEntries)
+TEST_F(FormTest, EveryControlAnswersToItsIdWithItsKindAndEntries)
 {
     makeForm();
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("澜石视界2011"));
-    // The eight picture buttons: pictures loaded, raised.
     for (int id : {IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_STOP, IDC_CAPTURE, IDC_DEVICE_SETTINGS,
-                   IDC_STITCH, IDC_KEYBOARD}) {
+                   IDC_STITCH, IDC_KEYBOARD, IDC_RESUME, IDC_PAUSE, IDC_SAVE_CONTROL, IDC_SAVE_TEST}) {
         auto* b = qobject_cast<CBmpButton*>(form->control(id));
         ASSERT_NE(b, nullptr) << id;
-        EXPECT_TRUE(b->hasBitmaps()) << id;
-        EXPECT_EQ(b->defaultFrameState(), CBmpButton::FrameRaised) << id;
+        EXPECT_EQ(b->hasBitmaps(), b->text().isEmpty()) << id; // a picture or a text
     }
-    // The buttons with text.
-    const std::pair<int, const char*> texts[] = {
-        {IDC_RESUME, "播放"}, {IDC_PAUSE, "暂停"}, {IDC_SAVE_CONTROL, "保存"}, {IDC_SAVE_TEST, "保存"}};
-    for (const auto& [id, t] : texts) {
-        auto* b = qobject_cast<CBmpButton*>(form->control(id));
-        ASSERT_NE(b, nullptr) << id;
-        EXPECT_EQ(b->text(), QString::fromUtf8(t)) << id;
-        EXPECT_FALSE(b->hasBitmaps()) << id;
-    }
-    for (int id : {IDC_SAVE_CONTROL, IDC_SAVE_TEST})
-        EXPECT_EQ(static_cast<CBmpButton*>(form->control(id))->defaultFrameState(),
-                  CBmpButton::FrameRaised);
-    ASSERT_NE(form->control(IDC_SAVE_COMM), nullptr);
-    EXPECT_EQ(form->control(IDC_SAVE_COMM)->property("text").toString(), QStringLiteral("保存"));
-
     EXPECT_NE(qobject_cast<CTransparentEdit*>(form->control(IDC_FILE)), nullptr);
     EXPECT_NE(qobject_cast<CTransparentLabel*>(form->control(IDC_DURATION)), nullptr);
     auto* slider = qobject_cast<CCustomSliderCtrl*>(form->control(IDC_POSITION));
     ASSERT_NE(slider, nullptr);
-    EXPECT_EQ(slider->minimum(), 1);
-    EXPECT_EQ(slider->maximum(), 100);
-    EXPECT_EQ(slider->pageStep(), 5);
-    EXPECT_EQ(slider->value(), 1);
+    EXPECT_EQ(QList<int>({slider->minimum(), slider->maximum(), slider->value()}), QList<int>({1, 100, 1}));
     for (int id : {IDC_DEPTH_ENTRY, IDC_START_DEPTH}) {
         auto* e = qobject_cast<CNumEdit*>(form->control(id));
         ASSERT_NE(e, nullptr) << id;
@@ -223,85 +196,27 @@ TEST_F(FormTest, EveryControlOfTheFormIsThereWithItsKindAndEntries)
                    IDC_INCLINED_AZIMUTH, IDC_WATER_LEVEL})
         EXPECT_NE(qobject_cast<QLineEdit*>(form->control(id)), nullptr) << id;
     for (int id : {IDC_SAMPLE_STEP_SPIN, IDC_COMPASS_OFFSET_SPIN, IDC_OPENING_DIAMETER_SPIN,
-                   IDC_FINAL_DIAMETER_SPIN})
+                   IDC_FINAL_DIAMETER_SPIN, IDC_SAVE_COMM})
         EXPECT_NE(form->control(id), nullptr) << id;
-
-    auto entries = [&](int id) {
-        QStringList out;
-        if (auto* c = qobject_cast<QComboBox*>(form->control(id)))
-            for (int i = 0; i < c->count(); ++i)
-                out << c->itemText(i);
-        return out;
+    // The entries' order is what the profile stores.
+    const std::pair<int, const char*> combos[] = {
+        {IDC_VIEW_MODE, "全柱面--锥面反射|全柱面--直视"},
+        {IDC_COUNTER_RESOLUTION, "1mm/脉冲|2mm/脉冲|10mm/脉冲|20mm/脉冲"},
+        {IDC_CAPTURE_FORMAT, "JPG文件|BMP文件"},
+        {IDC_MOVE_DIRECTION, "向下|向上"},
+        {IDC_MANUAL_STEP, "10个脉冲|20个脉冲|50个脉冲|100个脉冲|200个脉冲|500个脉冲|1000个脉冲"},
+        {IDC_HOLE_TYPE, "直孔|斜孔"},
+        {IDC_BAUD, "1200|2400|4800|9600|19200|38400|115200"},
     };
-    EXPECT_EQ(entries(IDC_VIEW_MODE), QStringList({"全柱面--锥面反射", "全柱面--直视"}));
-    EXPECT_EQ(entries(IDC_COUNTER_RESOLUTION),
-              QStringList({"1mm/脉冲", "2mm/脉冲", "10mm/脉冲", "20mm/脉冲"}));
-    EXPECT_EQ(entries(IDC_CAPTURE_FORMAT), QStringList({"JPG文件", "BMP文件"}));
-    EXPECT_EQ(entries(IDC_MOVE_DIRECTION), QStringList({"向下", "向上"}));
-    EXPECT_EQ(entries(IDC_MANUAL_STEP),
-              QStringList({"10个脉冲", "20个脉冲", "50个脉冲", "100个脉冲", "200个脉冲",
-                           "500个脉冲", "1000个脉冲"}));
-    EXPECT_EQ(entries(IDC_HOLE_TYPE), QStringList({"直孔", "斜孔"}));
-    EXPECT_EQ(entries(IDC_BAUD),
-              QStringList({"1200", "2400", "4800", "9600", "19200", "38400", "115200"}));
-    const QStringList ports = entries(IDC_PORT);
-    ASSERT_EQ(ports.size(), 6);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_TRUE(ports[i].startsWith(QStringLiteral("COM%1").arg(i + 1))) << ports[i].toStdString();
-
-    // The form's own labels and the group titles.
-    QStringList labels;
-    for (auto* l : form->findChildren<CTransparentLabel*>())
-        labels << l->text();
-    for (const char* t : {"文件:", "深度:", "方位:", "状态:", "深度设置：", "米", "X：", "Y："})
-        EXPECT_TRUE(labels.contains(QString::fromUtf8(t))) << t;
-    QStringList titles;
-    for (auto* g : form->findChildren<QGroupBox*>())
-        titles << g->title();
-    for (const char* t : {"控制参数：", "测试参数：", "坐标：", "通讯参数："})
-        EXPECT_TRUE(titles.contains(QString::fromUtf8(t))) << t;
-}
-
-TEST_F(FormTest, ModeTableForEveryMode)
-{
-    makeForm();
-    const std::set<int> all = {IDC_VIEW_MODE, IDC_PLAY,  IDC_LIVE,   IDC_RECORD,     IDC_DEVICE_SETTINGS,
-                               IDC_STOP,      IDC_CAPTURE, IDC_RESUME, IDC_PAUSE,    IDC_DEPTH_ENTRY};
-    auto expectOn = [&](int mode, std::set<int> on, std::set<int> off) {
-        for (int id : on)
-            EXPECT_TRUE(enabled(id)) << "mode " << mode << " id " << id;
-        for (int id : off)
-            EXPECT_FALSE(enabled(id)) << "mode " << mode << " id " << id;
-    };
-    setText(IDC_FILE, "/x.mpg");
-    form->SetUiState(ModeIdle);
-    expectOn(0, {IDC_VIEW_MODE, IDC_PLAY, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS},
-             {IDC_STOP, IDC_CAPTURE, IDC_RESUME, IDC_PAUSE, IDC_DEPTH_ENTRY});
-    EXPECT_TRUE(text(IDC_FILE).isEmpty());
-    for (int mode : {ModeLive, ModeRecording}) {
-        form->SetUiState(mode);
-        expectOn(mode, {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY},
-                 {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_DEVICE_SETTINGS});
+    for (const auto& [id, entries] : combos) {
+        auto* c = qobject_cast<QComboBox*>(form->control(id));
+        ASSERT_NE(c, nullptr) << id;
+        QStringList got;
+        for (int i = 0; i < c->count(); ++i)
+            got << c->itemText(i);
+        EXPECT_EQ(got.join('|'), QString::fromUtf8(entries));
     }
-    form->SetUiState(ModePlayback);
-    expectOn(3, {IDC_STOP, IDC_CAPTURE, IDC_PLAY, IDC_PAUSE},
-             {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_RESUME, IDC_DEPTH_ENTRY});
-    form->SetUiState(ModePaused);
-    expectOn(4, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE});
-    // Outside 0..4 nothing changes.
-    std::map<int, bool> before;
-    for (int id : all)
-        before[id] = enabled(id);
-    form->SetUiState(5);
-    form->SetUiState(-1);
-    for (int id : all)
-        EXPECT_EQ(enabled(id), before[id]) << id;
-
-    // Idle with the device absent keeps the device buttons off.
-    graphs.script.devicePresent = false;
-    form->OnDevicesChanged();
-    form->SetUiState(ModeIdle);
-    expectOn(0, {IDC_VIEW_MODE, IDC_PLAY}, {IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS});
+    EXPECT_EQ(static_cast<QComboBox*>(form->control(IDC_PORT))->count(), 6);
 }
 
 TEST_F(FormTest, LiveAcquisitionStartsAndStops)
@@ -332,13 +247,8 @@ TEST_F(FormTest, LiveAcquisitionStartsAndStops)
     EXPECT_EQ(graphs.script.alive, 0);
     EXPECT_FALSE(logSince(from).contains("param 28 0")); // only a recording sends it
     EXPECT_TRUE(prompter.boxTexts().filter(QStringLiteral("正在录制")).isEmpty());
-}
 
-TEST_F(FormTest, PalWhenTheStandardBitsAreNotBothSet)
-{
-    makeForm();
-    graphs.script.registerValue = 0x01;
-    graphs.script.videoFormat = 0;
+    graphs.script.registerValue = 0x01; // not both standard bits: PAL
     form->OnStartAcquisition();
     EXPECT_EQ(graphs.script.videoFormat, 1);
 }
@@ -364,15 +274,52 @@ TEST_F(FormTest, LiveFailsWhenTheDeviceIsGoneOrTheBuildFails)
     EXPECT_EQ(graphs.script.alive, 0);
 }
 
-TEST_F(FormTest, EmptyRecordNameThenCancelStaysIdle)
+TEST_F(FormTest, RecordRefusalsAndTheOverwriteQuestion)
 {
     makeForm();
-    const int from = graphs.script.log.size();
-    form->OnStartRecord(); // the save dialog is cancelled (no answer queued)
+    const QString overwrite = QStringLiteral("该文件已存在，是否覆盖");
+    form->OnStartRecord(); // no name and the save dialog is cancelled
     EXPECT_EQ(prompter.dialogTitles, QStringList({QStringLiteral("保存")}));
     EXPECT_EQ(form->statusText(), QStringLiteral("文件名为空,录制失败"));
+    EXPECT_TRUE(graphs.script.log.mid(7).isEmpty()); // nothing after the start-up probe
+
+    // A name typed without its extension is asked about the file it would
+    // write; "no" and a cancelled dialog keep the earlier recording whole.
+    const QString earlier = writeFile(dir, "run.mpg", QByteArray("kept"));
+    setText(IDC_FILE, dir.filePath("run"));
+    prompter.boxAnswers.push_back(IDNO);
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxes.back().text, overwrite);
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_TRUE(logSince(from).isEmpty());
+    QFile f(earlier);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("kept"));
+
+    // A folder that cannot be made is told.
+    const QString blocker = writeFile(dir, "file", {});
+    setText(IDC_FILE, blocker + "/sub/x.mpg");
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxes.back().text,
+              QStringLiteral("创建目录%1失败\n请换个目录重试").arg(blocker + "/sub/x"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+
+    // "No" to overwriting, then another name from the dialog.
+    setText(IDC_FILE, earlier);
+    prompter.boxAnswers.push_back(IDNO);
+    prompter.fileAnswers.push_back(dir.filePath("new.mpg"));
+    form->OnStartRecord();
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("new.mpg"));
+    prompter.boxAnswers.push_back(IDOK);
+    form->OnStopRecord();
+
+    // Only the analysis folder of that name there: nothing to overwrite.
+    QDir().mkpath(dir.filePath("second"));
+    setText(IDC_FILE, dir.filePath("second"));
+    const int asked = prompter.boxTexts().count(overwrite);
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxTexts().count(overwrite), asked);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("second.mpg"));
 }
 
 TEST_F(FormTest, RecordPathWithoutExtensionGetsMpgAndItsFolders)
@@ -431,63 +378,6 @@ TEST_F(FormTest, ARecordingNamedLikeItsTrackRecordsWithoutOne)
     EXPECT_FALSE(QFileInfo::exists(path));
     prompter.boxAnswers.push_back(IDOK);
     form->OnStopRecord();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-}
-
-TEST_F(FormTest, ExistingRecordFileAsksBeforeOverwriting)
-{
-    makeForm();
-    const QString existing = writeFile(dir, "old.mpg", {});
-    setText(IDC_FILE, existing);
-    prompter.boxAnswers.push_back(IDNO); // no overwrite; then the dialog is cancelled
-    form->OnStartRecord();
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("该文件已存在，是否覆盖"));
-    EXPECT_EQ(form->statusText(), QStringLiteral("文件名为空,录制失败"));
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-
-    setText(IDC_FILE, existing);
-    prompter.boxAnswers.push_back(IDNO);
-    prompter.fileAnswers.push_back(dir.filePath("new.mpg"));
-    form->OnStartRecord();
-    EXPECT_EQ(form->GetUiMode(), ModeRecording);
-    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("new.mpg"));
-}
-
-TEST_F(FormTest, ANameTypedWithoutItsExtensionIsAskedAboutTheFileItWouldWrite)
-{
-    makeForm();
-    // An earlier recording "run.mpg".
-    const QString earlier = writeFile(dir, "run.mpg", QByteArray("kept"));
-    setText(IDC_FILE, dir.filePath("run"));
-    prompter.boxAnswers.push_back(IDNO); // keep it; then the dialog is cancelled
-    form->OnStartRecord();
-    ASSERT_FALSE(prompter.boxes.empty());
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("该文件已存在，是否覆盖"));
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(graphs.script.lastRequest.mediaPath, QString());
-    QFile f(earlier);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("kept"));
-
-    // Only the folder there: nothing to overwrite, nothing asked.
-    QDir().mkpath(dir.filePath("second"));
-    setText(IDC_FILE, dir.filePath("second"));
-    const QString question = QStringLiteral("该文件已存在，是否覆盖");
-    const int asked = prompter.boxTexts().count(question);
-    form->OnStartRecord();
-    EXPECT_EQ(prompter.boxTexts().count(question), asked);
-    EXPECT_EQ(form->GetUiMode(), ModeRecording);
-    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("second.mpg"));
-}
-
-TEST_F(FormTest, RecordFolderThatCannotBeMadeIsReported)
-{
-    makeForm();
-    const QString blocker = writeFile(dir, "file", {});
-    setText(IDC_FILE, blocker + "/sub/x.mpg");
-    form->OnStartRecord();
-    EXPECT_EQ(prompter.boxes.back().text,
-              QStringLiteral("创建目录%1失败\n请换个目录重试").arg(blocker + "/sub/x"));
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
 }
 
