@@ -89,6 +89,11 @@ protected:
     }
 
     bool enabled(int id) const { return form->control(id)->isEnabled(); }
+    void expectEnabled(const std::vector<int>& ids, bool on) const
+    {
+        for (int id : ids)
+            EXPECT_EQ(enabled(id), on) << id;
+    }
     QString text(int id) const { return static_cast<QLineEdit*>(form->control(id))->text(); }
     void setText(int id, const QString& t) { static_cast<QLineEdit*>(form->control(id))->setText(t); }
     QStringList logSince(int from) const { return graphs.script.log.mid(from); }
@@ -217,6 +222,41 @@ TEST_F(FormTest, EveryControlAnswersToItsIdWithItsKindAndEntries)
         EXPECT_EQ(got.join('|'), QString::fromUtf8(entries));
     }
     EXPECT_EQ(static_cast<QComboBox*>(form->control(IDC_PORT))->count(), 6);
+}
+
+TEST_F(FormTest, ModeTableForEveryMode)
+{
+    makeForm();
+    setText(IDC_FILE, "/x.mpg");
+    const std::tuple<int, std::vector<int>, std::vector<int>> rows[] = {
+        {ModeIdle, {IDC_VIEW_MODE, IDC_PLAY, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS},
+         {IDC_STOP, IDC_CAPTURE, IDC_RESUME, IDC_PAUSE, IDC_DEPTH_ENTRY}},
+        {ModeLive, {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY},
+         {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_DEVICE_SETTINGS}},
+        {ModeRecording, {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY},
+         {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_DEVICE_SETTINGS}},
+        {ModePlayback, {IDC_STOP, IDC_CAPTURE, IDC_PLAY, IDC_PAUSE},
+         {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_RESUME, IDC_DEPTH_ENTRY}},
+        {ModePaused, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE, IDC_LIVE}},
+        // outside 0..4 nothing changes
+        {5, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE, IDC_LIVE}},
+        {-1, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE, IDC_LIVE}},
+    };
+    for (const auto& [mode, on, off] : rows) {
+        SCOPED_TRACE(mode);
+        form->SetUiState(mode);
+        expectEnabled(on, true);
+        expectEnabled(off, false);
+        if (mode == ModeIdle) {
+            EXPECT_TRUE(text(IDC_FILE).isEmpty());
+        }
+    }
+    // Idle with the device absent keeps the device buttons off.
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    form->SetUiState(ModeIdle);
+    expectEnabled({IDC_VIEW_MODE, IDC_PLAY}, true);
+    expectEnabled({IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS}, false);
 }
 
 TEST_F(FormTest, LiveAcquisitionStartsAndStops)
@@ -579,8 +619,7 @@ TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
     EXPECT_TRUE(form->deviceAbsent());
     EXPECT_EQ(graphs.script.alive, 0);
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
-        EXPECT_FALSE(enabled(id)) << id;
+    expectEnabled({IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME}, false);
 
     graphs.script.devicePresent = true;
     graphs.script.videoSource = 2;
@@ -589,8 +628,7 @@ TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)
     form->OnDevicesChanged();
     EXPECT_FALSE(form->deviceAbsent());
     EXPECT_TRUE(logSince(from).contains("apply mask 40"));
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD})
-        EXPECT_TRUE(enabled(id)) << id;
+    expectEnabled({IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD}, true);
     EXPECT_FALSE(enabled(IDC_STOP)); // idle still
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
 }
@@ -630,10 +668,8 @@ TEST_F(FormTest, DeviceGoneDuringPlaybackKeepsPauseAndItsReturnKeepsATypedFile)
     graphs.script.devicePresent = true;
     form->OnDevicesChanged();
     EXPECT_EQ(text(IDC_FILE), dir.filePath("next.mpg"));
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD})
-        EXPECT_TRUE(enabled(id)) << id;
-    for (int id : {IDC_STOP, IDC_CAPTURE, IDC_PAUSE, IDC_RESUME})
-        EXPECT_FALSE(enabled(id)) << id;
+    expectEnabled({IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD}, true);
+    expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_PAUSE, IDC_RESUME}, false);
 }
 
 TEST_F(FormTest, AStartThatFailsAfterTheDeviceCameBackLeavesTheIdleButtons)
@@ -648,10 +684,8 @@ TEST_F(FormTest, AStartThatFailsAfterTheDeviceCameBackLeavesTheIdleButtons)
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
     EXPECT_FALSE(form->deviceAbsent());
     EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
-    for (int id : {IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_PLAY})
-        EXPECT_TRUE(enabled(id)) << id;
-    for (int id : {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY})
-        EXPECT_FALSE(enabled(id)) << id;
+    expectEnabled({IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_PLAY}, true);
+    expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY}, false);
     // And the next start works.
     graphs.script.failingKinds.clear();
     form->OnStartAcquisition();
