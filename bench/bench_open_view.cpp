@@ -44,7 +44,8 @@ void loadFrame(const Geometry& g)
 {
     FrameFormat::publishSize(g.w, g.h);
     test::SyntheticBorehole wall(kStripWidth, 1000, 3, 2);
-    test::RingCamera cam{g.w, g.h, g.w / 2, g.h / 2, g.outer, g.inner, FrameFormat::aspectDivisor(), 0};
+    test::RingCamera cam{g.w, g.h, g.w / 2, g.h / 2, g.outer, g.inner, FrameFormat::aspectDivisor(),
+                         0};
     const std::vector<uint8_t> f = wall.ringFrame(cam, 200, 0);
     std::lock_guard<std::mutex> lock(frameLock());
     SharedFrame& shared = sharedFrame();
@@ -57,8 +58,9 @@ void loadFrame(const Geometry& g)
 
 void setShare(benchmark::State& state)
 {
-    state.counters["pct_of_40ms"] = benchmark::Counter(
-        double(state.iterations()) / 2500.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["pct_of_40ms"] =
+        benchmark::Counter(double(state.iterations()) / 2500.0,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void OpenView_ProcessFrame(benchmark::State& state)

@@ -1,11 +1,15 @@
 // Painting a page of ten 800x100 strips into a QImage with the page painter
 // (1:1 and zoomed), against drawing ten ready top-down QImages of the same
 // strips at the same places (the blit alone, no flip, no labels).
+// Exporting the page as a JPEG file (ruler, strips, shapes; quality 75),
+// against painting the same picture and saving it with Qt's image writer.
 
+#include "analysis/page_image.h"
 #include "analysis/unwrap_data.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include "support/bench_main.h"
 
@@ -117,6 +121,44 @@ void BM_DrawPage_PeerScaledBlit(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DrawPage_PeerScaledBlit)->Unit(benchmark::kMicrosecond);
+
+PageViewState exportState(const CUnWrapData& d)
+{
+    PageViewState s;
+    s.currentPage = 0;
+    s.perPage = kStrips;
+    return PageStateFor(d, s, 0, false);
+}
+
+void BM_SavePageImageJpeg(benchmark::State& state)
+{
+    auto d = makePage();
+    const PageViewState s = exportState(*d);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.jpg"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SavePageImage(*d, s, path, 0));
+}
+BENCHMARK(BM_SavePageImageJpeg)->Unit(benchmark::kMillisecond);
+
+// Peer: the same picture painted on a QImage and saved by Qt's JPEG writer.
+void BM_SavePageImage_PeerQtWriter(benchmark::State& state)
+{
+    auto d = makePage();
+    const PageViewState s = exportState(*d);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.jpg"));
+    for (auto _ : state) {
+        QImage img(PageImageSize(*d, s), QImage::Format_RGB32);
+        img.fill(Qt::white);
+        {
+            QPainter p(&img);
+            PaintPageImage(p, *d, s);
+        }
+        benchmark::DoNotOptimize(img.save(path, "JPG", 75));
+    }
+}
+BENCHMARK(BM_SavePageImage_PeerQtWriter)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

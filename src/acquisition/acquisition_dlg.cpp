@@ -150,8 +150,11 @@ CAcquisitionDlg::~CAcquisitionDlg()
         std::lock_guard<std::mutex> lock(frameLock());
         sharedFrame().release();
     }
-    if (stitchWindow_)
-        stitchWindow_->close();
+    if (QPointer<QWidget> stitch = stitchWindow_) {
+        stitch->close();
+        // Gone now, while the settings it was lent are still whole.
+        delete stitch.data();
+    }
     serial_->close();
     if (g_mainForm == this)
         g_mainForm = nullptr;

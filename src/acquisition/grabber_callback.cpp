@@ -128,10 +128,13 @@ void CGrabberCallback::BufferCB(const uchar* bgr, int width, int height, int str
     if (!continuousRequest.load(std::memory_order_relaxed) &&
         !oneShotRequest.load(std::memory_order_relaxed))
         return;
-    if (width <= 0 || height <= 0 || stride < static_cast<int64_t>(width) * 3)
+    // No capture device delivers more than this; a larger size is damage.
+    constexpr int64_t kMaxFramePixels = int64_t(8192) * 8192;
+    if (width <= 0 || height <= 0 || stride < static_cast<int64_t>(width) * 3 ||
+        static_cast<int64_t>(width) * height > kMaxFramePixels)
         return;
 
-    continuousRequest.store(false);
+    const bool continuous = continuousRequest.exchange(false);
     frameWidth_.store(width);
     frameHeight_.store(height);
 
@@ -139,8 +142,13 @@ void CGrabberCallback::BufferCB(const uchar* bgr, int width, int height, int str
     {
         std::lock_guard<std::mutex> lock(frameLock());
         SharedFrame& frame = sharedFrame();
-        if (!frame.reserve(bytes))
-            return; // dropped; a pending one-shot request waits for the next frame
+        if (!frame.reserve(bytes)) {
+            // Dropped: the requests wait for the next frame, so a live view
+            // does not freeze on one frame that found no memory.
+            if (continuous)
+                continuousRequest.store(true);
+            return;
+        }
         packBottomUp(bgr, width, height, stride, frame.pixels());
         frame.setSize(width, height);
     }

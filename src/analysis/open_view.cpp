@@ -175,8 +175,10 @@ void COpenView::handOff(const DepthHeading& stamp)
 
 std::array<int, 6> COpenView::parameterKey() const
 {
-    return {inner_, outer_, width_, centre_.x(), centre_.y(),
-            static_cast<int>(std::min<unsigned>(FrameFormat::maxOuterRadius(), INT_MAX))};
+    return {
+        inner_,      outer_,
+        width_,      centre_.x(),
+        centre_.y(), static_cast<int>(std::min<unsigned>(FrameFormat::maxOuterRadius(), INT_MAX))};
 }
 
 void COpenView::showRadiusError(const ErrorReport& error)
@@ -209,8 +211,7 @@ void COpenView::drawStrip(QPainter& painter, QPoint scroll) const
     const QRect target(kStripLeft - scroll.x(), kStripTop - scroll.y(),
                        static_cast<int>(strip_.width * zoom_), static_cast<int>(shown * zoom_));
     // Buffer row 0 is the bottom row.
-    const QImage image(strip_.pixels(), strip_.width, shown, strip_.stride,
-                       QImage::Format_BGR888);
+    const QImage image(strip_.pixels(), strip_.width, shown, strip_.stride, QImage::Format_BGR888);
     painter.drawImage(target, image.mirrored());
 }
 

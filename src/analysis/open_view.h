@@ -24,7 +24,7 @@ struct DepthHeading;
 
 class COpenView : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     static constexpr int kBarHeight = 40;
     static constexpr int kStripLeft = 60;
     static constexpr int kStripTop = 40;
@@ -59,14 +59,14 @@ public:
     int unwrapWidth() const { return width_; }
     float zoom() const { return zoom_; }
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
 
-private:
+  private:
     bool copyFrame();
     bool unwrap(int heading, ErrorReport* error);
     void handOff(const DepthHeading& stamp);

@@ -33,7 +33,7 @@ int PageFromBoxText(QStringView text, int count);
 
 class CPageToolBar : public CFlatToolBar {
     Q_OBJECT
-public:
+  public:
     // Widths of the controls in pixels.
     static constexpr int kPageBoxWidth = 120;
     static constexpr int kComboWidth = 90;
@@ -78,16 +78,16 @@ public:
     CColorPickerCombo* colorCombo() const { return colour_; }
     CShapeTypeComboBox* shapeTypeCombo() const { return shapeType_; }
 
-signals:
+  signals:
     // The frame is to show this 0-based page.
     void pageRequested(int page);
     // A shape type was chosen in the shape-type box.
     void shapeTypeChosen(int type);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     bool placeControl(int id, QWidget* control, int width);
     void showPage(int page);
     void updateText();

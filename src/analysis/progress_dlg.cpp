@@ -14,8 +14,7 @@ constexpr int kWidth = 303;
 constexpr int kHeight = 58;
 } // namespace
 
-CProgressDlg::CProgressDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint)
+CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint)
 {
     setWindowModality(Qt::WindowModal);
     setFixedSize(kWidth, kHeight);

@@ -11,7 +11,7 @@ namespace bc {
 
 class CProgressDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     static constexpr int IDC_PROGRESS = 1182;
 
     explicit CProgressDlg(QWidget* parent = nullptr);
@@ -23,10 +23,10 @@ public:
 
     QProgressBar* bar() const { return bar_; }
 
-public slots:
+  public slots:
     void reject() override; // Escape does not end it
 
-private:
+  private:
     void repaintNow();
 
     QProgressBar* bar_;

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QPalette>
 
 namespace bc {
 
@@ -44,7 +45,8 @@ void CShapeTypeComboBox::DrawItem(QPainter& p, const QRect& rect, int index, boo
         font.setPixelSize(16);
         font.setWeight(QFont::Normal);
         p.setFont(font);
-        p.setPen(Qt::black);
+        p.setPen(isEnabled() ? QColor(Qt::black)
+                             : palette().color(QPalette::Disabled, QPalette::Text));
         p.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, itemText(index));
     }
     const QColor frame = selected ? toQColor(RGB(0, 100, 200)) : QColor(Qt::white);

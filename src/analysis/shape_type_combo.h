@@ -8,7 +8,7 @@ namespace bc {
 
 class CShapeTypeComboBox : public CFlatComboBox {
     Q_OBJECT
-public:
+  public:
     explicit CShapeTypeComboBox(QWidget* parent = nullptr);
 
     // 0 select, 1 line, 2 polyline; 0 when nothing is selected.

@@ -1,6 +1,6 @@
 #include "analysis/stitch_settings_dlg.h"
 
-#include "platform/prompter.h"
+#include "platform/range_check.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,8 +19,8 @@ CStitchSettingsDlg::CStitchSettingsDlg(int perPage, int templateIndex, int range
 {
     setWindowTitle(QStringLiteral("拼接设置"));
     templateCombo_ = new QComboBox(this);
-    templateCombo_->addItems({QStringLiteral("  8 *  8"), QStringLiteral("16 * 16"),
-                              QStringLiteral("32 * 32")});
+    templateCombo_->addItems(
+        {QStringLiteral("  8 *  8"), QStringLiteral("16 * 16"), QStringLiteral("32 * 32")});
     perPageEdit_ = new QLineEdit(QString::number(perPage), this);
     rangeCombo_ = new QComboBox(this);
     rangeCombo_->addItems({QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("15"),
@@ -28,11 +28,10 @@ CStitchSettingsDlg::CStitchSettingsDlg(int perPage, int templateIndex, int range
     aspectCheck_ = new QCheckBox(QStringLiteral("图像显示横纵比＝孔周长/深度"), this);
     aspectCheck_->setChecked(aspectFlag != 0);
     // An index outside a list leaves it without a selection.
-    templateCombo_->setCurrentIndex(templateIndex >= 0 && templateIndex < templateCombo_->count()
-                                        ? templateIndex
-                                        : -1);
+    templateCombo_->setCurrentIndex(
+        templateIndex >= 0 && templateIndex < templateCombo_->count() ? templateIndex : -1);
     rangeCombo_->setCurrentIndex(rangeIndex >= 0 && rangeIndex < rangeCombo_->count() ? rangeIndex
-                                                                                       : -1);
+                                                                                      : -1);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("拼接网格大小:"), templateCombo_);
@@ -51,13 +50,8 @@ CStitchSettingsDlg::CStitchSettingsDlg(int perPage, int templateIndex, int range
 
 void CStitchSettingsDlg::accept()
 {
-    bool ok = false;
-    const int value = perPageEdit_->text().trimmed().toInt(&ok);
-    if (!ok || value < kMinPerPage || value > kMaxPerPage) {
-        const QString text =
-            ok ? QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(kMinPerPage).arg(kMaxPerPage)
-               : QStringLiteral("请输入一个整数。");
-        messageBox(text, QString(), MB_OK | MB_ICONEXCLAMATION, this);
+    int value = 0;
+    if (!checkIntRange(perPageEdit_->text(), kMinPerPage, kMaxPerPage, value, this)) {
         perPageEdit_->setFocus();
         perPageEdit_->selectAll();
         return;

@@ -13,7 +13,7 @@ namespace bc {
 
 class CStitchSettingsDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Control ids.
     enum : int {
         IDC_TEMPLATE_SIZE = 1183,
@@ -39,12 +39,12 @@ public:
     QComboBox* rangeCombo() const { return rangeCombo_; }
     QCheckBox* aspectCheck() const { return aspectCheck_; }
 
-public slots:
+  public slots:
     // OK: a per page outside 1..800 is told and keeps the dialog open;
     // otherwise the values are taken and the dialog closes.
     void accept() override;
 
-private:
+  private:
     int perPage_;
     int templateIndex_;
     int rangeIndex_;

@@ -18,7 +18,7 @@ class CUnWrapData;
 
 class CTestParamDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Either pointer may be null. OK writes both; the attitudes are
     // recomputed with the settings' magnetic declination (0 without settings).
     CTestParamDlg(CSurveyParams* settings, CUnWrapData* data, QWidget* parent = nullptr);
@@ -44,7 +44,7 @@ public:
     CSpinField* finalDiameterField() const { return final_; }
     QComboBox* holeTypeCombo() const { return holeType_; }
 
-private:
+  private:
     void build();
     bool eventFilter(QObject* watched, QEvent* event) override;
 

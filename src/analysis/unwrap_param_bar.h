@@ -20,7 +20,7 @@ class CUpDown;
 
 class CUnwrapParamBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Control ids.
     enum : int {
         IDC_UNWRAP_WIDTH = 1032,
@@ -46,10 +46,10 @@ public:
     // A new largest radius: the outer radius moves to it.
     void SetMaxRadius(int radius);
 
-signals:
+  signals:
     void parametersChanged(int inner, int outer, int width, float factor);
 
-private:
+  private:
     QLineEdit* addEdit(int id, const char* label);
     CUpDown* addSpin(int id, int minimum, int maximum);
     void connectSpin(CUpDown* spin, void (UnwrapRules::*step)(int));

@@ -99,8 +99,8 @@ void UnwrapRules::typeOuter(int typed)
 
 void UnwrapRules::stepOuter(int delta)
 {
-    outer_ = std::min(addClamped(outer_, delta, inner_, std::numeric_limits<int>::max()),
-                      maxRadius_);
+    outer_ =
+        std::min(addClamped(outer_, delta, inner_, std::numeric_limits<int>::max()), maxRadius_);
 }
 
 void UnwrapRules::typeInner(int typed)
@@ -110,8 +110,8 @@ void UnwrapRules::typeInner(int typed)
 
 void UnwrapRules::stepInner(int delta)
 {
-    inner_ = std::max(addClamped(inner_, delta, std::numeric_limits<int>::min(), outer_),
-                      kMinRadius);
+    inner_ =
+        std::max(addClamped(inner_, delta, std::numeric_limits<int>::min(), outer_), kMinRadius);
 }
 
 bool UnwrapRules::typeFactor(const QString& typed)

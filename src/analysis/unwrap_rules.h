@@ -17,7 +17,7 @@ int pixelsFromText(const QString& text);
 struct CentreFit {
     int x = 0;
     int y = 0;
-    int maxRadius = 0; // already 4 pixels inside the nearest edge, never below 0
+    int maxRadius = 0;     // already 4 pixels inside the nearest edge, never below 0
     bool accepted = false; // false: the centre was moved to the frame's middle
 };
 
@@ -35,7 +35,7 @@ int validateSettingsCentre(CSurveyParams& settings, int frameWidth, int frameHei
                            int currentMax);
 
 class UnwrapRules {
-public:
+  public:
     static constexpr int kMinRadius = 10;
     static constexpr int kMinWidth = 60;
     static constexpr int kMaxWidth = 1800;
@@ -65,7 +65,7 @@ public:
     // one at most there. False when it equals the current one.
     bool setMaxRadius(int radius);
 
-private:
+  private:
     int inner_;
     int outer_;
     int width_;

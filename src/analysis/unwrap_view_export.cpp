@@ -34,9 +34,10 @@ void CUnWrapView::OnExportCurrentPage()
     const QString suffix = PageImageSuffix(format);
     const QString upper = suffix.toUpper();
     const QString name = PageImageName(*data_, state_.currentPage, state_.perPage);
-    QString path = prompter().saveFileName(
-        this, QString(), QDir(data_->imageDirectory()).filePath(name + u'.' + suffix),
-        QStringLiteral("%1 Files (*.%1 *.%2)").arg(upper, suffix));
+    QString path =
+        prompter().saveFileName(this, QStringLiteral("另存为"),
+                                QDir(data_->imageDirectory()).filePath(name + u'.' + suffix),
+                                QStringLiteral("%1 Files (*.%1 *.%2)").arg(upper, suffix));
     if (path.isEmpty())
         return;
     // The default extension: a page name has dots of its own, so only the
@@ -71,8 +72,8 @@ void CUnWrapView::OnExportAllPages()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ErrorReport loadError;
         for (int p = 0; p < state_.pageCount && !failed; ++p) {
-            const QString path = QDir(folder).filePath(PageImageName(*data_, p, n) + u'.' +
-                                                       PageImageSuffix(format));
+            const QString path =
+                QDir(folder).filePath(PageImageName(*data_, p, n) + u'.' + PageImageSuffix(format));
             // The shown page is drawn as it is in memory, with any turn or
             // stitch not yet saved; the others are read for the picture and
             // let go again, the last one staying to be shown.
@@ -83,8 +84,8 @@ void CUnWrapView::OnExportAllPages()
             ErrorReport why;
             if (data_->LoadPageImages(p, n, &why) > 0 && loadError.isEmpty())
                 loadError = why;
-            failed = !SavePageImage(*data_, PageStateFor(*data_, state_, p, aspectAdaptive_),
-                                    path, format, &error);
+            failed = !SavePageImage(*data_, PageStateFor(*data_, state_, p, aspectAdaptive_), path,
+                                    format, &error);
             if (p != state_.pageCount - 1)
                 data_->FreePageBits(p, n);
         }

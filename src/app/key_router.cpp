@@ -67,16 +67,22 @@ bool CKeyRouter::eventFilter(QObject* watched, QEvent* event)
     const int routed = routedKey(*key);
     if (routed == 0)
         return false;
-    if ((routed == Qt::Key_Plus || routed == Qt::Key_Minus) &&
-        depthKeysBlocked(widget, QApplication::activeWindow()))
-        return false;
+    if (routed == Qt::Key_Plus || routed == Qt::Key_Minus) {
+        const QWidget* active = QApplication::activeWindow();
+        // A window that owns plus and minus swallows them: neither it nor
+        // the form sees them.
+        if (active && active->property(kOwnsDepthKeysProperty).toBool())
+            return true;
+        if (depthKeysBlocked(widget, active))
+            return false;
+    }
     if (type == QEvent::KeyPress) {
         if (down_)
             down_(routed, key->modifiers() & Qt::ControlModifier);
     } else if (up_) {
         up_(routed);
     }
-    return false; // never swallowed
+    return false; // otherwise never swallowed
 }
 
 } // namespace bc

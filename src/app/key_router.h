@@ -1,11 +1,12 @@
 #pragma once
 // Key routing: every key press and release of the program reaches the
 // acquisition form's key handlers before the focused control handles it, and
-// is then handled as usual (nothing is swallowed). Each press acts once (for
+// is then handled as usual. Each press acts once (for
 // the focused widget, not again for each parent it propagates to), auto-repeat
 // is ignored, and only the main-row plus and minus keys count as plus and
 // minus. Plus and minus are not acted on while a text field has the focus
-// (they are being typed) nor while a window that uses them itself is active.
+// (they are being typed); while a window that owns them is active (the
+// analysis and 3D windows) they are swallowed. Nothing else is swallowed.
 
 #include "ui/key_ownership.h"
 

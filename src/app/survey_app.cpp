@@ -7,6 +7,7 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
 #include "app/key_router.h"
+#include "app/workspace_wiring.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -40,7 +41,10 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
         profile = ownProfile.get();
     }
     loadCaptureSource(*profile);
-    CAcquisitionDlg form(*graphs, *profile);
+    AcquisitionHooks hooks;
+    installWorkspace(hooks);
+    installUnwrapStitchBar();
+    CAcquisitionDlg form(*graphs, *profile, hooks);
     CKeyRouter router(
         [](int key, bool ctrl) {
             if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
@@ -60,6 +64,7 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
     if (form.OnInitDialog())
         form.exec();
     qApp->removeEventFilter(&router);
+    clearUnwrapStitchBar();
     return false;
 }
 

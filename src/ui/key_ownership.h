@@ -1,7 +1,7 @@
 #pragma once
-// Windows that handle the plus and minus keys themselves (the analysis and 3D
-// windows) set this dynamic property to true; the program's key routing then
-// leaves those keys to them while they are active.
+// Windows that own the plus and minus keys (the analysis and 3D windows) set
+// this dynamic property to true; while one is active the program's key
+// routing swallows those keys, so they reach neither it nor the form.
 
 namespace bc {
 

@@ -262,7 +262,9 @@ TEST_F(GrabberTest, AbsurdFramesAreDroppedAndKeepTheOneShot)
     grabberCallback().BufferCB(dummy, 0, 10, 3);
     grabberCallback().BufferCB(dummy, 10, 10, 3);                 // stride below width x 3
     grabberCallback().BufferCB(dummy, 0x40000000, 1, 0x7FFFFFFF); // width x 3 overflows
+    grabberCallback().BufferCB(dummy, 100000, 100000, 300000);   // no device is that large
     EXPECT_TRUE(oneShotRequest.load());
+    EXPECT_TRUE(continuousRequest.load()); // the live view is not left waiting
     EXPECT_TRUE(writes.empty());
     TestFrame(4, 4).feed();
     EXPECT_FALSE(oneShotRequest.load());

@@ -1,14 +1,15 @@
 #include "analysis/page_tool_bar.h"
 
 #include "analysis/shape_type_combo.h"
-#include "analysis/unwrap_frame_ids.h"
+#include "analysis/unwrap_frame.h"
+#include "analysis/unwrap_view.h"
+#include "core/survey_params.h"
+#include "support/scripted_prompter.h"
 #include "ui/flat_combo_box.h"
 
 #include <QAbstractItemView>
-#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -25,48 +26,62 @@ TEST(ParseSignedInt, TakesTheFirstNumberOfATextAndSaturates)
         const char16_t* text;
         int value;
     } rows[] = {
-        {u"第3页/共9页", 3}, {u"abc", 0},     {u"", 0},        {u"  -4", -4},
-        {u"+7x", 7},         {u"-x5", 0},     {u"x-+5", 0},    {u" \t12 34", 12},
-        {u"2147483647", INT_MAX},             {u"-2147483648", INT_MIN},
-        {u"12345678901234567890", INT_MAX},   {u"-12345678901234567890", INT_MIN},
+        {u"第3页/共9页", 3},
+        {u"abc", 0},
+        {u"", 0},
+        {u"  -4", -4},
+        {u"+7x", 7},
+        {u"-x5", 0},
+        {u"x-+5", 0},
+        {u" \t12 34", 12},
+        {u"2147483647", INT_MAX},
+        {u"-2147483648", INT_MIN},
+        {u"12345678901234567890", INT_MAX},
+        {u"-12345678901234567890", INT_MIN},
     };
     for (const auto& row : rows)
         EXPECT_EQ(ParseSignedInt(QString::fromUtf16(row.text)), row.value)
             << QString::fromUtf16(row.text).toStdString();
 }
 
-// The bar as the frame fills it: page buttons around the page box, then the
-// places of the four combos.
+// The page tool bar of a stand-alone frame, shown.
 struct BarInWindow {
-    explicit BarInWindow(bool disabled) : bar(new CPageToolBar(disabled, &window))
+    BarInWindow() : window(CUnWrapFrame::StandAlone, nullptr, context())
     {
-        for (int id : {ID_FIRST_PAGE, ID_PREV_PAGE, ID_PAGE_BOX, ID_NEXT_PAGE, ID_LAST_PAGE,
-                       ID_LINE_STYLE, ID_LINE_WIDTH, ID_LINE_COLOR, ID_SHAPE_TYPE})
-            bar->addCommand(id);
-        created = bar->CreateControls();
-        window.addToolBar(bar);
-        window.setCentralWidget(new QLineEdit(&window));
+        created = window.Create();
+        bar = window.pageToolBar();
         window.show();
     }
-    QMainWindow window;
-    CPageToolBar* bar;
+    WorkspaceContext context()
+    {
+        WorkspaceContext ctx;
+        ctx.settings = &settings;
+        return ctx;
+    }
+    CSurveyParams settings;
+    test::ScriptedPrompter prompter;
+    CUnWrapFrame window;
+    CPageToolBar* bar = nullptr;
     bool created = false;
 };
 
 TEST(CPageToolBar, ATypedPageIsKeptWithinThePagesWhenEnterIsPressedOrTheFocusLeaves)
 {
-    BarInWindow w(false);
+    BarInWindow w;
     ASSERT_TRUE(w.created);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
-    EXPECT_EQ(w.bar->pageBox()->text(), QStringLiteral("第0页/共0页"));
     w.bar->SetPageCount(12);
     const struct {
         const char* typed;
         bool enter;
         int page;
     } rows[] = {
-        {"0", true, 0},    {"-4", false, 0}, {"99", true, 11}, {"abc", false, 0},
-        {"5", false, 4},   {"12345678901234567890", true, 11},
+        {"0", true, 0},
+        {"-4", false, 0},
+        {"99", true, 11},
+        {"abc", false, 0},
+        {"5", false, 4},
+        {"12345678901234567890", true, 11},
         {"-12345678901234567890", false, 0},
     };
     QSignalSpy requested(w.bar, &CPageToolBar::pageRequested);
@@ -78,7 +93,7 @@ TEST(CPageToolBar, ATypedPageIsKeptWithinThePagesWhenEnterIsPressedOrTheFocusLea
         QTest::keyClicks(box, QString::fromLatin1(row.typed));
         if (row.enter)
             QTest::keyClick(box, Qt::Key_Return);
-        w.window.centralWidget()->setFocus(); // the box loses the focus
+        w.window.GetUnWrapView()->setFocus(); // the box loses the focus
         EXPECT_EQ(w.bar->currentPage(), row.page) << row.typed;
         EXPECT_EQ(box->text(), PageBoxText(row.page, 12)) << row.typed;
         ASSERT_FALSE(requested.isEmpty());
@@ -88,7 +103,7 @@ TEST(CPageToolBar, ATypedPageIsKeptWithinThePagesWhenEnterIsPressedOrTheFocusLea
 
 TEST(CPageToolBar, NavigationStaysWithinThePagesAndAlwaysTellsTheFrame)
 {
-    BarInWindow w(false);
+    BarInWindow w;
     QSignalSpy requested(w.bar, &CPageToolBar::pageRequested);
     w.bar->SetPageCount(0);
     EXPECT_EQ(w.bar->pageBox()->text(), QStringLiteral("第1页/共0页"));
@@ -104,7 +119,7 @@ TEST(CPageToolBar, NavigationStaysWithinThePagesAndAlwaysTellsTheFrame)
         Step step;
         int page;
     } rows[] = {
-        {&CPageToolBar::PrevPage, 0}, {&CPageToolBar::NextPage, 1}, {&CPageToolBar::NextPage, 2},
+        {&CPageToolBar::PrevPage, 0}, {&CPageToolBar::NextPage, 1},  {&CPageToolBar::NextPage, 2},
         {&CPageToolBar::NextPage, 2}, {&CPageToolBar::FirstPage, 0}, {&CPageToolBar::LastPage, 2},
     };
     for (const auto& row : rows) {
@@ -116,25 +131,9 @@ TEST(CPageToolBar, NavigationStaysWithinThePagesAndAlwaysTellsTheFrame)
     }
 }
 
-TEST(CPageToolBar, TheDisabledFlagDisablesThePageButtonsAndEveryControl)
+TEST(CPageToolBar, ChoosingAShapeTypeTellsItsValueAndAStyleReachesTheWidthSamples)
 {
-    for (bool disabled : {false, true}) {
-        BarInWindow w(disabled);
-        ASSERT_TRUE(w.created);
-        QWidget* controls[] = {w.bar->pageBox(), w.bar->lineStyleCombo(), w.bar->lineWidthCombo(),
-                               w.bar->colorCombo(), w.bar->shapeTypeCombo()};
-        for (QWidget* control : controls)
-            EXPECT_EQ(control->isEnabled(), !disabled);
-        for (int id : {ID_FIRST_PAGE, ID_PREV_PAGE, ID_NEXT_PAGE, ID_LAST_PAGE})
-            EXPECT_EQ(w.bar->commandAction(id)->isEnabled(), !disabled) << id;
-        EXPECT_EQ(w.bar->pageBox()->width(), CPageToolBar::kPageBoxWidth);
-        EXPECT_EQ(w.bar->shapeTypeCombo()->width(), CPageToolBar::kShapeTypeWidth);
-    }
-}
-
-TEST(CPageToolBar, ChoosingAShapeTypeTellsItsValueAndTheStyleReachesTheWidthSamples)
-{
-    BarInWindow w(false);
+    BarInWindow w;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
     QSignalSpy chosen(w.bar, &CPageToolBar::shapeTypeChosen);
     auto choose = [](QComboBox* combo, int row) {
@@ -154,14 +153,7 @@ TEST(CPageToolBar, ChoosingAShapeTypeTellsItsValueAndTheStyleReachesTheWidthSamp
     EXPECT_EQ(chosen.last().at(0).toInt(), 1);
 
     choose(w.bar->lineStyleCombo(), PS_DOT);
-    choose(w.bar->lineWidthCombo(), 2);
     EXPECT_EQ(w.bar->lineWidthCombo()->LineStyle(), PS_DOT);
-    int style = -1, width = -1;
-    COLORREF colour = 1;
-    w.bar->GetDrawSettings(&style, &width, &colour);
-    EXPECT_EQ(style, PS_DOT);
-    EXPECT_EQ(width, 3);
-    EXPECT_EQ(colour, w.bar->colorCombo()->GetColor());
 }
 
 } // namespace

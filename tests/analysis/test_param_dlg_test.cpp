@@ -72,7 +72,8 @@ TEST(TestParamDlg, LoadsRefusesAnOutOfRangeDipTogglesTheInclinationAndCancels)
     d.type(1218, "300");
     QTest::mouseClick(d.dlg.control(1), Qt::LeftButton);
     EXPECT_TRUE(d.dlg.isVisible());
-    EXPECT_EQ(prompter.boxTexts(), QStringList{QStringLiteral("请输入一个介于 0 和 360 之间的整数。")});
+    EXPECT_EQ(prompter.boxTexts(),
+              QStringList{QStringLiteral("请输入一个介于 0 和 360 之间的整数。")});
 
     QComboBox* combo = d.dlg.holeTypeCombo();
     combo->setFocus(Qt::TabFocusReason);

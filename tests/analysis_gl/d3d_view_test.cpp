@@ -97,9 +97,9 @@ TEST_F(D3DViewGl, TheCylinderShowsThePageUnmirroredWithLabelsOnItsRight)
     // none left of its left edge.
     const int row = nonWhiteBox(shot).center().y();
     int right = 399, left = 0;
-    while (right > 0 && hueAt(shot, right, row) == White)
+    while (right > 0 && hueAt(shot, right, row) != Red)
         --right;
-    while (left < 399 && hueAt(shot, left, row) == White)
+    while (left < 399 && hueAt(shot, left, row) != Red)
         ++left;
     int blackRight = 0, blackLeft = 0;
     for (int y = 0; y < row; ++y)
