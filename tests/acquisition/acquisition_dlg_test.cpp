@@ -293,25 +293,40 @@ TEST_F(FormTest, LiveAcquisitionStartsAndStops)
     EXPECT_EQ(graphs.script.videoFormat, 1);
 }
 
-TEST_F(FormTest, LiveFailsWhenTheDeviceIsGoneOrTheBuildFails)
+TEST_F(FormTest, LiveFailsWhenTheDeviceIsGoneOrTheBuildOrPlayFails)
 {
     makeForm();
+    const QString failed = QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试");
+    // build fails, device present, play fails
+    const std::tuple<bool, bool, bool> rows[] = {{true, true, false}, {false, false, false}, {false, true, true}};
+    for (const auto& [buildFails, present, playFails] : rows) {
+        graphs.script.failingKinds = buildFails ? std::set<int>{0} : std::set<int>{};
+        graphs.script.devicePresent = present;
+        graphs.script.playFails = playFails;
+        form->setStatus(QString());
+        form->OnStartAcquisition();
+        EXPECT_EQ(form->GetUiMode(), ModeIdle);
+        EXPECT_TRUE(playFails || form->statusText() == failed) << form->statusText().toStdString();
+        EXPECT_EQ(graphs.script.alive, 0);
+    }
+    // A start that fails after the device came back leaves the idle buttons;
+    // the next start works.
+    graphs.script.playFails = false;
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    ASSERT_TRUE(form->deviceAbsent());
+    graphs.script.devicePresent = true;
     graphs.script.failingKinds = {0};
     form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
-    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_FALSE(form->deviceAbsent());
+    EXPECT_EQ(form->statusText(), failed);
+    expectEnabled({IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_PLAY}, true);
+    expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY}, false);
     graphs.script.failingKinds.clear();
-    graphs.script.devicePresent = false;
-    form->setStatus(QString());
     form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
-    graphs.script.devicePresent = true;
-    graphs.script.playFails = true;
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_EQ(form->GetUiMode(), ModeLive);
+    expectEnabled({IDC_STOP}, true);
+    expectEnabled({IDC_LIVE}, false);
 }
 
 TEST_F(FormTest, RecordRefusalsAndTheOverwriteQuestion)
@@ -672,28 +687,6 @@ TEST_F(FormTest, DeviceGoneDuringPlaybackKeepsPauseAndItsReturnKeepsATypedFile)
     expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_PAUSE, IDC_RESUME}, false);
 }
 
-TEST_F(FormTest, AStartThatFailsAfterTheDeviceCameBackLeavesTheIdleButtons)
-{
-    makeForm();
-    graphs.script.devicePresent = false;
-    form->OnDevicesChanged();
-    ASSERT_TRUE(form->deviceAbsent());
-    graphs.script.devicePresent = true;
-    graphs.script.failingKinds = {0};
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_FALSE(form->deviceAbsent());
-    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
-    expectEnabled({IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_PLAY}, true);
-    expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY}, false);
-    // And the next start works.
-    graphs.script.failingKinds.clear();
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeLive);
-    EXPECT_TRUE(enabled(IDC_STOP));
-    EXPECT_FALSE(enabled(IDC_LIVE));
-}
-
 TEST_F(FormTest, AnUntouchedDepthEntryFollowsTheCounterSoLeavingItKeepsTheDepth)
 {
     makeForm();
@@ -905,26 +898,6 @@ TEST_F(FormTest, ControlParametersAreReachableFromTheContextMenu)
     QApplication::sendEvent(form.get(), &e);
     EXPECT_EQ(entries, QStringList({QStringLiteral("控制参数")}));
     EXPECT_EQ(controlParamsShown, 1);
-}
-
-TEST_F(FormTest, LeavingLiveWithAMotorKeyHeldSendsItsStopByte)
-{
-    test::PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    CPortMap map;
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        map.setDevicePath(slot, pty.path());
-    map.save(profile.settings());
-    makeForm();
-    EXPECT_EQ(form->statusText(), QStringLiteral("--通讯成功"));
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->statusText(), QStringLiteral("预览--通讯成功"));
-    depthCounterFound().store(true);
-    EXPECT_TRUE(form->OnKeyDown(Qt::Key_Left, true));
-    EXPECT_EQ(pty.read(1, 5000), QByteArray("\x21"));
-    form->OnStopRecord();
-    EXPECT_EQ(pty.read(1, 5000), QByteArray("\x22"));
-    depthCounterFound().store(false);
 }
 
 } // namespace
