@@ -8,12 +8,11 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
 #include "core/program_values.h"
+#include "serial_pty.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -41,12 +40,7 @@ constexpr int kFrameBoundMs = 20000;
 
 void spinUntil(const std::function<bool()>& done, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
+    test::waitUntil(done, ms);
 }
 
 class GrabberGraphTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 #include "core/program_values.h"
 
 #include "mpeg_probe.h"
+#include "serial_pty.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -49,27 +49,14 @@ struct FrameCounter {
     }
 };
 
-// Spins the event loop until `done` holds or `ms` have passed; whether it held.
-template <typename Done>
-bool spinUntil(Done done, int ms)
+bool spinUntil(const std::function<bool()>& done, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return done();
+    return test::waitUntil(done, ms);
 }
 
 void spin(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
+    test::waitUntil([] { return false; }, ms);
 }
 
 class GraphTest : public ::testing::Test {
