@@ -87,16 +87,34 @@ struct TableSetup {
     }
 };
 
+// Shared by the benchmarks of a kind and made on first use. Widgets must go
+// before the application object does, so they are deleted when it ends
+// rather than with the program's statics.
+std::unique_ptr<GridSetup> g_grid;
+std::unique_ptr<TableSetup> g_table;
+
+void releaseSetups()
+{
+    g_grid.reset();
+    g_table.reset();
+}
+
 GridSetup& gridSetup()
 {
-    static GridSetup s;
-    return s;
+    if (!g_grid) {
+        g_grid = std::make_unique<GridSetup>();
+        qAddPostRoutine(releaseSetups);
+    }
+    return *g_grid;
 }
 
 TableSetup& tableSetup()
 {
-    static TableSetup s;
-    return s;
+    if (!g_table) {
+        g_table = std::make_unique<TableSetup>();
+        qAddPostRoutine(releaseSetups);
+    }
+    return *g_table;
 }
 
 void renderInto(QWidget* w, QImage& img)

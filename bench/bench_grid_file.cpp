@@ -12,6 +12,8 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -34,11 +36,21 @@ QString cellText(int r, int c)
     return QStringLiteral("r%1 c%2").arg(r).arg(c);
 }
 
+// The grid is a widget: it is deleted when the application object ends, not
+// with the program's statics after it.
+std::unique_ptr<CGridCtrl> g_grid;
+
+void releaseGrid()
+{
+    g_grid.reset();
+}
+
 CGridCtrl& grid()
 {
-    static CGridCtrl g;
-    static bool filled = false;
-    if (!filled) {
+    if (!g_grid) {
+        g_grid = std::make_unique<CGridCtrl>();
+        qAddPostRoutine(releaseGrid);
+        CGridCtrl& g = *g_grid;
         g.SetRedraw(false);
         g.ChangeColumnCount(kCols);
         g.ChangeRowCount(kRows + 1);
@@ -46,9 +58,8 @@ CGridCtrl& grid()
             for (int c = 0; c < kCols; ++c)
                 g.SetItemText(r, c, cellText(r, c));
         g.SetRedraw(true);
-        filled = true;
     }
-    return g;
+    return *g_grid;
 }
 
 QStandardItemModel& model()

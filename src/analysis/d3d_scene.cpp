@@ -191,7 +191,7 @@ bool CD3DScene::mousePress(const QPoint& at)
     if (mode_ == ModeZoomIn || mode_ == ModeZoomOut)
         return false;
     dragging_ = true;
-    start_ = last_ = at;
+    last_ = at;
     return false;
 }
 

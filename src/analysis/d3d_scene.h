@@ -112,7 +112,6 @@ private:
     int step_ = kStepDegrees;
     bool dragging_ = false;
     QPoint last_;
-    QPoint start_;
 };
 
 } // namespace bc

@@ -13,7 +13,6 @@
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSurfaceFormat>
 
 #include <cmath>

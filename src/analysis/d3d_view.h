@@ -41,10 +41,6 @@ public:
     void autoRotate(bool forward, bool backward);
 
     const CD3DScene& scene() const { return scene_; }
-    // True once the GL objects exist (the "device" was made).
-    bool isReady() const { return ready_; }
-    // Whether the texture file could be read into a texture.
-    bool hasTexture() const { return texture_ != 0; }
 
 protected:
     void initializeGL() override;

@@ -122,20 +122,20 @@ int CUnWrapData::InsertImage(std::unique_ptr<CUnWrapImage> item, bool modified)
     if (!item)
         return -1;
     const int32_t key = item->depthKey;
-    for (int i = int(items_.size()) - 1; i >= 0; --i) {
-        CUnWrapImage& stored = *items_[size_t(i)].image;
-        if (stored.depthKey < key) {
-            items_.insert(items_.begin() + i + 1, Item{std::move(item), modified});
-            return i + 1;
-        }
-        if (stored.depthKey == key) {
-            stored.CopyFrom(*item);
-            items_[size_t(i)].modified = items_[size_t(i)].modified || modified;
-            return i;
-        }
+    // The strips are kept in ascending depth order: the place is found by
+    // halving, whatever order a survey adds them in.
+    const auto at = std::lower_bound(items_.begin(), items_.end(), key,
+                                     [](const Item& stored, int32_t k) {
+                                         return stored.image->depthKey < k;
+                                     });
+    const int index = int(at - items_.begin());
+    if (at != items_.end() && at->image->depthKey == key) {
+        at->image->CopyFrom(*item);
+        at->modified = at->modified || modified;
+        return index;
     }
-    items_.insert(items_.begin(), Item{std::move(item), modified});
-    return 0;
+    items_.insert(at, Item{std::move(item), modified});
+    return index;
 }
 
 CUnWrapImage* CUnWrapData::GetItem(int i) const
@@ -656,7 +656,6 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
         return false;
     }
     header_ = std::move(content.header);
-    items_.reserve(content.strips.size());
     for (auto& strip : content.strips)
         items_.push_back(Item{std::move(strip), false});
     shapes_ = std::move(content.shapes);

@@ -15,6 +15,7 @@
 #include <QSize>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -164,7 +165,8 @@ private:
                         const Invalidate& invalidate);
     bool loadStripPixels(CUnWrapImage& item, ErrorReport* error) const;
 
-    std::vector<Item> items_;
+    // A deque: a survey moving up adds every strip at the front.
+    std::deque<Item> items_;
     std::vector<std::unique_ptr<CAttitudeShape>> shapes_;
     std::vector<CAttitudeShape*> selection_;
     QString filePath_;

@@ -8,6 +8,7 @@
 #include "support/survey_fixtures.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -47,6 +48,25 @@ TEST(UnWrapData, InsertsByDepthAndReplacesEqualDepths)
         << "the second capture's pixels";
     EXPECT_EQ(d.GetItem(4), nullptr);
     EXPECT_EQ(d.GetItem(-1), nullptr);
+}
+
+TEST(UnWrapData, AnUpwardSurveyAddsStripsWithoutRescanningTheSet)
+{
+    // 50,000 strips, each shallower than the last: a scan over the stored
+    // strips per insertion takes seconds here, a halving search milliseconds.
+    constexpr int kCount = 50000;
+    CUnWrapData d("/x/a.sfa", "/x");
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = kCount; i > 0; --i)
+        ASSERT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(i * 10, uint16_t(0)), false), 0);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(std::tuple(d.GetItemCount(), d.GetItem(0)->depthKey, d.GetItem(kCount - 1)->depthKey),
+              std::tuple(kCount, 10, kCount * 10));
+    // Strips between others and at known depths land where they belong.
+    EXPECT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(15, uint16_t(0)), false), 1);
+    EXPECT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(30, uint16_t(0)), false), 3);
+    EXPECT_EQ(d.GetItemCount(), kCount + 1);
 }
 
 TEST(UnWrapData, HeaderFromTheSettingsWithDiametersOfAtLeast50)

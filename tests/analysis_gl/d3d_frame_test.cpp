@@ -2,42 +2,85 @@
 #include "analysis/d3d_view.h"
 #include "analysis/unwrap_view.h"
 #include "app/key_router.h"
+#include "core/jpeg_file.h"
 #include "core/survey_params.h"
+#include "core/unwrap_image.h"
+#include "support/scripted_prompter.h"
 #include "ui/flat_tool_bar.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QImage>
+#include <QPainter>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <set>
 
 namespace bc {
 namespace {
 
-// The cylinder window as the strip view opens it. Where no OpenGL context can
-// be made it holds no view and stays blank; the rest of it still works.
+enum Hue { White, Red, Blue, Green, Black, Other };
+
+Hue hueAt(const QImage& image, int x, int y)
+{
+    const QColor c = image.pixelColor(x, y);
+    const int h = c.hsvHue(), saturated = c.hsvSaturation() > 150;
+    return c.value() < 80                        ? Black
+           : c.hsvSaturation() < 40              ? (c.value() > 220 ? White : Other)
+           : saturated && (h < 20 || h > 340)    ? Red
+           : saturated && std::abs(h - 120) < 20 ? Green
+           : saturated && std::abs(h - 240) < 20 ? Blue
+                                                 : Other;
+}
+
+QRect nonWhiteBox(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            box |= hueAt(image, x, y) != White ? QRect(x, y, 1, 1) : QRect();
+    return box;
+}
+
+// The hues along the cylinder's middle row, 15 pixels either side of the centre.
+std::set<Hue> huesNearCentre(const QImage& image)
+{
+    std::set<Hue> hues;
+    for (int x = image.width() / 2 - 15; x <= image.width() / 2 + 15; ++x)
+        hues.insert(hueAt(image, x, nonWhiteBox(image).center().y()));
+    return hues;
+}
+
+// The cylinder window as the strip view opens it, with a page whose left half
+// is red, right half blue, under a green band. Where no OpenGL context can be
+// made the window holds no view and stays blank; the rest of it still works.
 class D3DFrameTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ctx.settings = &settings;
         strip = std::make_unique<CUnWrapView>(ctx);
-        strip->showCylinder(input("first.bmp", Qt::red, 150, {3.0f, 3.05f, 3.1f}));
-        ASSERT_TRUE(frame());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame()));
+        QImage page(200, 100, QImage::Format_RGB888);
+        page.fill(Qt::blue);
+        QPainter painter(&page);
+        painter.fillRect(0, 0, 100, 100, Qt::red);
+        painter.fillRect(0, 0, 200, 12, Qt::green);
+        painter.end();
+        strip->showCylinder(input(page, "first.bmp", {12.5f, 12.55f, 12.6f, 12.65f}));
+        ASSERT_TRUE(frame() && QTest::qWaitForWindowExposed(frame()));
+        view = frame()->view();
+        if (view)
+            view->setFixedSize(400, 300);
     }
 
-    CylinderInput input(const QString& name, QColor colour, float height, std::vector<float> labels)
+    CylinderInput input(const QImage& page, const QString& name, std::vector<float> labels)
     {
-        QImage image(64, 64, QImage::Format_RGB888);
-        image.fill(colour);
-        image.save(dir.filePath(name), "BMP");
-        return {dir.filePath(name), 30.0f, height, std::move(labels), 12};
+        page.save(dir.filePath(name), "BMP");
+        return {dir.filePath(name), 200.0f / (2.0f * float(M_PI)), 100.0f, std::move(labels), 20};
     }
 
     CD3DFrame* frame() const
@@ -52,66 +95,131 @@ protected:
                           Qt::LeftButton);
     }
 
+    QImage shot() const { return view->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
+
     QTemporaryDir dir;
     CSurveyParams settings;
     WorkspaceContext ctx;
     std::unique_ptr<CUnWrapView> strip;
+    CD3DView* view = nullptr;
 };
+
+#define NEEDS_GL()                                                                                 \
+    if (!view)                                                                                     \
+    GTEST_SKIP() << "no OpenGL context can be made on this display (platform "                     \
+                 << QGuiApplication::platformName().toStdString() << ")"
+
+TEST_F(D3DFrameTest, TheCylinderShowsThePageUnmirroredWithLabelsOnItsRight)
+{
+    NEEDS_GL();
+    const QImage image = shot();
+    ASSERT_EQ(image.size(), QSize(400, 300));
+    for (const QPoint c : {QPoint(0, 0), QPoint(399, 0), QPoint(0, 299), QPoint(399, 299)})
+        EXPECT_EQ(hueAt(image, c.x(), c.y()), White);
+    // The top of the cylinder is the green band; the front is the page's left half.
+    int top = 0;
+    while (top < 150 && hueAt(image, 200, top) == White)
+        ++top;
+    EXPECT_EQ(hueAt(image, 200, top + 2), Green);
+    EXPECT_EQ(huesNearCentre(image), std::set<Hue>{Red});
+    // Black label text right of the cylinder above its middle, none left of it.
+    const int row = nonWhiteBox(image).center().y();
+    int right = 399, left = 0, blackRight = 0, blackLeft = 0;
+    while (right > 0 && hueAt(image, right, row) != Red)
+        --right;
+    while (left < 399 && hueAt(image, left, row) != Red)
+        ++left;
+    for (int y = 0; y < row; ++y)
+        for (int x = 0; x < 400; ++x)
+            if ((x > right || x < left) && hueAt(image, x, y) == Black)
+                ++(x > right ? blackRight : blackLeft);
+    EXPECT_GT(blackRight, 5);
+    EXPECT_EQ(blackLeft, 0);
+}
+
+TEST_F(D3DFrameTest, TurningAQuarterShowsTheRedBlueBoundaryAndZoomingGrowsThePicture)
+{
+    NEEDS_GL();
+    for (int command : {CD3DScene::ModeForward, CD3DScene::ModeBackward}) {
+        view->DoViewCommand(CD3DScene::ModeNone);
+        view->setStep(90);
+        view->DoViewCommand(command);
+        const std::set<Hue> hues = huesNearCentre(shot());
+        EXPECT_TRUE(hues.count(Red) && hues.count(Blue)) << command;
+    }
+    view->DoViewCommand(CD3DScene::ModeNone);
+    const QRect before = nonWhiteBox(shot());
+    click(CD3DFrame::ID_ZOOM_IN);
+    const QRect after = nonWhiteBox(shot());
+    EXPECT_TRUE(after.contains(before) && after.width() > before.width());
+    // A click in the zoom mode is shown at once.
+    QSignalSpy swapped(view, &QOpenGLWidget::frameSwapped);
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 150));
+    EXPECT_TRUE(swapped.wait(2000));
+}
+
+TEST_F(D3DFrameTest, ExportWritesTheViewAsA24BitBmp)
+{
+    NEEDS_GL();
+    test::ScriptedPrompter prompter;
+    prompter.fileAnswers = {dir.filePath("shot"), QString()};
+    click(CD3DFrame::ID_EXPORT_BMP);
+    click(CD3DFrame::ID_EXPORT_BMP); // cancelled: nothing more
+    EXPECT_EQ(prompter.dialogTitles.size(), 2);
+    EXPECT_TRUE(prompter.boxes.empty());
+    QFile file(dir.filePath("shot.BMP"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(uint8_t(file.read(54).at(28)), 24); // bits per pixel
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(JpegFile::LoadBmpFile(file.fileName(), &w, &h));
+    EXPECT_EQ(QSize(int(w), int(h)), QSize(400, 300));
+    EXPECT_EQ(huesNearCentre(QImage(file.fileName()).convertToFormat(QImage::Format_RGB32)),
+              std::set<Hue>{Red});
+}
 
 TEST_F(D3DFrameTest, TheAutoButtonsCheckOnlyAloneAndTheTimerTurnsTheView)
 {
     auto* timer = frame()->findChild<QTimer*>(QStringLiteral("timer10000"));
-    ASSERT_TRUE(timer);
-    EXPECT_EQ(timer->interval(), 1000);
+    ASSERT_TRUE(timer && timer->interval() == 1000);
     timer->stop(); // no tick while the buttons are pressed
-    struct Row {
-        int command;
-        bool forwardChecked, backwardChecked;
-        float yaw;
-    } rows[] = {
-        {CD3DFrame::ID_AUTO_FORWARD, true, false, 30},
-        {CD3DFrame::ID_AUTO_BACKWARD, false, false, 0}, // both on: no check
-        {CD3DFrame::ID_AUTO_FORWARD, false, true, 30},
-        {CD3DFrame::ID_STEP_BACKWARD, false, true, -15},
-        {CD3DFrame::ID_AUTO_BACKWARD, false, false, -45},
-        {CD3DFrame::ID_AUTO_FORWARD, true, false, -15},
-    };
-    CD3DView* view = frame()->view();
-    for (const Row& row : rows) {
-        click(row.command);
-        EXPECT_EQ(frame()->action(CD3DFrame::ID_AUTO_FORWARD)->isChecked(), row.forwardChecked);
-        EXPECT_EQ(frame()->action(CD3DFrame::ID_AUTO_BACKWARD)->isChecked(), row.backwardChecked);
-        if (view) {
-            EXPECT_FLOAT_EQ(view->scene().yaw(), row.yaw) << row.command;
-        }
+    using D = CD3DFrame;
+    const std::tuple<int, bool, bool, float> rows[] = {
+        // command, forward checked, backward checked, yaw
+        {D::ID_AUTO_FORWARD, true, false, 30},    {D::ID_AUTO_BACKWARD, false, false, 0},
+        {D::ID_AUTO_FORWARD, false, true, 30},    {D::ID_STEP_BACKWARD, false, true, -15},
+        {D::ID_AUTO_BACKWARD, false, false, -45}, {D::ID_AUTO_FORWARD, true, false, -15}};
+    for (const auto& [command, forward, backward, yaw] : rows) {
+        click(command);
+        EXPECT_EQ(frame()->action(D::ID_AUTO_FORWARD)->isChecked(), forward) << command;
+        EXPECT_EQ(frame()->action(D::ID_AUTO_BACKWARD)->isChecked(), backward) << command;
+        EXPECT_EQ(view ? view->scene().yaw() : yaw, yaw) << command;
     }
-    if (!view)
-        GTEST_SKIP() << "no OpenGL context: the auto-rotation was not watched";
+    NEEDS_GL();
     timer->start();
     QTRY_COMPARE_WITH_TIMEOUT(view->scene().yaw(), 15.0f, 2500);
 }
 
 TEST_F(D3DFrameTest, PlusAndMinusInTheCylinderWindowReachNeitherItNorTheForm)
 {
-    std::vector<int> routed;
+    std::vector<int> routed, seen;
     CKeyRouter router([&](int key, bool) { routed.push_back(key); }, [](int) {});
     qApp->installEventFilter(&router);
     QApplication::setActiveWindow(frame());
     struct Seen : QObject {
-        std::vector<int> keys;
+        std::vector<int>* keys;
         bool eventFilter(QObject*, QEvent* e) override
         {
             if (e->type() == QEvent::KeyPress)
-                keys.push_back(static_cast<QKeyEvent*>(e)->key());
+                keys->push_back(static_cast<QKeyEvent*>(e)->key());
             return false;
         }
-    } seen;
-    QWidget* target = frame()->centralWidget();
-    target->installEventFilter(&seen);
+    } filter;
+    filter.keys = &seen;
+    frame()->centralWidget()->installEventFilter(&filter);
     for (int key : {Qt::Key_Plus, Qt::Key_Minus, Qt::Key_Equal, Qt::Key_A})
-        QTest::keyClick(target, Qt::Key(key));
+        QTest::keyClick(frame()->centralWidget(), Qt::Key(key));
     EXPECT_EQ(routed, std::vector<int>{Qt::Key_A});
-    EXPECT_EQ(seen.keys, std::vector<int>{Qt::Key_A});
+    EXPECT_EQ(seen, std::vector<int>{Qt::Key_A});
     qApp->removeEventFilter(&router);
 }
 
@@ -119,25 +227,41 @@ TEST_F(D3DFrameTest, ASecondCylinderGoesToTheOpenWindowWhichKeepsItsOwnCopy)
 {
     CD3DFrame* first = frame();
     EXPECT_EQ(first->windowTitle(), QStringLiteral("柱面图"));
-    {
-        // This input is gone before the window next draws.
-        strip->showCylinder(input("second.bmp", Qt::blue, 400, {7.5f, 7.55f, 7.6f}));
-    }
+    QImage blue(64, 64, QImage::Format_RGB888);
+    blue.fill(Qt::blue);
+    strip->showCylinder(input(blue, "second.bmp", {7.5f})); // gone before the next paint
     ASSERT_EQ(frame(), first);
-    EXPECT_EQ(first->input().texturePath, dir.filePath("second.bmp"));
-    EXPECT_EQ(first->input().labels.front(), 7.5f);
-    if (CD3DView* view = first->view()) {
-        EXPECT_EQ(view->scene().height(), 400.0f);
-        view->resize(320, 240);
-        const QImage shot = view->grabFramebuffer();
-        const QColor middle = shot.pixelColor(160, 120);
-        EXPECT_TRUE(middle.blue() > 200 && middle.red() < 60);
+    EXPECT_EQ(first->input().labels, std::vector<float>{7.5f});
+    if (view) {
+        EXPECT_EQ(huesNearCentre(shot()), std::set<Hue>{Blue});
     }
     // Once closed, the window is gone and the next asks for a new one.
     first->close();
     QTRY_VERIFY(!frame());
-    strip->showCylinder(input("third.bmp", Qt::green, 150, {}));
+    strip->showCylinder(input(blue, "third.bmp", {}));
     EXPECT_TRUE(frame());
+}
+
+TEST_F(D3DFrameTest, TheStripViewsCommandMarksEveryStripOfThePage)
+{
+    strip->findChild<CD3DFrame*>()->close();
+    QTRY_VERIFY(!frame());
+    test::ScriptedPrompter prompter;
+    QStringList files;
+    for (int key = 1000; key < 1900; key += 100) { // nine strips on a page of ten
+        CUnWrapImage item(key, uint16_t(0));
+        item.width = item.shownHeight = 8;
+        item.adoptPixels(std::unique_ptr<uint8_t[]>(new uint8_t[8 * 24]()), 8, 24);
+        ASSERT_TRUE(item.SaveBmp(dir.path()));
+        files << item.bmpPath(dir.path());
+    }
+    prompter.multiFileAnswers = {files};
+    strip->OnOpenJpg();
+    strip->CreateCylinderImage();
+    strip->CreateCylinderImage();
+    ASSERT_TRUE(frame());
+    EXPECT_EQ(frame()->input().markCount, 9); // not five a label
+    EXPECT_EQ(frame()->input().labels, (std::vector<float>{1.0f, 1.5f}));
 }
 
 } // namespace

@@ -1,8 +1,6 @@
-// Shared set-up of the OpenGL tests.
-//
-// Mesa unloads its driver when the last display connection closes, before
-// the leak check at exit runs; what the driver kept for the process is then
-// reported as leaked from an unknown module. The tests keep the driver loaded.
+// Mesa unloads its driver when the last display connection closes, before the
+// leak check at exit, which then reports what the driver kept for the process
+// as leaked from an unknown module: the OpenGL tests keep the driver loaded.
 
 #include "analysis/d3d_view.h"
 
@@ -15,24 +13,22 @@
 
 namespace {
 
-class KeepGlDriverLoaded : public ::testing::Environment {
-public:
+struct KeepGlDriverLoaded : ::testing::Environment {
     void SetUp() override
     {
         if (!bc::CD3DView::glAvailable())
             return;
         dl_iterate_phdr(
             [](dl_phdr_info* info, size_t, void*) {
-                const char* name = info->dlpi_name;
-                if (name && (std::strstr(name, "/dri/") || std::strstr(name, "libgallium")))
-                    dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+                if (std::strstr(info->dlpi_name, "/dri/") ||
+                    std::strstr(info->dlpi_name, "gallium"))
+                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
                 return 0;
             },
             nullptr);
     }
 };
 
-[[maybe_unused]] const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new KeepGlDriverLoaded);
+const auto* const kKeepGlDriverLoaded = ::testing::AddGlobalTestEnvironment(new KeepGlDriverLoaded);
 
 } // namespace
