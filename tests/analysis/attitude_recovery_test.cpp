@@ -1,9 +1,7 @@
-// Attitudes of known planes: a fracture rendered into a synthetic borehole
-// wall, picked at its trace's deepest and shallowest points, and a trace
-// computed from the plane's equation.
+// Attitudes of known planes, picked on a trace computed from the plane's
+// equation.
 
 #include "analysis/attitude_shape.h"
-#include "support/synthetic_borehole.h"
 
 #include <QString>
 
@@ -32,66 +30,6 @@ QString degrees(double v)
 }
 
 } // namespace
-
-TEST(AttitudeRecovery, FractureInASyntheticWall)
-{
-    // 800 columns round: radius 127.3 px; 1 px is 1 mm both ways, so the hole
-    // has an opening diameter of 254 mm (the rule halves it to 127).
-    constexpr int kCircumference = 800;
-    constexpr int kLength = 720;
-    constexpr int kDiameter = 254;
-    for (const Plane& plane : kPlanes) {
-        test::SyntheticBorehole wall(kCircumference, kLength, 7, 4);
-        test::Fracture f;
-        f.axisRow = 360;
-        f.dipAngleDeg = plane.dip;
-        f.dipDirectionDeg = plane.direction;
-        f.thickness = 1;
-        f.blue = 1;
-        f.green = 254;
-        f.red = 3;
-        wall.addFracture(f);
-        const CUnWrapImage strip = wall.strip(0, 0, kLength);
-
-        // The trace's row in every column (buffer row 0 is the deepest row).
-        std::vector<int> traceRow(kCircumference, -1);
-        for (int y = 0; y < strip.rows; ++y)
-            for (int x = 0; x < kCircumference; ++x) {
-                const uint8_t* p = strip.row(y) + x * 3;
-                if (p[0] == 1 && p[1] == 254 && p[2] == 3)
-                    traceRow[size_t(x)] = kLength - 1 - y;
-            }
-        int deepest = 0, shallowest = 0;
-        for (int x = 0; x < kCircumference; ++x) {
-            ASSERT_GE(traceRow[size_t(x)], 0) << "trace in every column";
-            if (traceRow[size_t(x)] > traceRow[size_t(deepest)])
-                deepest = x;
-            if (traceRow[size_t(x)] < traceRow[size_t(shallowest)])
-                shallowest = x;
-        }
-        // Pick the middle of the flat run at each extreme, as a user would.
-        auto runMiddle = [&](int x0) {
-            const int row = traceRow[size_t(x0)];
-            int left = 0, right = 0;
-            while (left < kCircumference / 2 &&
-                   traceRow[size_t((x0 - left - 1 + kCircumference) % kCircumference)] == row)
-                ++left;
-            while (right < kCircumference / 2 &&
-                   traceRow[size_t((x0 + right + 1) % kCircumference)] == row)
-                ++right;
-            return std::fmod(x0 + (right - left) / 2.0 + kCircumference, kCircumference);
-        };
-        auto pick = [&](int x0) {
-            const double column = runMiddle(x0);
-            return CShapePoint(float(2.0 * (column / kCircumference) * 3.14159),
-                               float(traceRow[size_t(x0)]));
-        };
-        CAttitudeLine line(0, pick(shallowest), pick(deepest), 0, 1, 0);
-        line.UpdateAttitude(kDiameter, 0.0f, 0.0f, 0.0f);
-        EXPECT_EQ(line.GetText(TextDipAngle), degrees(plane.dip)) << plane.dip;
-        EXPECT_EQ(line.GetText(TextDipDirection), degrees(plane.direction)) << plane.direction;
-    }
-}
 
 TEST(AttitudeRecovery, ComputedTraceOfAPlane)
 {
