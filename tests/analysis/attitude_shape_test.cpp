@@ -25,8 +25,10 @@ template <typename Draw> QImage drawn(Draw draw, int w = 200)
 {
     QImage img(w, 200, QImage::Format_RGB32);
     img.fill(Qt::white);
-    QPainter p(&img);
-    draw(p);
+    {
+        QPainter p(&img);
+        draw(p);
+    }
     return img;
 }
 
