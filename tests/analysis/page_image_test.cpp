@@ -103,6 +103,7 @@ TEST(PageImage, ViewExportsAllPagesKeepAnUnsavedTurnAndEndOnTheLastPage)
     CaptureFormatScope bmp(1);
     OfferingPrompter prompter;
     StripViewFixture s(0, 2);
+    s.settings.aspectAutoFit = 0;
     QStringList files;
     for (int i = 0; i < 5; ++i) {
         auto item = colourStrip(1000 + 100 * i, 20, 4, [](int x, int) { return x ? kLime : kRed; });

@@ -60,7 +60,6 @@ TEST(StripView, LiveStripsPageStitchAndRecord)
         ScriptedPrompter prompter;
         StripViewFixture st(formMode);
         st.settings.moveDirection = up ? 1 : 0;
-        st.settings.aspectAutoFit = 1;
         st.settings.searchRangeIndex = 7; // no entry: the default range
         CUnWrapView& view = st.build();
         QSignalSpy pages(&view, &CUnWrapView::pageCountChanged);
@@ -160,7 +159,6 @@ TEST(StripView, Documents)
         SCOPED_TRACE(c.name);
         ScriptedPrompter prompter;
         StripViewFixture st;
-        st.settings.aspectAutoFit = 1;
         CUnWrapView& view = st.build();
         QSignalSpy pages(&view, &CUnWrapView::pageCountChanged);
         if (c.command == 'j') {
@@ -192,6 +190,7 @@ TEST(StripView, PagingKeysAndSave)
 {
     ScriptedPrompter prompter;
     StripViewFixture st;
+    st.settings.aspectAutoFit = 0;
     CUnWrapView& view = st.build();
     prompter.fileAnswers.push_back(writeSurvey(st.sfaPath()));
     view.OnFileOpen();

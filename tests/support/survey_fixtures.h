@@ -130,7 +130,6 @@ struct StripViewFixture {
     explicit StripViewFixture(int mode = 0, int perPage = 10) : formMode(mode)
     {
         settings.itemsPerPage = perPage;
-        settings.aspectAutoFit = 0;
     }
     // Builds the view; settings changed before this call are seen by it.
     CUnWrapView& build()
