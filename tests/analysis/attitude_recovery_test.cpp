@@ -21,7 +21,7 @@ struct Plane {
 };
 
 // Half-degree angles: whole degrees would sit on the truncation edge.
-const Plane kPlanes[] = {{35.5, 120.5}, {10.5, 0.5},  {60.5, 270.5},
+const Plane kPlanes[] = {{35.5, 120.5}, {10.5, 0.5},   {60.5, 270.5},
                          {45.5, 180.5}, {20.5, 359.5}, {70.5, 33.5}};
 
 QString degrees(double v)

@@ -75,10 +75,12 @@ TEST(PointToSegment, EndsBeyondAndAcross)
     const struct {
         int x, y, ax, ay, bx, by, distance;
     } rows[] = {
-        {0, 0, 0, 0, 10, 0, 0},   {10, 0, 0, 0, 10, 0, 0}, // on an end point
-        {15, 0, 0, 0, 10, 0, 5},  {-7, 0, 0, 0, 10, 0, 7}, // beyond an end: to that end
-        {15, 3, 0, 0, 10, 0, 5},                           // trunc(sqrt(34))
-        {3, 4, 2, 2, 2, 2, 2},                             // degenerate: trunc(sqrt(5))
+        {0, 0, 0, 0, 10, 0, 0},
+        {10, 0, 0, 0, 10, 0, 0}, // on an end point
+        {15, 0, 0, 0, 10, 0, 5},
+        {-7, 0, 0, 0, 10, 0, 7}, // beyond an end: to that end
+        {15, 3, 0, 0, 10, 0, 5}, // trunc(sqrt(34))
+        {3, 4, 2, 2, 2, 2, 2},   // degenerate: trunc(sqrt(5))
         // Beside a vertical segment: d1 = d2 = trunc(sqrt(41)) = 6 and the
         // angle's cosine 4/6 give 4, the true distance as well.
         {4, 5, 0, 0, 0, 10, 4},
@@ -101,7 +103,7 @@ TEST(AttitudeShapes, HitTestsUseTheToleranceRectangleAndDistance)
     CAttitudeLine line = makeLine({0.0f, 100.0f}, {1.0f, 100.0f});
     const struct {
         int x, y, top, hit;
-    } rows[] = {{0, 100, 0, 1},  {50, 109, 0, 1}, {50, 110, 0, 0},
+    } rows[] = {{0, 100, 0, 1},  {50, 109, 0, 1},  {50, 110, 0, 0},
                 {-9, 100, 0, 1}, {-10, 100, 0, 0}, {50, 0, 100, 1}};
     for (const auto& r : rows)
         EXPECT_EQ(line.HitTest(r.x, r.y, r.top, 100.0f, 1.0f), r.hit) << r.x << "," << r.y;
@@ -213,11 +215,10 @@ TEST(Attitude, ExampleWithInclinationDeclinationAndInclinedHole)
         float inclination, inclinedDirection, declination;
         const char16_t *direction, *dipAngle;
     } rows[] = {
-        {0, 0, 0, u"180°", u"45°"},
-        {0, 0, 200, u"340°", u"45°"},  // 180 - 200 wraps
-        {50, 0, 0, u"180°", u"5°"},    // |45 - 50|
-        {0, 200.5f, 0, u"20°", u"45°"}, // trunc(180 + 200.5) - 360
-        {0, 180, 0, u"360°", u"45°"},  // exactly 360 stays
+        {0, 0, 0, u"180°", u"45°"},     {0, 0, 200, u"340°", u"45°"}, // 180 - 200 wraps
+        {50, 0, 0, u"180°", u"5°"},                                   // |45 - 50|
+        {0, 200.5f, 0, u"20°", u"45°"},                               // trunc(180 + 200.5) - 360
+        {0, 180, 0, u"360°", u"45°"},                                 // exactly 360 stays
     };
     for (const auto& r : rows) {
         line.UpdateAttitude(100, r.inclination, r.inclinedDirection, r.declination);
@@ -257,10 +258,10 @@ TEST(Attitude, DegenerateChordsAndRadius)
         CShapePoint a, b;
         int radius, dip, direction; // direction -1: not looked at
     } rows[] = {
-        {{1, 500}, {2, 500}, 35, 0, -1},                         // same depth
-        {{1, 500}, {1, 500}, 35, 0, -1},                         // identical points
+        {{1, 500}, {2, 500}, 35, 0, -1},                            // same depth
+        {{1, 500}, {1, 500}, 35, 0, -1},                            // identical points
         {{1, 500}, {1, 600}, 35, 90, int(1.0 * 57.29582790879778)}, // same azimuth
-        {{1, 500}, {2, 600}, 0, 90, -1},                         // no radius
+        {{1, 500}, {2, 600}, 0, 90, -1},                            // no radius
     };
     for (const auto& r : rows) {
         int dir = -1, dip = -1;
@@ -356,9 +357,9 @@ TEST(ShapeRecords, LineRoundTripsByteForByte)
     std::unique_ptr<CAttitudeShape> back = ReadShapeRecord(r, &error);
     ASSERT_TRUE(back) << error.toStdString();
     EXPECT_TRUE(r.atEnd());
-    EXPECT_EQ(std::tuple(back->GetId(), back->GetPenStyle(), back->GetPenWidth(),
-                         back->GetPenColor()),
-              std::tuple(1, 2, 3, 0x00123456u));
+    EXPECT_EQ(
+        std::tuple(back->GetId(), back->GetPenStyle(), back->GetPenWidth(), back->GetPenColor()),
+        std::tuple(1, 2, 3, 0x00123456u));
     EXPECT_EQ(back->GetText(TextId), "1");
     for (int t = TextDepthRange; t <= TextDescription; ++t)
         EXPECT_EQ(back->GetText(ShapeText(t)), line.GetText(ShapeText(t)));
@@ -407,8 +408,11 @@ TEST(ShapeRecords, DamagedRecordsFailWithoutReadingPastTheEnd)
         int at;
         char value;
         QByteArray bytes;
-    } rows[] = {{19, char(0x7F), full}, {16, 0, full}, {19, char(0xFF), full},
-                {0, 2, manyPoints},     {0, 3, full}};
+    } rows[] = {{19, char(0x7F), full},
+                {16, 0, full},
+                {19, char(0xFF), full},
+                {0, 2, manyPoints},
+                {0, 3, full}};
     for (const auto& row : rows) {
         QByteArray bad = row.bytes;
         bad[row.at] = row.value;

@@ -87,7 +87,10 @@ TEST(PageImage, PageAndTextureInMemoryAndInFiles)
     ASSERT_EQ(texture.size(), QSize(40, 22));
     for (int y = 0; y < 22; ++y)
         for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(texture.pixel(x, y), y < 10 ? kBlue : y == 21 ? kRed : kGreen) << x << "," << y;
+            ASSERT_EQ(texture.pixel(x, y), y < 10    ? kBlue
+                                           : y == 21 ? kRed
+                                                     : kGreen)
+                << x << "," << y;
 
     const CylinderSize cylinder = CylinderSizeFor(texture.size());
     EXPECT_FLOAT_EQ(cylinder.height, 22.0f + 50.0f);

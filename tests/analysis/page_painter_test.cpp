@@ -152,9 +152,9 @@ TEST(PagePainter, HostileSizesAndShapesPaintNothingOnThePage)
                 s.selectedItem = selected;
                 s.zoomable = mode < 2;
                 s.frameMode = mode % 2;
-                ASSERT_EQ(d.GetPageDepthScale(0, 10, 10.0f, s.pageTopDepth, s.pageBottomDepth,
-                                              s.pxPerMm),
-                          1);
+                ASSERT_EQ(
+                    d.GetPageDepthScale(0, 10, 10.0f, s.pageTopDepth, s.pageBottomDepth, s.pxPerMm),
+                    1);
                 EXPECT_TRUE(std::isfinite(s.pxPerMm) && s.pxPerMm > 0.0f);
                 d.GetPageDepthScale(0, 10, 1.0f, s.pageTopDepth, s.pageBottomDepth, s.pxPerMm);
                 int h = 0;

@@ -47,9 +47,9 @@ struct Survey {
                     return qRgb(x * 2, y * 20, i * 9);
                 }));
             for (int32_t y : {1100, 1400}) {
-                auto line = std::make_unique<CAttitudeLine>(
-                    NextShapeId(), CShapePoint(0.5f, float(y)), CShapePoint(2.5f, float(y + 200)),
-                    0, 1, 0xff);
+                auto line =
+                    std::make_unique<CAttitudeLine>(NextShapeId(), CShapePoint(0.5f, float(y)),
+                                                    CShapePoint(2.5f, float(y + 200)), 0, 1, 0xff);
                 line->UpdateAttitude(100, 0, 0, 0);
                 line->SetDescription(QStringLiteral("裂隙"));
                 d.AddShape(std::move(line));
@@ -74,8 +74,8 @@ struct Survey {
     // Runs "输出报表" with the dialog's page choice, report type, range and
     // columns, or `fill` for anything else.
     void report(int pages, int type, const QString& range = {},
-                const QString& columns = QStringLiteral("4"),
-                std::function<void(Dlg&)> fill = {}, const QString& typed = {})
+                const QString& columns = QStringLiteral("4"), std::function<void(Dlg&)> fill = {},
+                const QString& typed = {})
     {
         prompter.fileAnswers.push_back(typed.isEmpty() ? out() : typed);
         Dlg::setRunner([=](Dlg& dlg) {
@@ -182,9 +182,15 @@ TEST(Report, CurrentPageAndRefusals)
     } refused[] = {
         {"range backwards", Dlg::IDC_PAGE_RANGE, "7-2", {}, "页码范围错误!"},
         {"range past the end", Dlg::IDC_PAGE_RANGE, "2-4", {}, "页码范围错误!"},
-        {"missing template", Dlg::IDC_ALL_PAGES, {}, templateAt(other.filePath("none.rpt")),
+        {"missing template",
+         Dlg::IDC_ALL_PAGES,
+         {},
+         templateAt(other.filePath("none.rpt")),
          "模板文件"},
-        {"old binary workbook as template", Dlg::IDC_ALL_PAGES, {}, templateAt(binary),
+        {"old binary workbook as template",
+         Dlg::IDC_ALL_PAGES,
+         {},
+         templateAt(binary),
          "输出报表失败\n无法读取模板文件"},
     };
     for (const auto& r : refused) {

@@ -65,9 +65,12 @@ QByteArray recordBytes(Rec r)
 
 // The texts of the rich file's header, as written (the inclination apart).
 const std::pair<QString SfaHeader::*, const char16_t*> kTexts[] = {
-    {&SfaHeader::elevation, u"孔口高程123.4m"}, {&SfaHeader::holeNumber, u"ZK-07号"},
-    {&SfaHeader::testingUnit, u"地质勘察院"},   {&SfaHeader::tester, u"张三"},
-    {&SfaHeader::site, u"某工地"},              {&SfaHeader::testTime, u"2011-05-01"},
+    {&SfaHeader::elevation, u"孔口高程123.4m"},
+    {&SfaHeader::holeNumber, u"ZK-07号"},
+    {&SfaHeader::testingUnit, u"地质勘察院"},
+    {&SfaHeader::tester, u"张三"},
+    {&SfaHeader::site, u"某工地"},
+    {&SfaHeader::testTime, u"2011-05-01"},
     {&SfaHeader::waterLevel, u"-3.2m"}};
 
 // A file with Chinese strings, three strips, a line and a polyline record
@@ -111,8 +114,8 @@ TEST(SfaFormat, FreshDataSetIs91ExactBytes)
 {
     const QByteArray empty("\x01\x00\x00\x00\x00", 5);
     QByteArray expected("sfa\0\x01", 5);
-    expected += le32(0) + le32(500) + QByteArray(1, '\0') + le32(0) + le32(0) + le32(0) +
-                le32(70) + le32(60) + empty + empty;
+    expected += le32(0) + le32(500) + QByteArray(1, '\0') + le32(0) + le32(0) + le32(0) + le32(70) +
+                le32(60) + empty + empty;
     expected += QByteArray("\x03\x00\x00\x00,0\x00", 7);
     expected += QByteArray("\x0B\x00\x00\x00   \xA1\xE3 \xA1\xE4 \"\x00", 15);
     expected += empty.repeated(5);
@@ -161,8 +164,8 @@ TEST(SfaFormat, RichFileRoundTrips)
     expectRecord(*c.strips[0], {-200, 359, 800, 100});
     expectRecord(*c.strips[2], {200, 0, 802, 99});
     // The records sit right after the strings, 14 bytes each, little-endian.
-    EXPECT_TRUE(bytes.contains(recordBytes({-200, 359, 800, 100}) +
-                               recordBytes({0, 12, 800, 87}) + recordBytes({200, 0, 802, 99})));
+    EXPECT_TRUE(bytes.contains(recordBytes({-200, 359, 800, 100}) + recordBytes({0, 12, 800, 87}) +
+                               recordBytes({200, 0, 802, 99})));
     ASSERT_EQ(c.shapes.size(), 2u);
     EXPECT_EQ(std::tuple(c.shapes[0]->GetId(), c.shapes[1]->GetId()), std::tuple(0, 1));
     EXPECT_EQ(c.shapes[0]->GetText(TextDescription), QStringLiteral("张开裂隙，充填泥质"));
@@ -188,8 +191,8 @@ TEST(SfaFormat, MagicAndVersion)
     ASSERT_EQ(ParseSfa(bytes, c), SfaParse::Ok) << "upper case loads and is kept";
     EXPECT_EQ(SerializeSfa(c.header, {}, {}).left(4), QByteArray("SFA\0", 4));
 
-    for (const QByteArray& bad : {QByteArray("sfb\0", 4), QByteArray("sf\0\0", 4),
-                                  QByteArray("sfax", 4)}) {
+    for (const QByteArray& bad :
+         {QByteArray("sfb\0", 4), QByteArray("sf\0\0", 4), QByteArray("sfax", 4)}) {
         QByteArray wrong = bytes;
         wrong.replace(0, 4, bad);
         SfaContent untouched;
@@ -282,9 +285,15 @@ TEST(SfaFormat, RandomMutationsLoadOrFailCleanly)
         for (int e = 0; e < edits && !m.isEmpty(); ++e) {
             const qsizetype at = qsizetype(rng() % uint32_t(m.size()));
             switch (rng() % 3) {
-            case 0: m[at] = char(rng()); break;
-            case 1: m[at] = char(m[at] ^ (1 << (rng() % 8))); break;
-            default: m.truncate(at); break;
+            case 0:
+                m[at] = char(rng());
+                break;
+            case 1:
+                m[at] = char(m[at] ^ (1 << (rng() % 8)));
+                break;
+            default:
+                m.truncate(at);
+                break;
             }
         }
         SfaContent c;

@@ -90,8 +90,9 @@ TEST(ShapeGrid, RowsFollowTheAttitudesWithTheirColours)
         for (int i = 0; i < int(r.colours.size()); ++i) {
             for (int c = 0; c < 5; ++c) {
                 const COLORREF want = c ? r.colours[size_t(i)] : CShapeGrid::kBlueGrey;
-                EXPECT_EQ(std::tuple(f.grid.GetItemText(i + 1, c), f.grid.GetItemBackColor(i + 1, c)),
-                          std::tuple(f.data->GetShape(i)->GetText(ShapeText(c)), want))
+                EXPECT_EQ(
+                    std::tuple(f.grid.GetItemText(i + 1, c), f.grid.GetItemBackColor(i + 1, c)),
+                    std::tuple(f.data->GetShape(i)->GetText(ShapeText(c)), want))
                     << i << "," << c;
             }
         }
@@ -216,7 +217,8 @@ TEST(ShapeBar, HoldsTheListBelowItsCaption)
 {
     auto data = shapesWithIds({1, 2});
     QMainWindow frame;
-    auto* bar = new CShapeBar(QStringLiteral("产状列表"), [&] { return data.get(); }, &frame);
+    auto* bar = new CShapeBar(
+        QStringLiteral("产状列表"), [&] { return data.get(); }, &frame);
     frame.setCentralWidget(new QWidget(&frame));
     frame.addDockWidget(Qt::RightDockWidgetArea, bar);
     frame.resize(700, 400);

@@ -114,9 +114,9 @@ TEST(StripView, LiveStripsPageStitchAndRecord)
             int missing = 0;
             const auto onDisk = reloadSurvey(st.sfaPath(), &missing);
             ASSERT_TRUE(onDisk);
-            EXPECT_EQ(std::tuple(onDisk->GetItemCount(), missing,
-                                 onDisk->GetItem(selected)->shownHeight),
-                      std::tuple(count, 0, before.shownHeight - 1));
+            EXPECT_EQ(
+                std::tuple(onDisk->GetItemCount(), missing, onDisk->GetItem(selected)->shownHeight),
+                std::tuple(count, 0, before.shownHeight - 1));
         } else {
             EXPECT_EQ(QDir(st.dir.path()).entryList(QDir::Files).size(), 0);
         }

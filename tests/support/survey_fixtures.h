@@ -43,7 +43,8 @@ std::unique_ptr<CUnWrapImage> colourStrip(int32_t key, int width, int rows, Colo
 inline std::unique_ptr<CUnWrapImage> flatStrip(int32_t key, int width, int rows, QRgb colour,
                                                int shown = -1)
 {
-    return colourStrip(key, width, rows, [colour](int, int) { return colour; }, shown);
+    return colourStrip(
+        key, width, rows, [colour](int, int) { return colour; }, shown);
 }
 
 // A strip whose rows differ from each other and from those of other depths.
