@@ -318,6 +318,33 @@ TEST(Attitude, RecalcKeepsTheDescriptionUpdateEmptiesIt)
     EXPECT_TRUE(line.GetText(TextDescription).isEmpty());
 }
 
+TEST(Attitude, RecoveredFromTheComputedTraceOfKnownPlanes)
+{
+    // z(theta) = z0 + R tan(dip) cos(theta - direction): deepest at the direction.
+    // Half-degree angles: whole degrees would sit on the truncation edge.
+    constexpr double kPi = 3.14159265358979;
+    constexpr int kDiameter = 76;
+    const std::pair<double, double> planes[] = {{35.5, 120.5}, {10.5, 0.5},   {60.5, 270.5},
+                                                {45.5, 180.5}, {20.5, 359.5}, {70.5, 33.5}};
+    for (const auto& [dip, direction] : planes) {
+        auto wall = [&](double thetaDeg) {
+            const double t = std::fmod(thetaDeg + 720.0, 360.0);
+            const double z = 5000.0 + kDiameter / 2 * std::tan(dip * kPi / 180) *
+                                          std::cos((t - direction) * kPi / 180);
+            return CShapePoint(float(t * kPi / 180), float(z));
+        };
+        const QString expected = QStringLiteral("%1° %2°").arg(int(direction)).arg(int(dip));
+        EXPECT_EQ(
+            dipOf(CAttitudeLine(0, wall(direction + 180.0), wall(direction), 0, 1, 0), kDiameter),
+            expected);
+        // A polyline along the trace finds the same two points among others.
+        CAttitudePolyline poly(1, 0, 1, 0);
+        for (int k = 0; k < 10; ++k)
+            poly.AddPoint(wall(direction + 180.0 + 36.0 * k));
+        EXPECT_EQ(dipOf(std::move(poly), kDiameter), expected);
+    }
+}
+
 // --- records -----------------------------------------------------------------
 
 namespace {
