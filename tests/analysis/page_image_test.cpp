@@ -34,7 +34,7 @@ struct OfferingPrompter : ScriptedPrompter {
 
 int bmpBitsPerPixel(const QString& path)
 {
-    const QByteArray head = readFile(path).left(30);
+    const QByteArray head = fileBytes(path).left(30);
     return head.size() == 30 ? int(uint8_t(head.at(28))) : 0;
 }
 

@@ -111,33 +111,25 @@ TEST(PagePainter, PageViewPlacesHeaderRulerStripsAndShapes)
 
 TEST(PagePainter, HostileSizesAndShapesPaintNothingOnThePage)
 {
-    // A plain first strip, then records and shapes a damaged file or a
-    // careless caller may hand over; every painter and key handler runs on
-    // them (the sanitizer build catches any overflow on the way).
-    struct Record {
-        int32_t key;
-        int width, shown;
-    };
-    const std::vector<Record> sets[] = {
-        {{1001, INT_MAX, INT_MAX}, {1002, INT_MIN, INT_MIN}},
-        {{1001, INT_MIN, 5}, {1002, 5, INT_MAX}},
-        {{1001, kMaxSfaStripSize, kMaxSfaStripSize}, {1002, kMaxSfaStripSize, kMaxSfaStripSize}},
-    };
+    // A plain first strip, then sizes and shapes far off any page; every
+    // painter and key handler runs on them (the sanitizer build catches any
+    // overflow on the way). Rows: width and shown height of strips 2 and 3.
+    const int sets[][2] = {{INT_MAX, INT_MIN}, {INT_MIN, INT_MAX}, {kMaxSfaStripSize, 5}};
     const float far = 3e38f;
-    for (const auto& records : sets) {
-        for (int selected = 0; selected < 3; ++selected) {
+    for (const auto& set : sets)
+        for (int mode = 0; mode < 6; ++mode) {
             CUnWrapData d("/x/a.sfa", "/x");
             d.InsertImage(flatStrip(1000, 400, 50, kGrey));
-            for (const Record& r : records) {
-                auto item = std::make_unique<CUnWrapImage>(r.key, uint16_t(0));
-                item->width = r.width;
-                item->shownHeight = r.shown;
+            for (int i = 1; i <= 2; ++i) {
+                auto item = std::make_unique<CUnWrapImage>(1000 + i, uint16_t(0));
+                item->width = set[i - 1];
+                item->shownHeight = set[2 - i];
                 d.InsertImage(std::move(item));
             }
             d.AddShape(std::make_unique<CAttitudeLine>(0, CShapePoint(far, far),
                                                        CShapePoint(-far, far), 0, 1, 0));
-            d.AddShape(std::make_unique<CAttitudeLine>(1, CShapePoint(-far, far),
-                                                       CShapePoint(-far, far), 0, 1, 0));
+            d.AddShape(std::make_unique<CAttitudeLine>(1, CShapePoint(-far, -far),
+                                                       CShapePoint(-far, -far), 0, 1, 0));
             auto poly = std::make_unique<CAttitudePolyline>(2, 0, 1, 0);
             poly->AddPoint({far, -far});
             poly->AddPoint({-far, -far});
@@ -145,37 +137,33 @@ TEST(PagePainter, HostileSizesAndShapesPaintNothingOnThePage)
             for (int i = 0; i < d.GetShapeCount(); ++i)
                 d.GetShape(i)->SetState(CAttitudeShape::StateSelected);
 
-            for (int mode = 0; mode < 4; ++mode) {
-                PageViewState s;
-                s.currentPage = 0;
-                s.pageCount = 1;
-                s.selectedItem = selected;
-                s.zoomable = mode < 2;
-                s.frameMode = mode % 2;
-                ASSERT_EQ(
-                    d.GetPageDepthScale(0, 10, 10.0f, s.pageTopDepth, s.pageBottomDepth, s.pxPerMm),
-                    1);
-                EXPECT_TRUE(std::isfinite(s.pxPerMm) && s.pxPerMm > 0.0f);
-                d.GetPageDepthScale(0, 10, 1.0f, s.pageTopDepth, s.pageBottomDepth, s.pxPerMm);
-                int h = 0;
-                d.GetPageExtent(0, 10, 1.0f, 1.0f, s.pageWidth, h);
-                const QImage img = painted(700, 160, [&](QPainter& p) {
-                    DrawPageView(p, d, s);
-                    DrawCompassRuler(p, records.front().width, 1e30f, 10.0f);
-                    d.DrawPageStrips(p, 10.0f, 1e30f, 0, 10);
-                });
-                // The plain strip's rows stay as painted: nothing wrapped round.
-                for (int y = 50; y < 100; y += 7)
-                    for (int x = 60; x < 460; x += 13)
-                        ASSERT_EQ(img.pixel(x, y), kGrey) << x << "," << y;
+            PageViewState s;
+            s.currentPage = 0;
+            s.selectedItem = mode % 3;
+            s.zoomable = mode < 3;
+            s.frameMode = mode % 2;
+            ASSERT_EQ(
+                d.GetPageDepthScale(0, 10, 10.0f, s.pageTopDepth, s.pageBottomDepth, s.pxPerMm), 1);
+            EXPECT_TRUE(std::isfinite(s.pxPerMm) && s.pxPerMm > 0.0f);
+            d.GetPageDepthScale(0, 10, 1.0f, s.pageTopDepth, s.pageBottomDepth, s.pxPerMm);
+            int h = 0;
+            d.GetPageExtent(0, 10, 1.0f, 1.0f, s.pageWidth, h);
+            const QImage img = painted(700, 160, [&](QPainter& p) {
+                DrawPageView(p, d, s);
+                DrawCompassRuler(p, set[0], 1e30f, 10.0f);
+                d.DrawPageStrips(p, 10.0f, 1e30f, 0, 10);
+            });
+            // The plain strip's rows stay as painted: nothing wrapped round.
+            for (int y = 50; y < 100; y += 7)
+                for (int x = 60; x < 460; x += 13)
+                    ASSERT_EQ(img.pixel(x, y), kGrey) << x << "," << y;
+            d.GetItem(0)->shownHeight = set[0]; // a strip with rows takes Key_Down
+            for (int i = 0; i < 3; ++i) {
+                d.OnItemKey(i, Qt::Key_Down, true);
+                d.OnItemKey(i, Qt::Key_Up, true);
+                EXPECT_GE(d.GetItem(i)->shownHeight, 0);
             }
-            for (int i = 0; i < d.GetItemCount(); ++i)
-                for (int key : {Qt::Key_Up, Qt::Key_Down}) {
-                    d.OnItemKey(i, key, true);
-                    EXPECT_GE(d.GetItem(i)->shownHeight, 0);
-                }
         }
-    }
     // Strips out of depth order (no depth span) still give a finite scale.
     const PageStrip reversed[] = {{1001, 400, 50}, {1000, 400, 50}};
     PageDepthScale scale;

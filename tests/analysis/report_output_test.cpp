@@ -167,7 +167,8 @@ TEST(Report, CurrentPageAndRefusals)
 
     QTemporaryDir other;
     const QString binary = other.filePath(QStringLiteral("old.xls"));
-    ASSERT_TRUE(writeFile(binary, QByteArray::fromHex("d0cf11e0a1b11ae1") + QByteArray(504, 0)));
+    ASSERT_TRUE(
+        writeFileBytes(binary, QByteArray::fromHex("d0cf11e0a1b11ae1") + QByteArray(504, 0)));
     auto templateAt = [](const QString& path) {
         return [path](Dlg& d) {
             static_cast<QLineEdit*>(d.control(Dlg::IDC_TEMPLATE_PATH))->setText(path);

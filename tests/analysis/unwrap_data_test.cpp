@@ -357,7 +357,7 @@ TEST(SfaFile, FreshDataSetSaves91BytesAndReloadsAlsoReadOnly)
     const QString path = dir.filePath("a.sfa");
     CUnWrapData d(path, dir.path());
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_EQ(readFile(path), SerializeSfa(SfaHeader{}, {}, {})) << "the 91 bytes of the defaults";
+    EXPECT_EQ(fileBytes(path), SerializeSfa(SfaHeader{}, {}, {})) << "the 91 bytes of the defaults";
     EXPECT_EQ(d.header().version, 1);
 
     QFile::setPermissions(path, QFileDevice::ReadOwner);
@@ -391,7 +391,7 @@ TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
     ASSERT_TRUE(QFileInfo::exists(dir.filePath("1000.jpg")));
     // A strip file that differs from what the data set would write: a save
     // of the loaded set must leave it alone.
-    const QByteArray jpg1200 = readFile(dir.filePath("1200.jpg"));
+    const QByteArray jpg1200 = fileBytes(dir.filePath("1200.jpg"));
     ASSERT_FALSE(jpg1200.isEmpty());
     CUnWrapData d(path, dir.path());
     NextShapeId();
@@ -406,11 +406,11 @@ TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
     QFile::remove(dir.filePath("1000.jpg"));
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("1000.jpg"))) << "not modified: not rewritten";
-    EXPECT_EQ(readFile(dir.filePath("1200.jpg")), jpg1200);
+    EXPECT_EQ(fileBytes(dir.filePath("1200.jpg")), jpg1200);
 
     d.OnItemKey(1, Qt::Key_Left, false);
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_NE(readFile(dir.filePath("1200.jpg")), jpg1200);
+    EXPECT_NE(fileBytes(dir.filePath("1200.jpg")), jpg1200);
 }
 
 TEST(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
@@ -525,7 +525,7 @@ TEST(SfaFile, FailedSavesKeepTheOldFileAndReport)
     const QString path = dir.filePath("keep.sfa");
     CUnWrapData first(path, dir.path());
     ASSERT_TRUE(first.SaveSfa(0, false));
-    const QByteArray old = readFile(path);
+    const QByteArray old = fileBytes(path);
 
     // Strip files cannot be written into a missing folder.
     CUnWrapData d(path, dir.filePath("no/such/folder"));
@@ -535,7 +535,7 @@ TEST(SfaFile, FailedSavesKeepTheOldFileAndReport)
     ASSERT_EQ(prompter.boxes.size(), 1u);
     EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("保存SFA文件失败"));
     EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("出错"));
-    EXPECT_EQ(readFile(path), old);
+    EXPECT_EQ(fileBytes(path), old);
     EXPECT_TRUE(d.IsItemModified(0));
 
     // The file itself cannot be written.
@@ -556,7 +556,7 @@ TEST(SfaFile, LoadFailuresKeepNothing)
               QStringList{QStringLiteral("无法打开文件: '%1'").arg(dir.filePath("none.sfa"))});
 
     const QString path = dir.filePath("x.sfa");
-    ASSERT_TRUE(writeFile(path, "JFIF and more"));
+    ASSERT_TRUE(writeFileBytes(path, "JFIF and more"));
     ErrorReport why;
     EXPECT_FALSE(CUnWrapData(path, dir.path()).LoadSfa(&why));
     EXPECT_EQ(why.text, QStringLiteral("请选择\nSFA文件!"));
@@ -567,9 +567,9 @@ TEST(SfaFile, LoadFailuresKeepNothing)
         d.InsertImage(rowStrip(5), false);
         ASSERT_TRUE(d.SaveSfa(1, false));
     }
-    QByteArray bytes = readFile(path);
+    QByteArray bytes = fileBytes(path);
     bytes[4] = 2;
-    ASSERT_TRUE(writeFile(path, bytes));
+    ASSERT_TRUE(writeFileBytes(path, bytes));
     CUnWrapData v2(path, dir.path());
     EXPECT_FALSE(v2.LoadSfa(&why));
     EXPECT_TRUE(why.text.contains(path));
@@ -578,7 +578,7 @@ TEST(SfaFile, LoadFailuresKeepNothing)
     // A damaged file: the strip count promises more than there is.
     bytes[4] = 1;
     bytes.chop(3);
-    ASSERT_TRUE(writeFile(path, bytes));
+    ASSERT_TRUE(writeFileBytes(path, bytes));
     CUnWrapData cut(path, dir.path());
     EXPECT_FALSE(cut.LoadSfa(&why));
     EXPECT_EQ(cut.GetItemCount(), 0);

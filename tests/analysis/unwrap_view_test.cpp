@@ -133,7 +133,7 @@ TEST(StripView, Documents)
     const QString damaged = folder.filePath(QStringLiteral("damaged.sfa"));
     QFile::copy(sfa, readOnly);
     QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
-    ASSERT_TRUE(writeFile(damaged, "not an analysis file"));
+    ASSERT_TRUE(writeFileBytes(damaged, "not an analysis file"));
     QStringList jpgs;
     for (const char* name : {"1200.jpg", "1100.JPG", "abc.jpg", "1500_1.jpg"}) {
         jpgs << folder.filePath(QString::fromLatin1(name));
@@ -209,12 +209,12 @@ TEST(StripView, PagingKeysAndSave)
 
     // A key on the selected strip, then "保存": its file and record are new.
     const QString file = d.GetItem(11)->jpgPath(st.dir.path());
-    const QByteArray before = readFile(file);
+    const QByteArray before = fileBytes(file);
     view.setSelectedItem(11);
     QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(&view, Qt::Key_Up, Qt::ShiftModifier);
     view.OnFileSave();
-    EXPECT_NE(readFile(file), before);
+    EXPECT_NE(fileBytes(file), before);
     const auto onDisk = reloadSurvey(st.sfaPath());
     ASSERT_TRUE(onDisk);
     EXPECT_EQ(onDisk->GetItem(11)->shownHeight, kRows - 10);
@@ -244,7 +244,7 @@ TEST(WorkFolder, FallsBackToTheUserFolder)
     const QString program = base.filePath(QStringLiteral("program"));
     const QString user = base.filePath(QStringLiteral("user"));
     const QString blocked = base.filePath(QStringLiteral("file"));
-    ASSERT_TRUE(writeFile(blocked, "x"));
+    ASSERT_TRUE(writeFileBytes(blocked, "x"));
     const struct {
         QString programFolder, userFolder, expected;
     } cases[] = {

@@ -6,9 +6,10 @@
 #include "analysis/unwrap_view.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
+#include "support/file_bytes.h"
+#include "support/strip_fill.h"
 
 #include <QColor>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -24,19 +25,17 @@ template <typename Colour>
 std::unique_ptr<CUnWrapImage> colourStrip(int32_t key, int width, int rows, Colour colour,
                                           int shown = -1)
 {
-    auto item = std::make_unique<CUnWrapImage>(key, uint16_t(0));
-    const int stride = (width * 3 + 3) & ~3;
-    std::unique_ptr<uint8_t[]> bits(new uint8_t[size_t(stride) * size_t(rows)]());
-    for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < width; ++x) {
-            const QRgb c = colour(x, y);
-            uint8_t* p = bits.get() + size_t(y) * size_t(stride) + size_t(x) * 3;
-            p[0] = uint8_t(qBlue(c)), p[1] = uint8_t(qGreen(c)), p[2] = uint8_t(qRed(c));
-        }
-    item->width = width;
-    item->shownHeight = shown < 0 ? rows : shown;
-    item->adoptPixels(std::move(bits), rows, stride);
-    item->header.setSize(width, item->shownHeight);
+    auto item = std::make_unique<CUnWrapImage>(filledStrip(
+        width, rows,
+        [&](int x, int y, int c) {
+            const QRgb rgb = colour(x, y);
+            return c == 0 ? qBlue(rgb) : c == 1 ? qGreen(rgb) : qRed(rgb);
+        },
+        0, key));
+    if (shown >= 0) {
+        item->shownHeight = shown;
+        item->header.setSize(width, shown);
+    }
     return item;
 }
 
@@ -80,18 +79,6 @@ inline std::vector<int> residentStrips(const CUnWrapData& d)
         if (d.GetItem(i)->hasPixels())
             held.push_back(i);
     return held;
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // A survey read back from its index and strip files, as after a crash;
