@@ -3,6 +3,7 @@
 
 #include "analysis/attitude_shape.h"
 #include "analysis/byte_io.h"
+#include "support/survey_fixtures.h"
 
 #include <QImage>
 #include <QPainter>
@@ -20,16 +21,9 @@ constexpr float kPiF = 3.14159265f;
 constexpr uint32_t kBlue = 0x00FF0000; // COLORREF of pure blue
 const QRgb kWhite = qRgb(255, 255, 255);
 
-// A 200 x 200 white picture with `draw` applied.
 template <typename Draw> QImage drawn(Draw draw, int w = 200)
 {
-    QImage img(w, 200, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    {
-        QPainter p(&img);
-        draw(p);
-    }
-    return img;
+    return bc::test::painted(w, 200, draw);
 }
 
 int countPixels(const QImage& img, QRgb colour)

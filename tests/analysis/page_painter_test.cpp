@@ -15,6 +15,7 @@
 
 using namespace bc;
 using bc::test::flatStrip;
+using bc::test::painted;
 
 namespace {
 
@@ -28,17 +29,6 @@ bool inkIn(const QImage& img, const QRect& r)
             if (img.pixel(x, y) != kWhite)
                 return true;
     return false;
-}
-
-template <typename Draw> QImage painted(int w, int h, Draw draw)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    {
-        QPainter p(&img);
-        draw(p);
-    }
-    return img;
 }
 
 struct Pixel {

@@ -259,16 +259,7 @@ TEST(UnWrapData, PainterDrawsStripsBottomUpWithLabelsAndMarker)
     CUnWrapData d("/x/a.sfa", "/x");
     d.InsertImage(rowStrip(1000, 8, 6));
     d.InsertImage(rowStrip(1100, 8, 6, 4));
-    auto paint = [&](int w, int h, auto draw) {
-        QImage img(w, h, QImage::Format_RGB32);
-        img.fill(Qt::white);
-        {
-            QPainter p(&img);
-            p.translate(60, 0);
-            draw(p);
-        }
-        return img;
-    };
+    auto paint = [](int w, int h, auto draw) { return painted(w, h, draw, QPoint(60, 0)); };
     const QImage img = paint(100, 40, [&](QPainter& p) { d.DrawPage(p, 0, 10, 1, 1.0f, 1); });
     // Buffer row 5 (b 50, r 205) is the top row of the first strip, row 0 its bottom.
     EXPECT_EQ(img.pixel(60, 0), qRgb(205, 1000 % 200, 50));

@@ -11,12 +11,27 @@
 
 #include <QColor>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <memory>
 #include <vector>
 
 namespace bc::test {
+
+// A white w x h picture with `draw` applied, the painter's origin at `origin`.
+template <typename Draw> QImage painted(int w, int h, Draw draw, QPoint origin = {})
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        QPainter p(&img);
+        p.translate(origin);
+        draw(p);
+    }
+    return img;
+}
 
 // A strip `width` columns wide of `rows` buffer rows (row 0 is drawn at the
 // bottom) whose pixel (x, row) is colour(x, row); `shown` rows are shown
