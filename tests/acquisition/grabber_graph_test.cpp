@@ -8,7 +8,7 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
 #include "core/program_values.h"
-#include "serial_pty.h"
+#include "support/serial_pty.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 

@@ -6,7 +6,7 @@
 #include "core/program_values.h"
 
 #include "mpeg_probe.h"
-#include "serial_pty.h"
+#include "support/serial_pty.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
