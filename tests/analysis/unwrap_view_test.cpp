@@ -55,7 +55,7 @@ TEST(StripView, LiveStripsPageStitchAndRecord)
 {
     const int count = 45; // four pages left behind
     const SyntheticBorehole wall(720, count * kRows, 7);
-    for (const auto [formMode, up] : {std::pair{1, false}, {2, false}, {1, true}, {2, true}}) {
+    for (const auto& [formMode, up] : {std::pair{1, false}, {2, false}, {1, true}, {2, true}}) {
         SCOPED_TRACE(testing::Message() << "mode " << formMode << " up " << up);
         ScriptedPrompter prompter;
         StripViewFixture st(formMode);
