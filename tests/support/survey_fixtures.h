@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
