@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test twice: a plain build,
-# then a build with AddressSanitizer and UndefinedBehaviorSanitizer.
-# Usage: scripts/test.sh [plain|sanitize|all]   (default: all)
+# then a build with AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# live frame path's tests under ThreadSanitizer.
+# Usage: scripts/test.sh [plain|sanitize|thread|all]   (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,4 +31,8 @@ if [ "$mode" = all ] || [ "$mode" = sanitize ]; then
   echo "== sanitizer build =="
   run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
     -DBC_SANITIZE=ON -DBC_BUILD_BENCH=OFF
+fi
+if [ "$mode" = all ] || [ "$mode" = thread ]; then
+  echo "== thread sanitizer build (live frame path) =="
+  bash scripts/tsan.sh "$jobs"
 fi

@@ -19,5 +19,13 @@ cmake --build build-tsan -j "$jobs" --target acquisition_tests analysis_tests
 
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/tests/tsan.supp"
-build-tsan/tests/acquisition/acquisition_tests --gtest_filter='GrabberTest.*'
-build-tsan/tests/analysis/analysis_tests --gtest_filter='OpenViewTest.*:*LivePathTest.*'
+# Each run must have found tests to run: a filter that matches nothing would
+# pass without checking anything.
+run_some() {
+  local out
+  out=$("$@" 2>&1) || { printf '%s\n' "$out"; return 1; }
+  printf '%s\n' "$out" | tail -n 3
+  printf '%s\n' "$out" | grep -q -E '^\[  PASSED  \] [1-9]' || { echo "no test ran: $*"; return 1; }
+}
+run_some build-tsan/tests/acquisition/acquisition_tests --gtest_filter='GrabberTest.*'
+run_some build-tsan/tests/analysis/analysis_tests --gtest_filter='OpenViewTest.*:*LivePathTest.*'

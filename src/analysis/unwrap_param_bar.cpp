@@ -3,7 +3,7 @@
 #include "acquisition/settings_fields.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
-#include "platform/prompter.h"
+#include "platform/range_check.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -127,14 +127,13 @@ void CUnwrapParamBar::connectSpin(CUpDown* spin, void (UnwrapRules::*step)(int))
 void CUnwrapParamBar::commitFactor()
 {
     const QString typed = factorEdit_->text();
-    if (rules_.typeFactor(typed)) {
+    float checked = 0.0f;
+    if (checkFloatRange(typed, 0.0, 20.0, checked, this) && rules_.typeFactor(typed)) {
         changed();
         return;
     }
-    // The last good value comes back before the user is told.
+    // A refused value gives way to the last good one.
     factorEdit_->setText(factorText(rules_.factor()));
-    messageBox(QStringLiteral("请输入一个介于 0 和 20 之间的数。"), QString(),
-               MB_OK | MB_ICONEXCLAMATION, this);
 }
 
 void CUnwrapParamBar::showValues()

@@ -89,6 +89,11 @@ protected:
     }
 
     bool enabled(int id) const { return form->control(id)->isEnabled(); }
+    void expectEnabled(const std::vector<int>& ids, bool on) const
+    {
+        for (int id : ids)
+            EXPECT_EQ(enabled(id), on) << id;
+    }
     QString text(int id) const { return static_cast<QLineEdit*>(form->control(id))->text(); }
     void setText(int id, const QString& t) { static_cast<QLineEdit*>(form->control(id))->setText(t); }
     QStringList logSince(int from) const { return graphs.script.log.mid(from); }
@@ -131,24 +136,28 @@ QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& 
 // A program stream's first bytes: a pack start code.
 const QByteArray kPackStart("\x00\x00\x01\xBA\x00\x00", 6);
 
-TEST_F(FormTest, StartUpWithoutCaptureDeviceOrSerialLine)
+TEST_F(FormTest, StartUpWithoutAWorkingCaptureDeviceOrSerialLine)
 {
-    graphs.script.devicePresent = false;
-    makeForm();
-    EXPECT_TRUE(prompter.boxTexts().contains(kNoDevice));
-    EXPECT_TRUE(prompter.boxTexts().contains(QStringLiteral("打开串口失败!")));
-    for (const auto& box : prompter.boxes)
-        if (box.text == kNoDevice) {
-            EXPECT_EQ(box.caption, QStringLiteral("出错"));
-            EXPECT_EQ(box.style & MB_ICONMASK, unsigned(MB_ICONSTOP));
-        }
-    EXPECT_EQ(form->statusText(), kNoSerial);
-    EXPECT_TRUE(form->deviceAbsent());
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
-        EXPECT_FALSE(enabled(id)) << id;
-    EXPECT_TRUE(enabled(IDC_PLAY));
-    EXPECT_EQ(graphs.script.alive, 0);
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    for (const bool present : {false, true}) {
+        graphs.script.devicePresent = present;
+        graphs.script.deviceCheckOk = false; // a failed check counts as no device
+        makeForm();
+        ASSERT_TRUE(prompter.boxTexts().contains(kNoDevice));
+        EXPECT_TRUE(prompter.boxTexts().contains(QStringLiteral("打开串口失败!")));
+        for (const auto& box : prompter.boxes)
+            if (box.text == kNoDevice) {
+                EXPECT_EQ(box.caption, QStringLiteral("出错"));
+                EXPECT_EQ(box.style & MB_ICONMASK, unsigned(MB_ICONSTOP));
+            }
+        EXPECT_EQ(form->statusText(), kNoSerial);
+        EXPECT_TRUE(form->deviceAbsent());
+        for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
+            EXPECT_FALSE(enabled(id)) << id;
+        EXPECT_TRUE(enabled(IDC_PLAY));
+        EXPECT_EQ(graphs.script.alive, 0);
+        form.reset();
+        prompter.boxes.clear();
+    }
 }
 
 TEST_F(FormTest, StartUpProbesTheDeviceAndKeepsNoGraph)
@@ -160,148 +169,81 @@ TEST_F(FormTest, StartUpProbesTheDeviceAndKeepsNoGraph)
                                               "param 21", "param 23", "delete"}));
     EXPECT_EQ(graphs.script.changeMask, 0u); // cleared after applying
     EXPECT_EQ(graphs.script.alive, 0);
-    EXPECT_FALSE(form->deviceAbsent());
     EXPECT_TRUE(enabled(IDC_LIVE));
     EXPECT_TRUE(enabled(IDC_RECORD));
-    EXPECT_FALSE(form->control(IDC_POSITION)->isEnabled());
+    EXPECT_FALSE(enabled(IDC_POSITION));
     EXPECT_FALSE(enabled(IDC_DEPTH_ENTRY));
 }
 
-TEST_F(FormTest, AFailedDeviceCheckCountsAsNoDevice)
-{
-    graphs.script.deviceCheckOk = false;
-    makeForm();
-    EXPECT_TRUE(prompter.boxTexts().contains(kNoDevice));
-    EXPECT_TRUE(form->deviceAbsent());
-    EXPECT_EQ(graphs.script.alive, 0);
-}
-
-TEST_F(FormTest, EveryControlOfTheFormIsThereWithItsKindAndEntries)
+TEST_F(FormTest, EveryControlAnswersToItsIdAndTheCombosHoldTheirEntries)
 {
     makeForm();
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("澜石视界2011"));
-    // The eight picture buttons: pictures loaded, raised.
     for (int id : {IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_STOP, IDC_CAPTURE, IDC_DEVICE_SETTINGS,
-                   IDC_STITCH, IDC_KEYBOARD}) {
-        auto* b = qobject_cast<CBmpButton*>(form->control(id));
-        ASSERT_NE(b, nullptr) << id;
-        EXPECT_TRUE(b->hasBitmaps()) << id;
-        EXPECT_EQ(b->defaultFrameState(), CBmpButton::FrameRaised) << id;
-    }
-    // The buttons with text.
-    const std::pair<int, const char*> texts[] = {
-        {IDC_RESUME, "播放"}, {IDC_PAUSE, "暂停"}, {IDC_SAVE_CONTROL, "保存"}, {IDC_SAVE_TEST, "保存"}};
-    for (const auto& [id, t] : texts) {
-        auto* b = qobject_cast<CBmpButton*>(form->control(id));
-        ASSERT_NE(b, nullptr) << id;
-        EXPECT_EQ(b->text(), QString::fromUtf8(t)) << id;
-        EXPECT_FALSE(b->hasBitmaps()) << id;
-    }
-    for (int id : {IDC_SAVE_CONTROL, IDC_SAVE_TEST})
-        EXPECT_EQ(static_cast<CBmpButton*>(form->control(id))->defaultFrameState(),
-                  CBmpButton::FrameRaised);
-    ASSERT_NE(form->control(IDC_SAVE_COMM), nullptr);
-    EXPECT_EQ(form->control(IDC_SAVE_COMM)->property("text").toString(), QStringLiteral("保存"));
-
-    EXPECT_NE(qobject_cast<CTransparentEdit*>(form->control(IDC_FILE)), nullptr);
-    EXPECT_NE(qobject_cast<CTransparentLabel*>(form->control(IDC_DURATION)), nullptr);
-    auto* slider = qobject_cast<CCustomSliderCtrl*>(form->control(IDC_POSITION));
-    ASSERT_NE(slider, nullptr);
-    EXPECT_EQ(slider->minimum(), 1);
-    EXPECT_EQ(slider->maximum(), 100);
-    EXPECT_EQ(slider->pageStep(), 5);
-    EXPECT_EQ(slider->value(), 1);
-    for (int id : {IDC_DEPTH_ENTRY, IDC_START_DEPTH}) {
-        auto* e = qobject_cast<CNumEdit*>(form->control(id));
-        ASSERT_NE(e, nullptr) << id;
-        EXPECT_EQ(e->mode(), 2) << id;
-    }
-    for (int id : {IDC_DEPTH, IDC_HEADING, IDC_STATUS, IDC_COORD_X, IDC_COORD_Y, IDC_SAMPLE_STEP,
-                   IDC_COMPASS_OFFSET, IDC_DECLINATION, IDC_TEST_UNIT, IDC_TESTER, IDC_TEST_SITE,
-                   IDC_HOLE_NUMBER, IDC_TEST_DATE, IDC_OPENING_DIAMETER, IDC_FINAL_DIAMETER,
-                   IDC_COLLAR_COORDINATES, IDC_COLLAR_ELEVATION, IDC_HOLE_INCLINATION,
-                   IDC_INCLINED_AZIMUTH, IDC_WATER_LEVEL})
+                   IDC_STITCH, IDC_KEYBOARD, IDC_RESUME, IDC_PAUSE, IDC_SAVE_CONTROL, IDC_SAVE_TEST})
+        EXPECT_NE(qobject_cast<CBmpButton*>(form->control(id)), nullptr) << id;
+    for (int id : {IDC_DEPTH_ENTRY, IDC_START_DEPTH, IDC_DEPTH, IDC_HEADING, IDC_STATUS, IDC_COORD_X,
+                   IDC_COORD_Y, IDC_SAMPLE_STEP, IDC_COMPASS_OFFSET, IDC_DECLINATION, IDC_TEST_UNIT,
+                   IDC_TESTER, IDC_TEST_SITE, IDC_HOLE_NUMBER, IDC_TEST_DATE, IDC_OPENING_DIAMETER,
+                   IDC_FINAL_DIAMETER, IDC_COLLAR_COORDINATES, IDC_COLLAR_ELEVATION,
+                   IDC_HOLE_INCLINATION, IDC_INCLINED_AZIMUTH, IDC_WATER_LEVEL, IDC_FILE})
         EXPECT_NE(qobject_cast<QLineEdit*>(form->control(id)), nullptr) << id;
     for (int id : {IDC_SAMPLE_STEP_SPIN, IDC_COMPASS_OFFSET_SPIN, IDC_OPENING_DIAMETER_SPIN,
-                   IDC_FINAL_DIAMETER_SPIN})
+                   IDC_FINAL_DIAMETER_SPIN, IDC_SAVE_COMM, IDC_DURATION, IDC_POSITION})
         EXPECT_NE(form->control(id), nullptr) << id;
-
-    auto entries = [&](int id) {
-        QStringList out;
-        if (auto* c = qobject_cast<QComboBox*>(form->control(id)))
-            for (int i = 0; i < c->count(); ++i)
-                out << c->itemText(i);
-        return out;
+    // The entries' order is what the profile stores.
+    const std::pair<int, const char*> combos[] = {
+        {IDC_VIEW_MODE, "全柱面--锥面反射|全柱面--直视"},
+        {IDC_COUNTER_RESOLUTION, "1mm/脉冲|2mm/脉冲|10mm/脉冲|20mm/脉冲"},
+        {IDC_CAPTURE_FORMAT, "JPG文件|BMP文件"},
+        {IDC_MOVE_DIRECTION, "向下|向上"},
+        {IDC_MANUAL_STEP, "10个脉冲|20个脉冲|50个脉冲|100个脉冲|200个脉冲|500个脉冲|1000个脉冲"},
+        {IDC_HOLE_TYPE, "直孔|斜孔"},
+        {IDC_BAUD, "1200|2400|4800|9600|19200|38400|115200"},
     };
-    EXPECT_EQ(entries(IDC_VIEW_MODE), QStringList({"全柱面--锥面反射", "全柱面--直视"}));
-    EXPECT_EQ(entries(IDC_COUNTER_RESOLUTION),
-              QStringList({"1mm/脉冲", "2mm/脉冲", "10mm/脉冲", "20mm/脉冲"}));
-    EXPECT_EQ(entries(IDC_CAPTURE_FORMAT), QStringList({"JPG文件", "BMP文件"}));
-    EXPECT_EQ(entries(IDC_MOVE_DIRECTION), QStringList({"向下", "向上"}));
-    EXPECT_EQ(entries(IDC_MANUAL_STEP),
-              QStringList({"10个脉冲", "20个脉冲", "50个脉冲", "100个脉冲", "200个脉冲",
-                           "500个脉冲", "1000个脉冲"}));
-    EXPECT_EQ(entries(IDC_HOLE_TYPE), QStringList({"直孔", "斜孔"}));
-    EXPECT_EQ(entries(IDC_BAUD),
-              QStringList({"1200", "2400", "4800", "9600", "19200", "38400", "115200"}));
-    const QStringList ports = entries(IDC_PORT);
-    ASSERT_EQ(ports.size(), 6);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_TRUE(ports[i].startsWith(QStringLiteral("COM%1").arg(i + 1))) << ports[i].toStdString();
-
-    // The form's own labels and the group titles.
-    QStringList labels;
-    for (auto* l : form->findChildren<CTransparentLabel*>())
-        labels << l->text();
-    for (const char* t : {"文件:", "深度:", "方位:", "状态:", "深度设置：", "米", "X：", "Y："})
-        EXPECT_TRUE(labels.contains(QString::fromUtf8(t))) << t;
-    QStringList titles;
-    for (auto* g : form->findChildren<QGroupBox*>())
-        titles << g->title();
-    for (const char* t : {"控制参数：", "测试参数：", "坐标：", "通讯参数："})
-        EXPECT_TRUE(titles.contains(QString::fromUtf8(t))) << t;
+    for (const auto& [id, entries] : combos) {
+        auto* c = qobject_cast<QComboBox*>(form->control(id));
+        ASSERT_NE(c, nullptr) << id;
+        QStringList got;
+        for (int i = 0; i < c->count(); ++i)
+            got << c->itemText(i);
+        EXPECT_EQ(got.join('|'), QString::fromUtf8(entries));
+    }
+    EXPECT_EQ(static_cast<QComboBox*>(form->control(IDC_PORT))->count(), 6);
 }
 
 TEST_F(FormTest, ModeTableForEveryMode)
 {
     makeForm();
-    const std::set<int> all = {IDC_VIEW_MODE, IDC_PLAY,  IDC_LIVE,   IDC_RECORD,     IDC_DEVICE_SETTINGS,
-                               IDC_STOP,      IDC_CAPTURE, IDC_RESUME, IDC_PAUSE,    IDC_DEPTH_ENTRY};
-    auto expectOn = [&](int mode, std::set<int> on, std::set<int> off) {
-        for (int id : on)
-            EXPECT_TRUE(enabled(id)) << "mode " << mode << " id " << id;
-        for (int id : off)
-            EXPECT_FALSE(enabled(id)) << "mode " << mode << " id " << id;
-    };
     setText(IDC_FILE, "/x.mpg");
-    form->SetUiState(ModeIdle);
-    expectOn(0, {IDC_VIEW_MODE, IDC_PLAY, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS},
-             {IDC_STOP, IDC_CAPTURE, IDC_RESUME, IDC_PAUSE, IDC_DEPTH_ENTRY});
-    EXPECT_TRUE(text(IDC_FILE).isEmpty());
-    for (int mode : {ModeLive, ModeRecording}) {
+    const std::tuple<int, std::vector<int>, std::vector<int>> rows[] = {
+        {ModeIdle, {IDC_VIEW_MODE, IDC_PLAY, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS},
+         {IDC_STOP, IDC_CAPTURE, IDC_RESUME, IDC_PAUSE, IDC_DEPTH_ENTRY}},
+        {ModeLive, {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY},
+         {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_DEVICE_SETTINGS}},
+        {ModeRecording, {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY},
+         {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_DEVICE_SETTINGS}},
+        {ModePlayback, {IDC_STOP, IDC_CAPTURE, IDC_PLAY, IDC_PAUSE},
+         {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_RESUME, IDC_DEPTH_ENTRY}},
+        {ModePaused, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE, IDC_LIVE}},
+        // outside 0..4 nothing changes
+        {5, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE, IDC_LIVE}},
+        {-1, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE, IDC_LIVE}},
+    };
+    for (const auto& [mode, on, off] : rows) {
+        SCOPED_TRACE(mode);
         form->SetUiState(mode);
-        expectOn(mode, {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY},
-                 {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_PLAY, IDC_DEVICE_SETTINGS});
+        expectEnabled(on, true);
+        expectEnabled(off, false);
+        if (mode == ModeIdle) {
+            EXPECT_TRUE(text(IDC_FILE).isEmpty());
+        }
     }
-    form->SetUiState(ModePlayback);
-    expectOn(3, {IDC_STOP, IDC_CAPTURE, IDC_PLAY, IDC_PAUSE},
-             {IDC_VIEW_MODE, IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_RESUME, IDC_DEPTH_ENTRY});
-    form->SetUiState(ModePaused);
-    expectOn(4, {IDC_RESUME, IDC_STOP, IDC_PLAY}, {IDC_CAPTURE, IDC_PAUSE, IDC_VIEW_MODE});
-    // Outside 0..4 nothing changes.
-    std::map<int, bool> before;
-    for (int id : all)
-        before[id] = enabled(id);
-    form->SetUiState(5);
-    form->SetUiState(-1);
-    for (int id : all)
-        EXPECT_EQ(enabled(id), before[id]) << id;
-
     // Idle with the device absent keeps the device buttons off.
     graphs.script.devicePresent = false;
     form->OnDevicesChanged();
     form->SetUiState(ModeIdle);
-    expectOn(0, {IDC_VIEW_MODE, IDC_PLAY}, {IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS});
+    expectEnabled({IDC_VIEW_MODE, IDC_PLAY}, true);
+    expectEnabled({IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS}, false);
 }
 
 TEST_F(FormTest, LiveAcquisitionStartsAndStops)
@@ -332,47 +274,94 @@ TEST_F(FormTest, LiveAcquisitionStartsAndStops)
     EXPECT_EQ(graphs.script.alive, 0);
     EXPECT_FALSE(logSince(from).contains("param 28 0")); // only a recording sends it
     EXPECT_TRUE(prompter.boxTexts().filter(QStringLiteral("正在录制")).isEmpty());
-}
 
-TEST_F(FormTest, PalWhenTheStandardBitsAreNotBothSet)
-{
-    makeForm();
-    graphs.script.registerValue = 0x01;
-    graphs.script.videoFormat = 0;
+    graphs.script.registerValue = 0x01; // not both standard bits: PAL
     form->OnStartAcquisition();
     EXPECT_EQ(graphs.script.videoFormat, 1);
 }
 
-TEST_F(FormTest, LiveFailsWhenTheDeviceIsGoneOrTheBuildFails)
+TEST_F(FormTest, LiveFailsWhenTheDeviceIsGoneOrTheBuildOrPlayFails)
 {
     makeForm();
+    const QString failed = QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试");
+    // build fails, device present, play fails
+    const std::tuple<bool, bool, bool> rows[] = {{true, true, false}, {false, false, false}, {false, true, true}};
+    for (const auto& [buildFails, present, playFails] : rows) {
+        graphs.script.failingKinds = buildFails ? std::set<int>{0} : std::set<int>{};
+        graphs.script.devicePresent = present;
+        graphs.script.playFails = playFails;
+        form->setStatus(QString());
+        form->OnStartAcquisition();
+        EXPECT_EQ(form->GetUiMode(), ModeIdle);
+        EXPECT_TRUE(playFails || form->statusText() == failed) << form->statusText().toStdString();
+        EXPECT_EQ(graphs.script.alive, 0);
+    }
+    // A start that fails after the device came back leaves the idle buttons;
+    // the next start works.
+    graphs.script.playFails = false;
+    graphs.script.devicePresent = false;
+    form->OnDevicesChanged();
+    ASSERT_TRUE(form->deviceAbsent());
+    graphs.script.devicePresent = true;
     graphs.script.failingKinds = {0};
     form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
-    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_FALSE(form->deviceAbsent());
+    EXPECT_EQ(form->statusText(), failed);
+    expectEnabled({IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_PLAY}, true);
+    expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY}, false);
     graphs.script.failingKinds.clear();
-    graphs.script.devicePresent = false;
-    form->setStatus(QString());
     form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
-    graphs.script.devicePresent = true;
-    graphs.script.playFails = true;
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(graphs.script.alive, 0);
+    EXPECT_EQ(form->GetUiMode(), ModeLive);
+    expectEnabled({IDC_STOP}, true);
+    expectEnabled({IDC_LIVE}, false);
 }
 
-TEST_F(FormTest, EmptyRecordNameThenCancelStaysIdle)
+TEST_F(FormTest, RecordRefusalsAndTheOverwriteQuestion)
 {
     makeForm();
-    const int from = graphs.script.log.size();
-    form->OnStartRecord(); // the save dialog is cancelled (no answer queued)
+    const QString overwrite = QStringLiteral("该文件已存在，是否覆盖");
+    form->OnStartRecord(); // no name and the save dialog is cancelled
     EXPECT_EQ(prompter.dialogTitles, QStringList({QStringLiteral("保存")}));
     EXPECT_EQ(form->statusText(), QStringLiteral("文件名为空,录制失败"));
+    EXPECT_TRUE(graphs.script.log.mid(7).isEmpty()); // nothing after the start-up probe
+
+    // A name typed without its extension is asked about the file it would
+    // write; "no" and a cancelled dialog keep the earlier recording whole.
+    const QString earlier = writeFile(dir, "run.mpg", QByteArray("kept"));
+    setText(IDC_FILE, dir.filePath("run"));
+    prompter.boxAnswers.push_back(IDNO);
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxes.back().text, overwrite);
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_TRUE(logSince(from).isEmpty());
+    QFile f(earlier);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("kept"));
+
+    // A folder that cannot be made is told.
+    const QString blocker = writeFile(dir, "file", {});
+    setText(IDC_FILE, blocker + "/sub/x.mpg");
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxes.back().text,
+              QStringLiteral("创建目录%1失败\n请换个目录重试").arg(blocker + "/sub/x"));
+    EXPECT_EQ(form->GetUiMode(), ModeIdle);
+
+    // "No" to overwriting, then another name from the dialog.
+    setText(IDC_FILE, earlier);
+    prompter.boxAnswers.push_back(IDNO);
+    prompter.fileAnswers.push_back(dir.filePath("new.mpg"));
+    form->OnStartRecord();
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("new.mpg"));
+    prompter.boxAnswers.push_back(IDOK);
+    form->OnStopRecord();
+
+    // Only the analysis folder of that name there: nothing to overwrite.
+    QDir().mkpath(dir.filePath("second"));
+    setText(IDC_FILE, dir.filePath("second"));
+    const int asked = prompter.boxTexts().count(overwrite);
+    form->OnStartRecord();
+    EXPECT_EQ(prompter.boxTexts().count(overwrite), asked);
+    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("second.mpg"));
 }
 
 TEST_F(FormTest, RecordPathWithoutExtensionGetsMpgAndItsFolders)
@@ -431,63 +420,6 @@ TEST_F(FormTest, ARecordingNamedLikeItsTrackRecordsWithoutOne)
     EXPECT_FALSE(QFileInfo::exists(path));
     prompter.boxAnswers.push_back(IDOK);
     form->OnStopRecord();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-}
-
-TEST_F(FormTest, ExistingRecordFileAsksBeforeOverwriting)
-{
-    makeForm();
-    const QString existing = writeFile(dir, "old.mpg", {});
-    setText(IDC_FILE, existing);
-    prompter.boxAnswers.push_back(IDNO); // no overwrite; then the dialog is cancelled
-    form->OnStartRecord();
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("该文件已存在，是否覆盖"));
-    EXPECT_EQ(form->statusText(), QStringLiteral("文件名为空,录制失败"));
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-
-    setText(IDC_FILE, existing);
-    prompter.boxAnswers.push_back(IDNO);
-    prompter.fileAnswers.push_back(dir.filePath("new.mpg"));
-    form->OnStartRecord();
-    EXPECT_EQ(form->GetUiMode(), ModeRecording);
-    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("new.mpg"));
-}
-
-TEST_F(FormTest, ANameTypedWithoutItsExtensionIsAskedAboutTheFileItWouldWrite)
-{
-    makeForm();
-    // An earlier recording "run.mpg".
-    const QString earlier = writeFile(dir, "run.mpg", QByteArray("kept"));
-    setText(IDC_FILE, dir.filePath("run"));
-    prompter.boxAnswers.push_back(IDNO); // keep it; then the dialog is cancelled
-    form->OnStartRecord();
-    ASSERT_FALSE(prompter.boxes.empty());
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("该文件已存在，是否覆盖"));
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_EQ(graphs.script.lastRequest.mediaPath, QString());
-    QFile f(earlier);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("kept"));
-
-    // Only the folder there: nothing to overwrite, nothing asked.
-    QDir().mkpath(dir.filePath("second"));
-    setText(IDC_FILE, dir.filePath("second"));
-    const QString question = QStringLiteral("该文件已存在，是否覆盖");
-    const int asked = prompter.boxTexts().count(question);
-    form->OnStartRecord();
-    EXPECT_EQ(prompter.boxTexts().count(question), asked);
-    EXPECT_EQ(form->GetUiMode(), ModeRecording);
-    EXPECT_EQ(graphs.script.lastRequest.mediaPath, dir.filePath("second.mpg"));
-}
-
-TEST_F(FormTest, RecordFolderThatCannotBeMadeIsReported)
-{
-    makeForm();
-    const QString blocker = writeFile(dir, "file", {});
-    setText(IDC_FILE, blocker + "/sub/x.mpg");
-    form->OnStartRecord();
-    EXPECT_EQ(prompter.boxes.back().text,
-              QStringLiteral("创建目录%1失败\n请换个目录重试").arg(blocker + "/sub/x"));
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
 }
 
@@ -689,8 +621,7 @@ TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
     EXPECT_TRUE(form->deviceAbsent());
     EXPECT_EQ(graphs.script.alive, 0);
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME})
-        EXPECT_FALSE(enabled(id)) << id;
+    expectEnabled({IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD, IDC_PAUSE, IDC_RESUME}, false);
 
     graphs.script.devicePresent = true;
     graphs.script.videoSource = 2;
@@ -699,8 +630,7 @@ TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)
     form->OnDevicesChanged();
     EXPECT_FALSE(form->deviceAbsent());
     EXPECT_TRUE(logSince(from).contains("apply mask 40"));
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD})
-        EXPECT_TRUE(enabled(id)) << id;
+    expectEnabled({IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD}, true);
     EXPECT_FALSE(enabled(IDC_STOP)); // idle still
     EXPECT_EQ(form->GetUiMode(), ModeIdle);
 }
@@ -740,34 +670,8 @@ TEST_F(FormTest, DeviceGoneDuringPlaybackKeepsPauseAndItsReturnKeepsATypedFile)
     graphs.script.devicePresent = true;
     form->OnDevicesChanged();
     EXPECT_EQ(text(IDC_FILE), dir.filePath("next.mpg"));
-    for (int id : {IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD})
-        EXPECT_TRUE(enabled(id)) << id;
-    for (int id : {IDC_STOP, IDC_CAPTURE, IDC_PAUSE, IDC_RESUME})
-        EXPECT_FALSE(enabled(id)) << id;
-}
-
-TEST_F(FormTest, AStartThatFailsAfterTheDeviceCameBackLeavesTheIdleButtons)
-{
-    makeForm();
-    graphs.script.devicePresent = false;
-    form->OnDevicesChanged();
-    ASSERT_TRUE(form->deviceAbsent());
-    graphs.script.devicePresent = true;
-    graphs.script.failingKinds = {0};
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeIdle);
-    EXPECT_FALSE(form->deviceAbsent());
-    EXPECT_EQ(form->statusText(), QStringLiteral("视频采集设备工作不正常,请关闭该应用程序重试"));
-    for (int id : {IDC_LIVE, IDC_RECORD, IDC_DEVICE_SETTINGS, IDC_PLAY})
-        EXPECT_TRUE(enabled(id)) << id;
-    for (int id : {IDC_STOP, IDC_CAPTURE, IDC_DEPTH_ENTRY})
-        EXPECT_FALSE(enabled(id)) << id;
-    // And the next start works.
-    graphs.script.failingKinds.clear();
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->GetUiMode(), ModeLive);
-    EXPECT_TRUE(enabled(IDC_STOP));
-    EXPECT_FALSE(enabled(IDC_LIVE));
+    expectEnabled({IDC_DEVICE_SETTINGS, IDC_LIVE, IDC_RECORD}, true);
+    expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_PAUSE, IDC_RESUME}, false);
 }
 
 TEST_F(FormTest, AnUntouchedDepthEntryFollowsTheCounterSoLeavingItKeepsTheDepth)
@@ -855,14 +759,11 @@ TEST_F(FormTest, PlaybackPauseResumeSeekAndEnd)
     EXPECT_EQ(text(IDC_HEADING), QStringLiteral("42度"));
 
     form->OnPause();
-    EXPECT_EQ(form->GetUiMode(), ModePaused);
     EXPECT_EQ(graphs.script.current->GetGraphState(), GraphStatePaused);
-    EXPECT_TRUE(enabled(IDC_RESUME));
-    EXPECT_FALSE(enabled(IDC_PAUSE));
+    EXPECT_EQ(form->GetUiMode(), ModePaused);
     form->OnResume();
-    EXPECT_EQ(form->GetUiMode(), ModePlayback);
     EXPECT_EQ(graphs.script.current->GetGraphState(), GraphStateRunning);
-    EXPECT_FALSE(enabled(IDC_RESUME));
+    EXPECT_EQ(form->GetUiMode(), ModePlayback);
 
     graphs.script.position = 0.995f; // 99 %: still playing
     form->OnPositionTimer();
@@ -981,26 +882,6 @@ TEST_F(FormTest, ControlParametersAreReachableFromTheContextMenu)
     QApplication::sendEvent(form.get(), &e);
     EXPECT_EQ(entries, QStringList({QStringLiteral("控制参数")}));
     EXPECT_EQ(controlParamsShown, 1);
-}
-
-TEST_F(FormTest, LeavingLiveWithAMotorKeyHeldSendsItsStopByte)
-{
-    test::PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    CPortMap map;
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        map.setDevicePath(slot, pty.path());
-    map.save(profile.settings());
-    makeForm();
-    EXPECT_EQ(form->statusText(), QStringLiteral("--通讯成功"));
-    form->OnStartAcquisition();
-    EXPECT_EQ(form->statusText(), QStringLiteral("预览--通讯成功"));
-    depthCounterFound().store(true);
-    EXPECT_TRUE(form->OnKeyDown(Qt::Key_Left, true));
-    EXPECT_EQ(pty.read(1, 5000), QByteArray("\x21"));
-    form->OnStopRecord();
-    EXPECT_EQ(pty.read(1, 5000), QByteArray("\x22"));
-    depthCounterFound().store(false);
 }
 
 } // namespace

@@ -19,138 +19,107 @@ CounterFrame pulseFrame(int pulse, int heading = 100)
     return f;
 }
 
-class DepthCounterTest : public ::testing::Test {
-protected:
-    void SetUp() override { clearDepthTrigger(); }
-    void TearDown() override { clearDepthTrigger(); }
-
-    // Moves the counter pulse by pulse to `target`, collecting the trigger
-    // depths raised on the way.
-    std::vector<int32_t> walkTo(CDepthCounter& c, int64_t target)
-    {
-        std::vector<int32_t> fired;
-        while (c.count() != target) {
-            c.applyFrame(pulseFrame(c.count() < target ? 1 : -1), 0, true);
-            if (takeDepthTrigger())
-                fired.push_back(triggerDepth());
-        }
-        return fired;
-    }
-};
-
-TEST_F(DepthCounterTest, FrameCountsAPulseAndPublishesDepthWithHeading)
+// Moves the counter pulse by pulse to `target`, collecting the trigger depths
+// raised on the way.
+std::vector<int32_t> walkTo(CDepthCounter& c, int64_t target)
 {
+    std::vector<int32_t> fired;
+    while (c.count() != target) {
+        c.applyFrame(pulseFrame(c.count() < target ? 1 : -1), 0, true);
+        if (takeDepthTrigger())
+            fired.push_back(triggerDepth());
+    }
+    return fired;
+}
+
+TEST(DepthCounter, FrameCountsAPulseAndPublishesDepthWithHeadingInACircle)
+{
+    clearDepthTrigger();
     CDepthCounter c;
     c.reset({1000, 2, 10, 200, 0});
     EXPECT_EQ(currentDepthHeading().depth, 1000);
     const auto r = c.applyFrame(pulseFrame(1, 357), 0, false);
-    EXPECT_EQ(r.pulse, 1);
-    EXPECT_EQ(r.depth, 1002);
-    EXPECT_EQ(r.heading, 357);
+    EXPECT_EQ(std::tie(r.pulse, r.depth, r.heading), std::make_tuple(1, 1002, 357));
     EXPECT_EQ(currentDepthHeading().depth, 1002);
-    EXPECT_EQ(currentDepthHeading().heading, 357);
-    const auto none = c.applyFrame(pulseFrame(0, 12), 0, false);
-    EXPECT_EQ(none.pulse, 0);
-    EXPECT_EQ(none.depth, 1002);
+    c.applyFrame(pulseFrame(0, 12), 0, false);
+    EXPECT_EQ(currentDepthHeading().depth, 1002);
     EXPECT_EQ(currentDepthHeading().heading, 12); // heading still taken
-}
 
-TEST_F(DepthCounterTest, HeadingWithOffsetWrapsIntoACircle)
-{
-    CDepthCounter c;
-    c.reset({});
-    auto r = c.applyFrame(pulseFrame(0, 350), 20, false);
-    EXPECT_EQ(r.rawHeading, 370);
-    EXPECT_EQ(r.heading, 10);
-    r = c.applyFrame(pulseFrame(0, 5), -20, false);
-    EXPECT_EQ(r.heading, 345);
-    r = c.applyFrame(pulseFrame(0, 0), 0, false);
-    EXPECT_EQ(r.rawHeading, 0);
-    r = c.applyFrame(pulseFrame(0, 180), -180, false);
-    EXPECT_EQ(r.rawHeading, 0);
-    EXPECT_EQ(formatHeading(r.heading), QStringLiteral("0度"));
-    EXPECT_EQ(formatDepthMetres(12345), QStringLiteral("12.345米"));
+    // digits, offset, raw heading, heading
+    const int rows[][4] = {{350, 20, 370, 10}, {5, -20, -15, 345}, {0, 0, 0, 0}, {180, -180, 0, 0}};
+    for (const auto& row : rows) {
+        const auto h = c.applyFrame(pulseFrame(0, row[0]), row[1], false);
+        EXPECT_EQ(h.rawHeading, row[2]) << row[0] << " " << row[1];
+        EXPECT_EQ(h.heading, row[3]) << row[0] << " " << row[1];
+    }
+    EXPECT_FALSE(depthTriggerRaised()); // no trigger when not allowed
     EXPECT_EQ(formatDepthMetres(-5), QStringLiteral("-0.005米"));
 }
 
-TEST_F(DepthCounterTest, TriggerFiresAtEachNewMultipleAndAgainWhenSteppingBack)
+TEST(DepthCounter, TriggerFiresAtEachNewMultipleOfTheStep)
 {
-    CDepthCounter c;
-    c.reset({0, 1, 10, 200, 0});
-    EXPECT_TRUE(c.evaluateTrigger()); // the start depth itself
-    EXPECT_TRUE(takeDepthTrigger());
-    EXPECT_EQ(triggerDepth(), 0);
-    EXPECT_EQ(walkTo(c, 400), (std::vector<int32_t>{200, 400}));
-    EXPECT_EQ(walkTo(c, 200), (std::vector<int32_t>{200}));
-    // staying on the same multiple fires nothing more
-    c.applyFrame(pulseFrame(0), 0, true);
-    EXPECT_FALSE(takeDepthTrigger());
-}
-
-TEST_F(DepthCounterTest, NegativeCountsTriggerAtTheirMultiples)
-{
-    CDepthCounter c;
-    c.reset({5000, 1, 10, 200, 0});
-    c.evaluateTrigger();
-    takeDepthTrigger();
-    EXPECT_EQ(walkTo(c, -401), (std::vector<int32_t>{4800, 4600}));
-    EXPECT_EQ(c.depth(), 4599);
-    EXPECT_EQ(c.lastQuotient(), -2);
-}
-
-TEST_F(DepthCounterTest, UpwardDirectionGivesTriggerDepthOfTheCount)
-{
-    CDepthCounter c;
-    c.reset({1000, 2, 10, 100, 1});
-    EXPECT_EQ(walkTo(c, 100), (std::vector<int32_t>{800}));
-    EXPECT_EQ(c.depth(), 800);
-}
-
-TEST_F(DepthCounterTest, NoTriggerWhenNotAllowedAndNoneRememberedAfterReset)
-{
+    struct Row {
+        CounterSettings settings;
+        std::vector<int64_t> targets;
+        std::vector<std::vector<int32_t>> fired;
+        int32_t depthAtEnd;
+    } rows[] = {
+        // down; back to a multiple fires again, staying on it does not
+        {{0, 1, 10, 200, 0}, {400, 200}, {{200, 400}, {200}}, 200},
+        // negative counts trigger at their multiples
+        {{5000, 1, 10, 200, 0}, {-401}, {{4800, 4600}}, 4599},
+        // upward: the depth falls with the count
+        {{1000, 2, 10, 100, 1}, {100}, {{800}}, 800},
+    };
+    for (const Row& r : rows) {
+        clearDepthTrigger();
+        CDepthCounter c;
+        c.reset(r.settings);
+        EXPECT_TRUE(c.evaluateTrigger()); // the start depth itself
+        EXPECT_TRUE(takeDepthTrigger());
+        EXPECT_EQ(triggerDepth(), r.settings.startDepth);
+        for (std::size_t i = 0; i < r.targets.size(); ++i)
+            EXPECT_EQ(walkTo(c, r.targets[i]), r.fired[i]) << r.settings.startDepth;
+        c.applyFrame(pulseFrame(0), 0, true);
+        EXPECT_FALSE(takeDepthTrigger());
+        EXPECT_EQ(c.depth(), r.depthAtEnd);
+    }
+    // reset forgets the last multiple
     CDepthCounter c;
     c.reset({0, 1, 10, 2, 0});
-    c.applyFrame(pulseFrame(1), 0, false);
-    c.applyFrame(pulseFrame(1), 0, false);
-    EXPECT_FALSE(depthTriggerRaised());
-    EXPECT_FALSE(c.lastQuotient().has_value());
-    c.applyFrame(pulseFrame(0), 0, true);
-    EXPECT_TRUE(takeDepthTrigger());
-    EXPECT_EQ(triggerDepth(), 2);
+    walkTo(c, 2);
     c.reset({0, 1, 10, 2, 0});
     EXPECT_FALSE(c.lastQuotient().has_value());
-    EXPECT_EQ(c.count(), 0);
     EXPECT_EQ(triggerDepth(), 0);
+    clearDepthTrigger();
 }
 
-TEST_F(DepthCounterTest, PlusAndMinusMoveByTheManualStep)
+TEST(DepthCounter, PlusAndMinusMoveByTheManualStep)
 {
+    clearDepthTrigger();
     CDepthCounter c;
     c.reset({0, 10, 20, 40, 0});
     c.evaluateTrigger();
     takeDepthTrigger();
-    EXPECT_FALSE(c.stepManual(+1)); // 20 pulses: not a multiple of 40
-    EXPECT_EQ(c.depth(), 200);
-    EXPECT_EQ(currentDepthHeading().depth, 200);
-    EXPECT_TRUE(c.stepManual(+1)); // 40 pulses
-    EXPECT_EQ(triggerDepth(), 400);
-    EXPECT_FALSE(c.stepManual(-1));
-    EXPECT_TRUE(c.stepManual(-1)); // back at 0: a different quotient
-    EXPECT_EQ(triggerDepth(), 0);
-    EXPECT_FALSE(c.stepManual(-1));
-    EXPECT_TRUE(c.stepManual(-1));
-    EXPECT_EQ(c.count(), -40);
-    EXPECT_EQ(triggerDepth(), -400);
+    // sign, fires, depth after
+    const int rows[][3] = {{+1, 0, 200}, {+1, 1, 400}, {-1, 0, 200}, {-1, 1, 0}, {-1, 0, -200}, {-1, 1, -400}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(c.stepManual(row[0]), row[1] != 0) << row[2];
+        EXPECT_EQ(c.depth(), row[2]);
+        EXPECT_EQ(currentDepthHeading().depth, row[2]);
+        if (row[1]) {
+            EXPECT_EQ(triggerDepth(), row[2]);
+        }
+    }
+    clearDepthTrigger();
 }
 
-TEST_F(DepthCounterTest, DepthEntryContinuesTheCountFromTheEnteredDepth)
+TEST(DepthCounter, DepthEntryContinuesTheCountFromTheEnteredDepth)
 {
     CDepthCounter c;
     c.reset({0, 2, 10, 200, 0});
     walkTo(c, 50);
-    EXPECT_EQ(c.depth(), 100);
     c.enterDepth(12345);
-    EXPECT_EQ(c.depth(), 12345);
     EXPECT_EQ(c.startDepth(), 12345 - 100);
     EXPECT_EQ(currentDepthHeading().depth, 12345);
     c.applyFrame(pulseFrame(1), 0, false);
@@ -162,6 +131,7 @@ TEST_F(DepthCounterTest, DepthEntryContinuesTheCountFromTheEnteredDepth)
     up.enterDepth(1000);
     up.applyFrame(pulseFrame(1), 0, false);
     EXPECT_EQ(up.depth(), 999);
+    clearDepthTrigger();
 }
 
 } // namespace

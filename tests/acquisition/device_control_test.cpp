@@ -105,33 +105,27 @@ TEST_F(DeviceCodes, StatusByteTellsTheStandardAndUnknownCodesFail)
 
 TEST(CaptureSource, SettingResolvesToTestV4l2OrNothing)
 {
-    setCaptureSource(QStringLiteral("test:352x288@30"));
-    ResolvedSource r = resolveCaptureSource();
-    EXPECT_EQ(r.kind, ResolvedSource::Test);
-    EXPECT_EQ(r.width, 352);
-    EXPECT_EQ(r.height, 288);
-    EXPECT_EQ(r.fps, 30);
-    setCaptureSource(QStringLiteral("test:0x99999"));
-    r = resolveCaptureSource();
-    EXPECT_EQ(r.kind, ResolvedSource::Test);
-    EXPECT_EQ(r.width, 720); // nonsense sizes keep the default
-    setCaptureSource(QStringLiteral("/dev/null")); // a node, but no capture device
-    EXPECT_EQ(resolveCaptureSource().kind, ResolvedSource::None);
-    EXPECT_FALSE(isV4l2CaptureNode(QStringLiteral("/dev/null")));
+    // setting, kind, width, fps
+    const std::tuple<const char*, ResolvedSource::Kind, int, int> rows[] = {
+        {"test:352x288@30", ResolvedSource::Test, 352, 30},
+        {"test:0x99999", ResolvedSource::Test, 720, -1}, // nonsense sizes keep the default
+        {"/dev/null", ResolvedSource::None, -1, -1},     // a node, but no capture device
+    };
+    for (const auto& [setting, kind, width, fps] : rows) {
+        setCaptureSource(QString::fromLatin1(setting));
+        const ResolvedSource r = resolveCaptureSource();
+        EXPECT_EQ(r.kind, kind) << setting;
+        EXPECT_TRUE(width < 0 || r.width == width) << setting;
+        EXPECT_TRUE(fps < 0 || r.fps == fps) << setting;
+    }
     setCaptureSource(QString());
-    const QString first = firstV4l2CaptureNode();
     EXPECT_EQ(resolveCaptureSource().kind,
-              first.isEmpty() ? ResolvedSource::None : ResolvedSource::V4l2);
-}
-
-TEST(CaptureSource, ComesFromTheProfile)
-{
+              firstV4l2CaptureNode().isEmpty() ? ResolvedSource::None : ResolvedSource::V4l2);
+    // From the profile; no key: the first capture device, whatever was set before.
     test::TempSettings profile;
     profile.settings().setValue(QStringLiteral("视频设备/设备"), QStringLiteral("test:352x288"));
     loadCaptureSource(profile.settings());
-    EXPECT_EQ(resolveCaptureSource().kind, ResolvedSource::Test);
     EXPECT_EQ(resolveCaptureSource().width, 352);
-    // No key: the first capture device, whatever was set before.
     test::TempSettings empty;
     loadCaptureSource(empty.settings());
     EXPECT_TRUE(captureSource().isEmpty());

@@ -8,12 +8,11 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
 #include "core/program_values.h"
+#include "support/serial_pty.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -41,12 +40,7 @@ constexpr int kFrameBoundMs = 20000;
 
 void spinUntil(const std::function<bool()>& done, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
+    test::waitUntil(done, ms);
 }
 
 class GrabberGraphTest : public ::testing::Test {
@@ -91,11 +85,10 @@ protected:
     FrameReadyCounter view;
 };
 
-TEST_F(GrabberGraphTest, ContinuousRequestsDeliverOneFramePerArming)
+TEST_F(GrabberGraphTest, OneFramePerArmingUprightInBlueGreenRedOrderAtAnOddWidth)
 {
     grabberCallback().registerFrameTarget(&view);
-    auto graph = play("test:352x288@25", "red");
-
+    auto graph = play("test:333x200@25", "red");
     // Running, but nobody asked: nothing reaches the view or the copy.
     spinUntil([] { return false; }, 300);
     EXPECT_EQ(view.frames, 0);
@@ -103,7 +96,7 @@ TEST_F(GrabberGraphTest, ContinuousRequestsDeliverOneFramePerArming)
         std::lock_guard<std::mutex> lock(frameLock());
         EXPECT_FALSE(sharedFrame().hasPixels());
     }
-    for (int arming = 1; arming <= 3; ++arming) {
+    for (int arming = 1; arming <= 2; ++arming) {
         continuousRequest = true;
         spinUntil([&] { return view.frames >= arming; }, kFrameBoundMs);
         // A few more frame periods: still one frame for this arming.
@@ -111,50 +104,32 @@ TEST_F(GrabberGraphTest, ContinuousRequestsDeliverOneFramePerArming)
         EXPECT_EQ(view.frames, arming);
     }
     graph->Stop();
-}
-
-TEST_F(GrabberGraphTest, SolidColourLandsUprightInBlueGreenRedOrder)
-{
-    grabberCallback().registerFrameTarget(&view);
-    for (const char* source : {"test:352x288@25", "test:333x200@25"}) {
-        auto graph = play(source, "red");
-        spinUntil([] { return false; }, 100);
-        const int before = view.frames;
-        continuousRequest = true;
-        spinUntil([&] { return view.frames > before; }, kFrameBoundMs);
-        graph->Stop();
-
+    {
+        // Rows of 999 bytes arrive padded to 1000: every pixel is still red.
         std::lock_guard<std::mutex> lock(frameLock());
         const SharedFrame& f = sharedFrame();
-        ASSERT_TRUE(f.hasPixels()) << source;
-        const int width = QString::fromLatin1(source).mid(5).section('x', 0, 0).toInt();
-        EXPECT_EQ(f.width(), width);
+        ASSERT_TRUE(f.hasPixels());
+        EXPECT_EQ(f.width(), 333);
         int wrong = 0;
         for (std::size_t i = 0; i < f.byteCount(); i += 3) {
             const uint8_t* p = f.pixels() + i;
             wrong += !(p[0] < 16 && p[1] < 16 && p[2] > 239);
         }
-        EXPECT_EQ(wrong, 0) << source;
+        EXPECT_EQ(wrong, 0);
     }
-}
 
-TEST_F(GrabberGraphTest, TopOfThePictureIsTheLastRowOfTheCopy)
-{
-    // The colour bars: grey-white at the top left, a dark blue-black block
-    // at the bottom left.
-    grabberCallback().registerFrameTarget(&view);
-    auto graph = play("test:333x200@25", "smpte");
+    // The colour bars: grey-white at the top left, a dark blue-black block at
+    // the bottom left; the top of the picture is the last row of the copy.
+    graph = play("test:333x200@25", "smpte");
+    const int before = view.frames;
     continuousRequest = true;
-    spinUntil([&] { return view.frames > 0; }, kFrameBoundMs);
+    spinUntil([&] { return view.frames > before; }, kFrameBoundMs);
     graph->Stop();
     std::lock_guard<std::mutex> lock(frameLock());
     const SharedFrame& f = sharedFrame();
-    ASSERT_TRUE(f.hasPixels());
     const uint8_t* top = f.pixels() + (f.height() - 1) * f.rowBytes() + 3 * 5;
     const uint8_t* bottom = f.pixels() + 3 * 5;
-    EXPECT_GT(top[0], 150);
-    EXPECT_GT(top[1], 150);
-    EXPECT_GT(top[2], 150);
+    EXPECT_GT(std::min({top[0], top[1], top[2]}), 150);
     EXPECT_LT(bottom[0] + bottom[1] + bottom[2], 300);
 }
 

@@ -67,6 +67,7 @@ protected:
         ASSERT_EQ(form->statusText(), QStringLiteral("--通讯成功"));
         form->OnStartAcquisition();
         ASSERT_EQ(form->GetUiMode(), ModeLive);
+        ASSERT_EQ(form->statusText(), QStringLiteral("预览--通讯成功"));
     }
 
     QString field(int id) const { return static_cast<QLineEdit*>(form->control(id))->text(); }
@@ -188,8 +189,12 @@ TEST_F(SerialFormTest, MotorKeysSendOnlyWithCtrlOnceTheProbeFoundTheCounter)
     EXPECT_TRUE(form->OnKeyUp(Qt::Key_Down));
     EXPECT_EQ(pty.read(1, 100), QByteArray()); // already stopped
 
-    // idle: the keys are not the form's
+    // leaving live with a key held sends its stop byte
+    EXPECT_TRUE(form->OnKeyDown(Qt::Key_Right, true));
+    EXPECT_EQ(pty.read(1, 10000), QByteArray("\x23"));
     form->OnStopRecord();
+    EXPECT_EQ(pty.read(1, 10000), QByteArray("\x24"));
+    // idle: the keys are not the form's
     EXPECT_FALSE(form->OnKeyDown(Qt::Key_Left, true));
     EXPECT_EQ(pty.read(1, 100), QByteArray());
 }

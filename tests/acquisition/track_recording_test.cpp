@@ -51,13 +51,13 @@ TEST(TrackRecordingTest, TrackFollowsTheCounterFromStartToEnd)
     // record, so that record holds the start depth.
     ASSERT_TRUE(test::waitUntil([&] { return records() >= 1; }, 10000));
 
-    // 1000 down pulses with heading 123, in four runs of 250 frames, each
+    // 600 down pulses with heading 123, in three runs of 200 frames, each
     // written in random chunks that split frames. After a run has been
     // applied the device waits for two more records: the later of them was
     // read after the run's last depth was published, so every run's end
     // shows in the track however the threads are scheduled.
-    constexpr int kRuns = 4;
-    constexpr int kPulsesPerRun = 250;
+    constexpr int kRuns = 3;
+    constexpr int kPulsesPerRun = 200;
     QByteArray run;
     for (int i = 0; i < kPulsesPerRun; ++i)
         run += test::counterFrameBytes(0xFE, 123);
@@ -95,7 +95,7 @@ TEST(TrackRecordingTest, TrackFollowsTheCounterFromStartToEnd)
                                          i * kTrackRecordBytes));
     EXPECT_EQ(recs.front().depth, 5000);
     EXPECT_EQ(recs.front().heading, 0);
-    EXPECT_EQ(recs.back().depth, 5000 + 1000 * 2);
+    EXPECT_EQ(recs.back().depth, 5000 + kRuns * kPulsesPerRun * 2);
     EXPECT_EQ(recs.back().heading, 123);
     for (int i = 1; i < count; ++i) {
         EXPECT_GE(recs[i].depth, recs[i - 1].depth) << "record " << i;

@@ -6,6 +6,7 @@
 #include "core/program_values.h"
 
 #include "mpeg_probe.h"
+#include "support/serial_pty.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -49,27 +49,14 @@ struct FrameCounter {
     }
 };
 
-// Spins the event loop until `done` holds or `ms` have passed; whether it held.
-template <typename Done>
-bool spinUntil(Done done, int ms)
+bool spinUntil(const std::function<bool()>& done, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return done();
+    return test::waitUntil(done, ms);
 }
 
 void spin(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
+    test::waitUntil([] { return false; }, ms);
 }
 
 class GraphTest : public ::testing::Test {
@@ -116,14 +103,12 @@ protected:
 TEST_F(GraphTest, ProbeFindsTheTestSourceAndFailsSilentlyWithoutADevice)
 {
     USBFilter g(settings);
-    EXPECT_EQ(g.GetGraphState(), GraphStateStopped);
+    for (int kind : {4, 3, 9}) // kind four builds nothing, nor do unknown kinds
+        EXPECT_FALSE(g.BuildGraph(kind, {})) << kind;
+    EXPECT_EQ(g.pipeline(), nullptr);
     EXPECT_EQ(g.GetGraphKind(), GraphKindNone);
     ASSERT_TRUE(g.BuildGraph(GraphKindProbe, {}));
     EXPECT_EQ(g.GetGraphKind(), GraphKindProbe);
-    GstElement* src = g.elementByName(kSourceName);
-    EXPECT_NE(src, nullptr);
-    if (src)
-        gst_object_unref(src);
     EXPECT_EQ(g.SetDeviceParam(DeviceCheck), 1);
     EXPECT_EQ(g.SetDeviceParam(DevicePresent), 1);
     EXPECT_TRUE(g.TearDownGraph());
@@ -163,7 +148,7 @@ TEST_F(GraphTest, PreviewDeliversFramesAtTheStreamRateAndPublishesTheFormat)
         QElapsedTimer rateClock;
         rateClock.start();
         const int before = counter.frames.load();
-        spin(1500);
+        spin(1000);
         const double perSecond =
             (counter.frames.load() - before) * 1000.0 / static_cast<double>(rateClock.elapsed());
         EXPECT_GE(perSecond, 18.0);
@@ -218,29 +203,20 @@ TEST_F(GraphTest, EachFrameIsCopiedIntoTheVideoWindowOnce)
     EXPECT_EQ(stationVideoSlot()->framesCopied() - before, static_cast<uint64_t>(frames.load()));
 }
 
-TEST_F(GraphTest, StatesRefuseWhatTheyMustAndKindFourBuildsNothing)
+TEST_F(GraphTest, StatesRefuseWhatTheyMust)
 {
     USBFilter g(settings);
-    EXPECT_FALSE(g.BuildGraph(4, {}));
-    EXPECT_FALSE(g.BuildGraph(3, {}));
-    EXPECT_FALSE(g.BuildGraph(9, {}));
-    EXPECT_EQ(g.pipeline(), nullptr);
-    EXPECT_EQ(g.GetGraphKind(), GraphKindNone);
-    EXPECT_TRUE(prompter.boxes.empty());
-
     ASSERT_TRUE(g.BuildGraph(GraphKindPreview, {}));
-    EXPECT_FALSE(g.Pause()); // state 1
-    EXPECT_FALSE(g.Stop());  // state 1
-    EXPECT_EQ(g.GetGraphState(), GraphStateStopped);
-    ASSERT_TRUE(g.Run());
-    EXPECT_EQ(g.GetGraphState(), GraphStateRunning);
-    EXPECT_FALSE(g.Run());
-    EXPECT_FALSE(g.Play());
-    ASSERT_TRUE(g.Pause());
-    EXPECT_EQ(g.GetGraphState(), GraphStatePaused);
-    EXPECT_FALSE(g.Pause());
-    ASSERT_TRUE(g.Play());
-    EXPECT_EQ(g.GetGraphState(), GraphStateRunning);
+    // call (p: pause, s: stop, r: run, y: play), succeeds, state after
+    const std::tuple<char, bool, int> steps[] = {
+        {'p', false, GraphStateStopped}, {'s', false, GraphStateStopped}, {'r', true, GraphStateRunning},
+        {'r', false, GraphStateRunning}, {'y', false, GraphStateRunning}, {'p', true, GraphStatePaused},
+        {'p', false, GraphStatePaused},  {'y', true, GraphStateRunning}};
+    for (const auto& [call, ok, state] : steps) {
+        const bool done = call == 'p' ? g.Pause() : call == 's' ? g.Stop() : call == 'r' ? g.Run() : g.Play();
+        EXPECT_EQ(done, ok) << call;
+        EXPECT_EQ(g.GetGraphState(), state) << call;
+    }
     // Seeking needs a played file.
     float f = 0.25f;
     int64_t d = 7;
@@ -255,7 +231,7 @@ TEST_F(GraphTest, StatesRefuseWhatTheyMustAndKindFourBuildsNothing)
     EXPECT_EQ(g.pipeline(), nullptr);
 }
 
-TEST_F(GraphTest, FiveSecondRecordingWhilePreviewingDecodesBack)
+TEST_F(GraphTest, ARecordingWhilePreviewingDecodesBackWhole)
 {
     FrameCounter counter;
     const QString path = dir.filePath(QStringLiteral("录像 1.mpg"));
@@ -273,15 +249,15 @@ TEST_F(GraphTest, FiveSecondRecordingWhilePreviewingDecodesBack)
         ASSERT_TRUE(g.Play());
         QElapsedTimer played;
         played.start();
-        spin(5000);
-        EXPECT_GT(counter.frames.load(), 75); // the preview ran beside it
+        spin(2000);
+        EXPECT_GT(counter.frames.load(), 30); // the preview ran beside it
         ASSERT_TRUE(g.Stop());
         // Stop drains the recording: it holds every picture up to the stop,
         // at the profile's rate, whatever the encoder's lag.
         recorded = g.RecordedFrames();
         EXPECT_NEAR(recorded, played.elapsed() * 25 / 1000.0, 12);
     }
-    EXPECT_GE(recorded, 120);
+    EXPECT_GE(recorded, 40);
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.read(4), QByteArray("\x00\x00\x01\xBA", 4));

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <thread>
 #include <vector>
 
@@ -74,49 +75,36 @@ protected:
     }
 };
 
-TEST_F(VideoWndTest, SizesFollowTheVideoSizeCode)
+TEST_F(VideoWndTest, SizesAndLetterboxGeometry)
 {
     EXPECT_EQ(CVideoWnd::videoSizeForCode(0), QSize(768, 576));
-    EXPECT_EQ(CVideoWnd::videoSizeForCode(2), QSize(768, 576));
     EXPECT_EQ(CVideoWnd::videoSizeForCode(1), QSize(384, 288));
+    // client width and height, video width and height, picture shown
+    const std::pair<std::array<int, 4>, QRect> rows[] = {
+        {{1000, 616, 768, 576}, QRect(116, 0, 768, 576)}, // bands left and right
+        {{768, 800, 768, 576}, QRect(0, 92, 768, 576)},   // bands above and below
+        {{385, 328, 384, 288}, QRect(0, 0, 384, 288)},    // odd leftovers truncate
+        {{387, 328, 384, 288}, QRect(1, 0, 384, 288)},
+        {{768, 40, 768, 576}, QRect()}, // no room above the bar, or no video
+        {{768, 10, 768, 576}, QRect()},
+        {{0, 616, 768, 576}, QRect()},
+        {{768, 616, 0, 576}, QRect()},
+    };
+    for (const auto& [in, shown] : rows) {
+        const QRect got = CVideoWnd::fitVideo(in[0], in[1], in[2], in[3]);
+        EXPECT_EQ(got.isEmpty() ? QRect() : got, shown) << in[0] << "x" << in[1];
+    }
 
+    // The client area: the video above the 40-pixel bar, which always spans
+    // the whole width at the bottom.
     CVideoWnd wnd(CVideoWnd::videoSizeForCode(2));
-    EXPECT_EQ(wnd.windowTitle(), QStringLiteral("澜石视界2011-播放窗口"));
-    EXPECT_FALSE(wnd.windowIcon().isNull());
-    // The client area: the video above the 40-pixel bar.
-    EXPECT_EQ(wnd.size(), QSize(768, 616));
-    EXPECT_EQ(wnd.videoRect(), QRect(0, 0, 768, 576));
-    EXPECT_EQ(wnd.bar()->geometry(), QRect(0, 576, 768, 40));
-
     wnd.onDoubleSize();
-    EXPECT_EQ(wnd.displayMode(), 1);
-    EXPECT_EQ(wnd.size(), QSize(1536, 1192));
     EXPECT_EQ(wnd.videoRect(), QRect(0, 0, 1536, 1152));
     wnd.onNaturalSize();
-    EXPECT_EQ(wnd.displayMode(), 0);
     EXPECT_EQ(wnd.size(), QSize(768, 616));
-}
-
-TEST_F(VideoWndTest, LetterboxGeometry)
-{
-    // Wider than the video: bands left and right.
-    EXPECT_EQ(CVideoWnd::fitVideo(1000, 616, 768, 576), QRect(116, 0, 768, 576));
-    // Taller: bands above and below.
-    EXPECT_EQ(CVideoWnd::fitVideo(768, 800, 768, 576), QRect(0, 92, 768, 576));
-    // Odd leftovers truncate.
-    EXPECT_EQ(CVideoWnd::fitVideo(385, 328, 384, 288), QRect(0, 0, 384, 288));
-    EXPECT_EQ(CVideoWnd::fitVideo(387, 328, 384, 288), QRect(1, 0, 384, 288));
-    // No room above the bar, or no video: nothing is shown.
-    EXPECT_TRUE(CVideoWnd::fitVideo(768, 40, 768, 576).isEmpty());
-    EXPECT_TRUE(CVideoWnd::fitVideo(768, 10, 768, 576).isEmpty());
-    EXPECT_TRUE(CVideoWnd::fitVideo(0, 616, 768, 576).isEmpty());
-    EXPECT_TRUE(CVideoWnd::fitVideo(768, 616, 0, 576).isEmpty());
-
-    CVideoWnd wnd(QSize(768, 576));
     wnd.show();
     wnd.resize(1000, 616);
     EXPECT_EQ(wnd.videoRect(), QRect(116, 0, 768, 576));
-    // The bar always spans the whole width at the bottom.
     EXPECT_EQ(wnd.bar()->geometry(), QRect(0, 576, 1000, 40));
     wnd.resize(300, 30);
     EXPECT_TRUE(wnd.videoRect().isEmpty());
@@ -189,9 +177,11 @@ TEST_F(VideoWndTest, RightButtonOpensTheViewMenuWithTheCurrentSizeChecked)
     EXPECT_EQ(wnd.size(), QSize(384, 328));
 }
 
-TEST_F(VideoWndTest, ClosingOnlyReportsAndKeysAreSwallowed)
+TEST_F(VideoWndTest, ClosingOnlyReportsKeysAreSwallowedAndEveryOtherClickBringsTheFormForward)
 {
+    QWidget form;
     RecordingVideoWnd wnd(QSize(384, 288));
+    wnd.setMainForm(&form);
     wnd.show();
     QSignalSpy closing(&wnd, &CVideoWnd::closeRequested);
     EXPECT_FALSE(wnd.close());
@@ -201,21 +191,12 @@ TEST_F(VideoWndTest, ClosingOnlyReportsAndKeysAreSwallowed)
     QTest::keyClick(&wnd, Qt::Key_Plus);
     QTest::keyClick(&wnd, Qt::Key_Left, Qt::ControlModifier);
     EXPECT_EQ(wnd.keysSeen, 0);
-}
 
-TEST_F(VideoWndTest, EveryOtherLeftClickBringsTheFormForward)
-{
-    QWidget form;
-    CVideoWnd wnd(QSize(384, 288));
-    wnd.setMainForm(&form);
-    wnd.show();
-    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(100, 100));
-    EXPECT_TRUE(form.isVisible());
-    form.hide();
-    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(100, 100));
-    EXPECT_FALSE(form.isVisible());
-    QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(100, 100));
-    EXPECT_TRUE(form.isVisible());
+    for (const bool shown : {true, false, true}) {
+        form.hide();
+        QTest::mouseClick(&wnd, Qt::LeftButton, {}, QPoint(100, 100));
+        EXPECT_EQ(form.isVisible(), shown);
+    }
 }
 
 TEST_F(VideoWndTest, PaintsTheLatestFrameLetterboxed)

@@ -23,7 +23,8 @@ TEST(InputStringDlg, AsksWithPromptAndTitleAndReturnsTheTypedText)
     const Row rows[] = {
         {QString(), QStringLiteral("旧"), true, QStringLiteral("输入字符串"), QStringLiteral("x1")},
         {QStringLiteral("产状"), QString(), true, QStringLiteral("产状"), QStringLiteral("x1")},
-        {QStringLiteral("产状"), QStringLiteral("旧"), false, QStringLiteral("产状"), QStringLiteral("旧")},
+        {QStringLiteral("产状"), QStringLiteral("旧"), false, QStringLiteral("产状"),
+         QStringLiteral("旧")},
     };
     for (const Row& r : rows) {
         QString seenTitle, seenPrompt, seenText;

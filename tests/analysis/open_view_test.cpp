@@ -111,48 +111,43 @@ class OpenViewTest : public ::testing::Test {
 
 TEST(UnwrapRulesTest, ChangeHandlersCorrectTheirValues)
 {
-    struct Case {
+    using R = UnwrapRules;
+    const struct {
         int inner, outer, width;
         void (UnwrapRules::*op)(int);
         int arg, wantInner, wantOuter, wantWidth;
-    } const cases[] = {
-        {40, 200, 800, &UnwrapRules::typeWidth, 805, 40, 200, 804},
-        {40, 200, 800, &UnwrapRules::typeWidth, 50, 40, 200, 60},
-        {40, 200, 800, &UnwrapRules::typeWidth, 2000, 40, 200, 1800},
-        {40, 200, 800, &UnwrapRules::stepWidth, 1, 40, 200, 804},
-        {40, 200, 1800, &UnwrapRules::stepWidth, 1, 40, 200, 1800},
-        {40, 200, 60, &UnwrapRules::stepWidth, -1, 40, 200, 60},
-        {10, 200, 800, &UnwrapRules::stepInner, -1, 10, 200, 800},
-        {40, 284, 800, &UnwrapRules::stepOuter, 1, 40, 284, 800},
-        {40, 200, 800, &UnwrapRules::typeOuter, 1000, 40, 284, 800},
-        {40, 200, 800, &UnwrapRules::typeOuter, 20, 40, 40, 800},
-        {40, 200, 800, &UnwrapRules::typeInner, 250, 200, 200, 800},
-        {40, 200, 800, &UnwrapRules::typeInner, -3, 10, 200, 800},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{40, 200, 800, &R::typeWidth, 805, 40, 200, 804},
+                 {40, 200, 800, &R::typeWidth, 50, 40, 200, 60},
+                 {40, 200, 800, &R::typeWidth, 2000, 40, 200, 1800},
+                 {40, 200, 800, &R::stepWidth, 1, 40, 200, 804},
+                 {40, 200, 1800, &R::stepWidth, 1, 40, 200, 1800},
+                 {40, 200, 60, &R::stepWidth, -1, 40, 200, 60},
+                 {10, 200, 800, &R::stepInner, -1, 10, 200, 800},
+                 {40, 284, 800, &R::stepOuter, 1, 40, 284, 800},
+                 {40, 200, 800, &R::typeOuter, 1000, 40, 284, 800},
+                 {40, 200, 800, &R::typeOuter, 20, 40, 40, 800},
+                 {40, 200, 800, &R::typeInner, 250, 200, 200, 800},
+                 {40, 200, 800, &R::typeInner, -3, 10, 200, 800}};
+    for (const auto& c : cases) {
         UnwrapRules r(c.inner, c.outer, c.width, 1.0f, 284);
         (r.*c.op)(c.arg);
-        EXPECT_EQ(std::make_tuple(r.inner(), r.outer(), r.width()),
-                  std::make_tuple(c.wantInner, c.wantOuter, c.wantWidth))
+        EXPECT_EQ(std::tuple(r.inner(), r.outer(), r.width()),
+                  std::tuple(c.wantInner, c.wantOuter, c.wantWidth))
             << c.arg;
     }
-    UnwrapRules r(150, 200, 800, 1.0f, 284);
-    EXPECT_FALSE(r.typeFactor(QStringLiteral("20.5")));
+    EXPECT_FALSE(UnwrapRules(150, 200, 800, 1.0f, 284).typeFactor(QStringLiteral("20.5")));
 }
 
 TEST(UnwrapRulesTest, CentresAreCheckedAgainstTheFrame)
 {
-    struct Case {
+    const struct {
         int x, y, w, h, wantX, wantY, wantMax;
-    } const cases[] = {
-        {10, 100, 704, 576, 352, 288, 284},  {100, 100, 704, 576, 100, 100, 96},
-        {352, 300, 704, 576, 352, 300, 272}, {690, 561, 704, 576, 352, 288, 284},
-        {5, 5, 576, 704, 288, 352, 284},     {20, 20, 30, 30, 15, 15, 11},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{10, 100, 704, 576, 352, 288, 284},  {100, 100, 704, 576, 100, 100, 96},
+                 {352, 300, 704, 576, 352, 300, 272}, {690, 561, 704, 576, 352, 288, 284},
+                 {5, 5, 576, 704, 288, 352, 284},     {20, 20, 30, 30, 15, 15, 11}};
+    for (const auto& c : cases) {
         const CentreFit fit = fitCentre(c.x, c.y, c.w, c.h);
-        EXPECT_EQ(std::make_tuple(fit.x, fit.y, fit.maxRadius),
-                  std::make_tuple(c.wantX, c.wantY, c.wantMax))
+        EXPECT_EQ(std::tuple(fit.x, fit.y, fit.maxRadius), std::tuple(c.wantX, c.wantY, c.wantMax))
             << c.x << "," << c.y;
     }
     CSurveyParams s;

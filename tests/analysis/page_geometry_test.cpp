@@ -22,22 +22,19 @@ std::vector<PageStrip> strips(int n, int firstKey = 0, int step = 100, int width
 
 TEST(PageGeometry, PageCountsAndRanges)
 {
-    EXPECT_EQ(PageCountFor(25, 0), 3) << "below 1 per page means 10";
-    EXPECT_EQ(PageCountFor(25, -4), 3);
-    EXPECT_EQ(PageCountFor(20, 10), 2);
-    EXPECT_EQ(PageCountFor(21, 10), 3);
-    EXPECT_EQ(PageCountFor(0, 10), 0);
-    EXPECT_EQ(PageCountFor(1, 1), 1);
-
-    IndexRange r = PageItems(25, 2, 10);
-    EXPECT_EQ(r.first, 20);
-    EXPECT_EQ(r.end, 25);
-    r = PageItems(25, 3, 10);
-    EXPECT_EQ(r.end - r.first, 0);
-    r = PageItems(25, -1, 10);
-    EXPECT_EQ(r.end - r.first, 0);
-    r = PageItems(5, 0, 0);
-    EXPECT_EQ(r.end, 5);
+    // Below 1 a page means 10 a page.
+    const struct {
+        int count, perPage, pages;
+    } counts[] = {{25, 0, 3}, {25, -4, 3}, {20, 10, 2}, {21, 10, 3}, {0, 10, 0}, {1, 1, 1}};
+    for (const auto& c : counts)
+        EXPECT_EQ(PageCountFor(c.count, c.perPage), c.pages) << c.count << " / " << c.perPage;
+    const struct {
+        int count, page, perPage, first, end;
+    } ranges[] = {{25, 2, 10, 20, 25}, {25, 3, 10, 0, 0}, {25, -1, 10, 0, 0}, {5, 0, 0, 0, 5}};
+    for (const auto& r : ranges) {
+        const IndexRange got = PageItems(r.count, r.page, r.perPage);
+        EXPECT_EQ(std::tuple(got.first, got.end), std::tuple(r.first, r.end)) << r.page;
+    }
 }
 
 TEST(PageGeometry, ItemRectsAndHitTests)
@@ -45,45 +42,44 @@ TEST(PageGeometry, ItemRectsAndHitTests)
     std::vector<PageStrip> v = strips(3, 1000, 100, 800, 100);
     v[1].shownHeight = 75;
     const PageSlice page{10, v};
-    const float scale = 0.5f;
-    EXPECT_EQ(PageItemRect(page, 0, scale, 11), (PageRect{-60, 50, 0, 87}));
-    EXPECT_EQ(PageItemRect(page, 1, scale, 11), (PageRect{0, 50, 400, 87}));
-    EXPECT_EQ(PageItemRect(page, 2, scale, 12), (PageRect{-60, 87, 400, 137}));
-    EXPECT_TRUE(PageItemRect(page, 1, scale, 9).isEmpty()) << "not on the page";
-    EXPECT_TRUE(PageItemRect({0, {}}, 1, scale, 0).isEmpty());
+    EXPECT_EQ(PageItemRect(page, 0, 0.5f, 11), (PageRect{-60, 50, 0, 87}));
+    EXPECT_EQ(PageItemRect(page, 1, 0.5f, 11), (PageRect{0, 50, 400, 87}));
+    EXPECT_EQ(PageItemRect(page, 2, 0.5f, 12), (PageRect{-60, 87, 400, 137}));
+    EXPECT_TRUE(PageItemRect(page, 1, 0.5f, 9).isEmpty()) << "not on the page";
+    EXPECT_TRUE(PageItemRect({0, {}}, 1, 0.5f, 0).isEmpty());
 
-    EXPECT_EQ(PageHitTestItem(page, 59, 10, 1.0f), -1) << "the label column never hits";
-    EXPECT_EQ(PageHitTestItem(page, 60, 10, 1.0f), 10);
-    EXPECT_EQ(PageHitTestItem(page, 60, 100, 1.0f), 11) << "bottom edge is exclusive";
-    EXPECT_EQ(PageHitTestItem(page, 859, 174, 1.0f), 11);
-    EXPECT_EQ(PageHitTestItem(page, 860, 174, 1.0f), -1) << "60 px beyond the right edge";
-    EXPECT_EQ(PageHitTestItem(page, 100, 275, 1.0f), -1) << "below the page";
+    const struct {
+        int x, y, item;
+        const char* why;
+    } hits[] = {{59, 10, -1, "the label column never hits"},   {60, 10, 10, ""},
+                {60, 100, 11, "bottom edge is exclusive"},     {859, 174, 11, ""},
+                {860, 174, -1, "60 px beyond the right edge"}, {100, 275, -1, "below the page"}};
+    for (const auto& h : hits)
+        EXPECT_EQ(PageHitTestItem(page, h.x, h.y, 1.0f), h.item) << h.why;
 }
 
 TEST(PageGeometry, SizesExtentsAspectAndDepthScale)
 {
     std::vector<PageStrip> v = strips(4, 1000, 100, 800, 100);
     v.back().width = 400;
-    const PageSlice page{0, v};
-    EXPECT_EQ(PageSizeOf(page, 1.0f, 1.0f), QSize(400, 400)) << "width of the last strip";
-    EXPECT_EQ(PageExtentOf(page, 1.0f, 2.0f), QSize(1600, 400)) << "width of the first strip";
+    EXPECT_EQ(PageSizeOf({0, v}, 1.0f, 1.0f), QSize(400, 400)) << "width of the last strip";
+    EXPECT_EQ(PageExtentOf({0, v}, 1.0f, 2.0f), QSize(1600, 400)) << "width of the first strip";
     // Each 1.5-row strip counts as 1 row.
-    std::vector<PageStrip> odd = strips(3, 0, 100, 800, 3);
+    const std::vector<PageStrip> odd = strips(3, 0, 100, 800, 3);
     EXPECT_EQ(PageSizeOf({0, odd}, 0.5f, 1.0f).height(), 3);
     EXPECT_EQ(PageScaledHeight({0, odd}, 0.5f), 3);
 
     // Aspect: circumference over depth span against pixel width over height.
     // 100 mm hole, keys 1000..1300: pi*100/301 mm per mm; 800 px over 400 px.
-    const double aspect = PageAspectOf({0, strips(4, 1000)}, 100, 1.0f);
-    EXPECT_NEAR(aspect, (100 * 3.14159 / 301) / (800.0 / 400.0), 1e-6);
+    EXPECT_NEAR(PageAspectOf({0, strips(4, 1000)}, 100, 1.0f),
+                (100 * 3.14159 / 301) / (800.0 / 400.0), 1e-6);
     EXPECT_EQ(PageAspectOf({0, strips(1, 1000)}, 100, 1.0f), 1.0) << "one strip";
     EXPECT_EQ(PageAspectOf({0, {}}, 100, 1.0f), 1.0);
     EXPECT_EQ(PageAspectOf({0, strips(3, 0, 100, 800, 0)}, 100, 1.0f), 1.0) << "no height";
 
     PageDepthScale ds;
     ASSERT_TRUE(PageDepthScaleOf({0, strips(4, 1000)}, 1.0f, ds));
-    EXPECT_EQ(ds.topDepth, 1000);
-    EXPECT_EQ(ds.bottomDepth, 1301);
+    EXPECT_EQ(std::tuple(ds.topDepth, ds.bottomDepth), std::tuple(1000, 1301));
     EXPECT_FLOAT_EQ(ds.pxPerMm, 400.0f / 301.0f);
     EXPECT_FALSE(PageDepthScaleOf({0, {}}, 1.0f, ds));
 }
@@ -93,18 +89,14 @@ TEST(PageGeometry, DepthScaleMarks)
     // 0.00 m to 0.12 m: the zoomable painter skips 0.10 m (within 50 mm of the end).
     std::vector<DepthMark> m = DepthScaleMarks(0, 120, 2.0f, true);
     ASSERT_EQ(m.size(), 3u);
-    EXPECT_EQ(m[0].depth, 0);
-    EXPECT_EQ(m[1].depth, 50);
-    EXPECT_EQ(m[2].depth, 120);
-    EXPECT_EQ(m[1].y, 100);
+    EXPECT_EQ(std::tuple(m[0].depth, m[1].depth, m[2].depth, m[1].y, m[2].tick),
+              std::tuple(0, 50, 120, 100, true));
     EXPECT_EQ(m[1].label, (PageRect{-60, 100, 0, 115}));
     EXPECT_EQ(m[2].label, (PageRect{-60, 240 - 15, 0, 240})) << "the last is raised by 15";
-    EXPECT_TRUE(m[2].tick);
 
     m = DepthScaleMarks(0, 120, 2.0f, false);
     ASSERT_EQ(m.size(), 4u);
-    EXPECT_EQ(m[2].depth, 100);
-    EXPECT_FALSE(m[2].tick);
+    EXPECT_EQ(std::tuple(m[2].depth, m[2].tick), std::tuple(100, false));
 
     m = DepthScaleMarks(500, 500, 1.0f, true);
     ASSERT_EQ(m.size(), 1u);
@@ -114,22 +106,17 @@ TEST(PageGeometry, DepthScaleMarks)
     for (bool zoomable : {true, false}) {
         m = DepthScaleMarks(INT32_MIN, INT32_MAX, 1e-6f, zoomable);
         ASSERT_LE(m.size(), size_t(kMaxDepthMarks) + 1);
-        EXPECT_EQ(m.front().depth, INT32_MIN);
-        EXPECT_EQ(m.back().depth, INT32_MAX);
-        EXPECT_EQ(m[1].depth, INT32_MIN + 50);
+        EXPECT_EQ(std::tuple(m.front().depth, m[1].depth, m.back().depth),
+                  std::tuple(INT32_MIN, INT32_MIN + 50, INT32_MAX));
     }
 }
 
-TEST(PageGeometry, ZoomIsBounded)
+TEST(PageGeometry, ZoomIsBoundedAndPagePointsMapToTheWall)
 {
-    EXPECT_EQ(ClampZoom(1.25f), 1.25f);
-    EXPECT_EQ(ClampZoom(1e9f), kMaxZoom);
-    EXPECT_EQ(ClampZoom(0.0f), kMinZoom);
-    EXPECT_EQ(ClampZoom(std::numeric_limits<float>::quiet_NaN()), kMinZoom);
-}
+    EXPECT_EQ(std::tuple(ClampZoom(1.25f), ClampZoom(1e9f), ClampZoom(0.0f),
+                         ClampZoom(std::numeric_limits<float>::quiet_NaN())),
+              std::tuple(1.25f, kMaxZoom, kMinZoom, kMinZoom));
 
-TEST(PageGeometry, WallCoordinatesOfPagePoints)
-{
     // A click at (400, 150) on an 800-pixel page whose top is at 1000 mm with
     // 2 px per mm: half way round (pi) at 1075 mm.
     const CShapePoint p = WallPointAt(400, 150, 800, 2.0f, 1000);
@@ -138,8 +125,6 @@ TEST(PageGeometry, WallCoordinatesOfPagePoints)
     EXPECT_FLOAT_EQ(WallPointAt(0, 0, 800, 2.0f, -500).y, -500.0f);
     EXPECT_FLOAT_EQ(PixelsPerRadian(800), 400.0f / 3.14159f);
     // A picked point drawn again lands on its pixel or, by truncation, one left.
-    const int x = 333;
-    const CShapePoint q = WallPointAt(x, 10, 800, 1.0f, 0);
-    const int back = truncToInt(PixelsPerRadian(800) * q.x);
-    EXPECT_TRUE(back == x || back == x - 1) << back;
+    const int back = truncToInt(PixelsPerRadian(800) * WallPointAt(333, 10, 800, 1.0f, 0).x);
+    EXPECT_TRUE(back == 333 || back == 332) << back;
 }

@@ -19,13 +19,7 @@ QByteArray le32(int32_t v)
     return b;
 }
 
-QByteArray emptyString()
-{
-    return QByteArray("\x01\x00\x00\x00\x00", 5);
-}
-
-template <class T>
-std::vector<const T*> view(const std::vector<std::unique_ptr<T>>& v)
+template <class T> std::vector<const T*> view(const std::vector<std::unique_ptr<T>>& v)
 {
     std::vector<const T*> out;
     for (const auto& s : v)
@@ -44,23 +38,18 @@ std::vector<std::unique_ptr<CUnWrapImage>> items(std::initializer_list<Rec> recs
 {
     std::vector<std::unique_ptr<CUnWrapImage>> v;
     for (const Rec& r : recs) {
-        auto item = std::make_unique<CUnWrapImage>(r.key, r.angle);
-        item->width = r.width;
-        item->shownHeight = r.shown;
-        v.push_back(std::move(item));
+        v.push_back(std::make_unique<CUnWrapImage>(r.key, r.angle));
+        v.back()->width = r.width;
+        v.back()->shownHeight = r.shown;
     }
     return v;
 }
 
 void expectRecord(const CUnWrapImage& item, Rec r)
 {
-    EXPECT_EQ(item.depthKey, r.key);
-    EXPECT_EQ(item.angle, r.angle);
-    EXPECT_EQ(item.width, r.width);
-    EXPECT_EQ(item.shownHeight, r.shown);
-    EXPECT_EQ(item.header.width, r.width);
-    EXPECT_EQ(item.header.height, r.shown);
-    EXPECT_FALSE(item.hasPixels());
+    EXPECT_EQ(std::tuple(item.depthKey, item.angle, item.width, item.shownHeight, item.header.width,
+                         item.header.height, item.hasPixels()),
+              std::tuple(r.key, r.angle, r.width, r.shown, r.width, r.shown, false));
 }
 
 QByteArray recordBytes(Rec r)
@@ -74,6 +63,16 @@ QByteArray recordBytes(Rec r)
     return b;
 }
 
+// The texts of the rich file's header, as written (the inclination apart).
+const std::pair<QString SfaHeader::*, const char16_t*> kTexts[] = {
+    {&SfaHeader::elevation, u"孔口高程123.4m"},
+    {&SfaHeader::holeNumber, u"ZK-07号"},
+    {&SfaHeader::testingUnit, u"地质勘察院"},
+    {&SfaHeader::tester, u"张三"},
+    {&SfaHeader::site, u"某工地"},
+    {&SfaHeader::testTime, u"2011-05-01"},
+    {&SfaHeader::waterLevel, u"-3.2m"}};
+
 // A file with Chinese strings, three strips, a line and a polyline record
 // holding 12 pairs.
 QByteArray richFile()
@@ -85,15 +84,10 @@ QByteArray richFile()
     h.holeType = 1;
     h.openingDiameter = 91;
     h.finalDiameter = 75;
-    h.elevation = QStringLiteral("孔口高程123.4m");
-    h.holeNumber = QStringLiteral("ZK-07号");
+    for (const auto& [field, text] : kTexts)
+        h.*field = QString::fromUtf16(text);
     h.holeInclination = QStringLiteral("12.5");
     h.inclinedHoleDipDirection = 271.6f;
-    h.testingUnit = QStringLiteral("地质勘察院");
-    h.tester = QStringLiteral("张三");
-    h.site = QStringLiteral("某工地");
-    h.testTime = QStringLiteral("2011-05-01");
-    h.waterLevel = QStringLiteral("-3.2m");
     const auto strips = items({{-200, 359, 800, 100}, {0, 12, 800, 87}, {200, 0, 802, 99}});
     CAttitudeLine line(0, {1.0f, 100.0f}, {2.0f, 150.0f}, 1, 2, 0x0000FF);
     line.UpdateAttitude(91, 12.5f, 271.6f, 0.0f);
@@ -102,14 +96,10 @@ QByteArray richFile()
     // Patch the shape count to 2 and append a 12-pair polyline record.
     bytes.replace(5 + 4 + 4 + 1 + 4, 4, le32(2));
     ByteWriter w(bytes);
-    w.writeI32(2);
-    w.writeI32(0);
-    w.writeI32(1);
-    w.writeU32(0x00FF00);
-    w.writeGbkString(QStringLiteral("0.10-0.20"));
-    w.writeGbkString(QStringLiteral("90°"));
-    w.writeGbkString(QStringLiteral("30°"));
-    w.writeGbkString(QStringLiteral("层面"));
+    for (uint32_t v : {2u, 0u, 1u, 0x00FF00u})
+        w.writeU32(v);
+    for (const char16_t* s : {u"0.10-0.20", u"90°", u"30°", u"层面"})
+        w.writeGbkString(QString::fromUtf16(s));
     w.writeI32(12);
     for (int i = 0; i < 12; ++i) {
         w.writeF32(0.5f * float(i));
@@ -122,36 +112,36 @@ QByteArray richFile()
 
 TEST(SfaFormat, FreshDataSetIs91ExactBytes)
 {
-    const QByteArray bytes = SerializeSfa(SfaHeader{}, {}, {});
+    const QByteArray empty("\x01\x00\x00\x00\x00", 5);
     QByteArray expected("sfa\0\x01", 5);
-    expected += le32(0) + le32(500) + QByteArray(1, '\0') + le32(0) + le32(0) + le32(0) +
-                le32(70) + le32(60);
-    expected += emptyString() + emptyString();
+    expected += le32(0) + le32(500) + QByteArray(1, '\0') + le32(0) + le32(0) + le32(0) + le32(70) +
+                le32(60) + empty + empty;
     expected += QByteArray("\x03\x00\x00\x00,0\x00", 7);
     expected += QByteArray("\x0B\x00\x00\x00   \xA1\xE3 \xA1\xE4 \"\x00", 15);
-    for (int i = 0; i < 5; ++i)
-        expected += emptyString();
-    EXPECT_EQ(bytes.size(), 91);
-    EXPECT_EQ(bytes.toHex(' '), expected.toHex(' '));
+    expected += empty.repeated(5);
+    EXPECT_EQ(SerializeSfa(SfaHeader{}, {}, {}).toHex(' '), expected.toHex(' '));
+    EXPECT_EQ(expected.size(), 91);
 }
 
-TEST(SfaFormat, InclinationFieldJoinsAndSplits)
+TEST(SfaFormat, InclinationFieldJoinsAndSplitsAtTheLastComma)
 {
     EXPECT_EQ(JoinInclinationField(QStringLiteral("12.5"), 271.6f), "12.5,271");
     EXPECT_EQ(JoinInclinationField(QString(), -3.9f), ",-3");
     EXPECT_EQ(JoinInclinationField(QStringLiteral("5%1"), 30.5f), "5%1,30") << "text as typed";
-    QString text;
-    float dir = -1;
-    SplitInclinationField(QStringLiteral("12.5,271"), text, dir);
-    EXPECT_EQ(text, "12.5");
-    EXPECT_EQ(dir, 271.0f);
-    // A comma inside the inclination text survives the round trip.
-    SplitInclinationField(JoinInclinationField(QStringLiteral("约12,5"), 30.5f), text, dir);
-    EXPECT_EQ(text, QStringLiteral("约12,5"));
-    EXPECT_EQ(dir, 30.0f);
-    SplitInclinationField(QStringLiteral("7度"), text, dir);
-    EXPECT_EQ(text, QStringLiteral("7度"));
-    EXPECT_EQ(dir, 0.0f);
+    const struct {
+        QString field, text;
+        float direction;
+    } rows[] = {
+        {"12.5,271", "12.5", 271.0f},
+        {JoinInclinationField(QStringLiteral("约12,5"), 30.5f), QStringLiteral("约12,5"), 30.0f},
+        {QStringLiteral("7度"), QStringLiteral("7度"), 0.0f},
+    };
+    for (const auto& r : rows) {
+        QString text;
+        float dir = -1;
+        SplitInclinationField(r.field, text, dir);
+        EXPECT_EQ(std::tuple(text, dir), std::tuple(r.text, r.direction)) << r.field.toStdString();
+    }
 }
 
 TEST(SfaFormat, RichFileRoundTrips)
@@ -162,28 +152,22 @@ TEST(SfaFormat, RichFileRoundTrips)
     ResetShapeId();
     ASSERT_EQ(ParseSfa(bytes, c, &detail), SfaParse::Ok) << detail.toStdString();
     const SfaHeader& h = c.header;
-    EXPECT_EQ(h.version, 1);
-    EXPECT_EQ(h.startDepth, -1500);
-    EXPECT_EQ(h.moveDirection, 1);
-    EXPECT_EQ(h.openingDiameter, 91);
-    EXPECT_EQ(h.elevation, QStringLiteral("孔口高程123.4m"));
-    EXPECT_EQ(h.holeNumber, QStringLiteral("ZK-07号"));
+    EXPECT_EQ(std::tuple(h.version, h.startDepth, h.samplingStep, h.moveDirection, h.holeType,
+                         h.openingDiameter, h.finalDiameter, h.inclinedHoleDipDirection,
+                         h.savedItemCount, h.savedShapeCount),
+              std::tuple(1, -1500, 200, 1, 1, 91, 75, 271.0f, 3, 2));
+    for (const auto& [field, text] : kTexts)
+        EXPECT_EQ(h.*field, QString::fromUtf16(text));
     EXPECT_EQ(h.holeInclination, "12.5");
-    EXPECT_EQ(h.inclinedHoleDipDirection, 271.0f);
     EXPECT_EQ(h.collarCoordinates, degreeTemplate());
-    EXPECT_EQ(h.tester, QStringLiteral("张三"));
-    EXPECT_EQ(h.waterLevel, "-3.2m");
-    EXPECT_EQ(h.savedItemCount, 3);
-    EXPECT_EQ(h.savedShapeCount, 2);
     ASSERT_EQ(c.strips.size(), 3u);
     expectRecord(*c.strips[0], {-200, 359, 800, 100});
     expectRecord(*c.strips[2], {200, 0, 802, 99});
     // The records sit right after the strings, 14 bytes each, little-endian.
-    EXPECT_TRUE(bytes.contains(recordBytes({-200, 359, 800, 100}) +
-                               recordBytes({0, 12, 800, 87}) + recordBytes({200, 0, 802, 99})));
+    EXPECT_TRUE(bytes.contains(recordBytes({-200, 359, 800, 100}) + recordBytes({0, 12, 800, 87}) +
+                               recordBytes({200, 0, 802, 99})));
     ASSERT_EQ(c.shapes.size(), 2u);
-    EXPECT_EQ(c.shapes[0]->GetId(), 0);
-    EXPECT_EQ(c.shapes[1]->GetId(), 1);
+    EXPECT_EQ(std::tuple(c.shapes[0]->GetId(), c.shapes[1]->GetId()), std::tuple(0, 1));
     EXPECT_EQ(c.shapes[0]->GetText(TextDescription), QStringLiteral("张开裂隙，充填泥质"));
     auto* poly = dynamic_cast<CAttitudePolyline*>(c.shapes[1].get());
     ASSERT_TRUE(poly);
@@ -199,19 +183,16 @@ TEST(SfaFormat, RichFileRoundTrips)
     EXPECT_EQ(saved.left(saved.size() - 84), bytes.left(saved.size() - 84));
 }
 
-TEST(SfaFormat, UpperCaseMagicLoadsAndIsKept)
+TEST(SfaFormat, MagicAndVersion)
 {
     QByteArray bytes = SerializeSfa(SfaHeader{}, {}, {});
-    bytes[0] = 'S';
-    bytes[1] = 'F';
-    bytes[2] = 'A';
+    bytes.replace(0, 3, "SFA");
     SfaContent c;
-    ASSERT_EQ(ParseSfa(bytes, c), SfaParse::Ok);
-    EXPECT_EQ(QByteArray(c.header.magic.data(), 3), "SFA");
+    ASSERT_EQ(ParseSfa(bytes, c), SfaParse::Ok) << "upper case loads and is kept";
     EXPECT_EQ(SerializeSfa(c.header, {}, {}).left(4), QByteArray("SFA\0", 4));
 
-    for (const QByteArray& bad : {QByteArray("sfb\0", 4), QByteArray("sf\0\0", 4),
-                                  QByteArray("sfax", 4)}) {
+    for (const QByteArray& bad :
+         {QByteArray("sfb\0", 4), QByteArray("sf\0\0", 4), QByteArray("sfax", 4)}) {
         QByteArray wrong = bytes;
         wrong.replace(0, 4, bad);
         SfaContent untouched;
@@ -219,6 +200,10 @@ TEST(SfaFormat, UpperCaseMagicLoadsAndIsKept)
         EXPECT_EQ(ParseSfa(wrong, untouched), SfaParse::NotSfa) << bad.toStdString();
         EXPECT_EQ(untouched.header.startDepth, 77);
     }
+    bytes[4] = 2;
+    QString detail;
+    EXPECT_EQ(ParseSfa(bytes, c, &detail), SfaParse::UnknownVersion);
+    EXPECT_TRUE(detail.contains("2"));
 }
 
 TEST(SfaFormat, VersionZeroLoadsStripsAndKeepsTheTestHeader)
@@ -231,15 +216,12 @@ TEST(SfaFormat, VersionZeroLoadsStripsAndKeepsTheTestHeader)
     SfaContent c;
     c.header.tester = QStringLiteral("原有");
     ASSERT_EQ(ParseSfa(v0, c), SfaParse::Ok);
-    EXPECT_EQ(c.header.version, 0);
-    EXPECT_EQ(c.header.startDepth, 1000);
-    EXPECT_EQ(c.header.samplingStep, 250);
-    EXPECT_EQ(c.header.openingDiameter, 110);
-    EXPECT_EQ(c.header.moveDirection, 1);
+    EXPECT_EQ(std::tuple(c.header.version, c.header.startDepth, c.header.samplingStep,
+                         c.header.openingDiameter, c.header.moveDirection, c.header.finalDiameter),
+              std::tuple(0, 1000, 250, 110, 1, 60));
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(c.header.reserved.data()), 10),
               "0123456789");
     EXPECT_EQ(c.header.tester, QStringLiteral("原有"));
-    EXPECT_EQ(c.header.finalDiameter, 60);
     ASSERT_EQ(c.strips.size(), 2u);
     expectRecord(*c.strips[1], {1250, 20, 800, 90});
     EXPECT_TRUE(c.shapes.empty());
@@ -254,26 +236,14 @@ TEST(SfaFormat, VersionZeroLoadsStripsAndKeepsTheTestHeader)
     EXPECT_EQ(back.header.tester, QStringLiteral("原有"));
 }
 
-TEST(SfaFormat, NewerVersionsAreRefused)
-{
-    QByteArray bytes = SerializeSfa(SfaHeader{}, {}, {});
-    bytes[4] = 2;
-    SfaContent c;
-    QString detail;
-    EXPECT_EQ(ParseSfa(bytes, c, &detail), SfaParse::UnknownVersion);
-    EXPECT_TRUE(detail.contains("2"));
-}
-
 TEST(SfaFormat, EveryTruncationFails)
 {
     const QByteArray full = richFile();
     for (qsizetype n = 0; n < full.size(); ++n) {
-        const QByteArray cut = full.left(n);
         SfaContent c;
         c.header.startDepth = 5;
         QString detail;
-        const SfaParse r = ParseSfa(cut, c, &detail);
-        EXPECT_NE(r, SfaParse::Ok) << "prefix " << n;
+        EXPECT_NE(ParseSfa(full.left(n), c, &detail), SfaParse::Ok) << "prefix " << n;
         EXPECT_FALSE(detail.isEmpty());
         EXPECT_EQ(c.header.startDepth, 5) << "nothing half-loaded";
         EXPECT_TRUE(c.strips.empty());
@@ -288,10 +258,10 @@ TEST(SfaFormat, CountsBeyondTheFileFail)
     SfaContent c;
     // 4 records would eat into the shapes, which then do not parse.
     EXPECT_NE(ParseSfa(items, c), SfaParse::Ok);
-    items.replace(14, 4, le32(-1));
-    EXPECT_EQ(ParseSfa(items, c), SfaParse::Damaged);
-    items.replace(14, 4, le32(0x7FFFFFFF));
-    EXPECT_EQ(ParseSfa(items, c), SfaParse::Damaged);
+    for (int32_t count : {-1, 0x7FFFFFFF}) {
+        items.replace(14, 4, le32(count));
+        EXPECT_EQ(ParseSfa(items, c), SfaParse::Damaged) << count;
+    }
     // More strips than any hole has, each record present: refused before
     // a million strip items are made.
     QByteArray many = SerializeSfa(SfaHeader{}, {}, {});
@@ -312,27 +282,30 @@ TEST(SfaFormat, RandomMutationsLoadOrFailCleanly)
     for (int round = 0; round < 3000; ++round) {
         QByteArray m = full;
         const int edits = 1 + int(rng() % 4);
-        for (int e = 0; e < edits; ++e) {
+        for (int e = 0; e < edits && !m.isEmpty(); ++e) {
             const qsizetype at = qsizetype(rng() % uint32_t(m.size()));
             switch (rng() % 3) {
-            case 0: m[at] = char(rng()); break;
-            case 1: m[at] = char(m[at] ^ (1 << (rng() % 8))); break;
-            default: m.truncate(at); break;
-            }
-            if (m.isEmpty())
+            case 0:
+                m[at] = char(rng());
                 break;
+            case 1:
+                m[at] = char(m[at] ^ (1 << (rng() % 8)));
+                break;
+            default:
+                m.truncate(at);
+                break;
+            }
         }
         SfaContent c;
         QString detail;
-        const SfaParse r = ParseSfa(m, c, &detail);
-        if (r == SfaParse::Ok) {
+        if (ParseSfa(m, c, &detail) == SfaParse::Ok) {
             ++ok;
             for (const auto& s : c.shapes)
                 ASSERT_TRUE(s->GetType() == 1 || s->GetType() == 2);
             // What loads saves again and reloads.
-            const QByteArray saved = SerializeSfa(c.header, view(c.strips), view(c.shapes));
             SfaContent again;
-            EXPECT_EQ(ParseSfa(saved, again), SfaParse::Ok);
+            EXPECT_EQ(ParseSfa(SerializeSfa(c.header, view(c.strips), view(c.shapes)), again),
+                      SfaParse::Ok);
         } else {
             EXPECT_FALSE(detail.isEmpty());
             EXPECT_TRUE(c.strips.empty() && c.shapes.empty());
@@ -343,12 +316,10 @@ TEST(SfaFormat, RandomMutationsLoadOrFailCleanly)
 
 TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
 {
-    const Rec good{1000, 0, 1800, 120};
-    struct Case {
+    const struct {
         Rec second;
         bool loads;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{1001, 0, kMaxSfaStripSize, kMaxSfaStripSize}, true},
         {{1001, 0, 0, 0}, true},
         {{1001, 0, INT32_MAX, 120}, false},
@@ -360,12 +331,12 @@ TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
         {{1000, 0, 1800, 120}, false}, // the same depth twice
         {{999, 0, 1800, 120}, false},  // one below: no depth span left
     };
-    for (const Case& c : cases) {
-        const auto strips = items({good, c.second});
+    for (const auto& c : cases) {
+        const auto strips = items({{1000, 0, 1800, 120}, c.second});
         SfaContent content;
         QString detail;
-        const SfaParse r = ParseSfa(SerializeSfa(SfaHeader{}, view(strips), {}), content, &detail);
-        EXPECT_EQ(r, c.loads ? SfaParse::Ok : SfaParse::Damaged)
+        EXPECT_EQ(ParseSfa(SerializeSfa(SfaHeader{}, view(strips), {}), content, &detail),
+                  c.loads ? SfaParse::Ok : SfaParse::Damaged)
             << c.second.key << " " << c.second.width << "x" << c.second.shown;
         EXPECT_EQ(content.strips.size(), c.loads ? 2u : 0u);
         EXPECT_EQ(detail.isEmpty(), c.loads);

@@ -6,6 +6,7 @@
 #include "analysis/unwrap_view.h"
 #include "core/survey_params.h"
 #include "support/scripted_prompter.h"
+#include "support/survey_fixtures.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -51,11 +52,12 @@ TEST(TestParamDlg, DiametersClampOnLeavingTheEditButNotOnOk)
          {std::tuple{"30", "50 mm", 50}, std::tuple{"12000", "10000 mm", 12000}}) {
         OpenDialog left;
         QTest::keyClick(left.type(1218, typed), Qt::Key_Tab);
-        EXPECT_EQ(left.dlg.edit(1218)->text(), QString::fromUtf8(shown));
         OpenDialog ok;
         QTest::keyClick(ok.type(1218, typed), Qt::Key_Return);
-        EXPECT_FALSE(ok.dlg.isVisible());
-        EXPECT_EQ(ok.data.header().openingDiameter, stored) << typed;
+        EXPECT_EQ(std::tuple(left.dlg.edit(1218)->text(), ok.dlg.isVisible(),
+                             ok.data.header().openingDiameter),
+                  std::tuple(QString::fromUtf8(shown), false, stored))
+            << typed;
     }
 }
 
@@ -93,12 +95,10 @@ TEST(TestParamDlg, LoadsRefusesAnOutOfRangeDipTogglesTheInclinationAndCancels)
 TEST(TestParamDlg, FromTheStripViewRecomputesWithTheStationDeclination)
 {
     for (const auto& [declination, direction] : {std::pair{0.0f, "180°"}, {200.0f, "340°"}}) {
-        CSurveyParams station;
+        test::StripViewFixture live(1); // a live survey has its data set from the start
+        CSurveyParams& station = live.settings;
         station.declination = declination;
-        WorkspaceContext live; // a live survey has its data set from the start
-        live.settings = &station;
-        live.formMode = [] { return 1; };
-        CUnWrapView view(live);
+        CUnWrapView& view = live.build();
         auto line = std::make_unique<CAttitudeLine>(0, CShapePoint(0.0f, 1000.0f),
                                                     CShapePoint(float(M_PI), 1100.0f), 0, 1, 0xFF);
         line->UpdateAttitude(70, 0.0f, 0.0f, declination); // as picked
@@ -114,9 +114,10 @@ TEST(TestParamDlg, FromTheStripViewRecomputesWithTheStationDeclination)
                 QTest::mouseClick(dlg->control(1), Qt::LeftButton);
             });
             view.OnTestParams();
-            EXPECT_EQ(shape->GetText(TextDipAngle), QStringLiteral("45°"));
-            EXPECT_EQ(shape->GetText(TextDipDirection), QString::fromUtf8(direction));
-            EXPECT_EQ(shape->GetText(TextDescription), QStringLiteral("裂隙"));
+            EXPECT_EQ(QStringList({shape->GetText(TextDipAngle), shape->GetText(TextDipDirection),
+                                   shape->GetText(TextDescription)}),
+                      QStringList({QStringLiteral("45°"), QString::fromUtf8(direction),
+                                   QStringLiteral("裂隙")}));
         }
         EXPECT_EQ(view.GetData()->header().openingDiameter, 100);
         EXPECT_EQ(station.openingDiameter, 70) << "the station's defaults are not written";

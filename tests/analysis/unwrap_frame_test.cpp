@@ -104,12 +104,16 @@ TEST_F(FrameTest, EachLayoutHasItsTitleSizeViewsBarsAndCommands)
         QPointer<CUnWrapFrame> frame = row.mode == 0 ? OpenStitchFrame(nullptr, context(0))
                                                      : OpenLiveFrame(nullptr, row.mode, context(1));
         ASSERT_TRUE(frame);
-        EXPECT_EQ(frame->windowTitle(), QString::fromUtf16(row.title));
-        EXPECT_EQ(frame->size(), row.size);
-        EXPECT_EQ(frame->windowState().testFlag(Qt::WindowMaximized), row.mode == 0);
+        EXPECT_EQ(std::tuple(frame->windowTitle(), frame->size(),
+                             frame->windowState().testFlag(Qt::WindowMaximized)),
+                  std::tuple(QString::fromUtf16(row.title), row.size, row.mode == 0));
         frame->show();
-        EXPECT_EQ(frame->GetUnWrapView() != nullptr, row.strips);
-        EXPECT_EQ(frame->GetOpenView() != nullptr, row.raw);
+        EXPECT_EQ(std::tuple(frame->GetUnWrapView() != nullptr, frame->GetOpenView() != nullptr,
+                             frame->menuWidget() != nullptr, frame->pageToolBar() != nullptr,
+                             frame->attitudeBar() != nullptr, frame->GetShapeGrid() != nullptr,
+                             frame->findChildren<QToolBar*>().isEmpty()),
+                  std::tuple(row.strips, row.raw, row.menu, row.pageBar, row.attitudeBar,
+                             row.attitudeBar, !row.pageBar));
         if (row.strips) {
             EXPECT_EQ(frame->GetUnWrapView()->frameMode(), row.mode);
         }
@@ -117,15 +121,10 @@ TEST_F(FrameTest, EachLayoutHasItsTitleSizeViewsBarsAndCommands)
             ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
             EXPECT_EQ(frame->GetOpenView()->height(), CUnWrapFrame::kOpenPaneHeight);
         }
-        EXPECT_EQ(frame->menuWidget() != nullptr, row.menu);
-        EXPECT_EQ(frame->pageToolBar() != nullptr, row.pageBar);
         if (CPageToolBar* bar = frame->pageToolBar()) { // the live bar is disabled
-            EXPECT_EQ(bar->pageBox()->isEnabled(), row.mode == 0);
-            EXPECT_EQ(bar->shapeTypeCombo()->isEnabled(), row.mode == 0);
+            EXPECT_EQ(std::tuple(bar->pageBox()->isEnabled(), bar->shapeTypeCombo()->isEnabled()),
+                      std::tuple(row.mode == 0, row.mode == 0));
         }
-        EXPECT_EQ(frame->attitudeBar() != nullptr, row.attitudeBar);
-        EXPECT_EQ(frame->GetShapeGrid() != nullptr, row.attitudeBar);
-        EXPECT_EQ(frame->findChildren<QToolBar*>().isEmpty(), !row.pageBar);
         const QList<QAction*> commands = frame->findChildren<QAction*>(Qt::FindDirectChildrenOnly);
         EXPECT_EQ(commands.size(), row.mode == 2 ? 0 : 19);
         for (QAction* action : commands) {
@@ -139,8 +138,8 @@ TEST_F(FrameTest, EachLayoutHasItsTitleSizeViewsBarsAndCommands)
         QSignalSpy closed(frame.data(), &CUnWrapFrame::closed);
         EXPECT_EQ(frame->close(), row.mode == 0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(closed.size(), row.mode == 0 ? 1 : 0);
-        EXPECT_EQ(frame.isNull(), row.mode == 0);
+        EXPECT_EQ(std::tuple(closed.size(), frame.isNull()),
+                  std::tuple(row.mode == 0 ? 1 : 0, row.mode == 0));
         delete frame.data();
         EXPECT_EQ(registeredStripSink(), nullptr);
     }
@@ -153,13 +152,10 @@ TEST_F(FrameTest, StitchSettingsRefuseBadCountsResizeTheBuffersAndRepageOnlyStan
     EXPECT_EQ(prompter.boxTexts(),
               QStringList(2, QStringLiteral("请输入一个介于 1 和 800 之间的整数。")));
     CUnWrapView* view = frame->GetUnWrapView();
-    EXPECT_EQ(view->stitchWork().template1.size(), 3072u);
-    EXPECT_EQ(view->stitchWork().template2.size(), 3072u);
-    EXPECT_EQ(view->templateSize(), 32);
-    EXPECT_EQ(settings.templateSizeIndex, 2u);
-    EXPECT_EQ(view->GetPageCount(), 3);
-    EXPECT_EQ(view->currentPage(), 0);
-    EXPECT_EQ(frame->pageToolBar()->pageBox()->text(), QStringLiteral("第1页/共3页"));
+    EXPECT_EQ(std::tuple(view->stitchWork().template1.size(), view->stitchWork().template2.size(),
+                         view->templateSize(), settings.templateSizeIndex, view->GetPageCount(),
+                         view->currentPage(), frame->pageToolBar()->pageBox()->text()),
+              std::tuple(3072u, 3072u, 32, 2u, 3, 0, QStringLiteral("第1页/共3页")));
 
     // Live: later strips follow the new count; the pages stay as they are.
     std::unique_ptr<CUnWrapFrame> live(OpenLiveFrame(nullptr, 1, context(1)));
@@ -171,10 +167,10 @@ TEST_F(FrameTest, StitchSettingsRefuseBadCountsResizeTheBuffersAndRepageOnlyStan
     const int page = live->GetUnWrapView()->currentPage();
     const QString text = live->pageToolBar()->pageBox()->text();
     stitchSettings(*live, 0, {QStringLiteral("3")});
-    EXPECT_EQ(live->GetPageCount(), pages);
-    EXPECT_EQ(live->GetUnWrapView()->currentPage(), page);
-    EXPECT_EQ(live->pageToolBar()->pageBox()->text(), text);
-    EXPECT_EQ(live->GetUnWrapView()->templateSize(), 32);
+    EXPECT_EQ(std::tuple(live->GetPageCount(), live->GetUnWrapView()->currentPage(),
+                         live->pageToolBar()->pageBox()->text(),
+                         live->GetUnWrapView()->templateSize()),
+              std::tuple(pages, page, text, 32));
 }
 
 // Records the bar of every progress window that opens.
@@ -201,8 +197,8 @@ TEST_F(FrameTest, AutoAlignAdvancesForEveryStripOfThePageAndMarksItReStitched)
     qApp->installEventFilter(&watch);
     frame->commandAction(ID_AUTO_ALIGN)->trigger();
     qApp->removeEventFilter(&watch);
-    EXPECT_EQ(watch.maximum, 10);
-    EXPECT_EQ(watch.values, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(std::tuple(watch.maximum, watch.values),
+              std::tuple(10, std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(data->GetItem(0)->shownHeight, 60); // nothing above the first
     for (int i = 1; i < 10; ++i)
         EXPECT_LT(data->GetItem(i)->shownHeight, 60) << i;

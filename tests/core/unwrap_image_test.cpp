@@ -1,6 +1,8 @@
 #include "core/jpeg_file.h"
 #include "core/unwrap_image.h"
 
+#include "support/strip_fill.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -16,21 +18,9 @@ using namespace bc;
 
 namespace {
 
-// A strip of `rows` padded rows filled by f(x, y, channel).
 template <typename F> CUnWrapImage makeStrip(int32_t depth, int w, int rows, F f)
 {
-    CUnWrapImage s(depth, 123);
-    const uint32_t stride = JpegFile::paddedStride(uint32_t(w));
-    std::unique_ptr<uint8_t[]> px(new uint8_t[size_t(stride) * rows]());
-    for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c)
-                px[size_t(y) * stride + 3 * x + c] = uint8_t(f(x, y, c));
-    s.adoptPixels(std::move(px), rows, int(stride));
-    s.width = w;
-    s.shownHeight = rows;
-    s.header.setSize(w, rows);
-    return s;
+    return test::filledStrip(w, rows, f, 0, depth, 123);
 }
 
 // Smooth enough for JPEG to keep every value within a few levels.
@@ -63,13 +53,9 @@ TEST(StripItem, RecordRoundTripsItsFourFieldsInFourteenBytes)
     buf.seek(0);
     CUnWrapImage b;
     ASSERT_TRUE(b.ReadRecord(buf));
-    EXPECT_EQ(b.depthKey, -1500);
-    EXPECT_EQ(b.angle, 359);
-    EXPECT_EQ(b.width, 800);
-    EXPECT_EQ(b.shownHeight, 60);
-    EXPECT_EQ(b.header.width, 800);
-    EXPECT_EQ(b.header.height, 60);
-    EXPECT_FALSE(b.hasPixels());
+    EXPECT_EQ(QList<int>({b.depthKey, b.angle, b.width, b.shownHeight, b.header.width,
+                          b.header.height, b.hasPixels()}),
+              QList<int>({-1500, 359, 800, 60, 800, 60, false}));
 
     // A record cut short reads as incomplete and changes nothing.
     QBuffer shortBuf;
@@ -77,74 +63,45 @@ TEST(StripItem, RecordRoundTripsItsFourFieldsInFourteenBytes)
     shortBuf.open(QIODevice::ReadOnly);
     CUnWrapImage c(7, 8);
     EXPECT_FALSE(c.ReadRecord(shortBuf));
-    EXPECT_EQ(c.depthKey, 7);
-    EXPECT_EQ(c.angle, 8);
-    EXPECT_EQ(c.width, 0);
+    EXPECT_EQ(QList<int>({c.depthKey, c.angle, c.width}), QList<int>({7, 8, 0}));
 }
 
-TEST(StripItem, FileNamesUseTheSignedDepth)
+TEST(StripItem, JpegAndBmpKeepEveryRowWithoutSkew)
 {
-    CUnWrapImage s(-25, 0);
-    EXPECT_EQ(s.jpgPath("/data/survey"), "/data/survey/-25.jpg");
-    CUnWrapImage t(1234567, 0);
-    EXPECT_EQ(t.bmpPath("dir"), "dir/1234567.bmp");
-}
-
-TEST(StripItem, JpegKeepsEveryRowAndTheRecordsShownHeight)
-{
+    // JPEG: saved packed, loaded with rows padded to 4 bytes; the record's
+    // shown height is kept, and without a record the file gives both sizes.
     QTemporaryDir dir;
-    CUnWrapImage s = makeStrip(4000, 800, 71, smooth);
-    s.shownHeight = 60;
-    ASSERT_TRUE(s.SaveJpg(dir.path()));
-    EXPECT_EQ(QImageReader(dir.filePath("4000.jpg")).size(), QSize(800, 71));
+    for (int w : {800, 802}) {
+        CUnWrapImage s = makeStrip(w, w, 71, smooth);
+        s.shownHeight = 60;
+        ASSERT_TRUE(s.SaveJpg(dir.path()));
+        // The file is top-down RGB: buffer row 0 is its bottom row.
+        const QImage img(dir.filePath(QStringLiteral("%1.jpg").arg(w)));
+        ASSERT_EQ(img.size(), QSize(w, 71));
+        const QRgb bottom = img.pixel(100, 70);
+        EXPECT_NEAR(qRed(bottom), smooth(100, 0, 2), 4);
+        EXPECT_NEAR(qGreen(bottom), smooth(100, 0, 1), 4);
+        EXPECT_NEAR(qBlue(bottom), smooth(100, 0, 0), 4);
 
-    // The file is top-down RGB: buffer row 0 is its bottom row.
-    const QImage img(dir.filePath("4000.jpg"));
-    const QRgb bottom = img.pixel(100, 70);
-    EXPECT_NEAR(qRed(bottom), smooth(100, 0, 2), 4);
-    EXPECT_NEAR(qGreen(bottom), smooth(100, 0, 1), 4);
-    EXPECT_NEAR(qBlue(bottom), smooth(100, 0, 0), 4);
-
-    QBuffer rec;
-    rec.open(QIODevice::ReadWrite);
-    s.WriteRecord(rec);
-    rec.seek(0);
-    CUnWrapImage t;
-    ASSERT_TRUE(t.ReadRecord(rec));
-    ASSERT_TRUE(t.LoadJpg(dir.path()));
-    EXPECT_EQ(t.rows, 71);
-    EXPECT_EQ(t.shownHeight, 60);
-    EXPECT_EQ(t.width, 800);
-    EXPECT_EQ(t.stride, 2400);
-    EXPECT_EQ(t.header.width, 800);
-    EXPECT_EQ(t.header.height, 71);
-    for (int y : {0, 35, 70})
-        for (int x : {5, 420, 795})
-            for (int c = 0; c < 3; ++c)
-                EXPECT_NEAR(t.row(y)[3 * x + c], s.row(y)[3 * x + c], 4) << x << "," << y;
-
-    // Without a record the file gives both sizes.
-    CUnWrapImage u(4000, 0);
-    ASSERT_TRUE(u.LoadJpg(dir.path()));
-    EXPECT_EQ(u.width, 800);
-    EXPECT_EQ(u.shownHeight, 71);
-}
-
-TEST(StripItem, WidthNotAMultipleOfFourRoundTripsWithoutSkew)
-{
-    QTemporaryDir dir;
-    // JPEG: loaded with rows padded to 2408 bytes, saved packed (2406).
-    CUnWrapImage s = makeStrip(10, 802, 40, smooth);
-    EXPECT_EQ(s.stride, 2408);
-    ASSERT_TRUE(s.SaveJpg(dir.path()));
-    CUnWrapImage j(10, 0);
-    ASSERT_TRUE(j.LoadJpg(dir.path()));
-    EXPECT_EQ(j.stride, 2408);
-    EXPECT_EQ(j.width, 802);
-    for (int y : {0, 20, 39})
-        for (int x : {0, 420, 801})
-            for (int c = 0; c < 3; ++c)
-                ASSERT_NEAR(j.row(y)[3 * x + c], s.row(y)[3 * x + c], 4) << x << "," << y;
+        QBuffer rec;
+        rec.open(QIODevice::ReadWrite);
+        s.WriteRecord(rec);
+        rec.seek(0);
+        CUnWrapImage t;
+        ASSERT_TRUE(t.ReadRecord(rec));
+        ASSERT_TRUE(t.LoadJpg(dir.path()));
+        EXPECT_EQ(QList<int>({t.rows, t.shownHeight, t.width, t.stride, t.header.height}),
+                  QList<int>({71, 60, w, int(JpegFile::paddedStride(uint32_t(w))), 71}));
+        for (int y : {0, 35, 70})
+            for (int x : {0, 420, w - 1})
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(t.row(y)[3 * x + c], s.row(y)[3 * x + c], 4) << x << "," << y;
+        CUnWrapImage u(w, 0);
+        ASSERT_TRUE(u.LoadJpg(dir.path()));
+        EXPECT_EQ(QSize(u.width, u.shownHeight), QSize(w, 71));
+    }
+    EXPECT_EQ(CUnWrapImage(-25, 0).jpgPath("/data"), "/data/-25.jpg"); // the signed depth
+    EXPECT_EQ(CUnWrapImage(-25, 0).bmpPath("dir"), "dir/-25.bmp");
 
     // BMP: lossless, so every byte comes back; padded once only.
     CUnWrapImage n = makeStrip(-20, 802, 13, noise);
@@ -155,8 +112,7 @@ TEST(StripItem, WidthNotAMultipleOfFourRoundTripsWithoutSkew)
     EXPECT_EQ(img.pixel(801, 0), qRgb(noise(801, 12, 2), noise(801, 12, 1), noise(801, 12, 0)));
     CUnWrapImage b(-20, 0);
     ASSERT_TRUE(b.LoadBmp(dir.path()));
-    EXPECT_EQ(b.rows, 13);
-    EXPECT_EQ(b.stride, 2408);
+    EXPECT_EQ(QSize(b.rows, b.stride), QSize(13, 2408));
     for (int y = 0; y < 13; ++y)
         ASSERT_EQ(0, memcmp(b.row(y), n.row(y), 802 * 3)) << y;
 }
@@ -200,17 +156,6 @@ TEST(StripItem, FailedLoadsLeaveNoPixels)
     EXPECT_FALSE(s.LoadBmp(dir.path()));
     EXPECT_FALSE(s.hasPixels());
 
-    // An 8-bit BMP is not a strip.
-    QImage grey(16, 8, QImage::Format_Indexed8);
-    grey.setColorCount(256);
-    for (int i = 0; i < 256; ++i)
-        grey.setColor(i, qRgb(i, i, i));
-    grey.fill(3);
-    ASSERT_TRUE(grey.save(dir.filePath("77.bmp"), "BMP"));
-    s = makeStrip(77, 16, 8, noise);
-    EXPECT_FALSE(s.LoadBmp(dir.path()));
-    EXPECT_FALSE(s.hasPixels());
-
     // Nothing is written for a strip without pixels.
     CUnWrapImage empty(78, 0);
     EXPECT_FALSE(empty.SaveJpg(dir.path()));
@@ -219,43 +164,35 @@ TEST(StripItem, FailedLoadsLeaveNoPixels)
     EXPECT_FALSE(QFile::exists(dir.filePath("78.bmp")));
 }
 
-TEST(StripItem, CopyIsDeep)
+TEST(StripItem, CopiesAreDeepAndMovesHandTheBufferOver)
 {
     CUnWrapImage a = makeStrip(300, 10, 6, noise);
     a.shownHeight = 4;
     CUnWrapImage b(1, 1);
     b.CopyFrom(a);
-    EXPECT_EQ(b.depthKey, 300);
-    EXPECT_EQ(b.angle, 123);
-    EXPECT_EQ(b.rows, 6);
-    EXPECT_EQ(b.stride, 32);
-    EXPECT_EQ(b.header.width, 10);
-    EXPECT_EQ(b.header.height, 4);
-    ASSERT_TRUE(b.hasPixels());
-    EXPECT_NE(b.pixels(), a.pixels());
-    EXPECT_EQ(0, memcmp(b.pixels(), a.pixels(), 6 * 32));
+    CUnWrapImage c(a);
+    for (const CUnWrapImage* copy : {&b, &c}) {
+        EXPECT_EQ(QList<int>({copy->depthKey, copy->angle, copy->rows, copy->stride,
+                              copy->header.width, copy->header.height}),
+                  QList<int>({300, 123, 6, 32, 10, 4}));
+        ASSERT_TRUE(copy->hasPixels());
+        EXPECT_NE(copy->pixels(), a.pixels());
+        EXPECT_EQ(0, memcmp(copy->pixels(), a.pixels(), 6 * 32));
+    }
     a.row(5)[29] ^= 0xFF;
     EXPECT_NE(b.row(5)[29], a.row(5)[29]);
-
-    CUnWrapImage c(a); // the copy constructor copies deeply too
-    EXPECT_EQ(0, memcmp(c.pixels(), a.pixels(), 6 * 32));
-    CUnWrapImage none(9, 9);
-    c = none;
+    c = CUnWrapImage(9, 9);
     EXPECT_FALSE(c.hasPixels());
-    EXPECT_EQ(c.depthKey, 9);
     c = c;
     EXPECT_EQ(c.depthKey, 9);
 
-    // Moving hands the buffer over and leaves the source without pixels.
     const uint8_t* buffer = a.pixels();
     CUnWrapImage moved(std::move(a));
     EXPECT_EQ(moved.pixels(), buffer);
-    EXPECT_EQ(moved.rows, 6);
     EXPECT_FALSE(a.hasPixels());
     EXPECT_EQ(a.rows, 0);
     CUnWrapImage target;
     target = std::move(moved);
     EXPECT_EQ(target.pixels(), buffer);
-    EXPECT_EQ(target.depthKey, 300);
     EXPECT_FALSE(moved.hasPixels());
 }

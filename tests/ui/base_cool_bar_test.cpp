@@ -2,35 +2,24 @@
 
 #include "fixed_look.h"
 
-#include <QCursor>
-#include <QImage>
-#include <QLabel>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
-#include <QPainter>
-#include <QPixmap>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 using namespace bc;
-using bc::test::at;
-using bc::test::grabOf;
+using namespace bc::test;
 
 namespace {
-
-QIcon solidIcon(const QColor& colour)
-{
-    return test::solidIcon(colour, 13);
-}
 
 class CoolBarTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QCursor::setPos(QPoint(5000, 5000));
+        cursorAway();
         window.resize(900, 700);
         window.setCentralWidget(new QLabel(QStringLiteral("centre")));
         bar = new CBaseCoolBar(QStringLiteral("产状工具箱"), &window);
@@ -47,7 +36,7 @@ protected:
 
     QWidget* title() const { return bar->titleBarWidget(); }
 
-    test::FixedLook look;
+    FixedLook look;
     QMainWindow window;
     CBaseCoolBar* bar = nullptr;
 };
@@ -56,29 +45,18 @@ TEST_F(CoolBarTest, DockedAtTheSideTheBarStartsAtItsWidthAndShrinksNoFurtherThan
 {
     dock(Qt::RightDockWidgetArea);
     EXPECT_EQ(bar->DockBarId(), CBaseCoolBar::AFX_IDW_DOCKBAR_RIGHT);
-    EXPECT_TRUE(bar->IsVertDocked());
-    EXPECT_FALSE(bar->IsHorzDocked());
-    EXPECT_FALSE(bar->IsFloating());
     EXPECT_EQ(bar->width(), 350);
-    EXPECT_EQ(bar->minimumSize(), QSize(32, 32));
-
     window.resizeDocks({bar}, {5}, Qt::Horizontal);
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->width(), 32);
     EXPECT_EQ(bar->VertDockedSize().width(), 32);
-
     window.resizeDocks({bar}, {2000}, Qt::Horizontal);
     QCoreApplication::processEvents();
     EXPECT_LT(bar->width(), window.width());
-}
 
-TEST_F(CoolBarTest, GivenSizeIsUsedOnEverySide)
-{
+    // A size given at construction is the size docked.
     delete bar;
     bar = new CBaseCoolBar(QStringLiteral("bar"), QSize(240, 120), &window);
-    EXPECT_EQ(bar->HorzDockedSize(), QSize(240, 120));
-    EXPECT_EQ(bar->VertDockedSize(), QSize(240, 120));
-    EXPECT_EQ(bar->FloatingSize(), QSize(240, 120));
     dock(Qt::LeftDockWidgetArea);
     EXPECT_EQ(bar->width(), 240);
 }
@@ -92,28 +70,24 @@ TEST_F(CoolBarTest, DockedLeftOrRightTheGripperRunsAlongTheTopLeftOfTheButtons)
     EXPECT_EQ(bar->GetGripperRect(), QRect(4, 6, w - 34 - 4, 3));
     EXPECT_EQ(bar->CloseButton()->geometry(), QRect(w - 31, 3, 12, 12));
     EXPECT_EQ(bar->DockButton()->geometry(), QRect(w - 17, 3, 12, 12));
-    EXPECT_TRUE(bar->CloseButton()->isVisible());
-    EXPECT_EQ(bar->CloseButton()->toolTip(), QStringLiteral("Hide Docked Window"));
-    EXPECT_EQ(bar->DockButton()->toolTip(), QStringLiteral("Minimize Docked Window"));
+    // Two etched strips, 4 pixels apart: highlight above, shadow below;
+    // nothing between the strip's end and the buttons.
+    expectPixels(grabOf(*title()), {{20, 5, kFace}, {20, 6, kLight}, {20, 7, kFace},
+                                    {20, 8, kShadow}, {20, 10, kLight}, {20, 12, kShadow},
+                                    {20, 13, kFace}, {w - 33, 6, kFace}});
 
-    // Two etched strips, 4 pixels apart: highlight above, shadow below.
-    const QImage image = grabOf(*title());
-    const int x = 20;
-    EXPECT_EQ(at(image, x, 5), test::kFace);
-    EXPECT_EQ(at(image, x, 6), test::kLight);
-    EXPECT_EQ(at(image, x, 7), test::kFace);
-    EXPECT_EQ(at(image, x, 8), test::kShadow);
-    EXPECT_EQ(at(image, x, 10), test::kLight);
-    EXPECT_EQ(at(image, x, 12), test::kShadow);
-    EXPECT_EQ(at(image, x, 13), test::kFace);
-    // Nothing between the strip's end and the buttons.
-    EXPECT_EQ(at(image, w - 33, 6), test::kFace);
+    // Without buttons the gripper takes their place; without frame stuff
+    // there is no gripper.
+    bar->ShowFrameStuff(true, false);
+    EXPECT_FALSE(bar->CloseButton()->isVisible() || bar->DockButton()->isVisible());
+    EXPECT_EQ(bar->GetGripperRect(), QRect(4, 6, w - 6 - 4, 3));
+    bar->ShowFrameStuff(false, false);
+    EXPECT_EQ(at(grabOf(*title()), 20, 6), kFace);
 }
 
 TEST_F(CoolBarTest, DockedAtTheTopTheGripperRunsDownTheLeftBelowTheButtons)
 {
     dock(Qt::TopDockWidgetArea);
-    EXPECT_TRUE(bar->IsHorzDocked());
     EXPECT_TRUE(bar->features().testFlag(QDockWidget::DockWidgetVerticalTitleBar));
     ASSERT_NE(title(), nullptr);
     const int h = title()->height();
@@ -121,40 +95,18 @@ TEST_F(CoolBarTest, DockedAtTheTopTheGripperRunsDownTheLeftBelowTheButtons)
     EXPECT_EQ(bar->GetGripperRect(), QRect(4, 33, 3, h - 4 - 33));
     EXPECT_EQ(bar->CloseButton()->geometry(), QRect(2, 3, 12, 12));
     EXPECT_EQ(bar->DockButton()->geometry(), QRect(2, 17, 12, 12));
-
-    const QImage image = grabOf(*title());
-    const int y = 50;
-    EXPECT_EQ(at(image, 3, y), test::kFace);
-    EXPECT_EQ(at(image, 4, y), test::kLight);
-    EXPECT_EQ(at(image, 6, y), test::kShadow);
-    EXPECT_EQ(at(image, 8, y), test::kLight);
-    EXPECT_EQ(at(image, 10, y), test::kShadow);
-    EXPECT_EQ(at(image, 11, y), test::kFace);
-}
-
-TEST_F(CoolBarTest, WithoutButtonsTheGripperTakesTheirPlace)
-{
-    dock(Qt::RightDockWidgetArea);
-    bar->ShowFrameStuff(true, false);
-    const int w = title()->width();
-    EXPECT_FALSE(bar->CloseButton()->isVisible());
-    EXPECT_FALSE(bar->DockButton()->isVisible());
-    EXPECT_EQ(bar->GetGripperRect(), QRect(4, 6, w - 6 - 4, 3));
-
-    bar->ShowFrameStuff(false, false);
-    const QImage image = grabOf(*title());
-    EXPECT_EQ(at(image, 20, 6), test::kFace);
+    expectPixels(grabOf(*title()), {{3, 50, kFace}, {4, 50, kLight}, {6, 50, kShadow},
+                                    {8, 50, kLight}, {10, 50, kShadow}, {11, 50, kFace}});
 }
 
 TEST_F(CoolBarTest, CaptionButtonsUseTheImageListByDockingSide)
 {
-    const QList<QIcon> images = {solidIcon(Qt::red), solidIcon(Qt::green), solidIcon(Qt::blue)};
-    EXPECT_TRUE(bar->SetBtnImageList(images).isEmpty());
+    EXPECT_TRUE(bar->SetBtnImageList({solidIcon(Qt::red, 13), solidIcon(Qt::green, 13),
+                                      solidIcon(Qt::blue, 13)})
+                    .isEmpty());
     dock(Qt::RightDockWidgetArea);
-    const QImage close = grabOf(*bar->CloseButton());
-    const QImage dockSide = grabOf(*bar->DockButton());
-    EXPECT_EQ(at(close, 6, 6), QColor(Qt::red));
-    EXPECT_EQ(at(dockSide, 6, 6), QColor(Qt::blue));
+    EXPECT_EQ(at(grabOf(*bar->CloseButton()), 6, 6), QColor(Qt::red));
+    EXPECT_EQ(at(grabOf(*bar->DockButton()), 6, 6), QColor(Qt::blue));
 
     window.removeDockWidget(bar);
     window.addDockWidget(Qt::BottomDockWidgetArea, bar);
@@ -173,8 +125,7 @@ TEST_F(CoolBarTest, CloseButtonHidesAndDockButtonFloatsAndDocksAgain)
     EXPECT_EQ(bar->DockBarId(), 0);
     // Floating: the default title bar, no gripper or caption buttons.
     EXPECT_EQ(bar->titleBarWidget(), nullptr);
-    EXPECT_FALSE(bar->CloseButton()->isVisible());
-    EXPECT_FALSE(bar->DockButton()->isVisible());
+    EXPECT_FALSE(bar->CloseButton()->isVisible() || bar->DockButton()->isVisible());
 
     bar->OnButtonMinimize();
     QCoreApplication::processEvents();
@@ -192,91 +143,60 @@ TEST_F(CoolBarTest, KeyboardContextMenuOpensNearTheTopLeftCorner)
     QMenu menu;
     menu.addAction(QStringLiteral("entry"));
     bar->SetMenu(&menu);
-    EXPECT_EQ(bar->GetMenu(), &menu);
-
-    QPoint shownAt(-1, -1);
-    QTimer::singleShot(0, [&] {
-        shownAt = menu.pos();
-        menu.close();
-    });
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(0, 0),
-                            bar->mapToGlobal(QPoint(0, 0)));
-    QCoreApplication::sendEvent(bar, &event);
-    EXPECT_EQ(shownAt, bar->mapToGlobal(bar->contentsRect().topLeft() + QPoint(5, 5)));
-
-    shownAt = QPoint(-1, -1);
-    QTimer::singleShot(0, [&] {
-        shownAt = menu.pos();
-        menu.close();
-    });
-    const QPoint local(40, 60);
-    QContextMenuEvent mouse(QContextMenuEvent::Mouse, local, bar->mapToGlobal(local));
-    QCoreApplication::sendEvent(bar, &mouse);
-    EXPECT_EQ(shownAt, bar->mapToGlobal(local));
+    auto shownAt = [&](QContextMenuEvent::Reason reason, QPoint local) {
+        QPoint pos(-1, -1);
+        QTimer::singleShot(0, [&] {
+            pos = menu.pos();
+            menu.close();
+        });
+        QContextMenuEvent event(reason, local, bar->mapToGlobal(local));
+        QCoreApplication::sendEvent(bar, &event);
+        return pos;
+    };
+    EXPECT_EQ(shownAt(QContextMenuEvent::Keyboard, QPoint(0, 0)),
+              bar->mapToGlobal(bar->contentsRect().topLeft() + QPoint(5, 5)));
+    EXPECT_EQ(shownAt(QContextMenuEvent::Mouse, QPoint(40, 60)), bar->mapToGlobal(QPoint(40, 60)));
 }
-
-// ---------------------------------------------------------------------------
 
 class CJButtonTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QCursor::setPos(QPoint(5000, 5000));
+        cursorAway();
         button.resize(20, 20);
-        QPixmap pixmap(6, 6);
-        pixmap.fill(Qt::red);
-        button.SetIcon(QIcon(pixmap), QSize(6, 6));
+        button.SetIcon(solidIcon(Qt::red, 6), QSize(6, 6));
         button.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&button));
     }
-    void TearDown() override { QCursor::setPos(QPoint(5000, 5000)); }
+    void TearDown() override { cursorAway(); }
 
-    test::FixedLook look;
+    FixedLook look;
     CCJButton button;
 };
 
 TEST_F(CJButtonTest, FlatUntilHoveredRaisedUnderTheMouseSunkenWhenPressed)
 {
-    QImage image = grabOf(button);
-    EXPECT_EQ(at(image, 0, 0), test::kFace);
-    EXPECT_EQ(at(image, 19, 19), test::kFace);
-    EXPECT_EQ(button.IconRect(), QRect(7, 7, 6, 6));
-    EXPECT_EQ(at(image, 7, 7), QColor(Qt::red));
-    EXPECT_EQ(at(image, 13, 13), test::kFace);
-
-    QCursor::setPos(button.mapToGlobal(QPoint(10, 10)));
-    QTest::mouseMove(&button, QPoint(10, 10));
+    // The icon is centred, and moves by (1, 1) while pressed.
+    expectPixels(grabOf(button), {{0, 0, kFace}, {19, 19, kFace}, {7, 7, Qt::red}, {13, 13, kFace}});
+    hover(button);
     ASSERT_TRUE(QTest::qWaitFor([&] { return button.IsMouseOver(); }, 2000));
-    image = grabOf(button);
-    EXPECT_EQ(at(image, 0, 0), test::kLight);
-    EXPECT_EQ(at(image, 19, 19), test::kShadow);
+    expectPixels(grabOf(button), {{0, 0, kLight}, {19, 19, kShadow}});
 
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_TRUE(button.IsButtonDown());
-    image = grabOf(button);
-    EXPECT_EQ(at(image, 0, 0), test::kShadow);
-    EXPECT_EQ(at(image, 19, 19), test::kLight);
-    // The icon moves by (1, 1) while pressed.
-    EXPECT_EQ(at(image, 7, 7), test::kFace);
-    EXPECT_EQ(at(image, 13, 13), QColor(Qt::red));
+    expectPixels(grabOf(button), {{0, 0, kShadow}, {19, 19, kLight}, {7, 7, kFace}, {13, 13, Qt::red}});
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_FALSE(button.IsButtonDown());
 
-    QCursor::setPos(QPoint(5000, 5000));
+    cursorAway();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !button.IsMouseOver(); }, 2000));
     EXPECT_FALSE(button.IsHoverTimerActive());
-    image = grabOf(button);
-    EXPECT_EQ(at(image, 0, 0), test::kFace);
-}
+    EXPECT_EQ(at(grabOf(button), 0, 0), kFace);
 
-TEST_F(CJButtonTest, WithoutTheFlatLookTwoRingsAreAlwaysDrawn)
-{
+    // Without the flat look two rings are always drawn.
     button.DisableFlatLook();
-    const QImage image = grabOf(button);
-    EXPECT_EQ(at(image, 0, 0), test::kLight);
-    EXPECT_EQ(at(image, 1, 1), QColor(223, 223, 223));
-    EXPECT_EQ(at(image, 19, 19), QColor(64, 64, 64));
-    EXPECT_EQ(at(image, 18, 18), test::kShadow);
+    expectPixels(grabOf(button), {{0, 0, kLight}, {1, 1, QColor(223, 223, 223)},
+                                  {19, 19, QColor(64, 64, 64)}, {18, 18, kShadow}});
 }
 
 } // namespace

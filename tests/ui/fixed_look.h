@@ -11,6 +11,12 @@
 #include <QWidget>
 #include <QPalette>
 #include <QStyleFactory>
+#include <QCursor>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 
 namespace bc::test {
 
@@ -71,6 +77,54 @@ inline QIcon solidIcon(const QColor& colour, int size)
     QPixmap pixmap(size, size);
     pixmap.fill(colour);
     return QIcon(pixmap);
+}
+
+struct PixelAt {
+    int x, y;
+    QColor colour;
+};
+
+// Every listed pixel of `image` has its colour.
+inline void expectPixels(const QImage& image, std::initializer_list<PixelAt> pixels)
+{
+    for (const PixelAt& p : pixels)
+        EXPECT_EQ(at(image, p.x, p.y), p.colour) << "pixel " << p.x << "," << p.y;
+}
+
+// How many pixels of `image` are exactly `colour`.
+inline int countColour(const QImage& image, const QColor& colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += QColor(image.pixel(x, y)) == colour;
+    return n;
+}
+
+// Fills `w`'s background with one colour, so what a child leaves unpainted
+// shows it.
+inline void paintBackground(QWidget& w, const QColor& colour)
+{
+    w.setAutoFillBackground(true);
+    QPalette pal = w.palette();
+    pal.setColor(QPalette::Window, colour);
+    w.setPalette(pal);
+}
+
+// Moves the mouse onto `w` the way the window system does: the cursor first,
+// then the move event.
+inline void hover(QWidget& w, QPoint local = QPoint(-1, -1))
+{
+    if (local == QPoint(-1, -1))
+        local = w.rect().center();
+    QCursor::setPos(w.mapToGlobal(local));
+    QTest::mouseMove(&w, local);
+}
+
+// The cursor far off every window.
+inline void cursorAway()
+{
+    QCursor::setPos(QPoint(5000, 5000));
 }
 
 } // namespace bc::test

@@ -3,26 +3,18 @@
 #include "fixed_look.h"
 
 #include <QAction>
-#include <QCursor>
 #include <QIconEngine>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
-#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 using namespace bc;
-using bc::test::at;
-using bc::test::grabOf;
+using namespace bc::test;
 
 namespace {
-
-QIcon solidIcon(const QColor& colour)
-{
-    return test::solidIcon(colour, 16);
-}
 
 // An icon its engine paints at any size, naming no sizes of its own (as a
 // scalable picture does).
@@ -51,11 +43,16 @@ QImage strip(const QList<QColor>& colours)
     return image;
 }
 
+QImage iconImage(const QAction* action, QIcon::Mode mode)
+{
+    return action->icon().pixmap(QSize(16, 16), mode).toImage();
+}
+
 class FlatToolBarTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        QCursor::setPos(QPoint(5000, 5000));
+        cursorAway();
         window.resize(600, 400);
         window.setCentralWidget(new QLabel(QStringLiteral("centre")));
         bar = new CFlatToolBar(QStringLiteral("page"), &window);
@@ -68,99 +65,70 @@ class FlatToolBarTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
-    test::FixedLook look;
+    FixedLook look;
     QMainWindow window;
     CFlatToolBar* bar = nullptr;
 };
 
-TEST_F(FlatToolBarTest, BarAtTheTopDrawsTwoVerticalEtchedLinesAtTheLeft)
+TEST_F(FlatToolBarTest, GripperIsTwoEtchedLinesAcrossTheBarsStart)
 {
-    bar->addAction(solidIcon(Qt::red), QStringLiteral("first"));
+    // At the top two vertical lines at the left, inside the 2-pixel border;
+    // at the left two horizontal lines at the top.
+    bar->addAction(solidIcon(Qt::red, 16), QStringLiteral("first"));
     show(Qt::TopToolBarArea);
-    const QImage image = grabOf(*bar);
-    const int h = image.height();
-    const int y = h / 2;
-    EXPECT_EQ(at(image, 1, y), test::kFace);
-    EXPECT_EQ(at(image, 2, y), test::kLight);
-    EXPECT_EQ(at(image, 3, y), test::kShadow);
-    EXPECT_EQ(at(image, 4, y), test::kFace);
-    EXPECT_EQ(at(image, 5, y), test::kLight);
-    EXPECT_EQ(at(image, 6, y), test::kShadow);
-    EXPECT_EQ(at(image, 7, y), test::kFace);
-    // Inside the 2-pixel border at top and bottom.
-    EXPECT_EQ(at(image, 2, 1), test::kFace);
-    EXPECT_EQ(at(image, 2, 2), test::kLight);
-    EXPECT_EQ(at(image, 2, h - 3), test::kShadow);
-    EXPECT_EQ(at(image, 2, h - 2), test::kFace);
-}
+    QImage image = grabOf(*bar);
+    const int y = image.height() / 2, h = image.height();
+    expectPixels(image, {{1, y, kFace}, {2, y, kLight}, {3, y, kShadow}, {4, y, kFace},
+                         {5, y, kLight}, {6, y, kShadow}, {7, y, kFace}, {2, 1, kFace},
+                         {2, 2, kLight}, {2, h - 3, kShadow}, {2, h - 2, kFace}});
 
-TEST_F(FlatToolBarTest, BarAtTheLeftDrawsItsGripperAsTwoHorizontalLinesAtTheTop)
-{
-    bar->addAction(solidIcon(Qt::red), QStringLiteral("first"));
-    show(Qt::LeftToolBarArea);
+    window.addToolBar(Qt::LeftToolBarArea, bar);
+    QCoreApplication::processEvents();
     ASSERT_EQ(bar->orientation(), Qt::Vertical);
-    const QImage image = grabOf(*bar);
+    image = grabOf(*bar);
     const int x = image.width() / 2;
-    EXPECT_EQ(at(image, x, 1), test::kFace);
-    EXPECT_EQ(at(image, x, 2), test::kLight);
-    EXPECT_EQ(at(image, x, 3), test::kShadow);
-    EXPECT_EQ(at(image, x, 4), test::kFace);
-    EXPECT_EQ(at(image, x, 5), test::kLight);
-    EXPECT_EQ(at(image, x, 6), test::kShadow);
-    EXPECT_EQ(at(image, x, 7), test::kFace);
-}
+    expectPixels(image, {{x, 1, kFace}, {x, 2, kLight}, {x, 3, kShadow}, {x, 4, kFace},
+                         {x, 5, kLight}, {x, 6, kShadow}, {x, 7, kFace}});
 
-TEST_F(FlatToolBarTest, FixedBarHasNoGripper)
-{
+    // A fixed bar has no gripper.
     bar->setMovable(false);
-    show(Qt::TopToolBarArea);
+    window.addToolBar(Qt::TopToolBarArea, bar);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(bar->GripperLines().isEmpty());
-    EXPECT_EQ(at(grabOf(*bar), 2, bar->height() / 2), test::kFace);
+    EXPECT_EQ(at(grabOf(*bar), 2, bar->height() / 2), kFace);
 }
 
 TEST_F(FlatToolBarTest, ButtonUnderTheMouseShowsItsHotImage)
 {
-    QAction* first = bar->addAction(solidIcon(Qt::red), QStringLiteral("first"));
+    QAction* first = bar->addAction(solidIcon(Qt::red, 16), QStringLiteral("first"));
     bar->addSeparator();
     bar->addWidget(new QLabel(QStringLiteral("page box")));
-    QAction* second = bar->addAction(solidIcon(Qt::red), QStringLiteral("second"));
+    QAction* second = bar->addAction(solidIcon(Qt::red, 16), QStringLiteral("second"));
     ASSERT_TRUE(bar->SetHotImageList(strip({Qt::green, Qt::blue, Qt::yellow}), 16));
-    EXPECT_EQ(bar->HotImageCount(), 3);
     // Added after the list was given: it takes the next image.
-    QAction* third = bar->addAction(solidIcon(Qt::red), QStringLiteral("third"));
+    QAction* third = bar->addAction(solidIcon(Qt::red, 16), QStringLiteral("third"));
     show(Qt::TopToolBarArea);
 
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(first));
     ASSERT_NE(button, nullptr);
     const QPoint centre = button->rect().center();
     EXPECT_EQ(at(grabOf(*button), centre.x(), centre.y()), QColor(Qt::red));
-
-    QCursor::setPos(button->mapToGlobal(centre));
-    QTest::mouseMove(button, centre);
+    hover(*button);
     ASSERT_TRUE(QTest::qWaitFor([&] { return button->underMouse(); }, 2000));
     EXPECT_EQ(at(grabOf(*button), centre.x(), centre.y()), QColor(Qt::green));
 
-    // The hot image's mask colour is transparent.
-    const QImage hot = first->icon().pixmap(QSize(16, 16), QIcon::Active).toImage();
-    EXPECT_EQ(qAlpha(hot.pixel(0, 0)), 0);
-    EXPECT_EQ(QColor(hot.pixel(8, 8)), QColor(Qt::green));
-    EXPECT_EQ(QColor(second->icon().pixmap(QSize(16, 16), QIcon::Active).toImage().pixel(8, 8)),
-              QColor(Qt::blue));
-    EXPECT_EQ(QColor(third->icon().pixmap(QSize(16, 16), QIcon::Active).toImage().pixel(8, 8)),
-              QColor(Qt::yellow));
-    // The normal image stays.
-    EXPECT_EQ(QColor(second->icon().pixmap(QSize(16, 16), QIcon::Normal).toImage().pixel(8, 8)),
-              QColor(Qt::red));
+    // The hot image's mask colour is transparent; the normal image stays.
+    EXPECT_EQ(qAlpha(iconImage(first, QIcon::Active).pixel(0, 0)), 0);
+    EXPECT_EQ(at(iconImage(second, QIcon::Active), 8, 8), QColor(Qt::blue));
+    EXPECT_EQ(at(iconImage(third, QIcon::Active), 8, 8), QColor(Qt::yellow));
+    EXPECT_EQ(at(iconImage(second, QIcon::Normal), 8, 8), QColor(Qt::red));
 
     // An icon that names no sizes keeps its normal image too.
     QAction* painted = bar->addAction(QIcon(new PaintedIcon(Qt::magenta)), QStringLiteral("p"));
     ASSERT_TRUE(bar->SetHotImageList(strip({Qt::green, Qt::blue, Qt::yellow, Qt::cyan}), 16));
-    EXPECT_EQ(QColor(painted->icon().pixmap(QSize(16, 16), QIcon::Normal).toImage().pixel(8, 8)),
-              QColor(Qt::magenta));
-    EXPECT_EQ(QColor(painted->icon().pixmap(QSize(16, 16), QIcon::Active).toImage().pixel(8, 8)),
-              QColor(Qt::cyan));
-    EXPECT_EQ(QColor(first->icon().pixmap(QSize(16, 16), QIcon::Normal).toImage().pixel(8, 8)),
-              QColor(Qt::red));
+    EXPECT_EQ(at(iconImage(painted, QIcon::Normal), 8, 8), QColor(Qt::magenta));
+    EXPECT_EQ(at(iconImage(painted, QIcon::Active), 8, 8), QColor(Qt::cyan));
+    EXPECT_EQ(at(iconImage(first, QIcon::Normal), 8, 8), QColor(Qt::red));
 
     EXPECT_FALSE(bar->SetHotImageList(QImage(), 16));
     EXPECT_FALSE(bar->SetHotImageList(strip({Qt::green}), 0));

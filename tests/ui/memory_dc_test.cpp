@@ -1,8 +1,9 @@
 #include "ui/memory_dc.h"
 
 #include "core/jpeg_file.h"
+#include "fixed_look.h"
+#include "support/file_bytes.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 using namespace bc;
 
@@ -17,16 +20,17 @@ namespace {
 
 uint32_t le32(const QByteArray& bytes, int at)
 {
-    return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
-           uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | uint8_t(bytes[at + i]);
+    return v;
 }
 
-// Whether the pixel's bytes (in the order given) lie within `tolerance` of
-// the expected colour.
-bool near(const uint8_t* p, int r, int g, int b, int tolerance = 40)
+// Whether the pixel's three bytes lie within `tolerance` of the expected ones.
+bool near(const uint8_t* p, int a, int b, int c, int tolerance = 40)
 {
-    return std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance &&
-           std::abs(p[2] - b) <= tolerance;
+    return std::abs(p[0] - a) <= tolerance && std::abs(p[1] - b) <= tolerance &&
+           std::abs(p[2] - c) <= tolerance;
 }
 
 class MemoryDcTest : public ::testing::Test {
@@ -39,23 +43,15 @@ TEST_F(MemoryDcTest, NewCanvasIsWhiteAndSavesABmpOfItsSize)
 {
     CMemoryDC dc(24, path("page.bmp"), QSize(100, 50));
     ASSERT_TRUE(dc.IsValid());
-    EXPECT_EQ(dc.Width(), 100);
-    EXPECT_EQ(dc.Height(), 50);
-    EXPECT_EQ(dc.Image().pixel(0, 0), qRgb(255, 255, 255));
     EXPECT_EQ(dc.Image().pixel(99, 49), qRgb(255, 255, 255));
     EXPECT_EQ(dc.Painter().backgroundMode(), Qt::TransparentMode);
-
     ASSERT_EQ(dc.SaveBitmap(), 1);
-    QFile file(path("page.bmp"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = test::fileBytes(path("page.bmp"));
     ASSERT_EQ(bytes.size(), 54 + 300 * 50);
     EXPECT_EQ(bytes.left(2), QByteArray("BM"));
-    EXPECT_EQ(le32(bytes, 18), 100u);
-    EXPECT_EQ(le32(bytes, 22), 50u);
-    EXPECT_EQ(uint8_t(bytes[28]), 24);
-    for (int i = 54; i < bytes.size(); ++i)
-        ASSERT_EQ(uint8_t(bytes[i]), 0xFF) << i;
+    EXPECT_EQ(QList<uint32_t>({le32(bytes, 18), le32(bytes, 22), uint8_t(bytes[28])}),
+              QList<uint32_t>({100, 50, 24}));
+    EXPECT_EQ(bytes.mid(54), QByteArray(300 * 50, char(0xFF)));
 }
 
 TEST_F(MemoryDcTest, OddWidthBmpKeepsTheRedTopLeftPixelInPlace)
@@ -70,30 +66,22 @@ TEST_F(MemoryDcTest, OddWidthBmpKeepsTheRedTopLeftPixelInPlace)
     uint32_t w = 0, h = 0;
     const PixelBuffer pixels = JpegFile::LoadBmpFile(path("odd.bmp"), &w, &h);
     ASSERT_NE(pixels, nullptr);
-    ASSERT_EQ(w, 101u);
-    ASSERT_EQ(h, 7u);
-    const uint32_t stride = JpegFile::paddedStride(w);
-    // Bottom-up blue, green, red: the top row is the file's last.
-    const uint8_t* topLeft = pixels.get() + 6 * stride;
-    EXPECT_EQ(topLeft[0], 0);
-    EXPECT_EQ(topLeft[1], 0);
-    EXPECT_EQ(topLeft[2], 255);
-    const uint8_t* bottomRight = pixels.get() + 100 * 3;
-    EXPECT_EQ(bottomRight[0], 255);
-    EXPECT_EQ(bottomRight[1], 0);
-    EXPECT_EQ(bottomRight[2], 0);
-    // Every other pixel stays white.
+    ASSERT_EQ(QSize(int(w), int(h)), QSize(101, 7));
+    // Bottom-up blue, green, red: the top row is the file's last; every
+    // other pixel stays white.
     int white = 0;
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
-            white += near(pixels.get() + y * stride + x * 3, 255, 255, 255, 0);
+            white += near(pixels.get() + y * 304 + x * 3, 255, 255, 255, 0);
     EXPECT_EQ(white, 101 * 7 - 2);
+    EXPECT_TRUE(near(pixels.get() + 6 * 304, 0, 0, 255, 0));
+    EXPECT_TRUE(near(pixels.get() + 100 * 3, 255, 0, 0, 0));
 }
 
 TEST_F(MemoryDcTest, OddWidthJpegKeepsItsCornersInPlace)
 {
     for (const int bits : {24, 32}) {
-        const QString file = path(bits == 24 ? "odd24.jpg" : "odd32.jpg");
+        const QString file = path("odd.jpg");
         CMemoryDC dc(bits, file, QSize(101, 61));
         dc.Painter().fillRect(QRect(0, 0, 16, 16), QColor(255, 0, 0));
         dc.Painter().fillRect(QRect(85, 45, 16, 16), QColor(0, 0, 255));
@@ -104,16 +92,23 @@ TEST_F(MemoryDcTest, OddWidthJpegKeepsItsCornersInPlace)
         uint32_t w = 0, h = 0;
         const PixelBuffer rgb = JpegFile::ReadJpegToRgb(file, &w, &h);
         ASSERT_NE(rgb, nullptr);
-        ASSERT_EQ(w, 101u);
-        ASSERT_EQ(h, 61u);
-        auto pixel = [&](int x, int y) { return rgb.get() + (size_t(y) * w + x) * 3; };
-        EXPECT_TRUE(near(pixel(0, 0), 255, 0, 0)) << bits;
-        EXPECT_TRUE(near(pixel(7, 7), 255, 0, 0)) << bits;
-        EXPECT_TRUE(near(pixel(93, 53), 0, 0, 255)) << bits;
-        EXPECT_TRUE(near(pixel(100, 60), 0, 0, 255)) << bits;
-        EXPECT_TRUE(near(pixel(50, 30), 255, 255, 255)) << bits;
-        EXPECT_TRUE(near(pixel(100, 0), 255, 255, 255)) << bits;
-        EXPECT_TRUE(near(pixel(0, 60), 255, 255, 255)) << bits;
+        ASSERT_EQ(QSize(int(w), int(h)), QSize(101, 61));
+        const struct {
+            int x, y, r, g, b;
+        } corners[] = {{0, 0, 255, 0, 0},         {7, 7, 255, 0, 0},       {93, 53, 0, 0, 255},
+                       {100, 60, 0, 0, 255},      {50, 30, 255, 255, 255}, {100, 0, 255, 255, 255},
+                       {0, 60, 255, 255, 255}};
+        for (const auto& c : corners)
+            EXPECT_TRUE(near(rgb.get() + (size_t(c.y) * w + c.x) * 3, c.r, c.g, c.b))
+                << bits << " at " << c.x << "," << c.y;
+
+        // Quality 75: the same file as the packed rows coded at 75.
+        const QImage packed = dc.Image().convertToFormat(QImage::Format_RGB888);
+        std::vector<uint8_t> rows(size_t(101) * 3 * 61);
+        for (int y = 0; y < 61; ++y)
+            std::memcpy(&rows[size_t(y) * 303], packed.constScanLine(y), 303);
+        ASSERT_TRUE(JpegFile::WriteRgbAsJpeg(path("ref.jpg"), rows.data(), 101, 61, true, 75));
+        EXPECT_EQ(test::fileBytes(file), test::fileBytes(path("ref.jpg"))) << bits;
     }
 }
 
@@ -134,8 +129,7 @@ TEST_F(MemoryDcTest, FailedWritesAreReportedAsFailures)
 
     CMemoryDC empty(24, path("empty.bmp"), QSize(0, 10));
     EXPECT_FALSE(empty.IsValid());
-    EXPECT_EQ(empty.SaveBitmap(), 0);
-    EXPECT_EQ(empty.SaveAsJpeg(), 0);
+    EXPECT_EQ(empty.SaveBitmap() + empty.SaveAsJpeg(), 0);
     EXPECT_FALSE(QFile::exists(path("empty.bmp")));
 }
 
@@ -143,11 +137,7 @@ TEST_F(MemoryDcTest, WindowCanvasCopiesWhatTheWindowShows)
 {
     QWidget window;
     window.resize(40, 30);
-    QPalette pal = window.palette();
-    pal.setColor(QPalette::Window, QColor(0, 128, 0));
-    window.setPalette(pal);
-    window.setAutoFillBackground(true);
-
+    test::paintBackground(window, QColor(0, 128, 0));
     CMemoryDC dc(path("snap.bmp"), &window);
     ASSERT_TRUE(dc.IsValid());
     EXPECT_EQ(dc.BitsPerPixel(), 24);

@@ -8,17 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-
 namespace bc {
 namespace {
 
 struct EditOnDialog {
-    EditOnDialog()
+    explicit EditOnDialog(int mode = 0)
     {
         dialog.resize(200, 100);
         edit = new CNumEdit(1002, &dialog);
         edit->setGeometry(10, 10, 100, 24);
+        edit->SetMode(mode);
         other = new QPushButton(QStringLiteral("x"), &dialog);
         other->setGeometry(10, 50, 50, 24);
         dialog.show();
@@ -30,57 +29,37 @@ struct EditOnDialog {
     QPushButton* other;
 };
 
-TEST(CNumEdit, InputModesFilterTypedCharacters)
+TEST(CNumEdit, InputModesFilterTypedAndInputMethodText)
 {
-    EditOnDialog f;
-    f.edit->SetMode(1);
-    QTest::keyClicks(f.edit, "-5-");
-    EXPECT_EQ(f.edit->text(), "-5");
-    EXPECT_FLOAT_EQ(f.edit->GetValue(), -5.0f);
-    QTest::keyClicks(f.edit, ".x");
-    EXPECT_EQ(f.edit->text(), "-5"); // mode 1 takes no point
-
-    f.edit->clear();
-    f.edit->SetMode(2);
-    QTest::keyClicks(f.edit, "1.2.3");
-    EXPECT_EQ(f.edit->text(), "1.23");
-    QTest::keyClick(f.edit, Qt::Key_Backspace);
-    EXPECT_EQ(f.edit->text(), "1.2");
-
-    f.edit->clear();
-    f.edit->SetMode(3);
-    QTest::keyClicks(f.edit, "-1a2.");
-    EXPECT_EQ(f.edit->text(), "12");
-
-    f.edit->clear();
-    f.edit->SetMode(0);
-    QTest::keyClicks(f.edit, "a-.-");
-    EXPECT_EQ(f.edit->text(), "a-.-");
-}
-
-TEST(CNumEdit, InputMethodTextPassesTheSameFilter)
-{
-    struct Case {
+    // Mode 1 takes a sign but no point, 2 one point and one sign, 3 digits
+    // only, 0 anything; text from an input method passes the same filter.
+    const struct {
         int mode;
-        const char* committed;
+        const char* typed;
         const char* shown;
-    };
-    const Case cases[] = {
-        {2, "ab-1.5", "-1.5"},
-        {1, "一-2.5-", "-25"},
-        {3, "７x12", "12"},
-        {0, "ab-1.5", "ab-1.5"},
-    };
-    for (const Case& c : cases) {
-        EditOnDialog f;
-        f.edit->SetMode(c.mode);
-        QInputMethodEvent composing(QStringLiteral("yi"), {});
-        QApplication::sendEvent(f.edit, &composing);
-        QInputMethodEvent committed;
-        committed.setCommitString(QString::fromUtf8(c.committed));
-        QApplication::sendEvent(f.edit, &committed);
-        EXPECT_EQ(f.edit->text(), QString::fromUtf8(c.shown)) << c.committed;
+        bool inputMethod;
+    } cases[] = {{1, "-5-.x", "-5", false},   {2, "1.2.3", "1.23", false},
+                 {3, "-1a2.", "12", false},   {0, "a-.-", "a-.-", false},
+                 {2, "ab-1.5", "-1.5", true}, {1, "一-2.5-", "-25", true},
+                 {3, "７x12", "12", true},    {0, "ab-1.5", "ab-1.5", true}};
+    for (const auto& c : cases) {
+        EditOnDialog f(c.mode);
+        if (c.inputMethod) {
+            QInputMethodEvent composing(QStringLiteral("yi"), {});
+            QApplication::sendEvent(f.edit, &composing);
+            QInputMethodEvent committed;
+            committed.setCommitString(QString::fromUtf8(c.typed));
+            QApplication::sendEvent(f.edit, &committed);
+        } else {
+            QTest::keyClicks(f.edit, QString::fromUtf8(c.typed));
+        }
+        EXPECT_EQ(f.edit->text(), QString::fromUtf8(c.shown)) << c.typed;
     }
+    EditOnDialog f(1);
+    QTest::keyClicks(f.edit, "-5");
+    EXPECT_FLOAT_EQ(f.edit->GetValue(), -5.0f);
+    QTest::keyClick(f.edit, Qt::Key_Backspace);
+    EXPECT_EQ(f.edit->text(), "-");
 }
 
 TEST(CNumEdit, SetValueShowsPrecisionAndIgnoresValuesOutsideTheLimits)
@@ -96,11 +75,8 @@ TEST(CNumEdit, SetValueShowsPrecisionAndIgnoresValuesOutsideTheLimits)
     e.SetPrecision(1);
     e.SetMax(100.0f);
     e.SetMin(-10.0f);
-    e.SetValue(50.0f);
-    e.SetValue(150.0f);
-    EXPECT_EQ(e.text(), "50.0");
-    EXPECT_FLOAT_EQ(e.GetValue(), 50.0f);
-    e.SetValue(-11.0f);
+    for (float v : {50.0f, 150.0f, -11.0f})
+        e.SetValue(v);
     EXPECT_EQ(e.text(), "50.0");
     e.SetValue(100.0f); // the limit itself is allowed
     EXPECT_EQ(e.text(), "100.0");
@@ -108,31 +84,25 @@ TEST(CNumEdit, SetValueShowsPrecisionAndIgnoresValuesOutsideTheLimits)
 
 TEST(CNumEdit, LeavingTheFieldClampsAndCommits)
 {
-    EditOnDialog f;
-    f.edit->SetMode(3);
-    QSignalSpy committed(f.edit, &CNumEdit::valueCommitted);
-    QTest::keyClicks(f.edit, "300");
-    f.other->setFocus();
-    EXPECT_EQ(f.edit->text(), "255");
-    EXPECT_FLOAT_EQ(f.edit->GetValue(), 255.0f);
-    ASSERT_EQ(committed.count(), 1);
-    EXPECT_EQ(committed.at(0).at(0).toInt(), 1002);
-
-    f.edit->setFocus();
-    f.edit->clear();
-    f.edit->SetMode(4);
-    QTest::keyClicks(f.edit, "40000");
-    f.other->setFocus();
-    EXPECT_EQ(f.edit->text(), "32768");
-
-    f.edit->setFocus();
-    f.edit->clear();
-    f.edit->SetMode(2);
-    f.edit->SetMax(100.0f);
-    QTest::keyClicks(f.edit, "150");
-    f.other->setFocus();
-    EXPECT_EQ(f.edit->text(), "100");
-    EXPECT_EQ(committed.count(), 3);
+    // Mode 3 holds to 255, mode 4 to 32768, any mode to its maximum.
+    const struct {
+        int mode;
+        float max;
+        const char* typed;
+        const char* shown;
+    } cases[] = {{3, 0, "300", "255"}, {4, 0, "40000", "32768"}, {2, 100.0f, "150", "100"}};
+    for (const auto& c : cases) {
+        EditOnDialog f(c.mode);
+        if (c.max > 0)
+            f.edit->SetMax(c.max);
+        QSignalSpy committed(f.edit, &CNumEdit::valueCommitted);
+        QTest::keyClicks(f.edit, c.typed);
+        f.other->setFocus();
+        EXPECT_EQ(f.edit->text(), c.shown);
+        EXPECT_FLOAT_EQ(f.edit->GetValue(), f.edit->text().toFloat());
+        ASSERT_EQ(committed.count(), 1) << c.typed;
+        EXPECT_EQ(committed.at(0).at(0).toInt(), 1002);
+    }
 }
 
 TEST(CNumEdit, EnterCommitsThroughTheFocusAndNeverReachesTheDefaultButton)

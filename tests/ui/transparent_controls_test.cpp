@@ -1,81 +1,67 @@
 #include "ui/transparent_controls.h"
 
-#include <QPainter>
+#include "fixed_look.h"
 
 #include <gtest/gtest.h>
 
 namespace bc {
 namespace {
 
-// A parent painted in one colour, so what a child leaves unpainted shows it.
+using test::countColour;
+
+// A parent painted red, so what a child leaves unpainted shows it.
 struct RedParent : QWidget {
     RedParent()
     {
         resize(300, 120);
-        setAutoFillBackground(true);
-        QPalette pal = palette();
-        pal.setColor(QPalette::Window, QColor(255, 0, 0));
-        setPalette(pal);
+        test::paintBackground(*this, Qt::red);
         QFont f = font();
         f.setPointSize(14);
         setFont(f);
     }
+    // Red pixels in the child's place, and all its pixels.
+    std::pair<int, int> redOf(QWidget* child)
+    {
+        const QImage img = grab(child->geometry()).toImage();
+        return {countColour(img, Qt::red), img.width() * img.height()};
+    }
 };
 
-int countColour(const QImage& img, QColor c)
-{
-    int n = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (QColor(img.pixel(x, y)) == c)
-                ++n;
-    return n;
-}
-
-TEST(CTransparentLabel, PaintsOnlyItsTextOverTheParent)
+TEST(TransparentControls, LabelAndEditPaintOnlyTheirTextOverTheParent)
 {
     RedParent parent;
     auto* label = new CTransparentLabel(QStringLiteral("深度:"), &parent);
     label->setGeometry(10, 10, 120, 30);
+    auto* edit = new CTransparentEdit(&parent);
+    edit->setGeometry(10, 50, 200, 30);
+    edit->setText(QStringLiteral("/data/a.mpg"));
     parent.show();
-    QImage img = parent.grab(label->geometry()).toImage();
-    const int red = countColour(img, QColor(255, 0, 0));
-    EXPECT_GT(red, img.width() * img.height() / 2); // background shows through
-    EXPECT_LT(red, img.width() * img.height());     // and the text is drawn
+    for (QWidget* w : {static_cast<QWidget*>(label), static_cast<QWidget*>(edit)}) {
+        const auto [red, all] = parent.redOf(w);
+        EXPECT_GT(red, all / 2); // background shows through
+        EXPECT_LT(red, all);     // and the text is drawn
+    }
     label->SetText(QString());
-    img = parent.grab(label->geometry()).toImage();
-    EXPECT_EQ(countColour(img, QColor(255, 0, 0)), img.width() * img.height());
+    edit->clear();
+    for (QWidget* w : {static_cast<QWidget*>(label), static_cast<QWidget*>(edit)}) {
+        const auto [red, all] = parent.redOf(w);
+        EXPECT_EQ(red, all);
+    }
 
-    // The text is drawn in the parent's font, whatever font the label holds.
+    // The label's text is drawn in the parent's font, whatever font it holds.
     label->SetText(QStringLiteral("深度:"));
     auto* small = new CTransparentLabel(QStringLiteral("深度:"), &parent);
     small->setGeometry(10, 50, 120, 30);
     QFont tiny = parent.font();
     tiny.setPointSize(6);
     small->setFont(tiny);
+    edit->hide();
     small->show();
     EXPECT_EQ(small->sizeHint(), label->sizeHint());
-    EXPECT_EQ(parent.grab(small->geometry()).toImage(),
-              parent.grab(label->geometry()).toImage());
+    EXPECT_EQ(parent.grab(small->geometry()).toImage(), parent.grab(label->geometry()).toImage());
 }
 
-TEST(CTransparentEdit, DrawsTextWithoutBackgroundAndStillEdits)
-{
-    RedParent parent;
-    auto* edit = new CTransparentEdit(&parent);
-    edit->setGeometry(10, 50, 200, 30);
-    edit->setText(QStringLiteral("/data/a.mpg"));
-    parent.show();
-    QImage img = parent.grab(edit->geometry()).toImage();
-    const int red = countColour(img, QColor(255, 0, 0));
-    EXPECT_GT(red, img.width() * img.height() / 2);
-    EXPECT_LT(red, img.width() * img.height());
-    edit->clear();
-    img = parent.grab(edit->geometry()).toImage();
-    EXPECT_EQ(countColour(img, QColor(255, 0, 0)), img.width() * img.height());
-}
-
-TEST(CCustomSliderCtrl, ShowsTheParentsBackgroundAroundItsChannel)
+TEST(TransparentControls, SliderShowsTheParentsBackgroundAroundItsChannel)
 {
     RedParent parent;
     auto* slider = new CCustomSliderCtrl(&parent);
@@ -84,9 +70,9 @@ TEST(CCustomSliderCtrl, ShowsTheParentsBackgroundAroundItsChannel)
     slider->setValue(50);
     parent.show();
     const QImage img = parent.grab(slider->geometry()).toImage();
-    EXPECT_EQ(QColor(img.pixel(0, 0)), QColor(255, 0, 0));
-    EXPECT_EQ(QColor(img.pixel(img.width() - 1, 0)), QColor(255, 0, 0));
-    EXPECT_LT(countColour(img, QColor(255, 0, 0)), img.width() * img.height()); // groove drawn
+    EXPECT_EQ(QColor(img.pixel(0, 0)), QColor(Qt::red));
+    EXPECT_EQ(QColor(img.pixel(img.width() - 1, 0)), QColor(Qt::red));
+    EXPECT_LT(countColour(img, Qt::red), img.width() * img.height()); // groove drawn
 }
 
 } // namespace
