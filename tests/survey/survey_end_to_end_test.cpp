@@ -39,6 +39,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
@@ -121,7 +122,7 @@ void keepSoftwareGlDriverLoaded()
             return;
 }
 
-// Answers every box with its default, and sees what would be opened.
+// Sees what would be opened with the desktop's application.
 struct Opened {
     QStringList paths;
     FileOpener previous;
@@ -450,7 +451,15 @@ void SurveyTest::downward()
     const QString folder = dir.filePath(QStringLiteral("down"));
     const QString sfa = folder + QStringLiteral("/down.sfa");
     EXPECT_GT(QFileInfo(mpeg).size(), 0);
-    EXPECT_GE(QFileInfo(MakeTrackName(mpeg)).size(), kTrackRecordBytes);
+    QFile track(MakeTrackName(mpeg));
+    ASSERT_TRUE(track.open(QIODevice::ReadOnly));
+    const QByteArray records = track.readAll();
+    ASSERT_GE(records.size(), kTrackRecordBytes);
+    // The track follows the descent to its end, with the compass.
+    const TrackRecord last = decodeTrackRecord(
+        reinterpret_cast<const uint8_t*>(records.constData()) + records.size() - kTrackRecordBytes);
+    EXPECT_NEAR(last.depth, kSteps * kStepMm, kOvershootMm);
+    EXPECT_EQ(last.heading, counter.headingAt(last.depth));
     EXPECT_GT(QFileInfo(sfa).size(), 0);
     for (int k = 0; k <= kSteps; ++k)
         EXPECT_NEAR(run.keys[size_t(k)], k * kStepMm, kOvershootMm) << "a strip at each step";
