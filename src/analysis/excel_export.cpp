@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace bc {
@@ -14,13 +15,22 @@ namespace bc {
 namespace {
 const QString kTitle = QStringLiteral("导出数据到Excel");
 
+// A name of its own in `folder`, claimed by creating the file, so that two
+// exports in the same second never write to one name.
 QString freshName(const QString& folder)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = QDir(folder).filePath(QStringLiteral("产状列表-%1.xlsx").arg(stamp));
-    for (int n = 1; QFileInfo::exists(path); ++n)
-        path = QDir(folder).filePath(QStringLiteral("产状列表-%1_%2.xlsx").arg(stamp).arg(n));
-    return path;
+    for (int n = 0; n < 1000; ++n) {
+        const QString path = QDir(folder).filePath(
+            n == 0 ? QStringLiteral("产状列表-%1.xlsx").arg(stamp)
+                   : QStringLiteral("产状列表-%1_%2.xlsx").arg(stamp).arg(n));
+        QFile claim(path);
+        if (claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return path;
+        if (!QFileInfo::exists(path))
+            return path; // the folder cannot be written: the write says why
+    }
+    return {};
 }
 } // namespace
 
@@ -39,11 +49,13 @@ bool CExcelExport::Export(const CUnWrapData* data, const QString& folder, QWidge
             row << s->GetText(ShapeText(c));
         rows.push_back(row);
     }
-    const QString path = freshName(folder);
     QString error;
-    if (folder.isEmpty() || !QDir().mkpath(folder)
-        || !writeTableWorkbook(path, QStringLiteral("Sheet1"), rows, &error)) {
-        messageBox(QStringLiteral("无法写入文件%1\n%2").arg(QDir::toNativeSeparators(path), error),
+    const QString path = folder.isEmpty() || !QDir().mkpath(folder) ? QString() : freshName(folder);
+    if (path.isEmpty() || !writeTableWorkbook(path, QStringLiteral("Sheet1"), rows, &error)) {
+        if (!path.isEmpty())
+            QFile::remove(path);
+        messageBox(QStringLiteral("无法写入文件%1\n%2")
+                       .arg(QDir::toNativeSeparators(path.isEmpty() ? folder : path), error),
                    kTitle, MB_OK | MB_ICONERROR, parent);
         return false;
     }

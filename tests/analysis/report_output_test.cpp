@@ -228,14 +228,18 @@ TEST(Report, AttitudeTableExport)
     EXPECT_TRUE(sheet.contains(QStringLiteral("r=\"E2\"")));
     EXPECT_FALSE(sheet.contains(QStringLiteral("r=\"A3\"")));
     EXPECT_TRUE(workbookText(exporter.path()).contains(QStringLiteral("name=\"Sheet1\"")));
+    // A second export at once gets a workbook of its own.
+    const QString first = exporter.path();
+    ASSERT_TRUE(exporter.Export(s.st.view->GetData(), folder.path()));
+    EXPECT_NE(exporter.path(), first);
 
     // No shapes: nothing written or opened. An unwritable folder: the
     // reason, and nothing opened.
     CUnWrapData empty(folder.filePath(QStringLiteral("e.sfa")), folder.path());
     EXPECT_FALSE(exporter.Export(&empty, folder.path()));
     EXPECT_FALSE(exporter.Export(s.st.view->GetData(), QStringLiteral("/proc/no-such")));
-    EXPECT_EQ(s.opened.size(), 1);
+    EXPECT_EQ(s.opened.size(), 2);
     ASSERT_EQ(s.prompter.boxes.size(), 1u);
     EXPECT_EQ(s.prompter.boxes[0].caption, QStringLiteral("导出数据到Excel"));
-    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.xlsx")}).size(), 1);
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.xlsx")}).size(), 2);
 }
