@@ -47,7 +47,7 @@ function(bc_folder_tests name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${_platform};BC_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${_platform}"
                TIMEOUT 300 ${_lock})
 endfunction()
 
