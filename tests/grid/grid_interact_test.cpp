@@ -18,7 +18,6 @@
 using namespace bc;
 using bc::test::Notice;
 using bc::test::RecordingOwner;
-using bc::test::setUniformSizes;
 
 namespace {
 
@@ -39,12 +38,7 @@ public:
 
 std::unique_ptr<TestGrid> makeGrid(int rows, int cols, int fixedRows = 1, int fixedCols = 1)
 {
-    auto grid = std::make_unique<TestGrid>(rows, cols, fixedRows, fixedCols);
-    setUniformSizes(*grid, 50, 20);
-    grid->resize(300, 200);
-    grid->show();
-    grid->UpdateScrollBars();
-    return grid;
+    return bc::test::makeGrid<TestGrid>(rows, cols, fixedRows, fixedCols);
 }
 
 // Centre of a cell in viewport coordinates.
@@ -488,10 +482,13 @@ TEST(GridSearch, FindNextSelectedCell)
 {
     auto grid = makeGrid(6, 5);
     grid->SetSelectedRange(3, 2, 4, 3);
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(-1, -1), GVNI_ALL | GVNI_SELECTED), CGridCellId(3, 2));
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(3, 2), GVNI_ALL | GVNI_SELECTED), CGridCellId(3, 3));
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(4, 3), GVNI_ABOVE | GVNI_SELECTED), CGridCellId(3, 3));
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(4, 3), GVNI_ALL | GVNI_SELECTED), CGridCellId());
+    const struct {
+        CGridCellId from;
+        int flags;
+        CGridCellId found;
+    } rows[] = {{{-1, -1}, GVNI_ALL, {3, 2}}, {{3, 2}, GVNI_ALL, {3, 3}}, {{4, 3}, GVNI_ABOVE, {3, 3}}, {{4, 3}, GVNI_ALL, {}}};
+    for (const auto& r : rows)
+        EXPECT_EQ(grid->FindNextCell(r.from, r.flags | GVNI_SELECTED), r.found) << r.from.row << "," << r.from.col;
 }
 
 TEST(GridClipboard, CopyPasteAndRoundTrip)

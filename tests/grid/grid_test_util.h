@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace bc::test {
@@ -59,6 +60,20 @@ inline void setUniformSizes(CGridCtrl& g, int colWidth, int rowHeight)
         g.ChangeColumnWidth(c, colWidth);
     for (int r = 0; r < g.GetRowCount(); ++r)
         g.ChangeRowHeight(r, rowHeight);
+}
+
+// A shown grid of rows x cols, every column `colWidth` wide and every row
+// `rowHeight` high, in a window of `size`.
+template <class Grid = CGridCtrl>
+std::unique_ptr<Grid> makeGrid(int rows, int cols, int fixedRows = 1, int fixedCols = 1, int colWidth = 50,
+                               int rowHeight = 20, QSize size = QSize(300, 200))
+{
+    auto grid = std::make_unique<Grid>(rows, cols, fixedRows, fixedCols);
+    setUniformSizes(*grid, colWidth, rowHeight);
+    grid->resize(size);
+    grid->show();
+    grid->UpdateScrollBars();
+    return grid;
 }
 
 inline QImage render(CGridCtrl& g)
