@@ -63,8 +63,10 @@ TEST_F(GridTextFileRules, SavesEmptyTextsAsEmptyFieldsWithAnySeparator)
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 3; ++c)
             g.SetItemText(r, c, QString::fromLatin1(texts[r][c]));
-    ASSERT_TRUE(g.SaveToTextFile(path("t.txt"), QLatin1Char('\t')));
-    EXPECT_EQ(readAll(path("t.txt")), QByteArray("a\tb\tc\r\nd\t\tf\r\n"));
+    for (const char sep : {'\t', ','}) {
+        ASSERT_TRUE(g.SaveToTextFile(path("t.txt"), QLatin1Char(sep)));
+        EXPECT_EQ(readAll(path("t.txt")), QByteArray("a\tb\tc\r\nd\t\tf\r\n").replace('\t', sep));
+    }
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
@@ -75,21 +77,24 @@ TEST_F(GridTextFileRules, WhatIsSavedLoadsBackCellForCell)
         {{""}, {"x"}, {""}},           // one column, empty heading and cell
         {{"a", "b", ""}, {"1", "", ""}},
         {{"", ""}, {"", ""}},
+        {{"深度", "中文"}, {"1.5", ""}},
     };
     for (const auto& rows : grids) {
-        const int cols = int(rows[0].size());
-        CGridCtrl saved(int(rows.size()), cols, 1, 0);
-        for (int r = 0; r < int(rows.size()); ++r)
-            for (int c = 0; c < cols; ++c)
-                saved.SetItemText(r, c, rows[size_t(r)][c]);
-        ASSERT_TRUE(saved.SaveToTextFile(path("rt.txt"), QLatin1Char(',')));
-        CGridCtrl loaded;
-        ASSERT_TRUE(loaded.LoadFromTextFile(path("rt.txt"), QLatin1Char(',')))
-            << readAll(path("rt.txt")).toStdString();
-        ASSERT_EQ(loaded.GetRowCount(), int(rows.size()));
-        ASSERT_EQ(loaded.GetColumnCount(), cols);
-        for (int r = 0; r < int(rows.size()); ++r)
-            EXPECT_EQ(rowTexts(loaded, r), rows[size_t(r)]) << r;
+        for (const char sep : {',', ';'}) {
+            const int cols = int(rows[0].size());
+            CGridCtrl saved(int(rows.size()), cols, 1, 0);
+            for (int r = 0; r < int(rows.size()); ++r)
+                for (int c = 0; c < cols; ++c)
+                    saved.SetItemText(r, c, rows[size_t(r)][c]);
+            ASSERT_TRUE(saved.SaveToTextFile(path("rt.txt"), QLatin1Char(sep)));
+            CGridCtrl loaded;
+            ASSERT_TRUE(loaded.LoadFromTextFile(path("rt.txt"), QLatin1Char(sep)))
+                << readAll(path("rt.txt")).toStdString();
+            ASSERT_EQ(loaded.GetRowCount(), int(rows.size()));
+            ASSERT_EQ(loaded.GetColumnCount(), cols);
+            for (int r = 0; r < int(rows.size()); ++r)
+                EXPECT_EQ(rowTexts(loaded, r), rows[size_t(r)]) << r;
+        }
     }
     EXPECT_TRUE(prompter.boxes.empty());
 }
@@ -160,11 +165,11 @@ TEST_F(GridTextFileRules, LoadDropsSurplusFieldsAndLeavesMissingOnesEmpty)
 
 TEST_F(GridTextFileRules, LoadTakesBareLineFeedsAndALastLineWithoutEnd)
 {
-    writeAll(path("in.txt"), "a|b\n1|2\n3|4");
+    writeAll(path("in.txt"), "a|b\n1|2\n3|\xd6\xd0\xce\xc4");
     CGridCtrl g;
     ASSERT_TRUE(g.LoadFromTextFile(path("in.txt"), QLatin1Char('|')));
     ASSERT_EQ(g.GetRowCount(), 3);
-    EXPECT_EQ(rowTexts(g, 2), (QStringList{"3", "4"}));
+    EXPECT_EQ(rowTexts(g, 2), (QStringList{"3", QString::fromUtf8("中文")})) << "GBK text decoded";
 }
 
 TEST_F(GridTextFileRules, LoadFitsColumnsToTheirContents)
