@@ -221,8 +221,6 @@ TEST(GridPrintMargins, NegativeValuesKeepTheCurrentOnes)
 {
     CGridCtrl g;
     int h, f, l, r, t, b, gap;
-    g.GetPrintMargins(&h, &f, &l, &r, &t, &b, &gap);
-    EXPECT_EQ((std::vector<int>{h, f, l, r, t, b, gap}), (std::vector<int>{2, 2, 4, 4, 1, 1, 1}));
     g.SetPrintMargins(3, -1, 0, -1, 7, -5, 2);
     g.GetPrintMargins(&h, &f, &l, &r, &t, &b, &gap);
     EXPECT_EQ((std::vector<int>{h, f, l, r, t, b, gap}), (std::vector<int>{3, 2, 0, 4, 7, 1, 2}));
