@@ -274,6 +274,7 @@ TEST(GridMerge, MergesFollowStructureChanges)
     ASSERT_TRUE(grid->MergeCells(1, 2, 2, 3));
     grid->AddColumnAt(QStringLiteral("c"), DT_LEFT, 1);
     EXPECT_EQ(grid->GetMergedCellId(2, 4), CGridCellId(1, 3));
+    EXPECT_EQ(grid->mergedRanges(), std::vector<CGridCellRange>{CGridCellRange(1, 3, 2, 4)}) << "the span moves whole";
     grid->ChangeColumnCount(3);
     EXPECT_TRUE(grid->mergedRanges().empty());
 }
