@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -74,6 +75,25 @@ std::unique_ptr<Grid> makeGrid(int rows, int cols, int fixedRows = 1, int fixedC
     grid->show();
     grid->UpdateScrollBars();
     return grid;
+}
+
+// Texts of `row` from column `col` to the last.
+inline QStringList rowTexts(const CGridCtrl& g, int row, int col = 0)
+{
+    QStringList out;
+    for (int c = col; c < g.GetColumnCount(); ++c)
+        out << g.GetItemText(row, c);
+    return out;
+}
+
+// Fills the cells from (row, col) on, one list per row.
+inline void setTexts(CGridCtrl& g, int row, int col, const std::vector<QStringList>& rows)
+{
+    for (const QStringList& texts : rows) {
+        for (int c = 0; c < texts.size(); ++c)
+            g.SetItemText(row, col + c, texts[c]);
+        ++row;
+    }
 }
 
 inline QImage render(CGridCtrl& g)

@@ -2,6 +2,7 @@
 // grids, failed saves, the load rules, an open edit, hostile files.
 
 #include "grid/grid_ctrl.h"
+#include "grid_test_util.h"
 #include "platform/text_codec.h"
 #include "support/scripted_prompter.h"
 
@@ -14,7 +15,9 @@
 namespace bc {
 namespace {
 
+using test::rowTexts;
 using test::ScriptedPrompter;
+using test::setTexts;
 
 QByteArray readAll(const QString& path)
 {
@@ -27,14 +30,6 @@ void writeAll(const QString& path, const QByteArray& bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-QStringList rowTexts(const CGridCtrl& g, int row)
-{
-    QStringList out;
-    for (int c = 0; c < g.GetColumnCount(); ++c)
-        out << g.GetItemText(row, c);
-    return out;
 }
 
 // A grid that records each committed edit and how many rows it had then.
@@ -59,10 +54,7 @@ protected:
 TEST_F(GridTextFileRules, SavesEmptyTextsAsEmptyFieldsWithAnySeparator)
 {
     CGridCtrl g(2, 3, 1, 1);
-    const char* texts[2][3] = {{"a", "b", "c"}, {"d", "", "f"}};
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 3; ++c)
-            g.SetItemText(r, c, QString::fromLatin1(texts[r][c]));
+    setTexts(g, 0, 0, {{"a", "b", "c"}, {"d", "", "f"}});
     for (const char sep : {'\t', ','}) {
         ASSERT_TRUE(g.SaveToTextFile(path("t.txt"), QLatin1Char(sep)));
         EXPECT_EQ(readAll(path("t.txt")), QByteArray("a\tb\tc\r\nd\t\tf\r\n").replace('\t', sep));
@@ -83,9 +75,7 @@ TEST_F(GridTextFileRules, WhatIsSavedLoadsBackCellForCell)
         for (const char sep : {',', ';'}) {
             const int cols = int(rows[0].size());
             CGridCtrl saved(int(rows.size()), cols, 1, 0);
-            for (int r = 0; r < int(rows.size()); ++r)
-                for (int c = 0; c < cols; ++c)
-                    saved.SetItemText(r, c, rows[size_t(r)][c]);
+            setTexts(saved, 0, 0, rows);
             ASSERT_TRUE(saved.SaveToTextFile(path("rt.txt"), QLatin1Char(sep)));
             CGridCtrl loaded;
             ASSERT_TRUE(loaded.LoadFromTextFile(path("rt.txt"), QLatin1Char(sep)))
