@@ -18,7 +18,6 @@
 using namespace bc;
 using bc::test::Notice;
 using bc::test::RecordingOwner;
-using bc::test::setUniformSizes;
 
 namespace {
 
@@ -39,12 +38,7 @@ public:
 
 std::unique_ptr<TestGrid> makeGrid(int rows, int cols, int fixedRows = 1, int fixedCols = 1)
 {
-    auto grid = std::make_unique<TestGrid>(rows, cols, fixedRows, fixedCols);
-    setUniformSizes(*grid, 50, 20);
-    grid->resize(300, 200);
-    grid->show();
-    grid->UpdateScrollBars();
-    return grid;
+    return bc::test::makeGrid<TestGrid>(rows, cols, fixedRows, fixedCols);
 }
 
 // Centre of a cell in viewport coordinates.
@@ -242,7 +236,6 @@ TEST(GridEditing, StartByF2ClickAndTyping)
     CGridInPlaceEdit* edit = editorOf(*grid);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->cursorPosition(), 3) << "caret at the end";
-    EXPECT_FALSE(edit->exitOnArrows());
     QTest::keyClick(edit, Qt::Key_Left);
     EXPECT_EQ(edit->cursorPosition(), 2) << "arrows move the caret";
     QTest::keyClick(edit, Qt::Key_X);
@@ -259,7 +252,6 @@ TEST(GridEditing, StartByF2ClickAndTyping)
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QStringLiteral("!"));
     QTest::keyClicks(edit, QStringLiteral("(%"));
-    EXPECT_TRUE(edit->exitOnArrows());
     QTest::keyClick(edit, Qt::Key_Down);
     EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("!(%"));
     EXPECT_EQ(grid->GetFocusCell(), CGridCellId(2, 1)) << "the arrow ends the edit and moves on";
@@ -448,23 +440,21 @@ TEST(GridSort, TextNumberStabilityAndFixedRows)
         grid->SetItemText(i + 1, 2, QString::number(i));
         grid->ChangeRowHeight(i + 1, 20 + i);
     }
+    const auto order = [&] {
+        QStringList got;
+        for (int r = 1; r <= 5; ++r)
+            got << grid->GetItemText(r, 1) + QLatin1Char('/') + grid->GetItemText(r, 2);
+        return got.join(QLatin1Char(' '));
+    };
     ASSERT_TRUE(grid->SortTextItems(1, true));
-    QStringList got;
-    for (int r = 1; r <= 5; ++r)
-        got << grid->GetItemText(r, 1) + QLatin1Char('/') + grid->GetItemText(r, 2);
-    EXPECT_EQ(got.join(QLatin1Char(' ')), QStringLiteral("1/3 10/1 10/4 9/0 9/2")) << "text order, stable";
+    EXPECT_EQ(order(), QStringLiteral("1/3 10/1 10/4 9/0 9/2")) << "text order, stable";
     EXPECT_EQ(grid->GetItemText(0, 1), QStringLiteral("head"));
     EXPECT_EQ(grid->GetRowHeight(1), 23) << "heights travel with their rows";
 
     ASSERT_TRUE(grid->SortItems(CGridCtrl::CompareCellNumber, 1, true));
-    got.clear();
-    for (int r = 1; r <= 5; ++r)
-        got << grid->GetItemText(r, 1) + QLatin1Char('/') + grid->GetItemText(r, 2);
-    EXPECT_EQ(got.join(QLatin1Char(' ')), QStringLiteral("1/3 9/0 9/2 10/1 10/4"));
-
+    EXPECT_EQ(order(), QStringLiteral("1/3 9/0 9/2 10/1 10/4"));
     ASSERT_TRUE(grid->SortItems(CGridCtrl::CompareCellNumber, 1, false));
-    EXPECT_EQ(grid->GetItemText(1, 2), QStringLiteral("1")) << "descending keeps equal keys in order";
-    EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("4"));
+    EXPECT_EQ(order(), QStringLiteral("10/1 10/4 9/0 9/2 1/3")) << "descending keeps equal keys in order";
     EXPECT_FALSE(grid->SortTextItems(7, true));
 
     // Header clicks: ascending, then descending.
@@ -488,21 +478,19 @@ TEST(GridSearch, FindNextSelectedCell)
 {
     auto grid = makeGrid(6, 5);
     grid->SetSelectedRange(3, 2, 4, 3);
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(-1, -1), GVNI_ALL | GVNI_SELECTED), CGridCellId(3, 2));
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(3, 2), GVNI_ALL | GVNI_SELECTED), CGridCellId(3, 3));
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(4, 3), GVNI_ABOVE | GVNI_SELECTED), CGridCellId(3, 3));
-    EXPECT_EQ(grid->FindNextCell(CGridCellId(4, 3), GVNI_ALL | GVNI_SELECTED), CGridCellId());
+    const struct {
+        CGridCellId from;
+        int flags;
+        CGridCellId found;
+    } rows[] = {{{-1, -1}, GVNI_ALL, {3, 2}}, {{3, 2}, GVNI_ALL, {3, 3}}, {{4, 3}, GVNI_ABOVE, {3, 3}}, {{4, 3}, GVNI_ALL, {}}};
+    for (const auto& r : rows)
+        EXPECT_EQ(grid->FindNextCell(r.from, r.flags | GVNI_SELECTED), r.found) << r.from.row << "," << r.from.col;
 }
 
 TEST(GridClipboard, CopyPasteAndRoundTrip)
 {
     auto grid = makeGrid(5, 5);
-    grid->SetItemText(1, 1, QStringLiteral("a"));
-    grid->SetItemText(1, 2, QStringLiteral("b"));
-    grid->SetItemText(1, 3, QStringLiteral("c"));
-    grid->SetItemText(2, 1, QStringLiteral("d"));
-    grid->SetItemText(2, 2, QStringLiteral("e"));
-    grid->SetItemText(2, 3, QStringLiteral("f"));
+    bc::test::setTexts(*grid, 1, 1, {{"a", "b", "c"}, {"d", "e", "f"}});
     grid->SetSelectedRange(1, 1, 2, 3);
     QString text;
     ASSERT_TRUE(grid->BuildClipboardText(&text));
@@ -526,10 +514,8 @@ TEST(GridClipboard, CopyPasteAndRoundTrip)
 
     // Commas split, CR LF is trimmed; a pasted "1,5" fills two cells.
     ASSERT_TRUE(grid->PasteTextData(1, 1, QStringLiteral("1,2\r\n3, 4"), true));
-    EXPECT_EQ(grid->GetItemText(1, 1), QStringLiteral("1"));
-    EXPECT_EQ(grid->GetItemText(1, 2), QStringLiteral("2"));
-    EXPECT_EQ(grid->GetItemText(2, 1), QStringLiteral("3"));
-    EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("4"));
+    EXPECT_EQ(bc::test::rowTexts(*grid, 1, 1).mid(0, 2), (QStringList{"1", "2"}));
+    EXPECT_EQ(bc::test::rowTexts(*grid, 2, 1).mid(0, 2), (QStringList{"3", "4"}));
 
     // Stops at the last row; a trailing separator pastes nothing after it.
     ASSERT_TRUE(grid->PasteTextData(4, 3, QStringLiteral("x,y,\np\nq"), false));
@@ -556,10 +542,7 @@ TEST(GridClipboard, CopyPasteAndRoundTrip)
 TEST(GridClipboard, HiddenRowsAndColumnsLeaveNoSeparators)
 {
     auto grid = makeGrid(5, 5);
-    grid->SetItemText(1, 1, QStringLiteral("a"));
-    grid->SetItemText(1, 3, QStringLiteral("b"));
-    grid->SetItemText(3, 1, QStringLiteral("c"));
-    grid->SetItemText(3, 3, QStringLiteral("d"));
+    bc::test::setTexts(*grid, 1, 1, {{"a", "", "b"}, {}, {"c", "", "d"}});
     grid->SetSelectedRange(1, 1, 4, 4);
     // A hidden column and row inside the block, and a hidden last column and row.
     grid->ChangeColumnWidth(2, 0);

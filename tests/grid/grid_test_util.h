@@ -6,8 +6,10 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace bc::test {
@@ -59,6 +61,39 @@ inline void setUniformSizes(CGridCtrl& g, int colWidth, int rowHeight)
         g.ChangeColumnWidth(c, colWidth);
     for (int r = 0; r < g.GetRowCount(); ++r)
         g.ChangeRowHeight(r, rowHeight);
+}
+
+// A shown grid of rows x cols, every column `colWidth` wide and every row
+// `rowHeight` high, in a window of `size`.
+template <class Grid = CGridCtrl>
+std::unique_ptr<Grid> makeGrid(int rows, int cols, int fixedRows = 1, int fixedCols = 1, int colWidth = 50,
+                               int rowHeight = 20, QSize size = QSize(300, 200))
+{
+    auto grid = std::make_unique<Grid>(rows, cols, fixedRows, fixedCols);
+    setUniformSizes(*grid, colWidth, rowHeight);
+    grid->resize(size);
+    grid->show();
+    grid->UpdateScrollBars();
+    return grid;
+}
+
+// Texts of `row` from column `col` to the last.
+inline QStringList rowTexts(const CGridCtrl& g, int row, int col = 0)
+{
+    QStringList out;
+    for (int c = col; c < g.GetColumnCount(); ++c)
+        out << g.GetItemText(row, c);
+    return out;
+}
+
+// Fills the cells from (row, col) on, one list per row.
+inline void setTexts(CGridCtrl& g, int row, int col, const std::vector<QStringList>& rows)
+{
+    for (const QStringList& texts : rows) {
+        for (int c = 0; c < texts.size(); ++c)
+            g.SetItemText(row, col + c, texts[c]);
+        ++row;
+    }
 }
 
 inline QImage render(CGridCtrl& g)

@@ -2,6 +2,7 @@
 // grids, failed saves, the load rules, an open edit, hostile files.
 
 #include "grid/grid_ctrl.h"
+#include "grid_test_util.h"
 #include "platform/text_codec.h"
 #include "support/scripted_prompter.h"
 
@@ -14,7 +15,9 @@
 namespace bc {
 namespace {
 
+using test::rowTexts;
 using test::ScriptedPrompter;
+using test::setTexts;
 
 QByteArray readAll(const QString& path)
 {
@@ -27,14 +30,6 @@ void writeAll(const QString& path, const QByteArray& bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-QStringList rowTexts(const CGridCtrl& g, int row)
-{
-    QStringList out;
-    for (int c = 0; c < g.GetColumnCount(); ++c)
-        out << g.GetItemText(row, c);
-    return out;
 }
 
 // A grid that records each committed edit and how many rows it had then.
@@ -59,12 +54,11 @@ protected:
 TEST_F(GridTextFileRules, SavesEmptyTextsAsEmptyFieldsWithAnySeparator)
 {
     CGridCtrl g(2, 3, 1, 1);
-    const char* texts[2][3] = {{"a", "b", "c"}, {"d", "", "f"}};
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 3; ++c)
-            g.SetItemText(r, c, QString::fromLatin1(texts[r][c]));
-    ASSERT_TRUE(g.SaveToTextFile(path("t.txt"), QLatin1Char('\t')));
-    EXPECT_EQ(readAll(path("t.txt")), QByteArray("a\tb\tc\r\nd\t\tf\r\n"));
+    setTexts(g, 0, 0, {{"a", "b", "c"}, {"d", "", "f"}});
+    for (const char sep : {'\t', ','}) {
+        ASSERT_TRUE(g.SaveToTextFile(path("t.txt"), QLatin1Char(sep)));
+        EXPECT_EQ(readAll(path("t.txt")), QByteArray("a\tb\tc\r\nd\t\tf\r\n").replace('\t', sep));
+    }
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
@@ -75,21 +69,22 @@ TEST_F(GridTextFileRules, WhatIsSavedLoadsBackCellForCell)
         {{""}, {"x"}, {""}},           // one column, empty heading and cell
         {{"a", "b", ""}, {"1", "", ""}},
         {{"", ""}, {"", ""}},
+        {{"深度", "中文"}, {"1.5", ""}},
     };
     for (const auto& rows : grids) {
-        const int cols = int(rows[0].size());
-        CGridCtrl saved(int(rows.size()), cols, 1, 0);
-        for (int r = 0; r < int(rows.size()); ++r)
-            for (int c = 0; c < cols; ++c)
-                saved.SetItemText(r, c, rows[size_t(r)][c]);
-        ASSERT_TRUE(saved.SaveToTextFile(path("rt.txt"), QLatin1Char(',')));
-        CGridCtrl loaded;
-        ASSERT_TRUE(loaded.LoadFromTextFile(path("rt.txt"), QLatin1Char(',')))
-            << readAll(path("rt.txt")).toStdString();
-        ASSERT_EQ(loaded.GetRowCount(), int(rows.size()));
-        ASSERT_EQ(loaded.GetColumnCount(), cols);
-        for (int r = 0; r < int(rows.size()); ++r)
-            EXPECT_EQ(rowTexts(loaded, r), rows[size_t(r)]) << r;
+        for (const char sep : {',', ';'}) {
+            const int cols = int(rows[0].size());
+            CGridCtrl saved(int(rows.size()), cols, 1, 0);
+            setTexts(saved, 0, 0, rows);
+            ASSERT_TRUE(saved.SaveToTextFile(path("rt.txt"), QLatin1Char(sep)));
+            CGridCtrl loaded;
+            ASSERT_TRUE(loaded.LoadFromTextFile(path("rt.txt"), QLatin1Char(sep)))
+                << readAll(path("rt.txt")).toStdString();
+            ASSERT_EQ(loaded.GetRowCount(), int(rows.size()));
+            ASSERT_EQ(loaded.GetColumnCount(), cols);
+            for (int r = 0; r < int(rows.size()); ++r)
+                EXPECT_EQ(rowTexts(loaded, r), rows[size_t(r)]) << r;
+        }
     }
     EXPECT_TRUE(prompter.boxes.empty());
 }
@@ -160,11 +155,11 @@ TEST_F(GridTextFileRules, LoadDropsSurplusFieldsAndLeavesMissingOnesEmpty)
 
 TEST_F(GridTextFileRules, LoadTakesBareLineFeedsAndALastLineWithoutEnd)
 {
-    writeAll(path("in.txt"), "a|b\n1|2\n3|4");
+    writeAll(path("in.txt"), "a|b\n1|2\n3|\xd6\xd0\xce\xc4");
     CGridCtrl g;
     ASSERT_TRUE(g.LoadFromTextFile(path("in.txt"), QLatin1Char('|')));
     ASSERT_EQ(g.GetRowCount(), 3);
-    EXPECT_EQ(rowTexts(g, 2), (QStringList{"3", "4"}));
+    EXPECT_EQ(rowTexts(g, 2), (QStringList{"3", QString::fromUtf8("中文")})) << "GBK text decoded";
 }
 
 TEST_F(GridTextFileRules, LoadFitsColumnsToTheirContents)

@@ -14,18 +14,12 @@
 
 using namespace bc;
 using bc::test::RecordingOwner;
-using bc::test::setUniformSizes;
 
 namespace {
 
 std::unique_ptr<CGridCtrl> makeGrid()
 {
-    auto grid = std::make_unique<CGridCtrl>(6, 4, 1, 1);
-    setUniformSizes(*grid, 80, 24);
-    grid->resize(400, 250);
-    grid->show();
-    grid->UpdateScrollBars();
-    return grid;
+    return bc::test::makeGrid(6, 4, 1, 1, 80, 24, QSize(400, 250));
 }
 
 template <class Editor>
@@ -104,16 +98,18 @@ TEST(GridNumericCells, FiltersAndClamps)
 
 TEST(GridNumericCells, NormalisedTexts)
 {
-    EXPECT_EQ(normaliseByteText(QStringLiteral("300")), QStringLiteral("255"));
-    EXPECT_EQ(normaliseByteText(QStringLiteral("007")), QStringLiteral("7"));
-    EXPECT_EQ(normaliseByteText(QStringLiteral("000")), QStringLiteral("0"));
-    EXPECT_EQ(normaliseTenthsText(QStringLiteral("25.54")), QStringLiteral("25.5"));
-    EXPECT_EQ(normaliseTenthsText(QStringLiteral("25.6")), QStringLiteral("25.5"));
-    EXPECT_EQ(normaliseTenthsText(QStringLiteral("7")), QStringLiteral("7"));
-    EXPECT_EQ(normaliseTenthsText(QStringLiteral("3.14")), QStringLiteral("3.1"));
     // Values far beyond any integer type still clamp.
-    EXPECT_EQ(normaliseByteText(QStringLiteral("99999999999999999999999")), QStringLiteral("255"));
-    EXPECT_EQ(normaliseTenthsText(QStringLiteral("99999999999999999999999999999999")), QStringLiteral("25.5"));
+    const struct {
+        QString (*normalise)(const QString&);
+        const char* in;
+        const char* out;
+    } rows[] = {{normaliseByteText, "300", "255"},       {normaliseByteText, "007", "7"},
+                {normaliseByteText, "000", "0"},         {normaliseTenthsText, "25.54", "25.5"},
+                {normaliseTenthsText, "25.6", "25.5"},   {normaliseTenthsText, "7", "7"},
+                {normaliseTenthsText, "3.14", "3.1"},    {normaliseByteText, "99999999999999999999999", "255"},
+                {normaliseTenthsText, "99999999999999999999999999999999", "25.5"}};
+    for (const auto& r : rows)
+        EXPECT_EQ(r.normalise(QString::fromLatin1(r.in)), QString::fromLatin1(r.out)) << r.in;
 }
 
 TEST(GridDateTimeCell, FormatsAndRoundTrip)
@@ -263,7 +259,7 @@ TEST(GridEditors, TabCarriesTheEditOnInAnActiveWindow)
     for (const auto& [name, factory] : kinds) {
         QWidget window;
         auto* grid = new CGridCtrl(6, 4, 1, 1, &window);
-        setUniformSizes(*grid, 80, 24);
+        bc::test::setUniformSizes(*grid, 80, 24);
         grid->resize(400, 250);
         auto* elsewhere = new QLineEdit(&window); // a widget Tab could wander to
         elsewhere->move(0, 260);
