@@ -49,20 +49,20 @@ GstStaticPadTemplate g_srcTemplate = GST_STATIC_PAD_TEMPLATE(
     GST_STATIC_CAPS("video/x-raw, format=(string)BGR, width=(int)[16,4096], "
                     "height=(int)[16,4096], framerate=(fraction)[1/1,200/1]"));
 
-void simSetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec)
+void simSetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
 {
     if (id == PropIsLive)
         gst_base_src_set_live(GST_BASE_SRC(object), g_value_get_boolean(value));
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
 }
 
-void simGetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
+void simGetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
     if (id == PropIsLive)
         g_value_set_boolean(value, gst_base_src_is_live(GST_BASE_SRC(object)));
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
 }
 
 gboolean simSetCaps(GstBaseSrc* base, GstCaps* caps)
