@@ -29,9 +29,32 @@ function(bc_folder_tests name)
   endif()
   add_executable(${name} ${_sources})
   target_link_libraries(${name} PRIVATE bc_testmain bc_testsupport ${ARG_DEPS})
+  # XVFB: the program needs an X server (OpenGL). Its listing and each test run
+  # under a virtual one on the xcb platform; the tests share one lock, since
+  # servers started side by side can pick the same display number. Without
+  # xvfb-run the tests run offscreen, where they skip.
+  set(_platform offscreen)
+  set(_lock)
+  if(ARG_XVFB)
+    find_program(BC_XVFB_RUN xvfb-run)
+    if(BC_XVFB_RUN)
+      set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+                            "${BC_XVFB_RUN};-a;env;QT_QPA_PLATFORM=xcb")
+      set(_platform xcb)
+      set(_lock RESOURCE_LOCK xvfb)
+    endif()
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BC_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
-               TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${_platform};BC_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+               TIMEOUT 300 ${_lock})
+endfunction()
+
+# The report templates ship in the folder of the program (and of the test and
+# benchmark programs that write reports).
+function(bc_ship_templates target)
+  add_custom_command(TARGET ${target} POST_BUILD
+                     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/src/res/template
+                             $<TARGET_FILE_DIR:${target}>/template)
 endfunction()

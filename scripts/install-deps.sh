@@ -11,9 +11,9 @@ PACKAGES=(
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
   gstreamer1.0-libav gstreamer1.0-tools
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
-  libxlsxwriter-dev libjpeg62-turbo-dev fonts-wqy-microhei
+  libxlsxwriter-dev libjpeg62-turbo-dev fonts-wqy-microhei qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth poppler-utils unzip
+  xvfb xauth libgl1-mesa-dri libglx-mesa0 poppler-utils unzip
 )
 
 missing=()

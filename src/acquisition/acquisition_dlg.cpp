@@ -418,12 +418,15 @@ bool CAcquisitionDlg::OnInitDialog()
     static_cast<QLineEdit*>(control(IDC_COORD_X))->setText(params_.coordX);
     static_cast<QLineEdit*>(control(IDC_COORD_Y))->setText(params_.coordY);
     counterReset();
-
-    ConfigureSerialPort();
     controlGroup_->fill();
     testGroup_->fill();
-
     SetUiState(ModeIdle);
+
+    // The form comes up filled in: the boxes of the steps below (no serial
+    // line, no capture device) have the finished form behind them.
+    if (!isVisible())
+        show();
+    ConfigureSerialPort();
     CreateGraph();
     update();
     return true;
@@ -925,8 +928,12 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     track_->Close();
     streamInfo_ = PlaybackStreamInfo{};
     mode_ = ModeIdle;
-    if (leaving == ModeLive || leaving == ModeRecording)
+    if (leaving == ModeLive || leaving == ModeRecording) {
+        // The next run starts where this one stopped; the field shows it, so
+        // that saving the control group keeps it.
         params_.startDepth = currentDepthHeading().depth;
+        controlGroup_->showStartDepth();
+    }
     SetUiState(ModeIdle);
     settingSlider_ = true;
     slider_->setValue(1);
@@ -1035,10 +1042,11 @@ void CAcquisitionDlg::OnVideoWindowClosed()
 void CAcquisitionDlg::OnKeyboard()
 {
     enable(IDC_KEYBOARD, false);
-    if (hooks_.launchKeyboard)
-        hooks_.launchKeyboard();
-    else
-        QProcess::startDetached(QStringLiteral("onboard"), {});
+    const bool started = hooks_.launchKeyboard
+                             ? hooks_.launchKeyboard()
+                             : QProcess::startDetached(QStringLiteral("onboard"), {});
+    if (!started)
+        messageBox(tr8("无法启动屏幕键盘"), tr8("出错"), MB_OK | MB_ICONSTOP, this);
     enable(IDC_KEYBOARD, true);
 }
 

@@ -144,7 +144,8 @@ public:
     QString GetAnalysisFilePath() const { return analysisFilePath_; }
     QString GetAnalysisFolder() const { return analysisFolder_; }
 
-    // The start-up steps: serial line, settings groups, device probe.
+    // The start-up steps: the controls filled in, the form shown, then the
+    // serial line and the device probe (which may ask the user).
     // Returns false when the form cannot run.
     bool OnInitDialog();
 

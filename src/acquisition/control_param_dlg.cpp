@@ -111,6 +111,11 @@ int CControlParamDlg::runProbe(int (CPortProbe::*probe)(ProbePorts&))
         runProbeOffUiThread([this, probe, &ports] { return (probe_.*probe)(ports); }, mainLine_);
     params_.port1 = ports.depthPort;
     params_.port2 = ports.compassPort;
+    // A device found runs at the rate it answered at.
+    if (depthCounterFound())
+        params_.baudIndex1 = probeBaudEntry(ProbeDevice::DepthCounter).load();
+    if (compassFound())
+        params_.baudIndex2 = probeBaudEntry(ProbeDevice::Compass).load();
     return result;
 }
 

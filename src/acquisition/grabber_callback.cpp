@@ -43,14 +43,16 @@ CGrabberCallback::JpegWriter defaultCaptureWriter()
 
 } // namespace
 
+// The names are filled in one pass: a '%' in the folder is no placeholder.
 QString captureFileName(const QString& folder, int number)
 {
-    return QStringLiteral("%1/%2.jpg").arg(folder).arg(number);
+    return QStringLiteral("%1/%2.jpg").arg(folder, QString::number(number));
 }
 
 QString captureFileName(const QString& folder, int number, int suffix)
 {
-    return QStringLiteral("%1/%2_%3.jpg").arg(folder).arg(number).arg(suffix);
+    return QStringLiteral("%1/%2_%3.jpg")
+        .arg(folder, QString::number(number), QString::number(suffix));
 }
 
 void packBottomUp(const uchar* bgr, int width, int height, int stride, uint8_t* dst)

@@ -133,12 +133,13 @@ int CPortProbe::probeDevices(ProbePorts& ports)
     slotsTried_ = 0;
     if (depthCounterFound() && compassFound())
         return 3;
-    ports.depthPort = 0;
-    ports.compassPort = 0;
     depthCounterFound() = false;
     compassFound() = false;
-    ports.depthPort = search(ProbeDevice::DepthCounter);
-    ports.compassPort = search(ProbeDevice::Compass);
+    // A device that answers nowhere (unplugged) leaves its configured port.
+    if (const int slot = search(ProbeDevice::DepthCounter))
+        ports.depthPort = slot;
+    if (const int slot = search(ProbeDevice::Compass))
+        ports.compassPort = slot;
     return result();
 }
 
@@ -146,8 +147,10 @@ int CPortProbe::probeOne(ProbeDevice device, int& port)
 {
     slotsTried_ = 0;
     const bool found = device == ProbeDevice::DepthCounter ? depthCounterFound() : compassFound();
-    if (!found)
-        port = search(device);
+    if (!found) {
+        if (const int slot = search(device))
+            port = slot;
+    }
     return result();
 }
 

@@ -63,6 +63,8 @@ public:
     // The dialog's three probes; each returns depth-found + 2 * compass-found.
     // probeDevices searches both devices unless both are already found;
     // the other two search their one device unless it is already found.
+    // A device found takes its slot into `ports`; one not found leaves the
+    // port there as it was.
     int probeDevices(ProbePorts& ports);
     int probeDepthCounter(ProbePorts& ports);
     int probeCompass(ProbePorts& ports);

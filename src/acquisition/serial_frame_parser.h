@@ -35,7 +35,7 @@ struct CounterFrame {
 
     // +1 for a pulse down, -1 for a pulse up, 0 for none.
     int pulse() const;
-    // The three heading digits (low four bits each) as one number, 0..1515.
+    // The three heading digits (low four bits each) as one number, 0..1665.
     int headingDigits() const;
 };
 

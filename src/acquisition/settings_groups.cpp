@@ -99,6 +99,11 @@ void CControlParamsGroup::fill()
     save_->SetFrameState(CBmpButton::FrameRaised);
 }
 
+void CControlParamsGroup::showStartDepth()
+{
+    fields_.startDepth->SetValue(static_cast<float>(params_.startDepth * 0.001));
+}
+
 int CControlParamsGroup::compassOffset() const
 {
     return compassOffset_->value();
@@ -125,7 +130,7 @@ bool CControlParamsGroup::save()
     currentCaptureFormat = static_cast<int>(params_.captureFormat);
     writer_.save(params_);
     emit saved();
-    messageBox(QStringLiteral("参数设置成功"));
+    messageBox(QStringLiteral("参数设置成功"), QString(), MB_OK, this);
     return true;
 }
 
@@ -270,7 +275,7 @@ bool CCommGroup::save()
     writer_.save(params_);
     const bool ok = configureLine();
     if (ok)
-        messageBox(QStringLiteral("设置串口成功"));
+        messageBox(QStringLiteral("设置串口成功"), QString(), MB_OK, this);
     return ok;
 }
 

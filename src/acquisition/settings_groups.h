@@ -52,6 +52,8 @@ public:
 
     // Shows the settings (form initialisation).
     void fill();
+    // Shows the settings' start depth (it moves when a run stops).
+    void showStartDepth();
     // Button 1228: checks the offset and declination, takes every control into
     // the settings, saves the profile, emits saved() and tells
     // "参数设置成功". Returns false (nothing changed) when a value is refused.

@@ -47,6 +47,7 @@ void VideoFrameSlot::present(const uchar* bgr, int width, int height, int stride
     const std::size_t row = static_cast<std::size_t>(width) * 3;
     for (int y = 0; y < height; ++y)
         std::memcpy(dst + y * dstStride, bgr + static_cast<std::ptrdiff_t>(y) * stride, row);
+    copies_.fetch_add(1, std::memory_order_relaxed);
     if (!noticePending_) {
         noticePending_ = true;
         QCoreApplication::postEvent(receiver_, new QEvent(frameEventType()));
@@ -91,9 +92,8 @@ std::shared_ptr<VideoFrameSlot> stationVideoSlot()
 
 std::function<void(const uchar*, int, int, int)> stationFrameSink()
 {
-    return [slot = stationVideoSlot()](const uchar* bgr, int width, int height, int stride) {
+    return [](const uchar* bgr, int width, int height, int stride) {
         grabberCallback().BufferCB(bgr, width, height, stride);
-        slot->present(bgr, width, height, stride);
     };
 }
 
@@ -346,110 +346,6 @@ std::optional<QPoint> CVideoWnd::framePointAt(const QPoint& clientPoint) const
     const int fx = static_cast<int>(static_cast<double>(x) / shown.width() * frameWidth);
     const int fy = static_cast<int>(static_cast<double>(y) / shown.height() * frameHeight);
     return QPoint(fx, fy);
-}
-
-// ---- CVideoWindowGraph -----------------------------------------------------------
-
-CVideoWindowGraph::CVideoWindowGraph(std::unique_ptr<ICaptureGraph> inner, VideoWindowHooks hooks)
-    : inner_(std::move(inner)), hooks_(std::move(hooks))
-{
-}
-
-CVideoWindowGraph::~CVideoWindowGraph()
-{
-    closeWindow();
-}
-
-void CVideoWindowGraph::closeWindow()
-{
-    if (!window_)
-        return;
-    window_->hide();
-    window_->frameSlot()->detachReceiver(window_);
-    window_->deleteLater();
-    window_ = nullptr;
-}
-
-bool CVideoWindowGraph::Play()
-{
-    if (!window_) {
-        window_ = new CVideoWnd(CVideoWnd::videoSizeForCode(FrameFormat::videoSizeCode()));
-        if (hooks_.mainForm)
-            window_->setMainForm(hooks_.mainForm());
-        QObject::connect(window_, &CVideoWnd::closeRequested, window_,
-                         [onClose = hooks_.onClose] {
-                             // The form's stop deletes this graph and its
-                             // window: never inside the window's close event.
-                             if (onClose)
-                                 QMetaObject::invokeMethod(qApp, onClose, Qt::QueuedConnection);
-                         });
-    }
-    window_->show();
-    return inner_->Play();
-}
-
-bool CVideoWindowGraph::Stop()
-{
-    const bool ok = inner_->Stop();
-    closeWindow();
-    return ok;
-}
-
-bool CVideoWindowGraph::BuildGraph(int kind, const GraphRequest& request)
-{
-    return inner_->BuildGraph(kind, request);
-}
-bool CVideoWindowGraph::TearDownGraph() { return inner_->TearDownGraph(); }
-int CVideoWindowGraph::SetDeviceParam(int code, uint8_t* arg)
-{
-    return inner_->SetDeviceParam(code, arg);
-}
-bool CVideoWindowGraph::Pause() { return inner_->Pause(); }
-bool CVideoWindowGraph::Run() { return inner_->Run(); }
-int CVideoWindowGraph::GetGraphState() const { return inner_->GetGraphState(); }
-int CVideoWindowGraph::GetGraphKind() const { return inner_->GetGraphKind(); }
-bool CVideoWindowGraph::SeekToFraction(float fraction) { return inner_->SeekToFraction(fraction); }
-bool CVideoWindowGraph::GetDuration(int64_t& duration) { return inner_->GetDuration(duration); }
-bool CVideoWindowGraph::GetPositionFraction(float& fraction)
-{
-    return inner_->GetPositionFraction(fraction);
-}
-QString CVideoWindowGraph::LastError() const { return inner_->LastError(); }
-void CVideoWindowGraph::SetEventHandler(std::function<void(GraphEvent, const QString&)> handler)
-{
-    inner_->SetEventHandler(std::move(handler));
-}
-
-namespace {
-
-class VideoWindowGraphFactory : public ICaptureGraphFactory {
-public:
-    VideoWindowGraphFactory(std::unique_ptr<ICaptureGraphFactory> inner, VideoWindowHooks hooks)
-        : inner_(std::move(inner)), hooks_(std::move(hooks))
-    {
-    }
-    std::unique_ptr<ICaptureGraph> CreateGraph() override
-    {
-        return std::make_unique<CVideoWindowGraph>(inner_->CreateGraph(), hooks_);
-    }
-    int VideoSource() const override { return inner_->VideoSource(); }
-    void SetVideoFormat(int format) override { inner_->SetVideoFormat(format); }
-    unsigned ChangeMask() const override { return inner_->ChangeMask(); }
-    void SetChangeMask(unsigned mask) override { inner_->SetChangeMask(mask); }
-    int MuxFormat() const override { return inner_->MuxFormat(); }
-    bool EditVideoSettings(QWidget* parent) override { return inner_->EditVideoSettings(parent); }
-
-private:
-    std::unique_ptr<ICaptureGraphFactory> inner_;
-    VideoWindowHooks hooks_;
-};
-
-} // namespace
-
-std::unique_ptr<ICaptureGraphFactory>
-makeVideoWindowGraphFactory(std::unique_ptr<ICaptureGraphFactory> inner, VideoWindowHooks hooks)
-{
-    return std::make_unique<VideoWindowGraphFactory>(std::move(inner), std::move(hooks));
 }
 
 } // namespace bc

@@ -2,10 +2,9 @@
 // The window in which the live or played video is shown: the latest frame
 // painted letterboxed above the 40-pixel unwrap-and-stitch bar, a "视图" menu
 // with its display sizes and full screen, and the pick of the unwrap centre.
-// Closing it only reports to the form, which stops the current mode; the
-// graph that created the window deletes it.
-
-#include "acquisition/capture_graph.h"
+// Closing it only reports to the form, which stops the current mode. The
+// graph's Play opens it and its Stop (or its deletion) closes it: one window
+// for each run.
 
 #include <QEvent>
 #include <QImage>
@@ -13,6 +12,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,8 @@ public:
     // Any thread: keeps a copy of the frame (BGR24, rows top-down, `stride`
     // bytes apart) and asks the receiver to repaint.
     void present(const uchar* bgr, int width, int height, int stride);
+    // How many frames have been copied in so far.
+    uint64_t framesCopied() const { return copies_.load(); }
     // The latest frame (shared, not copied).
     QImage latest() const;
     // The window that is told of new frames. Frames are kept only while a
@@ -47,6 +50,7 @@ private:
     QImage image_;
     QObject* receiver_ = nullptr;
     bool noticePending_ = false;
+    std::atomic<uint64_t> copies_{0};
 };
 
 // The station's video slot: the graphs' frames go here, and the video window
@@ -54,7 +58,7 @@ private:
 std::shared_ptr<VideoFrameSlot> stationVideoSlot();
 
 // The frame sink the station hands to its graphs: every frame goes to the
-// grabber and to the station's video slot.
+// grabber. The graph itself hands it to the video window it opened.
 std::function<void(const uchar* bgr, int width, int height, int stride)> stationFrameSink();
 
 class CVideoWnd : public QWidget {
@@ -136,53 +140,5 @@ private:
     bool formToggle_ = false;
     QPointer<QWidget> mainForm_;
 };
-
-// What the video window of a graph needs from the station.
-struct VideoWindowHooks {
-    // The window was closed by hand: stop the current mode. Called from the
-    // event loop, never from inside the window's own events.
-    std::function<void()> onClose;
-    // The form that a left click in the window brings forward.
-    std::function<QWidget*()> mainForm;
-};
-
-// A graph with its video window: Play opens the window (sized by the
-// published video size code) if there is none and shows it, Stop closes it,
-// and so does deleting the graph. Everything else goes to the wrapped graph.
-class CVideoWindowGraph : public ICaptureGraph {
-public:
-    CVideoWindowGraph(std::unique_ptr<ICaptureGraph> inner, VideoWindowHooks hooks);
-    ~CVideoWindowGraph() override;
-
-    bool BuildGraph(int kind, const GraphRequest& request) override;
-    bool TearDownGraph() override;
-    int SetDeviceParam(int code, uint8_t* arg = nullptr) override;
-    bool Play() override;
-    bool Stop() override;
-    bool Pause() override;
-    bool Run() override;
-    int GetGraphState() const override;
-    int GetGraphKind() const override;
-    bool SeekToFraction(float fraction) override;
-    bool GetDuration(int64_t& duration) override;
-    bool GetPositionFraction(float& fraction) override;
-    QString LastError() const override;
-    void SetEventHandler(std::function<void(GraphEvent, const QString&)> handler) override;
-
-    // The open video window, or null.
-    CVideoWnd* videoWindow() const { return window_; }
-
-private:
-    void closeWindow();
-
-    std::unique_ptr<ICaptureGraph> inner_;
-    VideoWindowHooks hooks_;
-    QPointer<CVideoWnd> window_;
-};
-
-// Wraps every graph of `inner` in a CVideoWindowGraph; the settings go to
-// `inner`.
-std::unique_ptr<ICaptureGraphFactory>
-makeVideoWindowGraphFactory(std::unique_ptr<ICaptureGraphFactory> inner, VideoWindowHooks hooks);
 
 } // namespace bc

@@ -54,14 +54,20 @@ void applyMode(QPainter& painter, int mode)
 }
 
 // GDI Ellipse(l, t, r, b).
-void gdiEllipse(QPainter& painter, int l, int t, int r, int b)
+void gdiEllipse(QPainter& painter, int64_t l, int64_t t, int64_t r, int64_t b)
 {
-    painter.drawEllipse(QRect(l, t, r - l, b - t));
+    painter.drawEllipse(paintRect(l, t, r, b));
 }
 
 float projectX(float x, float scaleX)
 {
     return scaleX * x;
+}
+
+// A projected point as painting coordinates.
+QPoint paintPoint(float x, float y)
+{
+    return {paintClamp(truncToInt(x)), paintClamp(truncToInt(y))};
 }
 
 float projectY(float y, int topDepth, float scaleY)
@@ -201,9 +207,9 @@ void CAttitudeShape::drawLabelText(QPainter& painter, float ax, float ay, float 
         painter.setPen(gdiPen(penStyle_, penWidth_, penColor_));
     else
         painter.setPen(QPen(fromColorRef(penColor_), 1, Qt::SolidLine));
-    const int left = truncToInt(ax);
-    const int top = truncToInt(ay);
-    const int right = truncToInt(ax + width);
+    const int left = paintClamp(truncToInt(ax));
+    const int top = paintClamp(truncToInt(ay));
+    const int right = paintClamp(truncToInt(ax + width));
     painter.drawLine(left, top, right, top);
 
     QFont font(QStringLiteral("Times New Roman"));
@@ -212,7 +218,7 @@ void CAttitudeShape::drawLabelText(QPainter& painter, float ax, float ay, float 
     font.setStyleHint(QFont::Serif);
     painter.setFont(font);
     painter.setPen(QPen(Qt::black)); // the text colour of a fresh drawing context
-    painter.drawText(QRect(left, top, right - left, 60),
+    painter.drawText(paintRect(left, top, right, top + 60),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, LabelText());
     painter.restore();
 }
@@ -272,16 +278,13 @@ void CAttitudeLine::Draw(QPainter& painter, int topDepth, int bottomDepth, float
         drawHandle(painter, point2(), topDepth, scaleX, scaleY);
     }
     applyMode(painter, mode);
-    const int ax = truncToInt(projectX(x1_, scaleX));
-    const int ay = truncToInt(projectY(y1_, topDepth, scaleY));
+    const QPoint a = paintPoint(projectX(x1_, scaleX), projectY(y1_, topDepth, scaleY));
     if (x1_ == x2_ && y1_ == y2_) {
         painter.setPen(QPen(QColor(255, 0, 0), 1, Qt::SolidLine));
         painter.setBrush(Qt::NoBrush);
-        gdiEllipse(painter, satAdd(ax, -4), satAdd(ay, -4), satAdd(ax, 4), satAdd(ay, 4));
+        gdiEllipse(painter, a.x() - 4, a.y() - 4, a.x() + 4, a.y() + 4);
     } else {
-        const int bx = truncToInt(projectX(x2_, scaleX));
-        const int by = truncToInt(projectY(y2_, topDepth, scaleY));
-        painter.drawLine(ax, ay, bx, by);
+        painter.drawLine(a, paintPoint(projectX(x2_, scaleX), projectY(y2_, topDepth, scaleY)));
     }
     painter.restore();
 }
@@ -298,7 +301,7 @@ void CAttitudeLine::DrawLabel(QPainter& painter, const int* area, float scaleX, 
     if (area[0] == 0)
         ax = -60.0f;
     const float ay = projectY(anchor.y, area[1], scaleY);
-    drawLabelText(painter, ax, ay, 1.5f * static_cast<float>(area[2] - area[0]), false);
+    drawLabelText(painter, ax, ay, 1.5f * static_cast<float>(int64_t(area[2]) - area[0]), false);
 }
 
 PageRect CAttitudeLine::GetBoundRect(int topDepth, float scaleX, float scaleY) const
@@ -441,8 +444,7 @@ void CAttitudePolyline::Draw(QPainter& painter, int topDepth, int bottomDepth, f
     QPolygon chain;
     chain.reserve(int(points_.size()));
     for (const CShapePoint& p : points_)
-        chain << QPoint(truncToInt(projectX(p.x, scaleX)),
-                        truncToInt(projectY(p.y, topDepth, scaleY)));
+        chain << paintPoint(projectX(p.x, scaleX), projectY(p.y, topDepth, scaleY));
     painter.drawPolyline(chain);
     painter.restore();
 }
@@ -462,7 +464,7 @@ void CAttitudePolyline::DrawLabel(QPainter& painter, const int* area, float scal
     if (area[0] == 0)
         ax = -60.0f;
     const float ay = projectY(anchor->y, area[1], scaleY);
-    drawLabelText(painter, ax, ay, 1.5f * static_cast<float>(area[2] - area[0]), true);
+    drawLabelText(painter, ax, ay, 1.5f * static_cast<float>(int64_t(area[2]) - area[0]), true);
 }
 
 PageRect CAttitudePolyline::GetBoundRect(int topDepth, float scaleX, float scaleY) const

@@ -12,6 +12,11 @@ float ClampZoom(float zoom)
     return std::min(zoom, kMaxZoom);
 }
 
+int ScaledStripHeight(int shownHeight, float scale)
+{
+    return shownHeight > 0 ? truncToInt(float(shownHeight) * scale) : 0;
+}
+
 int EffectivePerPage(int perPage)
 {
     return perPage < 1 ? kDefaultPerPage : perPage;
@@ -41,7 +46,7 @@ PageRect PageItemRect(const PageSlice& page, int part, float scale, int index)
     int top = 0;
     for (size_t i = 0; i < page.strips.size(); ++i) {
         const PageStrip& s = page.strips[i];
-        const int bottom = satAdd(top, truncToInt(float(s.shownHeight) * scale));
+        const int bottom = satAdd(top, ScaledStripHeight(s.shownHeight, scale));
         if (page.first + int(i) == index) {
             const int right = truncToInt(float(s.width) * scale);
             if (part == 0)
@@ -62,7 +67,7 @@ int PageHitTestItem(const PageSlice& page, int x, int y, float scale)
     int top = 0;
     for (size_t i = 0; i < page.strips.size(); ++i) {
         const PageStrip& s = page.strips[i];
-        const int bottom = satAdd(top, truncToInt(float(s.shownHeight) * scale));
+        const int bottom = satAdd(top, ScaledStripHeight(s.shownHeight, scale));
         const PageRect r{0, top, truncToInt(float(s.width) * scale + float(kLabelColumn)), bottom};
         if (r.contains(x, y))
             return page.first + int(i);
@@ -76,7 +81,7 @@ QSize PageSizeOf(const PageSlice& page, float scale, float aspect)
     int w = 0;
     int h = 0;
     for (const PageStrip& s : page.strips) {
-        h = truncToInt(float(s.shownHeight) * scale + float(h));
+        h = truncToInt(float(std::max(s.shownHeight, 0)) * scale + float(h));
         w = truncToInt(float(s.width) * scale * aspect);
     }
     return {w, h};
@@ -86,7 +91,7 @@ int PageScaledHeight(const PageSlice& page, float scale)
 {
     int h = 0;
     for (const PageStrip& s : page.strips)
-        h = satAdd(h, truncToInt(float(s.shownHeight) * scale));
+        h = satAdd(h, ScaledStripHeight(s.shownHeight, scale));
     return h;
 }
 
@@ -123,7 +128,9 @@ bool PageDepthScaleOf(const PageSlice& page, float scale, PageDepthScale& out)
     out.topDepth = int(top);
     out.bottomDepth = int(std::min<int64_t>(bottom, INT32_MAX));
     const int h = PageScaledHeight(page, scale);
-    out.pxPerMm = float(h) / float(bottom - top);
+    // Strips out of depth order leave no span: the scale is taken over one
+    // millimetre rather than made infinite.
+    out.pxPerMm = float(h) / float(std::max<int64_t>(bottom - top, 1));
     return true;
 }
 

@@ -38,6 +38,10 @@ struct PageSlice {
     std::span<const PageStrip> strips;
 };
 
+// Rows a strip takes on a page at `scale`: trunc(shownHeight * scale), none for
+// a negative height (only damaged records have one).
+int ScaledStripHeight(int shownHeight, float scale);
+
 int EffectivePerPage(int perPage);
 // 0 for no strips, else the pages needed for `count` strips.
 int PageCountFor(int count, int perPage);

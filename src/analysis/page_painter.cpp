@@ -1,5 +1,6 @@
 #include "analysis/page_painter.h"
 
+#include "analysis/page_rect.h"
 #include "analysis/unwrap_data.h"
 
 #include <QFont>
@@ -24,7 +25,9 @@ void DrawCompassRuler(QPainter& painter, int firstStripWidth, float aspect, floa
 {
     static const char* const kPoints[5] = {"N", "E", "S", "W", "N"};
     const int left = kPageLeftMargin;
-    const int length = truncToInt(float(firstStripWidth - 1) * aspect * zoom + 0.5f);
+    // A ruler longer than any page comes from a damaged strip record.
+    const int length =
+        paintClamp(truncToInt(float(int64_t(firstStripWidth) - 1) * aspect * zoom + 0.5f));
     painter.save();
     painter.setFont(pageFont(16));
     painter.setPen(QPen(Qt::black, 1));
@@ -54,7 +57,7 @@ void DrawPageView(QPainter& painter, const CUnWrapData& data, const PageViewStat
     painter.setPen(QPen(Qt::black, 1));
     painter.drawText(QRect(20, 0, 180, 22),
                      Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine | Qt::TextDontClip,
-                     QStringLiteral("第%1页共%2页").arg(s.currentPage + 1).arg(s.pageCount));
+                     QStringLiteral("第%1页共%2页").arg(qint64(s.currentPage) + 1).arg(s.pageCount));
 
     const IndexRange page = PageItems(data.GetItemCount(), s.currentPage, s.perPage);
     if (page.end > page.first)
@@ -72,7 +75,8 @@ void DrawPageView(QPainter& painter, const CUnWrapData& data, const PageViewStat
     const float pxPerRadian = PixelsPerRadian(s.pageWidth);
     data.DrawShapes(painter, s.currentPage, s.perPage, s.pageTopDepth, s.pageBottomDepth,
                     pxPerRadian, s.pxPerMm);
-    const int labelBox[4] = {s.pageWidth, s.pageTopDepth, 2 * s.pageWidth, s.pageBottomDepth};
+    const int labelBox[4] = {s.pageWidth, s.pageTopDepth, satAdd(s.pageWidth, s.pageWidth),
+                             s.pageBottomDepth};
     data.DrawShapeLabels(painter, labelBox, pxPerRadian, s.pxPerMm);
     painter.restore();
 }

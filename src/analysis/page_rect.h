@@ -6,9 +6,36 @@
 
 #include <QRect>
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace bc {
+
+// Page pixels beyond this lie off every page. Painters hold coordinates to it
+// before they build rectangles, so no sum inside a rectangle overflows,
+// whatever sizes and positions a damaged file carries.
+constexpr int kPaintLimit = 1 << 24;
+
+inline int paintClamp(int64_t v)
+{
+    return int(std::clamp<int64_t>(v, -kPaintLimit, kPaintLimit));
+}
+
+// The rectangle from (left, top) to (right, bottom), both exclusive, held to
+// the painting range.
+inline QRect paintRect(int64_t left, int64_t top, int64_t right, int64_t bottom)
+{
+    const int l = paintClamp(left);
+    const int t = paintClamp(top);
+    return QRect(l, t, paintClamp(right) - l, paintClamp(bottom) - t);
+}
+
+// The rectangle of `width` by `height` at (x, y), held to the painting range.
+inline QRect paintRectSized(int64_t x, int64_t y, int64_t width, int64_t height)
+{
+    return paintRect(x, y, x + width, y + height);
+}
 
 struct PageRect {
     int left = 0;
@@ -28,7 +55,7 @@ struct PageRect {
             std::swap(r.top, r.bottom);
         return r;
     }
-    QRect toQRect() const { return QRect(left, top, right - left, bottom - top); }
+    QRect toQRect() const { return paintRect(left, top, right, bottom); }
     bool operator==(const PageRect&) const = default;
 };
 

@@ -102,6 +102,14 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
         for (int32_t i = 0; i < itemCount; ++i) {
             auto item = std::make_unique<CUnWrapImage>();
             item->ReadRecord(records);
+            if (item->width < 0 || item->width > kMaxSfaStripSize || item->shownHeight < 0 ||
+                item->shownHeight > kMaxSfaStripSize)
+                return fail(QStringLiteral("测点%1的图像尺寸错误: %2x%3")
+                                .arg(i + 1)
+                                .arg(item->width)
+                                .arg(item->shownHeight));
+            if (!content.strips.empty() && item->depthKey <= content.strips.back()->depthKey)
+                return fail(QStringLiteral("测点%1的深度顺序错误: %2").arg(i + 1).arg(item->depthKey));
             content.strips.push_back(std::move(item));
         }
         in.skip(qsizetype(itemCount) * kRecord);

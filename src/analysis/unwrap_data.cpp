@@ -396,8 +396,9 @@ int CUnWrapData::DrawPageStrips(QPainter& painter, float zoom, float aspect, int
     int i = range.first;
     for (; i < range.end && top <= kMaxPaintedTop; ++i) {
         const CUnWrapImage& item = *items_[size_t(i)].image;
-        const int h = truncToInt(float(item.shownHeight) * zoom);
-        drawStrip(painter, item, QRect(0, top, truncToInt(float(item.width) * zoom * aspect), h));
+        const int h = ScaledStripHeight(item.shownHeight, zoom);
+        drawStrip(painter, item,
+                  paintRectSized(0, top, truncToInt(float(item.width) * zoom * aspect), h));
         top = satAdd(top, h);
     }
     painter.restore();
@@ -425,20 +426,20 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
     int top = 0;
     for (int i = range.first; i < drawn; ++i) {
         const CUnWrapImage& item = *items_[size_t(i)].image;
-        const int h = truncToInt(float(item.shownHeight) * zoom);
+        const int h = ScaledStripHeight(item.shownHeight, zoom);
         if (labelMode == 1) {
             painter.setPen(text);
-            painter.drawText(QRect(-kLabelColumn, top, kLabelColumn, 15),
+            painter.drawText(paintRectSized(-kLabelColumn, top, kLabelColumn, 15),
                              Qt::AlignRight | Qt::AlignTop,
                              QString::asprintf("%.2fm", double(item.depthKey) * 0.001));
             painter.setPen(red);
         }
         if (i == selectedIndex) {
             if (zoomable) {
-                const int s = std::clamp(h - 15, 5, 20);
-                painter.drawEllipse(QRect(-20, satAdd(top, 15), s, s));
+                const int s = int(std::clamp<int64_t>(int64_t(h) - 15, 5, 20));
+                painter.drawEllipse(paintRectSized(-20, int64_t(top) + 15, s, s));
             } else {
-                painter.drawEllipse(QRect(-20, satAdd(top, 15), 30, 30));
+                painter.drawEllipse(paintRectSized(-20, int64_t(top) + 15, 30, 30));
             }
         }
         top = satAdd(top, h);
@@ -454,7 +455,7 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
                              QString::asprintf("%.2fm", double(m.depth) * 0.001));
             if (m.tick) {
                 painter.setPen(tickPen);
-                painter.drawLine(-35, m.y, 0, m.y);
+                painter.drawLine(-35, paintClamp(m.y), 0, paintClamp(m.y));
             }
         }
     }
@@ -605,11 +606,11 @@ void CUnWrapData::OnItemKey(int index, int key, bool big)
     case Qt::Key_Down:
         if (!item->hasPixels())
             return; // no rows to cap at
-        item->shownHeight = std::min(item->shownHeight + step, item->rows);
+        item->shownHeight = int(std::min<int64_t>(int64_t(item->shownHeight) + step, item->rows));
         break;
     case Qt::Key_Up: {
-        const int shown = item->shownHeight - step;
-        item->shownHeight = (shown < 0 || shown > 10000) ? 1 : shown;
+        const int64_t shown = int64_t(item->shownHeight) - step;
+        item->shownHeight = (shown < 0 || shown > 10000) ? 1 : int(shown);
         break;
     }
     default:

@@ -8,13 +8,16 @@
 #include "platform/work_folder.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
+#include <QFile>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace bc {
 
@@ -26,7 +29,7 @@ constexpr int kExtraWidth = 70;
 constexpr int kExtraHeight = 80;
 
 class WaitCursor {
-public:
+  public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
@@ -35,8 +38,7 @@ public:
 
 bool isArrow(int key)
 {
-    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
-           key == Qt::Key_Down;
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
 } // namespace
@@ -95,10 +97,10 @@ void CUnWrapView::RecalcPageGeometry()
     if (!data_)
         return;
     const int page = state_.currentPage;
-    state_.aspect = aspectAdaptive_ ? float(data_->GetPageAspect(page, state_.perPage,
-                                                                 data_->header().openingDiameter,
-                                                                 state_.zoom))
-                                    : 1.0f;
+    state_.aspect = aspectAdaptive_
+                        ? float(data_->GetPageAspect(page, state_.perPage,
+                                                     data_->header().openingDiameter, state_.zoom))
+                        : 1.0f;
     data_->GetPageDepthScale(page, state_.perPage, state_.zoom, state_.pageTopDepth,
                              state_.pageBottomDepth, state_.pxPerMm);
     data_->GetPageExtent(page, state_.perPage, state_.zoom, state_.aspect, state_.pageWidth,
@@ -113,7 +115,7 @@ void CUnWrapView::LoadCurrentPage()
     WaitCursor wait;
     if (loadedPage_ >= 0) {
         if (pageReStitched_)
-            data_->ResetPageHeights(loadedPage_, state_.perPage);
+            undoPageAlign(loadedPage_);
         data_->FreePageBits(loadedPage_, state_.perPage);
     }
     ErrorReport error;
@@ -124,6 +126,22 @@ void CUnWrapView::LoadCurrentPage()
     pageReStitched_ = false;
     RecalcPageGeometry();
     viewport()->update();
+}
+
+void CUnWrapView::undoPageAlign(int page)
+{
+    data_->ResetPageHeights(page, state_.perPage);
+    // The blended rows go too: strips with a file are read from it again.
+    const QDir folder(data_->imageDirectory());
+    const IndexRange range = PageItems(data_->GetItemCount(), page, state_.perPage);
+    for (int i = range.first; i < range.end; ++i) {
+        const QString key = QString::number(data_->GetItem(i)->depthKey);
+        if (!folder
+                 .entryList({key + QStringLiteral(".jpg"), key + QStringLiteral(".bmp")},
+                            QDir::Files)
+                 .isEmpty())
+            data_->SetItemModified(i, false);
+    }
 }
 
 void CUnWrapView::ResetPaging()
@@ -143,6 +161,17 @@ void CUnWrapView::GoToPage(int p)
         return;
     state_.currentPage = p;
     LoadCurrentPage();
+}
+
+void CUnWrapView::setSelectedItem(int index)
+{
+    if (!data_ || index == state_.selectedItem)
+        return;
+    for (const int i : {state_.selectedItem, index})
+        if (i >= 0)
+            invalidatePageRect(
+                data_->GetItemRect(0, state_.currentPage, state_.perPage, state_.zoom, i));
+    state_.selectedItem = index;
 }
 
 void CUnWrapView::setPageCount(int count)
@@ -268,9 +297,18 @@ bool CUnWrapView::writeSurveyIndex()
     for (int i = 0; i < data_->GetShapeCount(); ++i)
         shapes.push_back(data_->GetShape(i));
     const QByteArray bytes = SerializeSfa(data_->header(), strips, shapes);
-    QSaveFile file(data_->filePath());
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    // Written beside the index and renamed over it; no sync to disk, as for
+    // the strip files: the index is rewritten at every step of a climb.
+    const QString path = data_->filePath();
+    const QString part = path + QStringLiteral(".part");
+    QFile file(part);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (written && file.error() == QFileDevice::NoError &&
+        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
         return true;
+    QFile::remove(part);
     ErrorReport error;
     reportError(&error, QStringLiteral("保存SFA文件失败"), QStringLiteral("出错"), MB_ICONERROR);
     reportSaveFailure(error);
@@ -283,7 +321,10 @@ void CUnWrapView::reportSaveFailure(const ErrorReport& error)
     if (saveFailureShown_ || error.isEmpty())
         return;
     saveFailureShown_ = true;
-    messageBox(error.text, error.caption, error.style, this);
+    // Asked once the strip is in: a box opened here would take further
+    // strips while this one is half filed.
+    QTimer::singleShot(0, this,
+                       [this, error] { messageBox(error.text, error.caption, error.style, this); });
 }
 
 // --- drawing and scrolling ---------------------------------------------------
@@ -333,9 +374,8 @@ QPoint CUnWrapView::viewToPage(const QPoint& p) const
 
 QRect CUnWrapView::pageToView(const PageRect& rect) const
 {
-    return rect.normalized().toQRect().translated(
-        kPageLeftMargin - horizontalScrollBar()->value(),
-        kPageTopMargin - verticalScrollBar()->value());
+    return rect.normalized().toQRect().translated(kPageLeftMargin - horizontalScrollBar()->value(),
+                                                  kPageTopMargin - verticalScrollBar()->value());
 }
 
 void CUnWrapView::invalidatePageRect(const PageRect& rect)

@@ -35,7 +35,7 @@ class CPickRubberBand;
 class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     Q_OBJECT
 
-public:
+  public:
     explicit CUnWrapView(const WorkspaceContext& ctx, QWidget* parent = nullptr);
     ~CUnWrapView() override;
 
@@ -69,6 +69,10 @@ public:
     int templateSize() const { return templateSize_; }
     int searchRange() const { return searchRange_; }
 
+    // Moves the selection marker to the strip `index` (absolute, -1 none);
+    // the arrow keys act on the selected strip.
+    void setSelectedItem(int index);
+
     // Set after a page was aligned again: leaving the page shows its strips
     // at full height again.
     void setPageReStitched(bool reStitched) { pageReStitched_ = reStitched; }
@@ -89,11 +93,11 @@ public:
     // Opens the cylinder window once, or hands it the new input and raises it.
     void showCylinder(const CylinderInput& input);
 
-signals:
+  signals:
     void pageCountChanged(int count);
     void documentChanged();
 
-public slots:
+  public slots:
     void OnFileNew();
     void OnFileOpen();
     void OnFileSave();
@@ -111,7 +115,7 @@ public slots:
     // Picking (unwrap_view_pick.cpp): 0 select, 1 line, 2 polyline.
     void SetPickMode(int mode);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -120,7 +124,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     // The scroll ranges for the current document (none without one).
     void updateScrollSizes();
     QSize contentSize() const;
@@ -130,6 +134,9 @@ private:
     QRect pageToView(const PageRect& rect) const;
     void invalidatePageRect(const PageRect& rect);
     void setPageCount(int count);
+    // Leaving a page aligned again: full heights, and the strips that have a
+    // file are read from it again.
+    void undoPageAlign(int page);
     // A live survey climbing the hole (each strip lands above the others).
     bool upward() const;
     // Strips are written as they leave the current page.

@@ -31,10 +31,11 @@ void CUnWrapView::CloseDocument()
 {
     if (!data_)
         return;
-    if (recording()) {
-        // Every strip not yet written, on any page, and the whole index.
-        data_->SaveSfa(data_->GetItemCount(), true);
-    }
+    // A recording keeps every strip not yet written, on any page, and the
+    // whole index.
+    ErrorReport error;
+    if (recording() && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+        messageBox(error.text, error.caption, error.style, this);
     data_.reset();
     loadedPage_ = -1;
     state_.currentPage = -1;
@@ -56,16 +57,17 @@ void CUnWrapView::OnFileNew()
 
 void CUnWrapView::OnFileOpen()
 {
-    const QString path =
-        prompter().openFileName(this, QStringLiteral("打开"), imageDirectory_,
-                                QStringLiteral("SFA files (*.sfa *.SFA)"));
+    const QString path = prompter().openFileName(this, QStringLiteral("打开"), imageDirectory_,
+                                                 QStringLiteral("SFA files (*.sfa *.SFA)"));
     if (path.isEmpty())
         return;
     CloseDocument();
     imageDirectory_ = QFileInfo(path).absolutePath();
     data_ = std::make_unique<CUnWrapData>(path, imageDirectory_);
-    if (!data_->LoadSfa()) {
+    ErrorReport error;
+    if (!data_->LoadSfa(&error)) {
         CloseDocument();
+        messageBox(error.text, error.caption, error.style, this);
         return;
     }
     ResetPaging();
@@ -76,15 +78,15 @@ void CUnWrapView::OnFileOpen()
 
 void CUnWrapView::OnFileSave()
 {
-    if (data_)
-        data_->SaveSfa(data_->GetItemCount(), true);
+    ErrorReport error;
+    if (data_ && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+        messageBox(error.text, error.caption, error.style, this);
 }
 
 void CUnWrapView::OnOpenJpg()
 {
-    const QStringList files =
-        prompter().openFileNames(this, QStringLiteral("打开"), imageDirectory_,
-                                 QStringLiteral("JPG files (*.JPG *.jpg)"));
+    const QStringList files = prompter().openFileNames(
+        this, QStringLiteral("打开"), imageDirectory_, QStringLiteral("JPG files (*.JPG *.jpg)"));
     if (files.isEmpty())
         return;
     QStringList skipped;

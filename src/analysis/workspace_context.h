@@ -41,6 +41,9 @@ struct CylinderInput {
     float radius = 0.0f;
     float height = 0.0f;
     std::vector<float> labels;
+    // The strips on the page, one depth mark each (the labels are every fifth
+    // mark's depth); 0 counts five marks a label.
+    int markCount = 0;
 };
 
 } // namespace bc

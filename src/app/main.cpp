@@ -1,6 +1,7 @@
 // Start-up of the borehole camera station: the application runs the
 // acquisition form for the whole life of the program.
 
+#include "app/qt_translations.h"
 #include "app/survey_app.h"
 #include "platform/prompter.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    bc::installQtTranslations(app);
     bc::QtPrompter qtPrompter;
     bc::setPrompter(&qtPrompter);
     bc::CSurveyApp survey;

@@ -29,15 +29,9 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
 {
     std::unique_ptr<ICaptureGraphFactory> ownGraphs;
     if (!graphs) {
-        // The capture device's graphs hand every frame to the grabber and the
-        // video window, which each graph opens when it plays.
-        ownGraphs = makeVideoWindowGraphFactory(
-            makeUsbGraphFactory(stationFrameSink()),
-            VideoWindowHooks{[] {
-                                 if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
-                                     f->OnVideoWindowClosed();
-                             },
-                             [] { return static_cast<QWidget*>(CAcquisitionDlg::mainForm()); }});
+        // The capture device's graphs hand every frame to the grabber; each
+        // graph opens its video window when it plays.
+        ownGraphs = makeUsbGraphFactory(stationFrameSink());
         graphs = ownGraphs.get();
     }
     std::unique_ptr<QSettings> ownProfile;
@@ -62,7 +56,7 @@ bool CSurveyApp::InitInstance(ICaptureGraphFactory* graphs, QSettings* profile)
     CDeviceWatcher watcher;
     QObject::connect(&watcher, &CDeviceWatcher::devicesChanged, &form,
                      &CAcquisitionDlg::OnDevicesChanged);
-    form.show();
+    // The form shows itself once its controls are filled in.
     if (form.OnInitDialog())
         form.exec();
     qApp->removeEventFilter(&router);

@@ -394,6 +394,11 @@ void CGridCtrl::scrollAxis(int bar, int code, int trackPos)
 
 void CGridCtrl::scrollContentsBy(int, int)
 {
+    // Every scroll, the thumb's drag included, leaves an open editor over a
+    // cell that has moved: the edit ends first.
+    EndEditing();
+    if (m_titleTip)
+        m_titleTip->Hide();
     invalidateFirstScrolled();
     viewport()->update();
 }

@@ -470,6 +470,10 @@ void CGridCtrl::OnLButtonDblClk(Qt::KeyboardModifiers, QPoint point)
         OnDblClickOutsideCells();
         return;
     }
+    // The release of the first click ended whatever mode its press began; the
+    // pointer has not moved since, so the border under it is found again.
+    if (m_mouseMode == MOUSE_NOTHING)
+        hoverBorderTest(point);
     if (m_mouseMode == MOUSE_OVER_COL_DIVIDE) {
         QPoint start;
         if (!CellOrigin(cell.row, cell.col, &start))

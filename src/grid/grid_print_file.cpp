@@ -74,16 +74,6 @@ bool CGridCtrl::SaveToTextFile(const QString& fileName, QChar separator)
     return true;
 }
 
-namespace {
-// A line's fields; an empty field at the end of the line ends it.
-QStringList splitFields(const QString& line, QChar separator)
-{
-    QStringList fields = line.split(separator);
-    if (!fields.isEmpty() && fields.last().isEmpty())
-        fields.removeLast();
-    return fields;
-}
-} // namespace
 
 bool CGridCtrl::LoadFromTextFile(const QString& fileName, QChar separator)
 {
@@ -119,7 +109,9 @@ bool CGridCtrl::LoadFromTextFile(const QString& fileName, QChar separator)
             --stop;
         const QString line = fromGbk(bytes.constData() + pos, stop - pos);
         pos = end + 1;
-        const QStringList fields = splitFields(line, separator);
+        // Every field counts, an empty last one too: the saver writes one per
+        // column with separators between them.
+        const QStringList fields = line.split(separator);
         if (first) {
             first = false;
             if (fields.size() > kMaxTextFileColumns ||
@@ -132,7 +124,9 @@ bool CGridCtrl::LoadFromTextFile(const QString& fileName, QChar separator)
                 AddColumnAt(f, DT_CENTER | DT_VCENTER | DT_SINGLELINE, -1);
             continue;
         }
-        if (fields.isEmpty())
+        // A blank line adds no row, except in a grid of one column, where it
+        // is the saved form of a row with an empty text.
+        if (line.isEmpty() && m_cols != 1)
             continue;
         // Row 0 holds the headings: a new row never lands there, and a row
         // that could not be made ends the load rather than writing elsewhere.

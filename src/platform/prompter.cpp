@@ -1,5 +1,6 @@
 #include "platform/prompter.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -82,7 +83,12 @@ QString programTitle()
 int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& caption,
                            unsigned style)
 {
-    QMessageBox box(parent);
+    // A box belongs to a window: the caller's, or else the window the user
+    // is working in. Qt centres a dialog on the window of its parent.
+    QWidget* owner = parent ? parent->window() : QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    QMessageBox box(owner);
     box.setWindowTitle(caption.isEmpty() ? programTitle() : caption);
     box.setText(text);
     switch (style & MB_ICONMASK) {

@@ -80,7 +80,9 @@ int messageBox(const QString& text, const QString& caption = QString(), unsigned
 // The program title used where a box has no caption of its own.
 QString programTitle();
 
-// The prompter built on Qt's own dialogs.
+// The prompter built on Qt's own dialogs. A message box opens centred on the
+// window it belongs to: its parent's window, or without a parent the active
+// modal window or else the active window.
 class QtPrompter : public Prompter {
 public:
     int messageBox(QWidget* parent, const QString& text, const QString& caption,

@@ -43,10 +43,9 @@ QString workspaceTempFolderIn(const QString& programFolder, const QString& userF
 
 QString workspaceTempFolder(ErrorReport* error)
 {
-    return workspaceTempFolderIn(QCoreApplication::applicationDirPath(),
-                                 QStandardPaths::writableLocation(
-                                     QStandardPaths::AppLocalDataLocation),
-                                 error);
+    return workspaceTempFolderIn(
+        QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), error);
 }
 
 } // namespace bc

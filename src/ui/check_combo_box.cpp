@@ -74,7 +74,7 @@ int CCheckComboBox::SetCheck(int index, bool checked)
 {
     if (index < 0 || index >= count())
         return -1;
-    setItemData(index, checked ? 1 : 0, Qt::CheckStateRole);
+    setItemData(index, checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     invalidateText();
     return 0;
 }
@@ -83,13 +83,13 @@ int CCheckComboBox::GetCheck(int index) const
 {
     if (index < 0 || index >= count())
         return -1;
-    return itemData(index, Qt::CheckStateRole).toInt();
+    return itemData(index, Qt::CheckStateRole).toInt() != Qt::Unchecked ? 1 : 0;
 }
 
 void CCheckComboBox::CheckAll(bool checked)
 {
     for (int i = 0; i < count(); ++i)
-        setItemData(i, checked ? 1 : 0, Qt::CheckStateRole);
+        setItemData(i, checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     invalidateText();
 }
 

@@ -6,8 +6,8 @@
 // drawing and measuring.
 //
 // Items are added with QComboBox's own addItem/insertItem. An item's check
-// state is kept in the item's Qt::CheckStateRole data (0 unchecked, non-zero
-// checked). Every combo serves its own list, so several may be open in turn
+// state is kept in the item's Qt::CheckStateRole data as Qt::Checked or
+// Qt::Unchecked. Every combo serves its own list, so several may be open in turn
 // without handing a shared list over.
 
 #include <QComboBox>
@@ -24,7 +24,7 @@ public:
     // Sets the check of item `index`. Returns 0, or -1 for an index outside
     // the list. On success the shown text is recomputed and the combo repaints.
     int SetCheck(int index, bool checked);
-    // The check of item `index`: 0 when unchecked or never set, non-zero when
+    // The check of item `index`: 0 when unchecked or never set, 1 when
     // checked, -1 for an index outside the list.
     int GetCheck(int index) const;
     // Sets every item.

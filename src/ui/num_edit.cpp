@@ -3,6 +3,7 @@
 #include "core/c_number.h"
 
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 
@@ -94,6 +95,20 @@ void CNumEdit::keyPressEvent(QKeyEvent* e)
         return; // refused by the input mode
     }
     QLineEdit::keyPressEvent(e);
+}
+
+void CNumEdit::inputMethodEvent(QInputMethodEvent* e)
+{
+    if (mode_ == 0) {
+        QLineEdit::inputMethodEvent(e);
+        return;
+    }
+    // Text from an input method passes the same filter as typed characters,
+    // one at a time; nothing is composed in place.
+    for (const QChar ch : e->commitString())
+        if (ch.isPrint() && acceptsChar(ch))
+            insert(QString(ch));
+    e->accept();
 }
 
 void CNumEdit::focusOutEvent(QFocusEvent* e)

@@ -39,6 +39,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent*) override;
     void focusOutEvent(QFocusEvent*) override;
+    void inputMethodEvent(QInputMethodEvent*) override;
 
 private:
     void commit();

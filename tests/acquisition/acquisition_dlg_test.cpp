@@ -80,6 +80,7 @@ protected:
             return w;
         };
         hooks.controlParameters = [this](QWidget*) { ++controlParamsShown; };
+        hooks.launchKeyboard = [this] { return keyboardStarts; };
         form = std::make_unique<CAcquisitionDlg>(graphs, profile.settings(), hooks);
         form->setWaitFunction([this](int ms) { waits.push_back(ms); });
         form->show();
@@ -101,6 +102,7 @@ protected:
     std::vector<int> waits;
     bool stitchWorks = true;
     int controlParamsShown = 0;
+    bool keyboardStarts = true;
     std::unique_ptr<CAcquisitionDlg> form; // last: its hooks use the members above
 };
 
@@ -524,6 +526,7 @@ TEST_F(FormTest, StopAtADepthResumesThereButPlaybackDoesNotMoveIt)
     EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("12.345米"));
     form->OnStopRecord();
     EXPECT_EQ(form->GetSurveyParams().startDepth, 12345);
+    EXPECT_EQ(text(IDC_START_DEPTH), QStringLiteral("12.345"));
     form->OnStartAcquisition();
     EXPECT_EQ(form->counter().depth(), 12345);
     EXPECT_EQ(currentDepthHeading().depth, 12345);
@@ -538,7 +541,23 @@ TEST_F(FormTest, StopAtADepthResumesThereButPlaybackDoesNotMoveIt)
     form->OnPositionTimer();
     EXPECT_EQ(currentDepthHeading().depth, 4321);
     form->OnStopRecord();
+    // Saving the control group keeps the start depth the field shows.
+    QTest::mouseClick(form->control(IDC_SAVE_CONTROL), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
     EXPECT_EQ(form->GetSurveyParams().startDepth, 12345);
+}
+
+TEST_F(FormTest, AKeyboardThatCannotBeStartedIsTold)
+{
+    makeForm();
+    for (const bool starts : {true, false}) {
+        keyboardStarts = starts;
+        const qsizetype before = prompter.boxTexts().size();
+        QTest::mouseClick(form->control(IDC_KEYBOARD), Qt::LeftButton, {}, QPoint(20, 20));
+        EXPECT_EQ(prompter.boxTexts().mid(before),
+                  starts ? QStringList() : QStringList{QStringLiteral("无法启动屏幕键盘")});
+        EXPECT_TRUE(enabled(IDC_KEYBOARD));
+    }
 }
 
 TEST_F(FormTest, PlusAndMinusMoveTheDepthOnlyWhileLiveOrRecording)

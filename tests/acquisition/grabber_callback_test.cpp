@@ -282,6 +282,23 @@ TEST_F(GrabberTest, CaptureNamesByDepthWhileRecordingAndByCounterOtherwise)
     publishDepthHeading(0, 0);
 }
 
+TEST_F(GrabberTest, APercentSignInTheFolderStaysInTheCaptureNames)
+{
+    recordWrites();
+    const QString folder = dir.filePath(QStringLiteral("run%2b %1"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    publishDepthHeading(12345, 0);
+    int counter = 0;
+    for (int i = 0; i < 2; ++i) {
+        requestCapture(folder, nextCaptureNumber(true, counter));
+        TestFrame(8, 8).feed();
+    }
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].path, folder + QStringLiteral("/12345.jpg"));
+    EXPECT_EQ(writes[1].path, folder + QStringLiteral("/12345_1.jpg"));
+    publishDepthHeading(0, 0);
+}
+
 TEST_F(GrabberTest, TakenNamesKeepCountingPast999)
 {
     recordWrites();

@@ -99,8 +99,8 @@ TEST_F(PortProbeTest, ThreeAnswerBytesAreNoCounterAndEmptySlotsFindNothing)
     CPortProbe probe(map, kFast);
     ProbePorts ports{2, 2};
     EXPECT_EQ(probe.probeDevices(ports), 0);
-    EXPECT_EQ(ports.depthPort, 0);
-    EXPECT_EQ(ports.compassPort, 0);
+    EXPECT_EQ(ports.depthPort, 2); // nothing found: the configured ports stay
+    EXPECT_EQ(ports.compassPort, 2);
     EXPECT_EQ(probe.slotsTried(), 12);
     // asked once for each device
     EXPECT_TRUE(test::waitUntil([&chatty] { return chatty.queries() == 2; }));
@@ -168,12 +168,12 @@ TEST_F(PortProbeTest, DialogReleasesTheMainLineAndShowsWhatWasFound)
     EXPECT_TRUE(line.isOpen());
     EXPECT_TRUE(line.receptionEnabled());
     EXPECT_EQ(dlg.params().port1, 3);
-    EXPECT_EQ(dlg.params().port2, 0);
+    EXPECT_EQ(dlg.params().port2, 2);
     EXPECT_EQ(dlg.depthPortCombo()->currentIndex(), 2);
     EXPECT_EQ(dlg.depthPortCombo()->currentText(), QStringLiteral("COM3 (%1)").arg(counter.path()));
     EXPECT_FALSE(dlg.depthPortCombo()->isEnabled());
     EXPECT_FALSE(dlg.depthBaudCombo()->isEnabled());
-    EXPECT_EQ(dlg.compassPortCombo()->currentIndex(), -1);
+    EXPECT_EQ(dlg.compassPortCombo()->currentIndex(), 1);
     EXPECT_TRUE(dlg.compassBaudCombo()->isEnabled());
     EXPECT_EQ(dlg.compassBaudCombo()->currentText(), QStringLiteral("38400"));
     EXPECT_EQ(dlg.counterFields().step->edit()->text(), QStringLiteral("24 mm"));
@@ -220,7 +220,7 @@ TEST_F(PortProbeTest, OkTakesEverythingAndCancelStillKeepsTheFoundPorts)
         cancelled.reject();
         takeControlParams(form, cancelled, false);
         EXPECT_EQ(form.port1, 4);
-        EXPECT_EQ(form.port2, 0);
+        EXPECT_EQ(form.port2, 1);
         EXPECT_EQ(form.sampleStep, 200u);
     }
 
@@ -244,6 +244,46 @@ TEST_F(PortProbeTest, OkTakesEverythingAndCancelStillKeepsTheFoundPorts)
     EXPECT_EQ(form.port1, 4);
     EXPECT_EQ(form.lensType, 1u); // not the dialog's business
     currentCaptureFormat = 0;
+}
+
+TEST_F(PortProbeTest, CancelKeepsTheConfiguredPortsAndFoundDevicesShowTheirRate)
+{
+    // Configured: counter on slot 2 at 115200, compass on slot 3 at 115200;
+    // a device that answers does so at the probe rate, 9600.
+    struct Row {
+        int counterSlot, compassSlot; // 0: unplugged
+        int port1, port2;             // after Cancel
+        const char* depthBaud;
+        const char* compassBaud;
+    };
+    const Row rows[] = {
+        {0, 0, 2, 3, "115200", "115200"},
+        {4, 0, 4, 3, "9600", "115200"},
+        {0, 5, 2, 5, "115200", "9600"},
+    };
+    for (const Row& r : rows) {
+        resetFlags();
+        test::ScriptedProbeDevice counter(kCounterReply);
+        test::ScriptedProbeDevice compass(kCompassReply);
+        CPortMap map = silentMap();
+        if (r.counterSlot)
+            map.setDevicePath(r.counterSlot, counter.path());
+        if (r.compassSlot)
+            map.setDevicePath(r.compassSlot, compass.path());
+        CSurveyParams form;
+        form.port1 = 2;
+        form.port2 = 3;
+        form.baudIndex1 = 6;
+        form.baudIndex2 = 6;
+        CControlParamDlg dlg(form, map, nullptr, kFast);
+        dlg.OnInitDialog();
+        EXPECT_EQ(dlg.depthBaudCombo()->currentText(), QLatin1String(r.depthBaud));
+        EXPECT_EQ(dlg.compassBaudCombo()->currentText(), QLatin1String(r.compassBaud));
+        dlg.reject();
+        takeControlParams(form, dlg, false);
+        EXPECT_EQ(form.port1, r.port1) << r.counterSlot << r.compassSlot;
+        EXPECT_EQ(form.port2, r.port2) << r.counterSlot << r.compassSlot;
+    }
 }
 
 } // namespace

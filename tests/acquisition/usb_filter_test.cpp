@@ -201,6 +201,23 @@ TEST_F(GraphTest, PreviewDeliversFramesAtTheStreamRateAndPublishesTheFormat)
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
+TEST_F(GraphTest, EachFrameIsCopiedIntoTheVideoWindowOnce)
+{
+    // The program's own sink, counted on its way.
+    std::atomic<int> frames{0};
+    const FrameSink station = stationFrameSink();
+    USBFilter g(settings, [&](const uint8_t* bgr, int w, int h, int s) {
+        ++frames;
+        station(bgr, w, h, s);
+    });
+    ASSERT_TRUE(g.BuildGraph(GraphKindPreview, {}));
+    const uint64_t before = stationVideoSlot()->framesCopied();
+    ASSERT_TRUE(g.Play());
+    EXPECT_TRUE(spinUntil([&] { return frames.load() >= 5; }, 10000));
+    ASSERT_TRUE(g.Stop());
+    EXPECT_EQ(stationVideoSlot()->framesCopied() - before, static_cast<uint64_t>(frames.load()));
+}
+
 TEST_F(GraphTest, StatesRefuseWhatTheyMustAndKindFourBuildsNothing)
 {
     USBFilter g(settings);

@@ -6,9 +6,10 @@
 #include "acquisition/grabber_callback.h"
 #include "acquisition/shared_frame.h"
 #include "acquisition/acquisition_dlg.h"
+#include "acquisition/device_control.h"
 #include "acquisition/port_map.h"
+#include "acquisition/usb_filter.h"
 #include "core/program_values.h"
-#include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
@@ -251,31 +252,6 @@ TEST_F(VideoWndTest, PaintsTheLatestFrameLetterboxed)
     EXPECT_GE(red, 2);
 }
 
-TEST_F(VideoWndTest, StationSinkFeedsTheGrabberAndTheOpenWindow)
-{
-    const int w = 40, h = 30, stride = 120;
-    std::vector<uchar> bgr(static_cast<std::size_t>(stride) * h, 0x80);
-    const auto sink = stationFrameSink();
-
-    // No window open: the frame is not kept for display.
-    sink(bgr.data(), w, h, stride);
-    EXPECT_TRUE(stationVideoSlot()->latest().isNull());
-
-    {
-        CVideoWnd wnd(QSize(384, 288));
-        continuousRequest = true;
-        sink(bgr.data(), w, h, stride);
-        EXPECT_EQ(stationVideoSlot()->latest().size(), QSize(w, h));
-        EXPECT_FALSE(continuousRequest.load());
-        std::lock_guard<std::mutex> lock(frameLock());
-        EXPECT_EQ(sharedFrame().width(), w);
-    }
-    // The window is gone: nothing is posted to it and nothing kept.
-    sink(bgr.data(), w, h, stride);
-    QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(stationVideoSlot()->latest().isNull());
-}
-
 std::vector<CVideoWnd*> openVideoWindows()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -284,46 +260,6 @@ std::vector<CVideoWnd*> openVideoWindows()
         if (auto* v = qobject_cast<CVideoWnd*>(w))
             found.push_back(v);
     return found;
-}
-
-TEST_F(VideoWndTest, PlayOpensTheWindowStopAndDeletionCloseIt)
-{
-    auto scripted = std::make_unique<test::ScriptedGraphFactory>();
-    test::GraphScript& script = scripted->script;
-    int closes = 0;
-    auto graphs = makeVideoWindowGraphFactory(std::move(scripted),
-                                              VideoWindowHooks{[&] { ++closes; }, nullptr});
-    FrameFormat::setVideoSizeCode(1);
-
-    auto graph = graphs->CreateGraph();
-    ASSERT_TRUE(graph->BuildGraph(GraphKindPreview, GraphRequest{}));
-    EXPECT_TRUE(openVideoWindows().empty());
-    ASSERT_TRUE(graph->Play());
-    auto* wnd = static_cast<CVideoWindowGraph*>(graph.get())->videoWindow();
-    ASSERT_NE(wnd, nullptr);
-    EXPECT_TRUE(wnd->isVisible());
-    EXPECT_EQ(wnd->size(), QSize(384, 328));
-    EXPECT_EQ(openVideoWindows().size(), 1u);
-
-    // Closing by hand reports later, from the event loop, and only reports.
-    EXPECT_FALSE(wnd->close());
-    EXPECT_EQ(closes, 0);
-    QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(closes, 1);
-    EXPECT_EQ(openVideoWindows().size(), 1u);
-
-    ASSERT_TRUE(graph->Pause());
-    ASSERT_TRUE(graph->Play()); // the same window again
-    EXPECT_EQ(openVideoWindows().size(), 1u);
-    EXPECT_TRUE(graph->Stop());
-    EXPECT_TRUE(openVideoWindows().empty());
-    EXPECT_EQ(script.log.filter(QStringLiteral("play")).size(), 2);
-
-    ASSERT_TRUE(graph->Play());
-    EXPECT_EQ(openVideoWindows().size(), 1u);
-    graph.reset();
-    EXPECT_TRUE(openVideoWindows().empty());
-    EXPECT_EQ(script.alive, 0);
 }
 
 TEST_F(VideoWndTest, ClosingTheWindowStopsTheFormsLiveMode)
@@ -336,14 +272,10 @@ TEST_F(VideoWndTest, ClosingTheWindowStopsTheFormsLiveMode)
         map.setDevicePath(slot, dir.filePath(QStringLiteral("no-tty%1").arg(slot)));
     map.save(profile.settings());
 
-    auto scripted = std::make_unique<test::ScriptedGraphFactory>();
-    test::GraphScript& script = scripted->script;
-    auto graphs = makeVideoWindowGraphFactory(
-        std::move(scripted), VideoWindowHooks{[] {
-                                                  if (CAcquisitionDlg* f = CAcquisitionDlg::mainForm())
-                                                      f->OnVideoWindowClosed();
-                                              },
-                                              [] { return CAcquisitionDlg::mainForm(); }});
+    // The program's graphs on the test source.
+    test::TempSettings deviceValues;
+    setCaptureSource(QStringLiteral("test:352x288@25"));
+    auto graphs = makeUsbGraphFactory(stationFrameSink(), &deviceValues.settings());
     CAcquisitionDlg form(*graphs, profile.settings());
     form.setWaitFunction([](int) {});
     form.show();
@@ -358,8 +290,9 @@ TEST_F(VideoWndTest, ClosingTheWindowStopsTheFormsLiveMode)
     EXPECT_EQ(form.GetUiMode(), ModeLive);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(form.GetUiMode(), ModeIdle);
-    EXPECT_EQ(script.alive, 0);
+    EXPECT_FALSE(form.hasGraph());
     EXPECT_TRUE(openVideoWindows().empty());
+    setCaptureSource(QString());
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include "acquisition/settings_fields.h"
 #include "acquisition/shared_frame.h"
 #include "analysis/strip_sink.h"
+#include "analysis/unwrap_data.h"
 #include "analysis/unwrap_param_bar.h"
+#include "analysis/unwrap_view.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
 #include "support/scripted_prompter.h"
@@ -303,6 +305,30 @@ TEST_P(LivePathTest, StripsArriveStampedAndUpright)
 
 INSTANTIATE_TEST_SUITE_P(Directions, LivePathTest,
                          ::testing::Values(std::make_tuple(true, 0), std::make_tuple(false, 1)));
+
+TEST_F(OpenViewTest, StripViewInsertsAndStitchesLiveStrips)
+{
+    test::ScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CSurveyParams s = liveSettings();
+    s.itemsPerPage = 10;
+    WorkspaceContext ctx{&s, [] { return 1; }, dir.filePath(QStringLiteral("live.sfa")), dir.path()};
+    CUnWrapView strips(ctx);
+    registerStripSink(&strips, &strips);
+    COpenView view(s);
+    const test::SyntheticBorehole wall(kStripW, 1000, 7);
+    const auto frames = wall.consecutiveFrames(camera(), 0, 12, 20, 0, 30);
+    for (int k = 0; k < 12; ++k) {
+        publishDepthHeading(1000 + 200 * k, k * 30 % 360);
+        raiseDepthTrigger(1000 + 200 * k);
+        continuousRequest = true;
+        feed(frames[k]);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(strips.GetData()->GetItemCount(), 12);
+    for (int i = 0; i < 12; ++i) // each page starts afresh
+        EXPECT_EQ(strips.GetData()->GetItem(i)->shownHeight, i % 10 ? 71 : 91) << i;
+}
 
 } // namespace
 } // namespace bc

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+
 using namespace bc;
 
 namespace {
@@ -103,4 +106,84 @@ TEST(PagePainter, PageViewPlacesHeaderRulerStripsAndShapes)
     }
     EXPECT_TRUE(inkIn(empty, QRect(20, 0, 180, 22)));
     EXPECT_FALSE(inkIn(empty, QRect(0, 30, 600, 170)));
+}
+
+TEST(PagePainter, HostileSizesAndShapesPaintNothingOnThePage)
+{
+    // A plain first strip, then records and shapes a damaged file or a
+    // careless caller may hand over; every painter and key handler runs on
+    // them (the sanitizer build catches any overflow on the way).
+    struct Record {
+        int32_t key;
+        int width;
+        int shown;
+    };
+    const std::vector<Record> sets[] = {
+        {{1001, INT_MAX, INT_MAX}, {1002, INT_MIN, INT_MIN}},
+        {{1001, INT_MIN, 5}, {1002, 5, INT_MAX}},
+        {{1001, kMaxSfaStripSize, kMaxSfaStripSize}, {1002, kMaxSfaStripSize, kMaxSfaStripSize}},
+    };
+    const float far = 3e38f;
+    for (const auto& records : sets) {
+        for (int selected = 0; selected < 3; ++selected) {
+            CUnWrapData d("/x/a.sfa", "/x");
+            d.InsertImage(greyStrip(1000, 400, 50, 128));
+            for (const Record& r : records) {
+                auto item = std::make_unique<CUnWrapImage>(r.key, uint16_t(0));
+                item->width = r.width;
+                item->shownHeight = r.shown;
+                d.InsertImage(std::move(item));
+            }
+            d.AddShape(std::make_unique<CAttitudeLine>(0, CShapePoint(far, far),
+                                                       CShapePoint(-far, far), 0, 1, 0));
+            d.AddShape(std::make_unique<CAttitudeLine>(1, CShapePoint(-far, far),
+                                                       CShapePoint(-far, far), 0, 1, 0));
+            auto poly = std::make_unique<CAttitudePolyline>(2, 0, 1, 0);
+            poly->AddPoint({far, -far});
+            poly->AddPoint({-far, -far});
+            d.AddShape(std::move(poly));
+            for (int i = 0; i < d.GetShapeCount(); ++i)
+                d.GetShape(i)->SetState(CAttitudeShape::StateSelected);
+
+            for (int mode = 0; mode < 4; ++mode) {
+                PageViewState s;
+                s.currentPage = 0;
+                s.pageCount = 1;
+                s.selectedItem = selected;
+                s.zoomable = mode < 2;
+                s.frameMode = mode % 2;
+                s.zoom = 10.0f;
+                ASSERT_EQ(d.GetPageDepthScale(0, 10, s.zoom, s.pageTopDepth, s.pageBottomDepth,
+                                              s.pxPerMm),
+                          1);
+                EXPECT_TRUE(std::isfinite(s.pxPerMm) && s.pxPerMm > 0.0f);
+                s.zoom = 1.0f;
+                d.GetPageDepthScale(0, 10, 1.0f, s.pageTopDepth, s.pageBottomDepth, s.pxPerMm);
+                int h = 0;
+                d.GetPageExtent(0, 10, 1.0f, 1.0f, s.pageWidth, h);
+                QImage img(700, 160, QImage::Format_RGB32);
+                img.fill(Qt::white);
+                {
+                    QPainter p(&img);
+                    DrawPageView(p, d, s);
+                    DrawCompassRuler(p, records.front().width, 1e30f, 10.0f);
+                    d.DrawPageStrips(p, 10.0f, 1e30f, 0, 10);
+                }
+                // The plain strip's rows stay as painted: nothing wrapped round.
+                for (int y = 50; y < 100; y += 7)
+                    for (int x = 60; x < 460; x += 13)
+                        ASSERT_EQ(img.pixel(x, y), qRgb(128, 128, 128)) << x << "," << y;
+            }
+            for (int i = 0; i < d.GetItemCount(); ++i)
+                for (int key : {Qt::Key_Up, Qt::Key_Down}) {
+                    d.OnItemKey(i, key, true);
+                    EXPECT_GE(d.GetItem(i)->shownHeight, 0);
+                }
+        }
+    }
+    // Strips out of depth order (no depth span) still give a finite scale.
+    const PageStrip reversed[] = {{1001, 400, 50}, {1000, 400, 50}};
+    PageDepthScale scale;
+    ASSERT_TRUE(PageDepthScaleOf({0, reversed}, 1.0f, scale));
+    EXPECT_TRUE(std::isfinite(scale.pxPerMm));
 }

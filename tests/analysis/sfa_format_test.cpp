@@ -340,3 +340,34 @@ TEST(SfaFormat, RandomMutationsLoadOrFailCleanly)
     }
     EXPECT_GT(ok, 0);
 }
+
+TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
+{
+    const Rec good{1000, 0, 1800, 120};
+    struct Case {
+        Rec second;
+        bool loads;
+    };
+    const Case cases[] = {
+        {{1001, 0, kMaxSfaStripSize, kMaxSfaStripSize}, true},
+        {{1001, 0, 0, 0}, true},
+        {{1001, 0, INT32_MAX, 120}, false},
+        {{1001, 0, INT32_MIN, 120}, false},
+        {{1001, 0, kMaxSfaStripSize + 1, 120}, false},
+        {{1001, 0, 1800, INT32_MAX}, false},
+        {{1001, 0, 1800, INT32_MIN}, false},
+        {{1001, 0, 1800, -1}, false},
+        {{1000, 0, 1800, 120}, false}, // the same depth twice
+        {{999, 0, 1800, 120}, false},  // one below: no depth span left
+    };
+    for (const Case& c : cases) {
+        const auto strips = items({good, c.second});
+        SfaContent content;
+        QString detail;
+        const SfaParse r = ParseSfa(SerializeSfa(SfaHeader{}, view(strips), {}), content, &detail);
+        EXPECT_EQ(r, c.loads ? SfaParse::Ok : SfaParse::Damaged)
+            << c.second.key << " " << c.second.width << "x" << c.second.shown;
+        EXPECT_EQ(content.strips.size(), c.loads ? 2u : 0u);
+        EXPECT_EQ(detail.isEmpty(), c.loads);
+    }
+}

@@ -8,6 +8,9 @@
 #include <QDragEnterEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -206,7 +209,12 @@ TEST(GridSelectionMouse, BorderResizeAndDoubleClickFit)
     grid->SetItemText(1, 2, QStringLiteral("a considerably longer text"));
     QTest::mouseMove(vp, QPoint(149, 10));
     ASSERT_EQ(grid->GetMouseMode(), MOUSE_OVER_COL_DIVIDE);
-    QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(149, 10));
+    // What the platform sends for a double click: press, release, double
+    // click, release.
+    press(vp, QPoint(149, 10));
+    release(vp, QPoint(149, 10));
+    sendMouse(vp, QEvent::MouseButtonDblClick, QPoint(149, 10), Qt::LeftButton, Qt::LeftButton);
+    release(vp, QPoint(149, 10));
     EXPECT_GT(grid->GetColumnWidth(2), 100) << "a double click on the border fits the column";
 }
 
@@ -342,6 +350,36 @@ TEST(GridEditing, EditorReportsOnceAndSurvivesRowRemoval)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(edit);
     EXPECT_EQ(grid->GetRowCount(), 5);
+}
+
+TEST(GridEditing, DraggingTheScrollThumbEndsTheEdit)
+{
+    auto grid = makeGrid(60, 4);
+    QScrollBar* bar = grid->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    grid->SetFocusCell(2, 1);
+    QTest::keyClicks(grid.get(), QStringLiteral("x"));
+    ASSERT_NE(editorOf(*grid), nullptr);
+
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.orientation = Qt::Vertical;
+    opt.minimum = bar->minimum();
+    opt.maximum = bar->maximum();
+    opt.sliderPosition = bar->sliderPosition();
+    opt.sliderValue = bar->value();
+    opt.pageStep = bar->pageStep();
+    opt.singleStep = bar->singleStep();
+    const QPoint thumb =
+        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar)
+            .center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(bar, thumb + QPoint(0, 40));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb + QPoint(0, 40));
+    ASSERT_GT(grid->FirstScrolledCell().row, 2) << "the thumb scrolled the rows";
+    EXPECT_EQ(grid->activeEditor(), nullptr);
+    EXPECT_EQ(grid->endEdits, 1);
+    EXPECT_EQ(grid->GetItemText(2, 1), QStringLiteral("x")) << "the text went to its own cell";
 }
 
 TEST(GridEditing, GridDestroyedMidEditTellsTheOwnerNothing)

@@ -68,6 +68,32 @@ TEST_F(GridTextFileRules, SavesEmptyTextsAsEmptyFieldsWithAnySeparator)
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
+TEST_F(GridTextFileRules, WhatIsSavedLoadsBackCellForCell)
+{
+    const std::vector<std::vector<QStringList>> grids = {
+        {{"a", ""}, {"1", "2"}},       // empty last heading
+        {{""}, {"x"}, {""}},           // one column, empty heading and cell
+        {{"a", "b", ""}, {"1", "", ""}},
+        {{"", ""}, {"", ""}},
+    };
+    for (const auto& rows : grids) {
+        const int cols = int(rows[0].size());
+        CGridCtrl saved(int(rows.size()), cols, 1, 0);
+        for (int r = 0; r < int(rows.size()); ++r)
+            for (int c = 0; c < cols; ++c)
+                saved.SetItemText(r, c, rows[size_t(r)][c]);
+        ASSERT_TRUE(saved.SaveToTextFile(path("rt.txt"), QLatin1Char(',')));
+        CGridCtrl loaded;
+        ASSERT_TRUE(loaded.LoadFromTextFile(path("rt.txt"), QLatin1Char(',')))
+            << readAll(path("rt.txt")).toStdString();
+        ASSERT_EQ(loaded.GetRowCount(), int(rows.size()));
+        ASSERT_EQ(loaded.GetColumnCount(), cols);
+        for (int r = 0; r < int(rows.size()); ++r)
+            EXPECT_EQ(rowTexts(loaded, r), rows[size_t(r)]) << r;
+    }
+    EXPECT_TRUE(prompter.boxes.empty());
+}
+
 TEST_F(GridTextFileRules, SavesVirtualTextsThroughTheOwnerAndChineseAsGbk)
 {
     CGridCtrl g;

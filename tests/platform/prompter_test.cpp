@@ -1,6 +1,13 @@
 #include "platform/prompter.h"
 #include "support/scripted_prompter.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 using namespace bc;
@@ -43,4 +50,28 @@ TEST(Prompter, SilentDefaultCancelsDialogs)
     EXPECT_TRUE(prompter().saveFileName(nullptr, {}, {}, {}).isEmpty());
     EXPECT_EQ(messageBox(QStringLiteral("q"), QString(), MB_OKCANCEL), IDOK);
     setPrompter(old);
+}
+
+TEST(Prompter, QtBoxesOpenCentredOnTheWindowTheyBelongTo)
+{
+    // A window away from the middle of the screen, with a field inside.
+    QWidget owner;
+    owner.setGeometry(40, 30, 360, 240);
+    auto* field = new QLineEdit(&owner);
+    owner.show();
+    QtPrompter qt;
+    for (QWidget* parent : {static_cast<QWidget*>(field), static_cast<QWidget*>(nullptr)}) {
+        owner.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&owner));
+        QPoint offset(9999, 9999);
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            offset = box->frameGeometry().center() - owner.frameGeometry().center();
+            box->button(QMessageBox::Ok)->click();
+        });
+        EXPECT_EQ(qt.messageBox(parent, QStringLiteral("参数设置成功"), QString(), MB_OK), IDOK);
+        EXPECT_LE(offset.manhattanLength(), 4) << (parent ? "with a parent" : "without one");
+    }
 }

@@ -38,7 +38,11 @@ TEST_F(CheckComboTest, ChecksStartClearAndRefuseIndicesOutsideTheList)
 
     EXPECT_EQ(combo.SetCheck(1, true), 0);
     EXPECT_NE(combo.GetCheck(1), 0);
+    // Views of the model read the role as a check state: fully checked.
+    auto state = [this](int i) { return combo.itemData(i, Qt::CheckStateRole).toInt(); };
+    EXPECT_EQ(state(1), Qt::Checked);
     combo.CheckAll(true);
+    EXPECT_EQ(state(0), Qt::Checked);
     EXPECT_EQ(combo.GetText(), QStringLiteral("一, 二, 三").replace(',', combo.GetListSeparator()));
     combo.CheckAll(false);
     EXPECT_EQ(combo.GetText(), QString());
@@ -119,14 +123,17 @@ TEST_F(CheckComboTest, ClickingItemsTogglesThemAndTheListStaysOpen)
     EXPECT_EQ(combo.GetText(), QStringLiteral("三"));
     EXPECT_TRUE(list->isVisible());
 
-    // Below the last item nothing changes.
+    // Below the last item nothing changes: the list is made taller than its
+    // items, as a short list in a tall drop-down is.
+    QWidget* popup = list->window();
+    popup->resize(popup->width(), popup->height() + 40);
     const QRect last = list->visualRect(combo.model()->index(2, 0));
-    if (last.bottom() + 3 < list->viewport()->height()) {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          QPoint(last.center().x(), last.bottom() + 3));
-        EXPECT_EQ(toggled.count(), 3);
-        EXPECT_EQ(combo.GetText(), QStringLiteral("三"));
-    }
+    ASSERT_LT(last.bottom() + 10, list->viewport()->height());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      QPoint(last.center().x(), last.bottom() + 10));
+    EXPECT_EQ(toggled.count(), 3);
+    EXPECT_EQ(combo.GetText(), QStringLiteral("三"));
+    EXPECT_EQ(combo.GetCheck(2), 1);
     EXPECT_TRUE(list->isVisible());
     combo.hidePopup();
 }

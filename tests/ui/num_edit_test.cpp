@@ -1,6 +1,7 @@
 #include "ui/num_edit.h"
 
 #include <QDialog>
+#include <QInputMethodEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -55,6 +56,31 @@ TEST(CNumEdit, InputModesFilterTypedCharacters)
     f.edit->SetMode(0);
     QTest::keyClicks(f.edit, "a-.-");
     EXPECT_EQ(f.edit->text(), "a-.-");
+}
+
+TEST(CNumEdit, InputMethodTextPassesTheSameFilter)
+{
+    struct Case {
+        int mode;
+        const char* committed;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {2, "ab-1.5", "-1.5"},
+        {1, "一-2.5-", "-25"},
+        {3, "７x12", "12"},
+        {0, "ab-1.5", "ab-1.5"},
+    };
+    for (const Case& c : cases) {
+        EditOnDialog f;
+        f.edit->SetMode(c.mode);
+        QInputMethodEvent composing(QStringLiteral("yi"), {});
+        QApplication::sendEvent(f.edit, &composing);
+        QInputMethodEvent committed;
+        committed.setCommitString(QString::fromUtf8(c.committed));
+        QApplication::sendEvent(f.edit, &committed);
+        EXPECT_EQ(f.edit->text(), QString::fromUtf8(c.shown)) << c.committed;
+    }
 }
 
 TEST(CNumEdit, SetValueShowsPrecisionAndIgnoresValuesOutsideTheLimits)

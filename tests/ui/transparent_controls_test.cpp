@@ -45,7 +45,18 @@ TEST(CTransparentLabel, PaintsOnlyItsTextOverTheParent)
     label->SetText(QString());
     img = parent.grab(label->geometry()).toImage();
     EXPECT_EQ(countColour(img, QColor(255, 0, 0)), img.width() * img.height());
-    EXPECT_EQ(label->font().pointSize(), 14); // the parent's font
+
+    // The text is drawn in the parent's font, whatever font the label holds.
+    label->SetText(QStringLiteral("深度:"));
+    auto* small = new CTransparentLabel(QStringLiteral("深度:"), &parent);
+    small->setGeometry(10, 50, 120, 30);
+    QFont tiny = parent.font();
+    tiny.setPointSize(6);
+    small->setFont(tiny);
+    small->show();
+    EXPECT_EQ(small->sizeHint(), label->sizeHint());
+    EXPECT_EQ(parent.grab(small->geometry()).toImage(),
+              parent.grab(label->geometry()).toImage());
 }
 
 TEST(CTransparentEdit, DrawsTextWithoutBackgroundAndStillEdits)

@@ -1,0 +1,484 @@
+#include "platform/report_workbook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace bc {
+
+namespace {
+
+constexpr int kMaxRows = 1048576;
+constexpr int kMaxCols = 16384;
+constexpr qint64 kMaxTemplateBytes = 1 << 20;
+constexpr int kMaxBox = 20000; // pixels
+
+int columnFromLetters(const QString& letters)
+{
+    int col = 0;
+    for (QChar c : letters) {
+        col = col * 26 + (c.toUpper().unicode() - 'A' + 1);
+        if (col > kMaxCols)
+            return -1;
+    }
+    return col - 1;
+}
+
+bool parseCell(const QString& text, int& row, int& col)
+{
+    static const QRegularExpression re(QStringLiteral("^([A-Za-z]{1,3})([1-9][0-9]{0,6})$"));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return false;
+    col = columnFromLetters(m.captured(1));
+    row = m.captured(2).toInt() - 1;
+    return col >= 0 && row >= 0 && row < kMaxRows;
+}
+
+// Splits a line into words; quoted words keep their blanks. False on an
+// unterminated quote.
+bool splitWords(const QString& line, QStringList& words)
+{
+    words.clear();
+    int i = 0;
+    const int n = int(line.size());
+    while (i < n) {
+        while (i < n && line[i].isSpace())
+            ++i;
+        if (i >= n)
+            break;
+        QString word;
+        if (line[i] == QLatin1Char('"')) {
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                const QChar c = line[i++];
+                if (c == QLatin1Char('\\') && i < n) {
+                    word += line[i++];
+                } else if (c == QLatin1Char('"')) {
+                    closed = true;
+                    break;
+                } else {
+                    word += c;
+                }
+            }
+            if (!closed)
+                return false;
+        } else {
+            while (i < n && !line[i].isSpace())
+                word += line[i++];
+        }
+        words << word;
+    }
+    return true;
+}
+
+bool parseNumber(const QString& text, double lo, double hi, double& value)
+{
+    bool ok = false;
+    value = text.toDouble(&ok);
+    return ok && std::isfinite(value) && value >= lo && value <= hi;
+}
+
+bool parseStyle(const QStringList& words, int from, CellStyle& style)
+{
+    for (int i = from; i < words.size(); ++i) {
+        const QString& w = words[i];
+        if (w == QLatin1String("bold"))
+            style.bold = true;
+        else if (w == QLatin1String("wrap"))
+            style.wrap = true;
+        else if (w == QLatin1String("border"))
+            style.border = true;
+        else if (w == QLatin1String("center"))
+            style.align = 2;
+        else if (w == QLatin1String("left"))
+            style.align = 1;
+        else if (w == QLatin1String("size") && i + 1 < words.size()) {
+            if (!parseNumber(words[++i], 1, 409, style.size))
+                return false;
+        } else
+            return false;
+    }
+    return true;
+}
+
+bool parseLine(const QStringList& w, ReportTemplate& tpl)
+{
+    const QString& kw = w[0];
+    const int n = int(w.size());
+    if (kw == QLatin1String("paper") && n == 2) {
+        double v;
+        if (!parseNumber(w[1], 0, 118, v))
+            return false;
+        tpl.paper = int(v);
+        return true;
+    }
+    if (kw == QLatin1String("orientation") && n == 2) {
+        if (w[1] != QLatin1String("portrait") && w[1] != QLatin1String("landscape"))
+            return false;
+        tpl.landscape = w[1] == QLatin1String("landscape");
+        return true;
+    }
+    if (kw == QLatin1String("margins") && n == 5) {
+        for (int i = 0; i < 4; ++i)
+            if (!parseNumber(w[i + 1], 0, 10, tpl.margins[i]))
+                return false;
+        tpl.hasMargins = true;
+        return true;
+    }
+    if (kw == QLatin1String("column") && n == 3) {
+        ReportTemplate::Column c;
+        const QStringList parts = w[1].split(QLatin1Char(':'));
+        static const QRegularExpression letters(QStringLiteral("^[A-Za-z]{1,3}$"));
+        if (parts.size() > 2)
+            return false;
+        for (const QString& p : parts)
+            if (!letters.match(p).hasMatch())
+                return false;
+        c.first = columnFromLetters(parts.front());
+        c.last = columnFromLetters(parts.back());
+        if (c.first < 0 || c.last < c.first || !parseNumber(w[2], 0, 255, c.width))
+            return false;
+        tpl.columns.push_back(c);
+        return true;
+    }
+    if (kw == QLatin1String("row") && n == 3) {
+        double r, h;
+        if (!parseNumber(w[1], 1, kMaxRows, r) || r != std::floor(r) || !parseNumber(w[2], 0, 409, h))
+            return false;
+        tpl.rows.push_back({int(r) - 1, h});
+        return true;
+    }
+    if (kw == QLatin1String("text") && n >= 3) {
+        ReportTemplate::Text t;
+        t.text = w[2];
+        if (!parseCellRange(w[1], t.range) || !parseStyle(w, 3, t.style))
+            return false;
+        tpl.texts.push_back(t);
+        return true;
+    }
+    if (kw == QLatin1String("field") && n >= 3) {
+        ReportTemplate::Field f;
+        f.key = w[1];
+        if (!parseCellRange(w[2], f.range) || !parseStyle(w, 3, f.style))
+            return false;
+        tpl.fields.push_back(f);
+        return true;
+    }
+    if (kw == QLatin1String("picture") && (n == 5 || n == 7)) {
+        ReportTemplate::Picture p;
+        p.key = w[1];
+        double bw, bh, gap = 0;
+        if (!parseCell(w[2], p.row, p.col) || !parseNumber(w[3], 1, kMaxBox, bw)
+            || !parseNumber(w[4], 1, kMaxBox, bh))
+            return false;
+        if (n == 7 && (w[5] != QLatin1String("gap") || !parseNumber(w[6], 0, kMaxBox, gap)))
+            return false;
+        p.boxWidth = int(bw);
+        p.boxHeight = int(bh);
+        p.gap = int(gap);
+        tpl.pictures.push_back(p);
+        return true;
+    }
+    if ((kw == QLatin1String("header") || kw == QLatin1String("footer")) && n == 2) {
+        if (w[1].toUtf8().size() > 255)
+            return false;
+        (kw == QLatin1String("header") ? tpl.header : tpl.footer) = w[1];
+        return true;
+    }
+    return false;
+}
+
+lxw_format* makeFormat(lxw_workbook* wb, const CellStyle& s)
+{
+    lxw_format* f = workbook_add_format(wb);
+    if (s.bold)
+        format_set_bold(f);
+    if (s.wrap)
+        format_set_text_wrap(f);
+    if (s.border)
+        format_set_border(f, LXW_BORDER_THIN);
+    if (s.align == 1)
+        format_set_align(f, LXW_ALIGN_LEFT);
+    else if (s.align == 2)
+        format_set_align(f, LXW_ALIGN_CENTER);
+    format_set_align(f, LXW_ALIGN_VERTICAL_CENTER);
+    if (s.size > 0)
+        format_set_font_size(f, s.size);
+    return f;
+}
+
+lxw_error putText(lxw_worksheet* ws, const CellRange& r, const QString& text, lxw_format* f)
+{
+    const QByteArray utf8 = text.toUtf8();
+    if (r.isSingle())
+        return worksheet_write_string(ws, lxw_row_t(r.firstRow), lxw_col_t(r.firstCol),
+                                      utf8.constData(), f);
+    return worksheet_merge_range(ws, lxw_row_t(r.firstRow), lxw_col_t(r.firstCol),
+                                 lxw_row_t(r.lastRow), lxw_col_t(r.lastCol), utf8.constData(), f);
+}
+
+QString lxwReason(lxw_error e)
+{
+    return QString::fromUtf8(lxw_strerror(e));
+}
+
+// Writes through a temporary file beside the target, renamed at the end.
+class PendingWorkbook {
+public:
+    explicit PendingWorkbook(const QString& outPath) : outPath_(outPath)
+    {
+        QTemporaryFile probe(QFileInfo(outPath).absolutePath() + QStringLiteral("/.bc-XXXXXX.xlsx"));
+        if (probe.open()) {
+            tempPath_ = probe.fileName();
+            probe.close();
+            probe.setAutoRemove(false);
+        }
+    }
+    ~PendingWorkbook()
+    {
+        if (wb_)
+            workbook_close(wb_);
+        if (!tempPath_.isEmpty())
+            QFile::remove(tempPath_);
+    }
+    lxw_workbook* open(QString* error)
+    {
+        if (tempPath_.isEmpty()) {
+            *error = QStringLiteral("无法在%1中写入文件").arg(QFileInfo(outPath_).absolutePath());
+            return nullptr;
+        }
+        wb_ = workbook_new(QFile::encodeName(tempPath_).constData());
+        if (!wb_)
+            *error = QStringLiteral("无法创建文件%1").arg(outPath_);
+        return wb_;
+    }
+    bool finish(QString* error)
+    {
+        const lxw_error e = workbook_close(wb_);
+        wb_ = nullptr;
+        if (e != LXW_NO_ERROR) {
+            *error = lxwReason(e);
+            return false;
+        }
+        QFile::remove(outPath_);
+        if (!QFile::rename(tempPath_, outPath_)) {
+            *error = QStringLiteral("无法写入文件%1").arg(outPath_);
+            return false;
+        }
+        tempPath_.clear();
+        return true;
+    }
+
+private:
+    QString outPath_;
+    QString tempPath_;
+    lxw_workbook* wb_ = nullptr;
+};
+
+bool insertPictures(lxw_worksheet* ws, const ReportTemplate::Picture& p, const ReportCell& cell,
+                    QString* error)
+{
+    int x = 0;
+    for (const QString& file : cell.pictures) {
+        QImageReader reader(file);
+        const QSize size = reader.size();
+        if (!QFileInfo::exists(file) || !size.isValid() || size.isEmpty()) {
+            *error = QStringLiteral("无法读取图片%1").arg(file);
+            return false;
+        }
+        // Fitted inside its box, keeping its aspect; never enlarged.
+        const double scale = std::min({1.0, double(p.boxWidth) / size.width(),
+                                       double(p.boxHeight) / size.height()});
+        lxw_image_options opt{};
+        opt.x_offset = x;
+        opt.x_scale = scale;
+        opt.y_scale = scale;
+        opt.object_position = LXW_OBJECT_MOVE_DONT_SIZE;
+        const lxw_error e = worksheet_insert_image_opt(ws, lxw_row_t(p.row), lxw_col_t(p.col),
+                                                       QFile::encodeName(file).constData(), &opt);
+        if (e != LXW_NO_ERROR) {
+            *error = QStringLiteral("%1: %2").arg(file, lxwReason(e));
+            return false;
+        }
+        x += p.boxWidth + p.gap;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseCellRange(const QString& text, CellRange& range)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() > 2)
+        return false;
+    CellRange r;
+    if (!parseCell(parts.front(), r.firstRow, r.firstCol))
+        return false;
+    r.lastRow = r.firstRow;
+    r.lastCol = r.firstCol;
+    if (parts.size() == 2 && !parseCell(parts.back(), r.lastRow, r.lastCol))
+        return false;
+    if (r.lastRow < r.firstRow || r.lastCol < r.firstCol)
+        return false;
+    range = r;
+    return true;
+}
+
+bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (bytes.size() > kMaxTemplateBytes)
+        return fail(QStringLiteral("文件太大"));
+    if (bytes.contains('\0'))
+        return fail(QStringLiteral("不是本程序的报表模板(二进制文件)"));
+    const QString text = QString::fromUtf8(bytes);
+    if (text.contains(QChar::ReplacementCharacter))
+        return fail(QStringLiteral("不是UTF-8文本"));
+    ReportTemplate out;
+    bool sawMagic = false;
+    int lineNo = 0;
+    QStringList words;
+    for (const QString& raw : text.split(QLatin1Char('\n'))) {
+        ++lineNo;
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (!splitWords(line, words) || words.isEmpty())
+            return fail(QStringLiteral("第%1行无法识别").arg(lineNo));
+        if (!sawMagic) {
+            if (words.size() != 2 || words[0] != QLatin1String("report-template"))
+                return fail(QStringLiteral("不是本程序的报表模板"));
+            if (words[1] != QLatin1String("1"))
+                return fail(QStringLiteral("模板版本%1不受支持").arg(words[1]));
+            sawMagic = true;
+            continue;
+        }
+        if (!parseLine(words, out))
+            return fail(QStringLiteral("第%1行无法识别: %2").arg(lineNo).arg(line.left(80)));
+    }
+    if (!sawMagic)
+        return fail(QStringLiteral("不是本程序的报表模板"));
+    tpl = std::move(out);
+    return true;
+}
+
+bool loadReportTemplate(const QString& path, ReportTemplate& tpl, QString* error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    const QByteArray bytes = f.read(kMaxTemplateBytes + 1);
+    return parseReportTemplate(bytes, tpl, error);
+}
+
+bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,
+                         const std::vector<ReportSheet>& sheets, QString* error)
+{
+    QString why;
+    if (!error)
+        error = &why;
+    if (sheets.empty()) {
+        *error = QStringLiteral("没有要输出的页面");
+        return false;
+    }
+    PendingWorkbook pending(outPath);
+    lxw_workbook* wb = pending.open(error);
+    if (!wb)
+        return false;
+    std::vector<lxw_format*> textFormats, fieldFormats;
+    for (const auto& t : tpl.texts)
+        textFormats.push_back(makeFormat(wb, t.style));
+    for (const auto& f : tpl.fields)
+        fieldFormats.push_back(makeFormat(wb, f.style));
+    const QByteArray header = tpl.header.toUtf8();
+    const QByteArray footer = tpl.footer.toUtf8();
+
+    for (const ReportSheet& sheet : sheets) {
+        lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.name.toUtf8().constData());
+        if (!ws) {
+            *error = QStringLiteral("工作表名称%1无效").arg(sheet.name);
+            return false;
+        }
+        if (tpl.paper > 0)
+            worksheet_set_paper(ws, uint8_t(tpl.paper));
+        if (tpl.landscape)
+            worksheet_set_landscape(ws);
+        if (tpl.hasMargins)
+            worksheet_set_margins(ws, tpl.margins[0], tpl.margins[1], tpl.margins[2], tpl.margins[3]);
+        if (!header.isEmpty())
+            worksheet_set_header(ws, header.constData());
+        if (!footer.isEmpty())
+            worksheet_set_footer(ws, footer.constData());
+        for (const auto& c : tpl.columns)
+            worksheet_set_column(ws, lxw_col_t(c.first), lxw_col_t(c.last), c.width, nullptr);
+        for (const auto& r : tpl.rows)
+            worksheet_set_row(ws, lxw_row_t(r.row), r.height, nullptr);
+        for (size_t i = 0; i < tpl.texts.size(); ++i)
+            putText(ws, tpl.texts[i].range, tpl.texts[i].text, textFormats[i]);
+
+        std::map<QString, const ReportCell*> byKey;
+        for (const ReportCell& c : sheet.cells)
+            byKey.emplace(c.key, &c);
+        for (size_t i = 0; i < tpl.fields.size(); ++i) {
+            const auto it = byKey.find(tpl.fields[i].key);
+            if (it != byKey.end() && !it->second->isPicture())
+                putText(ws, tpl.fields[i].range, it->second->text, fieldFormats[i]);
+        }
+        for (const auto& p : tpl.pictures) {
+            const auto it = byKey.find(p.key);
+            if (it != byKey.end() && !insertPictures(ws, p, *it->second, error))
+                return false;
+        }
+    }
+    return pending.finish(error);
+}
+
+bool writeTableWorkbook(const QString& outPath, const QString& sheetName,
+                        const std::vector<QStringList>& rows, QString* error)
+{
+    QString why;
+    if (!error)
+        error = &why;
+    PendingWorkbook pending(outPath);
+    lxw_workbook* wb = pending.open(error);
+    if (!wb)
+        return false;
+    lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.toUtf8().constData());
+    if (!ws) {
+        *error = QStringLiteral("工作表名称%1无效").arg(sheetName);
+        return false;
+    }
+    static const QRegularExpression whole(QStringLiteral("^-?[0-9]{1,15}$"));
+    for (size_t r = 0; r < rows.size() && r < size_t(kMaxRows); ++r) {
+        for (int c = 0; c < rows[r].size() && c < kMaxCols; ++c) {
+            const QString& text = rows[r][c];
+            if (whole.match(text).hasMatch())
+                worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(c), text.toDouble(), nullptr);
+            else
+                worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), text.toUtf8().constData(),
+                                       nullptr);
+        }
+    }
+    return pending.finish(error);
+}
+
+} // namespace bc
