@@ -74,9 +74,12 @@ void CInputStringDlg::accept()
 QWidget* CInputStringDlg::control(int id) const
 {
     switch (id) {
-    case IDC_PROMPT: return promptLabel_;
-    case IDC_TEXT: return edit_;
-    default: return nullptr;
+    case IDC_PROMPT:
+        return promptLabel_;
+    case IDC_TEXT:
+        return edit_;
+    default:
+        return nullptr;
     }
 }
 

@@ -15,7 +15,7 @@ namespace bc {
 
 class CInputStringDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum ControlId : int { IDC_PROMPT = 1280, IDC_TEXT = 1281 };
 
     explicit CInputStringDlg(QWidget* parent = nullptr);
@@ -35,7 +35,7 @@ public:
 
     QWidget* control(int id) const;
 
-private:
+  private:
     QString prompt_;
     QString title_;
     QString text_;
@@ -47,8 +47,8 @@ private:
 // starting from `text`. True on OK, with `text` holding what was typed.
 bool askString(QWidget* parent, const QString& prompt, const QString& title, QString& text);
 
-using StringAsker =
-    std::function<bool(QWidget* parent, const QString& prompt, const QString& title, QString& text)>;
+using StringAsker = std::function<bool(QWidget* parent, const QString& prompt, const QString& title,
+                                       QString& text)>;
 // Replaces how askString asks; an empty function restores the dialog.
 // Returns the previous asker (empty for the dialog).
 StringAsker setStringAsker(StringAsker asker);

@@ -8,12 +8,14 @@ namespace bc {
 
 PickScale PickScaleOf(const PageViewState& state)
 {
-    return {state.pageTopDepth, state.pageBottomDepth, PixelsPerRadian(state.pageWidth), state.pxPerMm};
+    return {state.pageTopDepth, state.pageBottomDepth, PixelsPerRadian(state.pageWidth),
+            state.pxPerMm};
 }
 
 CShapePoint PickToWall(const QPoint& logical, const PageViewState& state)
 {
-    return WallPointAt(logical.x(), logical.y(), state.pageWidth, state.pxPerMm, state.pageTopDepth);
+    return WallPointAt(logical.x(), logical.y(), state.pageWidth, state.pxPerMm,
+                       state.pageTopDepth);
 }
 
 AttitudeInputs AttitudeInputsOf(const CUnWrapData& data, float declination)

@@ -9,7 +9,7 @@ namespace bc {
 
 class CPickRubberBand : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Covers `viewport` and lets every mouse event through to it.
     explicit CPickRubberBand(QWidget* viewport);
 
@@ -20,10 +20,10 @@ public:
     QPoint from() const { return from_; }
     QPoint to() const { return to_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QRect segmentRect() const;
 
     QPoint from_;

@@ -4,7 +4,8 @@
 
 namespace bc {
 
-CShapeBar::CShapeBar(const QString& title, std::function<CUnWrapData*()> dataSource, QWidget* parent)
+CShapeBar::CShapeBar(const QString& title, std::function<CUnWrapData*()> dataSource,
+                     QWidget* parent)
     : CBaseCoolBar(title, parent)
 {
     // The list fills the bar below its caption strip.

@@ -12,7 +12,7 @@ class CUnWrapData;
 
 class CShapeBar : public CBaseCoolBar {
     Q_OBJECT
-public:
+  public:
     // `dataSource` gives the frame's current data set (null when none).
     CShapeBar(const QString& title, std::function<CUnWrapData*()> dataSource,
               QWidget* parent = nullptr);
@@ -20,7 +20,7 @@ public:
 
     CShapeGrid* grid() const { return grid_; }
 
-private:
+  private:
     CShapeGrid* grid_;
 };
 

@@ -20,14 +20,15 @@ constexpr int kShapeTextMaxGbkBytes = 249;
 
 class CShapeGrid : public CGridCtrl {
     Q_OBJECT
-public:
+  public:
     static constexpr COLORREF kYellow = RGB(255, 255, 224);
     static constexpr COLORREF kPink = RGB(238, 207, 223);
     static constexpr COLORREF kBlueGrey = RGB(201, 221, 226);
     static constexpr COLORREF kGrey = RGB(160, 160, 160);
     static constexpr int kControlId = 149;
     static constexpr int ID_EXPORT_EXCEL = 32808;
-    static constexpr std::uint32_t kCellFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
+    static constexpr std::uint32_t kCellFormat =
+        DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
 
     explicit CShapeGrid(QWidget* parent = nullptr);
 
@@ -59,10 +60,10 @@ public:
     // Command 32808: exports the attitudes when there are any.
     void OnExportExcel();
 
-protected:
+  protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     COLORREF rowColour(int row, int col) const;
     void setRowCells(int row, const QString texts[5]);
     int rowOfNumber(int number) const;

@@ -75,10 +75,17 @@ void CUnWrapView::pickMousePress(QMouseEvent* event)
     }
     const QPoint p = viewToPage(event->position().toPoint());
     switch (pickMode_) {
-    case 0: pickSelect(p, event->modifiers().testFlag(Qt::ShiftModifier)); break;
-    case 1: pickLinePoint(p); break;
-    case 2: pickPolylinePoint(p); break;
-    default: break;
+    case 0:
+        pickSelect(p, event->modifiers().testFlag(Qt::ShiftModifier));
+        break;
+    case 1:
+        pickLinePoint(p);
+        break;
+    case 2:
+        pickPolylinePoint(p);
+        break;
+    default:
+        break;
     }
 }
 
@@ -96,7 +103,8 @@ void CUnWrapView::pickSelect(const QPoint& p, bool shift)
         }
         return;
     }
-    const int item = data_->HitTestItem(state_.currentPage, state_.perPage, p.x(), p.y(), state_.zoom);
+    const int item =
+        data_->HitTestItem(state_.currentPage, state_.perPage, p.x(), p.y(), state_.zoom);
     if (item < 0 || item == state_.selectedItem)
         return;
     const int old = state_.selectedItem;
@@ -104,7 +112,8 @@ void CUnWrapView::pickSelect(const QPoint& p, bool shift)
     // The red marker in the label cell moves from the old strip to the new.
     for (int index : {old, item})
         if (index >= 0)
-            invalidatePageRect(data_->GetItemRect(0, state_.currentPage, state_.perPage, state_.zoom, index));
+            invalidatePageRect(
+                data_->GetItemRect(0, state_.currentPage, state_.perPage, state_.zoom, index));
 }
 
 void CUnWrapView::pickLinePoint(const QPoint& p)
@@ -121,8 +130,9 @@ void CUnWrapView::pickLinePoint(const QPoint& p)
         return;
     }
     const ShapeDrawAttributes a = drawAttributes_ ? drawAttributes_() : ShapeDrawAttributes();
-    addPickedShape(std::make_unique<CAttitudeLine>(NextShapeId(), PickToWall(first, state_), PickToWall(p, state_),
-                                                   a.penStyle, a.penWidth, a.penColor),
+    addPickedShape(std::make_unique<CAttitudeLine>(NextShapeId(), PickToWall(first, state_),
+                                                   PickToWall(p, state_), a.penStyle, a.penWidth,
+                                                   a.penColor),
                    text);
 }
 
@@ -131,7 +141,8 @@ void CUnWrapView::pickPolylinePoint(const QPoint& p)
     if (pointCount_ == 0 || !polyline_) {
         const ShapeDrawAttributes a = drawAttributes_ ? drawAttributes_() : ShapeDrawAttributes();
         startPick(p);
-        polyline_ = std::make_unique<CAttitudePolyline>(NextShapeId(), a.penStyle, a.penWidth, a.penColor);
+        polyline_ =
+            std::make_unique<CAttitudePolyline>(NextShapeId(), a.penStyle, a.penWidth, a.penColor);
     } else {
         ++pointCount_;
         lastPoint_ = rubberEnd_ = p;
@@ -146,8 +157,10 @@ void CUnWrapView::addPickedShape(std::unique_ptr<CAttitudeShape> shape, const QS
 {
     CAttitudeShape* added = shape.get();
     data_->AddShape(std::move(shape));
-    const AttitudeInputs in = AttitudeInputsOf(*data_, ctx_.settings ? ctx_.settings->declination : 0.0f);
-    added->UpdateAttitude(in.openingDiameter, in.holeInclination, in.inclinedHoleDipDirection, in.declination);
+    const AttitudeInputs in =
+        AttitudeInputsOf(*data_, ctx_.settings ? ctx_.settings->declination : 0.0f);
+    added->UpdateAttitude(in.openingDiameter, in.holeInclination, in.inclinedHoleDipDirection,
+                          in.declination);
     // The analysis file keeps at most 249 GBK bytes of a description.
     added->SetDescription(cutToGbkBytes(description, kShapeTextMaxGbkBytes));
     if (shapeList_) {
@@ -191,7 +204,8 @@ void CUnWrapView::pickMouseMove(QMouseEvent* event)
     const QPoint p = viewToPage(event->position().toPoint());
     if (pickMode_ == 0) {
         const PickScale s = PickScaleOf(state_);
-        const bool over = data_->HitTestShapes(p.x(), p.y(), float(s.topDepth), s.pxPerRadian, s.pxPerMm) != 0;
+        const bool over =
+            data_->HitTestShapes(p.x(), p.y(), float(s.topDepth), s.pxPerRadian, s.pxPerMm) != 0;
         if (over != (cursorState_ == kCursorOverShape)) {
             cursorState_ = over ? kCursorOverShape : 0;
             if (over)

@@ -13,41 +13,27 @@ using namespace bc;
 
 TEST(InputStringDlg, AsksWithPromptAndTitleAndReturnsTheTypedText)
 {
-    struct Row {
-        QString title;
-        QString initial;
-        bool ok;
-        QString shownTitle;
-        QString result;
-    };
-    const Row rows[] = {
-        {QString(), QStringLiteral("旧"), true, QStringLiteral("输入字符串"), QStringLiteral("x1")},
-        {QStringLiteral("产状"), QString(), true, QStringLiteral("产状"), QStringLiteral("x1")},
-        {QStringLiteral("产状"), QStringLiteral("旧"), false, QStringLiteral("产状"),
-         QStringLiteral("旧")},
-    };
-    for (const Row& r : rows) {
-        QString seenTitle, seenPrompt, seenText;
-        bool focused = false;
+    const struct {
+        QString title, initial, button, shownTitle, result;
+    } rows[] = {{"", "旧", "确定", "输入字符串", "x1"},
+                {"产状", "", "确定", "产状", "x1"},
+                {"产状", "旧", "取消", "产状", "旧"}};
+    for (const auto& r : rows) {
+        QStringList seen; // title, prompt, initial text, focus on the edit
         QTimer::singleShot(0, [&] {
             auto* dlg = qobject_cast<CInputStringDlg*>(QApplication::activeModalWidget());
-            ASSERT_NE(dlg, nullptr);
-            seenTitle = dlg->windowTitle();
-            seenPrompt = static_cast<QLabel*>(dlg->control(CInputStringDlg::IDC_PROMPT))->text();
             auto* edit = static_cast<QLineEdit*>(dlg->control(CInputStringDlg::IDC_TEXT));
-            seenText = edit->text();
-            focused = dlg->focusWidget() == edit;
-            QTest::keyClicks(edit, QStringLiteral("x1")); // replaces the selected initial text
+            seen << dlg->windowTitle()
+                 << static_cast<QLabel*>(dlg->control(CInputStringDlg::IDC_PROMPT))->text()
+                 << edit->text() << QString::number(dlg->focusWidget() == edit);
+            QTest::keyClicks(edit, "x1"); // replaces the selected initial text
             for (QPushButton* b : dlg->findChildren<QPushButton*>())
-                if (b->text() == (r.ok ? QStringLiteral("确定") : QStringLiteral("取消")))
+                if (b->text() == r.button)
                     QTest::mouseClick(b, Qt::LeftButton);
         });
         QString text = r.initial;
-        EXPECT_EQ(askString(nullptr, QStringLiteral("请输入产状描述"), r.title, text), r.ok);
+        EXPECT_EQ(askString(nullptr, "请输入产状描述", r.title, text), r.button == "确定");
         EXPECT_EQ(text, r.result);
-        EXPECT_EQ(seenTitle, r.shownTitle);
-        EXPECT_EQ(seenPrompt, QStringLiteral("请输入产状描述"));
-        EXPECT_EQ(seenText, r.initial);
-        EXPECT_TRUE(focused);
+        EXPECT_EQ(seen, QStringList({r.shownTitle, "请输入产状描述", r.initial, "1"}));
     }
 }
