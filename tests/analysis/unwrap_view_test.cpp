@@ -9,6 +9,7 @@
 #include "support/scripted_prompter.h"
 #include "support/synthetic_borehole.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -119,8 +120,9 @@ TEST(StripView, LiveStripsPageStitchAndRecord)
         Station st(c.formMode, c.up ? 1 : 0);
         CUnWrapView& view = *st.view;
         QSignalSpy pages(&view, &CUnWrapView::pageCountChanged);
+        registerStripSink(&view, &view); // as the live window does
         for (int k = 0; k < count; ++k) {
-            view.AddCapturedImage(surveyStrip(wall, k, count, c.up));
+            registeredStripSink()->AddCapturedImage(surveyStrip(wall, k, count, c.up));
             const CUnWrapData& d = *view.GetData();
             const int page = c.up ? 0 : k / 10;
             ASSERT_EQ(view.currentPage(), page) << k;
@@ -203,6 +205,23 @@ TEST(StripView, ResidentPixelsStayFlatOverALongRecording)
         EXPECT_EQ(QDir(st.dir.path()).entryList({QStringLiteral("*.jpg")}).size(), count);
         EXPECT_TRUE(prompter.boxes.empty());
     }
+}
+
+TEST(StripView, ARecordingThatCannotBeWrittenKeepsItsStripsAndSaysSoOnce)
+{
+    ScriptedPrompter prompter;
+    Station st(2, 0);
+    // The survey folder is a file: nothing can be written into it.
+    WorkspaceContext ctx = st.view->context();
+    ctx.recordingFolder = writeSurvey(st.sfaPath());
+    ctx.recordingSfaPath = ctx.recordingFolder + QStringLiteral("/x.sfa");
+    CUnWrapView view(ctx);
+    const SyntheticBorehole wall(720, 2000, 7);
+    for (int k = 0; k < 25; ++k)
+        view.AddCapturedImage(surveyStrip(wall, k, 25, false));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(residentStrips(*view.GetData()).size(), 25u);
+    EXPECT_EQ(prompter.boxes.size(), 1u);
 }
 
 TEST(StripView, Documents)
