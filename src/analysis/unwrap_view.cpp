@@ -251,11 +251,11 @@ bool CUnWrapView::recording() const
 void CUnWrapView::releasePage(int page)
 {
     if (recording()) {
+        // The index lists what reached the disk, even when a strip did not.
         ErrorReport error;
-        if (data_->SavePageImages(page, state_.perPage, &error))
-            writeSurveyIndex();
-        else
+        if (!data_->SavePageImages(page, state_.perPage, &error))
             reportSaveFailure(error);
+        writeSurveyIndex();
     } else {
         // Without a recording nothing of a left page is kept.
         const IndexRange range = PageItems(data_->GetItemCount(), page, state_.perPage);

@@ -124,6 +124,25 @@ TEST(StripView, LiveStripsPageStitchAndRecord)
     }
 }
 
+// A recording whose folder cannot take files keeps every strip in memory,
+// says so once, and still lists in its index what did reach the disk.
+TEST(StripView, ARecordingThatCannotBeWrittenKeepsItsStripsAndSaysSoOnce)
+{
+    ScriptedPrompter prompter;
+    StripViewFixture st(2);
+    st.build();
+    WorkspaceContext ctx = st.view->context();
+    ctx.recordingFolder = writeSurvey(st.sfaPath()); // a file: nothing goes into it
+    ctx.recordingSfaPath = ctx.recordingFolder + QStringLiteral("/x.sfa");
+    CUnWrapView view(ctx);
+    const SyntheticBorehole wall(720, 2000, 7);
+    for (int k = 0; k < 25; ++k)
+        view.AddCapturedImage(surveyStrip(wall, k, 25, false));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(residentStrips(*view.GetData()).size(), 25u);
+    EXPECT_EQ(prompter.boxes.size(), 1u);
+}
+
 TEST(StripView, Documents)
 {
     // A survey of 12 strips, the same read-only, a damaged file, four pictures.
