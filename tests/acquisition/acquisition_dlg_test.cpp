@@ -5,6 +5,7 @@
 #include "acquisition/serial_line.h"
 #include "acquisition/track_file.h"
 #include "core/program_values.h"
+#include "support/serial_slots.h"
 #include "support/serial_pty.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
@@ -55,10 +56,7 @@ protected:
     void SetUp() override
     {
         // No serial device on any slot.
-        CPortMap map;
-        for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-            map.setDevicePath(slot, dir.filePath(QStringLiteral("no-tty%1").arg(slot)));
-        map.save(profile.settings());
+        test::mapSerialSlotsNowhere(profile);
         publishDepthHeading(0, 0);
         clearDepthTrigger();
         oneShotRequest.store(false);

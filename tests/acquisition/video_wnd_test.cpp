@@ -10,6 +10,7 @@
 #include "acquisition/port_map.h"
 #include "acquisition/usb_filter.h"
 #include "core/program_values.h"
+#include "support/serial_slots.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
 
@@ -245,13 +246,9 @@ std::vector<CVideoWnd*> openVideoWindows()
 
 TEST_F(VideoWndTest, ClosingTheWindowStopsTheFormsLiveMode)
 {
-    QTemporaryDir dir;
     test::TempSettings profile;
     test::ScriptedPrompter prompter;
-    CPortMap map;
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        map.setDevicePath(slot, dir.filePath(QStringLiteral("no-tty%1").arg(slot)));
-    map.save(profile.settings());
+    test::mapSerialSlotsNowhere(profile);
 
     // The program's graphs on the test source.
     test::TempSettings deviceValues;

@@ -3,6 +3,7 @@
 
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/port_map.h"
+#include "support/serial_slots.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
@@ -50,10 +51,7 @@ bool hasChinese(const QString& s)
 TEST(FormScreenshot, EveryChineseTextHasItsGlyphsAndThePictureIsKept)
 {
     test::TempSettings profile;
-    CPortMap map;
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        map.setDevicePath(slot, profile.dir() + QStringLiteral("/no-tty"));
-    map.save(profile.settings());
+    test::mapSerialSlotsNowhere(profile);
     test::ScriptedPrompter prompter;
     test::ScriptedGraphFactory graphs;
     graphs.script.devicePresent = false;

@@ -6,6 +6,7 @@
 #include "acquisition/port_map.h"
 #include "acquisition/settings_groups.h"
 #include "acquisition/video_wnd.h"
+#include "support/serial_slots.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
@@ -23,15 +24,6 @@
 
 namespace bc {
 namespace {
-
-// A profile whose serial slots lead nowhere.
-void mapSlotsNowhere(test::TempSettings& profile)
-{
-    CPortMap map;
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        map.setDevicePath(slot, profile.dir() + QStringLiteral("/no-tty"));
-    map.save(profile.settings());
-}
 
 // Notes, at every box, a form behind it that is not yet set up.
 class FormBehindEveryBox : public test::ScriptedPrompter {
@@ -55,7 +47,7 @@ public:
 TEST(CSurveyApp, TheProgramLivesExactlyAsLongAsItsForm)
 {
     test::TempSettings profile;
-    mapSlotsNowhere(profile);
+    test::mapSerialSlotsNowhere(profile);
     FormBehindEveryBox prompter; // no serial line: a box at start-up
     test::ScriptedGraphFactory graphs;
     CSurveyApp app;
@@ -115,7 +107,7 @@ TEST(CSurveyApp, PreviewRecordingAndPlaybackEachOpenOneVideoWindow)
 {
     test::TempSettings profile;
     test::TempSettings deviceValues;
-    mapSlotsNowhere(profile);
+    test::mapSerialSlotsNowhere(profile);
     profile.settings().setValue(QStringLiteral("视频设备/设备"), QStringLiteral("test"));
     setDvrSettingsStore(&deviceValues.settings());
     QTemporaryDir dir;

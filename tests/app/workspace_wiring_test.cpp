@@ -11,6 +11,7 @@
 #include "analysis/unwrap_view.h"
 #include "app/survey_app.h"
 #include "core/program_values.h"
+#include "support/serial_slots.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_settings.h"
@@ -27,14 +28,6 @@ namespace bc {
 namespace {
 
 // A profile whose serial slots lead nowhere.
-void noSerial(test::TempSettings& profile)
-{
-    CPortMap map;
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        map.setDevicePath(slot, profile.dir() + QStringLiteral("/no-tty"));
-    map.save(profile.settings());
-}
-
 // Graphs that open a video window when they play, as the capture graphs do,
 // and give it what the program's video-window hook gives it.
 struct WindowedGraph : test::ScriptedCaptureGraph {
@@ -65,7 +58,7 @@ struct WindowedGraphs : test::ScriptedGraphFactory {
 TEST(WorkspaceRoads, TheBarOpensTheLiveFrameOnceAndItsGoingClearsTheRequestAndReceiver)
 {
     test::TempSettings profile;
-    noSerial(profile);
+    test::mapSerialSlotsNowhere(profile);
     test::ScriptedPrompter prompter;
     WindowedGraphs graphs;
     AcquisitionHooks hooks;
@@ -137,7 +130,7 @@ TEST(WorkspaceRoads, TheBarOpensTheLiveFrameOnceAndItsGoingClearsTheRequestAndRe
 TEST(WorkspaceRoads, TheFormsStitchButtonOpensTheStandAloneFrameWhichSwallowsPlusAndMinus)
 {
     test::TempSettings profile;
-    noSerial(profile);
+    test::mapSerialSlotsNowhere(profile);
     test::ScriptedPrompter prompter;
     test::ScriptedGraphFactory graphs;
     CSurveyApp app;

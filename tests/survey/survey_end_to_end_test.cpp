@@ -27,6 +27,7 @@
 #include "analysis/unwrap_view.h"
 #include "app/survey_app.h"
 #include "platform/file_opener.h"
+#include "support/serial_slots.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/simulated_probe.h"
@@ -158,9 +159,7 @@ protected:
                                    QString::fromLatin1(test::SimulatedCamera::kFactory));
         setDvrSettingsStore(&deviceValues.settings());
         QSettings& s = profile.settings();
-        CPortMap map;
-        for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-            map.setDevicePath(slot, profile.dir() + QStringLiteral("/no-tty"));
+        CPortMap map = test::mapSerialSlotsNowhere(profile);
         map.setDevicePath(1, counter.path());
         map.save(s);
         s.setValue(QStringLiteral("视频设备/设备"), QStringLiteral("test:%1x%2@25").arg(kFrameW).arg(kFrameH));
@@ -653,10 +652,7 @@ TEST_F(SurveyTest, DownThenUpWithTheSimulatedProbe)
 TEST(SurveyClosing, AClosedStitchWindowGoesBeforeTheForm)
 {
     test::TempSettings profile;
-    CPortMap map;
-    for (int slot = 1; slot <= CPortMap::kSlotCount; ++slot)
-        map.setDevicePath(slot, profile.dir() + QStringLiteral("/no-tty"));
-    map.save(profile.settings());
+    test::mapSerialSlotsNowhere(profile);
     test::ScriptedPrompter prompter;
     test::ScriptedGraphFactory graphs;
     bool opened = false, formWholeAtDeletion = false;
