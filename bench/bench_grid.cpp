@@ -2,7 +2,7 @@
 // at the top, middle and bottom, paging near the bottom and row appends.
 
 #include "grid/grid_ctrl.h"
-#include "support/bench_main.h"
+#include "bench_main.h"
 
 #include <QApplication>
 #include <QHeaderView>

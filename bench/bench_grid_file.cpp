@@ -4,7 +4,7 @@
 
 #include "grid/grid_ctrl.h"
 #include "platform/text_codec.h"
-#include "support/bench_main.h"
+#include "bench_main.h"
 
 #include <QApplication>
 #include <QFile>

@@ -11,7 +11,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
-#include "support/bench_main.h"
+#include "bench_main.h"
 
 #include <memory>
 

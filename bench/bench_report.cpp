@@ -14,7 +14,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "support/bench_main.h"
+#include "bench_main.h"
 
 #include <memory>
 

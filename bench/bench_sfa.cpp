@@ -9,7 +9,7 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
-#include "support/bench_main.h"
+#include "bench_main.h"
 
 #include <memory>
 

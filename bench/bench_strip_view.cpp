@@ -8,7 +8,7 @@
 #include "analysis/unwrap_view.h"
 #include "core/survey_params.h"
 
-#include "support/bench_main.h"
+#include "bench_main.h"
 #include "support/scripted_prompter.h"
 #include "support/synthetic_borehole.h"
 

@@ -24,7 +24,7 @@
 #include "core/program_values.h"
 #include "core/survey_params.h"
 
-#include "support/bench_main.h"
+#include "bench_main.h"
 #include "support/scripted_prompter.h"
 #include "support/synthetic_borehole.h"
 
