@@ -23,7 +23,7 @@ namespace {
 
 // Exposes the timer tick and counts the end reports of the editors.
 class TestGrid : public CGridCtrl {
-  public:
+public:
     using CGridCtrl::CGridCtrl;
     using CGridCtrl::OnAutoScrollTick;
     int endEdits = 0;

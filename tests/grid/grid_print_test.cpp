@@ -72,7 +72,7 @@ TEST(GridPageBreaks, TallHiddenAndNoRoom)
 }
 
 class GridPrintPages : public ::testing::Test {
-  protected:
+protected:
     QTemporaryDir dir;
     QWidget window;
     CGridCtrl* grid = nullptr;

@@ -193,7 +193,7 @@ TEST(GridEdit, SetCellTextByEditAsksTheOwner)
 namespace {
 // A grid whose cell making runs out of memory after a given number of cells.
 class StarvedGrid : public CGridCtrl {
-  public:
+public:
     using CGridCtrl::CGridCtrl;
     int cellsLeft = -1; // -1: never runs out
     std::unique_ptr<CGridCellBase> CreateCell(int row, int col) override

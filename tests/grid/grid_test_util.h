@@ -22,7 +22,7 @@ struct Notice {
 };
 
 class RecordingOwner : public GridOwner {
-  public:
+public:
     std::vector<Notice> notices;
     std::vector<CGridCellRange> hints;
     std::vector<CGridCellId> dispRequests;

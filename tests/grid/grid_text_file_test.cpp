@@ -20,7 +20,7 @@ using test::setTexts;
 
 // A grid that records each committed edit and how many rows it had then.
 class EditTrackingGrid : public CGridCtrl {
-  public:
+public:
     using CGridCtrl::CGridCtrl;
     std::vector<std::pair<QString, int>> commits;
     void OnEndEditCell(int row, int col, const QString& text) override
@@ -31,7 +31,7 @@ class EditTrackingGrid : public CGridCtrl {
 };
 
 class GridTextFile : public ::testing::Test {
-  protected:
+protected:
     QTemporaryDir dir;
     test::ScriptedPrompter prompter;
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }

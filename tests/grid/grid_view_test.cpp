@@ -129,7 +129,7 @@ TEST(GridGeometry, ScrollRangesEndWithTheLastRowAtTheBottom)
 
 // Paints shown grids under distinct edge colours, whatever the platform's palette.
 class GridPaint : public ::testing::Test {
-  protected:
+protected:
     const QPalette saved = QApplication::palette();
     void SetUp() override
     {
