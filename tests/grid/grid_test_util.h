@@ -45,13 +45,6 @@ public:
         return 0;
     }
     void onGridCommand(CGridCtrl*) override { ++commands; }
-    std::vector<int> codes() const
-    {
-        std::vector<int> out;
-        for (const Notice& n : notices)
-            out.push_back(n.code);
-        return out;
-    }
 };
 
 // Every column `colWidth` wide and every row `rowHeight` high.
@@ -66,8 +59,8 @@ inline void setUniformSizes(CGridCtrl& g, int colWidth, int rowHeight)
 // A shown grid of rows x cols, every column `colWidth` wide and every row
 // `rowHeight` high, in a window of `size`.
 template <class Grid = CGridCtrl>
-std::unique_ptr<Grid> makeGrid(int rows, int cols, int fixedRows = 1, int fixedCols = 1, int colWidth = 50,
-                               int rowHeight = 20, QSize size = QSize(300, 200))
+std::unique_ptr<Grid> makeGrid(int rows, int cols, int fixedRows = 1, int fixedCols = 1,
+                               int colWidth = 50, int rowHeight = 20, QSize size = QSize(300, 200))
 {
     auto grid = std::make_unique<Grid>(rows, cols, fixedRows, fixedCols);
     setUniformSizes(*grid, colWidth, rowHeight);
