@@ -7,17 +7,17 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 
-#include <gtest/gtest.h>
-
 namespace bc {
 namespace {
 
-struct ButtonOnForm {
-    ButtonOnForm()
+// A button on a red form, with the focus on an edit beside it.
+class BmpButtonTest : public ::testing::Test {
+  protected:
+    BmpButtonTest()
     {
         form.resize(200, 100);
         test::paintBackground(form, Qt::red);
-        focusHolder = new QLineEdit(&form);
+        auto* focusHolder = new QLineEdit(&form);
         focusHolder->setGeometry(0, 80, 50, 20);
         button = new CBmpButton(1005, &form);
         button->setGeometry(10, 10, 60, 60);
@@ -30,14 +30,11 @@ struct ButtonOnForm {
         QEnterEvent e(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
         QApplication::sendEvent(button, &e);
     }
-    void leave()
+    QImage shown()
     {
-        QEvent e(QEvent::Leave);
-        QApplication::sendEvent(button, &e);
+        return form.grab(button->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
     }
-    QImage shown() { return form.grab(button->geometry()).toImage(); }
     QWidget form;
-    QLineEdit* focusHolder;
     CBmpButton* button;
 };
 
@@ -46,99 +43,81 @@ QRgb centre(const QImage& img)
     return img.convertToFormat(QImage::Format_RGB32).pixel(img.width() / 2, img.height() / 2);
 }
 
-TEST(CBmpButton, LoadBitmapsNeedsTheNormalPictureAndEveryNamedOne)
+TEST_F(BmpButtonTest, LoadBitmapsNeedsTheNormalPictureAndEveryNamedOne)
 {
-    CBmpButton b;
-    EXPECT_TRUE(b.LoadBitmaps(IDB_LIVE, IDB_LIVE_HOT, IDB_LIVE_DISABLED));
-    EXPECT_FALSE(b.LoadBitmaps(9999, IDB_LIVE_HOT, IDB_LIVE_DISABLED));
-    EXPECT_FALSE(b.hasBitmaps()); // the earlier pictures were released
-    EXPECT_FALSE(b.LoadBitmaps(IDB_LIVE, 9999, 0));
-    EXPECT_FALSE(b.hasBitmaps());
-    EXPECT_TRUE(b.LoadBitmaps(IDB_LIVE, 0, 0)); // hot and disabled are optional
+    EXPECT_TRUE(button->LoadBitmaps(IDB_LIVE, 0, 0)); // hot and disabled are optional
+    EXPECT_FALSE(button->LoadBitmaps(9999, IDB_LIVE_HOT, IDB_LIVE_DISABLED));
+    EXPECT_FALSE(button->hasBitmaps()); // the earlier pictures were released
+    EXPECT_FALSE(button->LoadBitmaps(IDB_LIVE, 9999, 0));
+    EXPECT_FALSE(button->hasBitmaps());
 }
 
-TEST(CBmpButton, HoverRaisesOverTheParentsBackgroundAndLeavingRestoresTheOwnersFrame)
+TEST_F(BmpButtonTest, HoverRaisesOverTheParentsBackgroundAndLeavingRestoresTheOwnersFrame)
 {
-    ButtonOnForm f;
-    ASSERT_TRUE(f.button->LoadBitmaps(IDB_STOP, IDB_STOP_HOT, IDB_STOP_DISABLED));
-    const QRgb dark = f.button->palette().color(QPalette::Dark).rgb();
-    const QRgb light = f.button->palette().color(QPalette::Light).rgb();
+    ASSERT_TRUE(button->LoadBitmaps(IDB_STOP, IDB_STOP_HOT, IDB_STOP_DISABLED));
+    const QRgb dark = button->palette().color(QPalette::Dark).rgb();
+    const QRgb light = button->palette().color(QPalette::Light).rgb();
     const QRgb red = qRgb(255, 0, 0);
     // No frame: the form's red shows at the corners; a switch that is on is
     // sunken. Either way the hover raises it and shows the hot picture,
-    // centred (its corner region at (6, 6)).
+    // centred (its corner region at (6, 6)), and the caption turns blue.
     const QImage hotArt = loadResourceBitmap(IDB_STOP_HOT).convertToFormat(QImage::Format_RGB32);
     for (auto [state, topLeft, bottomRight] : {std::tuple{CBmpButton::FrameNone, red, red},
                                                std::tuple{CBmpButton::FrameSunken, dark, light}}) {
-        f.button->SetFrameState(state);
-        QImage img = f.shown();
+        button->SetFrameState(state);
+        QImage img = shown();
         EXPECT_EQ(img.pixel(0, 0), topLeft) << state;
         EXPECT_EQ(img.pixel(59, 59), bottomRight) << state;
-        f.enter();
-        EXPECT_TRUE(f.button->isHovered());
-        EXPECT_EQ(f.button->frameState(), CBmpButton::FrameRaised);
-        img = f.shown();
+        enter();
+        EXPECT_EQ(button->frameState(), CBmpButton::FrameRaised);
+        img = shown();
         EXPECT_EQ(img.pixel(0, 0), light);
         EXPECT_EQ(img.pixel(59, 59), dark);
         EXPECT_EQ(img.pixel(6 + 10, 6 + 10), hotArt.pixel(10, 10));
-        f.leave();
-        EXPECT_FALSE(f.button->isHovered());
-        EXPECT_EQ(f.button->frameState(), state);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(button, &leave);
+        EXPECT_EQ(button->frameState(), state);
     }
 }
 
-TEST(CBmpButton, PressSinksAndReleaseInsideSendsTheCommandOnce)
+TEST_F(BmpButtonTest, CaptionTurnsBlueWhileHovered)
 {
-    ButtonOnForm f;
-    f.button->SetFrameState(CBmpButton::FrameRaised);
-    QSignalSpy spy(f.button, &CBmpButton::clicked);
-    QTest::mousePress(f.button, Qt::LeftButton, {}, QPoint(30, 30));
-    EXPECT_EQ(f.button->frameState(), CBmpButton::FrameSunken);
-    EXPECT_TRUE(f.button->hasFocus());
+    QFont bold = button->font();
+    bold.setPixelSize(30);
+    bold.setBold(true);
+    button->setFont(bold); // strokes thick enough to show their colour unblended
+    button->setText(QStringLiteral("播放"));
+    EXPECT_EQ(test::countColour(shown(), Qt::blue), 0);
+    enter();
+    EXPECT_GT(test::countColour(shown(), Qt::blue), 100);
+}
+
+TEST_F(BmpButtonTest, PressSinksAndOnlyAReleaseInsideAnEnabledButtonSendsTheCommand)
+{
+    button->SetFrameState(CBmpButton::FrameRaised);
+    QSignalSpy spy(button, &CBmpButton::clicked);
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_EQ(button->frameState(), CBmpButton::FrameSunken);
+    EXPECT_TRUE(button->hasFocus());
     EXPECT_EQ(spy.count(), 0);
-    QTest::mouseRelease(f.button, Qt::LeftButton, {}, QPoint(30, 30));
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(30, 30));
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), 1005);
-    EXPECT_EQ(f.button->frameState(), CBmpButton::FrameRaised);
+    EXPECT_EQ(button->frameState(), CBmpButton::FrameRaised);
 
     // Dragged off before release: no command.
-    QTest::mousePress(f.button, Qt::LeftButton, {}, QPoint(30, 30));
-    QTest::mouseRelease(f.button, Qt::LeftButton, {}, QPoint(150, 30));
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(30, 30));
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 30));
     EXPECT_EQ(spy.count(), 1);
-}
 
-TEST(CBmpButton, DisabledButtonShowsItsDisabledPictureAndSendsNothing)
-{
-    ButtonOnForm f;
-    ASSERT_TRUE(f.button->LoadBitmaps(IDB_RECORD, IDB_RECORD_HOT, IDB_RECORD_DISABLED));
-    const QRgb normalArt = centre(loadResourceBitmap(IDB_RECORD));
-    EXPECT_EQ(centre(f.button->grab().toImage()), normalArt);
-    f.button->setEnabled(false);
-    const QRgb shown = centre(f.button->grab().toImage());
-    EXPECT_EQ(shown, centre(loadResourceBitmap(IDB_RECORD_DISABLED)));
-    EXPECT_NE(shown, normalArt);
-    QSignalSpy spy(f.button, &CBmpButton::clicked);
-    QTest::mouseClick(f.button, Qt::LeftButton, {}, QPoint(30, 30));
-    EXPECT_EQ(spy.count(), 0);
-}
-
-TEST(CBmpButton, CaptionTurnsBlueWhileHovered)
-{
-    ButtonOnForm f;
-    f.button->setText(QStringLiteral("播放"));
-    auto blue = [&] {
-        const QImage img = f.shown();
-        int n = 0;
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x) {
-                const QRgb c = img.pixel(x, y);
-                n += qBlue(c) > 150 && qRed(c) < 90 && qGreen(c) < 90;
-            }
-        return n;
-    };
-    EXPECT_EQ(blue(), 0);
-    f.enter();
-    EXPECT_GT(blue(), 5);
+    // Disabled: its own picture, and no command.
+    ASSERT_TRUE(button->LoadBitmaps(IDB_RECORD, IDB_RECORD_HOT, IDB_RECORD_DISABLED));
+    button->setEnabled(false);
+    EXPECT_EQ(centre(button->grab().toImage()), centre(loadResourceBitmap(IDB_RECORD_DISABLED)));
+    EXPECT_NE(centre(loadResourceBitmap(IDB_RECORD_DISABLED)),
+              centre(loadResourceBitmap(IDB_RECORD)));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_EQ(spy.count(), 1);
 }
 
 } // namespace

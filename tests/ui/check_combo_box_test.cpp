@@ -7,72 +7,43 @@
 #include <QPainter>
 #include <QSignalSpy>
 
-#include <gtest/gtest.h>
-
 using bc::CCheckComboBox;
 
 namespace {
 
 class CheckComboTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         combo.addItems({QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
         combo.SetListSeparator(QStringLiteral(","));
     }
-    void showList()
-    {
-        combo.resize(160, 24);
-        combo.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
-        combo.showPopup();
-        ASSERT_TRUE(combo.view()->isVisible());
-    }
     bc::test::FixedLook look;
     CCheckComboBox combo;
 };
 
-TEST_F(CheckComboTest, ChecksStartClearAndRefuseIndicesOutsideTheList)
-{
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(combo.GetCheck(i), 0);
-    for (int outside : {3, -1}) {
-        EXPECT_EQ(combo.GetCheck(outside), -1);
-        EXPECT_LT(combo.SetCheck(outside, true), 0);
-    }
-    EXPECT_EQ(combo.GetText(), QString());
-    EXPECT_EQ(combo.SetCheck(1, true), 0);
-    // Views of the model read the role as a check state: fully checked.
-    EXPECT_EQ(combo.itemData(1, Qt::CheckStateRole).toInt(), Qt::Checked);
-    combo.CheckAll(true);
-    EXPECT_EQ(combo.itemData(0, Qt::CheckStateRole).toInt(), Qt::Checked);
-    EXPECT_EQ(combo.GetText(), QStringLiteral("一, 二, 三"));
-    combo.CheckAll(false);
-    EXPECT_EQ(combo.GetText(), QString());
-}
-
 TEST_F(CheckComboTest, TextJoinsCheckedItemsWithTheListSeparatorAndABlank)
 {
-    // Trailing blanks of the separator are replaced by exactly one; without a
-    // separator a semicolon joins; at most nine characters of one are used.
+    for (int outside : {3, -1})
+        EXPECT_TRUE(combo.GetCheck(outside) == -1 && combo.SetCheck(outside, true) < 0);
     combo.SetCheck(0, true);
     combo.SetCheck(2, true);
-    const std::pair<QString, QString> cases[] = {{",", "一, 三"},
-                                                 {";   ", "一; 三"},
-                                                 {"", "一; 三"},
-                                                 {"0123456789", "一012345678 三"}};
+    // Views of the model read the role as a check state: fully checked.
+    EXPECT_EQ(combo.itemData(2, Qt::CheckStateRole).toInt(), Qt::Checked);
+    // Trailing blanks of the separator are replaced by exactly one; without a
+    // separator a semicolon joins; at most nine characters of one are used.
+    const std::pair<QString, QString> cases[] = {
+        {";   ", "一; 三"}, {"", "一; 三"}, {"0123456789", "一012345678 三"}, {",", "一, 三"}};
     for (const auto& [separator, text] : cases) {
         combo.SetListSeparator(separator);
         EXPECT_EQ(combo.GetText(), text) << separator.toStdString();
     }
     // The text, once made, follows items removed and added.
-    combo.SetListSeparator(QStringLiteral(","));
-    EXPECT_EQ(combo.GetText(), QStringLiteral("一, 三"));
     combo.removeItem(0);
     EXPECT_EQ(combo.GetText(), QStringLiteral("三"));
     combo.addItem(QStringLiteral("四"));
-    combo.SetCheck(2, true);
-    EXPECT_EQ(combo.GetText(), QStringLiteral("三, 四"));
+    combo.CheckAll(true);
+    EXPECT_EQ(combo.GetText(), QStringLiteral("二, 三, 四"));
 }
 
 TEST(CheckComboLocaleTest, SeparatorFollowsTheLocalesDecimalPoint)
@@ -87,23 +58,23 @@ TEST(CheckComboLocaleTest, SeparatorFollowsTheLocalesDecimalPoint)
 
 TEST_F(CheckComboTest, ClickingItemsTogglesThemAndTheListStaysOpen)
 {
-    showList();
+    combo.resize(160, 24);
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    combo.showPopup();
     QAbstractItemView* list = combo.view();
     QSignalSpy toggled(&combo, &CCheckComboBox::checkToggled);
     // A release just after the list opens is ignored by the popup anyway;
     // wait past that so that the list's staying open is our doing.
     QTest::qWait(QApplication::doubleClickInterval() + 50);
-    auto click = [&](int row) {
-        const QPoint at = list->visualRect(combo.model()->index(row, 0)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    };
-    click(1);
-    ASSERT_EQ(toggled.count(), 1);
+    auto click = [&](QPoint at) { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at); };
+    const QRect second = list->visualRect(combo.model()->index(1, 0));
+    click(second.center());
+    EXPECT_EQ(toggled.count(), 1);
     EXPECT_EQ(toggled.at(0).at(0).toInt(), 1);
-    EXPECT_EQ(combo.GetText(), QStringLiteral("二"));
-    click(2);
+    click(second.center() + QPoint(0, second.height())); // the third item
     EXPECT_EQ(combo.GetText(), QStringLiteral("二, 三"));
-    click(1); // a second click unchecks
+    click(second.center()); // a second click unchecks
     EXPECT_EQ(combo.GetText(), QStringLiteral("三"));
     EXPECT_TRUE(list->isVisible());
 
@@ -111,21 +82,14 @@ TEST_F(CheckComboTest, ClickingItemsTogglesThemAndTheListStaysOpen)
     // items, as a short list in a tall drop-down is.
     QWidget* popup = list->window();
     popup->resize(popup->width(), popup->height() + 40);
-    const QRect last = list->visualRect(combo.model()->index(2, 0));
-    ASSERT_LT(last.bottom() + 10, list->viewport()->height());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      QPoint(last.center().x(), last.bottom() + 10));
-    EXPECT_EQ(toggled.count(), 3);
+    click(second.center() + QPoint(0, 3 * second.height()));
     EXPECT_EQ(combo.GetText(), QStringLiteral("三"));
-    EXPECT_TRUE(list->isVisible());
 
     // Space toggles the current item.
     list->setCurrentIndex(combo.model()->index(0, 0));
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_EQ(combo.GetText(), QStringLiteral("一, 三"));
-    QTest::keyClick(list, Qt::Key_Space);
-    EXPECT_EQ(combo.GetCheck(0), 0);
-    EXPECT_EQ(toggled.count(), 5);
+    EXPECT_EQ(toggled.count(), 4);
     EXPECT_TRUE(list->isVisible());
     combo.hidePopup();
 }

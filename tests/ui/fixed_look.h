@@ -4,19 +4,16 @@
 // by pixel.
 
 #include <QApplication>
-#include <QColor>
-#include <QIcon>
-#include <QImage>
-#include <QPixmap>
-#include <QWidget>
-#include <QPalette>
-#include <QStyleFactory>
 #include <QCursor>
+#include <QIcon>
+#include <QPixmap>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <tuple>
 
 namespace bc::test {
 
@@ -25,45 +22,24 @@ inline const QColor kLight(255, 255, 255);
 inline const QColor kShadow(128, 128, 128);
 inline const QColor kHighlight(10, 36, 106);
 
-inline QPalette fixedPalette()
-{
-    QPalette pal;
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Window, kFace);
-        pal.setColor(group, QPalette::Button, kFace);
-        pal.setColor(group, QPalette::Light, kLight);
-        pal.setColor(group, QPalette::Midlight, QColor(223, 223, 223));
-        pal.setColor(group, QPalette::Mid, QColor(160, 160, 160));
-        pal.setColor(group, QPalette::Dark, kShadow);
-        pal.setColor(group, QPalette::Shadow, QColor(64, 64, 64));
-        pal.setColor(group, QPalette::Base, Qt::white);
-        pal.setColor(group, QPalette::Text, Qt::black);
-        pal.setColor(group, QPalette::WindowText, Qt::black);
-        pal.setColor(group, QPalette::ButtonText, Qt::black);
-        pal.setColor(group, QPalette::Highlight, kHighlight);
-        pal.setColor(group, QPalette::HighlightedText, Qt::white);
-    }
-    return pal;
-}
-
-// Call at the start of every test that looks at pixels.
-inline void useFixedLook()
-{
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(fixedPalette());
-}
-
 // Sets the look when constructed: put it first among a fixture's members so
 // that the widgets after it are made with the look in place.
 struct FixedLook {
-    FixedLook() { useFixedLook(); }
+    FixedLook()
+    {
+        QPalette pal;
+        const std::pair<QPalette::ColorRole, QColor> roles[] = {
+            {QPalette::Window, kFace},         {QPalette::Button, kFace},
+            {QPalette::Light, kLight},         {QPalette::Midlight, QColor(223, 223, 223)},
+            {QPalette::Dark, kShadow},         {QPalette::Shadow, QColor(64, 64, 64)},
+            {QPalette::Base, Qt::white},       {QPalette::Text, Qt::black},
+            {QPalette::Highlight, kHighlight}, {QPalette::Mid, QColor(160, 160, 160)}};
+        for (const auto& [role, colour] : roles)
+            pal.setColor(role, colour); // in every colour group
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(pal);
+    }
 };
-
-// The colour of one pixel of `image`.
-inline QColor at(const QImage& image, int x, int y)
-{
-    return QColor(image.pixel(x, y));
-}
 
 // What `w` paints, as 32-bit RGB.
 inline QImage grabOf(QWidget& w)
@@ -79,16 +55,12 @@ inline QIcon solidIcon(const QColor& colour, int size)
     return QIcon(pixmap);
 }
 
-struct PixelAt {
-    int x, y;
-    QColor colour;
-};
-
-// Every listed pixel of `image` has its colour.
-inline void expectPixels(const QImage& image, std::initializer_list<PixelAt> pixels)
+// Every listed pixel (x, y, colour) of `image` has its colour.
+inline void expectPixels(const QImage& image,
+                         std::initializer_list<std::tuple<int, int, QColor>> pixels)
 {
-    for (const PixelAt& p : pixels)
-        EXPECT_EQ(at(image, p.x, p.y), p.colour) << "pixel " << p.x << "," << p.y;
+    for (const auto& [x, y, colour] : pixels)
+        EXPECT_EQ(QColor(image.pixel(x, y)), colour) << "pixel " << x << "," << y;
 }
 
 // How many pixels of `image` are exactly `colour`.
@@ -112,13 +84,11 @@ inline void paintBackground(QWidget& w, const QColor& colour)
 }
 
 // Moves the mouse onto `w` the way the window system does: the cursor first,
-// then the move event.
-inline void hover(QWidget& w, QPoint local = QPoint(-1, -1))
+// then the move event onto its centre.
+inline void hover(QWidget& w)
 {
-    if (local == QPoint(-1, -1))
-        local = w.rect().center();
-    QCursor::setPos(w.mapToGlobal(local));
-    QTest::mouseMove(&w, local);
+    QCursor::setPos(w.mapToGlobal(w.rect().center()));
+    QTest::mouseMove(&w, w.rect().center());
 }
 
 // The cursor far off every window.
