@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSize>
 #include <QTemporaryDir>
 
@@ -107,22 +106,4 @@ TEST(MpegEncoder, PaddedRowsALongChinesePathAndRefusals)
     EXPECT_FALSE(bad.open(dir.filePath(QStringLiteral("no/such/folder/x.mpg")), p, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(bad.isOpen());
-}
-
-TEST(MpegEncoder, AFullDiskIsReportedNotSwallowed)
-{
-    const QString full = QStringLiteral("/dev/full");
-    if (!QFileInfo(full).isWritable())
-        GTEST_SKIP() << "no /dev/full here";
-    EncoderProfile p; // DVD 720x576
-    CMpegEncoder enc;
-    ASSERT_TRUE(enc.open(full, p));
-    const auto px = testPicture(720, 576, 2160);
-    int written = 0;
-    while (written < 200 && enc.addFrame(px.data(), 720, 576, 2160))
-        ++written;
-    EXPECT_LT(written, 200);                               // the first flush of the muxer fails
-    EXPECT_FALSE(enc.addFrame(px.data(), 720, 576, 2160)); // and stays failed
-    EXPECT_FALSE(enc.finish());
-    EXPECT_FALSE(enc.isOpen());
 }

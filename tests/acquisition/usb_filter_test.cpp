@@ -32,12 +32,10 @@ namespace {
 
 struct FrameCounter {
     std::atomic<int> frames{0};
-    std::atomic<int> width{0};
     std::atomic<int> stride{0};
     FrameSink sink()
     {
-        return [this](const uint8_t*, int w, int, int s) {
-            width = w;
+        return [this](const uint8_t*, int, int, int s) {
             stride = s;
             ++frames;
         };
@@ -374,6 +372,7 @@ TEST_F(GraphTest, PlaybackReportsDurationSeeksAndEnds)
     ASSERT_TRUE(g.BuildGraph(GraphKindPlayback, request));
     EXPECT_TRUE(prompter.boxes.empty());
     EXPECT_EQ(FrameFormat::snapshot().width, 352);
+    EXPECT_EQ(FrameFormat::snapshot().videoSizeCode, 1);
     GstElement* demux = g.elementByName(kFileSplitterName);
     EXPECT_NE(demux, nullptr); // the demuxer graph, not the fallback
     if (demux)
