@@ -115,8 +115,8 @@ TEST(PageImage, ViewExportsAllPagesKeepAnUnsavedTurnAndEndOnTheLastPage)
     view.OnOpenJpg();
     ASSERT_EQ(view.GetPageCount(), 3);
     view.GoToPage(1);
-    view.GetData()->OnItemKey(2, Qt::Key_Left,
-                              false); // the red column goes round to 19
+    // Turned left, the red column goes round to 19.
+    view.GetData()->OnItemKey(2, Qt::Key_Left, false);
 
     prompter.fileAnswers.push_back(s.dir.path());
     view.OnExportAllPages();

@@ -255,33 +255,25 @@ TEST(UnWrapData, PainterDrawsStripsBottomUpWithLabelsAndMarker)
 
 // --- files ---------------------------------------------------------------------
 
-TEST(SfaFile, FreshDataSetSaves91BytesAndReloadsAlsoReadOnly)
-{
+namespace {
+
+// A survey folder, JPEG strips, and message boxes answered by the test.
+struct SfaFile : testing::Test {
     QTemporaryDir dir;
-    const QString path = dir.filePath("a.sfa");
-    CUnWrapData d(path, dir.path());
-    ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_EQ(fileBytes(path), SerializeSfa(SfaHeader{}, {}, {})) << "the 91 bytes of the defaults";
+    CaptureFormatScope jpeg{0};
+    ScriptedPrompter prompter;
+};
 
-    QFile::setPermissions(path, QFileDevice::ReadOwner);
-    CUnWrapData back(path, dir.path());
-    ErrorReport why;
-    ASSERT_TRUE(back.LoadSfa(&why)) << why.text.toStdString();
-    EXPECT_EQ(
-        std::tuple(back.header().version, back.GetItemCount(), back.header().collarCoordinates),
-        std::tuple(1, 0, degreeTemplate()));
-}
+} // namespace
 
-TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
+TEST_F(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
 {
     // In a folder whose name holds percent signs.
-    CaptureFormatScope jpeg(0);
-    QTemporaryDir root;
-    const QDir dir(root.filePath("50%1 %2"));
-    ASSERT_TRUE(dir.mkpath("."));
-    const QString path = dir.filePath("survey.sfa");
+    const QDir folder(dir.filePath("50%1 %2"));
+    ASSERT_TRUE(folder.mkpath("."));
+    const QString path = folder.filePath("survey.sfa");
     {
-        CUnWrapData d(path, dir.path());
+        CUnWrapData d(path, folder.path());
         d.header().tester = QStringLiteral("李四");
         d.InsertImage(rowStrip(1000, 16, 8));
         d.InsertImage(rowStrip(1200, 16, 8, 5));
@@ -294,13 +286,13 @@ TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
             std::tuple(d.IsItemModified(0), d.header().savedItemCount, d.header().savedShapeCount),
             std::tuple(false, 2, 1));
     }
-    EXPECT_EQ(dir.entryList(QDir::Files), QStringList({"1000.jpg", "1200.jpg", "survey.sfa"}))
+    EXPECT_EQ(folder.entryList(QDir::Files), QStringList({"1000.jpg", "1200.jpg", "survey.sfa"}))
         << "no stray temporary file";
     // A strip file that differs from what the data set would write: a save
     // of the loaded set must leave it alone.
-    const QByteArray jpg1200 = fileBytes(dir.filePath("1200.jpg"));
+    const QByteArray jpg1200 = fileBytes(folder.filePath("1200.jpg"));
     ASSERT_FALSE(jpg1200.isEmpty());
-    CUnWrapData d(path, dir.path());
+    CUnWrapData d(path, folder.path());
     NextShapeId();
     NextShapeId();
     ASSERT_TRUE(d.LoadSfa());
@@ -309,21 +301,18 @@ TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
     ASSERT_EQ(std::tuple(d.GetItemCount(), d.GetShapeCount()), std::tuple(2, 1));
     EXPECT_EQ(d.LoadPageImages(0, 10), 0);
     EXPECT_EQ(std::tuple(d.GetItem(1)->rows, d.GetItem(1)->shownHeight), std::tuple(8, 5));
-    QFile::remove(dir.filePath("1000.jpg"));
+    QFile::remove(folder.filePath("1000.jpg"));
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("1000.jpg"))) << "not modified: not rewritten";
-    EXPECT_EQ(fileBytes(dir.filePath("1200.jpg")), jpg1200);
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("1000.jpg"))) << "not modified: not rewritten";
+    EXPECT_EQ(fileBytes(folder.filePath("1200.jpg")), jpg1200);
 
     d.OnItemKey(1, Qt::Key_Left, false);
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_NE(fileBytes(dir.filePath("1200.jpg")), jpg1200);
+    EXPECT_NE(fileBytes(folder.filePath("1200.jpg")), jpg1200);
 }
 
-TEST(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
+TEST_F(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
 {
-    CaptureFormatScope jpeg(0);
-    ScriptedPrompter prompter;
-    QTemporaryDir dir;
     const QString path = dir.filePath("live.sfa");
     const QString images = dir.filePath("strips");
     CUnWrapData d(path, images);
@@ -352,10 +341,8 @@ TEST(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
     EXPECT_NEAR(back.GetItem(3)->row(5)[0], 50, 4);
 }
 
-TEST(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
+TEST_F(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
 {
-    CaptureFormatScope jpeg(0);
-    QTemporaryDir dir;
     const QString path = dir.filePath("s.sfa");
     {
         CUnWrapData d(path, dir.path());
@@ -380,9 +367,8 @@ TEST(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
     EXPECT_EQ(std::tuple(back.GetItem(1)->shownHeight, back.GetItem(1)->width), std::tuple(5, 16));
 }
 
-TEST(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
+TEST_F(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
 {
-    QTemporaryDir dir;
     ErrorReport why;
     {
         CaptureFormatScope bmp(1);
@@ -396,7 +382,6 @@ TEST(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
         EXPECT_TRUE(why.text.contains("600.bmp")) << "names the file of the capture format";
     }
     ASSERT_TRUE(QFile::rename(dir.filePath("-300.bmp"), dir.filePath("-300.BMP")));
-    CaptureFormatScope jpeg(0);
     CUnWrapData d(dir.filePath("t.sfa"), dir.path());
     d.InsertImage(record(-300), false);
     d.InsertImage(record(500), false);
@@ -406,13 +391,12 @@ TEST(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
     EXPECT_EQ(std::tuple(d.GetItem(0)->width, d.GetItem(0)->row(3)[0]), std::tuple(12, 30));
 }
 
-TEST(SfaFile, FailedSavesKeepTheOldFileAndReport)
+TEST_F(SfaFile, FailedSavesKeepTheOldFileAndReport)
 {
-    ScriptedPrompter prompter;
-    QTemporaryDir dir;
     const QString path = dir.filePath("keep.sfa");
     ASSERT_TRUE(CUnWrapData(path, dir.path()).SaveSfa(0, false));
     const QByteArray old = fileBytes(path);
+    EXPECT_EQ(old, SerializeSfa(SfaHeader{}, {}, {})) << "the 91 bytes of the defaults";
 
     // Strip files cannot be written into a missing folder.
     CUnWrapData d(path, dir.filePath("no/such/folder"));
@@ -431,10 +415,8 @@ TEST(SfaFile, FailedSavesKeepTheOldFileAndReport)
     EXPECT_EQ(prompter.boxes.size(), 1u) << "a caller's report is not shown";
 }
 
-TEST(SfaFile, LoadFailuresKeepNothing)
+TEST_F(SfaFile, LoadFailuresKeepNothing)
 {
-    ScriptedPrompter prompter;
-    QTemporaryDir dir;
     EXPECT_FALSE(CUnWrapData(dir.filePath("none.sfa"), dir.path()).LoadSfa());
     EXPECT_EQ(prompter.boxTexts(),
               QStringList{QStringLiteral("无法打开文件: '%1'").arg(dir.filePath("none.sfa"))});
