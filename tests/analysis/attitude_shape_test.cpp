@@ -72,8 +72,8 @@ TEST(PointToSegment, EndsBeyondAndAcross)
         // Beside a vertical segment: d1 = d2 = trunc(sqrt(41)) = 6 and the
         // angle's cosine 4/6 give 4, the true distance as well.
         {4, 5, 0, 0, 0, 10, 4},
-        // The truncated end distance shows: d = trunc(sqrt(34)) = 5, cos = 5/5:
-        // 0.
+        // The truncated end distance shows: d = trunc(sqrt(34)) = 5 and
+        // cos = 5/5 give 0.
         {5, 3, 0, 0, 10, 0, 0},
         {5, 4, 0, 0, 10, 0, int(std::sin(std::acos(5.0 / 6.0)) * 6)},
     };
@@ -90,8 +90,8 @@ TEST(AttitudeShapes, HitTestsUseTheToleranceRectangleAndDistance)
 {
     // Pixels (0,100)-(100,100) with 100 px per radian and 1 px per mm.
     CAttitudeLine line = makeLine({0.0f, 100.0f}, {1.0f, 100.0f});
-    const int rows[][4] = {// x, y, top depth, hit
-                           {0, 100, 0, 1},  {50, 109, 0, 1},  {50, 110, 0, 0},
+    // x, y, top depth, hit
+    const int rows[][4] = {{0, 100, 0, 1},  {50, 109, 0, 1},  {50, 110, 0, 0},
                            {-9, 100, 0, 1}, {-10, 100, 0, 0}, {50, 0, 100, 1}};
     for (const auto& r : rows)
         EXPECT_EQ(line.HitTest(r[0], r[1], r[2], 100.0f, 1.0f), r[3]) << r[0] << "," << r[1];
