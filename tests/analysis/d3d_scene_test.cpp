@@ -26,8 +26,8 @@ TEST(D3DScene, CylinderIsAStripOfFiftySegmentsWhoseTextureWrapsPastOne)
     const float r = 100.0f / (2 * float(M_PI)), h = 80.0f;
     const std::vector<CylinderVertex> v = sceneOf(r, h).cylinderVertices();
     ASSERT_EQ(v.size(), 100u);
-    const std::tuple<size_t, QVector3D, float, float> rows[] = {// index, position, u, v
-                                                                {0, {-r, 0, 0}, 50.0f / 49, 1},
+    // index, position, u, v
+    const std::tuple<size_t, QVector3D, float, float> rows[] = {{0, {-r, 0, 0}, 50.0f / 49, 1},
                                                                 {1, {-r, h, 0}, 50.0f / 49, 0},
                                                                 {99, {-r, h, 0}, 1.0f / 49, 0}};
     for (const auto& [i, position, u, tv] : rows) {
@@ -152,7 +152,8 @@ TEST(D3DScene, MouseDragsTurnAndPanAndEveryReleaseRepeatsTheModesActionAndRepain
 
 TEST(D3DScene, AutoRotationTurnsByThirtyOnlyInARotatingModeForwardFirst)
 {
-    // forward, backward, the yaw after one tick by mode (from the command's own turn)
+    // forward, backward, the yaw after one tick by mode (from the command's own
+    // turn)
     const std::tuple<bool, bool, std::array<float, 5>> rows[] = {{false, false, {0, 0, 0, 45, -45}},
                                                                  {true, false, {0, 0, 0, 75, -15}},
                                                                  {false, true, {0, 0, 0, 15, -75}},

@@ -78,8 +78,9 @@ TEST(PagePainter, PageViewPlacesHeaderRulerStripsAndShapes)
 
     const QImage img = painted(1300, 200, [&](QPainter& p) { DrawPageView(p, d, s); });
     EXPECT_TRUE(inkIn(img, QRect(20, 0, 180, 22))) << "page header";
-    // The line at depth 1020: y = 50 + trunc(20 * 100/101), x from trunc(0.5 * 400/2pi);
-    // its label right of the strips, the leader from x = 400 (raised to labelLeft).
+    // The line at depth 1020: y = 50 + trunc(20 * 100/101), x from trunc(0.5 *
+    // 400/2pi); its label right of the strips, the leader from x = 400 (raised to
+    // labelLeft).
     const int y = 50 + int(20.0f * s.pxPerMm);
     const float pxPerRadian = 400 * 0.5f * (1.0f / 3.14159f);
     expectPixels(img, {{60, 48, kBlack, "ruler"},
@@ -154,6 +155,27 @@ TEST(PagePainter, HostileSizesAndShapesPaintNothingOnThePage)
                 EXPECT_GE(d.GetItem(i)->shownHeight, 0);
             }
         }
+    // Ten records as a damaged file may give them, huge widths and heights,
+    // then a plain strip: sums saturate and the page stays measurable.
+    CUnWrapData d("/x/a.sfa", "/x");
+    for (int i = 0; i < 10; ++i) {
+        auto item = std::make_unique<CUnWrapImage>(i * 100, uint16_t(0));
+        item->width = INT32_MAX;
+        item->shownHeight = INT32_MAX - i;
+        d.InsertImage(std::move(item), false);
+    }
+    d.InsertImage(flatStrip(5000, 8, 6, kGrey), false);
+    int top = 0, bottom = 0;
+    float pxPerMm = 0;
+    EXPECT_EQ(std::tuple(d.HitTestItem(0, 11, 100, 10, 1.0f), d.GetItemRect(1, 0, 11, 1.0f, 10).top,
+                         d.GetPageDepthScale(0, 11, 1.0f, top, bottom, pxPerMm)),
+              std::tuple(0, INT32_MAX, 1));
+    EXPECT_TRUE(d.GetPageSize(0, 11, 1.0f, 1.0f).height() > 0 &&
+                d.GetPageHeight(0, 11, 11).y() > 0);
+    painted(100, 100, [&](QPainter& p) {
+        d.DrawPageDib(p, 2.0f, 1.0f, 0, 11, 10, pxPerMm, 0);
+        d.DrawPage(p, 0, 11, 10, pxPerMm, 1);
+    });
     // Strips out of depth order (no depth span) still give a finite scale.
     const PageStrip reversed[] = {{1001, 400, 50}, {1000, 400, 50}};
     PageDepthScale scale;

@@ -72,10 +72,9 @@ struct Survey {
     QString out() const { return st.dir.filePath(QStringLiteral("report.xlsx")); }
 
     // Runs "输出报表" with the dialog's page choice, report type, range and
-    // columns, or `fill` for anything else.
-    void report(int pages, int type, const QString& range = {},
-                const QString& columns = QStringLiteral("4"), std::function<void(Dlg&)> fill = {},
-                const QString& typed = {})
+    // columns; `templatePath` replaces the template when given.
+    void report(int pages, int type, const QString& range = {}, const QString& columns = "4",
+                const QString& typed = {}, const QString& templatePath = {})
     {
         prompter.fileAnswers.push_back(typed.isEmpty() ? out() : typed);
         Dlg::setRunner([=](Dlg& dlg) {
@@ -83,8 +82,8 @@ struct Survey {
             static_cast<QRadioButton*>(dlg.control(type))->setChecked(true);
             static_cast<QLineEdit*>(dlg.control(Dlg::IDC_RANGE_TEXT))->setText(range);
             static_cast<QLineEdit*>(dlg.control(Dlg::IDC_COLUMNS))->setText(columns);
-            if (fill)
-                fill(dlg);
+            if (!templatePath.isEmpty())
+                static_cast<QLineEdit*>(dlg.control(Dlg::IDC_TEMPLATE_PATH))->setText(templatePath);
             return dlg.pullValues();
         });
         st.view->OnReport();
@@ -118,13 +117,13 @@ TEST(Report, AttitudeAndImageReportsOfSeveralPages)
         const QByteArray turned = pixels();
 
         s.prompter.boxAnswers.push_back(IDYES);
-        s.report(Dlg::IDC_ALL_PAGES, Dlg::IDC_ATTITUDE_TYPE, {}, QStringLiteral("4"), {},
+        s.report(Dlg::IDC_ALL_PAGES, Dlg::IDC_ATTITUDE_TYPE, {}, "4",
                  s.st.dir.filePath(QStringLiteral("report.xls")));
         ASSERT_EQ(s.opened, QStringList{s.out()}) << s.prompter.boxTexts().join('|').toStdString();
         const QString text = workbookText(s.out());
         for (const char* name : {"1(1.00-1.90)", "2(2.00-2.90)", "3(3.00-3.40)", "第2页/共3页"})
             EXPECT_TRUE(text.contains(QString::fromUtf8(name))) << name;
-        const QString ext = format == 0 ? QStringLiteral("jpeg") : QStringLiteral("bmp");
+        const char* ext = format == 0 ? "jpeg" : "bmp";
         EXPECT_TRUE(xlsxParts(s.out()).contains(QStringLiteral("xl/media/image1.") + ext));
         const QString folder = QDir(workspaceTempFolder()).filePath(QStringLiteral("拼接图"));
         EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/2.00-2.90-Note.") +
@@ -143,8 +142,7 @@ TEST(Report, AttitudeAndImageReportsOfSeveralPages)
 
         // Three pages two by two: sheets "1" and "2" of two and one pictures.
         s.prompter.boxAnswers.push_back(IDNO);
-        s.report(Dlg::IDC_PAGE_RANGE, Dlg::IDC_IMAGE_TYPE, QStringLiteral("1-3"),
-                 QStringLiteral("2"));
+        s.report(Dlg::IDC_PAGE_RANGE, Dlg::IDC_IMAGE_TYPE, QStringLiteral("1-3"), "2");
         const QString images = workbookText(s.out());
         EXPECT_TRUE(images.contains(QStringLiteral("name=\"2\"")));
         EXPECT_TRUE(images.contains(QStringLiteral("第2页/共2页")));
@@ -169,37 +167,18 @@ TEST(Report, CurrentPageAndRefusals)
     const QString binary = other.filePath(QStringLiteral("old.xls"));
     ASSERT_TRUE(
         writeFileBytes(binary, QByteArray::fromHex("d0cf11e0a1b11ae1") + QByteArray(504, 0)));
-    auto templateAt = [](const QString& path) {
-        return [path](Dlg& d) {
-            static_cast<QLineEdit*>(d.control(Dlg::IDC_TEMPLATE_PATH))->setText(path);
-        };
-    };
-    const struct {
-        const char* name;
-        int pages;
-        QString range;
-        std::function<void(Dlg&)> fill;
-        const char* box;
-    } refused[] = {
-        {"range backwards", Dlg::IDC_PAGE_RANGE, "7-2", {}, "页码范围错误!"},
-        {"range past the end", Dlg::IDC_PAGE_RANGE, "2-4", {}, "页码范围错误!"},
-        {"missing template",
-         Dlg::IDC_ALL_PAGES,
-         {},
-         templateAt(other.filePath("none.rpt")),
-         "模板文件"},
-        {"old binary workbook as template",
-         Dlg::IDC_ALL_PAGES,
-         {},
-         templateAt(binary),
-         "输出报表失败\n无法读取模板文件"},
-    };
-    for (const auto& r : refused) {
-        SCOPED_TRACE(r.name);
+    // page choice, range, template, the box's first words
+    const std::tuple<int, const char*, QString, const char*> refused[] = {
+        {Dlg::IDC_PAGE_RANGE, "7-2", {}, "页码范围错误!"},                   // backwards
+        {Dlg::IDC_PAGE_RANGE, "2-4", {}, "页码范围错误!"},                   // past the end
+        {Dlg::IDC_ALL_PAGES, "", other.filePath("none.rpt"), "模板文件"},    // missing template
+        {Dlg::IDC_ALL_PAGES, "", binary, "输出报表失败\n无法读取模板文件"}}; // old binary workbook
+    for (const auto& [pages, range, templatePath, box] : refused) {
+        SCOPED_TRACE(box);
         s.prompter.boxes.clear();
-        s.report(r.pages, Dlg::IDC_ATTITUDE_TYPE, r.range, QStringLiteral("4"), r.fill);
+        s.report(pages, Dlg::IDC_ATTITUDE_TYPE, range, "4", {}, templatePath);
         ASSERT_EQ(s.prompter.boxes.size(), 1u);
-        EXPECT_TRUE(s.prompter.boxes[0].text.startsWith(QString::fromUtf8(r.box)))
+        EXPECT_TRUE(s.prompter.boxes[0].text.startsWith(QString::fromUtf8(box)))
             << s.prompter.boxes[0].text.toStdString();
         EXPECT_EQ(s.prompter.boxes[0].caption, QStringLiteral("出错"));
         EXPECT_FALSE(QFileInfo::exists(s.out()));

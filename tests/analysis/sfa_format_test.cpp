@@ -1,5 +1,5 @@
 // The ".sfa" bytes: exact layout of a fresh data set, round trips, version 0,
-// and damaged input.
+// shape records, and damaged input.
 
 #include "analysis/byte_io.h"
 #include "analysis/sfa_format.h"
@@ -27,39 +27,41 @@ template <class T> std::vector<const T*> view(const std::vector<std::unique_ptr<
     return out;
 }
 
-struct Rec {
-    int32_t key;
-    uint16_t angle;
-    int32_t width;
-    int32_t shown;
-};
+QByteArray save(const SfaContent& c)
+{
+    return SerializeSfa(c.header, view(c.strips), view(c.shapes));
+}
+
+// A strip record: depth key, angle, width, shown height.
+using Rec = std::tuple<int32_t, uint16_t, int32_t, int32_t>;
 
 std::vector<std::unique_ptr<CUnWrapImage>> items(std::initializer_list<Rec> recs)
 {
     std::vector<std::unique_ptr<CUnWrapImage>> v;
-    for (const Rec& r : recs) {
-        v.push_back(std::make_unique<CUnWrapImage>(r.key, r.angle));
-        v.back()->width = r.width;
-        v.back()->shownHeight = r.shown;
+    for (const auto& [key, angle, width, shown] : recs) {
+        v.push_back(std::make_unique<CUnWrapImage>(key, angle));
+        v.back()->width = width;
+        v.back()->shownHeight = shown;
     }
     return v;
 }
 
+// A loaded record, its header sized like it, and no pixels.
 void expectRecord(const CUnWrapImage& item, Rec r)
 {
-    EXPECT_EQ(std::tuple(item.depthKey, item.angle, item.width, item.shownHeight, item.header.width,
-                         item.header.height, item.hasPixels()),
-              std::tuple(r.key, r.angle, r.width, r.shown, r.width, r.shown, false));
+    EXPECT_EQ(std::tuple(item.depthKey, item.angle, item.width, item.shownHeight), r);
+    EXPECT_EQ(std::tuple(item.header.width, item.header.height, item.hasPixels()),
+              std::tuple(std::get<2>(r), std::get<3>(r), false));
 }
 
 QByteArray recordBytes(Rec r)
 {
     QByteArray b;
     ByteWriter w(b);
-    w.writeI32(r.key);
-    w.writeU16(r.angle);
-    w.writeI32(r.width);
-    w.writeI32(r.shown);
+    w.writeI32(std::get<0>(r));
+    w.writeU16(std::get<1>(r));
+    w.writeI32(std::get<2>(r));
+    w.writeI32(std::get<3>(r));
     return b;
 }
 
@@ -72,6 +74,31 @@ const std::pair<QString SfaHeader::*, const char16_t*> kTexts[] = {
     {&SfaHeader::site, u"某工地"},
     {&SfaHeader::testTime, u"2011-05-01"},
     {&SfaHeader::waterLevel, u"-3.2m"}};
+const Rec kRich[] = {{-200, 359, 800, 100}, {0, 12, 800, 87}, {200, 0, 802, 99}};
+
+// A record of `type` (1 line, 2 polyline) with its four texts, then `tail`.
+QByteArray shapeRecord(uint32_t type, const std::vector<float>& tail, int pairs = -1)
+{
+    QByteArray bytes;
+    ByteWriter w(bytes);
+    for (uint32_t v : {type, 1u, 2u, 0x0000FFu})
+        w.writeU32(v);
+    for (const char16_t* s : {u"1.00-1.10", u"180°", u"45°", u"张开裂隙"})
+        w.writeGbkString(QString::fromUtf16(s));
+    if (pairs >= 0)
+        w.writeI32(pairs);
+    for (float v : tail)
+        w.writeF32(v);
+    return bytes;
+}
+
+QByteArray polylineRecord(int pairs, float firstY = 100.0f)
+{
+    std::vector<float> xy;
+    for (int i = 0; i < pairs; ++i)
+        xy.insert(xy.end(), {0.25f * float(i), firstY + float(i)});
+    return shapeRecord(2, xy, pairs);
+}
 
 // A file with Chinese strings, three strips, a line and a polyline record
 // holding 12 pairs.
@@ -88,24 +115,14 @@ QByteArray richFile()
         h.*field = QString::fromUtf16(text);
     h.holeInclination = QStringLiteral("12.5");
     h.inclinedHoleDipDirection = 271.6f;
-    const auto strips = items({{-200, 359, 800, 100}, {0, 12, 800, 87}, {200, 0, 802, 99}});
+    const auto strips = items({kRich[0], kRich[1], kRich[2]});
     CAttitudeLine line(0, {1.0f, 100.0f}, {2.0f, 150.0f}, 1, 2, 0x0000FF);
     line.UpdateAttitude(91, 12.5f, 271.6f, 0.0f);
     line.SetDescription(QStringLiteral("张开裂隙，充填泥质"));
     QByteArray bytes = SerializeSfa(h, view(strips), {&line});
     // Patch the shape count to 2 and append a 12-pair polyline record.
-    bytes.replace(5 + 4 + 4 + 1 + 4, 4, le32(2));
-    ByteWriter w(bytes);
-    for (uint32_t v : {2u, 0u, 1u, 0x00FF00u})
-        w.writeU32(v);
-    for (const char16_t* s : {u"0.10-0.20", u"90°", u"30°", u"层面"})
-        w.writeGbkString(QString::fromUtf16(s));
-    w.writeI32(12);
-    for (int i = 0; i < 12; ++i) {
-        w.writeF32(0.5f * float(i));
-        w.writeF32(100.0f + 10.0f * float(i));
-    }
-    return bytes;
+    bytes.replace(18, 4, le32(2));
+    return bytes + polylineRecord(12);
 }
 
 } // namespace
@@ -120,7 +137,6 @@ TEST(SfaFormat, FreshDataSetIs91ExactBytes)
     expected += QByteArray("\x0B\x00\x00\x00   \xA1\xE3 \xA1\xE4 \"\x00", 15);
     expected += empty.repeated(5);
     EXPECT_EQ(SerializeSfa(SfaHeader{}, {}, {}).toHex(' '), expected.toHex(' '));
-    EXPECT_EQ(expected.size(), 91);
 }
 
 TEST(SfaFormat, InclinationFieldJoinsAndSplitsAtTheLastComma)
@@ -128,19 +144,15 @@ TEST(SfaFormat, InclinationFieldJoinsAndSplitsAtTheLastComma)
     EXPECT_EQ(JoinInclinationField(QStringLiteral("12.5"), 271.6f), "12.5,271");
     EXPECT_EQ(JoinInclinationField(QString(), -3.9f), ",-3");
     EXPECT_EQ(JoinInclinationField(QStringLiteral("5%1"), 30.5f), "5%1,30") << "text as typed";
-    const struct {
-        QString field, text;
-        float direction;
-    } rows[] = {
+    const std::tuple<QString, QString, float> rows[] = {
         {"12.5,271", "12.5", 271.0f},
-        {JoinInclinationField(QStringLiteral("约12,5"), 30.5f), QStringLiteral("约12,5"), 30.0f},
-        {QStringLiteral("7度"), QStringLiteral("7度"), 0.0f},
-    };
-    for (const auto& r : rows) {
-        QString text;
-        float dir = -1;
-        SplitInclinationField(r.field, text, dir);
-        EXPECT_EQ(std::tuple(text, dir), std::tuple(r.text, r.direction)) << r.field.toStdString();
+        {QStringLiteral("约12,5,30"), QStringLiteral("约12,5"), 30.0f},
+        {QStringLiteral("7度"), QStringLiteral("7度"), 0.0f}};
+    for (const auto& [field, text, direction] : rows) {
+        QString t;
+        float d = -1;
+        SplitInclinationField(field, t, d);
+        EXPECT_EQ(std::tuple(t, d), std::tuple(text, direction)) << field.toStdString();
     }
 }
 
@@ -158,27 +170,25 @@ TEST(SfaFormat, RichFileRoundTrips)
               std::tuple(1, -1500, 200, 1, 1, 91, 75, 271.0f, 3, 2));
     for (const auto& [field, text] : kTexts)
         EXPECT_EQ(h.*field, QString::fromUtf16(text));
-    EXPECT_EQ(h.holeInclination, "12.5");
-    EXPECT_EQ(h.collarCoordinates, degreeTemplate());
+    EXPECT_EQ(std::tuple(h.holeInclination, h.collarCoordinates),
+              std::tuple(QStringLiteral("12.5"), degreeTemplate()));
     ASSERT_EQ(c.strips.size(), 3u);
-    expectRecord(*c.strips[0], {-200, 359, 800, 100});
-    expectRecord(*c.strips[2], {200, 0, 802, 99});
+    for (int i = 0; i < 3; ++i)
+        expectRecord(*c.strips[size_t(i)], kRich[i]);
     // The records sit right after the strings, 14 bytes each, little-endian.
-    EXPECT_TRUE(bytes.contains(recordBytes({-200, 359, 800, 100}) + recordBytes({0, 12, 800, 87}) +
-                               recordBytes({200, 0, 802, 99})));
+    EXPECT_TRUE(
+        bytes.contains(recordBytes(kRich[0]) + recordBytes(kRich[1]) + recordBytes(kRich[2])));
     ASSERT_EQ(c.shapes.size(), 2u);
-    EXPECT_EQ(std::tuple(c.shapes[0]->GetId(), c.shapes[1]->GetId()), std::tuple(0, 1));
-    EXPECT_EQ(c.shapes[0]->GetText(TextDescription), QStringLiteral("张开裂隙，充填泥质"));
-    auto* poly = dynamic_cast<CAttitudePolyline*>(c.shapes[1].get());
-    ASSERT_TRUE(poly);
-    EXPECT_EQ(poly->points().size(), 10u);
+    EXPECT_EQ(std::tuple(c.shapes[0]->GetId(), c.shapes[1]->GetId(),
+                         c.shapes[0]->GetText(TextDescription)),
+              std::tuple(0, 1, QStringLiteral("张开裂隙，充填泥质")));
 
-    // Saving what was read and reading it again gives the same bytes.
-    const QByteArray saved = SerializeSfa(h, view(c.strips), view(c.shapes));
+    // Saving what was read and reading it again gives the same bytes; only
+    // the two dropped point pairs differ from the hand-made file.
+    const QByteArray saved = save(c);
     SfaContent again;
     ASSERT_EQ(ParseSfa(saved, again), SfaParse::Ok);
-    EXPECT_EQ(SerializeSfa(again.header, view(again.strips), view(again.shapes)), saved);
-    // Only the two dropped point pairs differ from the hand-made file.
+    EXPECT_EQ(save(again), saved);
     EXPECT_EQ(saved.size(), bytes.size() - 16);
     EXPECT_EQ(saved.left(saved.size() - 84), bytes.left(saved.size() - 84));
 }
@@ -189,15 +199,13 @@ TEST(SfaFormat, MagicAndVersion)
     bytes.replace(0, 3, "SFA");
     SfaContent c;
     ASSERT_EQ(ParseSfa(bytes, c), SfaParse::Ok) << "upper case loads and is kept";
-    EXPECT_EQ(SerializeSfa(c.header, {}, {}).left(4), QByteArray("SFA\0", 4));
-
-    for (const QByteArray& bad :
-         {QByteArray("sfb\0", 4), QByteArray("sf\0\0", 4), QByteArray("sfax", 4)}) {
+    EXPECT_EQ(save(c).left(4), QByteArray("SFA\0", 4));
+    for (const char* bad : {"sfb", "sf\0", "sfax"}) {
         QByteArray wrong = bytes;
-        wrong.replace(0, 4, bad);
+        wrong.replace(0, 4, QByteArray(bad, 4));
         SfaContent untouched;
         untouched.header.startDepth = 77;
-        EXPECT_EQ(ParseSfa(wrong, untouched), SfaParse::NotSfa) << bad.toStdString();
+        EXPECT_EQ(ParseSfa(wrong, untouched), SfaParse::NotSfa) << bad;
         EXPECT_EQ(untouched.header.startDepth, 77);
     }
     bytes[4] = 2;
@@ -212,7 +220,6 @@ TEST(SfaFormat, VersionZeroLoadsStripsAndKeepsTheTestHeader)
     v0 += le32(1000) + le32(250) + le32(110) + QByteArray("\x01", 1) + le32(2);
     v0 += QByteArray("0123456789", 10);
     v0 += recordBytes({1000, 10, 800, 100}) + recordBytes({1250, 20, 800, 90});
-
     SfaContent c;
     c.header.tester = QStringLiteral("原有");
     ASSERT_EQ(ParseSfa(v0, c), SfaParse::Ok);
@@ -221,19 +228,16 @@ TEST(SfaFormat, VersionZeroLoadsStripsAndKeepsTheTestHeader)
               std::tuple(0, 1000, 250, 110, 1, 60));
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(c.header.reserved.data()), 10),
               "0123456789");
-    EXPECT_EQ(c.header.tester, QStringLiteral("原有"));
-    ASSERT_EQ(c.strips.size(), 2u);
+    ASSERT_EQ(std::tuple(c.strips.size(), c.shapes.size()), std::tuple(2u, 0u));
     expectRecord(*c.strips[1], {1250, 20, 800, 90});
-    EXPECT_TRUE(c.shapes.empty());
 
-    const QByteArray v1 = SerializeSfa(c.header, view(c.strips), {});
-    EXPECT_EQ(v1[4], 1);
+    // Saved again it is a version 1 file that keeps the test header.
+    const QByteArray v1 = save(c);
     SfaContent back;
-    ASSERT_EQ(ParseSfa(v1, back), SfaParse::Ok);
-    EXPECT_EQ(back.header.openingDiameter, 110);
-    ASSERT_EQ(back.strips.size(), 2u);
+    ASSERT_EQ(std::tuple(v1[4], ParseSfa(v1, back)), std::tuple(char(1), SfaParse::Ok));
+    EXPECT_EQ(std::tuple(back.header.openingDiameter, back.header.tester, back.strips.size()),
+              std::tuple(110, QStringLiteral("原有"), 2u));
     expectRecord(*back.strips[0], {1000, 10, 800, 100});
-    EXPECT_EQ(back.header.tester, QStringLiteral("原有"));
 }
 
 TEST(SfaFormat, EveryTruncationFails)
@@ -245,22 +249,20 @@ TEST(SfaFormat, EveryTruncationFails)
         QString detail;
         EXPECT_NE(ParseSfa(full.left(n), c, &detail), SfaParse::Ok) << "prefix " << n;
         EXPECT_FALSE(detail.isEmpty());
-        EXPECT_EQ(c.header.startDepth, 5) << "nothing half-loaded";
-        EXPECT_TRUE(c.strips.empty());
+        EXPECT_TRUE(c.header.startDepth == 5 && c.strips.empty()) << "nothing half-loaded";
     }
 }
 
 TEST(SfaFormat, CountsBeyondTheFileFail)
 {
     QByteArray bytes = richFile();
-    QByteArray items = bytes;
-    items.replace(14, 4, le32(4)); // one record more than present, and shapes follow
     SfaContent c;
     // 4 records would eat into the shapes, which then do not parse.
-    EXPECT_NE(ParseSfa(items, c), SfaParse::Ok);
+    bytes.replace(14, 4, le32(4));
+    EXPECT_NE(ParseSfa(bytes, c), SfaParse::Ok);
     for (int32_t count : {-1, 0x7FFFFFFF}) {
-        items.replace(14, 4, le32(count));
-        EXPECT_EQ(ParseSfa(items, c), SfaParse::Damaged) << count;
+        bytes.replace(14, 4, le32(count));
+        EXPECT_EQ(ParseSfa(bytes, c), SfaParse::Damaged) << count;
     }
     // More strips than any hole has, each record present: refused before
     // a million strip items are made.
@@ -268,7 +270,7 @@ TEST(SfaFormat, CountsBeyondTheFileFail)
     many.replace(14, 4, le32(kMaxSfaItems + 1));
     many += QByteArray(qsizetype(kMaxSfaItems + 1) * CUnWrapImage::kRecordSize, '\x01');
     EXPECT_EQ(ParseSfa(many, c), SfaParse::Damaged);
-    QByteArray shapes = bytes;
+    QByteArray shapes = richFile();
     shapes.replace(18, 4, le32(3));
     EXPECT_EQ(ParseSfa(shapes, c), SfaParse::Damaged);
     EXPECT_TRUE(c.shapes.empty());
@@ -281,20 +283,13 @@ TEST(SfaFormat, RandomMutationsLoadOrFailCleanly)
     int ok = 0;
     for (int round = 0; round < 3000; ++round) {
         QByteArray m = full;
-        const int edits = 1 + int(rng() % 4);
-        for (int e = 0; e < edits && !m.isEmpty(); ++e) {
+        for (int e = 1 + int(rng() % 4); e > 0 && !m.isEmpty(); --e) {
             const qsizetype at = qsizetype(rng() % uint32_t(m.size()));
-            switch (rng() % 3) {
-            case 0:
-                m[at] = char(rng());
-                break;
-            case 1:
-                m[at] = char(m[at] ^ (1 << (rng() % 8)));
-                break;
-            default:
+            const uint32_t how = rng() % 3;
+            if (how == 2)
                 m.truncate(at);
-                break;
-            }
+            else
+                m[at] = how == 0 ? char(rng()) : char(m[at] ^ (1 << (rng() % 8)));
         }
         SfaContent c;
         QString detail;
@@ -304,8 +299,7 @@ TEST(SfaFormat, RandomMutationsLoadOrFailCleanly)
                 ASSERT_TRUE(s->GetType() == 1 || s->GetType() == 2);
             // What loads saves again and reloads.
             SfaContent again;
-            EXPECT_EQ(ParseSfa(SerializeSfa(c.header, view(c.strips), view(c.shapes)), again),
-                      SfaParse::Ok);
+            EXPECT_EQ(ParseSfa(save(c), again), SfaParse::Ok);
         } else {
             EXPECT_FALSE(detail.isEmpty());
             EXPECT_TRUE(c.strips.empty() && c.shapes.empty());
@@ -316,10 +310,8 @@ TEST(SfaFormat, RandomMutationsLoadOrFailCleanly)
 
 TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
 {
-    const struct {
-        Rec second;
-        bool loads;
-    } cases[] = {
+    // The second of two strips; the first is at 1000, 1800 x 120.
+    const std::pair<Rec, bool> cases[] = {
         {{1001, 0, kMaxSfaStripSize, kMaxSfaStripSize}, true},
         {{1001, 0, 0, 0}, true},
         {{1001, 0, INT32_MAX, 120}, false},
@@ -331,14 +323,104 @@ TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
         {{1000, 0, 1800, 120}, false}, // the same depth twice
         {{999, 0, 1800, 120}, false},  // one below: no depth span left
     };
-    for (const auto& c : cases) {
-        const auto strips = items({{1000, 0, 1800, 120}, c.second});
+    for (const auto& [second, loads] : cases) {
+        SCOPED_TRACE(testing::PrintToString(second));
         SfaContent content;
         QString detail;
-        EXPECT_EQ(ParseSfa(SerializeSfa(SfaHeader{}, view(strips), {}), content, &detail),
-                  c.loads ? SfaParse::Ok : SfaParse::Damaged)
-            << c.second.key << " " << c.second.width << "x" << c.second.shown;
-        EXPECT_EQ(content.strips.size(), c.loads ? 2u : 0u);
-        EXPECT_EQ(detail.isEmpty(), c.loads);
+        EXPECT_EQ(
+            ParseSfa(SerializeSfa(SfaHeader{}, view(items({{1000, 0, 1800, 120}, second})), {}),
+                     content, &detail),
+            loads ? SfaParse::Ok : SfaParse::Damaged);
+        EXPECT_EQ(std::tuple(content.strips.size(), detail.isEmpty()),
+                  std::tuple(loads ? 2u : 0u, loads));
     }
+}
+
+// --- shape records -----------------------------------------------------------------
+
+TEST(ShapeRecords, LineRoundTripsByteForByte)
+{
+    CAttitudeLine line(4, {0.5f, 1200.0f}, {1.5f, 1000.0f}, 2, 3, 0x00123456);
+    line.UpdateAttitude(70, 0, 0, 0);
+    line.SetDescription(QStringLiteral("破碎带"));
+    QByteArray bytes;
+    ByteWriter w(bytes);
+    line.Write(w);
+    EXPECT_EQ(bytes.left(16), QByteArray("\x01\0\0\0\x02\0\0\0\x03\0\0\0\x56\x34\x12\0", 16));
+
+    ResetShapeId();
+    NextShapeId();
+    ByteReader r(bytes);
+    QString error;
+    std::unique_ptr<CAttitudeShape> back = ReadShapeRecord(r, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_TRUE(r.atEnd());
+    EXPECT_EQ(std::tuple(back->GetId(), back->GetPenStyle(), back->GetPenWidth(),
+                         back->GetPenColor(), back->GetText(TextId)),
+              std::tuple(1, 2, 3, 0x00123456u, QStringLiteral("1")));
+    for (int t = TextDepthRange; t <= TextDescription; ++t)
+        EXPECT_EQ(back->GetText(ShapeText(t)), line.GetText(ShapeText(t)));
+    QByteArray again;
+    ByteWriter w2(again);
+    back->Write(w2);
+    EXPECT_EQ(again, bytes);
+}
+
+TEST(ShapeRecords, TwelvePairsLoadAsTenAndTheNextRecordFollows)
+{
+    QByteArray bytes = polylineRecord(12) + polylineRecord(3, 500.0f);
+    ByteReader r(bytes);
+    auto first = ReadShapeRecord(r, nullptr);
+    auto second = ReadShapeRecord(r, nullptr);
+    EXPECT_TRUE(r.atEnd());
+    auto* p1 = dynamic_cast<CAttitudePolyline*>(first.get());
+    auto* p2 = dynamic_cast<CAttitudePolyline*>(second.get());
+    ASSERT_TRUE(p1 && p2);
+    ASSERT_EQ(std::tuple(p1->points().size(), p2->points().size()), std::tuple(10u, 3u));
+    EXPECT_EQ(std::tuple(p1->points()[9], p2->points()[0], p1->GetText(TextDescription)),
+              std::tuple(CShapePoint(2.25f, 109.0f), CShapePoint(0.0f, 500.0f),
+                         QStringLiteral("张开裂隙")));
+}
+
+TEST(ShapeRecords, DamagedRecordsFailWithoutReadingPastTheEnd)
+{
+    const QByteArray full = polylineRecord(4);
+    for (qsizetype n = 0; n < full.size(); ++n) {
+        const QByteArray cut = full.left(n); // a copy: ASan sees any overrun
+        ByteReader r(cut);
+        QString error;
+        EXPECT_FALSE(ReadShapeRecord(r, &error)) << "prefix " << n;
+        EXPECT_FALSE(error.isEmpty());
+    }
+    // A string length beyond the record (0x7F00000A), none at all (not even
+    // the NUL), a negative one, a huge point count, an unknown type.
+    QByteArray manyPoints = polylineRecord(0);
+    manyPoints.chop(4);
+    ByteWriter(manyPoints).writeI32(0x10000000);
+    const std::tuple<int, char, QByteArray> rows[] = {{19, char(0x7F), full},
+                                                      {16, 0, full},
+                                                      {19, char(0xFF), full},
+                                                      {0, 2, manyPoints},
+                                                      {0, 3, full}};
+    for (auto [at, value, bad] : rows) {
+        bad[at] = value;
+        ByteReader r(bad);
+        QString error;
+        EXPECT_FALSE(ReadShapeRecord(r, &error)) << at;
+        EXPECT_TRUE(value != 3 || error.contains("3")) << "names the unknown type";
+    }
+}
+
+TEST(ShapeRecords, AnInclinedHoleMirrorsAShallowFirstLine)
+{
+    // A record whose first point is the shallower one and lies left of the
+    // second: the dip direction becomes inclined + 360 - direction.
+    const QByteArray bytes = shapeRecord(1, {0.0f, 1000.0f, 3.14159265f / 2, 1100.0f});
+    ByteReader r(bytes);
+    const std::unique_ptr<CAttitudeShape> line = ReadShapeRecord(r, nullptr);
+    ASSERT_TRUE(line);
+    line->UpdateAttitude(100, 0.0f, 30.0f, 0.0f);
+    // Deeper point at pi/2: 90 degrees; 30 + 360 - 90 = 300.
+    EXPECT_EQ(std::tuple(line->GetText(TextDipDirection), line->GetText(TextDepthRange)),
+              std::tuple(QStringLiteral("300°"), QStringLiteral("1.10-1.00")));
 }

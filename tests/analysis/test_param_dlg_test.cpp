@@ -22,6 +22,8 @@ using namespace bc;
 
 namespace {
 
+constexpr int kOpeningDiameter = 1218, kInclinedDirection = 1254, kInclination = 1225;
+
 struct OpenDialog {
     CUnWrapData data{QStringLiteral("/x/a.sfa"), QStringLiteral("/x")};
     CSurveyParams station;
@@ -51,10 +53,10 @@ TEST(TestParamDlg, DiametersClampOnLeavingTheEditButNotOnOk)
     for (const auto& [typed, shown, stored] :
          {std::tuple{"30", "50 mm", 50}, std::tuple{"12000", "10000 mm", 12000}}) {
         OpenDialog left;
-        QTest::keyClick(left.type(1218, typed), Qt::Key_Tab);
+        QTest::keyClick(left.type(kOpeningDiameter, typed), Qt::Key_Tab);
         OpenDialog ok;
-        QTest::keyClick(ok.type(1218, typed), Qt::Key_Return);
-        EXPECT_EQ(std::tuple(left.dlg.edit(1218)->text(), ok.dlg.isVisible(),
+        QTest::keyClick(ok.type(kOpeningDiameter, typed), Qt::Key_Return);
+        EXPECT_EQ(std::tuple(left.dlg.edit(kOpeningDiameter)->text(), ok.dlg.isVisible(),
                              ok.data.header().openingDiameter),
                   std::tuple(QString::fromUtf8(shown), false, stored))
             << typed;
@@ -70,8 +72,8 @@ TEST(TestParamDlg, LoadsRefusesAnOutOfRangeDipTogglesTheInclinationAndCancels)
     EXPECT_EQ(stationOnly.edit(1227)->text(), QStringLiteral("station unit"));
 
     test::ScriptedPrompter prompter;
-    d.type(1254, "361");
-    d.type(1218, "300");
+    d.type(kInclinedDirection, "361");
+    d.type(kOpeningDiameter, "300");
     QTest::mouseClick(d.dlg.control(1), Qt::LeftButton);
     EXPECT_TRUE(d.dlg.isVisible());
     EXPECT_EQ(prompter.boxTexts(),
@@ -80,24 +82,24 @@ TEST(TestParamDlg, LoadsRefusesAnOutOfRangeDipTogglesTheInclinationAndCancels)
     QComboBox* combo = d.dlg.holeTypeCombo();
     combo->setFocus(Qt::TabFocusReason);
     QTest::keyClick(combo, Qt::Key_Down);
-    EXPECT_EQ(combo->currentText(), QStringLiteral("斜孔"));
-    EXPECT_FALSE(d.dlg.edit(1225)->isEnabled());
+    EXPECT_EQ(std::tuple(combo->currentText(), d.dlg.edit(kInclination)->isEnabled()),
+              std::tuple(QStringLiteral("斜孔"), false));
     QTest::keyClick(combo, Qt::Key_Up);
-    EXPECT_TRUE(d.dlg.edit(1225)->isEnabled());
+    EXPECT_TRUE(d.dlg.edit(kInclination)->isEnabled());
 
     d.type(1216, "ZK-7");
     QTest::mouseClick(d.dlg.control(2), Qt::LeftButton);
-    EXPECT_FALSE(d.dlg.isVisible());
-    EXPECT_TRUE(d.data.header().holeNumber.isEmpty());
-    EXPECT_EQ(d.data.header().openingDiameter, 70);
+    EXPECT_EQ(
+        std::tuple(d.dlg.isVisible(), d.data.header().holeNumber, d.data.header().openingDiameter),
+        std::tuple(false, QString(), 70))
+        << "cancelled";
 }
 
 TEST(TestParamDlg, FromTheStripViewRecomputesWithTheStationDeclination)
 {
     for (const auto& [declination, direction] : {std::pair{0.0f, "180°"}, {200.0f, "340°"}}) {
         test::StripViewFixture live(1); // a live survey has its data set from the start
-        CSurveyParams& station = live.settings;
-        station.declination = declination;
+        live.settings.declination = declination;
         CUnWrapView& view = live.build();
         auto line = std::make_unique<CAttitudeLine>(0, CShapePoint(0.0f, 1000.0f),
                                                     CShapePoint(float(M_PI), 1100.0f), 0, 1, 0xFF);
@@ -105,21 +107,22 @@ TEST(TestParamDlg, FromTheStripViewRecomputesWithTheStationDeclination)
         line->SetDescription(QStringLiteral("裂隙"));
         CAttitudeShape* shape = line.get();
         view.GetData()->AddShape(std::move(line));
-        for (const char* typed : {"100", ""}) {
+        for (const char* typed : {"100", ""}) { // "" changes nothing
             QTimer::singleShot(0, [typed] {
                 auto* dlg = qobject_cast<CTestParamDlg*>(QApplication::activeModalWidget());
                 ASSERT_TRUE(dlg);
-                dlg->edit(1218)->selectAll();
-                QTest::keyClicks(dlg->edit(1218), QString::fromLatin1(typed)); // "" changes nothing
+                dlg->edit(kOpeningDiameter)->selectAll();
+                QTest::keyClicks(dlg->edit(kOpeningDiameter), QString::fromLatin1(typed));
                 QTest::mouseClick(dlg->control(1), Qt::LeftButton);
             });
             view.OnTestParams();
-            EXPECT_EQ(QStringList({shape->GetText(TextDipAngle), shape->GetText(TextDipDirection),
-                                   shape->GetText(TextDescription)}),
-                      QStringList({QStringLiteral("45°"), QString::fromUtf8(direction),
-                                   QStringLiteral("裂隙")}));
+            EXPECT_EQ(shape->GetText(TextDipAngle) + " " + shape->GetText(TextDipDirection) + " " +
+                          shape->GetText(TextDescription),
+                      QStringLiteral("45° %1 裂隙").arg(QString::fromUtf8(direction)));
         }
-        EXPECT_EQ(view.GetData()->header().openingDiameter, 100);
-        EXPECT_EQ(station.openingDiameter, 70) << "the station's defaults are not written";
+        EXPECT_EQ(
+            std::tuple(view.GetData()->header().openingDiameter, live.settings.openingDiameter),
+            std::tuple(100, 70))
+            << "the station's defaults are not written";
     }
 }

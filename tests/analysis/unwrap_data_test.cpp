@@ -33,6 +33,22 @@ std::vector<uint8_t> pixelsOf(const CUnWrapImage& item)
     return std::vector<uint8_t>(item.pixels(), item.pixels() + item.stride * item.rows);
 }
 
+// A strip record without pixels, as loaded from a ".sfa" file.
+std::unique_ptr<CUnWrapImage> record(int32_t key)
+{
+    return std::make_unique<CUnWrapImage>(key, uint16_t(0));
+}
+
+// Whether anything but white lies in `r`.
+bool inkIn(const QImage& img, const QRect& r)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (img.pixel(x, y) != kWhite)
+                return true;
+    return false;
+}
+
 } // namespace
 
 TEST(UnWrapData, InsertsByDepthAndReplacesEqualDepths)
@@ -47,8 +63,7 @@ TEST(UnWrapData, InsertsByDepthAndReplacesEqualDepths)
     EXPECT_EQ(depthKeys(d), (Keys{-50, 100, 200, 300}));
     EXPECT_EQ(std::tuple(d.GetItem(2)->rows, d.GetItem(2)->pixels()[0]), std::tuple(9, 77))
         << "the second capture's pixels";
-    EXPECT_EQ(d.GetItem(4), nullptr);
-    EXPECT_EQ(d.GetItem(-1), nullptr);
+    EXPECT_TRUE(!d.GetItem(4) && !d.GetItem(-1));
 }
 
 TEST(UnWrapData, AnUpwardSurveyAddsStripsWithoutRescanningTheSet)
@@ -60,14 +75,12 @@ TEST(UnWrapData, AnUpwardSurveyAddsStripsWithoutRescanningTheSet)
     QElapsedTimer clock;
     clock.start();
     for (int i = kCount; i > 0; --i)
-        ASSERT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(i * 10, uint16_t(0)), false), 0);
+        ASSERT_EQ(d.InsertImage(record(i * 10), false), 0);
     EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(std::tuple(d.GetItemCount(), d.GetItem(0)->depthKey, d.GetItem(kCount - 1)->depthKey),
-              std::tuple(kCount, 10, kCount * 10));
-    // Strips between others and at known depths land where they belong.
-    EXPECT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(15, uint16_t(0)), false), 1);
-    EXPECT_EQ(d.InsertImage(std::make_unique<CUnWrapImage>(30, uint16_t(0)), false), 3);
-    EXPECT_EQ(d.GetItemCount(), kCount + 1);
+    // Strips between others land where they belong.
+    EXPECT_EQ(d.InsertImage(record(15), false), 1);
+    EXPECT_EQ(d.InsertImage(record(30), false), 3);
+    EXPECT_EQ(d.GetItem(kCount + 1), nullptr);
 }
 
 TEST(UnWrapData, HeaderFromTheSettingsWithDiametersOfAtLeast50)
@@ -112,20 +125,11 @@ TEST(UnWrapData, PagesOfTheSet)
               std::tuple(0, QSize(700, 1200), QSize(600, 100), 1.0, 0))
         << "an empty set";
 
-    addStrips(d, 25, 0, 10);
-    EXPECT_EQ(d.GetPageCount(0), 3);
-    EXPECT_EQ(d.GetItemRect(0, 1, 10, 1.0f, 11), (PageRect{-60, 6, 0, 12}));
-    ASSERT_EQ(d.GetPageDepthScale(2, 10, 1.0f, top, bottom, pxPerMm), 1);
-    EXPECT_EQ(std::tuple(top, bottom), std::tuple(200, 241));
-    EXPECT_FLOAT_EQ(pxPerMm, 30.0f / 41.0f);
-    EXPECT_EQ(d.GetPageHeight(1, 10, 13), QPoint(0, 3 * 6 + 30));
-    EXPECT_EQ(d.GetPageHeight(2, 10, 99), QPoint(0, 5 * 6 + 30));
-
-    addStrips(d, 6, 250, 10);
-    const std::vector<float> marks = d.SamplePageValues(2, 11); // items 22..30
-    ASSERT_EQ(d.PageStrips(2, 11).size(), 9u);
-    ASSERT_EQ(marks.size(), 2u);
-    EXPECT_FLOAT_EQ(marks[1], 0.27f);
+    // 31 strips 10 mm apart, 11 a page: items 22..30 on the last page.
+    addStrips(d, 31, 0, 10);
+    EXPECT_EQ(std::tuple(d.GetPageHeight(1, 11, 14), d.GetPageHeight(2, 11, 99)),
+              std::tuple(QPoint(0, 3 * 6 + 30), QPoint(0, 9 * 6 + 30)));
+    EXPECT_EQ(d.SamplePageValues(2, 11), (std::vector<float>{0.22f, 0.27f}));
     EXPECT_EQ(d.SamplePageValues(0, 11).size(), 3u) << "11 items: offsets 0, 5, 10";
 }
 
@@ -151,8 +155,8 @@ TEST(UnWrapData, ItemKeys)
             item.row(y)[x * 3] = uint8_t(x * 16 + y);
     const std::vector<uint8_t> before = pixelsOf(item);
     d.OnItemKey(0, Qt::Key_Left, false);
-    EXPECT_EQ(item.row(3)[0], uint8_t(1 * 16 + 3)) << "new column 0 = old column 1";
-    EXPECT_EQ(item.row(3)[7 * 3], uint8_t(0 * 16 + 3)) << "wraps around";
+    EXPECT_EQ(std::tuple(item.row(3)[0], item.row(3)[7 * 3]), std::tuple(1 * 16 + 3, 0 * 16 + 3))
+        << "new column 0 = old column 1; column 0 wraps round to 7";
     d.OnItemKey(0, Qt::Key_Right, false);
     EXPECT_EQ(pixelsOf(item), before);
     d.OnItemKey(0, Qt::Key_Left, true); // step 10 on width 8
@@ -166,6 +170,8 @@ TEST(UnWrapData, ItemKeys)
     d.OnItemKey(0, Qt::Key_Down, false);
     EXPECT_EQ(item.shownHeight, 5);
     d.OnItemKey(7, Qt::Key_Up, false); // no such item
+    StitchWorkArea work;
+    EXPECT_EQ(d.StitchItem(9, 8, work, 16, 10), 0);
 }
 
 TEST(UnWrapData, StripsWithoutPixelsOrNotYetWritten)
@@ -191,56 +197,7 @@ TEST(UnWrapData, StripsWithoutPixelsOrNotYetWritten)
     EXPECT_FALSE(f.GetItem(1)->hasPixels());
 }
 
-TEST(UnWrapData, AutoAlignStitchesThePageInOrder)
-{
-    CUnWrapData d("/x/a.sfa", "/x");
-    addStrips(d, 4, 0, 100, 200, 60, false);
-    StitchWorkArea work;
-    std::vector<std::pair<int, int>> seen;
-    d.AutoAlign(0, 3, work, 16, 10, [&](int done, int total) { seen.emplace_back(done, total); });
-    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
-    EXPECT_FALSE(d.IsItemModified(3)) << "not on the page";
-    EXPECT_TRUE(d.IsItemModified(1));
-    EXPECT_EQ(d.StitchItem(9, 8, work, 16, 10), 0);
-}
-
-TEST(UnWrapData, SelectionFollowsClicksAndShift)
-{
-    CUnWrapData d("/x/a.sfa", "/x");
-    // Two horizontal lines at depths 100 and 200 (1 px per mm, 100 px per radian).
-    for (int id : {0, 1})
-        d.AddShape(std::make_unique<CAttitudeLine>(id, CShapePoint(0.0f, 100.0f + 100 * id),
-                                                   CShapePoint(1.0f, 100.0f + 100 * id), 0, 1, 0));
-    std::vector<PageRect> dirty;
-    auto inval = [&](const PageRect& r) { dirty.push_back(r); };
-    auto click = [&](int y, unsigned flags = 0) {
-        return d.SelectShapeAt(0, 1000, 100.0f, 1.0f, flags, 50, y, inval);
-    };
-    EXPECT_EQ(d.HitTestShapes(50, 102, 0.9f, 100.0f, 1.0f), 1);
-    EXPECT_EQ(d.HitTestShapes(50, 150, 0.0f, 100.0f, 1.0f), 0);
-
-    EXPECT_EQ(click(100), 1);
-    EXPECT_EQ(std::tuple(d.GetSelectedCount(), d.GetShape(0)->GetState()), std::tuple(1, 2));
-    EXPECT_EQ(click(200, CUnWrapData::kShiftFlag), 1);
-    EXPECT_EQ(d.GetSelectedCount(), 2);
-    dirty.clear();
-    EXPECT_EQ(click(200), 1);
-    EXPECT_EQ(d.GetSelectedCount(), 2) << "a click on a selected shape changes nothing";
-    EXPECT_TRUE(dirty.empty());
-    EXPECT_EQ(click(150), 0);
-    EXPECT_EQ(std::tuple(d.GetSelectedCount(), d.GetShape(1)->GetState(), dirty.size()),
-              std::tuple(0, 1, size_t(2)))
-        << "a miss clears";
-
-    click(200);
-    dirty.clear();
-    d.DeleteSelectedShapes(0, 100.0f, 1.0f, inval);
-    ASSERT_EQ(d.GetShapeCount(), 1);
-    EXPECT_EQ(std::tuple(d.GetShape(0)->GetId(), d.GetSelectedCount()), std::tuple(0, 0));
-    EXPECT_EQ(dirty, std::vector<PageRect>{(PageRect{-5, 195, 105, 205})});
-}
-
-TEST(UnWrapData, RecalcReadsTheInclinationLikeAtof)
+TEST(UnWrapData, RecalcReadsTheInclinationLikeAtofAndKeepsTheDescription)
 {
     CUnWrapData d("/x/a.sfa", "/x");
     d.header().holeInclination = QStringLiteral("12.5度");
@@ -261,157 +218,101 @@ TEST(UnWrapData, PainterDrawsStripsBottomUpWithLabelsAndMarker)
     d.InsertImage(rowStrip(1100, 8, 6, 4));
     auto paint = [](int w, int h, auto draw) { return painted(w, h, draw, QPoint(60, 0)); };
     const QImage img = paint(100, 40, [&](QPainter& p) { d.DrawPage(p, 0, 10, 1, 1.0f, 1); });
-    // Buffer row 5 (b 50, r 205) is the top row of the first strip, row 0 its bottom.
-    EXPECT_EQ(img.pixel(60, 0), qRgb(205, 1000 % 200, 50));
-    EXPECT_EQ(img.pixel(67, 5), qRgb(255, 1000 % 200, 0));
-    // The second strip shows its rows 3..0 from y 6 to 9.
-    EXPECT_EQ(img.pixel(60, 6), qRgb(225, 1100 % 200, 30));
-    EXPECT_EQ(img.pixel(60, 9), qRgb(255, 1100 % 200, 0));
-    EXPECT_EQ(img.pixel(68, 5), kWhite) << "8 columns wide";
-    // Depth labels right-aligned in the column left of the strips.
-    bool label = false;
-    for (int y = 0; y < 15; ++y)
-        for (int x = 20; x < 60; ++x)
-            label = label || img.pixel(x, y) != kWhite;
-    EXPECT_TRUE(label);
+    // Buffer row 5 (b 50, r 205) is the top row of the first strip, row 0
+    // its bottom; the second strip shows its rows 3..0 from y 6 to 9.
+    EXPECT_EQ(std::tuple(img.pixel(60, 0), img.pixel(67, 5), img.pixel(60, 6), img.pixel(60, 9),
+                         img.pixel(68, 5)),
+              std::tuple(qRgb(205, 1000 % 200, 50), qRgb(255, 1000 % 200, 0),
+                         qRgb(225, 1100 % 200, 30), qRgb(255, 1100 % 200, 0), kWhite));
+    EXPECT_TRUE(inkIn(img, QRect(20, 0, 40, 15))) << "depth labels left of the strips";
     EXPECT_EQ(img.pixel(60 - 5, 6 + 30), qRgb(255, 0, 0)) << "the selected strip's red marker";
 
-    // The zoomable painter scales the strips.
+    // The zoomable painter scales the strips: 8 * 2 * 1.5 columns, 4 * 2
+    // rows of the second strip from y 12.
     const QImage zoomed =
         paint(200, 40, [&](QPainter& p) { d.DrawPageDib(p, 2.0f, 1.5f, 0, 10, -1, 1.0f, 0); });
-    EXPECT_NE(zoomed.pixel(60 + 23, 11), kWhite);
-    EXPECT_EQ(zoomed.pixel(60 + 24, 11), kWhite) << "8 * 2 * 1.5 columns";
-    EXPECT_NE(zoomed.pixel(60 + 5, 19), kWhite) << "second strip from y 12";
-    EXPECT_EQ(zoomed.pixel(60 + 5, 20), kWhite) << "4 * 2 rows";
+    EXPECT_EQ(std::tuple(inkIn(zoomed, QRect(83, 11, 1, 1)), inkIn(zoomed, QRect(84, 11, 1, 1)),
+                         inkIn(zoomed, QRect(65, 19, 1, 1)), inkIn(zoomed, QRect(65, 20, 1, 1))),
+              std::tuple(true, false, true, false));
 
-    // A zoom beyond the bound (eleven zoom-ins) paints and measures at the bound alike.
+    // A zoom beyond the bound (eleven zoom-ins) paints and measures at the bound
+    // alike.
     const float far = std::pow(1.25f, 11.0f);
     const QImage big =
         paint(200, 200, [&](QPainter& p) { d.DrawPageDib(p, far, 1.0f, 0, 10, -1, 1.0f, 1); });
     int w = 0, h = 0;
     d.GetPageExtent(0, 10, far, 1.0f, w, h);
     EXPECT_EQ(std::tuple(w, h), std::tuple(8 * 10, 6 * 10 + 4 * 10));
-    EXPECT_NE(big.pixel(60 + w - 1, 5), kWhite);
-    EXPECT_EQ(big.pixel(60 + w, 5), kWhite);
+    EXPECT_EQ(
+        std::tuple(inkIn(big, QRect(60 + w - 1, 5, 1, 1)), inkIn(big, QRect(60 + w, 5, 1, 1))),
+        std::tuple(true, false));
     EXPECT_EQ(d.GetPageSize(0, 10, far, 1.0f), QSize(w, h));
-    EXPECT_EQ(d.HitTestItem(0, 10, 60 + 5, h - 1, far), 1);
-    EXPECT_EQ(d.HitTestItem(0, 10, 60 + 5, h, far), -1);
+    EXPECT_EQ(
+        std::tuple(d.HitTestItem(0, 10, 60 + 5, h - 1, far), d.HitTestItem(0, 10, 65, h, far)),
+        std::tuple(1, -1));
     EXPECT_EQ(d.GetItemRect(1, 0, 10, far, 1), (PageRect{0, 60, w, h}));
-
-    // The strips alone: no labels, and the index after the page.
-    d.InsertImage(rowStrip(1200, 8, 6));
-    int next = -1;
-    const QImage alone =
-        paint(100, 40, [&](QPainter& p) { next = d.DrawPageStrips(p, 2.0f, 1.5f, 0, 2); });
-    EXPECT_EQ(next, 2);
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 60; ++x)
-            ASSERT_EQ(alone.pixel(x, y), kWhite) << "no label at " << x << "," << y;
-    EXPECT_NE(alone.pixel(60 + 23, 19), kWhite);
-    EXPECT_EQ(alone.pixel(60 + 24, 19), kWhite) << "8 * 2 * 1.5 columns";
-    EXPECT_EQ(alone.pixel(60 + 5, 20), kWhite) << "12 + 4 * 2 rows";
-    QImage scratch(10, 10, QImage::Format_RGB32);
-    QPainter p(&scratch);
-    EXPECT_EQ(d.DrawPageStrips(p, 1.0f, 1.0f, 1, 2), 3);
-    EXPECT_EQ(d.DrawPageStrips(p, 1.0f, 1.0f, 2, 2), 0) << "no such page";
-}
-
-TEST(UnWrapData, DamagedRecordSizesNeitherOverflowNorHang)
-{
-    // Records as a damaged file may give them: huge widths and heights.
-    CUnWrapData d("/x/a.sfa", "/x");
-    for (int i = 0; i < 10; ++i) {
-        auto item = std::make_unique<CUnWrapImage>(i * 100, uint16_t(0));
-        item->width = INT32_MAX;
-        item->shownHeight = INT32_MAX - i;
-        d.InsertImage(std::move(item), false);
-    }
-    d.InsertImage(rowStrip(5000), false);
-    EXPECT_GT(d.GetPageSize(0, 11, 1.0f, 1.0f).height(), 0);
-    EXPECT_EQ(d.HitTestItem(0, 11, 100, 10, 1.0f), 0);
-    EXPECT_EQ(d.GetItemRect(1, 0, 11, 1.0f, 10).top, INT32_MAX);
-    int top = 0, bottom = 0;
-    float pxPerMm = 0;
-    EXPECT_EQ(d.GetPageDepthScale(0, 11, 1.0f, top, bottom, pxPerMm), 1);
-    EXPECT_GT(d.GetPageHeight(0, 11, 11).y(), 0);
-    QImage img(100, 100, QImage::Format_RGB32);
-    QPainter p(&img);
-    d.DrawPageDib(p, 2.0f, 1.0f, 0, 11, 10, pxPerMm, 0);
-    d.DrawPage(p, 0, 11, 10, pxPerMm, 1);
 }
 
 // --- files ---------------------------------------------------------------------
 
-TEST(SfaFile, FreshDataSetSaves91BytesAndReloadsAlsoReadOnly)
-{
+namespace {
+
+// A survey folder, JPEG strips, and message boxes answered by the test.
+struct SfaFile : testing::Test {
     QTemporaryDir dir;
-    const QString path = dir.filePath("a.sfa");
-    CUnWrapData d(path, dir.path());
-    ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_EQ(fileBytes(path), SerializeSfa(SfaHeader{}, {}, {})) << "the 91 bytes of the defaults";
-    EXPECT_EQ(d.header().version, 1);
+    CaptureFormatScope jpeg{0};
+    ScriptedPrompter prompter;
+};
 
-    QFile::setPermissions(path, QFileDevice::ReadOwner);
-    CUnWrapData back(path, dir.path());
-    ErrorReport why;
-    ASSERT_TRUE(back.LoadSfa(&why)) << why.text.toStdString();
-    EXPECT_EQ(std::tuple(back.header().version, back.GetItemCount()), std::tuple(1, 0));
-    EXPECT_EQ(back.header().collarCoordinates, degreeTemplate());
-}
+} // namespace
 
-TEST(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
+TEST_F(SfaFile, StripsAndShapesRoundTripAndOnlyModifiedStripsAreWritten)
 {
     // In a folder whose name holds percent signs.
-    CaptureFormatScope jpeg(0);
-    QTemporaryDir root;
-    const QDir dir(root.filePath("50%1 %2"));
-    ASSERT_TRUE(dir.mkpath("."));
-    const QString path = dir.filePath("survey.sfa");
+    const QDir folder(dir.filePath("50%1 %2"));
+    ASSERT_TRUE(folder.mkpath("."));
+    const QString path = folder.filePath("survey.sfa");
     {
-        CUnWrapData d(path, dir.path());
+        CUnWrapData d(path, folder.path());
         d.header().tester = QStringLiteral("李四");
         d.InsertImage(rowStrip(1000, 16, 8));
         d.InsertImage(rowStrip(1200, 16, 8, 5));
         auto poly = std::make_unique<CAttitudePolyline>(0, 1, 2, 0x00FF00);
         for (int i = 0; i < 10; ++i)
             poly->AddPoint({0.5f * float(i), 1000.0f + float(i)});
-        poly->UpdateAttitude(70, 0, 0, 0);
         d.AddShape(std::move(poly));
         ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-        EXPECT_FALSE(d.IsItemModified(0));
-        EXPECT_EQ(std::tuple(d.header().savedItemCount, d.header().savedShapeCount),
-                  std::tuple(2, 1));
+        EXPECT_EQ(
+            std::tuple(d.IsItemModified(0), d.header().savedItemCount, d.header().savedShapeCount),
+            std::tuple(false, 2, 1));
     }
-    EXPECT_EQ(dir.entryList(QDir::Files), QStringList({"1000.jpg", "1200.jpg", "survey.sfa"}))
+    EXPECT_EQ(folder.entryList(QDir::Files), QStringList({"1000.jpg", "1200.jpg", "survey.sfa"}))
         << "no stray temporary file";
     // A strip file that differs from what the data set would write: a save
     // of the loaded set must leave it alone.
-    const QByteArray jpg1200 = fileBytes(dir.filePath("1200.jpg"));
+    const QByteArray jpg1200 = fileBytes(folder.filePath("1200.jpg"));
     ASSERT_FALSE(jpg1200.isEmpty());
-    CUnWrapData d(path, dir.path());
+    CUnWrapData d(path, folder.path());
     NextShapeId();
     NextShapeId();
     ASSERT_TRUE(d.LoadSfa());
     EXPECT_EQ(NextShapeId(), 1) << "loaded shapes are numbered from 0; the next id follows";
     EXPECT_EQ(d.header().tester, QStringLiteral("李四"));
     ASSERT_EQ(std::tuple(d.GetItemCount(), d.GetShapeCount()), std::tuple(2, 1));
-    EXPECT_EQ(std::tuple(d.GetItem(1)->shownHeight, d.GetShape(0)->GetId()), std::tuple(5, 0));
     EXPECT_EQ(d.LoadPageImages(0, 10), 0);
     EXPECT_EQ(std::tuple(d.GetItem(1)->rows, d.GetItem(1)->shownHeight), std::tuple(8, 5));
-    QFile::remove(dir.filePath("1000.jpg"));
+    QFile::remove(folder.filePath("1000.jpg"));
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("1000.jpg"))) << "not modified: not rewritten";
-    EXPECT_EQ(fileBytes(dir.filePath("1200.jpg")), jpg1200);
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("1000.jpg"))) << "not modified: not rewritten";
+    EXPECT_EQ(fileBytes(folder.filePath("1200.jpg")), jpg1200);
 
     d.OnItemKey(1, Qt::Key_Left, false);
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    EXPECT_NE(fileBytes(dir.filePath("1200.jpg")), jpg1200);
+    EXPECT_NE(fileBytes(folder.filePath("1200.jpg")), jpg1200);
 }
 
-TEST(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
+TEST_F(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
 {
-    CaptureFormatScope jpeg(0);
-    QTemporaryDir dir;
     const QString path = dir.filePath("live.sfa");
     const QString images = dir.filePath("strips");
     CUnWrapData d(path, images);
@@ -421,37 +322,32 @@ TEST(SfaFile, LiveStripsOfLeftPagesAreWrittenBySave)
     // While recording, page 1 is written when it is left; its folder is
     // missing, so the write fails and the strip must stay in memory.
     addStrips(d, 2, 300, 100, 16, 8);
-    {
-        ScriptedPrompter prompter;
-        ErrorReport why;
-        EXPECT_FALSE(d.SavePageImages(1, 2, &why));
-        EXPECT_FALSE(why.text.isEmpty());
-    }
+    ErrorReport why;
+    EXPECT_FALSE(d.SavePageImages(1, 2, &why));
+    EXPECT_FALSE(why.text.isEmpty());
     d.FreePageBits(1, 2);
     ASSERT_TRUE(QDir().mkpath(images));
     ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    for (const char* name : {"100.jpg", "200.jpg", "300.jpg", "400.jpg"})
-        EXPECT_TRUE(QFileInfo::exists(images + "/" + name)) << name;
+    EXPECT_EQ(QDir(images).entryList(QDir::Files),
+              QStringList({"100.jpg", "200.jpg", "300.jpg", "400.jpg"}));
 
     // Written once, the pixels may go and come back from their files.
     d.FreePageBits(0, 2);
-    EXPECT_FALSE(d.GetItem(0)->hasPixels());
+    d.FreePageBits(1, 2);
+    EXPECT_TRUE(residentStrips(d).empty());
     CUnWrapData back(path, images);
     ASSERT_TRUE(back.LoadSfa());
-    EXPECT_EQ(back.LoadPageImages(0, 10), 0);
+    ASSERT_EQ(back.LoadPageImages(0, 10), 0);
     EXPECT_NEAR(back.GetItem(3)->row(5)[0], 50, 4);
 }
 
-TEST(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
+TEST_F(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
 {
-    CaptureFormatScope jpeg(0);
-    QTemporaryDir dir;
     const QString path = dir.filePath("s.sfa");
     {
         CUnWrapData d(path, dir.path());
-        d.InsertImage(rowStrip(1000, 16, 8));
-        d.InsertImage(rowStrip(1100, 16, 8, 6));
-        d.InsertImage(rowStrip(1200, 16, 8));
+        for (int key : {1000, 1100, 1200})
+            d.InsertImage(rowStrip(key, 16, 8, key == 1100 ? 6 : -1));
         ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
     }
     ASSERT_TRUE(QFile::remove(dir.filePath("1100.jpg")));
@@ -471,41 +367,36 @@ TEST(SfaFile, StripsWhoseFileIsMissingAreReportedAndKept)
     EXPECT_EQ(std::tuple(back.GetItem(1)->shownHeight, back.GetItem(1)->width), std::tuple(5, 16));
 }
 
-TEST(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
+TEST_F(SfaFile, PageImagesFollowTheCaptureFormatAndIgnoreExtensionCase)
 {
-    QTemporaryDir dir;
+    ErrorReport why;
     {
         CaptureFormatScope bmp(1);
         CUnWrapData d(dir.filePath("t.sfa"), dir.path());
         d.InsertImage(rowStrip(-300, 12, 4));
         EXPECT_TRUE(d.SavePageImages(0, 10));
-        EXPECT_TRUE(QFileInfo::exists(dir.filePath("-300.bmp")));
-        EXPECT_FALSE(d.IsItemModified(0));
-        d.InsertImage(std::make_unique<CUnWrapImage>(600, uint16_t(0)), false);
-        ErrorReport why;
+        EXPECT_EQ(std::tuple(QFileInfo::exists(dir.filePath("-300.bmp")), d.IsItemModified(0)),
+                  std::tuple(true, false));
+        d.InsertImage(record(600), false);
         EXPECT_EQ(d.LoadPageImages(0, 10, &why), 1);
         EXPECT_TRUE(why.text.contains("600.bmp")) << "names the file of the capture format";
     }
     ASSERT_TRUE(QFile::rename(dir.filePath("-300.bmp"), dir.filePath("-300.BMP")));
-    CaptureFormatScope jpeg(0);
     CUnWrapData d(dir.filePath("t.sfa"), dir.path());
-    d.InsertImage(std::make_unique<CUnWrapImage>(-300, uint16_t(0)), false);
-    d.InsertImage(std::make_unique<CUnWrapImage>(500, uint16_t(0)), false);
-    ErrorReport why;
+    d.InsertImage(record(-300), false);
+    d.InsertImage(record(500), false);
     EXPECT_EQ(d.LoadPageImages(0, 10, &why), 1);
     EXPECT_TRUE(why.text.contains("500"));
     ASSERT_TRUE(d.GetItem(0)->hasPixels()) << "the BMP is found after the JPEG";
     EXPECT_EQ(std::tuple(d.GetItem(0)->width, d.GetItem(0)->row(3)[0]), std::tuple(12, 30));
 }
 
-TEST(SfaFile, FailedSavesKeepTheOldFileAndReport)
+TEST_F(SfaFile, FailedSavesKeepTheOldFileAndReport)
 {
-    ScriptedPrompter prompter;
-    QTemporaryDir dir;
     const QString path = dir.filePath("keep.sfa");
-    CUnWrapData first(path, dir.path());
-    ASSERT_TRUE(first.SaveSfa(0, false));
+    ASSERT_TRUE(CUnWrapData(path, dir.path()).SaveSfa(0, false));
     const QByteArray old = fileBytes(path);
+    EXPECT_EQ(old, SerializeSfa(SfaHeader{}, {}, {})) << "the 91 bytes of the defaults";
 
     // Strip files cannot be written into a missing folder.
     CUnWrapData d(path, dir.filePath("no/such/folder"));
@@ -513,25 +404,20 @@ TEST(SfaFile, FailedSavesKeepTheOldFileAndReport)
     d.header().tester = "x";
     EXPECT_FALSE(d.SaveSfa(d.GetItemCount(), true));
     ASSERT_EQ(prompter.boxes.size(), 1u);
-    EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("保存SFA文件失败"));
-    EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("出错"));
-    EXPECT_EQ(fileBytes(path), old);
-    EXPECT_TRUE(d.IsItemModified(0));
+    EXPECT_EQ(std::tuple(prompter.boxes[0].text, prompter.boxes[0].caption),
+              std::tuple(QStringLiteral("保存SFA文件失败"), QStringLiteral("出错")));
+    EXPECT_EQ(std::tuple(fileBytes(path), d.IsItemModified(0)), std::tuple(old, true));
 
     // The file itself cannot be written.
-    CUnWrapData nowhere(dir.filePath("missing/x.sfa"), dir.path());
     ErrorReport why;
-    EXPECT_FALSE(nowhere.SaveSfa(0, false, &why));
+    EXPECT_FALSE(CUnWrapData(dir.filePath("missing/x.sfa"), dir.path()).SaveSfa(0, false, &why));
     EXPECT_EQ(why.text, QStringLiteral("保存SFA文件失败"));
     EXPECT_EQ(prompter.boxes.size(), 1u) << "a caller's report is not shown";
 }
 
-TEST(SfaFile, LoadFailuresKeepNothing)
+TEST_F(SfaFile, LoadFailuresKeepNothing)
 {
-    ScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CUnWrapData missing(dir.filePath("none.sfa"), dir.path());
-    EXPECT_FALSE(missing.LoadSfa());
+    EXPECT_FALSE(CUnWrapData(dir.filePath("none.sfa"), dir.path()).LoadSfa());
     EXPECT_EQ(prompter.boxTexts(),
               QStringList{QStringLiteral("无法打开文件: '%1'").arg(dir.filePath("none.sfa"))});
 
