@@ -85,9 +85,8 @@ GstFlowReturn simCreate(GstPushSrc* push, GstBuffer** out)
 {
     SimCameraSrc* self = SIM_CAMERA_SRC(push);
     SimulatedCamera* camera = g_camera.load();
-    const int interval = camera ? camera->frameInterval() : 40;
-    // Paced by the camera's interval; time stamps always run at 25 a second.
-    const gint64 due = self->startUs + gint64(self->frames) * interval * 1000;
+    // 25 frames a second.
+    const gint64 due = self->startUs + gint64(self->frames) * 40000;
     const gint64 now = g_get_monotonic_time();
     if (due > now)
         g_usleep(gulong(due - now));
@@ -110,8 +109,6 @@ GstFlowReturn simCreate(GstPushSrc* push, GstBuffer** out)
     GST_BUFFER_PTS(buffer) = self->frames * (GST_SECOND / 25);
     GST_BUFFER_DURATION(buffer) = GST_SECOND / 25;
     ++self->frames;
-    if (camera)
-        camera->countFrame();
     *out = buffer;
     return GST_FLOW_OK;
 }
@@ -160,11 +157,6 @@ SimulatedCamera::~SimulatedCamera()
     g_camera.store(nullptr);
 }
 
-SimulatedCamera* SimulatedCamera::current()
-{
-    return g_camera.load();
-}
-
 void SimulatedCamera::registerElement()
 {
     static std::once_flag once;
@@ -188,7 +180,6 @@ std::vector<uint8_t> SimulatedCamera::render() const
 namespace {
 constexpr int kHeadingStepMm = 200;
 constexpr int kRestFrameMs = 20;
-constexpr int kQuietMs = 600;
 } // namespace
 
 SimulatedCounter::SimulatedCounter(ProbePosition& position, int startDepthMm, int firstHeading)
@@ -217,27 +208,14 @@ int SimulatedCounter::headingAt(int depthMm) const
 void SimulatedCounter::hear(uint8_t byte)
 {
     switch (byte) {
-    case 'v':
-        // Being asked who it is, the counter holds its frames back so that
-        // its answer stands alone.
-        quietUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuietMs);
-        return;
-    case 'w':
-        ++queries_;
-        quietUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuietMs);
-        pty_.write(QByteArray("\xAA\xAA", 2));
-        return;
     case kLower:
-        ++commands_;
         motion_ = 1;
         return;
     case kRaise:
-        ++commands_;
         motion_ = -1;
         return;
     case kLowerStop:
     case kRaiseStop:
-        ++commands_;
         motion_ = 0;
         return;
     default:
@@ -277,10 +255,9 @@ void SimulatedCounter::run()
             const int step = motion_.load();
             const int depth = depth_.fetch_add(step) + step;
             position_.set(depth, headingAt(depth));
-            const bool forward = (step > 0) == (direction_.load() == 0);
-            send(forward ? 0xFE : 0x01);
+            send(step > 0 ? 0xFE : 0x01);
             lastFrame = now;
-        } else if (now - lastFrame >= std::chrono::milliseconds(kRestFrameMs) && now >= quietUntil_) {
+        } else if (now - lastFrame >= std::chrono::milliseconds(kRestFrameMs)) {
             send(0x00);
             lastFrame = now;
         }

@@ -6,11 +6,10 @@
 // The camera is a GStreamer source element ("bcsimcamerasrc") that a capture
 // graph builds in place of the device's source; every frame it makes is the
 // ring image at the probe's depth and heading at the moment it is made. The
-// counter answers the port probe as a depth counter (and holds its frames back
-// while it is being asked), sends a frame every 20 ms at rest and one per millimetre while a winch command is held, and stops on
-// the command's stop byte. The probe's heading turns one degree in the middle
-// of every sampling step, so a strip taken near a step's depth never sees the
-// compass and the picture disagree.
+// counter sends a frame every 20 ms at rest and one per millimetre while a
+// winch command is held, and stops on the command's stop byte. The probe's heading turns one degree
+// in the middle of every sampling step, so a strip taken near a step's depth never sees the compass
+// and the picture disagree.
 
 #include "support/serial_pty.h"
 #include "support/synthetic_borehole.h"
@@ -25,13 +24,11 @@ namespace bc::test {
 // Where the probe is: depth in millimetres and heading in degrees, published
 // together.
 class ProbePosition {
-public:
+  public:
     void set(int depthMm, int heading)
     {
         word_.store((uint64_t(uint32_t(depthMm)) << 32) | uint32_t(heading));
     }
-    int depth() const { return int(int32_t(word_.load() >> 32)); }
-    int heading() const { return int(word_.load() & 0xFFFFFFFFu); }
     void get(int& depthMm, int& heading) const
     {
         const uint64_t w = word_.load();
@@ -39,7 +36,7 @@ public:
         heading = int(w & 0xFFFFFFFFu);
     }
 
-private:
+  private:
     std::atomic<uint64_t> word_{0};
 };
 
@@ -54,7 +51,7 @@ struct ProbeOptics {
 
 // The camera. Only one exists at a time; the source element draws from it.
 class SimulatedCamera {
-public:
+  public:
     static constexpr const char* kFactory = "bcsimcamerasrc";
 
     SimulatedCamera(const SyntheticBorehole& wall, const RingCamera& camera, ProbeOptics optics,
@@ -69,49 +66,35 @@ public:
 
     // The frame at the probe's present position (rows top-down, BGR, packed).
     std::vector<uint8_t> render() const;
-    // Milliseconds between frames: 40 is the camera's 25 a second.
-    void setFrameInterval(int ms) { intervalMs_.store(ms); }
-    int frameInterval() const { return intervalMs_.load(); }
     const RingCamera& camera() const { return camera_; }
-    int framesMade() const { return frames_.load(); }
-    void countFrame() { frames_.fetch_add(1); }
 
-    static SimulatedCamera* current();
-
-private:
+  private:
     const SyntheticBorehole& wall_;
     RingCamera camera_;
     ProbeOptics optics_;
     const ProbePosition& position_;
-    std::atomic<int> intervalMs_{40};
-    std::atomic<int> frames_{0};
 };
 
 // The depth counter and compass.
 class SimulatedCounter {
-public:
+  public:
     // Winch command and stop bytes (the motor keys' down and up arrows).
     static constexpr uint8_t kLower = 0x27, kLowerStop = 0x28;
     static constexpr uint8_t kRaise = 0x25, kRaiseStop = 0x26;
 
-    // `surveyDirection` is how the wheel is fitted: a step that way (0 down,
-    // 1 up) is counted as a pulse down (0xFE), the other way as a pulse up.
+    // Lowering is counted as pulses down (0xFE), raising as pulses up.
     SimulatedCounter(ProbePosition& position, int startDepthMm, int firstHeading);
     ~SimulatedCounter();
 
     QString path() const { return pty_.path(); }
-    void setSurveyDirection(int direction) { direction_.store(direction); }
     // Microseconds per millimetre while the winch runs.
     void setStepMicros(int us) { stepUs_.store(us); }
-    // Queries answered, winch bytes heard, and whether the winch runs.
-    int queries() const { return queries_.load(); }
-    int commands() const { return commands_.load(); }
+    // Whether the winch runs.
     bool moving() const { return motion_.load() != 0; }
-    int depth() const { return depth_.load(); }
     // The heading at a depth: one degree more every step, turning halfway.
     int headingAt(int depthMm) const;
 
-private:
+  private:
     void run();
     void hear(uint8_t byte);
     void send(uint8_t direction);
@@ -120,12 +103,8 @@ private:
     ProbePosition& position_;
     int firstHeading_;
     std::atomic<int> depth_;
-    std::atomic<int> direction_{0};
     std::atomic<int> stepUs_{1000};
     std::atomic<int> motion_{0}; // +1 lowering, -1 raising
-    std::atomic<int> queries_{0};
-    std::atomic<int> commands_{0};
-    std::chrono::steady_clock::time_point quietUntil_{}; // the device thread's own
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
