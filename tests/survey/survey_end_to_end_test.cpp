@@ -6,6 +6,7 @@
 #include "acquisition/device_control.h"
 #include "acquisition/dvr_settings.h"
 #include "acquisition/port_probe.h"
+#include "acquisition/track_file.h"
 #include "acquisition/unwrap_stitch_bar.h"
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
@@ -367,6 +368,15 @@ void SurveyTest::downward()
     clickForm(IDC_STOP); // the question answered with OK
     EXPECT_EQ(form()->GetUiMode(), ModeIdle);
     EXPECT_EQ(QDir(folder).entryList({"*.jpg"}).size(), kSteps + 1) << "every strip on disk";
+    // The depth track follows the counter to the foot of the descent, with the compass.
+    QFile track(MakeTrackName(mpeg));
+    ASSERT_TRUE(track.open(QIODevice::ReadOnly));
+    const QByteArray records = track.readAll();
+    ASSERT_GE(records.size(), kTrackRecordBytes);
+    const TrackRecord last = decodeTrackRecord(
+        reinterpret_cast<const uint8_t*>(records.constData()) + records.size() - kTrackRecordBytes);
+    EXPECT_NEAR(last.depth, kSteps * kStepMm, kOvershootMm);
+    EXPECT_EQ(last.heading, counter.headingAt(last.depth));
 
     // The recording plays back in one window with its depth readout.
     field(IDC_FILE)->clear();
