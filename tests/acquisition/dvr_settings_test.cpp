@@ -176,7 +176,7 @@ TEST_F(DeviceCodes, ChangeMaskSelectsTheValuesInBitOrder)
     }
 }
 
-TEST_F(DeviceCodes, StatusByteTellsTheStandardAndUnknownCodesFail)
+TEST_F(DeviceCodes, StatusByteTellsTheStandardAndAnUnpluggedDeviceIsGone)
 {
     setCaptureSource(QStringLiteral("test:720x480@30"));
     USBFilter g(settings);
