@@ -1,11 +1,19 @@
+// The capture device: its stored values, the rules of the video-settings
+// dialog, the encoder profile the values give, its codes on the test source,
+// the choice of the source and the watch for devices coming and going.
+
+#include "acquisition/device_control.h"
+#include "acquisition/device_watcher.h"
 #include "acquisition/dvr_settings.h"
+#include "acquisition/usb_filter.h"
 #include "acquisition/video_param_dlg.h"
 
 #include "support/temp_settings.h"
 
 #include <QComboBox>
 #include <QRadioButton>
-#include <QTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -13,173 +21,84 @@ using namespace bc;
 
 namespace {
 
-QString keyOf(const char* name)
-{
-    return QStringLiteral("Software/Cirrus Logic USB-DVR2/App Settings/") + QLatin1String(name);
-}
-
 template <class T> T* child(QWidget* w, const char* name)
 {
     return w->findChild<T*>(QString::fromLatin1(name));
 }
 
-} // namespace
-
-TEST(DvrSettings, DestroyingSavesTheFifteenValuesAndNothingElse)
+TEST(DvrSettings, DestroyingSavesTheFifteenDwordsAndBadValuesLoadTheDefault)
 {
     test::TempSettings t;
     {
         CDvrAppSettings s(&t.settings());
         s.VideoBitrate = 6000000;
-        s.VideoFormat = 1;
         s.AudioStartDelay = -5; // a DWORD round-trips whatever its sign
         s.recordFlag = 1;
         s.mediaPath = QStringLiteral("/tmp/录像.mpg");
-        s.changeMask = 0;
     }
     auto again = t.reopen();
-    EXPECT_EQ(again->value(keyOf("AudioStartDelay")).toLongLong(), 0xFFFFFFFBLL);
     again->beginGroup(QStringLiteral("Software/Cirrus Logic USB-DVR2/App Settings"));
     EXPECT_EQ(again->childKeys().size(), 15);
+    EXPECT_EQ(again->value(QStringLiteral("AudioStartDelay")).toLongLong(), 0xFFFFFFFBLL);
+    again->setValue(QStringLiteral("Channel"), QStringLiteral("99999999999"));
+    again->setValue(QStringLiteral("MuxFormat"), QStringLiteral("fast"));
     again->endGroup();
-
     CDvrAppSettings s(again.get());
     EXPECT_EQ(s.VideoBitrate, 6000000);
-    EXPECT_EQ(s.VideoFormat, 1);
     EXPECT_EQ(s.AudioStartDelay, -5);
-    EXPECT_EQ(s.recordFlag, 0);
+    EXPECT_EQ(s.recordFlag, 0); // never stored
     EXPECT_TRUE(s.mediaPath.isEmpty());
-    EXPECT_EQ(s.changeMask, 0xE7);
-
-    // Assign copies the fields that are never stored, too.
-    CDvrAppSettings a(&t.settings());
-    a.recordFlag = 1;
-    a.mediaPath = QStringLiteral("x.mpg");
-    a.bitrateClass = 1;
-    a.tunerOption = 9;
-    a.changeMask = 0x44;
-    s.Assign(a);
-    EXPECT_EQ(std::tie(s.recordFlag, s.mediaPath, s.bitrateClass, s.tunerOption, s.changeMask),
-              std::tie(a.recordFlag, a.mediaPath, a.bitrateClass, a.tunerOption, a.changeMask));
-}
-
-TEST(DvrSettings, ValuesThatAreNotDwordsLoadTheDefault)
-{
-    test::TempSettings t;
-    t.settings().setValue(keyOf("VideoBitrate"), QStringLiteral("fast"));
-    t.settings().setValue(keyOf("Channel"), QStringLiteral("99999999999"));
-    t.settings().setValue(keyOf("MuxFormat"), 0);
-    CRegistryValue r(kDvrSettingsKey, &t.settings());
-    EXPECT_EQ(r.ReadDword("VideoBitrate", 4000000), 4000000);
+    CRegistryValue r(kDvrSettingsKey, again.get());
     EXPECT_EQ(r.ReadDword("Channel", 2), 2);
-    EXPECT_EQ(r.ReadDword("MuxFormat", 2), 0);
-    EXPECT_EQ(r.WriteDword("Missing", 78), 1);
-    EXPECT_EQ(r.ReadDword("Missing", 77), 78);
+    EXPECT_EQ(r.ReadDword("MuxFormat", 2), 2);
 }
 
 TEST(DvrSettings, BitrateListRulesByClass)
 {
     test::TempSettings t;
     CDvrAppSettings s(&t.settings());
-    // class, index chosen, bitrate before, answer (entry to show instead, or -1), bitrate after
-    struct Row {
-        int cls, index;
-        int32_t before;
-        int answer;
-        int32_t after;
-    } rows[] = {
-        {0, 0, 1, -1, 2000000},        {0, 3, 1, -1, 6000000},  {0, 6, 1, -1, 12000000},
-        {0, 7, 1, 2, 4000000},         {0, 8, 1, 2, 4000000},   {0, 9, 5, -1, 4000000},
-        {1, 1, 1, -1, 3000000},        {1, 2, 1, -1, 4000000},  {1, 4, 1, 2, 4000000},
-        {5, 0, 123, -1, 123},
+    // class, entry chosen, bitrate before, entry to show instead (or -1), bitrate after
+    const std::tuple<int, int, int32_t, int, int32_t> rows[] = {
+        {0, 0, 1, -1, 2000000}, {0, 6, 1, -1, 12000000}, {0, 7, 1, 2, 4000000},
+        {0, 8, 1, 2, 4000000},  {0, 9, 5, -1, 4000000},  {1, 1, 1, -1, 3000000},
+        {1, 2, 1, -1, 4000000}, {1, 4, 1, 2, 4000000},   {5, 0, 123, -1, 123},
     };
-    for (const Row& r : rows) {
-        s.bitrateClass = r.cls;
-        s.VideoBitrate = r.before;
-        EXPECT_EQ(s.SetVideoBitrateIndex(r.index), r.answer) << r.cls << " " << r.index;
-        EXPECT_EQ(s.VideoBitrate, r.after) << r.cls << " " << r.index;
-    }
-    // The entry shown for a stored rate.
-    const std::tuple<int, int32_t, int> shown[] = {
-        {0, 2000000, 0}, {0, 12000000, 6}, {0, 5000000, 2}, {1, 3000000, 1}, {1, 12000000, 2}, {5, 123, 0}};
-    for (const auto& [cls, rate, index] : shown) {
+    for (const auto& [cls, entry, before, answer, after] : rows) {
+        SCOPED_TRACE(testing::Message() << cls << " " << entry);
         s.bitrateClass = cls;
-        s.VideoBitrate = rate;
-        EXPECT_EQ(s.GetVideoBitrateIndex(), index) << cls << " " << rate;
+        s.VideoBitrate = before;
+        EXPECT_EQ(s.SetVideoBitrateIndex(entry), answer);
+        EXPECT_EQ(s.VideoBitrate, after);
     }
 }
 
-TEST(DvrSettings, ResolutionAudioRulesAndPresets)
+TEST(DvrSettings, EncoderProfilesKeepTheLimitsOfEachDiscFormat)
 {
     test::TempSettings t;
     CDvrAppSettings s(&t.settings());
-    const int toValue[] = {5, 0, 1, 2, 3, 5};
-    for (int i = 0; i < 6; ++i) {
-        s.SetVideoResolutionIndex(i == 5 ? 17 : i);
-        EXPECT_EQ(s.VideoResolution, toValue[i]) << i;
-    }
-    s.VideoResolution = 1;
-    EXPECT_EQ(s.GetVideoResolutionIndex(), 2);
-    s.SetAudioBitrateIndex(4);
-    s.SetAudioBitrateIndex(5); // out of the list: kept
-    EXPECT_EQ(s.AudioBitrate, 14);
-    s.AudioBitrate = 10;
-    EXPECT_EQ(s.GetAudioBitrateIndex(), 0);
-    s.AudioBitrate = 13;
-    EXPECT_EQ(s.GetAudioBitrateIndex(), 3);
-    for (int i = 0; i < 3; ++i) {
-        s.SetAudioPreset(i);
-        EXPECT_EQ(s.GetAudioFormatIndex(), i);
-    }
-
-    s.bitrateClass = 0;
-    s.SetVcdPreset();
-    EXPECT_EQ(std::tie(s.MuxFormat, s.VideoBitrate, s.VideoResolution), std::make_tuple(1, 4000000, 3));
-    s.bitrateClass = 7;
-    s.SetSvcdPreset(); // an unknown class keeps the preset's bitrate
-    EXPECT_EQ(std::tie(s.MuxFormat, s.VideoBitrate, s.VideoResolution), std::make_tuple(0, 2343750, 1));
-    s.SetDvdPreset();
-    EXPECT_EQ(std::tie(s.MuxFormat, s.VideoResolution, s.AudioBitrate, s.AudioEncodingFormat),
-              std::make_tuple(2, 5, 11, 1));
-}
-
-TEST(DvrSettings, EncoderProfilesFollowStandardResolutionAndFormat)
-{
-    test::TempSettings t;
-    CDvrAppSettings s(&t.settings());
-    struct Row {
-        int mux, standard, resolution;
-        int32_t rate;
-        const char* muxer;
-        bool mpeg1;
-        int width, height, rateNum, rateDen;
-    } rows[] = {
-        {2, 1, 5, 12000000, "dvd", false, 720, 576, 25, 1},
-        {2, 0, 3, 4000000, "dvd", false, 352, 240, 30000, 1001},
-        {2, 0, 1, 4000000, "dvd", false, 480, 480, 30000, 1001},
-        {1, 1, 5, 4000000, "vcd", true, 352, 288, 25, 1},
-        {0, 1, 5, 4000000, "svcd", false, 480, 576, 25, 1},
-    };
-    for (const Row& r : rows) {
-        s.MuxFormat = r.mux;
-        s.VideoFormat = r.standard;
-        s.VideoResolution = r.resolution;
-        s.VideoBitrate = r.rate;
-        const EncoderProfile p = encoderProfileFor(s);
-        EXPECT_STREQ(p.muxer, r.muxer);
-        EXPECT_EQ(p.mpeg1, r.mpeg1) << r.muxer;
-        EXPECT_EQ(QSize(p.width, p.height), QSize(r.width, r.height)) << r.muxer << r.resolution;
-        EXPECT_EQ(p.frameRateNum, r.rateNum);
-        EXPECT_EQ(p.frameRateDen, r.rateDen);
-        EXPECT_LE(p.bitrate, r.mux == 2 ? 9000000 : p.maxRate); // a DVD cannot carry 12 Mbit/s
-        EXPECT_TRUE(!r.mpeg1 || p.bitrate == 1150000);
-    }
     s.MuxFormat = 2;
+    s.VideoFormat = 0; // NTSC
+    s.VideoResolution = 5;
+    s.VideoBitrate = 12000000;
     s.AudioEncodingFormat = 7;
-    EXPECT_EQ(encoderProfileFor(s).audio, EncoderProfile::AudioLpcm);
+    const EncoderProfile dvd = encoderProfileFor(s);
+    EXPECT_EQ(QSize(dvd.width, dvd.height), QSize(720, 480));
+    EXPECT_EQ(std::pair(dvd.frameRateNum, dvd.frameRateDen), std::pair(30000, 1001));
+    EXPECT_EQ(dvd.bitrate, 9000000); // a DVD cannot carry 12 Mbit/s
+    EXPECT_EQ(dvd.audio, EncoderProfile::AudioLpcm);
+    s.MuxFormat = 0;
+    s.VideoFormat = 1;
+    const EncoderProfile svcd = encoderProfileFor(s);
+    EXPECT_EQ(QSize(svcd.width, svcd.height), QSize(480, 576));
+    EXPECT_LE(svcd.bitrate, svcd.maxRate);
+    s.MuxFormat = 1;
+    const EncoderProfile vcd = encoderProfileFor(s);
+    EXPECT_TRUE(vcd.mpeg1);
+    EXPECT_EQ(vcd.bitrate, 1150000);
+    EXPECT_EQ(QSize(vcd.width, vcd.height), QSize(352, 288));
 }
 
-TEST(VideoParamDlg, DvdFromStoredValuesAndSvcdThenDvd)
+TEST(VideoParamDlg, DvdFromStoredValuesThenSvcdDvdAndVcd)
 {
     test::TempSettings t;
     CDvrAppSettings form(&t.settings());
@@ -203,17 +122,12 @@ TEST(VideoParamDlg, DvdFromStoredValuesAndSvcdThenDvd)
     shows("8 Mbps", "1/2 D1", "320 kbps");
     EXPECT_EQ(dlg.videoFormatIndex(), 1);
     EXPECT_FALSE(child<QRadioButton>(&dlg, "radio1174")->isEnabled());
-    EXPECT_TRUE(child<QRadioButton>(&dlg, "radio1180")->isChecked());
 
     child<QRadioButton>(&dlg, "radio1169")->click(); // SVCD
-    EXPECT_EQ(dlg.settings().MuxFormat, 0);
     shows("SVCD", "2/3 D1", "224 kbps");
     EXPECT_FALSE(bitrate->isEnabled());
-
     child<QRadioButton>(&dlg, "radio1170")->click(); // DVD
     shows("4 Mbps", "D1 720", nullptr);
-    EXPECT_EQ(dlg.settings().VideoResolution, 5);
-    EXPECT_EQ(dlg.settings().VideoBitrate, 4000000);
     EXPECT_TRUE(bitrate->isEnabled());
     EXPECT_EQ(form.MuxFormat, 2); // the form's values are untouched
 
@@ -221,24 +135,108 @@ TEST(VideoParamDlg, DvdFromStoredValuesAndSvcdThenDvd)
     dlg.settings().bitrateClass = 1;
     bitrate->setCurrentIndex(4);
     emit bitrate->activated(4);
-    EXPECT_EQ(dlg.settings().VideoBitrate, 4000000);
     EXPECT_EQ(bitrate->currentText(), QStringLiteral("4 Mbps"));
     child<QRadioButton>(&dlg, "radio1168")->click(); // VCD
     shows("VCD", "SIF", nullptr);
 }
 
-TEST(VideoParamDlg, CancelledDialogStillSavesItsCopy)
-{
-    test::TempSettings t;
-    auto* form = new CDvrAppSettings(&t.settings());
+class DeviceCodes : public ::testing::Test {
+  protected:
+    void SetUp() override
     {
-        CVideoParamDlg dlg(*form, nullptr, &t.settings());
-        child<QRadioButton>(&dlg, "radio1168")->click();
-        QTimer::singleShot(0, &dlg, &QDialog::reject);
-        EXPECT_EQ(dlg.DoModal(), 2);
+        setCaptureSource(QStringLiteral("test:720x576"));
+        CTestSourceControl::takeLog();
     }
-    EXPECT_EQ(form->MuxFormat, 2);
-    EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &t.settings()).ReadDword("MuxFormat", -1), 1);
-    delete form; // the form's values win at the end
-    EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &t.settings()).ReadDword("MuxFormat", -1), 2);
+    void TearDown() override
+    {
+        setCaptureSource(QString());
+        CTestSourceControl::setPresent(true);
+    }
+    test::TempSettings store;
+    CDvrAppSettings settings{&store.settings()};
+};
+
+TEST_F(DeviceCodes, ChangeMaskSelectsTheValuesInBitOrder)
+{
+    USBFilter g(settings);
+    ASSERT_TRUE(g.BuildGraph(GraphKindProbe, {}));
+    settings.VideoFormat = 0;
+    settings.Channel = 12;
+    settings.tunerOption = 3;
+    const std::pair<unsigned, QStringList> rows[] = {
+        {0x00, {}},
+        {0x44, {"VideoFormat=0", "Channel=12"}},
+        {0xD1, {"VideoSource=0", "TunerSetup=1,1,3", "Channel=12", "CableAntenna=1"}},
+    };
+    for (const auto& [mask, applied] : rows) {
+        settings.changeMask = mask;
+        EXPECT_EQ(g.SetDeviceParam(DeviceApplySettings), 1);
+        EXPECT_EQ(CTestSourceControl::takeLog(), applied) << mask;
+        EXPECT_EQ(settings.changeMask, mask); // the mask is left to the form
+    }
 }
+
+TEST_F(DeviceCodes, StatusByteTellsTheStandardAndAnUnpluggedDeviceIsGone)
+{
+    setCaptureSource(QStringLiteral("test:720x480@30"));
+    USBFilter g(settings);
+    ASSERT_TRUE(g.BuildGraph(GraphKindProbe, {}));
+    uint8_t status[3] = {0x42, 0x1F, 0x00};
+    EXPECT_EQ(g.SetDeviceParam(DeviceReadRegister, status), 1);
+    EXPECT_EQ(status[2] & 0x21, 0x21); // NTSC
+    setCaptureSource(QStringLiteral("test:720x576"));
+    ASSERT_TRUE(g.BuildGraph(GraphKindProbe, {}));
+    EXPECT_EQ(g.SetDeviceParam(DeviceReadRegister, status), 1);
+    EXPECT_NE(status[2] & 0x21, 0x21); // PAL
+    settings.bitrateClass = 9;
+    EXPECT_EQ(g.SetDeviceParam(DeviceBitrateClass), 1);
+    EXPECT_EQ(settings.bitrateClass, 0);
+    CTestSourceControl::setPresent(false); // unplugged under a held graph
+    EXPECT_EQ(g.SetDeviceParam(DevicePresent), 0);
+    EXPECT_EQ(g.SetDeviceParam(DeviceCheck), 0);
+}
+
+TEST(CaptureSource, SettingResolvesToTestV4l2OrNothing)
+{
+    // setting, kind, width (or -1)
+    const std::tuple<const char*, ResolvedSource::Kind, int> rows[] = {
+        {"test:352x288@30", ResolvedSource::Test, 352},
+        {"test:0x99999", ResolvedSource::Test, 720}, // nonsense sizes keep the default
+        {"/dev/null", ResolvedSource::None, -1},     // a node, but no capture device
+    };
+    for (const auto& [setting, kind, width] : rows) {
+        setCaptureSource(QString::fromLatin1(setting));
+        EXPECT_EQ(resolveCaptureSource().kind, kind) << setting;
+        EXPECT_TRUE(width < 0 || resolveCaptureSource().width == width) << setting;
+    }
+    // A profile without the key: the first capture device, whatever was set before.
+    test::TempSettings empty;
+    loadCaptureSource(empty.settings());
+    EXPECT_TRUE(captureSource().isEmpty());
+}
+
+TEST(DeviceWatcher, ABurstOfChangesGivesOneReportAndOnlyVideoNodesCount)
+{
+    QTemporaryDir dir;
+    // A settle time far beyond a busy machine's scheduling delays: the burst
+    // is over long before it ends.
+    CDeviceWatcher w(nullptr, 400, dir.path());
+    QSignalSpy spy(&w, &CDeviceWatcher::devicesChanged);
+    for (int i = 0; i < 5; ++i) {
+        w.notifyChange();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(spy.count(), 0); // still settling
+    EXPECT_TRUE(spy.wait(5000));
+    QFile other(dir.filePath(QStringLiteral("ttyUSB0")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    EXPECT_FALSE(spy.wait(800)); // once, and not for other nodes
+    QFile node(dir.filePath(QStringLiteral("video0")));
+    ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+    node.close();
+    EXPECT_TRUE(spy.wait(5000));
+    EXPECT_EQ(spy.count(), 2);
+}
+
+} // namespace
