@@ -144,35 +144,11 @@ TEST_F(FrameTest, EachLayoutHasItsViewsBarsAndCommands)
     }
 }
 
-TEST_F(FrameTest, StitchSettingsRefuseBadCountsResizeTheBuffersAndRepageOnlyStandAlone)
+// Auto-align advances its window-modal progress for every strip of the page
+// and marks the page re-stitched; the stitch settings refuse bad counts,
+// resize the buffers and repage only the stand-alone frame.
+TEST_F(FrameTest, AutoAlignAndStitchSettings)
 {
-    auto frame = standAlone();
-    addStrips(*frame);
-    stitchSettings(*frame, 2, {QStringLiteral("0"), QStringLiteral("801"), QStringLiteral("5")});
-    EXPECT_EQ(prompter.boxTexts(),
-              QStringList(2, QStringLiteral("请输入一个介于 1 和 800 之间的整数。")));
-    CUnWrapView* view = frame->GetUnWrapView();
-    EXPECT_EQ(std::tuple(view->stitchWork().template1.size(), view->stitchWork().template2.size(),
-                         view->templateSize(), settings.templateSizeIndex, view->GetPageCount(),
-                         view->currentPage(), frame->pageToolBar()->pageBox()->text()),
-              std::tuple(3072u, 3072u, 32, 2u, 3, 0, QStringLiteral("第1页/共3页")));
-
-    // Live: later strips follow the new count; the pages stay as they are.
-    std::unique_ptr<CUnWrapFrame> live(OpenLiveFrame(nullptr, 1, context(1)));
-    addStrips(*live);
-    auto paging = [&] {
-        return std::tuple(live->GetPageCount(), live->GetUnWrapView()->currentPage(),
-                          live->pageToolBar()->pageBox()->text());
-    };
-    const auto before = paging();
-    stitchSettings(*live, 0, {QStringLiteral("3")});
-    EXPECT_EQ(paging(), before);
-    EXPECT_EQ(live->GetUnWrapView()->templateSize(), 32);
-}
-
-TEST_F(FrameTest, AutoAlignAdvancesForEveryStripOfThePageAndMarksItReStitched)
-{
-    // Records the bar of the progress window that opens.
     struct ProgressWatch : QObject {
         std::vector<int> values;
         int maximum = -1;
@@ -202,6 +178,27 @@ TEST_F(FrameTest, AutoAlignAdvancesForEveryStripOfThePageAndMarksItReStitched)
     frame->commandAction(ID_NEXT_PAGE)->trigger();
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(data->GetItem(i)->shownHeight, 60) << i;
+
+    stitchSettings(*frame, 2, {QStringLiteral("0"), QStringLiteral("801"), QStringLiteral("5")});
+    EXPECT_EQ(prompter.boxTexts(),
+              QStringList(2, QStringLiteral("请输入一个介于 1 和 800 之间的整数。")));
+    CUnWrapView* view = frame->GetUnWrapView();
+    EXPECT_EQ(std::tuple(view->stitchWork().template1.size(), view->stitchWork().template2.size(),
+                         view->templateSize(), settings.templateSizeIndex, view->GetPageCount(),
+                         view->currentPage(), frame->pageToolBar()->pageBox()->text()),
+              std::tuple(3072u, 3072u, 32, 2u, 3, 0, QStringLiteral("第1页/共3页")));
+
+    // Live: later strips follow the new count; the pages stay as they are.
+    std::unique_ptr<CUnWrapFrame> live(OpenLiveFrame(nullptr, 1, context(1)));
+    addStrips(*live);
+    auto paging = [&] {
+        return std::tuple(live->GetPageCount(), live->GetUnWrapView()->currentPage(),
+                          live->pageToolBar()->pageBox()->text());
+    };
+    const auto before = paging();
+    stitchSettings(*live, 0, {QStringLiteral("3")});
+    EXPECT_EQ(paging(), before);
+    EXPECT_EQ(live->GetUnWrapView()->templateSize(), 32);
 }
 
 TEST(ParseSignedInt, TakesTheFirstNumberOfATextAndSaturates)
@@ -225,7 +222,7 @@ TEST(ParseSignedInt, TakesTheFirstNumberOfATextAndSaturates)
 
 // A typed page is kept within the pages when Enter is pressed or the focus
 // leaves; the arrows stay within them and always tell the frame.
-TEST_F(FrameTest, PageToolBarKeepsWithinThePages)
+TEST_F(FrameTest, PageToolBar)
 {
     auto frame = standAlone();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
@@ -275,13 +272,8 @@ TEST_F(FrameTest, PageToolBarKeepsWithinThePages)
         EXPECT_EQ(std::tuple(requested.last().at(0).toInt(), box->text()),
                   std::tuple(page, PageBoxText(page, 3)));
     }
-}
 
-TEST_F(FrameTest, ChoosingAShapeTypeTellsItsValueAndAStyleReachesTheWidthSamples)
-{
-    auto frame = standAlone();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
-    CPageToolBar* bar = frame->pageToolBar();
+    // A chosen shape type is told with its value; a style reaches the width samples.
     QSignalSpy chosen(bar, &CPageToolBar::shapeTypeChosen);
     auto choose = [](QComboBox* combo, int row) {
         QTest::mouseClick(combo, Qt::LeftButton, {}, combo->rect().center());

@@ -240,7 +240,7 @@ TEST_F(D3DFrameTest, TheAutoButtonsTheTimerAndTheKeys)
 
     NEEDS_GL();
     timer->start();
-    QTRY_COMPARE_WITH_TIMEOUT(view->scene().yaw(), 15.0f, 2500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->scene().yaw() == 15.0f; }, 2500));
 }
 
 // A second cylinder goes to the open window, which keeps its own copy; once
@@ -260,7 +260,9 @@ TEST_F(D3DFrameTest, ASecondCylinderGoesToTheOpenWindowAndAClosedOneIsReplaced)
     }
     first->close(); // deleted later
     strip->showCylinder(input(blue, "third.bmp", {}));
-    QTRY_VERIFY(frame() && frame() != first && frame()->isVisible());
+    // (QTRY_ macros report to QTest, not here: a wait that fails must be checked.)
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame() && frame() != first; }));
+    ASSERT_TRUE(frame() && frame()->isVisible());
 
     test::ScriptedPrompter prompter;
     QStringList files;
