@@ -93,10 +93,12 @@ TEST(UnwrapRulesTest, ValuesAreCorrectedAndCentresCheckedAgainstTheFrame)
     } cases[] = {{40, 200, 800, &R::typeWidth, 805, 40, 200, 804},
                  {40, 200, 800, &R::typeWidth, 50, 40, 200, 60},
                  {40, 200, 800, &R::typeWidth, 2000, 40, 200, 1800},
+                 {40, 200, 1800, &R::stepWidth, 1, 40, 200, 1800},
                  {40, 200, 60, &R::stepWidth, -1, 40, 200, 60},
                  {10, 200, 800, &R::stepInner, -1, 10, 200, 800},
                  {40, 284, 800, &R::stepOuter, 1, 40, 284, 800},
                  {40, 200, 800, &R::typeOuter, 1000, 40, 284, 800},
+                 {40, 200, 800, &R::typeOuter, 20, 40, 40, 800},
                  {40, 200, 800, &R::typeInner, 250, 200, 200, 800},
                  {40, 200, 800, &R::typeInner, -3, 10, 200, 800}};
     for (const auto& c : cases) {
