@@ -1,4 +1,5 @@
-// Picking attitudes on a page of a synthetic borehole with known planes.
+// Picking attitudes on a page of a synthetic borehole with known planes, and
+// the dialog that asks for their descriptions.
 
 #include "analysis/input_string_dlg.h"
 #include "analysis/pick_rubber_band.h"
@@ -10,10 +11,14 @@
 #include "support/synthetic_borehole.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -94,7 +99,6 @@ struct PickPage : QObject {
         return {x, int(std::lround(wall.fractureRow(f, x)))};
     }
     CUnWrapData& data() const { return *view->GetData(); }
-    // Indices of the selected shapes.
     std::vector<int> selected() const
     {
         std::vector<int> out;
@@ -133,28 +137,31 @@ TEST(StripViewPicking, LinesAndPolylinesGiveTheAttitudeOfThePlaneAndKeepItInTheF
         page.click(QPoint(300, 300), Qt::NoButton);
         page.click(page.trace(r.plane, r.plane.dipDirectionDeg + 180));
         page.view->SetPickMode(2);
-        for (int k = 0; k <= 4; ++k)
-            page.click(page.trace(r.plane, r.plane.dipDirectionDeg + 45 * k));
+        for (int k = 0; k <= 10; ++k) // the eleventh vertex is not taken
+            page.click(page.trace(r.plane, r.plane.dipDirectionDeg + 30 * k));
         page.click(QPoint(10, 10), Qt::RightButton);
         EXPECT_EQ(page.prompted, QStringList(2, "请输入产状描述"));
         EXPECT_TRUE(page.idle());
+        ASSERT_EQ(page.data().GetShapeCount(), 2);
+        EXPECT_EQ(static_cast<CAttitudePolyline*>(page.data().GetShape(1))->points().size(), 10u);
         page.view->OnFileSave();
         page.reopen();
         ASSERT_EQ(page.data().GetShapeCount(), 2);
         for (int i = 0; i < 2; ++i) {
             const CAttitudeShape* shape = page.data().GetShape(i);
-            EXPECT_EQ(shape->GetText(TextDipDirection), r.dipDirection) << r.declination;
-            EXPECT_EQ(shape->GetText(TextDipAngle), r.dipAngle) << r.declination;
-            EXPECT_EQ(shape->GetText(TextDepthRange),
-                      page.data().GetShape(0)->GetText(TextDepthRange));
-            EXPECT_EQ(shape->GetText(TextDescription), i ? "裂隙" : longText.left(124));
+            EXPECT_EQ(std::tuple(shape->GetText(TextDipDirection), shape->GetText(TextDipAngle),
+                                 shape->GetText(TextDepthRange), shape->GetText(TextDescription)),
+                      std::tuple(r.dipDirection, r.dipAngle,
+                                 page.data().GetShape(0)->GetText(TextDepthRange),
+                                 i ? "裂隙" : longText.left(124)))
+                << r.declination;
             for (int c = 0; c < 5; ++c)
                 EXPECT_EQ(page.list.GetItemText(i + 1, c), shape->GetText(ShapeText(c)));
         }
     }
 }
 
-TEST(StripViewPicking, SelectionOfShapesAndStripsAndDeleteKeepTheListInStep)
+TEST(StripViewPicking, SelectionDeleteAndUnfinishedPicks)
 {
     PickPage page({});
     page.answers = QStringList{"a", "b", "c"};
@@ -174,7 +181,7 @@ TEST(StripViewPicking, SelectionOfShapesAndStripsAndDeleteKeepTheListInStep)
     } steps[] = {
         {{200, 60}, {}, {0}, -1},    {{200, 300}, Qt::ShiftModifier, {0, 1}, -1},
         {{200, 60}, {}, {0, 1}, -1}, {{70, 150}, {}, {}, 1},
-        {{10, 350}, {}, {}, 1},      {{70, 350}, {}, {}, 3},
+        {{10, 350}, {}, {}, 1},      {{60, 350}, {}, {}, 3},
         {{325, 185}, {}, {2}, 3},
     };
     for (const auto& s : steps) {
@@ -190,26 +197,22 @@ TEST(StripViewPicking, SelectionOfShapesAndStripsAndDeleteKeepTheListInStep)
     page.painted = QRegion();
     QTest::keyClick(page.view.get(), Qt::Key_Delete);
     QApplication::processEvents();
-    EXPECT_EQ(page.data().GetShapeCount(), 2);
-    EXPECT_EQ(page.data().GetShape(1)->GetId(), kept);
-    EXPECT_EQ(page.list.GetRowCount(), 3);
-    EXPECT_EQ(page.list.GetItemText(2, 0).toInt(), kept);
+    EXPECT_EQ(std::tuple(page.data().GetShapeCount(), page.data().GetShape(1)->GetId(),
+                         page.list.GetRowCount(), page.list.GetItemText(2, 0).toInt()),
+              std::tuple(2, kept, 3, kept));
     EXPECT_TRUE(page.painted.contains(QRect(250, 120, 151, 131).translated(kOrigin)))
         << "the whole line is repainted";
-}
 
-TEST(StripViewPicking, UnfinishedPicksAndLayoutOneMakeNothing)
-{
+    // Unfinished picks, and any in layout 1, make nothing.
     const struct {
         int frameMode, pickMode, clicks;
         bool escape;
-    } rows[] = {
+    } unfinished[] = {
         {0, 1, 1, true}, {0, 2, 1, true},  {0, 2, 1, false}, {0, 1, 1, false},
         {0, 2, 3, true}, {1, 0, 2, false}, {1, 1, 2, false}, {1, 2, 3, false},
     };
-    PickPage page({});
     page.answers = QStringList(8, "x");
-    for (const auto& r : rows) {
+    for (const auto& r : unfinished) {
         page.view->SetFrameMode(r.frameMode);
         page.view->SetPickMode(r.pickMode);
         for (int i = 0; i < r.clicks; ++i)
@@ -218,9 +221,36 @@ TEST(StripViewPicking, UnfinishedPicksAndLayoutOneMakeNothing)
             QTest::keyClick(page.view.get(), Qt::Key_Escape);
         else
             page.click(QPoint(300, 300), Qt::RightButton);
-        EXPECT_EQ(page.data().GetShapeCount(), 0) << r.frameMode << r.pickMode << r.clicks;
+        EXPECT_EQ(page.data().GetShapeCount(), 2) << r.frameMode << r.pickMode << r.clicks;
         EXPECT_TRUE(page.idle());
     }
-    EXPECT_TRUE(page.prompted.isEmpty());
-    EXPECT_EQ(page.view->pageState().selectedItem, -1) << "layout 1 selects no strip";
+    EXPECT_EQ(page.prompted.size(), 3);
+    EXPECT_EQ(page.view->pageState().selectedItem, 3) << "layout 1 selects no strip";
+}
+
+TEST(InputStringDlg, AsksWithPromptAndTitleAndReturnsTheTypedText)
+{
+    const struct {
+        QString title, initial, button, shownTitle, result;
+    } rows[] = {{"", "旧", "确定", "输入字符串", "x1"},
+                {"产状", "", "确定", "产状", "x1"},
+                {"产状", "旧", "取消", "产状", "旧"}};
+    for (const auto& r : rows) {
+        QStringList seen; // title, prompt, initial text, focus on the edit
+        QTimer::singleShot(0, [&] {
+            auto* dlg = qobject_cast<CInputStringDlg*>(QApplication::activeModalWidget());
+            auto* edit = static_cast<QLineEdit*>(dlg->control(CInputStringDlg::IDC_TEXT));
+            seen << dlg->windowTitle()
+                 << static_cast<QLabel*>(dlg->control(CInputStringDlg::IDC_PROMPT))->text()
+                 << edit->text() << QString::number(dlg->focusWidget() == edit);
+            QTest::keyClicks(edit, "x1"); // replaces the selected initial text
+            for (QPushButton* b : dlg->findChildren<QPushButton*>())
+                if (b->text() == r.button)
+                    QTest::mouseClick(b, Qt::LeftButton);
+        });
+        QString text = r.initial;
+        EXPECT_EQ(askString(nullptr, "请输入产状描述", r.title, text), r.button == "确定");
+        EXPECT_EQ(text, r.result);
+        EXPECT_EQ(seen, QStringList({r.shownTitle, "请输入产状描述", r.initial, "1"}));
+    }
 }
