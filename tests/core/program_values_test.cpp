@@ -32,29 +32,3 @@ TEST(ProgramValues, DepthAndHeadingArePublishedTogether)
     reader.join();
     EXPECT_EQ(mixed.load(), 0);
 }
-
-TEST(ProgramValues, TriggerIsTakenOnce)
-{
-    clearDepthTrigger();
-    EXPECT_FALSE(takeDepthTrigger());
-    raiseDepthTrigger(400);
-    EXPECT_EQ(triggerDepth(), 400);
-    EXPECT_TRUE(takeDepthTrigger());
-    EXPECT_FALSE(takeDepthTrigger());
-}
-
-TEST(ProgramValues, FrameFormatFollowsFrameWidth)
-{
-    FrameFormat::publishSize(720, 576);
-    EXPECT_EQ(FrameFormat::videoSizeCode(), 2);
-    EXPECT_EQ(FrameFormat::maxOuterRadius(), 284u);
-    EXPECT_FLOAT_EQ(FrameFormat::aspectDivisor(), 1.0671141f);
-    FrameFormat::publishSize(352, 288);
-    EXPECT_EQ(FrameFormat::videoSizeCode(), 1);
-    EXPECT_EQ(FrameFormat::maxOuterRadius(), 140u);
-    EXPECT_FLOAT_EQ(FrameFormat::aspectDivisor(), 1.0913666f);
-    FrameFormat::publishSize(704, 576);
-    EXPECT_EQ(FrameFormat::videoSizeCode(), 0);
-    FrameFormat::reset();
-    EXPECT_EQ(FrameFormat::maxOuterRadius(), 100u);
-}
