@@ -15,18 +15,19 @@ TEST(ProgramValues, DepthAndHeadingArePublishedTogether)
     publishHeading(7);
     EXPECT_EQ(currentDepthHeading().depth, 123456);
 
-    // A reader never sees a depth of one pair with the heading of another.
+    // A reader never sees a depth of one pair with the heading of another;
+    // the writer goes on until the reader has looked often.
     publishDepthHeading(0, 0);
     std::atomic<bool> stop{false};
-    std::atomic<int> mixed{0};
+    std::atomic<int> reads{0}, mixed{0};
     std::thread reader([&] {
         while (!stop.load()) {
             const DepthHeading v = currentDepthHeading();
-            if (v.heading != v.depth % 360)
-                ++mixed;
+            mixed += v.heading != v.depth % 360;
+            ++reads;
         }
     });
-    for (int i = 0; i < 100000; ++i)
+    for (int i = 0; i < 100000 || reads.load() < 1000000; ++i)
         publishDepthHeading(i, i % 360);
     stop = true;
     reader.join();
