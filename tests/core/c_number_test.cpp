@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
 #include <cmath>
 #include <limits>
-#include <string>
 
 using namespace bc;
 
@@ -36,14 +34,4 @@ TEST(CNumber, LeadingNumbersIgnoreTrailingTextAndHoldToTheirRange)
                 {"99999999999999999999", INT_MAX}, {"-99999999999", INT_MIN}};
     for (const auto& c : ints)
         EXPECT_EQ(leadingInt(QString::fromUtf8(c.text)), c.value) << c.text;
-}
-
-TEST(CNumber, IgnoresTheProcessLocale)
-{
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-        std::setlocale(LC_NUMERIC, "C");
-    EXPECT_DOUBLE_EQ(leadingDouble("2.75"), 2.75);
-    std::setlocale(LC_NUMERIC, saved.c_str());
 }

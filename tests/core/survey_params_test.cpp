@@ -56,81 +56,60 @@ TEST(SurveyParams, EveryKeyLoadsAndSavesBackUnderItsOwnName)
     currentCaptureFormat = 0;
 }
 
-TEST(SurveyParams, EmptyProfileGivesProfileDefaultsNotBuiltIns)
+TEST(SurveyParams, LoadCorrectionsAndProfileDefaultsAreWhatIsSavedBack)
 {
-    TempSettings t;
-    const CSurveyParams p = loaded(t.settings());
-    EXPECT_EQ(CSurveyParams().outerRadius, 144);
-    EXPECT_EQ(p.outerRadius, 140);
-    EXPECT_EQ(p.innerRadius, 41);
-    EXPECT_EQ(p.searchRangeIndex, 1);
-    EXPECT_EQ(p.coordX, QStringLiteral("0.0"));
-    EXPECT_EQ(p.collarCoordinates, QStringLiteral("   ° ′ \""));
-}
-
-TEST(SurveyParams, ControlSectionKeyWinsAndSaveWritesBoth)
-{
-    TempSettings t;
-    QSettings& s = t.settings();
-    s.setValue(QStringLiteral("镜头控制/移动方向"), 1);
-    s.setValue(QStringLiteral("控制参数/移动方向"), 0);
-    s.setValue(QStringLiteral("镜头控制/移动步距"), 300);
-    s.setValue(QStringLiteral("镜头控制/手动步距"), 25); // only the older key: kept
-    CSurveyParams p = loaded(s);
-    EXPECT_EQ(p.moveDirection, 0u);
-    EXPECT_EQ(p.manualStep, 25u);
-    p.SaveProfile(s);
-    EXPECT_EQ(s.value(QStringLiteral("镜头控制/移动方向")).toInt(), 0);
-    EXPECT_EQ(s.value(QStringLiteral("控制参数/采样步距")).toInt(), 300);
-}
-
-TEST(SurveyParams, LoadCorrections)
-{
-    // Millimetres per pulse of 10 and 20 are real counters: kept.
+    // A missing key gives the profile's default, not the built-in one (outer
+    // radius 144, inner 45, search range 0). The control-section key wins
+    // over the older one (a moving direction of 1 here); an older key alone
+    // is kept. Millimetres per pulse of 10 and 20 are real counters: kept.
     const struct {
         const char* key;
-        int stored;
-        unsigned CSurveyParams::*field;
-        unsigned expected;
-    } cases[] = {
-        {"控制参数/采样步距", 0, &CSurveyParams::sampleStep, 10},
-        {"控制参数/手动调整", 1001, &CSurveyParams::manualStep, 10},
-        {"控制参数/手动调整", 1000, &CSurveyParams::manualStep, 1000},
-        {"控制参数/技数器分辨率", 4, &CSurveyParams::counterResolution, 1},
-        {"控制参数/技数器分辨率", 3, &CSurveyParams::counterResolution, 1},
-        {"控制参数/技数器分辨率", 2, &CSurveyParams::counterResolution, 2},
-        {"控制参数/技数器分辨率", 20, &CSurveyParams::counterResolution, 20},
-        {"控制参数/技数器分辨率", 0, &CSurveyParams::counterResolution, 1},
-        {"拼接/模板大小", 3, &CSurveyParams::templateSizeIndex, 1},
-        {"控制参数/移动方向", -1, &CSurveyParams::moveDirection, 0},
-        {"镜头控制/镜头类型", 2, &CSurveyParams::lensType, 0},
-        {"控制参数/抓图格式", 2, &CSurveyParams::captureFormat, 0}};
+        QVariant stored;      // invalid: the key is missing
+        const char* savedKey; // null: the same key
+        QVariant saved;
+    } cases[] = {{"展开/外径", {}, {}, 140}, {"展开/内径", {}, {}, 41},
+                 {"拼接/横向搜索范围", {}, {}, 1}, {"坐标参数/X", {}, {}, "0.0"},
+                 {"测试参数/孔口坐标", {}, {}, "   ° ′ \""},
+                 {"镜头控制/移动步距", 300, "控制参数/采样步距", 300},
+                 {"镜头控制/手动步距", 25, "控制参数/手动调整", 25},
+                 {"控制参数/采样步距", 0, {}, 10}, {"控制参数/手动调整", 1001, {}, 10},
+                 {"控制参数/手动调整", 1000, {}, 1000},
+                 {"控制参数/技数器分辨率", 4, "深度计数器/分辨率", 1},
+                 {"控制参数/技数器分辨率", 3, {}, 1}, {"控制参数/技数器分辨率", 2, {}, 2},
+                 {"控制参数/技数器分辨率", 20, {}, 20}, {"控制参数/技数器分辨率", 0, {}, 1},
+                 {"拼接/模板大小", 3, {}, 1}, {"控制参数/移动方向", 0, "镜头控制/移动方向", 0},
+                 {"控制参数/移动方向", -1, "镜头控制/移动方向", 0}, {"镜头控制/镜头类型", 2, {}, 0},
+                 {"控制参数/抓图格式", 2, "展开/抓图格式", 0}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.key << " = " << c.stored.toString().toStdString());
         TempSettings t;
-        t.settings().setValue(QString::fromUtf8(c.key), c.stored);
+        t.settings().setValue(QStringLiteral("镜头控制/移动方向"), 1);
+        if (c.stored.isValid())
+            t.settings().setValue(QString::fromUtf8(c.key), c.stored);
         currentCaptureFormat = 1;
-        EXPECT_EQ(loaded(t.settings()).*(c.field), c.expected) << c.key << " = " << c.stored;
+        loaded(t.settings()).SaveProfile(t.settings());
+        const QString saved = QString::fromUtf8(c.savedKey ? c.savedKey : c.key);
+        EXPECT_EQ(t.settings().value(saved).toString(), c.saved.toString());
         EXPECT_EQ(currentCaptureFormat.load(), 0) << "the corrected format is published";
     }
     // The lookups, and out-of-range indices falling back to the middle entries.
-    EXPECT_EQ(searchRangeFromIndex(0), 5);
-    EXPECT_EQ(templateSizeFromIndex(0), 8);
-    EXPECT_EQ(templateSizeFromIndex(2), 32);
-    EXPECT_EQ(searchRangeFromIndex(6), 10);
-    EXPECT_EQ(searchRangeFromIndex(-1), 10);
-    EXPECT_EQ(searchRangeFromIndex(5), 40);
-    EXPECT_EQ(templateSizeFromIndex(3), 16);
-    EXPECT_EQ(templateSizeFromIndex(0x7fffffffLL + 1), 16);
+    EXPECT_EQ(QList<int>({templateSizeFromIndex(0), templateSizeFromIndex(2),
+                          templateSizeFromIndex(3), templateSizeFromIndex(0x7fffffffLL + 1)}),
+              QList<int>({8, 32, 16, 16}));
+    EXPECT_EQ(QList<int>({searchRangeFromIndex(0), searchRangeFromIndex(5), searchRangeFromIndex(6),
+                          searchRangeFromIndex(-1)}),
+              QList<int>({5, 40, 10, 10}));
 }
 
 TEST(SurveyParams, FloatsSavedAsIntegersNeverDriftOrChangeSign)
 {
     // Every stored tenth from 0 to 200 saves back as itself, and the largest
     // and smallest stored integers are held to the int range, not wrapped.
-    std::vector<std::pair<const char*, int>> cases = {
-        {"展开/高度", 2147483647},         {"控制参数/磁偏角", 2147483647},
-        {"控制参数/磁偏角", INT_MIN},      {"测试参数/斜孔的孔倾向", 2147483647},
-        {"测试参数/斜孔的孔倾向", INT_MIN}};
+    std::vector<std::pair<const char*, int>> cases = {{"展开/高度", 2147483647},
+                                                      {"控制参数/磁偏角", 2147483647},
+                                                      {"控制参数/磁偏角", INT_MIN},
+                                                      {"测试参数/斜孔的孔倾向", 2147483647},
+                                                      {"测试参数/斜孔的孔倾向", INT_MIN}};
     for (int tenth = 0; tenth <= 200; ++tenth)
         cases.emplace_back("展开/高度", tenth);
     TempSettings t;
@@ -150,21 +129,11 @@ TEST(SurveyParams, AssignKeepsLensCentreAndTestHeader)
     CSurveyParams receiver, other;
     other.lensType = 1;
     other.centreX = 300;
-    other.centreY = 200;
     other.testSite = QStringLiteral("乙");
-    other.holeType = 1;
-    other.inclinedHoleAzimuth = 20.0f;
     other.sampleStep = 77;
-    other.searchRangeIndex = 4;
     other.heightFactor = 3.5f;
     receiver.Assign(other);
-    EXPECT_EQ(receiver.lensType, 0u);
-    EXPECT_EQ(receiver.centreX, 176);
-    EXPECT_EQ(receiver.centreY, 144);
-    EXPECT_TRUE(receiver.testSite.isEmpty());
-    EXPECT_EQ(receiver.holeType, 0);
-    EXPECT_FLOAT_EQ(receiver.inclinedHoleAzimuth, 0.0f);
-    EXPECT_EQ(receiver.sampleStep, 77u);
-    EXPECT_EQ(receiver.searchRangeIndex, 4);
-    EXPECT_FLOAT_EQ(receiver.heightFactor, 3.5f);
+    EXPECT_EQ(QList<int>({int(receiver.lensType), receiver.centreX, int(receiver.testSite.size()),
+                          int(receiver.sampleStep), int(receiver.heightFactor * 10)}),
+              QList<int>({0, 176, 0, 77, 35}));
 }

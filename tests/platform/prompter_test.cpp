@@ -1,10 +1,9 @@
 #include "platform/prompter.h"
-#include "support/scripted_prompter.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -12,49 +11,26 @@
 
 using namespace bc;
 
-TEST(Prompter, DefaultAnswerFollowsDefaultButton)
-{
-    EXPECT_EQ(defaultAnswer(MB_OK), IDOK);
-    EXPECT_EQ(defaultAnswer(MB_YESNO), IDYES);
-    EXPECT_EQ(defaultAnswer(MB_YESNO | MB_DEFBUTTON2), IDNO);
-    EXPECT_EQ(defaultAnswer(MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONQUESTION), IDCANCEL);
-    EXPECT_EQ(defaultAnswer(MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
-    // A default button beyond the style's buttons falls back to the first.
-    EXPECT_EQ(defaultAnswer(MB_OK | MB_DEFBUTTON3), IDOK);
-}
-
-TEST(Prompter, ScriptedPrompterRecordsAndRestores)
-{
-    Prompter* before = &prompter();
-    {
-        test::ScriptedPrompter scripted;
-        EXPECT_EQ(&prompter(), &scripted);
-        scripted.boxAnswers.push_back(IDNO);
-        EXPECT_EQ(messageBox(QStringLiteral("正在录制"), QStringLiteral("提示"), MB_YESNO), IDNO);
-        // Script exhausted: the default button answers.
-        EXPECT_EQ(messageBox(QStringLiteral("x"), QString(), MB_YESNO | MB_DEFBUTTON2), IDNO);
-        ASSERT_EQ(scripted.boxes.size(), 2u);
-        EXPECT_EQ(scripted.boxes[0].caption, QStringLiteral("提示"));
-        scripted.fileAnswers.push_back(QStringLiteral("/tmp/a.sfa"));
-        EXPECT_EQ(prompter().openFileName(nullptr, QStringLiteral("t"), {}, {}),
-                  QStringLiteral("/tmp/a.sfa"));
-        EXPECT_TRUE(prompter().folderName(nullptr, QStringLiteral("f"), {}).isEmpty());
-        EXPECT_EQ(scripted.dialogTitles, QStringList({"t", "f"}));
-    }
-    EXPECT_EQ(&prompter(), before);
-}
-
-TEST(Prompter, SilentDefaultCancelsDialogs)
+TEST(Prompter, WithoutAPrompterTheDefaultButtonAnswers)
 {
     Prompter* old = setPrompter(nullptr);
+    const std::pair<unsigned, int> rows[] = {
+        {MB_OK, IDOK},
+        {MB_YESNO, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, IDNO},
+        {MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONQUESTION, IDCANCEL},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
+        {MB_YESNO | MB_DEFBUTTON3, IDYES}}; // beyond the style's buttons: the first
+    for (const auto& [style, answer] : rows)
+        EXPECT_EQ(messageBox(QStringLiteral("q"), QString(), style), answer) << style;
     EXPECT_TRUE(prompter().saveFileName(nullptr, {}, {}, {}).isEmpty());
-    EXPECT_EQ(messageBox(QStringLiteral("q"), QString(), MB_OKCANCEL), IDOK);
     setPrompter(old);
 }
 
 TEST(Prompter, QtBoxesOpenCentredOnTheWindowTheyBelongTo)
 {
-    // A window away from the middle of the screen, with a field inside.
+    // A window away from the middle of the screen, with a field inside; the
+    // box's default button is the style's.
     QWidget owner;
     owner.setGeometry(40, 30, 360, 240);
     auto* field = new QLineEdit(&owner);
@@ -64,14 +40,19 @@ TEST(Prompter, QtBoxesOpenCentredOnTheWindowTheyBelongTo)
         owner.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&owner));
         QPoint offset(9999, 9999);
+        bool cancelIsDefault = false;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box)
                 return;
             offset = box->frameGeometry().center() - owner.frameGeometry().center();
-            box->button(QMessageBox::Ok)->click();
+            cancelIsDefault = box->defaultButton() == box->button(QMessageBox::Cancel);
+            box->button(QMessageBox::Cancel)->click();
         });
-        EXPECT_EQ(qt.messageBox(parent, QStringLiteral("参数设置成功"), QString(), MB_OK), IDOK);
+        EXPECT_EQ(qt.messageBox(parent, QStringLiteral("参数设置成功"), QString(),
+                                MB_OKCANCEL | MB_DEFBUTTON2),
+                  IDCANCEL);
         EXPECT_LE(offset.manhattanLength(), 4) << (parent ? "with a parent" : "without one");
+        EXPECT_TRUE(cancelIsDefault);
     }
 }

@@ -1,6 +1,6 @@
 #include "support/synthetic_borehole.h"
 
-#include "core/jpeg_file.h"
+#include "support/strip_fill.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,19 +87,9 @@ const uint8_t* SyntheticBorehole::wall(int column, int row) const
 
 CUnWrapImage SyntheticBorehole::strip(int32_t depthKey, int top, int rows) const
 {
-    CUnWrapImage s(depthKey, 0);
-    const uint32_t stride = JpegFile::paddedStride(uint32_t(circumference_));
-    std::unique_ptr<uint8_t[]> px(new uint8_t[size_t(stride) * rows]());
-    for (int k = 0; k < rows; ++k) {
-        const int wallRow = top + rows - 1 - k;
-        for (int x = 0; x < circumference_; ++x)
-            std::memcpy(&px[size_t(k) * stride + 3 * x], wall(x, wallRow), 3);
-    }
-    s.adoptPixels(std::move(px), rows, int(stride));
-    s.width = circumference_;
-    s.shownHeight = rows;
-    s.header.setSize(s.width, rows);
-    return s;
+    return filledStrip(
+        circumference_, rows, [&](int x, int k, int c) { return wall(x, top + rows - 1 - k)[c]; },
+        0, depthKey);
 }
 
 std::vector<uint8_t> SyntheticBorehole::ringFrame(const RingCamera& camera, int top,
