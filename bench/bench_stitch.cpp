@@ -6,7 +6,7 @@
 
 #include "core/unwrap_image.h"
 
-#include "support/literal_loops.h"
+#include "literal_loops.h"
 #include "support/synthetic_borehole.h"
 
 #include <benchmark/benchmark.h>

@@ -1,4 +1,4 @@
-#include "support/literal_loops.h"
+#include "literal_loops.h"
 
 #include "core/program_values.h"
 
