@@ -1,7 +1,7 @@
 #pragma once
 // The unwrap and the stitch written out sample by sample, as the algorithms
 // read, without the shortcuts of the program's own versions: the peers the
-// tests check the program against and the benchmarks measure it against.
+// benchmarks measure the program against.
 
 #include "core/unwrap_image.h"
 
