@@ -48,8 +48,25 @@ std::unique_ptr<CUnWrapImage> nextStrip(const std::vector<CUnWrapImage>& strips,
     return item;
 }
 
-void reportShare(benchmark::State& state, std::chrono::nanoseconds spent)
+// Hands strip after strip to `add`, timing only `add`; `after` runs untimed
+// after each. Reports the mean time and its share of the frame time.
+template <class Add, class After>
+void timeInsertions(benchmark::State& state, bool up, Add add, After after)
 {
+    const std::vector<CUnWrapImage> strips = makeStrips(up);
+    std::chrono::nanoseconds spent{0};
+    int64_t i = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto item = nextStrip(strips, i++, up);
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        const int index = add(std::move(item));
+        spent += std::chrono::steady_clock::now() - start;
+        state.PauseTiming();
+        after(index);
+        state.ResumeTiming();
+    }
     const double ms =
         double(spent.count()) / 1e6 / double(std::max<int64_t>(1, state.iterations()));
     state.counters["ms"] = ms;
@@ -61,7 +78,6 @@ void StripView_AddCapturedImage(benchmark::State& state)
 {
     const int mode = int(state.range(0));
     const bool up = state.range(1) == 1;
-    const std::vector<CUnWrapImage> strips = makeStrips(up);
     bc::test::ScriptedPrompter prompter;
     QTemporaryDir dir;
     CSurveyParams settings;
@@ -74,17 +90,13 @@ void StripView_AddCapturedImage(benchmark::State& state)
     ctx.recordingFolder = dir.path();
     CUnWrapView view(ctx);
     view.resize(860, 450);
-    std::chrono::nanoseconds spent{0};
-    int64_t i = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto item = nextStrip(strips, i++, up);
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        view.AddCapturedImage(std::move(item));
-        spent += std::chrono::steady_clock::now() - start;
-    }
-    reportShare(state, spent);
+    timeInsertions(
+        state, up,
+        [&](std::unique_ptr<CUnWrapImage> item) {
+            view.AddCapturedImage(std::move(item));
+            return 0;
+        },
+        [](int) {});
     state.counters["shown"] = view.GetData()->GetItem(1)->shownHeight;
 }
 
@@ -93,29 +105,23 @@ void StripView_AddCapturedImage(benchmark::State& state)
 void DataSet_InsertAndStitch(benchmark::State& state)
 {
     const bool up = state.range(1) == 1;
-    const std::vector<CUnWrapImage> strips = makeStrips(up);
     CUnWrapData data{QString(), QString()};
     StitchWorkArea work;
-    std::chrono::nanoseconds spent{0};
-    int64_t i = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto item = nextStrip(strips, i++, up);
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        const int index = data.InsertImage(std::move(item));
-        if (up)
-            data.StitchItem(index + 1, index, work, 16, 10);
-        else
-            data.StitchItem(index, index - 1, work, 16, 10);
-        spent += std::chrono::steady_clock::now() - start;
+    timeInsertions(
+        state, up,
+        [&](std::unique_ptr<CUnWrapImage> item) {
+            const int index = data.InsertImage(std::move(item));
+            if (up)
+                data.StitchItem(index + 1, index, work, 16, 10);
+            else
+                data.StitchItem(index, index - 1, work, 16, 10);
+            return index;
+        },
         // Keep memory as the view keeps it: one page of pixels.
-        state.PauseTiming();
-        if (CUnWrapImage* old = data.GetItem(up ? index + 10 : index - 10))
-            old->freePixels();
-        state.ResumeTiming();
-    }
-    reportShare(state, spent);
+        [&](int index) {
+            if (CUnWrapImage* old = data.GetItem(up ? index + 10 : index - 10))
+                old->freePixels();
+        });
     state.counters["shown"] = data.GetItem(1)->shownHeight;
 }
 
