@@ -660,6 +660,8 @@ protected:
     bool m_inSize = false;
     bool m_inScrollUpdate = false;
     bool m_inScrollAction = false;
+    // Set while a cell opens its editor (see OnEditCell).
+    bool m_openingEditor = false;
 
     QPointer<QWidget> m_editorWidget;
     GridEditor* m_activeEditor = nullptr;

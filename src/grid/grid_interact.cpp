@@ -45,7 +45,10 @@ void CGridCtrl::OnEditCell(int row, int col, QPoint point, const GridEditStart& 
 {
     if (m_titleTip)
         m_titleTip->Hide();
-    if (!IsValid(row, col) || !m_editable)
+    // While a cell opens its editor nothing opens another: the editor takes
+    // the keyboard, and on that focus change an input method commits once
+    // more, to the grid, the text that opened it and that it already holds.
+    if (m_openingEditor || !IsValid(row, col) || !m_editable)
         return;
     CGridCellBase* cell = GetCell(row, col);
     if (!cell || cell->IsReadOnly())
@@ -57,8 +60,13 @@ void CGridCtrl::OnEditCell(int row, int col, QPoint point, const GridEditStart& 
     if (SendNotifyToParent(row, col, GVN_BEGINLABELEDIT) < 0)
         return;
     cell = GetCell(row, col);
-    if (cell)
-        cell->Edit(row, col, rect, point, 8, start);
+    if (!cell)
+        return;
+    QPointer<CGridCtrl> self(this);
+    m_openingEditor = true;
+    cell->Edit(row, col, rect, point, 8, start);
+    if (self)
+        m_openingEditor = false;
 }
 
 void CGridCtrl::OnEndEditCell(int row, int col, const QString& text)

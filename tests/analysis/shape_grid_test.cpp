@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -141,4 +142,53 @@ TEST(ShapeGrid, MenuHasItsOneEntryAndExportsOnlyAttitudes)
         EXPECT_EQ(exported, withShapes ? 1 : 0);
     }
     setFileOpener(previous);
+}
+
+// An input method commits "裂隙" to the list; while the editor opens and takes
+// the keyboard, the input method commits the same text again to the list, which
+// is still its focus object (before the focus moves) or just lost it.
+class RecommitOnEditorOpen : public QObject {
+  public:
+    RecommitOnEditorOpen(CShapeGrid* grid, QEvent::Type stage) : grid_(grid), stage_(stage) {}
+    int editorsOpened = 0;
+
+  protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == stage_ && qobject_cast<QLineEdit*>(o) && o->parent() == grid_->viewport()
+            && ++editorsOpened < 20) { // bounded, so a faulty list cannot recurse for ever
+            QInputMethodEvent again;
+            again.setCommitString(QStringLiteral("裂隙"));
+            QCoreApplication::sendEvent(grid_, &again);
+        }
+        return false;
+    }
+
+  private:
+    CShapeGrid* grid_;
+    QEvent::Type stage_;
+};
+
+TEST(ShapeGrid, InputMethodTextStartsOneEditorHoldingItOnce)
+{
+    for (const QEvent::Type stage : {QEvent::Show, QEvent::FocusIn}) {
+        List l({1, 2});
+        l.frame.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&l.frame));
+        QTest::mouseClick(l.grid->viewport(), Qt::LeftButton, {}, l.at(2, 4));
+        ASSERT_EQ(QApplication::focusObject(), l.grid);
+        RecommitOnEditorOpen recommit(l.grid, stage);
+        qApp->installEventFilter(&recommit);
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("裂隙"));
+        QCoreApplication::sendEvent(QApplication::focusObject(), &commit);
+        qApp->removeEventFilter(&recommit);
+        EXPECT_EQ(recommit.editorsOpened, 1) << stage;
+        auto* edit = qobject_cast<QLineEdit*>(l.grid->activeEditor());
+        ASSERT_TRUE(edit && edit->isVisible() && edit->hasFocus()) << stage;
+        EXPECT_EQ(edit->text(), QStringLiteral("裂隙"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_EQ(l.grid->GetItemText(2, 4), QStringLiteral("裂隙"));
+        EXPECT_EQ(l.data.GetShape(1)->GetText(ShapeText(4)), QStringLiteral("裂隙"));
+    }
 }

@@ -63,8 +63,9 @@ TEST(GridNumericCells, FiltersAndClamps)
         QTest::keyClicks(edit, QString::fromLatin1(r.keys));
         EXPECT_EQ(edit->text(), QString::fromLatin1(r.shown));
         QTest::keyClick(edit, r.kept ? Qt::Key_Return : Qt::Key_Escape);
-        if (r.kept)
+        if (r.kept) {
             EXPECT_EQ(grid->GetItemText(1, 1), QString::fromLatin1(r.kept));
+        }
     }
 
     // Text from an input method passes the same filter; a text cell takes it all.
