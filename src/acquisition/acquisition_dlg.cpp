@@ -72,6 +72,12 @@ QString withoutExtension(const QString& path)
     return path.left(path.size() - (name.size() - dot));
 }
 
+// The question asked before a recording is stopped.
+QString stopQuestion()
+{
+    return QStringLiteral("正在录制,确认要停止录制");
+}
+
 // The file a recording named `typed` writes: ".mpg" appended when the file
 // name has no extension, resolved once against the working folder so that
 // the recording, its track, its analysis folder and its captures all land in
@@ -740,6 +746,13 @@ void CAcquisitionDlg::onGraphEvent(GraphEvent event, const QString& text)
     if (event == GraphEvent::EndOfStream && (mode_ == ModePlayback || mode_ == ModePaused)) {
         QTimer::singleShot(0, this, [this] { stopCommand(false); });
     } else if (event == GraphEvent::Error) {
+        // The video ends here: so does its track, and a question whether to
+        // stop it is moot.
+        if (mode_ == ModeRecording) {
+            track_->Close();
+            if (askingStop_)
+                prompter().withdrawBox(this, stopQuestion());
+        }
         QTimer::singleShot(0, this, [this] {
             // A recording that lost its stream ends without a question.
             stopCommand(false);
@@ -907,8 +920,11 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     if (mode_ == ModeIdle)
         return true;
     if (mode_ == ModeRecording && ask) {
-        if (messageBox(tr8("正在录制,确认要停止录制"), tr8("提示"), MB_OKCANCEL | MB_ICONEXCLAMATION,
-                       this) == IDCANCEL)
+        askingStop_ = true;
+        const int answer = messageBox(stopQuestion(), tr8("提示"), MB_OKCANCEL | MB_ICONEXCLAMATION,
+                                      this);
+        askingStop_ = false;
+        if (answer == IDCANCEL)
             return false;
         // While the question was open the recording may have ended on its
         // own (a lost device, a stream error): it is stopped already.
@@ -924,6 +940,8 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     oneShotRequest.store(false);
     positionTimer_->stop();
     setStatus(tr8("停止") + status_);
+    // The track ends with the video, before a failed recording's box.
+    track_->Close();
     if (graph_) {
         if (leaving == ModeRecording) {
             uint8_t off = 0;

@@ -263,6 +263,7 @@ private:
     QTimer* positionTimer_ = nullptr;
     bool settingSlider_ = false;
     bool closing_ = false;
+    bool askingStop_ = false; // the stop question is open
     QImage background_;
     std::function<void(int ms)> wait_;
 
