@@ -134,6 +134,10 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
     positionTimer_->setInterval(40);
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);
     connect(serial_.get(), &CSerialLine::frameReceived, this, &CAcquisitionDlg::onCounterFrame);
+    reconnectTimer_ = new QTimer(this);
+    reconnectTimer_->setInterval(1000);
+    connect(reconnectTimer_, &QTimer::timeout, this, &CAcquisitionDlg::tryReconnect);
+    connect(serial_.get(), &CSerialLine::lost, this, &CAcquisitionDlg::onLineLost);
     // A motor key held while the program loses the focus never sees its
     // release: its stop byte goes out now.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -343,7 +347,10 @@ void CAcquisitionDlg::buildControls()
     commGroup_ = new CCommGroup(params_, portMap_, serial_.get(), this);
     commGroup_->setProfile(&profile_);
     commGroup_->setTitle(tr8("通讯参数："));
-    connect(commGroup_, &CCommGroup::statusTextChanged, this, &CAcquisitionDlg::setStatus);
+    // The group has just configured the line: its state is shown after the
+    // running mode's word.
+    connect(commGroup_, &CCommGroup::statusTextChanged, this,
+            [this] { showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing); });
     const QSize commSize = commGroup_->sizeHint().expandedTo(QSize(250, 0));
     commGroup_->setGeometry(rightLeft, groupTop + 106, commSize.width(), commSize.height());
     reg(IDC_PORT, commGroup_->portCombo());
@@ -626,6 +633,56 @@ bool CAcquisitionDlg::OnKeyUp(int qtKey)
     if (const auto byte = motorKeys_.keyUp(qtKey))
         serial_->sendCommand(*byte);
     return true;
+}
+
+void CAcquisitionDlg::setReconnectPeriod(int ms)
+{
+    reconnectTimer_->setInterval(ms);
+}
+
+void CAcquisitionDlg::showLineState(LineState state)
+{
+    QString prefix;
+    if (mode_ == ModeLive)
+        prefix = tr8("预览");
+    else if (mode_ == ModeRecording)
+        prefix = tr8("录制");
+    else if (mode_ == ModePlayback || mode_ == ModePaused)
+        prefix = tr8("回放");
+    const QString dashes = prefix.isEmpty() ? QString() : QStringLiteral("--");
+    switch (state) {
+    case LineState::Ok:
+        // A line that works again needs no more tries.
+        reconnectTimer_->stop();
+        setStatus(prefix + lineOkText());
+        break;
+    case LineState::Missing: setStatus(prefix + dashes + lineMissingText()); break;
+    case LineState::Lost: setStatus(prefix + dashes + lineLostText()); break;
+    }
+}
+
+void CAcquisitionDlg::onLineLost(bool wasReceiving)
+{
+    if (closing_)
+        return;
+    // The mode runs on without depths; the line is tried again until its
+    // device is back. Told once, not at every try.
+    receiveOnReconnect_ = wasReceiving;
+    showLineState(LineState::Lost);
+    reconnectTimer_->start();
+    messageBox(tr8("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"), tr8("警告"),
+               MB_OK | MB_ICONEXCLAMATION, this);
+}
+
+void CAcquisitionDlg::tryReconnect()
+{
+    if (!serial_->open(false))
+        return;
+    // Frames count again as they did before the line was lost, or as the
+    // mode entered meanwhile wants them.
+    serial_->setReceptionEnabled(receiveOnReconnect_ || mode_ == ModeLive ||
+                                 mode_ == ModeRecording);
+    showLineState(LineState::Ok);
 }
 
 void CAcquisitionDlg::sendMotorStops()
@@ -935,6 +992,7 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     if (leaving == ModeLive || leaving == ModeRecording)
         sendMotorStops();
     serial_->setReceptionEnabled(false);
+    receiveOnReconnect_ = false;
     continuousRequest.store(false);
     clearDepthTrigger();
     oneShotRequest.store(false);
@@ -1090,7 +1148,7 @@ void CAcquisitionDlg::OnControlParameters()
         if (mode_ == ModeLive || mode_ == ModeRecording)
             serial_->setReceptionEnabled(true);
     }
-    setStatus(serial_->isOpen() ? lineOkText() : lineMissingText());
+    showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing);
 }
 
 void CAcquisitionDlg::OnDevicesChanged()

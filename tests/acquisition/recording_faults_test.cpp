@@ -8,6 +8,7 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
 #include "core/program_values.h"
+#include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/serial_pty.h"
 #include "support/serial_slots.h"
@@ -16,7 +17,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -74,12 +77,12 @@ class RecordingFaultTest : public ::testing::Test {
         form.reset();
         setCaptureSource(QString());
     }
-    void makeForm()
+    void makeForm(ICaptureGraphFactory& graphs)
     {
         AcquisitionHooks hooks;
         hooks.track = &track;
         hooks.setCaptureTarget = [](const QString&, const QString&, int) {};
-        form = std::make_unique<CAcquisitionDlg>(*usb, profile.settings(), hooks);
+        form = std::make_unique<CAcquisitionDlg>(graphs, profile.settings(), hooks);
         form->setWaitFunction([](int) {});
         form->show();
         form->OnInitDialog();
@@ -97,6 +100,7 @@ class RecordingFaultTest : public ::testing::Test {
     CTrackFile track;
     std::unique_ptr<ICaptureGraphFactory> usb =
         makeUsbGraphFactory(stationFrameSink(), &deviceValues.settings());
+    test::ScriptedGraphFactory scripted;
     std::unique_ptr<CAcquisitionDlg> form;
 };
 
@@ -109,7 +113,7 @@ TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysW
         GTEST_SKIP() << "no /dev/full here";
     const QString path = dir.filePath(QStringLiteral("full.mpg"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), path));
-    makeForm();
+    makeForm(*usb);
     record(path); // "overwrite?" is answered yes
     ASSERT_EQ(form->GetUiMode(), ModeRecording);
     ASSERT_TRUE(track.isWriting());
@@ -133,6 +137,61 @@ TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysW
     EXPECT_EQ(size % kTrackRecordBytes, 0);
     test::waitUntil([] { return false; }, 200);
     EXPECT_EQ(QFileInfo(trackPath).size(), size);
+}
+
+// The counter's device goes away during a recording and comes back: the
+// user is told at once and once, the recording runs on, the line is opened
+// again by itself and the status keeps saying "录制" whatever the line does.
+TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByItself)
+{
+    // Slot 1 is a name that leads to the device while it is there.
+    const QString device = dir.filePath(QStringLiteral("counter"));
+    auto pty = std::make_unique<test::PtyPair>();
+    ASSERT_TRUE(pty->ok());
+    ASSERT_TRUE(QFile::link(pty->path(), device));
+    CPortMap map = test::mapSerialSlotsNowhere(profile);
+    map.setDevicePath(1, device);
+    map.save(profile.settings());
+    profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
+    makeForm(scripted);
+    form->setReconnectPeriod(10);
+    record(dir.filePath(QStringLiteral("r.mpg")));
+    ASSERT_EQ(form->GetUiMode(), ModeRecording);
+    const auto depth = [&] {
+        return static_cast<QLineEdit*>(form->control(IDC_DEPTH))->text();
+    };
+    const auto sendDown = [&](const QString& expected) {
+        pty->write(test::counterFrameBytes(0xFE, 90));
+        EXPECT_TRUE(test::waitUntil([&] { return depth() == expected; })) << depth().toStdString();
+    };
+    sendDown(QStringLiteral("0.001米"));
+    EXPECT_EQ(form->statusText(), QStringLiteral("录制--通讯成功"));
+    const size_t boxes = prompter.boxes.size();
+
+    pty->hangUp();
+    QFile::remove(device);
+    const QString lost = QStringLiteral("录制--深度控制口和电子罗盘口连接中断,等待重新连接");
+    EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == lost; }))
+        << form->statusText().toStdString();
+    test::waitUntil([] { return false; }, 300); // some thirty tries
+    ASSERT_EQ(prompter.boxes.size(), boxes + 1);
+    EXPECT_EQ(prompter.boxes.back().text,
+              QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"));
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
+    EXPECT_TRUE(track.isWriting());
+
+    pty = std::make_unique<test::PtyPair>();
+    ASSERT_TRUE(QFile::link(pty->path(), device));
+    EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == "录制--通讯成功"; }))
+        << form->statusText().toStdString();
+    sendDown(QStringLiteral("0.002米"));
+    EXPECT_EQ(prompter.boxes.size(), boxes + 1);
+
+    // Saving the communication settings keeps the mode's word too.
+    QTest::mouseClick(form->control(IDC_SAVE_COMM), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("设置串口成功"));
+    EXPECT_EQ(form->statusText(), QStringLiteral("录制--通讯成功"));
+    sendDown(QStringLiteral("0.003米"));
 }
 
 } // namespace
