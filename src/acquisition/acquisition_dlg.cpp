@@ -72,6 +72,12 @@ QString withoutExtension(const QString& path)
     return path.left(path.size() - (name.size() - dot));
 }
 
+// The question asked before a recording is stopped.
+QString stopQuestion()
+{
+    return QStringLiteral("正在录制,确认要停止录制");
+}
+
 // The file a recording named `typed` writes: ".mpg" appended when the file
 // name has no extension, resolved once against the working folder so that
 // the recording, its track, its analysis folder and its captures all land in
@@ -128,6 +134,10 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
     positionTimer_->setInterval(40);
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);
     connect(serial_.get(), &CSerialLine::frameReceived, this, &CAcquisitionDlg::onCounterFrame);
+    reconnectTimer_ = new QTimer(this);
+    reconnectTimer_->setInterval(1000);
+    connect(reconnectTimer_, &QTimer::timeout, this, &CAcquisitionDlg::tryReconnect);
+    connect(serial_.get(), &CSerialLine::lost, this, &CAcquisitionDlg::onLineLost);
     // A motor key held while the program loses the focus never sees its
     // release: its stop byte goes out now.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -337,7 +347,10 @@ void CAcquisitionDlg::buildControls()
     commGroup_ = new CCommGroup(params_, portMap_, serial_.get(), this);
     commGroup_->setProfile(&profile_);
     commGroup_->setTitle(tr8("通讯参数："));
-    connect(commGroup_, &CCommGroup::statusTextChanged, this, &CAcquisitionDlg::setStatus);
+    // The group has just configured the line: its state is shown after the
+    // running mode's word.
+    connect(commGroup_, &CCommGroup::statusTextChanged, this,
+            [this] { showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing); });
     const QSize commSize = commGroup_->sizeHint().expandedTo(QSize(250, 0));
     commGroup_->setGeometry(rightLeft, groupTop + 106, commSize.width(), commSize.height());
     reg(IDC_PORT, commGroup_->portCombo());
@@ -622,6 +635,56 @@ bool CAcquisitionDlg::OnKeyUp(int qtKey)
     return true;
 }
 
+void CAcquisitionDlg::setReconnectPeriod(int ms)
+{
+    reconnectTimer_->setInterval(ms);
+}
+
+void CAcquisitionDlg::showLineState(LineState state)
+{
+    QString prefix;
+    if (mode_ == ModeLive)
+        prefix = tr8("预览");
+    else if (mode_ == ModeRecording)
+        prefix = tr8("录制");
+    else if (mode_ == ModePlayback || mode_ == ModePaused)
+        prefix = tr8("回放");
+    const QString dashes = prefix.isEmpty() ? QString() : QStringLiteral("--");
+    switch (state) {
+    case LineState::Ok:
+        // A line that works again needs no more tries.
+        reconnectTimer_->stop();
+        setStatus(prefix + lineOkText());
+        break;
+    case LineState::Missing: setStatus(prefix + dashes + lineMissingText()); break;
+    case LineState::Lost: setStatus(prefix + dashes + lineLostText()); break;
+    }
+}
+
+void CAcquisitionDlg::onLineLost(bool wasReceiving)
+{
+    if (closing_)
+        return;
+    // The mode runs on without depths; the line is tried again until its
+    // device is back. Told once, not at every try.
+    receiveOnReconnect_ = wasReceiving;
+    showLineState(LineState::Lost);
+    reconnectTimer_->start();
+    messageBox(tr8("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"), tr8("警告"),
+               MB_OK | MB_ICONEXCLAMATION, this);
+}
+
+void CAcquisitionDlg::tryReconnect()
+{
+    if (!serial_->open(false))
+        return;
+    // Frames count again as they did before the line was lost, or as the
+    // mode entered meanwhile wants them.
+    serial_->setReceptionEnabled(receiveOnReconnect_ || mode_ == ModeLive ||
+                                 mode_ == ModeRecording);
+    showLineState(LineState::Ok);
+}
+
 void CAcquisitionDlg::sendMotorStops()
 {
     for (uint8_t byte : motorKeys_.releaseAll())
@@ -740,6 +803,13 @@ void CAcquisitionDlg::onGraphEvent(GraphEvent event, const QString& text)
     if (event == GraphEvent::EndOfStream && (mode_ == ModePlayback || mode_ == ModePaused)) {
         QTimer::singleShot(0, this, [this] { stopCommand(false); });
     } else if (event == GraphEvent::Error) {
+        // The video ends here: so does its track, and a question whether to
+        // stop it is moot.
+        if (mode_ == ModeRecording) {
+            track_->Close();
+            if (askingStop_)
+                prompter().withdrawBox(this, stopQuestion());
+        }
         QTimer::singleShot(0, this, [this] {
             // A recording that lost its stream ends without a question.
             stopCommand(false);
@@ -907,8 +977,11 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     if (mode_ == ModeIdle)
         return true;
     if (mode_ == ModeRecording && ask) {
-        if (messageBox(tr8("正在录制,确认要停止录制"), tr8("提示"), MB_OKCANCEL | MB_ICONEXCLAMATION,
-                       this) == IDCANCEL)
+        askingStop_ = true;
+        const int answer = messageBox(stopQuestion(), tr8("提示"), MB_OKCANCEL | MB_ICONEXCLAMATION,
+                                      this);
+        askingStop_ = false;
+        if (answer == IDCANCEL)
             return false;
         // While the question was open the recording may have ended on its
         // own (a lost device, a stream error): it is stopped already.
@@ -919,11 +992,14 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     if (leaving == ModeLive || leaving == ModeRecording)
         sendMotorStops();
     serial_->setReceptionEnabled(false);
+    receiveOnReconnect_ = false;
     continuousRequest.store(false);
     clearDepthTrigger();
     oneShotRequest.store(false);
     positionTimer_->stop();
     setStatus(tr8("停止") + status_);
+    // The track ends with the video, before a failed recording's box.
+    track_->Close();
     if (graph_) {
         if (leaving == ModeRecording) {
             uint8_t off = 0;
@@ -1072,7 +1148,7 @@ void CAcquisitionDlg::OnControlParameters()
         if (mode_ == ModeLive || mode_ == ModeRecording)
             serial_->setReceptionEnabled(true);
     }
-    setStatus(serial_->isOpen() ? lineOkText() : lineMissingText());
+    showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing);
 }
 
 void CAcquisitionDlg::OnDevicesChanged()

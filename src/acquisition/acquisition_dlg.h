@@ -203,6 +203,8 @@ public:
     // Blocking waits (the 800 ms standard detection and the 300 ms device
     // re-probe); tests replace them.
     void setWaitFunction(std::function<void(int ms)> wait) { wait_ = std::move(wait); }
+    // How often a lost serial line is tried again (1000 ms).
+    void setReconnectPeriod(int ms);
 
     // The form's status line.
     void setStatus(const QString& text);
@@ -233,6 +235,12 @@ private:
     void showDepth(int32_t depthMm);
     void showHeading(int degrees);
     void sendMotorStops();
+    // The serial line's state in the status line, after the running mode's
+    // own word ("预览", "录制", "回放").
+    enum class LineState { Ok, Missing, Lost };
+    void showLineState(LineState state);
+    void onLineLost(bool wasReceiving);
+    void tryReconnect();
     int compassOffset() const;
     CounterSettings counterSettings() const;
     void onGraphEvent(GraphEvent event, const QString& text);
@@ -261,8 +269,11 @@ private:
     QPointer<QWidget> stitchWindow_;
     bool deviceAbsent_ = false;
     QTimer* positionTimer_ = nullptr;
+    QTimer* reconnectTimer_ = nullptr; // runs while a lost line is tried again
+    bool receiveOnReconnect_ = false;
     bool settingSlider_ = false;
     bool closing_ = false;
+    bool askingStop_ = false; // the stop question is open
     QImage background_;
     std::function<void(int ms)> wait_;
 

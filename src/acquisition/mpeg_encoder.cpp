@@ -22,6 +22,19 @@ struct CMpegEncoder::Impl {
     int64_t next = 0;
     bool headerWritten = false;
     bool failed = false;
+    int errorNumber = 0; // the system's errno of the first failed write
+
+    // Keeps the system error behind a failed call (libav's codes for
+    // system errors are the negated errno).
+    bool keep(int result)
+    {
+        if (result < 0 && errorNumber == 0 && -result < 4096)
+            errorNumber = -result;
+        if (result >= 0 && errorNumber == 0 && oc && oc->pb && oc->pb->error < 0 &&
+            -oc->pb->error < 4096)
+            errorNumber = -oc->pb->error;
+        return result >= 0;
+    }
 
     bool drain(bool flushing)
     {
@@ -33,7 +46,7 @@ struct CMpegEncoder::Impl {
                 return false;
             av_packet_rescale_ts(pkt, cc->time_base, st->time_base);
             pkt->stream_index = st->index;
-            if (av_interleaved_write_frame(oc, pkt) < 0)
+            if (!keep(av_interleaved_write_frame(oc, pkt)))
                 return false; // the packet is unreferenced by the muxer
         }
     }
@@ -62,11 +75,14 @@ bool CMpegEncoder::isOpen() const { return d->oc != nullptr; }
 
 int64_t CMpegEncoder::framesEncoded() const { return d->next; }
 
+int CMpegEncoder::writeErrorNumber() const { return d->errorNumber; }
+
 bool CMpegEncoder::open(const QString& path, const EncoderProfile& p, QString* error)
 {
     finish();
     d->next = 0;
     d->failed = false;
+    d->errorNumber = 0;
     auto fail = [&](const char* what) {
         if (error)
             *error = QString::fromLatin1(what);
@@ -178,10 +194,10 @@ bool CMpegEncoder::finish()
     if (d->headerWritten) {
         if (avcodec_send_frame(d->cc, nullptr) < 0 || !d->drain(true))
             ok = false;
-        if (av_write_trailer(d->oc) < 0)
+        if (!d->keep(av_write_trailer(d->oc)))
             ok = false;
     }
-    if (d->oc->pb && avio_closep(&d->oc->pb) < 0)
+    if (d->oc->pb && !d->keep(avio_closep(&d->oc->pb)))
         ok = false;
     d->release();
     return ok;

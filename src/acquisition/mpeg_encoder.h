@@ -34,6 +34,9 @@ public:
     bool finish();
 
     int64_t framesEncoded() const;
+    // The system's error number (errno) of the first write that failed, 0
+    // when none did or the failure was not the system's.
+    int writeErrorNumber() const;
 
 private:
     struct Impl;

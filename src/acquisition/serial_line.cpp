@@ -40,6 +40,11 @@ QString lineMissingText()
     return QStringLiteral("深度控制口和电子罗盘口不存在或被其它程序占用");
 }
 
+QString lineLostText()
+{
+    return QStringLiteral("深度控制口和电子罗盘口连接中断,等待重新连接");
+}
+
 QString lineMissingStatusSuffix()
 {
     return QStringLiteral("--") + lineMissingText();
@@ -58,8 +63,11 @@ CSerialLine::CSerialLine(QObject* parent) : QObject(parent), port_(new QSerialPo
         QMetaObject::invokeMethod(
             this,
             [this, e] {
-                if (port_->isOpen() && port_->error() == e)
-                    close();
+                if (!port_->isOpen() || port_->error() != e)
+                    return;
+                const bool receiving = receptionEnabled_;
+                close();
+                emit lost(receiving);
             },
             Qt::QueuedConnection);
     });

@@ -36,6 +36,7 @@ constexpr int kLineBaud = 9600;
 QString lineOkText();      // "--通讯成功"
 QString lineMissingText(); // "深度控制口和电子罗盘口不存在或被其它程序占用"
 QString lineMissingStatusSuffix(); // with the leading dashes, after "预览"/"录制"
+QString lineLostText();    // "深度控制口和电子罗盘口连接中断,等待重新连接"
 
 class CSerialLine : public QObject {
     Q_OBJECT
@@ -75,6 +76,9 @@ public:
 
 signals:
     void frameReceived(const bc::CounterFrame& frame);
+    // The open line's device went away (unplugged, hung up): the line has
+    // closed itself. `wasReceiving` is the reception state it had.
+    void lost(bool wasReceiving);
 
 private:
     void onReadyRead();

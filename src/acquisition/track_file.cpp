@@ -93,7 +93,8 @@ bool CTrackFile::OpenTrackForReading(const QString& path)
 
 void CTrackFile::Close()
 {
-    if (writer_.joinable()) {
+    const bool wrote = writer_.joinable();
+    if (wrote) {
         {
             std::lock_guard<std::mutex> lock(stopMutex_);
             stopRequested_ = true;
@@ -103,8 +104,16 @@ void CTrackFile::Close()
     }
     writing_.store(false);
     reading_ = false;
-    if (file_.isOpen())
-        file_.close();
+    if (!file_.isOpen())
+        return;
+    // A write cut short (a full disk) leaves part of a record at the end:
+    // the track keeps only whole records.
+    if (wrote) {
+        const qint64 size = file_.size();
+        if (size % kTrackRecordBytes != 0)
+            file_.resize(size - size % kTrackRecordBytes);
+    }
+    file_.close();
 }
 
 void CTrackFile::TrackWriterThread()

@@ -59,8 +59,8 @@ public:
     // Opens a track for reading. Returns false when it cannot be opened (a
     // missing track is no error for playback: depth and heading stay).
     bool OpenTrackForReading(const QString& path);
-    // Stops the writer, waits for it and closes the file; closes a reading
-    // track. Safe to call at any time.
+    // Stops the writer, waits for it and closes the file, cut back to whole
+    // records; closes a reading track. Safe to call at any time.
     void Close();
 
     bool isWriting() const { return writing_.load(); }

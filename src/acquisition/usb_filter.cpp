@@ -6,6 +6,7 @@
 #include "acquisition/video_param_dlg.h"
 #include "core/program_values.h"
 #include "platform/prompter.h"
+#include "platform/system_error.h"
 
 #include <QFile>
 #include <QDir>
@@ -709,19 +710,26 @@ void USBFilter::finishRecording()
     bool finished = false;
     bool ok = true;
     bool empty = false;
+    int error = 0;
     {
         std::lock_guard<std::mutex> lock(encoderMutex_);
         if (encoder_ && encoder_->isOpen()) {
             finished = true;
             ok = encoder_->finish();
             empty = encoder_->framesEncoded() == 0;
+            error = encoder_->writeErrorNumber();
         }
     }
     if (!finished)
         return;
-    // A recording that lost frames or its end is never reported as made.
-    if (!ok || recordWriteFailed_.load())
-        fail(QStringLiteral("录像文件写入失败:\n") + QDir::toNativeSeparators(recordPath_));
+    // A recording that lost frames or its end is never reported as made;
+    // the system's reason follows the path.
+    if (!ok || recordWriteFailed_.load()) {
+        QString text = QStringLiteral("录像文件写入失败:\n") + QDir::toNativeSeparators(recordPath_);
+        if (error != 0)
+            text += QLatin1Char('\n') + systemErrorText(error);
+        fail(text);
+    }
     // One that never got a picture (its graph failed to build or to play)
     // leaves no file behind; only a file it made, never a device node.
     if (empty && QFileInfo(recordPath_).isFile())

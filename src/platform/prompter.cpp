@@ -12,6 +12,8 @@ namespace bc {
 
 Prompter::~Prompter() = default;
 
+void Prompter::withdrawBox(QWidget*, const QString&) {}
+
 namespace {
 
 std::vector<int> buttonsOf(unsigned style)
@@ -118,7 +120,9 @@ int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& 
                 box.setDefaultButton(b);
         }
     }
+    open_.push_back({&box, parent, text});
     box.exec();
+    open_.pop_back();
     const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
     for (const Entry& e : table) {
         if (e.button == pressed)
@@ -131,6 +135,15 @@ int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& 
             return answer;
     }
     return buttons.front();
+}
+
+void QtPrompter::withdrawBox(QWidget* parent, const QString& text)
+{
+    for (const OpenBox& o : open_) {
+        // Closed without a button: the box answers with its way out.
+        if (o.box && o.parent == parent && o.text == text)
+            o.box->done(0);
+    }
 }
 
 QString QtPrompter::openFileName(QWidget* parent, const QString& title, const QString& dir,

@@ -4,10 +4,14 @@
 // implementation at start-up; tests install a scripted one. Core code never
 // shows anything itself: it returns an error text and its caller asks here.
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
-class QWidget;
+#include <vector>
+
+class QMessageBox;
 
 namespace bc {
 
@@ -62,6 +66,13 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir,
                                  const QString& filter) = 0;
     virtual QString folderName(QWidget* parent, const QString& title, const QString& dir) = 0;
+
+    // Withdraws a message box still open whose answer is no longer wanted (a
+    // recording that ended while the user was asked whether to stop it): the
+    // box showing `text` for `parent` closes as through its way out (Cancel
+    // or No), which its messageBox call then returns. Does nothing when no
+    // such box is open.
+    virtual void withdrawBox(QWidget* parent, const QString& text);
 };
 
 // The installed prompter. Never null: before anything is installed a prompter
@@ -94,6 +105,15 @@ public:
     QString saveFileName(QWidget* parent, const QString& title, const QString& dir,
                          const QString& filter) override;
     QString folderName(QWidget* parent, const QString& title, const QString& dir) override;
+    void withdrawBox(QWidget* parent, const QString& text) override;
+
+private:
+    struct OpenBox {
+        QPointer<QMessageBox> box;
+        QPointer<QWidget> parent;
+        QString text;
+    };
+    std::vector<OpenBox> open_; // innermost last
 };
 
 // The answer a box gives when nobody is there to press a button: its default

@@ -5,6 +5,7 @@
 
 #include "core/program_values.h"
 #include "support/scripted_prompter.h"
+#include "support/serial_pty.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,9 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace bc {
 namespace {
@@ -130,6 +134,29 @@ TEST(TrackWriter, StopWaitsForARecordInProgress)
     track.Close();
     releaser.join();
     EXPECT_EQ(readAll(path).toHex(), "070000000800");
+}
+
+TEST(TrackWriter, AWriteCutShortByAFullFileIsCutBackToWholeRecords)
+{
+    // The file may grow to 100 bytes: the 17th record is torn after 4 bytes.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rec.ss"));
+    CTrackFile track([] { return DepthHeading{1, 2}; }, 1ms);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    ASSERT_TRUE(track.OpenTrackForWriting(path));
+    const bool failed = test::waitUntil([&] { return track.writeFailed(); }, 5000);
+    const qint64 torn = QFileInfo(path).size();
+    track.Close();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldSignal);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(torn, 100);
+    EXPECT_EQ(readAll(path).toHex(), QByteArray("010000000200").repeated(16));
 }
 
 TEST(TrackReader, NeverReadsPastTheLastWholeRecordAndPlaybackFollowsIt)

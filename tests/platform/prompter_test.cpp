@@ -56,3 +56,33 @@ TEST(Prompter, QtBoxesOpenCentredOnTheWindowTheyBelongTo)
         EXPECT_TRUE(cancelIsDefault);
     }
 }
+
+TEST(Prompter, AWithdrawnQtBoxClosesAsThroughItsWayOut)
+{
+    QWidget owner;
+    owner.show();
+    QtPrompter qt;
+    qt.withdrawBox(&owner, QStringLiteral("q")); // nothing open: nothing happens
+    const std::pair<unsigned, int> rows[] = {{MB_OKCANCEL, IDCANCEL}, {MB_YESNO, IDNO}};
+    for (const auto& [style, wayOut] : rows) {
+        bool otherStayed = false;
+        QTimer::singleShot(0, [&] {
+            // Another text, or another owner, leaves the box open.
+            qt.withdrawBox(&owner, QStringLiteral("other"));
+            qt.withdrawBox(nullptr, QStringLiteral("q"));
+            otherStayed = QApplication::activeModalWidget() != nullptr;
+            qt.withdrawBox(&owner, QStringLiteral("q"));
+        });
+        // Pressed only if the box was never withdrawn.
+        QTimer fallback;
+        fallback.setSingleShot(true);
+        QObject::connect(&fallback, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->buttons().first()->click();
+        });
+        fallback.start(5000);
+        EXPECT_EQ(qt.messageBox(&owner, QStringLiteral("q"), QString(), style), wayOut) << style;
+        EXPECT_TRUE(fallback.isActive());
+        EXPECT_TRUE(otherStayed);
+    }
+}
