@@ -13,6 +13,7 @@
 #include "ui/num_edit.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -110,6 +111,34 @@ TEST_F(FormFieldsTest, AppliedStartDepthShowsInBothDepthFields)
     EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
     EXPECT_EQ(text(IDC_DEPTH_ENTRY), QStringLiteral("3.500"));
     EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("3.500米"));
+}
+
+// "BMP文件" chosen in the form's group or in the dialog names captures ".bmp".
+TEST_F(FormFieldsTest, CapturesFollowTheCaptureFormatChosenEitherWay)
+{
+    auto* groupFormat = static_cast<QComboBox*>(form->control(IDC_CAPTURE_FORMAT));
+    const std::function<void()> chooseBmp[] = {
+        [&] {
+            groupFormat->setCurrentIndex(1);
+            click(IDC_SAVE_CONTROL);
+        },
+        [&] {
+            controlParameters([](CControlParamDlg& dlg) {
+                dlg.counterFields().captureFormat->setCurrentIndex(1);
+            });
+        },
+    };
+    for (const auto& choose : chooseBmp) {
+        groupFormat->setCurrentIndex(0);
+        click(IDC_SAVE_CONTROL);
+        form->OnStartAcquisition();
+        choose();
+        form->OnCaptureFrame();
+        ASSERT_FALSE(captureNames.isEmpty());
+        EXPECT_TRUE(captureNames.last().endsWith(QStringLiteral("/0.bmp")))
+            << captureNames.last().toStdString();
+        form->OnStopRecord();
+    }
 }
 
 } // namespace
