@@ -928,6 +928,7 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     }
     track_->Close();
     streamInfo_ = PlaybackStreamInfo{};
+    duration_->SetText(QString()); // the played file's duration goes with it
     mode_ = ModeIdle;
     if (leaving == ModeLive || leaving == ModeRecording) {
         // The next run starts where this one stopped; the field shows it, so

@@ -11,13 +11,16 @@
 #include "support/serial_slots.h"
 #include "support/temp_settings.h"
 #include "ui/num_edit.h"
+#include "ui/transparent_controls.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -138,6 +141,37 @@ TEST_F(FormFieldsTest, CapturesFollowTheCaptureFormatChosenEitherWay)
         EXPECT_TRUE(captureNames.last().endsWith(QStringLiteral("/0.bmp")))
             << captureNames.last().toStdString();
         form->OnStopRecord();
+    }
+}
+
+// A finished playback takes its duration with it: the next preview shows none.
+TEST_F(FormFieldsTest, PlaybackDurationIsClearedWhenPlaybackStops)
+{
+    QTemporaryDir dir;
+    QFile film(dir.filePath(QStringLiteral("film.mpg")));
+    ASSERT_TRUE(film.open(QIODevice::WriteOnly));
+    film.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6)); // a program stream's pack start
+    film.close();
+    graphs.script.duration = 85LL * 10000000; // 1 min 25 s
+    auto* duration = static_cast<CTransparentLabel*>(form->control(IDC_DURATION));
+    const std::function<void()> stops[] = {
+        [&] { form->OnStopRecord(); },
+        [&] { // the end of the file
+            graphs.script.position = 1.0f;
+            form->OnPositionTimer();
+        },
+    };
+    for (const auto& stop : stops) {
+        prompter.fileAnswers.push_back(film.fileName());
+        form->OnOpenPlayback();
+        ASSERT_EQ(form->GetUiMode(), ModePlayback);
+        EXPECT_EQ(duration->text(), QStringLiteral("00:01:25"));
+        stop();
+        EXPECT_EQ(form->GetUiMode(), ModeIdle);
+        form->OnStartAcquisition();
+        EXPECT_EQ(duration->text(), QString());
+        form->OnStopRecord();
+        graphs.script.position = 0.0f;
     }
 }
 
