@@ -291,14 +291,8 @@ void CAcquisitionDlg::buildControls()
     testGroup_ = new CTestParamsGroup(params_, this);
     testGroup_->setProfile(&profile_);
     testGroup_->setTitle(tr8("测试参数："));
-    connect(controlGroup_, &CControlParamsGroup::saved, this, [this] {
-        const QString depth = controlGroup_->startDepthText();
-        depthField_->setText(depth);
-        depthEntry_->setText(depth);
-        counterReset();
-        if (mode_ == ModeLive || mode_ == ModeRecording)
-            serial_->setReceptionEnabled(true);
-    });
+    connect(controlGroup_, &CControlParamsGroup::saved, this,
+            &CAcquisitionDlg::controlParamsApplied);
     const int groupTop = 170;
     const QSize controlSize = controlGroup_->sizeHint().expandedTo(QSize(290, 0));
     controlGroup_->setGeometry(10, groupTop, controlSize.width(), controlSize.height());
@@ -1010,6 +1004,7 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     }
     track_->Close();
     streamInfo_ = PlaybackStreamInfo{};
+    duration_->SetText(QString()); // the played file's duration goes with it
     mode_ = ModeIdle;
     if (leaving == ModeLive || leaving == ModeRecording) {
         // The next run starts where this one stopped; the field shows it, so
@@ -1144,11 +1139,18 @@ void CAcquisitionDlg::OnControlParameters()
         params_.SaveProfile(profile_);
         profile_.sync();
         controlGroup_->fill();
-        counterReset();
-        if (mode_ == ModeLive || mode_ == ModeRecording)
-            serial_->setReceptionEnabled(true);
+        controlParamsApplied();
     }
     showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing);
+}
+
+void CAcquisitionDlg::controlParamsApplied()
+{
+    // The counter starts again from the start depth; both depth fields show it.
+    counterReset();
+    depthField_->setText(formatDepthMetres(params_.startDepth));
+    if (mode_ == ModeLive || mode_ == ModeRecording)
+        serial_->setReceptionEnabled(true);
 }
 
 void CAcquisitionDlg::OnDevicesChanged()

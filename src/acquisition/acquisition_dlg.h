@@ -232,6 +232,7 @@ private:
     bool chooseRecordFile(bool save);
     void deleteGraph();
     void counterReset();
+    void controlParamsApplied();
     void showDepth(int32_t depthMm);
     void showHeading(int degrees);
     void sendMotorStops();

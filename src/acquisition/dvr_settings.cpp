@@ -83,7 +83,11 @@ CDvrAppSettings::CDvrAppSettings(QSettings* store) : store_(store)
     Load();
 }
 
-CDvrAppSettings::~CDvrAppSettings() { Save(); }
+CDvrAppSettings::~CDvrAppSettings()
+{
+    if (saveOnDestroy_)
+        Save();
+}
 
 void CDvrAppSettings::Load()
 {

@@ -41,8 +41,12 @@ public:
     explicit CDvrAppSettings(QSettings* store = nullptr);
     CDvrAppSettings(const CDvrAppSettings&) = delete;
     CDvrAppSettings& operator=(const CDvrAppSettings&) = delete;
-    // Saves: every destroyed settings object writes its values.
+    // Saves, unless told not to: every destroyed settings object writes its
+    // values.
     virtual ~CDvrAppSettings();
+    // Whether the destructor saves (default true). A copy that is being
+    // edited and may be thrown away is not saved behind the user's back.
+    void setSaveOnDestroy(bool save) { saveOnDestroy_ = save; }
 
     void Load();
     void Save() const;
@@ -92,6 +96,7 @@ private:
                      int32_t videoResolution);
 
     QSettings* store_;
+    bool saveOnDestroy_ = true;
 };
 
 // What the recording encoder writes for a set of device values.

@@ -31,28 +31,64 @@ void reportWriteFailure(const ErrorReport& error)
         Qt::QueuedConnection);
 }
 
-// The image core's JPEG writer: colour, quality 75.
+// A 24-bit BMP of packed top-down red-green-blue rows, through the image
+// core: the file holds its rows bottom-up, blue first.
+bool writeRgbAsBmp(const QString& path, const uint8_t* rgb, int width, int height,
+                   ErrorReport* error)
+{
+    const auto w = static_cast<uint32_t>(width);
+    const auto h = static_cast<uint32_t>(height);
+    const PixelBuffer bgr = JpegFile::UnpadRows(rgb, w, h, w * 3);
+    if (!bgr || !JpegFile::FlipRowsVertically(bgr.get(), w * 3, h) ||
+        !JpegFile::SwapRedBlue(bgr.get(), w, h) ||
+        !JpegFile::SaveBmpFile(path, bgr.get(), w, h, 24)) {
+        reportError(error, QStringLiteral("BMP :\nCan't write %1\n").arg(path));
+        return false;
+    }
+    return true;
+}
+
+// The image core's writers: a ".bmp" name gives a 24-bit BMP, any other a
+// colour JPEG of quality 75.
 CGrabberCallback::JpegWriter defaultCaptureWriter()
 {
     return [](const QString& path, const uint8_t* rgb, int width, int height,
               ErrorReport* error) {
+        if (path.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive))
+            return writeRgbAsBmp(path, rgb, width, height, error);
         return JpegFile::WriteRgbAsJpeg(path, rgb, static_cast<uint32_t>(width),
                                         static_cast<uint32_t>(height), true, 75, error);
     };
 }
 
+// "<folder>/<stem>.<extension>", filled in one pass: a '%' in the folder is
+// no placeholder.
+QString captureName(const QString& folder, const QString& stem, const QString& extension)
+{
+    return QStringLiteral("%1/%2.%3").arg(folder, stem, extension);
+}
+
+// The stem a taken capture name moves to.
+QString suffixedStem(int number, int suffix)
+{
+    return QStringLiteral("%1_%2").arg(number).arg(suffix);
+}
+
+QString capturedExtension()
+{
+    return currentCaptureFormat.load() == 1 ? QStringLiteral("bmp") : QStringLiteral("jpg");
+}
+
 } // namespace
 
-// The names are filled in one pass: a '%' in the folder is no placeholder.
 QString captureFileName(const QString& folder, int number)
 {
-    return QStringLiteral("%1/%2.jpg").arg(folder, QString::number(number));
+    return captureName(folder, QString::number(number), capturedExtension());
 }
 
 QString captureFileName(const QString& folder, int number, int suffix)
 {
-    return QStringLiteral("%1/%2_%3.jpg")
-        .arg(folder, QString::number(number), QString::number(suffix));
+    return captureName(folder, suffixedStem(number, suffix), capturedExtension());
 }
 
 void packBottomUp(const uchar* bgr, int width, int height, int stride, uint8_t* dst)
@@ -209,9 +245,11 @@ QString CGrabberCallback::claimTargetName()
         return QString();
     if (QFileInfo::exists(targetName_)) {
         // Keep counting until a free name turns up: an existing capture is
-        // never overwritten.
+        // never overwritten. The free name keeps the target's own format.
+        const QString extension = QFileInfo(targetName_).suffix();
         for (int suffix = 1; suffix < std::numeric_limits<int>::max(); ++suffix) {
-            const QString candidate = captureFileName(targetFolder_, targetNumber_, suffix);
+            const QString candidate =
+                captureName(targetFolder_, suffixedStem(targetNumber_, suffix), extension);
             if (!QFileInfo::exists(candidate)) {
                 targetName_ = candidate;
                 break;

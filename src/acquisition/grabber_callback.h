@@ -3,7 +3,8 @@
 // it each decoded frame on its streaming thread; it copies a frame into the
 // shared frame copy only when somebody asked for one:
 //  - a one-shot request (the capture button): the frame is saved as a JPEG
-//    file, by the registered raw-frame view when there is one, else here;
+//    or BMP file (by the name's extension), by the registered raw-frame view
+//    when there is one, else here;
 //  - a continuous request (the live analysis window): the frame goes to the
 //    registered raw-frame view, which re-arms the request when it is done.
 // The view is told by posted events, so its work runs on the user-interface
@@ -30,9 +31,10 @@ inline constexpr QEvent::Type kCaptureCurrentEvent = static_cast<QEvent::Type>(Q
 // "A new frame is in the shared frame copy."
 inline constexpr QEvent::Type kFrameReadyEvent = static_cast<QEvent::Type>(QEvent::User + 6);
 
-// The file name of a capture: "<folder>/<number>.jpg".
+// The file name of a capture: "<folder>/<number>.jpg", or ".bmp" while the
+// published capture format is BMP.
 QString captureFileName(const QString& folder, int number);
-// A taken capture name moves to "<folder>/<number>_<suffix>.jpg".
+// A taken capture name moves to "<folder>/<number>_<suffix>.jpg" (".bmp").
 QString captureFileName(const QString& folder, int number, int suffix);
 
 class CGrabberCallback {
@@ -41,8 +43,9 @@ public:
     // bytes apart (rows may be padded). Called on the streaming thread.
     using FrameSink = std::function<void(const uchar* bgr, int width, int height, int stride)>;
 
-    // Writes a capture: path, packed RGB rows top-down. Returns false on
-    // failure, with the message for the user in `error`.
+    // Writes a capture: path, packed RGB rows top-down; the path's extension
+    // tells the format. Returns false on failure, with the message for the
+    // user in `error`.
     using JpegWriter = std::function<bool(const QString& path, const uint8_t* rgb, int width,
                                           int height, ErrorReport* error)>;
 
@@ -80,7 +83,8 @@ public:
     int frameWidth() const { return frameWidth_.load(); }
     int frameHeight() const { return frameHeight_.load(); }
 
-    // The JPEG writer in use (the image core's by default); tests may replace it.
+    // The capture writer in use (the image core's JPEG and BMP writers by
+    // default); tests may replace it.
     void setJpegWriter(JpegWriter writer);
     // The path of the last capture written (empty when none succeeded yet).
     QString lastSavedPath() const;

@@ -37,12 +37,18 @@ CVideoParamDlg::CVideoParamDlg(const CDvrAppSettings& settings, QWidget* parent,
     : QDialog(parent), settings_(store)
 {
     settings_.Assign(settings);
+    settings_.setSaveOnDestroy(false);
     setWindowTitle(QStringLiteral("视频参数设置"));
     buildControls();
     onInitDialog();
 }
 
-CVideoParamDlg::~CVideoParamDlg() = default;
+CVideoParamDlg::~CVideoParamDlg()
+{
+    // Only values the user accepted reach the store; cancelled ones are gone.
+    if (result() == QDialog::Accepted)
+        settings_.Save();
+}
 
 int CVideoParamDlg::DoModal() { return exec() == QDialog::Accepted ? IDOK : IDCANCEL; }
 

@@ -17,8 +17,8 @@ class CVideoParamDlg : public QDialog {
     Q_OBJECT
 public:
     // The copy is loaded from `store` (null: the device-values store) and then
-    // given the values of `settings`. It is saved when the dialog is destroyed,
-    // after OK and Cancel alike.
+    // given the values of `settings`. It is saved when the dialog is destroyed
+    // after OK; Cancel leaves the stored values as they were.
     explicit CVideoParamDlg(const CDvrAppSettings& settings, QWidget* parent = nullptr,
                             QSettings* store = nullptr);
     ~CVideoParamDlg() override;

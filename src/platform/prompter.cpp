@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -48,6 +52,26 @@ public:
     }
     QString folderName(QWidget*, const QString&, const QString&) override { return {}; }
 };
+
+// Room a window manager's title bar takes besides the title: the window's
+// icon and its minimise, maximise and close buttons, with their margins.
+constexpr int kTitleBarDecorations = 150;
+
+// Makes a box at least as wide as its title bar needs, so that a short text
+// under a longer caption does not leave the caption cut to "...". Qt sizes a
+// box by its text and buttons; a spacer in its layout adds the title's claim.
+void fitTitle(QMessageBox& box)
+{
+    QFont titleFont = box.font();
+    titleFont.setBold(true); // title bars commonly draw bold
+    int wanted =
+        QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarDecorations;
+    if (const QScreen* screen = box.screen())
+        wanted = std::min(wanted, screen->availableGeometry().width());
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 SilentPrompter g_silent;
 std::atomic<Prompter*> g_current{&g_silent};
@@ -100,6 +124,7 @@ int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& 
     case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
     default: break;
     }
+    fitTitle(box); // after the icon, which lays the box out anew
     struct Entry {
         int answer;
         QMessageBox::StandardButton button;

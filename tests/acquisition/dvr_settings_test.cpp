@@ -2,18 +2,25 @@
 // dialog, the encoder profile the values give, its codes on the test source,
 // the choice of the source and the watch for devices coming and going.
 
+#include "acquisition/acquisition_dlg.h"
 #include "acquisition/device_control.h"
 #include "acquisition/device_watcher.h"
 #include "acquisition/dvr_settings.h"
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_param_dlg.h"
 
+#include "support/scripted_prompter.h"
+#include "support/serial_slots.h"
 #include "support/temp_settings.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +145,43 @@ TEST(VideoParamDlg, DvdFromStoredValuesThenSvcdDvdAndVcd)
     EXPECT_EQ(bitrate->currentText(), QStringLiteral("4 Mbps"));
     child<QRadioButton>(&dlg, "radio1168")->click(); // VCD
     shows("VCD", "SIF", nullptr);
+}
+
+// The dialog as the form opens it (button 1013) on the program's own graph
+// factory: SVCD chosen, then Cancel leaves the device's stored values alone,
+// while OK writes them at once.
+TEST(VideoParamDlg, FromTheFormCancelLeavesTheStoreAndOkWritesIt)
+{
+    setCaptureSource(QStringLiteral("test:352x288@25"));
+    // button pressed, MuxFormat stored afterwards (-1: never written), the form's
+    const std::tuple<const char*, int, int> rows[] = {{"button2", -1, 2}, {"button1", 0, 0}};
+    for (const auto& [button, stored, formValue] : rows) {
+        SCOPED_TRACE(button);
+        test::TempSettings deviceValues;
+        test::TempSettings profile;
+        test::mapSerialSlotsNowhere(profile);
+        test::ScriptedPrompter prompter;
+        auto usb = makeUsbGraphFactory({}, &deviceValues.settings());
+        CAcquisitionDlg form(*usb, profile.settings());
+        form.setWaitFunction([](int) {});
+        form.show();
+        form.OnInitDialog();
+        bool seen = false;
+        QTimer::singleShot(0, [&, name = button] {
+            auto* dlg = qobject_cast<CVideoParamDlg*>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            seen = true;
+            QTest::mouseClick(child<QRadioButton>(dlg, "radio1169"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(dlg, name), Qt::LeftButton);
+        });
+        QTest::mouseClick(form.control(IDC_DEVICE_SETTINGS), Qt::LeftButton, {}, QPoint(10, 10));
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &deviceValues.settings()).ReadDword("MuxFormat", -1),
+                  stored);
+        EXPECT_EQ(usb->MuxFormat(), formValue);
+    }
+    setCaptureSource(QString());
 }
 
 class DeviceCodes : public ::testing::Test {

@@ -295,6 +295,34 @@ TEST_F(GrabberTest, StreamingThreadAgainstAViewThatGoesAway)
     EXPECT_EQ(grabberCallback().frameTarget(), nullptr);
 }
 
+// Under the BMP capture format a capture is a 24-bit BMP named as the JPEG
+// would be, from the frame itself and from the raw-frame view's strip alike;
+// a taken name moves on with its own extension.
+TEST_F(GrabberTest, BmpCaptureFormatWritesBmpFilesOfTheFrame)
+{
+    currentCaptureFormat = 1;
+    const TestFrame frame(5, 3); // top row red, the rest blue
+    requestCapture(dir.path(), 12);
+    frame.feed();
+    grabberCallback().SetTarget(captureFileName(dir.path(), 12), dir.path(), 12);
+    std::vector<uint8_t> strip(5 * 3 * 3); // the same picture, bottom-up, packed
+    packBottomUp(frame.bytes.data(), 5, 3, frame.stride, strip.data());
+    grabberCallback().SaveFrameJpeg(strip.data(), 5, 3);
+    currentCaptureFormat = 0;
+    for (const char* name : {"12.bmp", "12_1.bmp"}) {
+        SCOPED_TRACE(name);
+        uint32_t w = 0, h = 0;
+        const PixelBuffer bmp = JpegFile::LoadBmpFile(dir.filePath(QString::fromLatin1(name)), &w, &h);
+        ASSERT_TRUE(bmp);
+        ASSERT_EQ(QSize(int(w), int(h)), QSize(5, 3));
+        const uint32_t stride = JpegFile::paddedStride(5);
+        for (uint32_t row = 0; row < 3; ++row) // the file's rows are bottom-up
+            EXPECT_EQ(std::vector<uint8_t>(bmp.get() + row * stride, bmp.get() + row * stride + 15),
+                      std::vector<uint8_t>(strip.begin() + row * 15, strip.begin() + row * 15 + 15));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral(".jpg")), QStringList());
+}
+
 TEST_F(GrabberTest, AFailedWriteIsToldOnTheUserInterfaceThreadWithNoLockHeld)
 {
     test::ScriptedPrompter prompter;

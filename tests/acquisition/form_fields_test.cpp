@@ -1,0 +1,179 @@
+// The form's own fields after the settings change under them: the depth once
+// the control parameters are applied, the captures' format, the duration of a
+// finished playback.
+
+#include "acquisition/acquisition_dlg.h"
+
+#include "acquisition/control_param_dlg.h"
+#include "core/program_values.h"
+#include "support/scripted_capture_graph.h"
+#include "support/scripted_prompter.h"
+#include "support/serial_slots.h"
+#include "support/temp_settings.h"
+#include "ui/num_edit.h"
+#include "ui/transparent_controls.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace bc {
+namespace {
+
+class FormFieldsTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        test::mapSerialSlotsNowhere(profile);
+        publishDepthHeading(0, 0);
+        currentCaptureFormat = 0;
+        AcquisitionHooks hooks;
+        hooks.setCaptureTarget = [this](const QString& name, const QString&, int) {
+            captureNames << name;
+        };
+        hooks.createStitchWindow = [](QWidget*) -> QWidget* { return nullptr; };
+        form = std::make_unique<CAcquisitionDlg>(graphs, profile.settings(), hooks);
+        form->setWaitFunction([](int) {});
+        form->show();
+        form->OnInitDialog();
+    }
+    void TearDown() override { currentCaptureFormat = 0; }
+
+    QString text(int id) const { return static_cast<QLineEdit*>(form->control(id))->text(); }
+    CNumEdit* numEdit(int id) const { return static_cast<CNumEdit*>(form->control(id)); }
+    void click(int id) { QTest::mouseClick(form->control(id), Qt::LeftButton, {}, QPoint(8, 8)); }
+
+    // "控制参数" from the form's context menu; `edit` runs on the open dialog,
+    // which is then closed with its OK button.
+    void controlParameters(const std::function<void(CControlParamDlg&)>& edit)
+    {
+        QTimer::singleShot(0, [] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                menu->setActiveAction(menu->actions().value(0));
+                QTest::keyClick(menu, Qt::Key_Return);
+            }
+        });
+        bool edited = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dlg = qobject_cast<CControlParamDlg*>(QApplication::activeModalWidget());
+            if (!dlg || edited)
+                return;
+            edited = true;
+            edit(*dlg);
+            for (auto* b : dlg->findChildren<QPushButton*>())
+                if (b->text() == QStringLiteral("确定"))
+                    QTest::mouseClick(b, Qt::LeftButton);
+        });
+        poll.start(20);
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), form->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(form.get(), &e);
+        EXPECT_TRUE(edited);
+    }
+
+    test::TempSettings profile;
+    test::ScriptedPrompter prompter;
+    test::ScriptedGraphFactory graphs;
+    QStringList captureNames;
+    std::unique_ptr<CAcquisitionDlg> form; // last: its hooks use the members above
+};
+
+// A new start depth, from the dialog or from the group's own "保存", shows in
+// both depth fields at once, the depth field with its unit.
+TEST_F(FormFieldsTest, AppliedStartDepthShowsInBothDepthFields)
+{
+    form->OnStartAcquisition();
+    numEdit(IDC_DEPTH_ENTRY)->SetValue(2.8f);
+    form->OnDepthEntered();
+    ASSERT_EQ(text(IDC_DEPTH), QStringLiteral("2.800米"));
+
+    controlParameters([](CControlParamDlg& dlg) {
+        CNumEdit* start = dlg.counterFields().startDepth;
+        start->selectAll();
+        QTest::keyClicks(start, QStringLiteral("12.346"));
+    });
+    EXPECT_EQ(form->GetSurveyParams().startDepth, 12346);
+    EXPECT_EQ(text(IDC_DEPTH_ENTRY), QStringLiteral("12.346"));
+    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("12.346米"));
+
+    form->OnStopRecord();
+    numEdit(IDC_START_DEPTH)->SetValue(3.5f);
+    click(IDC_SAVE_CONTROL);
+    EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
+    EXPECT_EQ(text(IDC_DEPTH_ENTRY), QStringLiteral("3.500"));
+    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("3.500米"));
+}
+
+// "BMP文件" chosen in the form's group or in the dialog names captures ".bmp".
+TEST_F(FormFieldsTest, CapturesFollowTheCaptureFormatChosenEitherWay)
+{
+    auto* groupFormat = static_cast<QComboBox*>(form->control(IDC_CAPTURE_FORMAT));
+    const std::function<void()> chooseBmp[] = {
+        [&] {
+            groupFormat->setCurrentIndex(1);
+            click(IDC_SAVE_CONTROL);
+        },
+        [&] {
+            controlParameters([](CControlParamDlg& dlg) {
+                dlg.counterFields().captureFormat->setCurrentIndex(1);
+            });
+        },
+    };
+    for (const auto& choose : chooseBmp) {
+        groupFormat->setCurrentIndex(0);
+        click(IDC_SAVE_CONTROL);
+        form->OnStartAcquisition();
+        choose();
+        form->OnCaptureFrame();
+        ASSERT_FALSE(captureNames.isEmpty());
+        EXPECT_TRUE(captureNames.last().endsWith(QStringLiteral("/0.bmp")))
+            << captureNames.last().toStdString();
+        form->OnStopRecord();
+    }
+}
+
+// A finished playback takes its duration with it: the next preview shows none.
+TEST_F(FormFieldsTest, PlaybackDurationIsClearedWhenPlaybackStops)
+{
+    QTemporaryDir dir;
+    QFile film(dir.filePath(QStringLiteral("film.mpg")));
+    ASSERT_TRUE(film.open(QIODevice::WriteOnly));
+    film.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6)); // a program stream's pack start
+    film.close();
+    graphs.script.duration = 85LL * 10000000; // 1 min 25 s
+    auto* duration = static_cast<CTransparentLabel*>(form->control(IDC_DURATION));
+    const std::function<void()> stops[] = {
+        [&] { form->OnStopRecord(); },
+        [&] { // the end of the file
+            graphs.script.position = 1.0f;
+            form->OnPositionTimer();
+        },
+    };
+    for (const auto& stop : stops) {
+        prompter.fileAnswers.push_back(film.fileName());
+        form->OnOpenPlayback();
+        ASSERT_EQ(form->GetUiMode(), ModePlayback);
+        EXPECT_EQ(duration->text(), QStringLiteral("00:01:25"));
+        stop();
+        EXPECT_EQ(form->GetUiMode(), ModeIdle);
+        form->OnStartAcquisition();
+        EXPECT_EQ(duration->text(), QString());
+        form->OnStopRecord();
+        graphs.script.position = 0.0f;
+    }
+}
+
+} // namespace
+} // namespace bc
