@@ -1,0 +1,83 @@
+// Saves that are whole or nothing: a file that refuses writes keeps the old
+// file and says why.
+
+#include "core/atomic_file.h"
+#include "core/jpeg_file.h"
+
+#include "support/file_bytes.h"
+#include "support/file_size_limit.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <vector>
+
+namespace bc {
+namespace {
+
+using test::fileBytes;
+using test::writeFileBytes;
+
+// Every writer built on AtomicFile, given a path; the reason of a failure.
+struct Writer {
+    const char* name;
+    std::function<bool(const QString&, QString*)> write;
+};
+
+std::vector<Writer> writers()
+{
+    static const std::vector<uint8_t> pixels(64 * 48 * 3, 0x5a);
+    return {
+        {"bytes",
+         [](const QString& path, QString* why) {
+             return WriteFileAtomically(path, QByteArray(4096, 'n'), why);
+         }},
+        {"jpeg",
+         [](const QString& path, QString* why) {
+             ErrorReport error;
+             const bool ok =
+                 JpegFile::WriteRgbAsJpeg(path, pixels.data(), 64, 48, true, 75, &error);
+             *why = error.text;
+             return ok;
+         }},
+        {"bmp",
+         [](const QString& path, QString* why) {
+             ErrorReport error;
+             const bool ok = JpegFile::SaveBmpFile(path, pixels.data(), 64, 48, 24, &error);
+             *why = error.text;
+             return ok;
+         }},
+    };
+}
+
+TEST(AtomicFile, AFileThatRefusesWritesKeepsTheOldFileAndSaysWhy)
+{
+    for (const Writer& w : writers()) {
+        SCOPED_TRACE(w.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.bin"));
+        const QByteArray old(300, 'o');
+        ASSERT_TRUE(writeFileBytes(path, old));
+        QString why;
+        {
+            test::FileSizeLimit full(100);
+            EXPECT_FALSE(w.write(path, &why));
+        }
+        EXPECT_EQ(fileBytes(path), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("old.bin")});
+        EXPECT_TRUE(why.endsWith(SystemErrorText(EFBIG))) << why.toStdString();
+        // With room, the same writer replaces the file.
+        EXPECT_TRUE(w.write(path, &why));
+        EXPECT_NE(fileBytes(path), old);
+    }
+    EXPECT_EQ(SystemErrorText(ENOSPC), QStringLiteral("磁盘空间不足"));
+    EXPECT_EQ(SystemErrorText(EROFS), QStringLiteral("文件系统只读"));
+}
+
+} // namespace
+} // namespace bc
