@@ -8,6 +8,8 @@
 #include "support/file_size_limit.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,11 @@
 #include <cerrno>
 #include <functional>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace bc {
 namespace {
@@ -77,6 +84,46 @@ TEST(AtomicFile, AFileThatRefusesWritesKeepsTheOldFileAndSaysWhy)
     }
     EXPECT_EQ(SystemErrorText(ENOSPC), QStringLiteral("磁盘空间不足"));
     EXPECT_EQ(SystemErrorText(EROFS), QStringLiteral("文件系统只读"));
+}
+
+// A save killed between its temporary file and the rename leaves the
+// temporary behind; the next save of the same file removes it, and nothing
+// else: not a temporary a running save holds, not those of other files, not
+// files that merely look alike.
+TEST(AtomicFile, TheNextSaveRemovesItsOwnStaleTemporaries)
+{
+    const struct {
+        const char* name;
+        bool held; // a save in progress holds it
+        bool removed;
+    } leftovers[] = {
+        {"old.bin.4242-7.tmp", false, true},   {"old.bin.1-0.tmp", false, true},
+        {"old.bin.4243-0.tmp", true, false},   {"other.bin.4242-7.tmp", false, false},
+        {"old.bin.backup.tmp", false, false},  {"old.bin.4242-7.tmp.txt", false, false},
+        {"xold.bin.4242-7.tmp", false, false},
+    };
+    for (const Writer& w : writers()) {
+        SCOPED_TRACE(w.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.bin"));
+        std::vector<int> held;
+        for (const auto& l : leftovers) {
+            const QString leftover = dir.filePath(QString::fromLatin1(l.name));
+            ASSERT_TRUE(writeFileBytes(leftover, "newer, never renamed"));
+            QFile::setPermissions(leftover, QFile::ReadOwner | QFile::WriteOwner);
+            if (l.held) {
+                held.push_back(::open(QFile::encodeName(leftover).constData(), O_RDONLY));
+                ASSERT_EQ(::flock(held.back(), LOCK_EX), 0);
+            }
+        }
+        QString why;
+        ASSERT_TRUE(w.write(path, &why));
+        for (const auto& l : leftovers)
+            EXPECT_EQ(QFileInfo::exists(dir.filePath(QString::fromLatin1(l.name))), !l.removed)
+                << l.name;
+        for (int fd : held)
+            ::close(fd);
+    }
 }
 
 } // namespace
