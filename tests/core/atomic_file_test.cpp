@@ -126,5 +126,30 @@ TEST(AtomicFile, TheNextSaveRemovesItsOwnStaleTemporaries)
     }
 }
 
+// Every file written gets the permissions of a file created the ordinary
+// way: 0666 less the umask, whether it is new or replaces an older file.
+TEST(AtomicFile, FilesGetTheUmasksPermissions)
+{
+    for (const mode_t mask : {mode_t(022), mode_t(027), mode_t(077)}) {
+        const mode_t saved = ::umask(mask);
+        for (const Writer& w : writers()) {
+            SCOPED_TRACE(testing::Message() << w.name << " umask " << std::oct << mask);
+            QTemporaryDir dir;
+            const QString fresh = dir.filePath(QStringLiteral("new.bin"));
+            const QString older = dir.filePath(QStringLiteral("older.bin"));
+            ASSERT_TRUE(writeFileBytes(older, "x"));
+            ASSERT_EQ(::chmod(QFile::encodeName(older).constData(), 0600), 0);
+            QString why;
+            ASSERT_TRUE(w.write(fresh, &why) && w.write(older, &why));
+            for (const QString& file : {fresh, older}) {
+                struct stat st {};
+                ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+                EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << file.toStdString();
+            }
+        }
+        ::umask(saved);
+    }
+}
+
 } // namespace
 } // namespace bc
