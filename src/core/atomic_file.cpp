@@ -129,7 +129,7 @@ bool AtomicFile::open()
         if (S_ISDIR(st.st_mode))
             return fail(EISDIR);
         // A file the user may not write is not replaced either.
-        if (::access(target.constData(), W_OK) != 0)
+        if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
             return fail(errno);
     }
     removeStaleTemporaries(target_);

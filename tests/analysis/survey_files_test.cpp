@@ -9,11 +9,13 @@
 #include "core/survey_params.h"
 #include "support/file_bytes.h"
 #include "support/file_size_limit.h"
+#include "support/no_file_override.h"
 #include "support/scripted_prompter.h"
 #include "support/survey_fixtures.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -79,6 +81,30 @@ TEST_F(SurveyFiles, SaveOnAFullDiskKeepsTheOldIndexAndSaysWhy)
     ASSERT_EQ(prompter.boxes.size(), 1u);
     EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("保存SFA文件失败\n") + SystemErrorText(EFBIG));
     EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("出错"));
+}
+
+// A survey on a folder the user may not write: "保存" and "导出当前页面" say
+// why, in Chinese, and change nothing.
+TEST_F(SurveyFiles, AReadOnlySurveySaysWhyItCannotBeWritten)
+{
+    const QString sfa = writeSurvey();
+    const QByteArray old = fileBytes(sfa);
+    const QStringList before = files();
+    auto frame = openInStitchWindow(sfa);
+    const QString page = dir.filePath(QStringLiteral("page.jpg"));
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    {
+        test::NoFileOverride user;
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        prompter.fileAnswers.push_back(page);
+        frame->commandAction(ID_EXPORT_CURRENT_PAGE)->trigger();
+    }
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(prompter.boxTexts(),
+              QStringList({QStringLiteral("保存SFA文件失败\n没有写入权限"),
+                           QStringLiteral("无法写入图像文件: %1\n没有写入权限").arg(page)}));
+    EXPECT_EQ(fileBytes(sfa), old);
+    EXPECT_EQ(files(), before);
 }
 
 } // namespace
