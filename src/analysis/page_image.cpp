@@ -115,10 +115,7 @@ bool SavePageImage(const CUnWrapData& data, const PageViewState& state, const QS
     PaintPageImage(dc.Painter(), data, state);
     if (captureFormat == 0)
         return dc.SaveAsJpeg(error) == 1;
-    if (dc.SaveAsBmp(path) == 1)
-        return true;
-    reportFailure(error, QStringLiteral("BMP :\nCan't open %1\n").arg(path));
-    return false;
+    return dc.SaveAsBmp(path, error) == 1;
 }
 
 QSize PageTextureSize(const CUnWrapData& data, const PageViewState& s)
@@ -147,9 +144,10 @@ bool SavePageTexture(const CUnWrapData& data, const PageViewState& state, const 
     if (!canvasReady(dc, error))
         return false;
     PaintPageTexture(dc.Painter(), data, state);
-    if (dc.SaveAsBmp(path) == 1)
+    ErrorReport why;
+    if (dc.SaveAsBmp(path, &why) == 1)
         return true;
-    reportFailure(error, QStringLiteral("创建临时位图失败"));
+    reportFailure(error, QStringLiteral("创建临时位图失败\n") + why.text);
     return false;
 }
 

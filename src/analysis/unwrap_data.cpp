@@ -1,5 +1,6 @@
 #include "analysis/unwrap_data.h"
 
+#include "core/atomic_file.h"
 #include "core/c_number.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
@@ -11,7 +12,6 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -666,22 +666,24 @@ bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
 {
     const QString failed = QStringLiteral("保存SFA文件失败");
     const int n = std::clamp(count, 0, GetItemCount());
-    bool imagesOk = true;
     if (saveImages) {
         const bool bmp = currentCaptureFormat.load() == 1;
+        ErrorReport first;
         for (int i = 0; i < n; ++i) {
             Item& item = items_[size_t(i)];
             if (!item.modified || !item.image->hasPixels())
                 continue;
-            if (bmp ? item.image->SaveBmp(imageDirectory_) : item.image->SaveJpg(imageDirectory_))
+            ErrorReport why;
+            if (bmp ? item.image->SaveBmp(imageDirectory_, &why)
+                    : item.image->SaveJpg(imageDirectory_, &why))
                 item.modified = false;
-            else
-                imagesOk = false;
+            else if (first.isEmpty())
+                first.text = why.isEmpty() ? item.image->jpgPath(imageDirectory_) : why.text;
         }
-    }
-    if (!imagesOk) {
-        report(error, failed);
-        return false;
+        if (!first.isEmpty()) {
+            report(error, failed + QLatin1Char('\n') + first.text);
+            return false;
+        }
     }
 
     std::vector<const CUnWrapImage*> strips;
@@ -694,9 +696,9 @@ bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
         shapes.push_back(s.get());
     const QByteArray bytes = SerializeSfa(header_, strips, shapes);
 
-    QSaveFile file(filePath_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        report(error, failed);
+    QString why;
+    if (!WriteFileAtomically(filePath_, bytes, &why)) {
+        report(error, failed + QLatin1Char('\n') + why);
         return false;
     }
     header_.version = 1;

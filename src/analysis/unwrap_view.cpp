@@ -3,6 +3,7 @@
 #include "analysis/attitude_shape.h"
 #include "analysis/sfa_format.h"
 #include "analysis/unwrap_data.h"
+#include "core/atomic_file.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"
 #include "platform/work_folder.h"
@@ -297,20 +298,14 @@ bool CUnWrapView::writeSurveyIndex()
     for (int i = 0; i < data_->GetShapeCount(); ++i)
         shapes.push_back(data_->GetShape(i));
     const QByteArray bytes = SerializeSfa(data_->header(), strips, shapes);
-    // Written beside the index and renamed over it; no sync to disk, as for
-    // the strip files: the index is rewritten at every step of a climb.
-    const QString path = data_->filePath();
-    const QString part = path + QStringLiteral(".part");
-    QFile file(part);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                         file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (written && file.error() == QFileDevice::NoError &&
-        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
+    // No sync to disk, as for the strip files: the index is rewritten at
+    // every step of a climb.
+    QString why;
+    if (WriteFileAtomically(data_->filePath(), bytes, &why, false))
         return true;
-    QFile::remove(part);
     ErrorReport error;
-    reportError(&error, QStringLiteral("保存SFA文件失败"), QStringLiteral("出错"), MB_ICONERROR);
+    reportError(&error, QStringLiteral("保存SFA文件失败\n") + why, QStringLiteral("出错"),
+                MB_ICONERROR);
     reportSaveFailure(error);
     return false;
 }

@@ -1,5 +1,6 @@
 #include "core/jpeg_file.h"
 
+#include "core/atomic_file.h"
 #include "core/bitmap_header.h"
 
 #include <QFile>
@@ -12,8 +13,6 @@
 #include <cstring>
 #include <new>
 
-#include <atomic>
-#include <unistd.h>
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jerror.h>
@@ -24,7 +23,6 @@ namespace bc::JpegFile {
 namespace {
 
 constexpr unsigned kStopIcon = 0x10;
-const char* const kFatalCaption = "JPEG Fatal Error";
 
 // Allocates `bytes` without throwing; null when that fails or is absurd.
 uint8_t* allocate(uint64_t bytes)
@@ -90,7 +88,7 @@ struct DecodeJob {
     uint32_t height = 0;
     int components = 0;
     Outcome outcome = Outcome::Ok;
-    char message[JMSG_LENGTH_MAX] = {};
+    bool cutShort = false; // the data ended before the picture did
 };
 
 void decode(DecodeJob* job)
@@ -100,7 +98,7 @@ void decode(DecodeJob* job)
     installErrorManager(&err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
-        std::memcpy(job->message, err.message, sizeof job->message);
+        job->cutShort = cinfo.err->msg_code == JWRN_JPEG_EOF;
         job->outcome = Outcome::LibraryError;
         jpeg_destroy_decompress(&cinfo);
         delete[] job->pixels;
@@ -193,7 +191,6 @@ struct EncodeJob {
     unsigned char* out = nullptr; // malloc'ed by the library; freed by the caller
     unsigned long outSize = 0;
     Outcome outcome = Outcome::Ok;
-    char message[JMSG_LENGTH_MAX] = {};
 };
 
 void encode(EncodeJob* job)
@@ -203,7 +200,6 @@ void encode(EncodeJob* job)
     installErrorManager(&err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
-        std::memcpy(job->message, err.message, sizeof job->message);
         job->outcome = Outcome::LibraryError;
         jpeg_destroy_compress(&cinfo);
         return;
@@ -233,32 +229,37 @@ void encode(EncodeJob* job)
     jpeg_destroy_compress(&cinfo);
 }
 
-// Writes `size` bytes to a new file beside `path` and renames it over `path`:
-// the old file stays whole until the new one is complete. (No sync to disk:
-// a survey saves hundreds of strips in a row.)
-bool replaceFile(const QString& path, const void* data, qint64 size)
+const QString kErrorCaption = QStringLiteral("出错");
+
+QString tooLargeText(uint32_t w, uint32_t h)
 {
-    static std::atomic<unsigned> counter{0};
-    const QString temp =
-        QStringLiteral("%1.%2-%3.part").arg(path, QString::number(::getpid()),
-                                            QString::number(counter.fetch_add(1)));
-    QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const bool written = file.write(static_cast<const char*>(data), size) == size && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError ||
-        std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) !=
-            0) {
-        QFile::remove(temp);
-        return false;
-    }
-    return true;
+    return QStringLiteral("图像太大 (%1 x %2)").arg(w).arg(h);
 }
 
-QString tooLargeText(const QString& path, uint32_t w, uint32_t h)
+// "无法读取图像文件: <path>" and why, one line each.
+void readFailure(ErrorReport* error, const QString& path, const QString& why)
 {
-    return QStringLiteral("JPEG :\n%1 is too large (%2 x %3)\n").arg(path).arg(w).arg(h);
+    reportError(error, QStringLiteral("无法读取图像文件: %1\n%2").arg(path, why), kErrorCaption,
+                kStopIcon);
+}
+
+void writeFailure(ErrorReport* error, const QString& path, const QString& why)
+{
+    reportError(error, QStringLiteral("无法写入图像文件: %1\n%2").arg(path, why), kErrorCaption,
+                kStopIcon);
+}
+
+// Why a file cannot be opened for reading.
+QString openFailure(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("文件不存在");
+    if (info.isDir())
+        return QStringLiteral("这是一个目录");
+    if (!info.isReadable())
+        return QStringLiteral("没有读取权限");
+    return QStringLiteral("无法打开文件");
 }
 
 } // namespace
@@ -274,12 +275,15 @@ PixelBuffer readJpeg(const QString& path, bool stripLayout, uint32_t* width, uin
         *height = 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        reportError(error, QStringLiteral("JPEG :\nCan't open %1\n").arg(path));
+        readFailure(error, path, openFailure(path));
         return nullptr;
     }
-    if (file.size() > kMaxFileBytes) {
-        reportError(error, QStringLiteral("JPEG :\n%1 is too large\n").arg(path), QString(),
-                    kStopIcon);
+    if (file.isSequential() || file.size() > kMaxFileBytes) {
+        readFailure(error, path, QStringLiteral("文件太大"));
+        return nullptr;
+    }
+    if (file.size() == 0) {
+        readFailure(error, path, QStringLiteral("文件是空的"));
         return nullptr;
     }
     const QByteArray data = file.readAll();
@@ -301,21 +305,19 @@ PixelBuffer readJpeg(const QString& path, bool stripLayout, uint32_t* width, uin
             *stride = job.stride;
         return result;
     case Outcome::LibraryError:
-        reportError(error, QString::fromLocal8Bit(job.message), QString::fromLatin1(kFatalCaption),
-                    kStopIcon);
+        readFailure(error, path,
+                    job.cutShort ? QStringLiteral("文件不完整(被截断)")
+                                 : QStringLiteral("文件已损坏,不是有效的JPEG图像"));
         break;
     case Outcome::Components:
-        reportError(error,
-                    QStringLiteral("JPEG :\n%1 has %2 colour components; only 1 or 3 can be read\n")
-                        .arg(path)
-                        .arg(job.components),
-                    QString(), kStopIcon);
+        readFailure(error, path,
+                    QStringLiteral("图像有%1个颜色分量,只能读取1或3个").arg(job.components));
         break;
     case Outcome::TooLarge:
-        reportError(error, tooLargeText(path, job.width, job.height), QString(), kStopIcon);
+        readFailure(error, path, tooLargeText(job.width, job.height));
         break;
     case Outcome::OutOfMemory:
-        reportError(error, QStringLiteral("JpegFile :\nOut of memory"), QString(), kStopIcon);
+        readFailure(error, path, QStringLiteral("内存不足"));
         break;
     }
     return nullptr;
@@ -351,7 +353,7 @@ bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint3
         return false;
     const uint64_t pixels = uint64_t(width) * height;
     if (pixels * 3u > kMaxImageBytes || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
-        reportError(error, tooLargeText(path, width, height), QString(), kStopIcon);
+        writeFailure(error, path, tooLargeText(width, height));
         return false;
     }
 
@@ -359,7 +361,7 @@ bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint3
     if (!colour) {
         grey.reset(allocate(pixels));
         if (!grey) {
-            reportError(error, QStringLiteral("Memory error"));
+            writeFailure(error, path, QStringLiteral("内存不足"));
             return false;
         }
         for (uint64_t i = 0; i < pixels; ++i) {
@@ -370,10 +372,9 @@ bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint3
     }
 
     // The target must be a writable place before any coding is done.
-    const QFileInfo target(path);
-    if (target.isDir() || !QFileInfo(target.absolutePath()).isDir() ||
-        (target.exists() && !target.isWritable())) {
-        reportError(error, QStringLiteral("JpegFile :\nCan't open %1\n").arg(path));
+    AtomicFile file(path);
+    if (!file.open()) {
+        writeFailure(error, path, file.errorString());
         return false;
     }
 
@@ -389,12 +390,12 @@ bool writeJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint3
     encode(&job);
     std::unique_ptr<unsigned char, decltype(&std::free)> out(job.out, &std::free);
     if (job.outcome != Outcome::Ok) {
-        reportError(error, QString::fromLocal8Bit(job.message), QString::fromLatin1(kFatalCaption),
-                    kStopIcon);
+        writeFailure(error, path, QStringLiteral("图像编码失败"));
         return false;
     }
-    if (!replaceFile(path, out.get(), qint64(job.outSize))) {
-        reportError(error, QStringLiteral("JpegFile :\nCan't open %1\n").arg(path));
+    // No sync to disk: a survey saves hundreds of strips in a row.
+    if (!file.write(out.get(), qint64(job.outSize)) || !file.commit(false)) {
+        writeFailure(error, path, file.errorString());
         return false;
     }
     return true;
@@ -432,43 +433,43 @@ PixelBuffer LoadBmpFile(const QString& path, uint32_t* width, uint32_t* height, 
     if (height)
         *height = 0;
     auto fail = [&](const QString& why) {
-        reportError(error, QStringLiteral("BMP :\n%1: %2\n").arg(path, why));
+        readFailure(error, path, why);
         return nullptr;
     };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot open the file"));
+        return fail(openFailure(path));
     const int64_t fileSize = file.size();
     uint8_t head[14 + BitmapInfoHeader::kSize];
     if (fileSize < qint64(sizeof head) ||
         file.read(reinterpret_cast<char*>(head), sizeof head) != qint64(sizeof head))
-        return fail(QStringLiteral("the file is too short"));
+        return fail(QStringLiteral("文件不完整(被截断)"));
     if (head[0] != 'B' || head[1] != 'M')
-        return fail(QStringLiteral("not a BMP file"));
+        return fail(QStringLiteral("文件已损坏,不是有效的BMP图像"));
     const uint32_t pixelOffset = getLe32(head + 10);
     const BitmapInfoHeader info = BitmapInfoHeader::load(head + 14);
     if (info.size < uint32_t(BitmapInfoHeader::kSize) ||
         uint64_t(info.size) + 14 > uint64_t(fileSize))
-        return fail(QStringLiteral("bad header size"));
+        return fail(QStringLiteral("文件已损坏,文件头无效"));
     if (info.bitCount != 24 || info.compression != 0)
-        return fail(QStringLiteral("only uncompressed 24-bit pictures can be read"));
+        return fail(QStringLiteral("只能读取未压缩的24位图像"));
     if (info.width <= 0 || info.height <= 0)
-        return fail(QStringLiteral("bad picture size"));
+        return fail(QStringLiteral("文件已损坏,图像尺寸无效"));
     const uint32_t w = uint32_t(info.width);
     const uint32_t h = uint32_t(info.height);
     const uint64_t stride = (uint64_t(w) * 3u + 3u) & ~uint64_t(3);
     const uint64_t bytes = stride * h;
     if (bytes > kMaxImageBytes)
-        return fail(QStringLiteral("the picture is too large"));
+        return fail(QStringLiteral("图像太大"));
     if (pixelOffset < 14 + info.size || uint64_t(pixelOffset) > uint64_t(fileSize) ||
         bytes > uint64_t(fileSize) - pixelOffset)
-        return fail(QStringLiteral("the pixel data is not all there"));
+        return fail(QStringLiteral("文件不完整(被截断)"));
     PixelBuffer pixels(allocate(bytes));
     if (!pixels)
-        return fail(QStringLiteral("out of memory"));
+        return fail(QStringLiteral("内存不足"));
     if (!file.seek(pixelOffset) ||
         file.read(reinterpret_cast<char*>(pixels.get()), qint64(bytes)) != qint64(bytes))
-        return fail(QStringLiteral("the pixel data is not all there"));
+        return fail(QStringLiteral("文件不完整(被截断)"));
     if (width)
         *width = w;
     if (height)
@@ -477,7 +478,7 @@ PixelBuffer LoadBmpFile(const QString& path, uint32_t* width, uint32_t* height, 
 }
 
 bool SaveBmpFile(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
-                 int bitsPerPixel)
+                 int bitsPerPixel, ErrorReport* error)
 {
     if (!buffer || bitsPerPixel != 24 || width == 0 || height == 0 ||
         uint64_t(width) * 3u * height > kMaxImageBytes)
@@ -487,8 +488,10 @@ bool SaveBmpFile(const QString& path, const uint8_t* buffer, uint32_t width, uin
     if (bytes > kMaxImageBytes)
         return false;
     PixelBuffer data(allocate(54 + bytes));
-    if (!data)
+    if (!data) {
+        writeFailure(error, path, QStringLiteral("内存不足"));
         return false;
+    }
     uint8_t* p = data.get();
     p[0] = 'B';
     p[1] = 'M';
@@ -504,7 +507,11 @@ bool SaveBmpFile(const QString& path, const uint8_t* buffer, uint32_t width, uin
         std::memcpy(row, buffer + size_t(y) * rowBytes, rowBytes);
         std::memset(row + rowBytes, 0, stride - rowBytes);
     }
-    return replaceFile(path, p, qint64(54 + bytes));
+    QString why;
+    if (WriteFileAtomically(path, p, qint64(54 + bytes), &why, false))
+        return true;
+    writeFailure(error, path, why);
+    return false;
 }
 
 PixelBuffer UnpadRows(const uint8_t* padded, uint32_t width, uint32_t height, uint32_t stride)
@@ -568,7 +575,7 @@ PixelBuffer RgbaToRgb(const uint8_t* buffer, uint32_t width, uint32_t height, Er
     const uint64_t n = uint64_t(width) * height;
     PixelBuffer out(allocate(n * 3u));
     if (!out) {
-        reportError(error, QStringLiteral("JpegFile :\nOut of memory"), QString(), kStopIcon);
+        reportError(error, QStringLiteral("内存不足"), kErrorCaption, kStopIcon);
         return nullptr;
     }
     for (uint64_t i = 0; i < n; ++i) {

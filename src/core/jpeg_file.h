@@ -34,10 +34,10 @@ constexpr uint32_t paddedStride(uint32_t width)
 
 // Reads a JPEG into a packed buffer, rows top-down, bytes red, green, blue; a
 // grey image gives three equal bytes per pixel. Width and height are set to 0
-// first, then to the image size. Null on failure with the reason in `error`:
-// "JPEG :\nCan't open <path>\n", or the library's message under "JPEG Fatal
-// Error". A file cut short is a failure, as are images of other than 1 or 3
-// components and absurd sizes.
+// first, then to the image size. Null on failure with "无法读取图像文件: <path>"
+// and what is wrong (missing, empty, damaged, cut short, ...) in `error`. A file
+// cut short is a failure, as are images of other than 1 or 3 components and
+// absurd sizes.
 PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height,
                           ErrorReport* error = nullptr);
 
@@ -48,7 +48,8 @@ PixelBuffer ReadJpegToStrip(const QString& path, uint32_t* width, uint32_t* heig
 
 // Writes a packed top-down buffer (red, green, blue) as a JPEG, colour or
 // grey (0.299, 0.587, 0.114 of bytes 0, 1, 2, truncated). The file is replaced
-// whole or not at all. False at once for a null buffer or a zero size.
+// whole or not at all (AtomicFile). False at once for a null buffer or a zero
+// size; other failures give "无法写入图像文件: <path>" and the reason in `error`.
 bool WriteRgbAsJpeg(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
                     bool colour, int quality, ErrorReport* error = nullptr);
 
@@ -76,7 +77,7 @@ PixelBuffer LoadBmpFile(const QString& path, uint32_t* width, uint32_t* height,
 // buffer or a zero size gives false and writes nothing. The file is replaced
 // whole or not at all.
 bool SaveBmpFile(const QString& path, const uint8_t* buffer, uint32_t width, uint32_t height,
-                 int bitsPerPixel);
+                 int bitsPerPixel, ErrorReport* error = nullptr);
 
 // Packs `height` rows of width x 3 bytes taken every `stride` bytes.
 PixelBuffer UnpadRows(const uint8_t* padded, uint32_t width, uint32_t height, uint32_t stride);
@@ -92,7 +93,7 @@ bool FlipRowsVertically(uint8_t* buffer, uint32_t rowBytes, uint32_t rows);
 bool SwapRedBlue(uint8_t* buffer, uint32_t width, uint32_t height);
 
 // Keeps bytes 0, 1, 2 of every 4-byte pixel. Null for a null buffer or when
-// the copy cannot be made ("JpegFile :\nOut of memory").
+// the copy cannot be made ("内存不足").
 PixelBuffer RgbaToRgb(const uint8_t* buffer, uint32_t width, uint32_t height,
                       ErrorReport* error = nullptr);
 

@@ -160,11 +160,8 @@ bool CUnWrapImage::SaveBmp(const QString& dir, ErrorReport* error) const
     PixelBuffer copy = packedCopy(bits.get(), width, rows, stride);
     if (!copy)
         return false;
-    if (!JpegFile::SaveBmpFile(bmpPath(dir), copy.get(), uint32_t(width), uint32_t(rows), 24)) {
-        reportError(error, QStringLiteral("BMP :\nCan't write %1\n").arg(bmpPath(dir)));
-        return false;
-    }
-    return true;
+    return JpegFile::SaveBmpFile(bmpPath(dir), copy.get(), uint32_t(width), uint32_t(rows), 24,
+                                 error);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "grid/grid_ctrl.h"
 
+#include "core/atomic_file.h"
 #include "platform/prompter.h"
 #include "platform/text_codec.h"
 
@@ -15,7 +16,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QScreen>
 
 namespace bc {
@@ -48,15 +48,15 @@ long long countRowLines(const QByteArray& bytes, qsizetype pos)
 
 bool CGridCtrl::SaveToTextFile(const QString& fileName, QChar separator)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        messageBox(QStringLiteral("%1 cannot be opened: %2").arg(fileName, file.errorString()), QString(),
-                   MB_OK | MB_ICONSTOP, this);
+    AtomicFile file(fileName);
+    if (!file.open()) {
+        messageBox(QStringLiteral("%1 cannot be opened: %2").arg(fileName, file.errorString()),
+                   QString(), MB_OK | MB_ICONSTOP, this);
         return false;
     }
     QString line;
-    bool ok = true;
-    for (int r = 0; r < m_rows && ok; ++r) {
+    QByteArray bytes;
+    for (int r = 0; r < m_rows; ++r) {
         line.clear();
         for (int c = 0; c < m_cols; ++c) {
             line += GetItemText(r, c);
@@ -64,11 +64,11 @@ bool CGridCtrl::SaveToTextFile(const QString& fileName, QChar separator)
                 line += separator;
         }
         line += QLatin1String("\r\n");
-        const QByteArray bytes = toGbk(line);
-        ok = file.write(bytes) == bytes.size();
+        bytes += toGbk(line);
     }
-    if (!ok || !file.commit()) {
-        messageBox(QStringLiteral("Unable to save grid list"), QString(), MB_OK | MB_ICONSTOP, this);
+    if (!file.write(bytes) || !file.commit()) {
+        messageBox(QStringLiteral("Unable to save grid list\n") + file.errorString(), QString(),
+                   MB_OK | MB_ICONSTOP, this);
         return false;
     }
     return true;

@@ -1,15 +1,17 @@
 #include "platform/report_workbook.h"
 
+#include "core/atomic_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <map>
 
@@ -233,56 +235,57 @@ QString lxwReason(lxw_error e)
     return QString::fromUtf8(lxw_strerror(e));
 }
 
-// Writes through a temporary file beside the target, renamed at the end.
+// What went wrong when the workbook was closed: the system's reason when a
+// write failed, else the library's.
+QString closeReason(lxw_error e, int errnum)
+{
+    if (errnum != 0 && (e == LXW_ERROR_CREATING_XLSX_FILE || e == LXW_ERROR_CREATING_TMPFILE ||
+                        (e >= LXW_ERROR_ZIP_FILE_OPERATION && e <= LXW_ERROR_ZIP_CLOSE)))
+        return SystemErrorText(errnum);
+    return QStringLiteral("写入工作簿失败: ") + lxwReason(e);
+}
+
+// Writes through a temporary file beside the target (AtomicFile), renamed
+// over it once the library has closed it without error.
 class PendingWorkbook {
 public:
-    explicit PendingWorkbook(const QString& outPath) : outPath_(outPath)
-    {
-        QTemporaryFile probe(QFileInfo(outPath).absolutePath() + QStringLiteral("/.bc-XXXXXX.xlsx"));
-        if (probe.open()) {
-            tempPath_ = probe.fileName();
-            probe.close();
-            probe.setAutoRemove(false);
-        }
-    }
+    explicit PendingWorkbook(const QString& outPath) : file_(outPath) {}
     ~PendingWorkbook()
     {
         if (wb_)
             workbook_close(wb_);
-        if (!tempPath_.isEmpty())
-            QFile::remove(tempPath_);
     }
     lxw_workbook* open(QString* error)
     {
-        if (tempPath_.isEmpty()) {
-            *error = QStringLiteral("无法在%1中写入文件").arg(QFileInfo(outPath_).absolutePath());
+        if (!file_.open()) {
+            *error = QStringLiteral("无法写入文件%1\n%2").arg(file_.path(), file_.errorString());
             return nullptr;
         }
-        wb_ = workbook_new(QFile::encodeName(tempPath_).constData());
+        wb_ = workbook_new(QFile::encodeName(file_.tempPath()).constData());
         if (!wb_)
-            *error = QStringLiteral("无法创建文件%1").arg(outPath_);
+            *error = QStringLiteral("无法创建文件%1").arg(file_.path());
         return wb_;
     }
     bool finish(QString* error)
     {
+        errno = 0;
         const lxw_error e = workbook_close(wb_);
+        const int errnum = errno;
         wb_ = nullptr;
         if (e != LXW_NO_ERROR) {
-            *error = lxwReason(e);
+            *error = closeReason(e, errnum);
+            file_.discard();
             return false;
         }
-        QFile::remove(outPath_);
-        if (!QFile::rename(tempPath_, outPath_)) {
-            *error = QStringLiteral("无法写入文件%1").arg(outPath_);
+        if (!file_.commit()) {
+            *error = QStringLiteral("无法写入文件%1\n%2").arg(file_.path(), file_.errorString());
             return false;
         }
-        tempPath_.clear();
         return true;
     }
 
 private:
-    QString outPath_;
-    QString tempPath_;
+    AtomicFile file_;
     lxw_workbook* wb_ = nullptr;
 };
 

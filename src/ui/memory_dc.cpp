@@ -60,7 +60,7 @@ void CMemoryDC::begin()
     painter_.setBackgroundMode(Qt::TransparentMode);
 }
 
-int CMemoryDC::SaveAsBmp(const QString& path)
+int CMemoryDC::SaveAsBmp(const QString& path, ErrorReport* error)
 {
     if (!IsValid())
         return 0;
@@ -70,7 +70,7 @@ int CMemoryDC::SaveAsBmp(const QString& path)
     const uint32_t w = uint32_t(image_.width()), h = uint32_t(image_.height());
     // A BMP holds its rows bottom-up.
     JpegFile::FlipRowsVertically(rows.get(), w * 3u, h);
-    return JpegFile::SaveBmpFile(path, rows.get(), w, h, 24) ? 1 : 0;
+    return JpegFile::SaveBmpFile(path, rows.get(), w, h, 24, error) ? 1 : 0;
 }
 
 int CMemoryDC::SaveAsJpeg(ErrorReport* error)

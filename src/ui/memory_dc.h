@@ -43,8 +43,8 @@ public:
     // Saves as a 24-bit bottom-up BMP to the remembered file name.
     int SaveBitmap() { return SaveAsBmp(fileName_); }
     // Saves as a 24-bit bottom-up BMP to `path`. 1 when the file was written,
-    // else 0; fails silently.
-    int SaveAsBmp(const QString& path);
+    // else 0 with the reason in `error` when it is given.
+    int SaveAsBmp(const QString& path, ErrorReport* error = nullptr);
     // Saves as a JPEG of quality 75 to the remembered file name; only canvases
     // of 24 or 32 bits per pixel. 1 when the file was written, else 0 with the
     // JPEG layer's message in `error` for the caller to show.

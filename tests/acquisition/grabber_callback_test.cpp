@@ -346,7 +346,7 @@ TEST_F(GrabberTest, AFailedWriteIsToldOnTheUserInterfaceThreadWithNoLockHeld)
     pump();
     ASSERT_EQ(prompter.boxes.size(), 2u);
     for (const auto& box : prompter.boxes)
-        EXPECT_TRUE(box.text.contains(QStringLiteral("Can't open")));
+        EXPECT_TRUE(box.text.contains(QStringLiteral("文件或目录不存在")));
     EXPECT_FALSE(QFileInfo::exists(captureFileName(folder, 9)));
     EXPECT_EQ(grabberCallback().lastSavedPath(), savedBefore);
 }

@@ -405,13 +405,15 @@ TEST_F(SfaFile, FailedSavesKeepTheOldFileAndReport)
     EXPECT_FALSE(d.SaveSfa(d.GetItemCount(), true));
     ASSERT_EQ(prompter.boxes.size(), 1u);
     EXPECT_EQ(std::tuple(prompter.boxes[0].text, prompter.boxes[0].caption),
-              std::tuple(QStringLiteral("保存SFA文件失败"), QStringLiteral("出错")));
+              std::tuple(QStringLiteral("保存SFA文件失败\n无法写入图像文件: %1\n文件或目录不存在")
+                             .arg(d.GetItem(0)->jpgPath(dir.filePath("no/such/folder"))),
+                         QStringLiteral("出错")));
     EXPECT_EQ(std::tuple(fileBytes(path), d.IsItemModified(0)), std::tuple(old, true));
 
     // The file itself cannot be written.
     ErrorReport why;
     EXPECT_FALSE(CUnWrapData(dir.filePath("missing/x.sfa"), dir.path()).SaveSfa(0, false, &why));
-    EXPECT_EQ(why.text, QStringLiteral("保存SFA文件失败"));
+    EXPECT_EQ(why.text, QStringLiteral("保存SFA文件失败\n文件或目录不存在"));
     EXPECT_EQ(prompter.boxes.size(), 1u) << "a caller's report is not shown";
 }
 

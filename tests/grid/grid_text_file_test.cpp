@@ -3,14 +3,19 @@
 
 #include "grid/grid_ctrl.h"
 #include "grid_test_util.h"
+#include "core/atomic_file.h"
 #include "platform/text_codec.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_prompter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace bc {
 namespace {
@@ -169,6 +174,25 @@ TEST_F(GridTextFile, FailuresAreToldAndHarmNothing)
     EXPECT_FALSE(v.LoadFromTextFile(write("in.txt", "a,b\r\n"), QLatin1Char(',')));
     EXPECT_EQ(v.GetRowCount(), 3);
     EXPECT_EQ(prompter.boxes.size(), 3u);
+}
+
+// A disk that refuses the writes: the old file stays whole, no temporary file
+// is left, and the box gives the reason.
+TEST_F(GridTextFile, ASaveOnAFullDiskKeepsTheOldFile)
+{
+    CGridCtrl g(40, 3);
+    for (int r = 0; r < 40; ++r)
+        setTexts(g, r, 0, {{"one", "two", "three"}});
+    const QString old = write("t.txt", "old\r\n");
+    {
+        test::FileSizeLimit full(100);
+        EXPECT_FALSE(g.SaveToTextFile(old, QLatin1Char(',')));
+    }
+    EXPECT_EQ(read("t.txt"), QByteArray("old\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.txt"});
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].text,
+              QStringLiteral("Unable to save grid list\n") + SystemErrorText(EFBIG));
 }
 
 TEST_F(GridTextFile, HostileFilesLoadOrAreRefusedWithoutHarm)

@@ -1,0 +1,228 @@
+#include "core/atomic_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace bc {
+
+QString SystemErrorText(int errnum)
+{
+    switch (errnum) {
+    case 0:
+        return QString();
+    case ENOSPC:
+        return QStringLiteral("磁盘空间不足");
+    case EDQUOT:
+        return QStringLiteral("超出磁盘配额");
+    case EFBIG:
+        return QStringLiteral("文件超过允许的大小");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入权限");
+    case EROFS:
+        return QStringLiteral("文件系统只读");
+    case ENOENT:
+        return QStringLiteral("文件或目录不存在");
+    case ENOTDIR:
+        return QStringLiteral("路径中的某一项不是目录");
+    case EISDIR:
+        return QStringLiteral("目标是一个目录");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
+    case EIO:
+        return QStringLiteral("磁盘读写错误");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("打开的文件太多");
+    case ENOMEM:
+        return QStringLiteral("内存不足");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("文件正被占用");
+    case EXDEV:
+        return QStringLiteral("不能跨文件系统改名");
+    default:
+        return QStringLiteral("系统错误 %1").arg(errnum);
+    }
+}
+
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+// "<name>.<pid>-<n>.tmp" beside the file.
+QString freshTempName(const QString& target)
+{
+    static std::atomic<unsigned> counter{0};
+    return QStringLiteral("%1.%2-%3.tmp")
+        .arg(target, QString::number(::getpid()), QString::number(counter.fetch_add(1)));
+}
+
+// Temporaries of earlier saves of `target` that no save holds any more: a
+// writer keeps its temporary file locked until the rename.
+void removeStaleTemporaries(const QString& target)
+{
+    const QFileInfo info(target);
+    const QRegularExpression own(
+        QStringLiteral("^%1\\.\\d+-\\d+\\.tmp$").arg(QRegularExpression::escape(info.fileName())));
+    const QStringList names = info.dir().entryList({info.fileName() + QStringLiteral(".*.tmp")},
+                                                   QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (!own.match(name).hasMatch())
+            continue;
+        const QByteArray path = native(info.dir().filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(const QString& path) : path_(path), target_(path) {}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+bool AtomicFile::fail(int errnum)
+{
+    if (errno_ == 0)
+        errno_ = errnum ? errnum : EIO;
+    return false;
+}
+
+QString AtomicFile::errorString() const
+{
+    return SystemErrorText(errno_);
+}
+
+bool AtomicFile::open()
+{
+    discard();
+    errno_ = 0;
+    // A symbolic link stays one: its target is replaced.
+    const QFileInfo link(path_);
+    target_ = link.isSymLink() ? link.symLinkTarget() : path_;
+    const QByteArray target = native(target_);
+    struct stat st {};
+    if (::stat(target.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return fail(EISDIR);
+        // A file the user may not write is not replaced either.
+        if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+            return fail(errno);
+    }
+    removeStaleTemporaries(target_);
+    temp_ = freshTempName(target_);
+    fd_ = ::open(native(temp_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        temp_.clear();
+        return fail(errno);
+    }
+    lockFd_ = ::dup(fd_);
+    if (lockFd_ < 0 || ::flock(lockFd_, LOCK_EX) != 0) {
+        const int e = errno;
+        discard();
+        return fail(e);
+    }
+    return true;
+}
+
+bool AtomicFile::write(const void* data, qint64 size)
+{
+    if (errno_ != 0)
+        return false;
+    if (fd_ < 0)
+        return fail(EBADF);
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, p, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(errno);
+        }
+        if (n == 0)
+            return fail(EIO);
+        p += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool AtomicFile::commit(bool syncToDisk)
+{
+    if (fd_ < 0) {
+        discard();
+        return fail(EBADF);
+    }
+    if (errno_ == 0 && syncToDisk && ::fsync(fd_) != 0)
+        fail(errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0 && errno != EINTR)
+        fail(errno);
+    if (errno_ == 0 && ::rename(native(temp_).constData(), native(target_).constData()) != 0)
+        fail(errno);
+    if (errno_ != 0) {
+        discard();
+        return false;
+    }
+    temp_.clear();
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    lockFd_ = -1;
+    return true;
+}
+
+void AtomicFile::discard()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temp_.isEmpty())
+        ::unlink(native(temp_).constData());
+    temp_.clear();
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    lockFd_ = -1;
+}
+
+bool WriteFileAtomically(const QString& path, const void* data, qint64 size, QString* reason,
+                         bool syncToDisk)
+{
+    AtomicFile file(path);
+    if (file.open() && file.write(data, size) && file.commit(syncToDisk))
+        return true;
+    if (reason)
+        *reason = file.errorString();
+    return false;
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* reason,
+                         bool syncToDisk)
+{
+    return WriteFileAtomically(path, bytes.constData(), bytes.size(), reason, syncToDisk);
+}
+
+} // namespace bc
