@@ -1,6 +1,7 @@
 #include "analysis/page_image.h"
 
 #include "analysis/unwrap_data.h"
+#include "core/int_limits.h"
 #include "platform/prompter.h"
 #include "ui/memory_dc.h"
 
@@ -45,6 +46,17 @@ float textureAspect(const PageViewState& s)
 
 } // namespace
 
+bool PagePictureFits(const QSize& size, ErrorReport* error)
+{
+    if (int64_t(size.width()) * int64_t(size.height()) <= kMaxPagePicturePixels)
+        return true;
+    reportFailure(error, QStringLiteral("页面图像太大(%1 x %2 像素),无法生成。\n"
+                                        "请减小缩放比例或每页显示的图片数。")
+                             .arg(size.width())
+                             .arg(size.height()));
+    return false;
+}
+
 QString PageImageName(const CUnWrapData& data, int page, int perPage)
 {
     const IndexRange range = PageItems(data.GetItemCount(), page, perPage);
@@ -75,8 +87,8 @@ PageViewState PageStateFor(const CUnWrapData& data, const PageViewState& view, i
 
 QSize PageImageSize(const CUnWrapData& data, const PageViewState& s)
 {
-    return data.GetPageSize(s.currentPage, s.perPage, s.zoom, s.aspect) +
-           QSize(kPageLeftMargin, kPageTopMargin);
+    const QSize page = data.GetPageSize(s.currentPage, s.perPage, s.zoom, s.aspect);
+    return {satAdd(page.width(), kPageLeftMargin), satAdd(page.height(), kPageTopMargin)};
 }
 
 void PaintPageImage(QPainter& painter, const CUnWrapData& data, const PageViewState& s)
@@ -99,7 +111,10 @@ void PaintPageImage(QPainter& painter, const CUnWrapData& data, const PageViewSt
 
 QImage RenderPageImage(const CUnWrapData& data, const PageViewState& state, ErrorReport* error)
 {
-    CMemoryDC dc(24, QString(), PageImageSize(data, state));
+    const QSize size = PageImageSize(data, state);
+    if (!PagePictureFits(size, error))
+        return {};
+    CMemoryDC dc(24, QString(), size);
     if (!canvasReady(dc, error))
         return {};
     PaintPageImage(dc.Painter(), data, state);
@@ -109,7 +124,10 @@ QImage RenderPageImage(const CUnWrapData& data, const PageViewState& state, Erro
 bool SavePageImage(const CUnWrapData& data, const PageViewState& state, const QString& path,
                    int captureFormat, ErrorReport* error)
 {
-    CMemoryDC dc(24, path, PageImageSize(data, state));
+    const QSize size = PageImageSize(data, state);
+    if (!PagePictureFits(size, error))
+        return false;
+    CMemoryDC dc(24, path, size);
     if (!canvasReady(dc, error))
         return false;
     PaintPageImage(dc.Painter(), data, state);
@@ -130,7 +148,10 @@ void PaintPageTexture(QPainter& painter, const CUnWrapData& data, const PageView
 
 QImage RenderPageTexture(const CUnWrapData& data, const PageViewState& state, ErrorReport* error)
 {
-    CMemoryDC dc(24, QString(), PageTextureSize(data, state));
+    const QSize size = PageTextureSize(data, state);
+    if (!PagePictureFits(size, error))
+        return {};
+    CMemoryDC dc(24, QString(), size);
     if (!canvasReady(dc, error))
         return {};
     PaintPageTexture(dc.Painter(), data, state);
@@ -140,7 +161,10 @@ QImage RenderPageTexture(const CUnWrapData& data, const PageViewState& state, Er
 bool SavePageTexture(const CUnWrapData& data, const PageViewState& state, const QString& path,
                      ErrorReport* error)
 {
-    CMemoryDC dc(24, path, PageTextureSize(data, state));
+    const QSize size = PageTextureSize(data, state);
+    if (!PagePictureFits(size, error))
+        return false;
+    CMemoryDC dc(24, path, size);
     if (!canvasReady(dc, error))
         return false;
     PaintPageTexture(dc.Painter(), data, state);
@@ -158,8 +182,8 @@ QString PageImageSuffix(int captureFormat)
 
 CylinderSize CylinderSizeFor(const QSize& pageSize)
 {
-    const int w = pageSize.width() + 70;
-    const int h = pageSize.height() + 80 - 30;
+    const int64_t w = int64_t(pageSize.width()) + 70;
+    const int64_t h = int64_t(pageSize.height()) + 80 - 30;
     return {float(w) * 0.15915507f, float(h)};
 }
 

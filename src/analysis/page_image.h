@@ -12,6 +12,8 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
+
 class QPainter;
 
 namespace bc {
@@ -28,13 +30,22 @@ QString PageImageName(const CUnWrapData& data, int page, int perPage);
 PageViewState PageStateFor(const CUnWrapData& data, const PageViewState& view, int page,
                            bool aspectAdaptive);
 
+// The largest picture of a page made (the page image, the cylinder texture
+// and the report's notes picture): 2^28 pixels, a canvas of 1 GiB. A real
+// page at its usual zoom is a few million pixels; a larger size comes from
+// damaged strip records or extreme zoom and page settings.
+constexpr int64_t kMaxPagePicturePixels = int64_t(1) << 28;
+// True when a picture of `size` may be made; else, with nothing allocated,
+// "页面图像太大…" in `error`.
+bool PagePictureFits(const QSize& size, ErrorReport* error);
+
 // The page image of `state.currentPage`: PageImageSize pixels holding the
 // compass ruler, the page painter's strips with no strip selected and the
 // state's label mode, and the shapes without their labels.
 QSize PageImageSize(const CUnWrapData& data, const PageViewState& state);
 void PaintPageImage(QPainter& painter, const CUnWrapData& data, const PageViewState& state);
-// The same as an RGB888 picture; null, with "内存不足!" in `error`, when the
-// picture cannot be made.
+// The same as an RGB888 picture; null, with "内存不足!" or the size refused by
+// PagePictureFits in `error`, when the picture cannot be made.
 QImage RenderPageImage(const CUnWrapData& data, const PageViewState& state,
                        ErrorReport* error = nullptr);
 // Renders and writes the page image: a JPEG of quality 75 for capture format

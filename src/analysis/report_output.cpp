@@ -2,6 +2,7 @@
 
 #include "analysis/page_image.h"
 #include "analysis/unwrap_data.h"
+#include "core/int_limits.h"
 #include "ui/memory_dc.h"
 
 #include <QDir>
@@ -19,7 +20,7 @@ namespace {
 // still gets the label column.
 int notesWidth(int pageWidth)
 {
-    return std::max(int(std::trunc(1.5 * pageWidth - 120.0)), 0) + kPageLeftMargin;
+    return satAdd(std::max(truncToInt(1.5 * pageWidth - 120.0), 0), kPageLeftMargin);
 }
 
 void paintNotes(QPainter& painter, const CUnWrapData& data, const PageViewState& state)
@@ -40,7 +41,13 @@ QSize notesSize(const CUnWrapData& data, const PageViewState& state)
 bool saveNotes(const CUnWrapData& data, const PageViewState& state, const QString& path,
                int captureFormat, QString* error)
 {
-    CMemoryDC dc(24, path, notesSize(data, state));
+    const QSize size = notesSize(data, state);
+    ErrorReport tooLarge;
+    if (!PagePictureFits(size, &tooLarge)) {
+        *error = tooLarge.text;
+        return false;
+    }
+    CMemoryDC dc(24, path, size);
     if (!dc.IsValid()) {
         *error = QStringLiteral("内存不足!");
         return false;
@@ -57,7 +64,10 @@ bool saveNotes(const CUnWrapData& data, const PageViewState& state, const QStrin
 
 QImage RenderNotesPicture(const CUnWrapData& data, const PageViewState& state)
 {
-    CMemoryDC dc(24, QString(), notesSize(data, state));
+    const QSize size = notesSize(data, state);
+    if (!PagePictureFits(size, nullptr))
+        return {};
+    CMemoryDC dc(24, QString(), size);
     if (!dc.IsValid())
         return {};
     paintNotes(dc.Painter(), data, state);

@@ -2,6 +2,7 @@
 
 #include "analysis/byte_io.h"
 #include "core/c_number.h"
+#include "core/jpeg_file.h"
 
 #include <QBuffer>
 
@@ -91,6 +92,9 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
         return SfaParse::UnknownVersion;
     }
 
+    if (h.openingDiameter < 1 || h.openingDiameter > kMaxSfaDiameter)
+        return fail(QStringLiteral("开孔直径错误: %1").arg(h.openingDiameter));
+
     constexpr int kRecord = CUnWrapImage::kRecordSize;
     if (itemCount < 0 || itemCount > kMaxSfaItems || itemCount > in.remaining() / kRecord)
         return fail(QStringLiteral("测点数错误: %1").arg(itemCount));
@@ -103,7 +107,8 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
             auto item = std::make_unique<CUnWrapImage>();
             item->ReadRecord(records);
             if (item->width < 0 || item->width > kMaxSfaStripSize || item->shownHeight < 0 ||
-                item->shownHeight > kMaxSfaStripSize)
+                item->shownHeight > kMaxSfaStripSize ||
+                uint64_t(item->width) * uint64_t(item->shownHeight) * 3u > JpegFile::kMaxImageBytes)
                 return fail(QStringLiteral("测点%1的图像尺寸错误: %2x%3")
                                 .arg(i + 1)
                                 .arg(item->width)

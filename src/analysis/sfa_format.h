@@ -59,10 +59,15 @@ enum class SfaParse { Ok, NotSfa, UnknownVersion, Damaged };
 // for damage: each costs memory far beyond its bytes in the file.
 constexpr int32_t kMaxSfaItems = 1000000;
 constexpr int32_t kMaxSfaShapes = 1000000;
-// A strip wider or taller than this is damage: unwraps are at most 1800
+// A strip wider or taller than this, or of more pixels than a strip picture
+// may hold (JpegFile::kMaxImageBytes of 24-bit pixels), is damage: the strips
+// are JPEG files (65,500 pixels a side at most), unwraps are at most 1800
 // columns wide and a ring gives a few hundred rows. Depth keys rise strictly
 // from strip to strip, as a data set keeps them.
-constexpr int32_t kMaxSfaStripSize = 65536;
+constexpr int32_t kMaxSfaStripSize = 65500;
+// An opening diameter outside 1 mm to 100 m is damage: no hole or pipe has it,
+// and the page width grows with it.
+constexpr int32_t kMaxSfaDiameter = 100000;
 
 // Parses a whole file into `out`, whose header supplies the fields a version-0
 // file does not carry. On anything but Ok, `out` is left as it was and

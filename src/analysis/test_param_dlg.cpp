@@ -32,9 +32,10 @@ void showDiameter(CSpinField* field, int mm)
     field->edit()->setText(mmText(mm));
 }
 
+// No upper clamp to the spin's range, only to what a survey file may hold.
 int diameterOnOk(const CSpinField* field)
 {
-    return std::max(leadingInt(field->edit()->text()), kDiameterMin);
+    return std::clamp(leadingInt(field->edit()->text()), kDiameterMin, kMaxSfaDiameter);
 }
 
 } // namespace

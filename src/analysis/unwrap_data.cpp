@@ -90,7 +90,7 @@ void CUnWrapData::CopyHeaderFromSettings(const CSurveyParams& s)
     header_.samplingStep = static_cast<int32_t>(s.sampleStep);
     header_.moveDirection = static_cast<uint8_t>(s.moveDirection);
     header_.holeType = s.holeType;
-    header_.openingDiameter = std::max(s.openingDiameter, kMinDiameter);
+    header_.openingDiameter = std::clamp(s.openingDiameter, kMinDiameter, kMaxSfaDiameter);
     header_.finalDiameter = std::max(s.finalDiameter, kMinDiameter);
     header_.elevation = s.collarElevation;
     header_.holeNumber = s.holeNumber;

@@ -4,6 +4,7 @@
 #include "analysis/sfa_format.h"
 #include "analysis/unwrap_data.h"
 #include "core/atomic_file.h"
+#include "core/int_limits.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"
 #include "platform/work_folder.h"
@@ -330,17 +331,17 @@ QSize CUnWrapView::contentSize() const
         return {0, 0};
     const QSize page =
         data_->GetPageSize(state_.currentPage, state_.perPage, state_.zoom, state_.aspect);
-    return {page.width() + kExtraWidth, page.height() + kExtraHeight};
+    return {satAdd(page.width(), kExtraWidth), satAdd(page.height(), kExtraHeight)};
 }
 
 void CUnWrapView::updateScrollSizes()
 {
     const QSize content = contentSize();
     const QSize view = viewport()->size();
-    horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
+    horizontalScrollBar()->setRange(0, std::max(0, satAdd(content.width(), -view.width())));
     horizontalScrollBar()->setPageStep(std::max(1, view.width()));
     horizontalScrollBar()->setSingleStep(std::max(1, view.width() / 10));
-    verticalScrollBar()->setRange(0, std::max(0, content.height() - view.height()));
+    verticalScrollBar()->setRange(0, std::max(0, satAdd(content.height(), -view.height())));
     verticalScrollBar()->setPageStep(std::max(1, view.height()));
     verticalScrollBar()->setSingleStep(std::max(1, view.height() / 10));
 }

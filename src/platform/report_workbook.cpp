@@ -24,6 +24,65 @@ constexpr int kMaxCols = 16384;
 constexpr qint64 kMaxTemplateBytes = 1 << 20;
 constexpr int kMaxBox = 20000; // pixels
 
+qint64 cellCount(const CellRange& r)
+{
+    return qint64(r.lastRow - r.firstRow + 1) * qint64(r.lastCol - r.firstCol + 1);
+}
+
+// The workbook library writes a formatted blank into every merged cell, so a
+// range's size is memory; a report page is a few hundred cells.
+QString rangeFault(const CellRange& r)
+{
+    if (r.firstRow < 0 || r.firstCol < 0 || r.lastRow < r.firstRow || r.lastCol < r.firstCol ||
+        r.lastRow >= kMaxRows || r.lastCol >= kMaxCols)
+        return QStringLiteral("单元格范围无效");
+    if (cellCount(r) > kMaxReportRangeCells)
+        return QStringLiteral("合并范围超过%1个单元格").arg(kMaxReportRangeCells);
+    return {};
+}
+
+// Header and footer pictures (&G, &[Picture]) are not supported: the templates
+// carry no picture files for them.
+QString headerFooterFault(const QString& text)
+{
+    if (text.toUtf8().size() > 255)
+        return QStringLiteral("页眉页脚超过255字节");
+    if (text.contains(QLatin1String("&G"), Qt::CaseInsensitive) ||
+        text.contains(QLatin1String("&[Picture]"), Qt::CaseInsensitive))
+        return QStringLiteral("页眉页脚不能含图片(&G, &[Picture])");
+    return {};
+}
+
+QString tooManyCells()
+{
+    return QStringLiteral("文字和字段共超过%1个单元格").arg(kMaxReportCells);
+}
+
+// The same bounds for a template that did not come through the reader.
+QString templateFault(const ReportTemplate& tpl)
+{
+    qint64 cells = 0;
+    std::vector<const CellRange*> ranges;
+    for (const auto& t : tpl.texts)
+        ranges.push_back(&t.range);
+    for (const auto& f : tpl.fields)
+        ranges.push_back(&f.range);
+    for (const CellRange* r : ranges) {
+        const QString why = rangeFault(*r);
+        if (!why.isEmpty())
+            return why;
+        cells += cellCount(*r);
+    }
+    if (cells > kMaxReportCells)
+        return tooManyCells();
+    for (const QString* text : {&tpl.header, &tpl.footer}) {
+        const QString why = headerFooterFault(*text);
+        if (!why.isEmpty())
+            return why;
+    }
+    return {};
+}
+
 int columnFromLetters(const QString& letters)
 {
     int col = 0;
@@ -114,7 +173,9 @@ bool parseStyle(const QStringList& words, int from, CellStyle& style)
     return true;
 }
 
-bool parseLine(const QStringList& w, ReportTemplate& tpl)
+// False for a line that is not understood; `why` then says what is wrong
+// with it when more than that can be said.
+bool parseLine(const QStringList& w, ReportTemplate& tpl, QString& why)
 {
     const QString& kw = w[0];
     const int n = int(w.size());
@@ -156,7 +217,8 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl)
     }
     if (kw == QLatin1String("row") && n == 3) {
         double r, h;
-        if (!parseNumber(w[1], 1, kMaxRows, r) || r != std::floor(r) || !parseNumber(w[2], 0, 409, h))
+        if (!parseNumber(w[1], 1, kMaxRows, r) || r != std::floor(r) ||
+            !parseNumber(w[2], 0, 409, h))
             return false;
         tpl.rows.push_back({int(r) - 1, h});
         return true;
@@ -166,6 +228,9 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl)
         t.text = w[2];
         if (!parseCellRange(w[1], t.range) || !parseStyle(w, 3, t.style))
             return false;
+        why = rangeFault(t.range);
+        if (!why.isEmpty())
+            return false;
         tpl.texts.push_back(t);
         return true;
     }
@@ -174,6 +239,9 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl)
         f.key = w[1];
         if (!parseCellRange(w[2], f.range) || !parseStyle(w, 3, f.style))
             return false;
+        why = rangeFault(f.range);
+        if (!why.isEmpty())
+            return false;
         tpl.fields.push_back(f);
         return true;
     }
@@ -181,8 +249,8 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl)
         ReportTemplate::Picture p;
         p.key = w[1];
         double bw, bh, gap = 0;
-        if (!parseCell(w[2], p.row, p.col) || !parseNumber(w[3], 1, kMaxBox, bw)
-            || !parseNumber(w[4], 1, kMaxBox, bh))
+        if (!parseCell(w[2], p.row, p.col) || !parseNumber(w[3], 1, kMaxBox, bw) ||
+            !parseNumber(w[4], 1, kMaxBox, bh))
             return false;
         if (n == 7 && (w[5] != QLatin1String("gap") || !parseNumber(w[6], 0, kMaxBox, gap)))
             return false;
@@ -193,7 +261,8 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl)
         return true;
     }
     if ((kw == QLatin1String("header") || kw == QLatin1String("footer")) && n == 2) {
-        if (w[1].toUtf8().size() > 255)
+        why = headerFooterFault(w[1]);
+        if (!why.isEmpty())
             return false;
         (kw == QLatin1String("header") ? tpl.header : tpl.footer) = w[1];
         return true;
@@ -301,8 +370,8 @@ bool insertPictures(lxw_worksheet* ws, const ReportTemplate::Picture& p, const R
             return false;
         }
         // Fitted inside its box, keeping its aspect; never enlarged.
-        const double scale = std::min({1.0, double(p.boxWidth) / size.width(),
-                                       double(p.boxHeight) / size.height()});
+        const double scale =
+            std::min({1.0, double(p.boxWidth) / size.width(), double(p.boxHeight) / size.height()});
         lxw_image_options opt{};
         opt.x_offset = x;
         opt.x_scale = scale;
@@ -356,6 +425,7 @@ bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* 
     ReportTemplate out;
     bool sawMagic = false;
     int lineNo = 0;
+    qint64 cells = 0; // of all text and field lines
     QStringList words;
     for (const QString& raw : text.split(QLatin1Char('\n'))) {
         ++lineNo;
@@ -372,8 +442,19 @@ bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* 
             sawMagic = true;
             continue;
         }
-        if (!parseLine(words, out))
+        QString why;
+        const size_t texts = out.texts.size(), fields = out.fields.size();
+        if (!parseLine(words, out, why)) {
+            if (!why.isEmpty())
+                return fail(QStringLiteral("第%1行: %2").arg(lineNo).arg(why));
             return fail(QStringLiteral("第%1行无法识别: %2").arg(lineNo).arg(line.left(80)));
+        }
+        if (out.texts.size() > texts)
+            cells += cellCount(out.texts.back().range);
+        if (out.fields.size() > fields)
+            cells += cellCount(out.fields.back().range);
+        if (cells > kMaxReportCells)
+            return fail(QStringLiteral("第%1行: %2").arg(lineNo).arg(tooManyCells()));
     }
     if (!sawMagic)
         return fail(QStringLiteral("不是本程序的报表模板"));
@@ -403,6 +484,9 @@ bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,
         *error = QStringLiteral("没有要输出的页面");
         return false;
     }
+    *error = templateFault(tpl);
+    if (!error->isEmpty())
+        return false;
     PendingWorkbook pending(outPath);
     lxw_workbook* wb = pending.open(error);
     if (!wb)
@@ -426,7 +510,8 @@ bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,
         if (tpl.landscape)
             worksheet_set_landscape(ws);
         if (tpl.hasMargins)
-            worksheet_set_margins(ws, tpl.margins[0], tpl.margins[1], tpl.margins[2], tpl.margins[3]);
+            worksheet_set_margins(ws, tpl.margins[0], tpl.margins[1], tpl.margins[2],
+                                  tpl.margins[3]);
         if (!header.isEmpty())
             worksheet_set_header(ws, header.constData());
         if (!footer.isEmpty())

@@ -22,9 +22,14 @@
 //                              W x H pixel box keeping its aspect; several
 //                              pictures stand side by side, G pixels apart
 //     header "text"            printed page header and footer, with the
-//     footer "text"            spreadsheet's own codes (&P page, &N pages)
+//     footer "text"            spreadsheet's own codes (&P page, &N pages);
+//                              at most 255 bytes, and no pictures: &G and
+//                              &[Picture] (in any case) are refused
 // Options of text and field: bold, center, left, wrap, border, size N.
 // A key without a line in the template is not shown.
+// A text or field range holds at most 10,000 cells, and all text and field
+// ranges of a template together at most 20,000 (a report page takes a few
+// hundred): every merged cell costs memory in each sheet written.
 
 #include <QString>
 #include <QStringList>
@@ -46,6 +51,10 @@ struct ReportSheet {
     QString name;
     std::vector<ReportCell> cells;
 };
+
+// The bounds on merged cells given above.
+constexpr qint64 kMaxReportRangeCells = 10000;
+constexpr qint64 kMaxReportCells = 20000;
 
 struct CellRange {
     int firstRow = 0, firstCol = 0, lastRow = 0, lastCol = 0; // 0-based, inclusive
@@ -89,7 +98,8 @@ bool parseCellRange(const QString& text, CellRange& range);
 bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* error);
 bool loadReportTemplate(const QString& path, ReportTemplate& tpl, QString* error);
 
-// Writes one sheet per element of `sheets` laid out by `tpl`, through a
+// Writes one sheet per element of `sheets` laid out by `tpl` (refused, with
+// nothing written, when `tpl` breaks the bounds the reader keeps), through a
 // temporary file renamed over `outPath` at the end: a failure leaves no
 // file, or the old one whole, and gives the reason in `error`.
 bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,

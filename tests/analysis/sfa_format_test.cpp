@@ -312,7 +312,11 @@ TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
 {
     // The second of two strips; the first is at 1000, 1800 x 120.
     const std::pair<Rec, bool> cases[] = {
-        {{1001, 0, kMaxSfaStripSize, kMaxSfaStripSize}, true},
+        {{1001, 0, kMaxSfaStripSize, 1366}, true}, // 256 MiB of pixels at most
+        {{1001, 0, 1366, kMaxSfaStripSize}, true},
+        {{1001, 0, kMaxSfaStripSize, 1367}, false},
+        {{1001, 0, kMaxSfaStripSize, kMaxSfaStripSize}, false},
+        {{1001, 0, 1, kMaxSfaStripSize + 1}, false},
         {{1001, 0, 0, 0}, true},
         {{1001, 0, INT32_MAX, 120}, false},
         {{1001, 0, INT32_MIN, 120}, false},
@@ -333,6 +337,30 @@ TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
             loads ? SfaParse::Ok : SfaParse::Damaged);
         EXPECT_EQ(std::tuple(content.strips.size(), detail.isEmpty()),
                   std::tuple(loads ? 2u : 0u, loads));
+    }
+}
+
+TEST(SfaFormat, OpeningDiametersNoHoleHasAreDamage)
+{
+    const std::pair<int32_t, bool> cases[] = {
+        {1, true},          {70, true},        {kMaxSfaDiameter, true},
+        {0, false},         {-70, false},      {kMaxSfaDiameter + 1, false},
+        {INT32_MAX, false}, {INT32_MIN, false}};
+    for (const auto& [diameter, loads] : cases) {
+        SCOPED_TRACE(diameter);
+        SfaHeader h;
+        h.openingDiameter = diameter;
+        QByteArray v0("sfa\0\x00", 5);
+        v0 += le32(0) + le32(500) + le32(diameter) + QByteArray(1, '\0') + le32(0) +
+              QByteArray(10, '\0');
+        for (const QByteArray& bytes : {SerializeSfa(h, {}, {}), v0}) {
+            SfaContent c;
+            QString detail;
+            EXPECT_EQ(ParseSfa(bytes, c, &detail), loads ? SfaParse::Ok : SfaParse::Damaged);
+            EXPECT_EQ(
+                std::tuple(c.header.openingDiameter, detail.contains(QString::number(diameter))),
+                std::tuple(loads ? diameter : 70, !loads));
+        }
     }
 }
 

@@ -51,7 +51,9 @@ struct OpenDialog {
 TEST(TestParamDlg, DiametersClampOnLeavingTheEditButNotOnOk)
 {
     for (const auto& [typed, shown, stored] :
-         {std::tuple{"30", "50 mm", 50}, std::tuple{"12000", "10000 mm", 12000}}) {
+         {std::tuple{"30", "50 mm", 50}, std::tuple{"12000", "10000 mm", 12000},
+          // beyond any hole: held to what a survey file may hold
+          std::tuple{"2000000", "10000 mm", int(kMaxSfaDiameter)}}) {
         OpenDialog left;
         QTest::keyClick(left.type(kOpeningDiameter, typed), Qt::Key_Tab);
         OpenDialog ok;

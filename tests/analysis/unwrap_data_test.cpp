@@ -111,6 +111,9 @@ TEST(UnWrapData, HeaderFromTheSettingsWithDiametersOfAtLeast50)
     EXPECT_EQ(QStringList({h.elevation, h.holeNumber, h.holeInclination, h.collarCoordinates,
                            h.testingUnit, h.tester, h.site, h.testTime, h.waterLevel}),
               QStringList({QStringLiteral("高程"), "ZK1", "3.5", "c", "u", "t", "s", "d", "w"}));
+    s.openingDiameter = INT_MAX; // a profile no hole has: the survey file stays loadable
+    d.CopyHeaderFromSettings(s);
+    EXPECT_EQ(h.openingDiameter, kMaxSfaDiameter);
 }
 
 TEST(UnWrapData, PagesOfTheSet)

@@ -3,6 +3,7 @@
 #include "support/xlsx_reader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -35,6 +36,77 @@ TEST(ReportTemplate, ForeignFilesAreRefused)
         QString error;
         EXPECT_FALSE(parseReportTemplate(c.bytes, tpl, &error)) << c.why;
         EXPECT_FALSE(error.isEmpty()) << c.why;
+    }
+}
+
+// Templates made to hurt the workbook library: header and footer pictures
+// (the library frees their text twice) and merged ranges that cost memory by
+// the cell. Each is read, and written as a template built directly, so the
+// writer's own check is run through the library too.
+TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
+{
+    const struct {
+        const char* kind; // text, field, header or footer
+        const char* arg;  // range or header text
+        int lines;        // the line repeated this often
+        bool accepted;
+    } cases[] = {
+        {"footer", "&G", 1, false},
+        {"header", "&[Picture]", 1, false},
+        {"header", "&L&g&R", 1, false},
+        {"footer", "&C&[PICTURE]", 1, false},
+        {"text", "A1:XFD1048576", 1, false},
+        {"field", "A1:XFD1", 1, false},  // 16,384 cells
+        {"text", "A1:CV101", 1, false},  // 10,100 cells
+        {"field", "A1:CV100", 3, false}, // 30,000 in all
+        {"text", "A1:CV100", 2, true},   // 10,000 each, 20,000 in all
+        {"footer", "&C第&P页,共&N页", 1, true},
+        {"header", "&\"宋体,Bold\"&14&A", 1, true},
+    };
+    QTemporaryDir dir;
+    std::vector<ReportSheet> sheets(2);
+    for (int i = 0; i < 2; ++i) {
+        sheets[size_t(i)].name = QString::number(i + 1);
+        sheets[size_t(i)].cells = {{QStringLiteral("孔号"), QStringLiteral("ZK-01"), {}}};
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + " " + c.arg);
+        const QString kind = QString::fromLatin1(c.kind);
+        const QString arg = QString::fromUtf8(c.arg);
+        const bool ranged = kind == "text" || kind == "field";
+        const QString line =
+            kind == "text" ? QStringLiteral("text %1 \"x\"").arg(arg)
+            : kind == "field"
+                ? QStringLiteral("field 孔号 %1").arg(arg)
+                : QStringLiteral("%1 \"%2\"").arg(kind, QString(arg).replace("\"", "\\\""));
+        ReportTemplate direct;
+        QString text = QStringLiteral("report-template 1\n");
+        for (int i = 0; i < c.lines; ++i) {
+            text += line + '\n';
+            CellRange r;
+            if (ranged) {
+                ASSERT_TRUE(parseCellRange(arg, r));
+            }
+            if (kind == "text")
+                direct.texts.push_back({r, QStringLiteral("x"), {}});
+            else if (kind == "field")
+                direct.fields.push_back({QStringLiteral("孔号"), r, {}});
+            else
+                (kind == "header" ? direct.header : direct.footer) = arg;
+        }
+        ReportTemplate tpl;
+        QString error;
+        EXPECT_EQ(parseReportTemplate(text.toUtf8(), tpl, &error), c.accepted);
+        EXPECT_EQ(error.contains(QStringLiteral("第%1行").arg(c.lines + 1)), !c.accepted)
+            << error.toStdString();
+
+        const QString out = dir.filePath("hostile.xlsx");
+        QFile::remove(out);
+        error.clear();
+        EXPECT_EQ(writeReportWorkbook(direct, out, sheets, &error), c.accepted)
+            << error.toStdString();
+        EXPECT_EQ(QFile::exists(out), c.accepted);
+        EXPECT_EQ(error.isEmpty(), c.accepted);
     }
 }
 
