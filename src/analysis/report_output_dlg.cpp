@@ -1,5 +1,6 @@
 #include "analysis/report_output_dlg.h"
 
+#include "analysis/report_pages.h"
 #include "platform/prompter.h"
 #include "platform/range_check.h"
 
@@ -117,7 +118,21 @@ bool CReportOutputDlg::pullValues()
     pageChoice_ = pages_->checkedId() - IDC_ALL_PAGES;
     rangeText_ = rangeEdit_->text().trimmed();
     reportType_ = types_->checkedId() - IDC_ATTITUDE_TYPE;
+    if (!ResolveReportPages(pageChoice_, rangeText_, currentPage_, pageCount_, &firstPage_,
+                            &lastPage_)) {
+        messageBox(QStringLiteral("页码范围错误!"), QStringLiteral("出错"), MB_OK | MB_ICONERROR,
+                   this);
+        rangeEdit_->setFocus(Qt::OtherFocusReason);
+        rangeEdit_->selectAll();
+        return false;
+    }
     return true;
+}
+
+void CReportOutputDlg::setPages(int currentPage, int pageCount)
+{
+    currentPage_ = currentPage;
+    pageCount_ = pageCount;
 }
 
 void CReportOutputDlg::accept()

@@ -51,6 +51,7 @@ void CUnWrapView::OnReport()
         return;
     const QString attitudeTemplate = templateFolder() + QStringLiteral("/template1.rpt");
     CReportOutputDlg dlg(ReportWorkbookPath(typed), attitudeTemplate, templateFolder(), this);
+    dlg.setPages(state_.currentPage, state_.pageCount);
     if (!dlg.run())
         return;
 
@@ -60,16 +61,12 @@ void CUnWrapView::OnReport()
     job.type = dlg.reportType();
     job.columns = dlg.columns();
     job.captureFormat = currentCaptureFormat.load();
+    job.first = dlg.firstPage();
+    job.last = dlg.lastPage();
     if (dlg.pageChoice() == kReportCurrentPage && job.type == kAttitudeReport) {
         job.currentPageOnly = true;
         job.pictureFolder = temp;
-        job.first = job.last = state_.currentPage + 1;
     } else {
-        if (!ResolveReportPages(dlg.pageChoice(), dlg.rangeText(), state_.currentPage,
-                                state_.pageCount, &job.first, &job.last)) {
-            reportError(QStringLiteral("页码范围错误!"), this);
-            return;
-        }
         // The image report has a template of its own, unless another was chosen.
         if (job.type == kImageReport && QFileInfo(job.templatePath) == QFileInfo(attitudeTemplate))
             job.templatePath = templateFolder() + QStringLiteral("/template2.rpt");

@@ -13,11 +13,17 @@
 #include "support/survey_fixtures.h"
 #include "support/xlsx_reader.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +198,65 @@ TEST(Report, CurrentPageAndRefusals)
     s.st.view->OnReport();
     EXPECT_TRUE(s.prompter.boxes.empty());
     EXPECT_FALSE(QFileInfo::exists(s.out()));
+}
+
+// "输出" as the command opens it: a range the survey does not hold is told
+// and the dialog stays open with every choice as the user left it and the
+// focus in the range box; a corrected range then makes the report.
+TEST(Report, RangeErrorKeepsTheDialogOpen)
+{
+    Survey s;
+    s.prompter.fileAnswers.push_back(s.out());
+    s.prompter.boxAnswers.push_back(IDNO); // not opened afterwards
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<Dlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        auto click = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); };
+        auto* range = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_RANGE_TEXT));
+        auto* columns = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_COLUMNS));
+        QPushButton* ok = nullptr;
+        for (QPushButton* b : dlg->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("确定"))
+                ok = b;
+        ASSERT_NE(ok, nullptr);
+        click(dlg->control(Dlg::IDC_PAGE_RANGE));
+        click(dlg->control(Dlg::IDC_IMAGE_TYPE));
+        columns->selectAll();
+        QTest::keyClicks(columns, QStringLiteral("3"));
+        click(range);
+        for (const char* wrong : {"2-4", "3-2", "1-1,2-7"}) {
+            SCOPED_TRACE(wrong);
+            s.prompter.boxes.clear();
+            range->selectAll();
+            QTest::keyClicks(range, QString::fromUtf8(wrong));
+            click(ok);
+            ASSERT_EQ(s.prompter.boxTexts(), QStringList{QStringLiteral("页码范围错误!")});
+            EXPECT_EQ(s.prompter.boxes[0].caption, QStringLiteral("出错"));
+            EXPECT_TRUE(dlg->isVisible());
+            EXPECT_EQ(dlg->focusWidget(), range);
+            EXPECT_EQ(range->text(), QString::fromUtf8(wrong));
+            EXPECT_TRUE(static_cast<QRadioButton*>(dlg->control(Dlg::IDC_PAGE_RANGE))->isChecked());
+            EXPECT_TRUE(static_cast<QRadioButton*>(dlg->control(Dlg::IDC_IMAGE_TYPE))->isChecked());
+            EXPECT_EQ(columns->text(), QStringLiteral("3"));
+        }
+        bool hint = false;
+        for (QLabel* l : dlg->findChildren<QLabel*>())
+            hint = hint || l->text() == QStringLiteral("以-分隔(如1-1,2-7)");
+        EXPECT_TRUE(hint);
+        range->selectAll();
+        QTest::keyClicks(range, QStringLiteral("2-3"));
+        click(ok);
+        driven = true;
+    });
+    s.st.view->OnReport();
+    ASSERT_TRUE(driven);
+    // Pages 2 and 3 side by side on one sheet.
+    const QString text = workbookText(s.out());
+    EXPECT_TRUE(text.contains(QStringLiteral("第1页/共1页"))) << text.toStdString();
+    EXPECT_EQ(QString::fromUtf8(xlsxPart(s.out(), QStringLiteral("xl/drawings/drawing1.xml")))
+                  .count(QStringLiteral("<xdr:pic>")),
+              2);
 }
 
 TEST(Report, AttitudeTableExport)
