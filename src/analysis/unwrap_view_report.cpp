@@ -99,9 +99,8 @@ void CUnWrapView::OnReport()
     }
     const QString shown = QDir::toNativeSeparators(job.outputPath);
     if (messageBox(QStringLiteral("报表已输出到文件%1中，是否查看?").arg(shown), QStringLiteral("提示"),
-                   MB_YESNO | MB_ICONQUESTION, this) == IDYES
-        && !openWithDefaultApplication(job.outputPath))
-        reportError(QStringLiteral("没有可以打开它的程序，报表已保存在%1").arg(shown), this);
+                   MB_YESNO | MB_ICONQUESTION, this) == IDYES)
+        openFinishedFile(job.outputPath, QStringLiteral("出错"), this);
 }
 
 } // namespace bc

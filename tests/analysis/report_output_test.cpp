@@ -259,6 +259,86 @@ TEST(Report, RangeErrorKeepsTheDialogOpen)
               2);
 }
 
+// A finished report or table that could not be opened, whatever the reason,
+// says where it was saved; one that was opened says nothing.
+TEST(Report, FileNotOpenedIsTold)
+{
+    Survey s;
+    QTemporaryDir bin;
+    const QString marker = bin.filePath(QStringLiteral("opened-with"));
+    // The opener program as a script: it notes the file it was given, then
+    // ends as told.
+    auto opener = [&](const char* name, const char* end) {
+        const QString path = bin.filePath(QString::fromUtf8(name));
+        writeFileBytes(path, QByteArray("#!/bin/sh\nprintf '%s' \"$1\" > '") + marker.toUtf8() +
+                                 "'\n" + end + "\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    };
+    const struct {
+        const char* why;
+        bool installedOpens; // with an installed opener: its answer
+        QString program;     // without one: the desktop's opener program
+        bool told;
+    } cases[] = {
+        {"installed opener refuses", false, {}, true},
+        {"no opener program", true, bin.filePath(QStringLiteral("none")), true},
+        {"no application for the file", true,
+         opener("no-handler", "echo 'xdg-open: no method available' >&2; exit 3"), true},
+        {"opener fails", true, opener("fails", "exit 4"), true},
+        {"opener dies", true, opener("dies", "kill -9 $$"), true},
+        {"opened", true, opener("opens", "exit 0"), false},
+    };
+    const QString previousProgram = setOpenerProgram(QString());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (c.program.isEmpty())
+            setFileOpener([&](const QString&) { return c.installedOpens; });
+        else
+            setFileOpener({});
+        setOpenerProgram(c.program);
+        auto notOpened = [&] {
+            int n = 0;
+            for (const AskedBox& b : s.prompter.boxes)
+                n += b.text.startsWith(QStringLiteral("没有可以打开它的程序，文件已保存在"));
+            return n;
+        };
+        auto settle = [&](int expected) {
+            if (c.told) {
+                EXPECT_TRUE(QTest::qWaitFor([&] { return notOpened() == expected; }, 5000));
+            } else {
+                EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(marker); }, 5000));
+                QTest::qWait(200); // time for a late word, should there be one
+            }
+        };
+        s.prompter.boxes.clear();
+        QFile::remove(marker);
+        CExcelExport exporter;
+        QTemporaryDir folder;
+        ASSERT_TRUE(exporter.Export(s.st.view->GetData(), folder.path()));
+        settle(1);
+        ASSERT_EQ(notOpened(), c.told ? 1 : 0);
+        if (c.told) {
+            EXPECT_EQ(s.prompter.boxes.back().caption, QStringLiteral("导出数据到Excel"));
+            EXPECT_TRUE(s.prompter.boxes.back().text.endsWith(exporter.path()));
+        }
+        if (!c.program.isEmpty() && QFileInfo::exists(c.program)) {
+            EXPECT_EQ(fileBytes(marker), exporter.path().toUtf8());
+        }
+
+        QFile::remove(marker);
+        s.prompter.boxAnswers.push_back(IDYES);
+        s.report(Dlg::IDC_CURRENT_PAGE, Dlg::IDC_ATTITUDE_TYPE);
+        settle(2);
+        ASSERT_EQ(notOpened(), c.told ? 2 : 0);
+        if (c.told) {
+            EXPECT_EQ(s.prompter.boxes.back().caption, QStringLiteral("出错"));
+            EXPECT_TRUE(s.prompter.boxes.back().text.endsWith(s.out()));
+        }
+    }
+    setOpenerProgram(previousProgram);
+}
+
 TEST(Report, AttitudeTableExport)
 {
     Survey s;
