@@ -212,7 +212,10 @@ TEST(Report, RangeErrorKeepsTheDialogOpen)
     QTimer::singleShot(0, [&] {
         auto* dlg = qobject_cast<Dlg*>(QApplication::activeModalWidget());
         ASSERT_NE(dlg, nullptr);
-        auto click = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); };
+        // Near the left edge: on a radio button's circle, inside any other.
+        auto click = [](QWidget* w) {
+            QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2));
+        };
         auto* range = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_RANGE_TEXT));
         auto* columns = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_COLUMNS));
         QPushButton* ok = nullptr;
@@ -337,6 +340,36 @@ TEST(Report, FileNotOpenedIsTold)
         }
     }
     setOpenerProgram(previousProgram);
+}
+
+// The path boxes of "输出" show a usual path whole, and any path from its
+// start with the whole path as the tip.
+TEST(Report, PathBoxesShowThePath)
+{
+    Survey s;
+    const QString typed = QStringLiteral("/road/out/报表1.xlsx");
+    s.prompter.fileAnswers.push_back(typed);
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<Dlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        auto* output = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_OUTPUT_PATH));
+        auto* templ = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_TEMPLATE_PATH));
+        EXPECT_EQ(output->text(), typed);
+        EXPECT_GE(output->width() - 12, output->fontMetrics().horizontalAdvance(typed));
+        for (QLineEdit* edit : {output, templ}) {
+            EXPECT_EQ(edit->cursorPosition(), 0);
+            EXPECT_EQ(edit->toolTip(), edit->text());
+        }
+        // A path typed in keeps its tip up to date.
+        output->selectAll();
+        QTest::keyClicks(output, QStringLiteral("/x.xlsx"));
+        EXPECT_EQ(output->toolTip(), QStringLiteral("/x.xlsx"));
+        seen = true;
+        dlg->reject();
+    });
+    s.st.view->OnReport();
+    EXPECT_TRUE(seen);
 }
 
 TEST(Report, AttitudeTableExport)
