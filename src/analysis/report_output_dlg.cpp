@@ -1,12 +1,13 @@
 #include "analysis/report_output_dlg.h"
 
+#include "analysis/report_output.h"
 #include "analysis/report_pages.h"
 #include "platform/prompter.h"
 #include "platform/range_check.h"
+#include "platform/save_name.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -161,15 +162,10 @@ void CReportOutputDlg::accept()
 
 void CReportOutputDlg::onBrowseOutput()
 {
-    const QString path = prompter().saveFileName(this, QString(), outputEdit_->text(),
-                                                 QStringLiteral("Excel Files (*.xlsx)"));
-    if (path.isEmpty())
-        return;
-    showPath(outputEdit_, path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
-                             ? path
-                             : QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0
-                                   ? path + QLatin1Char('x')
-                                   : path + QStringLiteral(".xlsx"));
+    const QString path = askSaveName(this, QString(), outputEdit_->text(),
+                                     QStringLiteral("Excel Files (*.xlsx)"), ReportWorkbookPath);
+    if (!path.isEmpty())
+        showPath(outputEdit_, path);
 }
 
 void CReportOutputDlg::onBrowseTemplate()

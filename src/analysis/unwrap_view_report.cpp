@@ -10,6 +10,7 @@
 #include "core/program_values.h"
 #include "platform/file_opener.h"
 #include "platform/prompter.h"
+#include "platform/save_name.h"
 #include "platform/work_folder.h"
 
 #include <QApplication>
@@ -45,12 +46,12 @@ void CUnWrapView::OnReport()
         reportError(folderError.text, this);
         return;
     }
-    const QString typed = prompter().saveFileName(this, QString(), QDir(temp).filePath(QStringLiteral("output.xlsx")),
-                                                  QStringLiteral("Excel Files (*.xlsx)"));
-    if (typed.isEmpty())
+    const QString output = askSaveName(this, QString(), QDir(temp).filePath(QStringLiteral("output.xlsx")),
+                                       QStringLiteral("Excel Files (*.xlsx)"), ReportWorkbookPath);
+    if (output.isEmpty())
         return;
     const QString attitudeTemplate = templateFolder() + QStringLiteral("/template1.rpt");
-    CReportOutputDlg dlg(ReportWorkbookPath(typed), attitudeTemplate, templateFolder(), this);
+    CReportOutputDlg dlg(output, attitudeTemplate, templateFolder(), this);
     dlg.setPages(state_.currentPage, state_.pageCount);
     if (!dlg.run())
         return;

@@ -17,6 +17,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -370,6 +371,83 @@ TEST(Report, PathBoxesShowThePath)
     });
     s.st.view->OnReport();
     EXPECT_TRUE(seen);
+}
+
+// A name the program completes with an extension is asked about before a
+// file of the completed name is replaced, in the save dialog's words; "否"
+// opens the dialog again. The page export adds ".jpg", the report turns
+// ".xls" into ".xlsx", in its first dialog and behind "输出"'s "...".
+TEST(Report, CompletedNamesAskBeforeReplacing)
+{
+    enum Caller { Page, Report, Browse };
+    const struct {
+        const char* why;
+        Caller caller;
+        const char* typed;
+        const char* written;
+        bool exists;
+        std::vector<int> answers;
+        const char* retyped; // the dialog opened again; nullptr cancels it
+        const char* result;  // the name written; nullptr for none
+    } rows[] = {
+        {"page, replaced", Page, "p", "p.jpg", true, {IDYES}, nullptr, "p.jpg"},
+        {"page, kept", Page, "p", "p.jpg", true, {IDNO}, nullptr, nullptr},
+        {"page, the name the dialog asked about", Page, "p.jpg", "p.jpg", true, {}, nullptr, "p.jpg"},
+        {"page, a new name", Page, "n", "n.jpg", false, {}, nullptr, "n.jpg"},
+        {"report, kept, another name", Report, "x.xls", "x.xlsx", true, {IDNO}, "y.xls", "y.xlsx"},
+        {"report, replaced", Report, "x", "x.xlsx", true, {IDYES}, nullptr, "x.xlsx"},
+        {"browse, kept", Browse, "z.xls", "z.xlsx", true, {IDNO}, nullptr, "start.xlsx"},
+        {"browse, replaced", Browse, "z", "z.xlsx", true, {IDYES}, nullptr, "z.xlsx"},
+    };
+    CaptureFormatScope jpeg(0);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        Survey s;
+        QTemporaryDir dir;
+        const QString written = dir.filePath(QString::fromUtf8(row.written));
+        if (row.exists) {
+            ASSERT_TRUE(writeFileBytes(written, "old"));
+        }
+        QString dialogShows;
+        Dlg::setRunner([&](Dlg& dlg) {
+            if (row.caller == Browse) {
+                QWidget* browse = dlg.control(Dlg::IDC_OUTPUT_BROWSE);
+                QTest::mouseClick(browse, Qt::LeftButton, {}, browse->rect().center());
+            }
+            dialogShows = static_cast<QLineEdit*>(dlg.control(Dlg::IDC_OUTPUT_PATH))->text();
+            return false;
+        });
+        if (row.caller == Browse)
+            s.prompter.fileAnswers.push_back(dir.filePath(QStringLiteral("start.xlsx")));
+        s.prompter.fileAnswers.push_back(dir.filePath(QString::fromUtf8(row.typed)));
+        if (row.retyped)
+            s.prompter.fileAnswers.push_back(dir.filePath(QString::fromUtf8(row.retyped)));
+        s.prompter.boxAnswers.assign(row.answers.begin(), row.answers.end());
+        if (row.caller == Page)
+            s.st.view->OnExportCurrentPage();
+        else
+            s.st.view->OnReport();
+
+        const bool asked = row.answers.size() == 1;
+        ASSERT_EQ(s.prompter.boxes.size(), asked ? 1u : 0u) << s.prompter.boxTexts().join('|').toStdString();
+        if (asked) {
+            EXPECT_EQ(s.prompter.boxes[0].text,
+                      QString::fromUtf8(row.written) + QStringLiteral(" 已存在。\n您想要替换它吗？"));
+            EXPECT_EQ(s.prompter.boxes[0].style & MB_TYPEMASK, unsigned(MB_YESNO));
+        }
+        // Every dialog answer was taken: a "否" opened the dialog again.
+        EXPECT_TRUE(s.prompter.fileAnswers.empty());
+        const QString result = row.result ? dir.filePath(QString::fromUtf8(row.result)) : QString();
+        if (row.caller == Page) {
+            EXPECT_EQ(fileBytes(written) == "old", result != written);
+            if (!result.isEmpty()) {
+                EXPECT_FALSE(QImage(result, "JPG").isNull());
+            }
+        } else {
+            EXPECT_EQ(dialogShows, result);
+            EXPECT_EQ(fileBytes(written), QByteArray("old"));
+        }
+    }
 }
 
 TEST(Report, AttitudeTableExport)
