@@ -1,6 +1,7 @@
 #include "analysis/d3d_view.h"
 
 #include "platform/prompter.h"
+#include "platform/save_name.h"
 #include "ui/memory_dc.h"
 
 #include <QFileInfo>
@@ -153,12 +154,14 @@ void CD3DView::autoRotate(bool forward, bool backward)
 
 void CD3DView::OnExportBmp()
 {
-    QString name = prompter().saveFileName(this, QString(), QString(),
-                                            QStringLiteral("BMP Files (*.BMP *.bmp)"));
+    const QString name = askSaveName(this, QString(), QString(), QStringLiteral("BMP Files (*.BMP *.bmp)"),
+                                     [](const QString& chosen) {
+                                         return QFileInfo(chosen).suffix().isEmpty()
+                                                    ? chosen + QStringLiteral(".BMP")
+                                                    : chosen;
+                                     });
     if (name.isEmpty())
         return;
-    if (QFileInfo(name).suffix().isEmpty())
-        name += QStringLiteral(".BMP");
     // The scene is drawn once more for the copy.
     const QImage shown = grabFramebuffer();
     CMemoryDC dc(24, name, size());

@@ -60,11 +60,7 @@ bool CExcelExport::Export(const CUnWrapData* data, const QString& folder, QWidge
         return false;
     }
     path_ = path;
-    if (!openWithDefaultApplication(path)) {
-        messageBox(QStringLiteral("没有可以打开它的程序，文件已保存在%1").arg(QDir::toNativeSeparators(path)),
-                   kTitle, MB_OK | MB_ICONERROR, parent);
-        return false;
-    }
+    openFinishedFile(path, kTitle, parent);
     return true;
 }
 

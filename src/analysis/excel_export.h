@@ -17,7 +17,8 @@ public:
     virtual ~CExcelExport() = default;
 
     // Writes into `folder` and opens the workbook. Nothing is written or
-    // opened without shapes. Failures are told to the user; false then.
+    // opened without shapes. Failures are told to the user; false when
+    // nothing was written (a workbook that could not be opened stays).
     bool Export(const CUnWrapData* data, const QString& folder, QWidget* parent = nullptr);
 
     // The workbook written by the last export.

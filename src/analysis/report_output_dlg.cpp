@@ -1,11 +1,13 @@
 #include "analysis/report_output_dlg.h"
 
+#include "analysis/report_output.h"
+#include "analysis/report_pages.h"
 #include "platform/prompter.h"
 #include "platform/range_check.h"
+#include "platform/save_name.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,10 +23,30 @@ namespace {
 constexpr int kColumnsMin = 2;
 constexpr int kColumnsMax = 10;
 
+void showPath(QLineEdit* edit, const QString& path)
+{
+    edit->setText(path);
+    edit->setCursorPosition(0);
+}
+
 CReportOutputDlg::Runner& runner()
 {
     static CReportOutputDlg::Runner r;
     return r;
+}
+
+// A path box wide enough for a usual path; a longer one shows its start, and
+// the whole path as its tip.
+constexpr int kPathBoxChars = 50;
+
+QLineEdit* pathBox(const QString& path, int id, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::number(id));
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * kPathBoxChars);
+    QObject::connect(edit, &QLineEdit::textChanged, edit, &QLineEdit::setToolTip);
+    showPath(edit, path);
+    return edit;
 }
 
 QRadioButton* radio(const QString& text, int id, QButtonGroup* group, QWidget* parent)
@@ -44,12 +66,10 @@ CReportOutputDlg::CReportOutputDlg(const QString& outputPath, const QString& tem
     setWindowTitle(QStringLiteral("输出"));
     auto* top = new QVBoxLayout(this);
     auto* paths = new QGridLayout;
-    outputEdit_ = new QLineEdit(outputPath_, this);
-    templateEdit_ = new QLineEdit(templatePath_, this);
+    outputEdit_ = pathBox(outputPath_, IDC_OUTPUT_PATH, this);
+    templateEdit_ = pathBox(templatePath_, IDC_TEMPLATE_PATH, this);
     auto* outputBrowse = new QPushButton(QStringLiteral("..."), this);
     auto* templateBrowse = new QPushButton(QStringLiteral("..."), this);
-    outputEdit_->setObjectName(QString::number(IDC_OUTPUT_PATH));
-    templateEdit_->setObjectName(QString::number(IDC_TEMPLATE_PATH));
     outputBrowse->setObjectName(QString::number(IDC_OUTPUT_BROWSE));
     templateBrowse->setObjectName(QString::number(IDC_TEMPLATE_BROWSE));
     paths->addWidget(new QLabel(QStringLiteral("输出路径"), this), 0, 0);
@@ -117,7 +137,21 @@ bool CReportOutputDlg::pullValues()
     pageChoice_ = pages_->checkedId() - IDC_ALL_PAGES;
     rangeText_ = rangeEdit_->text().trimmed();
     reportType_ = types_->checkedId() - IDC_ATTITUDE_TYPE;
+    if (!ResolveReportPages(pageChoice_, rangeText_, currentPage_, pageCount_, &firstPage_,
+                            &lastPage_)) {
+        messageBox(QStringLiteral("页码范围错误!"), QStringLiteral("出错"), MB_OK | MB_ICONERROR,
+                   this);
+        rangeEdit_->setFocus(Qt::OtherFocusReason);
+        rangeEdit_->selectAll();
+        return false;
+    }
     return true;
+}
+
+void CReportOutputDlg::setPages(int currentPage, int pageCount)
+{
+    currentPage_ = currentPage;
+    pageCount_ = pageCount;
 }
 
 void CReportOutputDlg::accept()
@@ -128,15 +162,10 @@ void CReportOutputDlg::accept()
 
 void CReportOutputDlg::onBrowseOutput()
 {
-    const QString path = prompter().saveFileName(this, QString(), outputEdit_->text(),
-                                                 QStringLiteral("Excel Files (*.xlsx)"));
-    if (path.isEmpty())
-        return;
-    outputEdit_->setText(path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
-                             ? path
-                             : QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0
-                                   ? path + QLatin1Char('x')
-                                   : path + QStringLiteral(".xlsx"));
+    const QString path = askSaveName(this, QString(), outputEdit_->text(),
+                                     QStringLiteral("Excel Files (*.xlsx)"), ReportWorkbookPath);
+    if (!path.isEmpty())
+        showPath(outputEdit_, path);
 }
 
 void CReportOutputDlg::onBrowseTemplate()
@@ -144,7 +173,7 @@ void CReportOutputDlg::onBrowseTemplate()
     const QString path = prompter().openFileName(this, QString(), templateFolder_,
                                                  QStringLiteral("报表模板 (*.rpt *.RPT)"));
     if (!path.isEmpty())
-        templateEdit_->setText(path);
+        showPath(templateEdit_, path);
 }
 
 CReportOutputDlg::Runner CReportOutputDlg::setRunner(Runner r)

@@ -32,18 +32,26 @@ public:
     CReportOutputDlg(const QString& outputPath, const QString& templatePath,
                      const QString& templateFolder, QWidget* parent = nullptr);
 
+    // The view's current page (0-based) and page count, against which a
+    // page range is checked when the dialog is confirmed.
+    void setPages(int currentPage, int pageCount);
+
     QString outputPath() const { return outputPath_; }
     QString templatePath() const { return templatePath_; }
     int pageChoice() const { return pageChoice_; }
     QString rangeText() const { return rangeText_; }
     int reportType() const { return reportType_; }
     int columns() const { return columns_; }
+    // The pages chosen, 1-based and inclusive.
+    int firstPage() const { return firstPage_; }
+    int lastPage() const { return lastPage_; }
 
     // The control with a numeric id (tests, and the form's own lookups).
     QWidget* control(int id) const;
 
     // Reads the controls; false (told to the user) when the column count is
-    // out of its range.
+    // out of its range or the pages asked for are not in the survey. The
+    // dialog then stays as the user left it, the focus on what was wrong.
     bool pullValues();
 
     // How the dialog is run; tests replace it to answer without a modal loop.
@@ -64,6 +72,10 @@ private:
     QString rangeText_;
     int reportType_ = 0;
     int columns_ = 4;
+    int currentPage_ = 0;
+    int pageCount_ = 0;
+    int firstPage_ = 1;
+    int lastPage_ = 1;
     QLineEdit* outputEdit_;
     QLineEdit* templateEdit_;
     QLineEdit* rangeEdit_;

@@ -7,6 +7,7 @@
 #include "analysis/unwrap_data.h"
 #include "core/program_values.h"
 #include "platform/prompter.h"
+#include "platform/save_name.h"
 #include "ui/folder_dialog.h"
 
 #include <QApplication>
@@ -34,16 +35,15 @@ void CUnWrapView::OnExportCurrentPage()
     const QString suffix = PageImageSuffix(format);
     const QString upper = suffix.toUpper();
     const QString name = PageImageName(*data_, state_.currentPage, state_.perPage);
-    QString path =
-        prompter().saveFileName(this, QStringLiteral("另存为"),
-                                QDir(data_->imageDirectory()).filePath(name + u'.' + suffix),
-                                QStringLiteral("%1 Files (*.%1 *.%2)").arg(upper, suffix));
-    if (path.isEmpty())
-        return;
     // The default extension: a page name has dots of its own, so only the
     // picture's own extension counts as one.
-    if (!path.endsWith(u'.' + suffix, Qt::CaseInsensitive))
-        path += u'.' + suffix;
+    const QString path = askSaveName(
+        this, QStringLiteral("另存为"), QDir(data_->imageDirectory()).filePath(name + u'.' + suffix),
+        QStringLiteral("%1 Files (*.%1 *.%2)").arg(upper, suffix), [&](const QString& chosen) {
+            return chosen.endsWith(u'.' + suffix, Qt::CaseInsensitive) ? chosen : chosen + u'.' + suffix;
+        });
+    if (path.isEmpty())
+        return;
     ErrorReport error;
     if (!SavePageImage(*data_, state_, path, format, &error))
         showError(error, this);

@@ -10,6 +10,7 @@
 #include "core/program_values.h"
 #include "platform/file_opener.h"
 #include "platform/prompter.h"
+#include "platform/save_name.h"
 #include "platform/work_folder.h"
 
 #include <QApplication>
@@ -45,12 +46,13 @@ void CUnWrapView::OnReport()
         reportError(folderError.text, this);
         return;
     }
-    const QString typed = prompter().saveFileName(this, QString(), QDir(temp).filePath(QStringLiteral("output.xlsx")),
-                                                  QStringLiteral("Excel Files (*.xlsx)"));
-    if (typed.isEmpty())
+    const QString output = askSaveName(this, QString(), QDir(temp).filePath(QStringLiteral("output.xlsx")),
+                                       QStringLiteral("Excel Files (*.xlsx)"), ReportWorkbookPath);
+    if (output.isEmpty())
         return;
     const QString attitudeTemplate = templateFolder() + QStringLiteral("/template1.rpt");
-    CReportOutputDlg dlg(ReportWorkbookPath(typed), attitudeTemplate, templateFolder(), this);
+    CReportOutputDlg dlg(output, attitudeTemplate, templateFolder(), this);
+    dlg.setPages(state_.currentPage, state_.pageCount);
     if (!dlg.run())
         return;
 
@@ -60,16 +62,12 @@ void CUnWrapView::OnReport()
     job.type = dlg.reportType();
     job.columns = dlg.columns();
     job.captureFormat = currentCaptureFormat.load();
+    job.first = dlg.firstPage();
+    job.last = dlg.lastPage();
     if (dlg.pageChoice() == kReportCurrentPage && job.type == kAttitudeReport) {
         job.currentPageOnly = true;
         job.pictureFolder = temp;
-        job.first = job.last = state_.currentPage + 1;
     } else {
-        if (!ResolveReportPages(dlg.pageChoice(), dlg.rangeText(), state_.currentPage,
-                                state_.pageCount, &job.first, &job.last)) {
-            reportError(QStringLiteral("页码范围错误!"), this);
-            return;
-        }
         // The image report has a template of its own, unless another was chosen.
         if (job.type == kImageReport && QFileInfo(job.templatePath) == QFileInfo(attitudeTemplate))
             job.templatePath = templateFolder() + QStringLiteral("/template2.rpt");
@@ -102,9 +100,8 @@ void CUnWrapView::OnReport()
     }
     const QString shown = QDir::toNativeSeparators(job.outputPath);
     if (messageBox(QStringLiteral("报表已输出到文件%1中，是否查看?").arg(shown), QStringLiteral("提示"),
-                   MB_YESNO | MB_ICONQUESTION, this) == IDYES
-        && !openWithDefaultApplication(job.outputPath))
-        reportError(QStringLiteral("没有可以打开它的程序，报表已保存在%1").arg(shown), this);
+                   MB_YESNO | MB_ICONQUESTION, this) == IDYES)
+        openFinishedFile(job.outputPath, QStringLiteral("出错"), this);
 }
 
 } // namespace bc

@@ -358,32 +358,105 @@ private:
     lxw_workbook* wb_ = nullptr;
 };
 
-bool insertPictures(lxw_worksheet* ws, const ReportTemplate::Picture& p, const ReportCell& cell,
-                    QString* error)
+// A column's width as the spreadsheet draws it, in pixels: seven a character
+// of the default font and five of padding; 0 for a hidden column.
+int columnPixels(const ReportTemplate& tpl, int col)
 {
-    int x = 0;
-    for (const QString& file : cell.pictures) {
-        QImageReader reader(file);
-        const QSize size = reader.size();
-        if (!QFileInfo::exists(file) || !size.isValid() || size.isEmpty()) {
-            *error = QStringLiteral("无法读取图片%1").arg(file);
-            return false;
+    double width = LXW_DEF_COL_WIDTH;
+    for (const auto& c : tpl.columns)
+        if (col >= c.first && col <= c.last)
+            width = c.width;
+    if (width <= 0)
+        return 0;
+    return width < 1.0 ? int(width * 12 + 0.5) : int(width * 7 + 0.5) + 5;
+}
+
+// The width in pixels of a picture's own columns: from its anchor up to the
+// next picture anchored to its right in the same row, or else to the last
+// column a text or field of the sheet covers. 0 when nothing bounds it.
+int ownColumnsPixels(const ReportTemplate& tpl, const ReportTemplate::Picture& p)
+{
+    int last = -1;
+    for (const auto& t : tpl.texts)
+        last = std::max(last, t.range.lastCol);
+    for (const auto& f : tpl.fields)
+        last = std::max(last, f.range.lastCol);
+    for (const auto& q : tpl.pictures)
+        if (q.row == p.row && q.col > p.col)
+            last = last < p.col ? q.col - 1 : std::min(last, q.col - 1);
+    int pixels = 0;
+    for (int c = p.col; c <= last; ++c)
+        pixels += columnPixels(tpl, c);
+    return pixels;
+}
+
+// Where the pictures of one template picture go on a sheet.
+struct PictureRun {
+    const ReportTemplate::Picture* slot = nullptr;
+    QStringList files;
+    std::vector<QSize> sizes;
+    double boxWidth = 0; // each picture's share of the columns
+    double gap = 0;
+    double scale = 1.0;
+};
+
+// Reads the pictures' sizes and fits them: the boxes and gaps of a run are
+// narrowed together until the run fits its own columns, each picture fits
+// its box keeping its aspect and is never enlarged. Then all pictures
+// anchored in one row take the smallest of their scales, so that their rows
+// of pixels line up on the sheet.
+bool layoutPictures(const ReportTemplate& tpl, const std::map<QString, const ReportCell*>& byKey,
+                    std::vector<PictureRun>& runs, QString* error)
+{
+    for (const auto& p : tpl.pictures) {
+        const auto it = byKey.find(p.key);
+        if (it == byKey.end() || !it->second->isPicture())
+            continue;
+        PictureRun run;
+        run.slot = &p;
+        run.files = it->second->pictures;
+        for (const QString& file : run.files) {
+            QImageReader reader(file);
+            const QSize size = reader.size();
+            if (!QFileInfo::exists(file) || !size.isValid() || size.isEmpty()) {
+                *error = QStringLiteral("无法读取图片%1").arg(file);
+                return false;
+            }
+            run.sizes.push_back(size);
         }
-        // Fitted inside its box, keeping its aspect; never enlarged.
-        const double scale =
-            std::min({1.0, double(p.boxWidth) / size.width(), double(p.boxHeight) / size.height()});
+        const double n = double(run.files.size());
+        const double natural = n * p.boxWidth + (n - 1) * p.gap;
+        const int room = ownColumnsPixels(tpl, p);
+        const double narrow = room > 0 && natural > room ? room / natural : 1.0;
+        run.boxWidth = p.boxWidth * narrow;
+        run.gap = p.gap * narrow;
+        for (const QSize& size : run.sizes)
+            run.scale = std::min({run.scale, run.boxWidth / size.width(),
+                                  double(p.boxHeight) / size.height()});
+        runs.push_back(std::move(run));
+    }
+    for (PictureRun& run : runs)
+        for (const PictureRun& other : runs)
+            if (other.slot->row == run.slot->row)
+                run.scale = std::min(run.scale, other.scale);
+    return true;
+}
+
+bool insertPictures(lxw_worksheet* ws, const PictureRun& run, QString* error)
+{
+    const ReportTemplate::Picture& p = *run.slot;
+    for (int i = 0; i < run.files.size(); ++i) {
         lxw_image_options opt{};
-        opt.x_offset = x;
-        opt.x_scale = scale;
-        opt.y_scale = scale;
+        opt.x_offset = int32_t(std::floor(i * (run.boxWidth + run.gap)));
+        opt.x_scale = run.scale;
+        opt.y_scale = run.scale;
         opt.object_position = LXW_OBJECT_MOVE_DONT_SIZE;
         const lxw_error e = worksheet_insert_image_opt(ws, lxw_row_t(p.row), lxw_col_t(p.col),
-                                                       QFile::encodeName(file).constData(), &opt);
+                                                       QFile::encodeName(run.files[i]).constData(), &opt);
         if (e != LXW_NO_ERROR) {
-            *error = QStringLiteral("%1: %2").arg(file, lxwReason(e));
+            *error = QStringLiteral("%1: %2").arg(run.files[i], lxwReason(e));
             return false;
         }
-        x += p.boxWidth + p.gap;
     }
     return true;
 }
@@ -531,11 +604,12 @@ bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,
             if (it != byKey.end() && !it->second->isPicture())
                 putText(ws, tpl.fields[i].range, it->second->text, fieldFormats[i]);
         }
-        for (const auto& p : tpl.pictures) {
-            const auto it = byKey.find(p.key);
-            if (it != byKey.end() && !insertPictures(ws, p, *it->second, error))
+        std::vector<PictureRun> runs;
+        if (!layoutPictures(tpl, byKey, runs, error))
+            return false;
+        for (const PictureRun& run : runs)
+            if (!insertPictures(ws, run, error))
                 return false;
-        }
     }
     return pending.finish(error);
 }

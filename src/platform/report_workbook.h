@@ -20,7 +20,13 @@
 //                              where the pictures under KEY go: anchored at
 //                              the cell's top-left corner, each fitted into a
 //                              W x H pixel box keeping its aspect; several
-//                              pictures stand side by side, G pixels apart
+//                              pictures stand side by side, G pixels apart.
+//                              A picture stays inside its own columns (up to
+//                              the next picture anchored to its right in the
+//                              row, or the last column of the sheet's texts
+//                              and fields): boxes and gaps are narrowed alike
+//                              to fit. Pictures anchored in one row share
+//                              one scale, so that their rows line up.
 //     header "text"            printed page header and footer, with the
 //     footer "text"            spreadsheet's own codes (&P page, &N pages);
 //                              at most 255 bytes, and no pictures: &G and

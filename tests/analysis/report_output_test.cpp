@@ -13,11 +13,18 @@
 #include "support/survey_fixtures.h"
 #include "support/xlsx_reader.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +199,255 @@ TEST(Report, CurrentPageAndRefusals)
     s.st.view->OnReport();
     EXPECT_TRUE(s.prompter.boxes.empty());
     EXPECT_FALSE(QFileInfo::exists(s.out()));
+}
+
+// "输出" as the command opens it: a range the survey does not hold is told
+// and the dialog stays open with every choice as the user left it and the
+// focus in the range box; a corrected range then makes the report.
+TEST(Report, RangeErrorKeepsTheDialogOpen)
+{
+    Survey s;
+    s.prompter.fileAnswers.push_back(s.out());
+    s.prompter.boxAnswers.push_back(IDNO); // not opened afterwards
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<Dlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        // Near the left edge: on a radio button's circle, inside any other.
+        auto click = [](QWidget* w) {
+            QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2));
+        };
+        auto* range = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_RANGE_TEXT));
+        auto* columns = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_COLUMNS));
+        QPushButton* ok = nullptr;
+        for (QPushButton* b : dlg->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("确定"))
+                ok = b;
+        ASSERT_NE(ok, nullptr);
+        click(dlg->control(Dlg::IDC_PAGE_RANGE));
+        click(dlg->control(Dlg::IDC_IMAGE_TYPE));
+        columns->selectAll();
+        QTest::keyClicks(columns, QStringLiteral("3"));
+        click(range);
+        for (const char* wrong : {"2-4", "3-2", "1-1,2-7"}) {
+            SCOPED_TRACE(wrong);
+            s.prompter.boxes.clear();
+            range->selectAll();
+            QTest::keyClicks(range, QString::fromUtf8(wrong));
+            click(ok);
+            ASSERT_EQ(s.prompter.boxTexts(), QStringList{QStringLiteral("页码范围错误!")});
+            EXPECT_EQ(s.prompter.boxes[0].caption, QStringLiteral("出错"));
+            EXPECT_TRUE(dlg->isVisible());
+            EXPECT_EQ(dlg->focusWidget(), range);
+            EXPECT_EQ(range->text(), QString::fromUtf8(wrong));
+            EXPECT_TRUE(static_cast<QRadioButton*>(dlg->control(Dlg::IDC_PAGE_RANGE))->isChecked());
+            EXPECT_TRUE(static_cast<QRadioButton*>(dlg->control(Dlg::IDC_IMAGE_TYPE))->isChecked());
+            EXPECT_EQ(columns->text(), QStringLiteral("3"));
+        }
+        bool hint = false;
+        for (QLabel* l : dlg->findChildren<QLabel*>())
+            hint = hint || l->text() == QStringLiteral("以-分隔(如1-1,2-7)");
+        EXPECT_TRUE(hint);
+        range->selectAll();
+        QTest::keyClicks(range, QStringLiteral("2-3"));
+        click(ok);
+        driven = true;
+    });
+    s.st.view->OnReport();
+    ASSERT_TRUE(driven);
+    // Pages 2 and 3 side by side on one sheet.
+    const QString text = workbookText(s.out());
+    EXPECT_TRUE(text.contains(QStringLiteral("第1页/共1页"))) << text.toStdString();
+    EXPECT_EQ(QString::fromUtf8(xlsxPart(s.out(), QStringLiteral("xl/drawings/drawing1.xml")))
+                  .count(QStringLiteral("<xdr:pic>")),
+              2);
+}
+
+// A finished report or table that could not be opened, whatever the reason,
+// says where it was saved; one that was opened says nothing.
+TEST(Report, FileNotOpenedIsTold)
+{
+    Survey s;
+    QTemporaryDir bin;
+    const QString marker = bin.filePath(QStringLiteral("opened-with"));
+    // The opener program as a script: it notes the file it was given, then
+    // ends as told.
+    auto opener = [&](const char* name, const char* end) {
+        const QString path = bin.filePath(QString::fromUtf8(name));
+        writeFileBytes(path, QByteArray("#!/bin/sh\nprintf '%s' \"$1\" > '") + marker.toUtf8() +
+                                 "'\n" + end + "\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    };
+    const struct {
+        const char* why;
+        bool installedOpens; // with an installed opener: its answer
+        QString program;     // without one: the desktop's opener program
+        bool told;
+    } cases[] = {
+        {"installed opener refuses", false, {}, true},
+        {"no opener program", true, bin.filePath(QStringLiteral("none")), true},
+        {"no application for the file", true,
+         opener("no-handler", "echo 'xdg-open: no method available' >&2; exit 3"), true},
+        {"opener fails", true, opener("fails", "exit 4"), true},
+        {"opener dies", true, opener("dies", "kill -9 $$"), true},
+        {"opened", true, opener("opens", "exit 0"), false},
+    };
+    const QString previousProgram = setOpenerProgram(QString());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (c.program.isEmpty())
+            setFileOpener([&](const QString&) { return c.installedOpens; });
+        else
+            setFileOpener({});
+        setOpenerProgram(c.program);
+        auto notOpened = [&] {
+            int n = 0;
+            for (const AskedBox& b : s.prompter.boxes)
+                n += b.text.startsWith(QStringLiteral("没有可以打开它的程序，文件已保存在"));
+            return n;
+        };
+        auto settle = [&](int expected) {
+            if (c.told) {
+                EXPECT_TRUE(QTest::qWaitFor([&] { return notOpened() == expected; }, 5000));
+            } else {
+                EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(marker); }, 5000));
+                QTest::qWait(200); // time for a late word, should there be one
+            }
+        };
+        s.prompter.boxes.clear();
+        QFile::remove(marker);
+        CExcelExport exporter;
+        QTemporaryDir folder;
+        ASSERT_TRUE(exporter.Export(s.st.view->GetData(), folder.path()));
+        settle(1);
+        ASSERT_EQ(notOpened(), c.told ? 1 : 0);
+        if (c.told) {
+            EXPECT_EQ(s.prompter.boxes.back().caption, QStringLiteral("导出数据到Excel"));
+            EXPECT_TRUE(s.prompter.boxes.back().text.endsWith(exporter.path()));
+        }
+        if (!c.program.isEmpty() && QFileInfo::exists(c.program)) {
+            EXPECT_EQ(fileBytes(marker), exporter.path().toUtf8());
+        }
+
+        QFile::remove(marker);
+        s.prompter.boxAnswers.push_back(IDYES);
+        s.report(Dlg::IDC_CURRENT_PAGE, Dlg::IDC_ATTITUDE_TYPE);
+        settle(2);
+        ASSERT_EQ(notOpened(), c.told ? 2 : 0);
+        if (c.told) {
+            EXPECT_EQ(s.prompter.boxes.back().caption, QStringLiteral("出错"));
+            EXPECT_TRUE(s.prompter.boxes.back().text.endsWith(s.out()));
+        }
+    }
+    setOpenerProgram(previousProgram);
+}
+
+// The path boxes of "输出" show a usual path whole, and any path from its
+// start with the whole path as the tip.
+TEST(Report, PathBoxesShowThePath)
+{
+    Survey s;
+    const QString typed = QStringLiteral("/road/out/报表1.xlsx");
+    s.prompter.fileAnswers.push_back(typed);
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<Dlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        auto* output = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_OUTPUT_PATH));
+        auto* templ = static_cast<QLineEdit*>(dlg->control(Dlg::IDC_TEMPLATE_PATH));
+        EXPECT_EQ(output->text(), typed);
+        EXPECT_GE(output->width() - 12, output->fontMetrics().horizontalAdvance(typed));
+        for (QLineEdit* edit : {output, templ}) {
+            EXPECT_EQ(edit->cursorPosition(), 0);
+            EXPECT_EQ(edit->toolTip(), edit->text());
+        }
+        // A path typed in keeps its tip up to date.
+        output->selectAll();
+        QTest::keyClicks(output, QStringLiteral("/x.xlsx"));
+        EXPECT_EQ(output->toolTip(), QStringLiteral("/x.xlsx"));
+        seen = true;
+        dlg->reject();
+    });
+    s.st.view->OnReport();
+    EXPECT_TRUE(seen);
+}
+
+// A name the program completes with an extension is asked about before a
+// file of the completed name is replaced, in the save dialog's words; "否"
+// opens the dialog again. The page export adds ".jpg", the report turns
+// ".xls" into ".xlsx", in its first dialog and behind "输出"'s "...".
+TEST(Report, CompletedNamesAskBeforeReplacing)
+{
+    enum Caller { Page, Report, Browse };
+    const struct {
+        const char* why;
+        Caller caller;
+        const char* typed;
+        const char* written;
+        bool exists;
+        std::vector<int> answers;
+        const char* retyped; // the dialog opened again; nullptr cancels it
+        const char* result;  // the name written; nullptr for none
+    } rows[] = {
+        {"page, replaced", Page, "p", "p.jpg", true, {IDYES}, nullptr, "p.jpg"},
+        {"page, kept", Page, "p", "p.jpg", true, {IDNO}, nullptr, nullptr},
+        {"page, the name the dialog asked about", Page, "p.jpg", "p.jpg", true, {}, nullptr, "p.jpg"},
+        {"page, a new name", Page, "n", "n.jpg", false, {}, nullptr, "n.jpg"},
+        {"report, kept, another name", Report, "x.xls", "x.xlsx", true, {IDNO}, "y.xls", "y.xlsx"},
+        {"report, replaced", Report, "x", "x.xlsx", true, {IDYES}, nullptr, "x.xlsx"},
+        {"browse, kept", Browse, "z.xls", "z.xlsx", true, {IDNO}, nullptr, "start.xlsx"},
+        {"browse, replaced", Browse, "z", "z.xlsx", true, {IDYES}, nullptr, "z.xlsx"},
+    };
+    CaptureFormatScope jpeg(0);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        Survey s;
+        QTemporaryDir dir;
+        const QString written = dir.filePath(QString::fromUtf8(row.written));
+        if (row.exists) {
+            ASSERT_TRUE(writeFileBytes(written, "old"));
+        }
+        QString dialogShows;
+        Dlg::setRunner([&](Dlg& dlg) {
+            if (row.caller == Browse) {
+                QWidget* browse = dlg.control(Dlg::IDC_OUTPUT_BROWSE);
+                QTest::mouseClick(browse, Qt::LeftButton, {}, browse->rect().center());
+            }
+            dialogShows = static_cast<QLineEdit*>(dlg.control(Dlg::IDC_OUTPUT_PATH))->text();
+            return false;
+        });
+        if (row.caller == Browse)
+            s.prompter.fileAnswers.push_back(dir.filePath(QStringLiteral("start.xlsx")));
+        s.prompter.fileAnswers.push_back(dir.filePath(QString::fromUtf8(row.typed)));
+        if (row.retyped)
+            s.prompter.fileAnswers.push_back(dir.filePath(QString::fromUtf8(row.retyped)));
+        s.prompter.boxAnswers.assign(row.answers.begin(), row.answers.end());
+        if (row.caller == Page)
+            s.st.view->OnExportCurrentPage();
+        else
+            s.st.view->OnReport();
+
+        const bool asked = row.answers.size() == 1;
+        ASSERT_EQ(s.prompter.boxes.size(), asked ? 1u : 0u) << s.prompter.boxTexts().join('|').toStdString();
+        if (asked) {
+            EXPECT_EQ(s.prompter.boxes[0].text,
+                      QString::fromUtf8(row.written) + QStringLiteral(" 已存在。\n您想要替换它吗？"));
+            EXPECT_EQ(s.prompter.boxes[0].style & MB_TYPEMASK, unsigned(MB_YESNO));
+        }
+        // Every dialog answer was taken: a "否" opened the dialog again.
+        EXPECT_TRUE(s.prompter.fileAnswers.empty());
+        const QString result = row.result ? dir.filePath(QString::fromUtf8(row.result)) : QString();
+        if (row.caller == Page) {
+            EXPECT_EQ(fileBytes(written) == "old", result != written);
+            if (!result.isEmpty()) {
+                EXPECT_FALSE(QImage(result, "JPG").isNull());
+            }
+        } else {
+            EXPECT_EQ(dialogShows, result);
+            EXPECT_EQ(fileBytes(written), QByteArray("old"));
+        }
+    }
 }
 
 TEST(Report, AttitudeTableExport)

@@ -172,6 +172,21 @@ TEST_F(D3DFrameTest, TheCylinderShowsThePageUnmirroredWithLabelsOnItsRightAndExp
     const QImage exported(file.fileName());
     EXPECT_EQ(exported.size(), QSize(400, 300));
     EXPECT_EQ(huesNearCentre(exported.convertToFormat(QImage::Format_RGB32)), std::set<Hue>{Red});
+    file.close();
+
+    // "shot" again names the file written: asked before it is replaced;
+    // "否" opens the dialog again (cancelled here), "是" replaces it.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+    file.close();
+    for (int answer : {IDNO, IDYES}) {
+        prompter.boxes.clear();
+        prompter.fileAnswers = {dir.filePath("shot"), QString()};
+        prompter.boxAnswers = {answer};
+        click(CD3DFrame::ID_EXPORT_BMP);
+        ASSERT_EQ(prompter.boxes.size(), 1u) << answer;
+        EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("shot.BMP 已存在。\n您想要替换它吗？"));
+        EXPECT_EQ(QImage(file.fileName()).isNull(), answer == IDNO) << answer;
+    }
 }
 
 TEST_F(D3DFrameTest, TurningAQuarterShowsTheRedBlueBoundaryAndZoomingGrowsThePicture)

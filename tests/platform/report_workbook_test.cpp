@@ -2,9 +2,11 @@
 #include "support/file_bytes.h"
 #include "support/xlsx_reader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -13,6 +15,45 @@ namespace bc {
 namespace {
 
 using test::xlsxPart;
+
+// A picture as a spreadsheet places it, in pixels from the sheet's left edge.
+struct Placed {
+    double left = 0, width = 0, height = 0;
+    int row = 0;
+};
+
+// The pictures of the first sheet's drawing; `columnPixels` is the width of
+// every column of the template.
+std::vector<Placed> placedPictures(const QString& workbook, int columnPixels)
+{
+    static const QRegularExpression anchor(QStringLiteral(
+        "<xdr:from><xdr:col>(\\d+)</xdr:col><xdr:colOff>(\\d+)</xdr:colOff><xdr:row>(\\d+)</xdr:row>"
+        ".*?<a:ext cx=\"(\\d+)\" cy=\"(\\d+)\""));
+    const QString drawing =
+        QString::fromUtf8(xlsxPart(workbook, QStringLiteral("xl/drawings/drawing1.xml")));
+    std::vector<Placed> placed;
+    for (auto it = anchor.globalMatch(drawing); it.hasNext();) {
+        const auto m = it.next();
+        constexpr double kEmu = 9525;
+        placed.push_back({m.captured(1).toInt() * columnPixels + m.captured(2).toDouble() / kEmu,
+                          m.captured(4).toDouble() / kEmu, m.captured(5).toDouble() / kEmu,
+                          m.captured(3).toInt()});
+    }
+    return placed;
+}
+
+QString shippedTemplate(const char* name)
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/template/") + QLatin1String(name);
+}
+
+QString writePicture(const QTemporaryDir& dir, const QString& name, QSize size)
+{
+    QImage image(size, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    const QString path = dir.filePath(name);
+    return image.save(path, "JPG") ? path : QString();
+}
 
 TEST(ReportTemplate, ForeignFilesAreRefused)
 {
@@ -121,7 +162,8 @@ TEST(ReportWorkbook, SheetsCarryMergesFooterAndFittedPictures)
     ASSERT_TRUE(tall.save(tallPath, "JPG") && wide.save(widePath, "BMP"));
 
     ReportTemplate tpl;
-    ASSERT_TRUE(parseReportTemplate("report-template 1\ntext A1:C1 \"标题\" bold center\n"
+    // The title spans A-H, room enough for both boxes and their gap.
+    ASSERT_TRUE(parseReportTemplate("report-template 1\ntext A1:H1 \"标题\" bold center\n"
                                     "field 孔号 B2:D2 border\n"
                                     "picture 展开图 A4 200 200 gap 10\nfooter \"&C第&P页\"\n",
                                     tpl, nullptr));
@@ -133,7 +175,7 @@ TEST(ReportWorkbook, SheetsCarryMergesFooterAndFittedPictures)
     QString error;
     ASSERT_TRUE(writeReportWorkbook(tpl, out, sheets, &error)) << error.toStdString();
     const QString sheet = QString::fromUtf8(xlsxPart(out, "xl/worksheets/sheet1.xml"));
-    for (const char* part : {"<mergeCell ref=\"A1:C1\"/>", "<mergeCell ref=\"B2:D2\"/>",
+    for (const char* part : {"<mergeCell ref=\"A1:H1\"/>", "<mergeCell ref=\"B2:D2\"/>",
                              "<oddFooter>&amp;C第&amp;P页</oddFooter>"})
         EXPECT_TRUE(sheet.contains(QString::fromUtf8(part))) << part;
 
@@ -155,6 +197,78 @@ TEST(ReportWorkbook, SheetsCarryMergesFooterAndFittedPictures)
     EXPECT_TRUE(error.contains("gone.jpg"));
     EXPECT_EQ(test::fileBytes(out), before);
     EXPECT_EQ(QDir(dir.path()).entryList({"*.xlsx"}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// An attitude report page 800 pixels wide: the page picture 860 x 1866 and
+// the notes picture 1140 x 1866, side by side in columns A-D and E-H of 82
+// pixels each.
+TEST(ReportWorkbook, PagePictureAndNotesShareOneScaleInsideTheirColumns)
+{
+    QTemporaryDir dir;
+    ReportTemplate tpl;
+    QString error;
+    ASSERT_TRUE(loadReportTemplate(shippedTemplate("template1.rpt"), tpl, &error))
+        << error.toStdString();
+    std::vector<ReportSheet> sheets(1);
+    sheets[0].name = QStringLiteral("1(1.00-1.90)");
+    sheets[0].cells = {
+        {QStringLiteral("展开图"), {}, {writePicture(dir, "page.jpg", {860, 1866})}, 860, 1866},
+        {QStringLiteral("岩心描述"), {}, {writePicture(dir, "note.jpg", {1140, 1866})}, 1140, 1866}};
+    const QString out = dir.filePath("r.xlsx");
+    ASSERT_TRUE(writeReportWorkbook(tpl, out, sheets, &error)) << error.toStdString();
+    const std::vector<Placed> placed = placedPictures(out, 82);
+    ASSERT_EQ(placed.size(), 2u);
+    const Placed& page = placed[0];
+    const Placed& notes = placed[1];
+    // One scale: the same height for the same rows of pixels, the same
+    // top row, and the widths in the pictures' own proportion.
+    EXPECT_EQ(page.row, notes.row);
+    EXPECT_NEAR(page.height, notes.height, 1.0);
+    EXPECT_NEAR(page.width / notes.width, 860.0 / 1140.0, 0.01);
+    // Each inside its own four columns.
+    EXPECT_GE(page.left, 0);
+    EXPECT_LE(page.left + page.width, 4 * 82);
+    EXPECT_GE(notes.left, 4 * 82);
+    EXPECT_LE(notes.left + notes.width, 8 * 82);
+}
+
+// The image report's pages side by side: however many stand on a sheet,
+// they stay inside the sheet's columns A-P (68 pixels each), in order, apart
+// from one another and at one scale; a short last page keeps that scale.
+TEST(ReportWorkbook, PicturesSideBySideFitTheSheetsWidth)
+{
+    QTemporaryDir dir;
+    ReportTemplate tpl;
+    QString error;
+    ASSERT_TRUE(loadReportTemplate(shippedTemplate("template2.rpt"), tpl, &error))
+        << error.toStdString();
+    const QString full = writePicture(dir, "full.jpg", {860, 1866});
+    const QString shortPage = writePicture(dir, "short.jpg", {860, 700});
+    constexpr double kSheetWidth = 16 * 68;
+    for (int count = 1; count <= 10; ++count) {
+        SCOPED_TRACE(count);
+        QStringList files;
+        for (int i = 0; i < count; ++i)
+            files << (i == count - 1 && count > 1 ? shortPage : full);
+        std::vector<ReportSheet> sheets(1);
+        sheets[0].name = QStringLiteral("1");
+        sheets[0].cells = {{QStringLiteral("展开图"), {}, files, 860, 1866}};
+        const QString out = dir.filePath(QStringLiteral("r%1.xlsx").arg(count));
+        ASSERT_TRUE(writeReportWorkbook(tpl, out, sheets, &error)) << error.toStdString();
+        const std::vector<Placed> placed = placedPictures(out, 68);
+        ASSERT_EQ(placed.size(), size_t(count));
+        EXPECT_GE(placed.front().left, 0);
+        EXPECT_LE(placed.back().left + placed.back().width, kSheetWidth);
+        for (int i = 0; i < count; ++i) {
+            EXPECT_NEAR(placed[i].width, placed[0].width, 1.0) << i;
+            if (i > 0) {
+                EXPECT_GT(placed[i].left, placed[i - 1].left + placed[i - 1].width) << i;
+            }
+        }
+        if (count > 1) {
+            EXPECT_NEAR(placed.back().height / placed[0].height, 700.0 / 1866.0, 0.01);
+        }
+    }
 }
 
 TEST(ReportWorkbook, TableStoresWholeNumbersAsNumbers)
