@@ -39,6 +39,12 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     explicit CUnWrapView(const WorkspaceContext& ctx, QWidget* parent = nullptr);
     ~CUnWrapView() override;
 
+    // The live window's document, taken once at its building: during a
+    // recording a data set on the form's recording files, which this view
+    // then keeps up to date; in live acquisition one without files; in any
+    // other form mode none. Other views never touch a recording's files.
+    void BindLiveSurvey();
+
     // Layout of the frame: 0 stand-alone, 1 live (also the label mode).
     void SetFrameMode(int mode);
     int frameMode() const { return state_.frameMode; }
@@ -139,7 +145,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void undoPageAlign(int page);
     // A live survey climbing the hole (each strip lands above the others).
     bool upward() const;
-    // Strips are written as they leave the current page.
+    // This view takes the strips of the running recording: they are written
+    // as they leave the current page.
     bool recording() const;
     // Writes (recording) or drops the modified strips of a page that is no
     // longer shown and frees its pixels.
@@ -152,7 +159,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     WorkspaceContext ctx_;
     std::unique_ptr<CUnWrapData> data_;
     QString imageDirectory_;
-    int formModeAtCreation_ = 0;
+    // The document is the running recording's, taken by BindLiveSurvey.
+    bool recordsSurvey_ = false;
     PageViewState state_;
     int loadedPage_ = -1;
     int templateSize_ = 16;

@@ -37,6 +37,7 @@ void CUnWrapView::CloseDocument()
     if (recording() && !data_->SaveSfa(data_->GetItemCount(), true, &error))
         messageBox(error.text, error.caption, error.style, this);
     data_.reset();
+    recordsSurvey_ = false; // a document opened later is the user's
     loadedPage_ = -1;
     state_.currentPage = -1;
     state_.selectedItem = -1;
