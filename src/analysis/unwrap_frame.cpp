@@ -427,7 +427,7 @@ void CUnWrapFrame::releaseStripSink()
 
 void CUnWrapFrame::closeEvent(QCloseEvent* event)
 {
-    if (mode_ != StandAlone) {
+    if (mode_ != StandAlone || (unwrapView_ && !unwrapView_->SaveModified())) {
         event->ignore();
         return;
     }

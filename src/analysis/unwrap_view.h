@@ -60,6 +60,11 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void RecalcPageGeometry();
     void ResetPaging();
     void CloseDocument();
+    // Asks "是否保存对…的修改?" about a document with unsaved changes before
+    // it is let go: true when it may go (saved, or its changes given up),
+    // false when the user keeps it or it could not be saved. A document
+    // without changes, and the live window's recording, go unasked.
+    bool SaveModified();
 
     void ZoomIn();
     void ZoomOut();
