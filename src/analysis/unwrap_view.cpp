@@ -139,7 +139,7 @@ void CUnWrapView::LoadCurrentPage()
 
 void CUnWrapView::undoPageAlign(int page)
 {
-    data_->ResetPageHeights(page, state_.perPage);
+    restoreHeightsBeforeAlign();
     // The blended rows go too: strips with a file are read from it again.
     const QDir folder(data_->imageDirectory());
     const IndexRange range = PageItems(data_->GetItemCount(), page, state_.perPage);

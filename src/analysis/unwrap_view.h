@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QKeyEvent;
 class QMouseEvent;
@@ -84,8 +85,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     // the arrow keys act on the selected strip.
     void setSelectedItem(int index);
 
-    // Set after a page was aligned again: leaving the page shows its strips
-    // at full height again.
+    // Set after a page was aligned again: leaving the page undoes the align,
+    // its strips showing the heights they had before it.
     void setPageReStitched(bool reStitched) { pageReStitched_ = reStitched; }
 
     // "<writable temp folder>/texture.bmp".
@@ -145,9 +146,13 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     QRect pageToView(const PageRect& rect) const;
     void invalidatePageRect(const PageRect& rect);
     void setPageCount(int count);
-    // Leaving a page aligned again: full heights, and the strips that have a
-    // file are read from it again.
+    // Leaving a page aligned again: the heights from before the align, and
+    // the strips that have a file are read from it again.
     void undoPageAlign(int page);
+    // (unwrap_view_stitch.cpp) The shown heights of the current page's
+    // strips before its first align, and their return.
+    void keepHeightsBeforeAlign();
+    void restoreHeightsBeforeAlign();
     // A live survey climbing the hole (each strip lands above the others).
     bool upward() const;
     // This view takes the strips of the running recording: they are written
@@ -172,6 +177,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     int searchRange_ = 10;
     bool aspectAdaptive_ = true;
     bool pageReStitched_ = false;
+    int alignedFirst_ = -1; // the first strip of the kept heights
+    std::vector<int> heightsBeforeAlign_;
     int lastInserted_ = -1;
     int pageHeight_ = 100;
     StitchWorkArea stitchWork_;

@@ -105,9 +105,16 @@ void CUnWrapView::OnFileOpen()
 
 void CUnWrapView::OnFileSave()
 {
+    if (!data_)
+        return;
     ErrorReport error;
-    if (data_ && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+    if (!data_->SaveSfa(data_->GetItemCount(), true, &error)) {
         messageBox(error.text, error.caption, error.style, this);
+        return;
+    }
+    // A saved align is the page's stitch now: leaving the page keeps it.
+    pageReStitched_ = false;
+    heightsBeforeAlign_.clear();
 }
 
 void CUnWrapView::OnOpenJpg()
