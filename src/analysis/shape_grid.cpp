@@ -159,6 +159,8 @@ bool CShapeGrid::ValidateEdit(int row, int col, const QString& text)
     // The analysis file keeps each text in at most 249 GBK bytes; the cell
     // shows what is kept.
     const QString kept = cutToGbkBytes(text, kShapeTextMaxGbkBytes);
+    if (shape->GetText(ShapeText(col)) != kept)
+        set->SetModified(true);
     shape->SetText(ShapeText(col), kept);
     if (kept != text)
         if (CGridCellBase* cell = GetCell(row, col))

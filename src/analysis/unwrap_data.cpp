@@ -129,6 +129,7 @@ int CUnWrapData::InsertImage(std::unique_ptr<CUnWrapImage> item, bool modified)
                                          return stored.image->depthKey < k;
                                      });
     const int index = int(at - items_.begin());
+    modified_ = modified_ || modified;
     if (at != items_.end() && at->image->depthKey == key) {
         at->image->CopyFrom(*item);
         at->modified = at->modified || modified;
@@ -150,8 +151,10 @@ bool CUnWrapData::IsItemModified(int i) const
 
 void CUnWrapData::SetItemModified(int i, bool modified)
 {
-    if (i >= 0 && i < GetItemCount())
-        items_[size_t(i)].modified = modified;
+    if (i < 0 || i >= GetItemCount())
+        return;
+    items_[size_t(i)].modified = modified;
+    modified_ = modified_ || modified;
 }
 
 int CUnWrapData::GetPageCount(int perPage) const
@@ -163,8 +166,10 @@ int CUnWrapData::GetPageCount(int perPage) const
 
 void CUnWrapData::AddShape(std::unique_ptr<CAttitudeShape> shape)
 {
-    if (shape)
-        shapes_.push_back(std::move(shape));
+    if (!shape)
+        return;
+    shapes_.push_back(std::move(shape));
+    modified_ = true;
 }
 
 CAttitudeShape* CUnWrapData::GetShape(int i) const
@@ -234,8 +239,10 @@ void CUnWrapData::DeleteSelectedShapes(int topDepth, float pxPerRadian, float px
         const PageRect rect = shape->GetBoundRect(topDepth, pxPerRadian, pxPerMm);
         auto it = std::find_if(shapes_.begin(), shapes_.end(),
                                [shape](const auto& owned) { return owned.get() == shape; });
-        if (it != shapes_.end())
+        if (it != shapes_.end()) {
             shapes_.erase(it);
+            modified_ = true;
+        }
         if (invalidate)
             invalidate(rect);
     }
@@ -262,6 +269,7 @@ void CUnWrapData::RecalcAttitudes(float declination)
     for (const auto& shape : shapes_)
         shape->RecalcAttitude(header_.openingDiameter, inclination,
                               header_.inclinedHoleDipDirection, declination);
+    modified_ = true; // the test header they follow was changed
 }
 
 // --- pages -------------------------------------------------------------------
@@ -656,6 +664,7 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
         return false;
     }
     header_ = std::move(content.header);
+    modified_ = false;
     for (auto& strip : content.strips)
         items_.push_back(Item{std::move(strip), false});
     shapes_ = std::move(content.shapes);
@@ -701,6 +710,7 @@ bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
         report(error, failed + QLatin1Char('\n') + why);
         return false;
     }
+    modified_ = false;
     header_.version = 1;
     header_.savedItemCount = n;
     header_.savedShapeCount = int32_t(shapes_.size());

@@ -41,6 +41,13 @@ public:
     // program-wide shape numbering again.
     void Clear();
 
+    // Changes not yet saved: a live strip, a stitch, a turned or shortened
+    // strip, an attitude added, deleted, recomputed or described anew. Set by
+    // the changes made here; the attitude list marks its own edits. A load
+    // or a save clears it.
+    bool IsModified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+
     const QString& filePath() const { return filePath_; }
     const QString& imageDirectory() const { return imageDirectory_; }
     SfaHeader& header() { return header_; }
@@ -172,6 +179,7 @@ private:
     QString filePath_;
     QString imageDirectory_;
     SfaHeader header_;
+    bool modified_ = false;
 };
 
 } // namespace bc

@@ -132,6 +132,7 @@ bool CUnWrapFrame::OnCreateClient()
         splitter_ = new QSplitter(Qt::Vertical, this);
         openView_ = new COpenView(*ctx_.settings, splitter_);
         unwrapView_ = new CUnWrapView(ctx_, splitter_);
+        unwrapView_->BindLiveSurvey();
         splitter_->addWidget(openView_);
         splitter_->addWidget(unwrapView_);
         // The raw-frame pane keeps its height; the strip pane takes the rest.
@@ -426,7 +427,7 @@ void CUnWrapFrame::releaseStripSink()
 
 void CUnWrapFrame::closeEvent(QCloseEvent* event)
 {
-    if (mode_ != StandAlone) {
+    if (mode_ != StandAlone || (unwrapView_ && !unwrapView_->SaveModified())) {
         event->ignore();
         return;
     }

@@ -48,14 +48,6 @@ bool isArrow(int key)
 CUnWrapView::CUnWrapView(const WorkspaceContext& ctx, QWidget* parent)
     : QAbstractScrollArea(parent), ctx_(ctx)
 {
-    formModeAtCreation_ = ctx_.currentFormMode();
-    if (formModeAtCreation_ == 1 || formModeAtCreation_ == 2) {
-        imageDirectory_ = ctx_.recordingFolder;
-        data_ = std::make_unique<CUnWrapData>(ctx_.recordingSfaPath, imageDirectory_);
-        if (ctx_.settings)
-            data_->CopyHeaderFromSettings(*ctx_.settings);
-        state_.frameMode = 1;
-    }
     if (const CSurveyParams* s = ctx_.settings) {
         templateSize_ = templateSizeFromIndex(s->templateSizeIndex);
         searchRange_ = searchRangeFromIndex(s->searchRangeIndex);
@@ -84,6 +76,23 @@ CUnWrapView::~CUnWrapView()
         ctx_.settings->itemsPerPage = state_.perPage;
     closing_ = true;
     CloseDocument();
+}
+
+void CUnWrapView::BindLiveSurvey()
+{
+    const int formMode = ctx_.currentFormMode();
+    if (data_ || (formMode != 1 && formMode != 2))
+        return;
+    // Only a recording's strips are kept, in the files the form chose for it;
+    // live acquisition shows its strips and lets them go.
+    recordsSurvey_ = formMode == 2;
+    if (recordsSurvey_)
+        imageDirectory_ = ctx_.recordingFolder;
+    data_ = std::make_unique<CUnWrapData>(recordsSurvey_ ? ctx_.recordingSfaPath : QString(),
+                                          imageDirectory_);
+    if (ctx_.settings)
+        data_->CopyHeaderFromSettings(*ctx_.settings);
+    state_.frameMode = 1;
 }
 
 void CUnWrapView::SetFrameMode(int mode)
@@ -132,7 +141,7 @@ void CUnWrapView::LoadCurrentPage()
 
 void CUnWrapView::undoPageAlign(int page)
 {
-    data_->ResetPageHeights(page, state_.perPage);
+    restoreHeightsBeforeAlign();
     // The blended rows go too: strips with a file are read from it again.
     const QDir folder(data_->imageDirectory());
     const IndexRange range = PageItems(data_->GetItemCount(), page, state_.perPage);
@@ -245,9 +254,10 @@ bool CUnWrapView::upward() const
 
 bool CUnWrapView::recording() const
 {
-    if (!data_ || data_->filePath().isEmpty() || data_->imageDirectory().isEmpty())
-        return false;
-    return formModeAtCreation_ == 2 || ctx_.currentFormMode() == 2;
+    // The view bound to a recording keeps it for as long as it lives: the
+    // live window goes with its recording, and a pause is part of it.
+    return recordsSurvey_ && data_ && !data_->filePath().isEmpty() &&
+           !data_->imageDirectory().isEmpty();
 }
 
 void CUnWrapView::releasePage(int page)

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QKeyEvent;
 class QMouseEvent;
@@ -39,6 +40,12 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     explicit CUnWrapView(const WorkspaceContext& ctx, QWidget* parent = nullptr);
     ~CUnWrapView() override;
 
+    // The live window's document, taken once at its building: during a
+    // recording a data set on the form's recording files, which this view
+    // then keeps up to date; in live acquisition one without files; in any
+    // other form mode none. Other views never touch a recording's files.
+    void BindLiveSurvey();
+
     // Layout of the frame: 0 stand-alone, 1 live (also the label mode).
     void SetFrameMode(int mode);
     int frameMode() const { return state_.frameMode; }
@@ -54,6 +61,11 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void RecalcPageGeometry();
     void ResetPaging();
     void CloseDocument();
+    // Asks "是否保存对…的修改?" about a document with unsaved changes before
+    // it is let go: true when it may go (saved, or its changes given up),
+    // false when the user keeps it or it could not be saved. A document
+    // without changes, and the live window's recording, go unasked.
+    bool SaveModified();
 
     void ZoomIn();
     void ZoomOut();
@@ -73,8 +85,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     // the arrow keys act on the selected strip.
     void setSelectedItem(int index);
 
-    // Set after a page was aligned again: leaving the page shows its strips
-    // at full height again.
+    // Set after a page was aligned again: leaving the page undoes the align,
+    // its strips showing the heights they had before it.
     void setPageReStitched(bool reStitched) { pageReStitched_ = reStitched; }
 
     // "<writable temp folder>/texture.bmp".
@@ -134,12 +146,17 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     QRect pageToView(const PageRect& rect) const;
     void invalidatePageRect(const PageRect& rect);
     void setPageCount(int count);
-    // Leaving a page aligned again: full heights, and the strips that have a
-    // file are read from it again.
+    // Leaving a page aligned again: the heights from before the align, and
+    // the strips that have a file are read from it again.
     void undoPageAlign(int page);
+    // (unwrap_view_stitch.cpp) The shown heights of the current page's
+    // strips before its first align, and their return.
+    void keepHeightsBeforeAlign();
+    void restoreHeightsBeforeAlign();
     // A live survey climbing the hole (each strip lands above the others).
     bool upward() const;
-    // Strips are written as they leave the current page.
+    // This view takes the strips of the running recording: they are written
+    // as they leave the current page.
     bool recording() const;
     // Writes (recording) or drops the modified strips of a page that is no
     // longer shown and frees its pixels.
@@ -152,13 +169,16 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     WorkspaceContext ctx_;
     std::unique_ptr<CUnWrapData> data_;
     QString imageDirectory_;
-    int formModeAtCreation_ = 0;
+    // The document is the running recording's, taken by BindLiveSurvey.
+    bool recordsSurvey_ = false;
     PageViewState state_;
     int loadedPage_ = -1;
     int templateSize_ = 16;
     int searchRange_ = 10;
     bool aspectAdaptive_ = true;
     bool pageReStitched_ = false;
+    int alignedFirst_ = -1; // the first strip of the kept heights
+    std::vector<int> heightsBeforeAlign_;
     int lastInserted_ = -1;
     int pageHeight_ = 100;
     StitchWorkArea stitchWork_;

@@ -37,6 +37,7 @@ void CUnWrapView::CloseDocument()
     if (recording() && !data_->SaveSfa(data_->GetItemCount(), true, &error))
         messageBox(error.text, error.caption, error.style, this);
     data_.reset();
+    recordsSurvey_ = false; // a document opened later is the user's
     loadedPage_ = -1;
     state_.currentPage = -1;
     state_.selectedItem = -1;
@@ -49,8 +50,34 @@ void CUnWrapView::CloseDocument()
     }
 }
 
+bool CUnWrapView::SaveModified()
+{
+    // The live window's recording is kept on disk as it goes, never asked about.
+    if (!data_ || recording() || !data_->IsModified())
+        return true;
+    const QString path = data_->filePath();
+    const QString name = path.isEmpty() ? QStringLiteral("未命名") : QFileInfo(path).fileName();
+    switch (messageBox(QStringLiteral("是否保存对%1的修改?").arg(name), QString(),
+                       MB_YESNOCANCEL | MB_ICONQUESTION, this)) {
+    case IDYES: {
+        ErrorReport error;
+        if (data_->SaveSfa(data_->GetItemCount(), true, &error))
+            return true;
+        // Not saved: the document stays, with its changes.
+        messageBox(error.text, error.caption, error.style, this);
+        return false;
+    }
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void CUnWrapView::OnFileNew()
 {
+    if (!SaveModified())
+        return;
     CloseDocument();
     viewport()->update();
 }
@@ -59,7 +86,7 @@ void CUnWrapView::OnFileOpen()
 {
     const QString path = prompter().openFileName(this, QStringLiteral("打开"), imageDirectory_,
                                                  QStringLiteral("SFA files (*.sfa *.SFA)"));
-    if (path.isEmpty())
+    if (path.isEmpty() || !SaveModified())
         return;
     CloseDocument();
     imageDirectory_ = QFileInfo(path).absolutePath();
@@ -78,16 +105,23 @@ void CUnWrapView::OnFileOpen()
 
 void CUnWrapView::OnFileSave()
 {
+    if (!data_)
+        return;
     ErrorReport error;
-    if (data_ && !data_->SaveSfa(data_->GetItemCount(), true, &error))
+    if (!data_->SaveSfa(data_->GetItemCount(), true, &error)) {
         messageBox(error.text, error.caption, error.style, this);
+        return;
+    }
+    // A saved align is the page's stitch now: leaving the page keeps it.
+    pageReStitched_ = false;
+    heightsBeforeAlign_.clear();
 }
 
 void CUnWrapView::OnOpenJpg()
 {
     const QStringList files = prompter().openFileNames(
         this, QStringLiteral("打开"), imageDirectory_, QStringLiteral("JPG files (*.JPG *.jpg)"));
-    if (files.isEmpty())
+    if (files.isEmpty() || !SaveModified())
         return;
     QStringList skipped;
     {

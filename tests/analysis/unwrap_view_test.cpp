@@ -133,6 +133,7 @@ TEST(StripView, ARecordingThatCannotBeWrittenKeepsItsStripsAndSaysSoOnce)
     ctx.recordingFolder = writeSurvey(st.sfaPath()); // a file: nothing goes into it
     ctx.recordingSfaPath = ctx.recordingFolder + QStringLiteral("/x.sfa");
     CUnWrapView view(ctx);
+    view.BindLiveSurvey();
     const SyntheticBorehole wall(720, 2000, 7);
     for (int k = 0; k < 25; ++k)
         view.AddCapturedImage(surveyStrip(wall, k, 25, false));

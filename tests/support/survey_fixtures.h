@@ -146,6 +146,8 @@ struct StripViewFixture {
             ctx.recordingFolder = dir.path();
         }
         view = std::make_unique<CUnWrapView>(ctx);
+        if (formMode)
+            view->BindLiveSurvey(); // as the live window does
         view->resize(400, 300);
         return *view;
     }

@@ -1,0 +1,218 @@
+// The stitch window asks before it lets a changed document go: closing,
+// "新建", "打开*.sfa文件" and "打开JPG文件".
+
+#include "analysis/input_string_dlg.h"
+#include "analysis/shape_grid.h"
+#include "analysis/unwrap_frame.h"
+#include "analysis/unwrap_frame_ids.h"
+#include "core/survey_params.h"
+#include "support/scripted_prompter.h"
+#include "support/survey_fixtures.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace bc {
+namespace {
+
+enum Change { None, Pick, ListEdit, Turn, Delete };
+enum Command { Close, New, OpenSfa, OpenJpg };
+
+// Viewport points of the strip view: the ends of the picked line, and a
+// strip far below it.
+const QPoint kLineFrom(160, 90), kLineTo(310, 140), kStrip(260, 450);
+
+struct Survey {
+    QTemporaryDir dir;
+    CSurveyParams settings;
+    test::ScriptedPrompter prompter;
+    QString sfa = dir.filePath("s.sfa");
+    QString other = dir.filePath("o/o.sfa");
+    QStringList jpgs;
+    StringAsker previous = setStringAsker([](QWidget*, const QString&, const QString&, QString& t) {
+        t = QStringLiteral("新裂隙");
+        return true;
+    });
+
+    Survey()
+    {
+        settings.aspectAutoFit = 0;
+        CUnWrapData s(sfa, dir.path());
+        test::addStrips(s, 12, 1000, 100, 300, 60, true);
+        EXPECT_TRUE(s.SaveSfa(12, true));
+        QDir(dir.path()).mkpath("o");
+        CUnWrapData o(other, dir.filePath("o"));
+        test::addStrips(o, 3, 2000, 100, 300, 60, true);
+        EXPECT_TRUE(o.SaveSfa(3, true));
+        for (int i = 0; i < 3; ++i)
+            jpgs << o.GetItem(i)->jpgPath(dir.filePath("o"));
+        // One attitude picked and saved before.
+        auto frame = open();
+        pick(*frame);
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        EXPECT_TRUE(frame->close());
+        prompter.boxes.clear();
+    }
+    ~Survey() { setStringAsker(previous); }
+
+    std::unique_ptr<CUnWrapFrame> open()
+    {
+        std::unique_ptr<CUnWrapFrame> frame(
+            OpenStitchFrame(nullptr, {&settings, [] { return 0; }, {}, {}}));
+        frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        frame->resize(1000, 800);
+        frame->show();
+        prompter.fileAnswers.push_back(sfa);
+        frame->commandAction(ID_FILE_OPEN)->trigger();
+        return frame;
+    }
+    static void click(CUnWrapFrame& frame, QPoint at)
+    {
+        QWidget* vp = frame.GetUnWrapView()->viewport();
+        QTest::mouseMove(vp, at);
+        QTest::mousePress(vp, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, at);
+    }
+    static void pick(CUnWrapFrame& frame)
+    {
+        frame.commandAction(ID_DRAW_SHAPE)->trigger();
+        click(frame, kLineFrom);
+        click(frame, kLineTo);
+        frame.SetPickMode(0);
+    }
+    // What the survey is on disk: its index and every strip file.
+    QByteArray onDisk() const
+    {
+        QByteArray all = test::fileBytes(sfa);
+        for (const QString& name : QDir(dir.path()).entryList({"*.jpg"}, QDir::Files, QDir::Name))
+            all += test::fileBytes(dir.filePath(name));
+        return all;
+    }
+    QStringList descriptionsOnDisk() const
+    {
+        QStringList texts;
+        if (const auto d = test::reloadSurvey(sfa))
+            for (int i = 0; i < d->GetShapeCount(); ++i)
+                texts << d->GetShape(i)->GetText(TextDescription);
+        return texts;
+    }
+};
+
+void change(CUnWrapFrame& frame, Change what)
+{
+    CUnWrapView* view = frame.GetUnWrapView();
+    switch (what) {
+    case None:
+        break;
+    case Pick:
+        Survey::pick(frame);
+        break;
+    case ListEdit: {
+        CShapeGrid* grid = frame.GetShapeGrid();
+        GridRect r;
+        grid->CellRect(1, 4, &r);
+        const QPoint at = r.toQRect().center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+        auto* edit = qobject_cast<QLineEdit*>(grid->activeEditor());
+        ASSERT_NE(edit, nullptr);
+        edit->setText(QStringLiteral("改过"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        break;
+    }
+    case Turn:
+        Survey::click(frame, kStrip);
+        ASSERT_GE(view->pageState().selectedItem, 0);
+        QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+        break;
+    case Delete:
+        Survey::click(frame, kLineFrom);
+        ASSERT_EQ(frame.GetData()->GetSelectedCount(), 1);
+        QTest::keyClick(view, Qt::Key_Delete);
+        ASSERT_EQ(frame.GetData()->GetShapeCount(), 0);
+        break;
+    }
+}
+
+TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
+{
+    const QString asked = QStringLiteral("是否保存对s.sfa的修改?");
+    const struct {
+        Change change;
+        Command command;
+        int answer;        // 0: no question expected
+        const char* saved; // the descriptions saved, '|' between; null: nothing written
+    } rows[] = {
+        {None, Close, 0, nullptr},
+        {None, New, 0, nullptr},
+        {Pick, Close, IDYES, "新裂隙|新裂隙"},
+        {Pick, Close, IDNO, nullptr},
+        {Pick, Close, IDCANCEL, nullptr},
+        {ListEdit, New, IDYES, "改过"},
+        {ListEdit, New, IDCANCEL, nullptr},
+        {Turn, OpenSfa, IDNO, nullptr},
+        {Turn, OpenSfa, IDYES, "新裂隙"}, // the strip's file is new
+        {Delete, OpenJpg, IDCANCEL, nullptr},
+        {Delete, OpenJpg, IDNO, nullptr},
+        {Delete, Close, IDYES, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "change " << row.change << " command " << row.command
+                                        << " answer " << row.answer);
+        Survey s;
+        const QByteArray before = s.onDisk();
+        auto frame = s.open();
+        change(*frame, row.change);
+        if (row.answer)
+            s.prompter.boxAnswers.push_back(row.answer);
+        bool closed = false;
+        switch (row.command) {
+        case Close:
+            closed = frame->close();
+            break;
+        case New:
+            frame->commandAction(ID_FILE_NEW)->trigger();
+            break;
+        case OpenSfa:
+            s.prompter.fileAnswers.push_back(s.other);
+            frame->commandAction(ID_FILE_OPEN)->trigger();
+            break;
+        case OpenJpg:
+            s.prompter.multiFileAnswers.push_back(s.jpgs);
+            frame->commandAction(ID_OPEN_JPG)->trigger();
+            break;
+        }
+        ASSERT_EQ(s.prompter.boxes.size(), row.answer ? 1u : 0u);
+        if (row.answer) {
+            EXPECT_EQ(std::tuple(s.prompter.boxes[0].text, s.prompter.boxes[0].style),
+                      std::tuple(asked, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION)));
+        }
+        // Cancel keeps the window and the document with its change.
+        const bool kept = row.answer == IDCANCEL;
+        const CUnWrapData* d = frame->GetData();
+        EXPECT_EQ(closed, row.command == Close && !kept);
+        const QString expectedPath = kept || row.command == Close ? s.sfa
+                                     : row.command == OpenSfa     ? s.other
+                                     : row.command == OpenJpg ? s.dir.filePath("o/temp.sfa")
+                                                              : QString();
+        EXPECT_EQ(d ? d->filePath() : QString(), expectedPath);
+        if (kept) {
+            EXPECT_TRUE(d->IsModified());
+        }
+        if (!row.saved) {
+            EXPECT_EQ(s.onDisk(), before);
+        } else {
+            EXPECT_NE(s.onDisk(), before);
+            EXPECT_EQ(s.descriptionsOnDisk().join('|'), QString::fromUtf8(row.saved));
+        }
+    }
+}
+
+} // namespace
+} // namespace bc

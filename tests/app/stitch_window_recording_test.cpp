@@ -1,0 +1,190 @@
+// The stitch window beside a recording, with the windows the program's hooks
+// build: only the live window under the video keeps the recording's files;
+// the stitch window opens empty in every form mode and never writes them.
+
+#include "acquisition/acquisition_dlg.h"
+#include "acquisition/unwrap_stitch_bar.h"
+#include "acquisition/video_wnd.h"
+#include "analysis/input_string_dlg.h"
+#include "analysis/strip_sink.h"
+#include "analysis/unwrap_frame.h"
+#include "analysis/unwrap_frame_ids.h"
+#include "analysis/unwrap_view.h"
+#include "app/workspace_wiring.h"
+#include "support/scripted_capture_graph.h"
+#include "support/scripted_prompter.h"
+#include "support/serial_slots.h"
+#include "support/survey_fixtures.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace bc {
+namespace {
+
+struct Station {
+    test::TempSettings profile;
+    test::ScriptedPrompter prompter;
+    test::ScriptedGraphFactory graphs;
+    AcquisitionHooks hooks;
+    QTemporaryDir dir;
+    std::unique_ptr<CAcquisitionDlg> form;
+    std::unique_ptr<CVideoWnd> video;
+    int nextDepth = 1000;
+    StringAsker previousAsker = setStringAsker([](QWidget*, const QString&, const QString&,
+                                                  QString& text) {
+        text = QStringLiteral("裂隙");
+        return true;
+    });
+
+    Station()
+    {
+        test::mapSerialSlotsNowhere(profile);
+        installWorkspace(hooks);
+        form = std::make_unique<CAcquisitionDlg>(graphs, profile.settings(), hooks);
+        form->OnInitDialog();
+    }
+    ~Station()
+    {
+        video.reset();
+        form->OnStopRecord();
+        setStringAsker(previousAsker);
+    }
+    // The video window a running graph shows, with the bar the program's
+    // hook puts under it: the live window.
+    void showVideo()
+    {
+        video = std::make_unique<CVideoWnd>(QSize(384, 288));
+        attachUnwrapStitchBar(*video);
+    }
+    // Records into "<name>.mpg"; the analysis goes to "<name>/<name>.sfa".
+    QString record(const QString& name)
+    {
+        static_cast<QLineEdit*>(form->control(IDC_FILE))->setText(dir.filePath(name + ".mpg"));
+        form->OnStartRecord();
+        EXPECT_EQ(form->GetUiMode(), ModeRecording);
+        showVideo();
+        return form->GetAnalysisFilePath();
+    }
+    // The strips the raw-frame view hands on at each trigger depth.
+    void strips(int count)
+    {
+        IStripSink* sink = registeredStripSink();
+        ASSERT_NE(sink, nullptr);
+        for (int k = 0; k < count; ++k, nextDepth += 100)
+            sink->AddCapturedImage(test::rowStrip(nextDepth, 200, 60));
+    }
+    // "停止": the graph takes its video window with it, then the form stops.
+    void stop()
+    {
+        video.reset();
+        QTest::mouseClick(form->control(IDC_STOP), Qt::LeftButton);
+        EXPECT_EQ(form->GetUiMode(), ModeIdle);
+    }
+    CUnWrapFrame* openStitchWindow()
+    {
+        QTest::mouseClick(form->control(IDC_STITCH), Qt::LeftButton);
+        auto* frame = qobject_cast<CUnWrapFrame*>(form->stitchWindow());
+        EXPECT_TRUE(frame && frame->mode() == CUnWrapFrame::StandAlone);
+        return frame;
+    }
+    void closeStitchWindow(CUnWrapFrame* frame)
+    {
+        QPointer<CUnWrapFrame> guard(frame);
+        frame->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull());
+    }
+};
+
+int savedStrips(const QString& sfa)
+{
+    const auto onDisk = test::reloadSurvey(sfa);
+    return onDisk ? onDisk->GetItemCount() : -1;
+}
+
+// A line picked with two clicks on the shown page.
+void pickLine(CUnWrapView* view)
+{
+    view->SetPickMode(1);
+    for (const QPoint at : {QPoint(90, 70), QPoint(220, 110)}) {
+        QTest::mouseMove(view->viewport(), at);
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+    }
+}
+
+TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
+{
+    {
+        SCOPED_TRACE("opened during a recording, closed after it");
+        Station s;
+        const QString sfa = s.record("r1");
+        CUnWrapFrame* frame = s.openStitchWindow();
+        EXPECT_EQ(frame->GetData(), nullptr);
+        s.strips(25);
+        s.stop();
+        s.closeStitchWindow(frame);
+        EXPECT_EQ(savedStrips(sfa), 25);
+    }
+    {
+        SCOPED_TRACE("the same, with 保存 after the stop");
+        Station s;
+        const QString sfa = s.record("r2");
+        CUnWrapFrame* frame = s.openStitchWindow();
+        s.strips(25);
+        s.stop();
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        s.closeStitchWindow(frame);
+        EXPECT_EQ(savedStrips(sfa), 25);
+    }
+    {
+        SCOPED_TRACE("opened in live acquisition, 新建 during the next recording");
+        Station s;
+        const QString a = s.record("a");
+        s.strips(12);
+        s.stop();
+        s.form->OnStartAcquisition();
+        ASSERT_EQ(std::tuple(s.form->GetUiMode(), s.form->GetAnalysisFilePath()),
+                  std::tuple(int(ModeLive), a));
+        CUnWrapFrame* frame = s.openStitchWindow();
+        EXPECT_EQ(frame->GetData(), nullptr);
+        s.stop();
+        const QString b = s.record("b");
+        frame->commandAction(ID_FILE_NEW)->trigger();
+        s.strips(3);
+        s.stop();
+        s.closeStitchWindow(frame);
+        EXPECT_EQ(std::tuple(savedStrips(a), savedStrips(b)), std::tuple(12, 3));
+    }
+    {
+        SCOPED_TRACE("opened during a recording, another survey changed and dropped by 新建");
+        Station s;
+        CUnWrapData c(s.dir.filePath("c.sfa"), s.dir.path());
+        test::addStrips(c, 6, 5000, 100, 300, 60);
+        ASSERT_TRUE(c.SaveSfa(6, true));
+        const QByteArray before = test::fileBytes(c.filePath());
+        const QString sfa = s.record("r4");
+        CUnWrapFrame* frame = s.openStitchWindow();
+        s.strips(4);
+        s.stop();
+        s.prompter.fileAnswers.push_back(c.filePath());
+        frame->commandAction(ID_FILE_OPEN)->trigger();
+        CUnWrapView* view = frame->GetUnWrapView();
+        ASSERT_NE(view->GetData(), nullptr);
+        pickLine(view);
+        ASSERT_EQ(view->GetData()->GetShapeCount(), 1);
+        s.prompter.boxAnswers.push_back(IDNO); // the change is thrown away
+        frame->commandAction(ID_FILE_NEW)->trigger();
+        EXPECT_EQ(view->GetData(), nullptr);
+        s.closeStitchWindow(frame);
+        EXPECT_EQ(test::fileBytes(c.filePath()), before);
+        EXPECT_EQ(savedStrips(sfa), 4);
+    }
+}
+
+} // namespace
+} // namespace bc
