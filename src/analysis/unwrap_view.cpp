@@ -126,6 +126,7 @@ void CUnWrapView::LoadCurrentPage()
     pageReStitched_ = false;
     RecalcPageGeometry();
     viewport()->update();
+    tellPage();
 }
 
 void CUnWrapView::undoPageAlign(int page)
@@ -153,6 +154,7 @@ void CUnWrapView::ResetPaging()
     state_.currentPage = 0;
     LoadCurrentPage();
     emit pageCountChanged(state_.pageCount);
+    tellPage();
 }
 
 void CUnWrapView::GoToPage(int p)
@@ -181,6 +183,13 @@ void CUnWrapView::setPageCount(int count)
     state_.pageCount = count;
     if (!closing_)
         emit pageCountChanged(count);
+    tellPage();
+}
+
+void CUnWrapView::tellPage()
+{
+    if (!closing_)
+        emit pageShown(state_.currentPage, state_.pageCount);
 }
 
 void CUnWrapView::ZoomIn()
@@ -228,6 +237,7 @@ void CUnWrapView::AddCapturedImage(std::unique_ptr<CUnWrapImage> item)
     // every step) are written and let go at once.
     releaseLeftStrips();
     setPageCount(data_->GetPageCount(n));
+    tellPage();
 
     updateScrollSizes();
     const QPoint to = data_->GetPageHeight(page, n, index);
