@@ -142,6 +142,11 @@ CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopD
     return {azimuth, depth};
 }
 
+int ShapeLabelsRight(int pageWidth)
+{
+    return truncToInt(2.5 * double(std::max(pageWidth, 0)));
+}
+
 float PixelsPerRadian(int pageWidth)
 {
     return float(double(pageWidth) * 0.5 * (1.0 / 3.14159));

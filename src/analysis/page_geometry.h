@@ -83,6 +83,12 @@ CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopD
 // Pixels per radian of a page: pageWidth * 0.5 * (1 / 3.14159).
 float PixelsPerRadian(int pageWidth);
 
+// The attitude labels right of the strips: a label's line starts at the
+// page's right edge at the latest and runs 1.5 page widths, its text stands
+// in the kShapeLabelHeight rows below the line.
+constexpr int kShapeLabelHeight = 60;
+int ShapeLabelsRight(int pageWidth);
+
 // One label of the depth scale of a stand-alone page.
 struct DepthMark {
     int depth = 0;   // mm

@@ -1,6 +1,7 @@
 #include "analysis/unwrap_view.h"
 
 #include "analysis/attitude_shape.h"
+#include "analysis/page_geometry.h"
 #include "analysis/sfa_format.h"
 #include "analysis/unwrap_data.h"
 #include "core/survey_params.h"
@@ -345,7 +346,14 @@ QSize CUnWrapView::contentSize() const
         return {0, 0};
     const QSize page =
         data_->GetPageSize(state_.currentPage, state_.perPage, state_.zoom, state_.aspect);
-    return {page.width() + kExtraWidth, page.height() + kExtraHeight};
+    int width = page.width();
+    int height = satAdd(page.height(), kExtraHeight);
+    // The attitude labels right of the strips are part of the page.
+    if (data_->GetShapeCount() > 0) {
+        width = std::max(width, ShapeLabelsRight(state_.pageWidth));
+        height = std::max(height, satAdd(page.height(), kPageTopMargin + kShapeLabelHeight));
+    }
+    return {satAdd(width, kExtraWidth), height};
 }
 
 void CUnWrapView::updateScrollSizes()
