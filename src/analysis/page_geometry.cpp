@@ -147,6 +147,20 @@ int ShapeLabelsRight(int pageWidth)
     return truncToInt(2.5 * double(std::max(pageWidth, 0)));
 }
 
+PageRect ShapeLabelArea(const PageRect& bound, int pageWidth)
+{
+    // A wide pen reaches a few pixels beyond the line's ends.
+    constexpr int kPen = 5;
+    const int width = std::max(pageWidth, 0);
+    const int run = truncToInt(1.5 * double(width));
+    PageRect r;
+    r.left = satAdd(width, -kPen);
+    r.top = satAdd(bound.top, -kPen);
+    r.right = satAdd(satAdd(std::max(bound.right, width), run), kPen);
+    r.bottom = satAdd(bound.bottom, kShapeLabelHeight + kPen);
+    return r;
+}
+
 float PixelsPerRadian(int pageWidth)
 {
     return float(double(pageWidth) * 0.5 * (1.0 / 3.14159));

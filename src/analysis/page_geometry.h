@@ -88,6 +88,9 @@ float PixelsPerRadian(int pageWidth);
 // in the kShapeLabelHeight rows below the line.
 constexpr int kShapeLabelHeight = 60;
 int ShapeLabelsRight(int pageWidth);
+// What a shape's label may cover on a page `pageWidth` wide, from the shape's
+// bound rectangle (GetBoundRect, which holds the label's anchor).
+PageRect ShapeLabelArea(const PageRect& bound, int pageWidth);
 
 // One label of the depth scale of a stand-alone page.
 struct DepthMark {

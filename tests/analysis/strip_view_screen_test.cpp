@@ -8,6 +8,7 @@
 #include "analysis/page_geometry.h"
 #include "analysis/unwrap_data.h"
 
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -50,13 +51,12 @@ std::vector<int> dragThumb(QScrollBar* bar, int dx)
     return values;
 }
 
-// A line across the wall at 1.05 m, in red: its label runs right of the
-// strips.
-void addRedLine(CUnWrapView& view)
+// A line across the wall at `depth` mm (red unless told): its label runs
+// right of the strips.
+void addLine(CUnWrapView& view, float depth = 1050.0f, uint32_t colour = 0xFF)
 {
     view.GetData()->AddShape(std::make_unique<CAttitudeLine>(
-        0, CShapePoint(0.5f, 1050.0f), CShapePoint(6.0f, 1050.0f),
-        0, 1, 0xFF));
+        0, CShapePoint(0.5f, depth), CShapePoint(6.0f, depth), 0, 1, colour));
     view.viewport()->update();
 }
 
@@ -68,7 +68,7 @@ TEST(StripViewScreen, HorizontalScrollBarReachesTheLabelsTheQtWay)
     f.settings.aspectAutoFit = 0;
     f.open(CUnWrapFrame::StandAlone, 300, 60);
     CUnWrapView& view = f.view();
-    addRedLine(view);
+    addLine(view);
     QTest::qWait(20);
     QScrollBar* bar = view.horizontalScrollBar();
     ASSERT_EQ(bar->value(), 0);
@@ -91,6 +91,55 @@ TEST(StripViewScreen, HorizontalScrollBarReachesTheLabelsTheQtWay)
     for (int y = 0; y < shown.height() && !red; ++y)
         red = shown.pixel(x, y) == kRed;
     EXPECT_TRUE(red) << "label end at view x " << x;
+}
+
+// What the screen holds of the view's viewport now: the window's own
+// pixels, as the partial repaints left them.
+QImage onScreen(const CUnWrapView& view)
+{
+    QWidget* window = view.window();
+    const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
+    return window->screen()
+        ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
+                     view.viewport()->height())
+        .toImage();
+}
+
+int pixelsOf(QRgb colour, const QImage& image, int fromX)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = std::max(fromX, 0); x < image.width(); ++x)
+            n += image.pixel(x, y) == colour;
+    return n;
+}
+
+// A click on the line selects it, Delete takes it away: its line and its
+// label are gone from the screen; the other line's stay.
+TEST(StripViewScreen, DeleteClearsTheLabelToo)
+{
+    test::StitchFrame f;
+    f.settings.aspectAutoFit = 0;
+    f.open(CUnWrapFrame::StandAlone, 200, 60);
+    CUnWrapView& view = f.view();
+    addLine(view);
+    addLine(view, 1400.0f, 0xFF00); // green, and stays
+    QTest::qWait(50);
+    const PageViewState& s = view.pageState();
+    const int labelsFrom = kPageLeftMargin + s.pageWidth;
+    ASSERT_GT(pixelsOf(kRed, onScreen(view), labelsFrom), 100) << "the label's line";
+
+    const QPoint onLine(kPageLeftMargin + truncToInt(3.0f * PixelsPerRadian(s.pageWidth)),
+                        kPageTopMargin + truncToInt(float(1050 - s.pageTopDepth) * s.pxPerMm));
+    QTest::mouseMove(view.viewport(), onLine);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onLine);
+    ASSERT_EQ(view.GetData()->GetSelectedCount(), 1);
+    QTest::keyClick(&view, Qt::Key_Delete);
+    QTest::qWait(50);
+    EXPECT_EQ(view.GetData()->GetShapeCount(), 1);
+    const QImage after = onScreen(view);
+    EXPECT_EQ(pixelsOf(kRed, after, labelsFrom), 0);
+    EXPECT_GT(pixelsOf(qRgb(0, 255, 0), after, labelsFrom), 100);
 }
 
 } // namespace
