@@ -166,6 +166,30 @@ float PixelsPerRadian(int pageWidth)
     return float(double(pageWidth) * 0.5 * (1.0 / 3.14159));
 }
 
+namespace {
+
+// Labels from the top down: one that would overlap the label kept above it
+// is left out, except the last, for which the ones above give way.
+void unlabelOverlaps(std::vector<DepthMark>& marks)
+{
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        const bool last = i + 1 == marks.size();
+        auto overlaps = [&] {
+            return !kept.empty() && marks[kept.back()].label.bottom > marks[i].label.top;
+        };
+        if (!last && overlaps()) {
+            marks[i].labelled = false;
+            continue;
+        }
+        for (; last && overlaps(); kept.pop_back())
+            marks[kept.back()].labelled = false;
+        kept.push_back(i);
+    }
+}
+
+} // namespace
+
 std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable)
 {
     std::vector<DepthMark> marks;
@@ -188,6 +212,7 @@ std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bo
         if (last)
             break;
     }
+    unlabelOverlaps(marks);
     return marks;
 }
 

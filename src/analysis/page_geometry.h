@@ -98,12 +98,16 @@ struct DepthMark {
     int y = 0;       // pixels from the page top
     PageRect label;  // right-aligned "%.2fm" cell
     bool tick = false;
+    // False where the label would overlap its neighbour's: the page's last
+    // depth keeps its label, the one above it gives way.
+    bool labelled = true;
 };
 // Depth-scale marks of one page at most (every 50 mm, 500 m); beyond them the
 // scale ends with its last mark.
 constexpr int kMaxDepthMarks = 10000;
 // Marks every 50 mm from d0 to d1. The zoomable painter skips labels within
-// 50 mm of the end and draws ticks; the plain one labels every step.
+// 50 mm of the end and draws ticks; the plain one labels every step. No two
+// labels drawn overlap.
 std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable);
 
 } // namespace bc
