@@ -142,10 +142,53 @@ CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopD
     return {azimuth, depth};
 }
 
+int ShapeLabelsRight(int pageWidth)
+{
+    return truncToInt(2.5 * double(std::max(pageWidth, 0)));
+}
+
+PageRect ShapeLabelArea(const PageRect& bound, int pageWidth)
+{
+    // A wide pen reaches a few pixels beyond the line's ends.
+    constexpr int kPen = 5;
+    const int width = std::max(pageWidth, 0);
+    const int run = truncToInt(1.5 * double(width));
+    PageRect r;
+    r.left = satAdd(width, -kPen);
+    r.top = satAdd(bound.top, -kPen);
+    r.right = satAdd(satAdd(std::max(bound.right, width), run), kPen);
+    r.bottom = satAdd(bound.bottom, kShapeLabelHeight + kPen);
+    return r;
+}
+
 float PixelsPerRadian(int pageWidth)
 {
     return float(double(pageWidth) * 0.5 * (1.0 / 3.14159));
 }
+
+namespace {
+
+// Labels from the top down: one that would overlap the label kept above it
+// is left out, except the last, for which the ones above give way.
+void unlabelOverlaps(std::vector<DepthMark>& marks)
+{
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        const bool last = i + 1 == marks.size();
+        auto overlaps = [&] {
+            return !kept.empty() && marks[kept.back()].label.bottom > marks[i].label.top;
+        };
+        if (!last && overlaps()) {
+            marks[i].labelled = false;
+            continue;
+        }
+        for (; last && overlaps(); kept.pop_back())
+            marks[kept.back()].labelled = false;
+        kept.push_back(i);
+    }
+}
+
+} // namespace
 
 std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable)
 {
@@ -169,6 +212,7 @@ std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bo
         if (last)
             break;
     }
+    unlabelOverlaps(marks);
     return marks;
 }
 

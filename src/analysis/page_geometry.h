@@ -83,18 +83,31 @@ CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopD
 // Pixels per radian of a page: pageWidth * 0.5 * (1 / 3.14159).
 float PixelsPerRadian(int pageWidth);
 
+// The attitude labels right of the strips: a label's line starts at the
+// page's right edge at the latest and runs 1.5 page widths, its text stands
+// in the kShapeLabelHeight rows below the line.
+constexpr int kShapeLabelHeight = 60;
+int ShapeLabelsRight(int pageWidth);
+// What a shape's label may cover on a page `pageWidth` wide, from the shape's
+// bound rectangle (GetBoundRect, which holds the label's anchor).
+PageRect ShapeLabelArea(const PageRect& bound, int pageWidth);
+
 // One label of the depth scale of a stand-alone page.
 struct DepthMark {
     int depth = 0;   // mm
     int y = 0;       // pixels from the page top
     PageRect label;  // right-aligned "%.2fm" cell
     bool tick = false;
+    // False where the label would overlap its neighbour's: the page's last
+    // depth keeps its label, the one above it gives way.
+    bool labelled = true;
 };
 // Depth-scale marks of one page at most (every 50 mm, 500 m); beyond them the
 // scale ends with its last mark.
 constexpr int kMaxDepthMarks = 10000;
 // Marks every 50 mm from d0 to d1. The zoomable painter skips labels within
-// 50 mm of the end and draws ticks; the plain one labels every step.
+// 50 mm of the end and draws ticks; the plain one labels every step. No two
+// labels drawn overlap.
 std::vector<DepthMark> DepthScaleMarks(int32_t d0, int32_t d1, float pxPerMm, bool zoomable);
 
 } // namespace bc

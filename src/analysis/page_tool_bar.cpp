@@ -137,6 +137,14 @@ void CPageToolBar::SetPageCount(int count)
     updateText();
 }
 
+void CPageToolBar::ShowViewPage(int page, int count)
+{
+    pageCount_ = std::max(count, 0);
+    // Without a document the box reads as after a count of 0.
+    currentPage_ = std::max(page, 0);
+    updateText();
+}
+
 void CPageToolBar::showPage(int page)
 {
     currentPage_ = page;

@@ -55,6 +55,8 @@ class CPageToolBar : public CFlatToolBar {
     // A new page count; the first page becomes current (the frame is not
     // told).
     void SetPageCount(int count);
+    // The page the view shows now, whoever moved it (the frame is not told).
+    void ShowViewPage(int page, int count);
     int pageCount() const { return pageCount_; }
     int currentPage() const { return currentPage_; }
 

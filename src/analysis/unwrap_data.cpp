@@ -459,8 +459,9 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
         const QPen tickPen = zoomable ? QPen(Qt::black, 1) : red;
         for (const DepthMark& m : DepthScaleMarks(d0, d1, pxPerMm, zoomable)) {
             painter.setPen(text);
-            painter.drawText(m.label.toQRect(), Qt::AlignRight | Qt::AlignTop,
-                             QString::asprintf("%.2fm", double(m.depth) * 0.001));
+            if (m.labelled)
+                painter.drawText(m.label.toQRect(), Qt::AlignRight | Qt::AlignTop,
+                                 QString::asprintf("%.2fm", double(m.depth) * 0.001));
             if (m.tick) {
                 painter.setPen(tickPen);
                 painter.drawLine(-35, paintClamp(m.y), 0, paintClamp(m.y));

@@ -171,6 +171,7 @@ bool CUnWrapFrame::OnCreate()
     if (unwrapView_) {
         unwrapView_->setShapeList(GetShapeGrid());
         SetPageCount(unwrapView_->GetPageCount());
+        connect(unwrapView_, &CUnWrapView::pageShown, pageToolBar_, &CPageToolBar::ShowViewPage);
     }
     updateCommands();
     return true;

@@ -1,6 +1,7 @@
 #include "analysis/unwrap_view.h"
 
 #include "analysis/attitude_shape.h"
+#include "analysis/page_geometry.h"
 #include "analysis/sfa_format.h"
 #include "analysis/unwrap_data.h"
 #include "core/atomic_file.h"
@@ -137,6 +138,7 @@ void CUnWrapView::LoadCurrentPage()
     pageReStitched_ = false;
     RecalcPageGeometry();
     viewport()->update();
+    tellPage();
 }
 
 void CUnWrapView::undoPageAlign(int page)
@@ -164,6 +166,7 @@ void CUnWrapView::ResetPaging()
     state_.currentPage = 0;
     LoadCurrentPage();
     emit pageCountChanged(state_.pageCount);
+    tellPage();
 }
 
 void CUnWrapView::GoToPage(int p)
@@ -192,6 +195,13 @@ void CUnWrapView::setPageCount(int count)
     state_.pageCount = count;
     if (!closing_)
         emit pageCountChanged(count);
+    tellPage();
+}
+
+void CUnWrapView::tellPage()
+{
+    if (!closing_)
+        emit pageShown(state_.currentPage, state_.pageCount);
 }
 
 void CUnWrapView::ZoomIn()
@@ -239,6 +249,7 @@ void CUnWrapView::AddCapturedImage(std::unique_ptr<CUnWrapImage> item)
     // every step) are written and let go at once.
     releaseLeftStrips();
     setPageCount(data_->GetPageCount(n));
+    tellPage();
 
     updateScrollSizes();
     const QPoint to = data_->GetPageHeight(page, n, index);
@@ -341,7 +352,14 @@ QSize CUnWrapView::contentSize() const
         return {0, 0};
     const QSize page =
         data_->GetPageSize(state_.currentPage, state_.perPage, state_.zoom, state_.aspect);
-    return {satAdd(page.width(), kExtraWidth), satAdd(page.height(), kExtraHeight)};
+    int width = page.width();
+    int height = satAdd(page.height(), kExtraHeight);
+    // The attitude labels right of the strips are part of the page.
+    if (data_->GetShapeCount() > 0) {
+        width = std::max(width, ShapeLabelsRight(state_.pageWidth));
+        height = std::max(height, satAdd(page.height(), kPageTopMargin + kShapeLabelHeight));
+    }
+    return {satAdd(width, kExtraWidth), height};
 }
 
 void CUnWrapView::updateScrollSizes()

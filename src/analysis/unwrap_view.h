@@ -107,6 +107,9 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
 
   signals:
     void pageCountChanged(int count);
+    // The page shown and the page count, after anything moved the view:
+    // a page turn, an export, a live strip, a new document.
+    void pageShown(int page, int count);
     void documentChanged();
 
   public slots:
@@ -146,6 +149,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     QRect pageToView(const PageRect& rect) const;
     void invalidatePageRect(const PageRect& rect);
     void setPageCount(int count);
+    // Tells the page bar the page shown now.
+    void tellPage();
     // Leaving a page aligned again: the heights from before the align, and
     // the strips that have a file are read from it again.
     void undoPageAlign(int page);

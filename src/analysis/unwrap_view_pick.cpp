@@ -5,6 +5,7 @@
 
 #include "analysis/attitude_shape.h"
 #include "analysis/input_string_dlg.h"
+#include "analysis/page_geometry.h"
 #include "analysis/pick_mapping.h"
 #include "analysis/pick_rubber_band.h"
 #include "analysis/shape_grid.h"
@@ -243,8 +244,11 @@ void CUnWrapView::pickDelete()
         shapeList_->Refresh();
     }
     const PickScale s = PickScaleOf(state_);
-    data_->DeleteSelectedShapes(s.topDepth, s.pxPerRadian, s.pxPerMm,
-                                [this](const PageRect& r) { invalidatePageRect(r); });
+    // Each shape's label right of the strips goes with it.
+    data_->DeleteSelectedShapes(s.topDepth, s.pxPerRadian, s.pxPerMm, [this](const PageRect& r) {
+        invalidatePageRect(r);
+        invalidatePageRect(ShapeLabelArea(r.normalized(), state_.pageWidth));
+    });
 }
 
 void CUnWrapView::rebuildShapeList()

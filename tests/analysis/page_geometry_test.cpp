@@ -101,6 +101,35 @@ TEST(PageGeometry, DepthScaleMarks)
     }
 }
 
+// No two labels of a depth scale overlap (each is 15 pixels high); the
+// page's last depth keeps its label and the one above it gives way.
+TEST(PageGeometry, DepthLabelsDoNotOverlap)
+{
+    const struct {
+        int32_t d0, d1;
+        float pxPerMm;
+        bool zoomable;
+        std::vector<int> labelled;
+    } rows[] = {
+        {1000, 1400, 0.5f, true, {1000, 1050, 1100, 1150, 1200, 1250, 1300, 1400}},
+        {1000, 1400, 1.0f, true, {1000, 1050, 1100, 1150, 1200, 1250, 1300, 1350, 1400}},
+        {0, 500, 0.2f, true, {0, 100, 200, 300, 500}},
+        {0, 120, 2.0f, false, {0, 50, 100, 120}},
+        {0, 40, 1.0f, false, {0, 40}},
+        {0, 20, 1.0f, false, {20}},
+        {500, 510, 1.0f, true, {510}},
+    };
+    for (const auto& r : rows) {
+        std::vector<int> labelled;
+        const std::vector<DepthMark> marks = DepthScaleMarks(r.d0, r.d1, r.pxPerMm, r.zoomable);
+        for (const DepthMark& m : marks)
+            if (m.labelled)
+                labelled.push_back(m.depth);
+        EXPECT_EQ(labelled, r.labelled) << r.d0 << ".." << r.d1 << " at " << r.pxPerMm;
+        EXPECT_EQ(marks.back().depth, r.d1);
+    }
+}
+
 TEST(PageGeometry, ZoomIsBoundedAndPagePointsMapToTheWall)
 {
     EXPECT_EQ(std::tuple(ClampZoom(1.25f), ClampZoom(1e9f), ClampZoom(0.0f),

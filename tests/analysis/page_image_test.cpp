@@ -145,3 +145,27 @@ TEST(PageImage, ViewExportsAllPagesKeepAnUnsavedTurnAndEndOnTheLastPage)
     const QImage texture(view.texturePath(), "BMP");
     EXPECT_EQ(texture.size(), QSize(20, 4)) << "the last page's one strip";
 }
+
+TEST(PageImage, TheLastTwoDepthLabelsDoNotOverlap)
+{
+    // Five strips 40 rows high at 1.00 m .. 1.40 m: half a pixel a mm, so
+    // 1.35 m (y 174) would stand under 1.40 m (raised to y 184).
+    CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
+    for (int i = 0; i < 5; ++i)
+        data.InsertImage(flatStrip(1000 + 100 * i, 40, 40, kBlue), false);
+    PageViewState state;
+    state = PageStateFor(data, state, 0, false);
+    ASSERT_EQ(std::tuple(state.pageTopDepth, truncToInt(350 * state.pxPerMm)),
+              std::tuple(1000, 174));
+    const QImage image = RenderPageImage(data, state);
+    auto inkIn = [&image](int top, int bottom) {
+        int ink = 0;
+        for (int y = kPageTopMargin + top; y < kPageTopMargin + bottom; ++y)
+            for (int x = 0; x < kPageLeftMargin; ++x)
+                ink += qGray(image.pixel(x, y)) < 128;
+        return ink;
+    };
+    EXPECT_EQ(inkIn(175, 184), 0) << "no 1.35m under 1.40m";
+    EXPECT_GT(inkIn(184, 199), 0) << "1.40m";
+    EXPECT_GT(inkIn(150, 159), 0) << "1.30m";
+}

@@ -1,0 +1,59 @@
+// The page box of the analysis frame's tool bar shows the strip view's page,
+// whoever moved the view.
+
+#include "stitch_frame_fixture.h"
+
+#include <QLineEdit>
+
+#include <functional>
+
+namespace bc {
+namespace {
+
+TEST(PageBox, ShowsTheViewsPageWhoeverMovedIt)
+{
+    const struct {
+        const char* mover;
+        int layout;
+        std::function<void(test::StitchFrame&)> move;
+        int page; // the page the view then shows
+    } cases[] = {
+        {"GoToPage", 0, [](test::StitchFrame& f) { f.view().GoToPage(1); }, 1},
+        {"export of all pages", 0,
+         [](test::StitchFrame& f) {
+             f.prompter.fileAnswers.push_back(f.dir.path());
+             f.frame->commandAction(ID_EXPORT_ALL_PAGES)->trigger();
+         },
+         2},
+        {"live strips", 1, [](test::StitchFrame&) {}, 2},
+        {"reload", 0,
+         [](test::StitchFrame& f) {
+             f.clickCommand(ID_LAST_PAGE);
+             f.frame->commandAction(ID_FILE_SAVE)->trigger();
+             f.prompter.fileAnswers.push_back(f.dir.filePath(QStringLiteral("temp.sfa")));
+             f.frame->commandAction(ID_FILE_OPEN)->trigger();
+         },
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mover);
+        test::StitchFrame f;
+        f.settings.itemsPerPage = 5; // twelve strips: three pages
+        f.open(c.layout);
+        c.move(f);
+
+        QLineEdit* box = f.frame->pageToolBar()->pageBox();
+        EXPECT_EQ(std::tuple(f.view().currentPage(), f.view().GetPageCount(), box->text()),
+                  std::tuple(c.page, 3, PageBoxText(c.page, 3)));
+        if (c.layout != CUnWrapFrame::StandAlone)
+            continue;
+        // "下一页" goes on from the page shown.
+        f.clickCommand(ID_NEXT_PAGE);
+        const int next = std::min(c.page + 1, 2);
+        EXPECT_EQ(std::tuple(f.view().currentPage(), box->text()),
+                  std::tuple(next, PageBoxText(next, 3)));
+    }
+}
+
+} // namespace
+} // namespace bc

@@ -1,0 +1,146 @@
+// What the stitch window's strip view shows: scrolling to every part of the
+// painted page, what a deletion leaves behind, where a page turn opens and
+// the redraw after the stitch settings.
+
+#include "stitch_frame_fixture.h"
+
+#include "analysis/attitude_shape.h"
+#include "analysis/page_geometry.h"
+#include "analysis/unwrap_data.h"
+
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+namespace bc {
+namespace {
+
+const QRgb kRed = qRgb(255, 0, 0);
+
+QRect thumbRect(const QScrollBar* bar)
+{
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.orientation = bar->orientation();
+    if (bar->orientation() == Qt::Horizontal)
+        opt.state |= QStyle::State_Horizontal;
+    opt.minimum = bar->minimum();
+    opt.maximum = bar->maximum();
+    opt.sliderPosition = bar->sliderPosition();
+    opt.sliderValue = bar->value();
+    opt.singleStep = bar->singleStep();
+    opt.pageStep = bar->pageStep();
+    opt.upsideDown = bar->invertedAppearance();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider,
+                                        bar);
+}
+
+// Presses on the thumb, moves it `dx` pixels in steps of 20 and lets go;
+// the bar's value after each move.
+std::vector<int> dragThumb(QScrollBar* bar, int dx)
+{
+    const QPoint from = thumbRect(bar).center();
+    std::vector<int> values;
+    QTest::mousePress(bar, Qt::LeftButton, {}, from);
+    for (int moved = 20; moved < dx + 20; moved += 20) {
+        QTest::mouseMove(bar, from + QPoint(std::min(moved, dx), 0));
+        values.push_back(bar->value());
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(dx, 0));
+    return values;
+}
+
+// A line across the wall at `depth` mm (red unless told): its label runs
+// right of the strips.
+void addLine(CUnWrapView& view, float depth = 1050.0f, uint32_t colour = 0xFF)
+{
+    view.GetData()->AddShape(std::make_unique<CAttitudeLine>(
+        0, CShapePoint(0.5f, depth), CShapePoint(6.0f, depth), 0, 1, colour));
+    view.viewport()->update();
+}
+
+// Value 0 shows the left edge with the thumb at the left; dragging the thumb
+// right moves the page left until the end of the attitude labels shows.
+TEST(StripViewScreen, HorizontalScrollBarReachesTheLabelsTheQtWay)
+{
+    test::StitchFrame f;
+    f.settings.aspectAutoFit = 0;
+    f.open(CUnWrapFrame::StandAlone, 300, 60);
+    CUnWrapView& view = f.view();
+    addLine(view);
+    QTest::qWait(20);
+    QScrollBar* bar = view.horizontalScrollBar();
+    ASSERT_EQ(bar->value(), 0);
+    const int labelsEnd = kPageLeftMargin + ShapeLabelsRight(view.pageState().pageWidth);
+    EXPECT_GE(bar->maximum() + view.viewport()->width(), labelsEnd);
+    EXPECT_LT(thumbRect(bar).center().x(), bar->width() / 2);
+
+    const std::vector<int> values = dragThumb(bar, bar->width());
+    ASSERT_FALSE(values.empty());
+    EXPECT_GT(values.front(), 0);
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_GT(thumbRect(bar).center().x(), bar->width() / 2);
+
+    // The label line's last pixels are on the screen.
+    const QImage shown = view.viewport()->grab().toImage();
+    const int x = labelsEnd - 2 - bar->value();
+    ASSERT_LT(x, shown.width());
+    bool red = false;
+    for (int y = 0; y < shown.height() && !red; ++y)
+        red = shown.pixel(x, y) == kRed;
+    EXPECT_TRUE(red) << "label end at view x " << x;
+}
+
+// What the screen holds of the view's viewport now: the window's own
+// pixels, as the partial repaints left them.
+QImage onScreen(const CUnWrapView& view)
+{
+    QWidget* window = view.window();
+    const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
+    return window->screen()
+        ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
+                     view.viewport()->height())
+        .toImage();
+}
+
+int pixelsOf(QRgb colour, const QImage& image, int fromX)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = std::max(fromX, 0); x < image.width(); ++x)
+            n += image.pixel(x, y) == colour;
+    return n;
+}
+
+// A click on the line selects it, Delete takes it away: its line and its
+// label are gone from the screen; the other line's stay.
+TEST(StripViewScreen, DeleteClearsTheLabelToo)
+{
+    test::StitchFrame f;
+    f.settings.aspectAutoFit = 0;
+    f.open(CUnWrapFrame::StandAlone, 200, 60);
+    CUnWrapView& view = f.view();
+    addLine(view);
+    addLine(view, 1400.0f, 0xFF00); // green, and stays
+    QTest::qWait(50);
+    const PageViewState& s = view.pageState();
+    const int labelsFrom = kPageLeftMargin + s.pageWidth;
+    ASSERT_GT(pixelsOf(kRed, onScreen(view), labelsFrom), 100) << "the label's line";
+
+    const QPoint onLine(kPageLeftMargin + truncToInt(3.0f * PixelsPerRadian(s.pageWidth)),
+                        kPageTopMargin + truncToInt(float(1050 - s.pageTopDepth) * s.pxPerMm));
+    QTest::mouseMove(view.viewport(), onLine);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onLine);
+    ASSERT_EQ(view.GetData()->GetSelectedCount(), 1);
+    QTest::keyClick(&view, Qt::Key_Delete);
+    QTest::qWait(50);
+    EXPECT_EQ(view.GetData()->GetShapeCount(), 1);
+    const QImage after = onScreen(view);
+    EXPECT_EQ(pixelsOf(kRed, after, labelsFrom), 0);
+    EXPECT_GT(pixelsOf(qRgb(0, 255, 0), after, labelsFrom), 100);
+}
+
+} // namespace
+} // namespace bc
