@@ -199,75 +199,52 @@ TEST(ReportWorkbook, SheetsCarryMergesFooterAndFittedPictures)
     EXPECT_EQ(QDir(dir.path()).entryList({"*.xlsx"}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
-// An attitude report page 800 pixels wide: the page picture 860 x 1866 and
-// the notes picture 1140 x 1866, side by side in columns A-D and E-H of 82
-// pixels each.
-TEST(ReportWorkbook, PagePictureAndNotesShareOneScaleInsideTheirColumns)
+// Pictures stay inside their own columns, and the pictures of one row share
+// one scale. The attitude report: a page 800 pixels wide gives a page picture
+// of 860 x 1866 in A-D and a notes picture of 1140 x 1866 in E-H, 82 pixels a
+// column. The image report: 1 to 10 pages side by side in A-P, 68 pixels a
+// column, the last one shorter.
+TEST(ReportWorkbook, PicturesStayInTheirColumnsAtOneScaleARow)
 {
     QTemporaryDir dir;
-    ReportTemplate tpl;
-    QString error;
-    ASSERT_TRUE(loadReportTemplate(shippedTemplate("template1.rpt"), tpl, &error))
-        << error.toStdString();
-    std::vector<ReportSheet> sheets(1);
-    sheets[0].name = QStringLiteral("1(1.00-1.90)");
-    sheets[0].cells = {
-        {QStringLiteral("展开图"), {}, {writePicture(dir, "page.jpg", {860, 1866})}, 860, 1866},
-        {QStringLiteral("岩心描述"), {}, {writePicture(dir, "note.jpg", {1140, 1866})}, 1140, 1866}};
-    const QString out = dir.filePath("r.xlsx");
-    ASSERT_TRUE(writeReportWorkbook(tpl, out, sheets, &error)) << error.toStdString();
-    const std::vector<Placed> placed = placedPictures(out, 82);
-    ASSERT_EQ(placed.size(), 2u);
-    const Placed& page = placed[0];
-    const Placed& notes = placed[1];
-    // One scale: the same height for the same rows of pixels, the same
-    // top row, and the widths in the pictures' own proportion.
-    EXPECT_EQ(page.row, notes.row);
-    EXPECT_NEAR(page.height, notes.height, 1.0);
-    EXPECT_NEAR(page.width / notes.width, 860.0 / 1140.0, 0.01);
-    // Each inside its own four columns.
-    EXPECT_GE(page.left, 0);
-    EXPECT_LE(page.left + page.width, 4 * 82);
-    EXPECT_GE(notes.left, 4 * 82);
-    EXPECT_LE(notes.left + notes.width, 8 * 82);
-}
-
-// The image report's pages side by side: however many stand on a sheet,
-// they stay inside the sheet's columns A-P (68 pixels each), in order, apart
-// from one another and at one scale; a short last page keeps that scale.
-TEST(ReportWorkbook, PicturesSideBySideFitTheSheetsWidth)
-{
-    QTemporaryDir dir;
-    ReportTemplate tpl;
-    QString error;
-    ASSERT_TRUE(loadReportTemplate(shippedTemplate("template2.rpt"), tpl, &error))
-        << error.toStdString();
-    const QString full = writePicture(dir, "full.jpg", {860, 1866});
+    const QString page = writePicture(dir, "page.jpg", {860, 1866});
+    const QString notes = writePicture(dir, "note.jpg", {1140, 1866});
     const QString shortPage = writePicture(dir, "short.jpg", {860, 700});
-    constexpr double kSheetWidth = 16 * 68;
+    auto place = [&](const char* name, std::vector<ReportCell> cells, int columnPixels) {
+        ReportTemplate tpl;
+        QString error;
+        EXPECT_TRUE(loadReportTemplate(shippedTemplate(name), tpl, &error)) << error.toStdString();
+        const QString out = dir.filePath("r.xlsx");
+        EXPECT_TRUE(writeReportWorkbook(tpl, out, {{QStringLiteral("1"), cells}}, &error))
+            << error.toStdString();
+        return placedPictures(out, columnPixels);
+    };
+
+    const auto attitude = place("template1.rpt",
+                                {{QStringLiteral("展开图"), {}, {page}, 860, 1866},
+                                 {QStringLiteral("岩心描述"), {}, {notes}, 1140, 1866}},
+                                82);
+    ASSERT_EQ(attitude.size(), 2u);
+    EXPECT_EQ(attitude[0].row, attitude[1].row);
+    EXPECT_NEAR(attitude[0].height, attitude[1].height, 1.0);
+    EXPECT_NEAR(attitude[0].width / attitude[1].width, 860.0 / 1140.0, 0.01);
+    EXPECT_LE(attitude[0].left + attitude[0].width, 4 * 82);
+    EXPECT_GE(attitude[1].left, 4 * 82);
+    EXPECT_LE(attitude[1].left + attitude[1].width, 8 * 82);
+
     for (int count = 1; count <= 10; ++count) {
         SCOPED_TRACE(count);
         QStringList files;
         for (int i = 0; i < count; ++i)
-            files << (i == count - 1 && count > 1 ? shortPage : full);
-        std::vector<ReportSheet> sheets(1);
-        sheets[0].name = QStringLiteral("1");
-        sheets[0].cells = {{QStringLiteral("展开图"), {}, files, 860, 1866}};
-        const QString out = dir.filePath(QStringLiteral("r%1.xlsx").arg(count));
-        ASSERT_TRUE(writeReportWorkbook(tpl, out, sheets, &error)) << error.toStdString();
-        const std::vector<Placed> placed = placedPictures(out, 68);
+            files << (i > 0 && i == count - 1 ? shortPage : page);
+        const auto placed = place("template2.rpt", {{QStringLiteral("展开图"), {}, files, 860, 1866}}, 68);
         ASSERT_EQ(placed.size(), size_t(count));
-        EXPECT_GE(placed.front().left, 0);
-        EXPECT_LE(placed.back().left + placed.back().width, kSheetWidth);
-        for (int i = 0; i < count; ++i) {
+        EXPECT_LE(placed.back().left + placed.back().width, 16 * 68);
+        for (int i = 1; i < count; ++i) {
             EXPECT_NEAR(placed[i].width, placed[0].width, 1.0) << i;
-            if (i > 0) {
-                EXPECT_GT(placed[i].left, placed[i - 1].left + placed[i - 1].width) << i;
-            }
+            EXPECT_GT(placed[i].left, placed[i - 1].left + placed[i - 1].width) << i;
         }
-        if (count > 1) {
-            EXPECT_NEAR(placed.back().height / placed[0].height, 700.0 / 1866.0, 0.01);
-        }
+        EXPECT_NEAR(placed.back().height / placed[0].height, count > 1 ? 700.0 / 1866.0 : 1.0, 0.01);
     }
 }
 
