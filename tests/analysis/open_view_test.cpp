@@ -214,6 +214,52 @@ TEST_F(OpenViewTest, CapturesTriggersAndFramesThatMakeNoStrip)
     EXPECT_FALSE(prompter.lockHeld);
 }
 
+// The strip is painted upright at (60, 40), scaled by the zoom: the ring's
+// inner edge at the top for lens 0, its outer edge for lens 1. Green marks
+// the ring's outer half (200) and inner half (50).
+TEST_F(OpenViewTest, PaintsTheStripUprightAtItsZoom)
+{
+    const struct {
+        int lens;
+        int zoomIns;
+        int topGreen, bottomGreen;
+    } cases[] = {{0, 0, 50, 200}, {1, 0, 200, 50}, {0, 2, 50, 200}, {1, 1, 200, 50}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::pair(c.lens, c.zoomIns)));
+        currentLensType = c.lens;
+        CSurveyParams s = liveSettings();
+        COpenView view(s);
+        view.resize(800, 400);
+        for (int i = 0; i < c.zoomIns; ++i)
+            view.ZoomIn();
+        const test::RingCamera cam = camera();
+        std::vector<uint8_t> frame(size_t(kW) * kH * 3, 0);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const double r = std::hypot((x + 0.5 - cam.centreX) * cam.aspectDivisor,
+                                            cam.centreY - (y + 0.5));
+                frame[(size_t(y) * kW + x) * 3 + 1] = r > 85 ? 200 : 50;
+            }
+        continuousRequest = true;
+        feed(frame);
+        QCoreApplication::processEvents();
+        const CUnWrapImage& strip = view.strip();
+        ASSERT_TRUE(strip.hasPixels());
+        ASSERT_EQ(strip.rows, 91);
+
+        const QImage shot = view.viewport()->grab().toImage();
+        const int drawnWidth = int(kStripW * view.zoom()), drawnRows = int(91 * view.zoom());
+        for (int x : {0, drawnWidth / 2, drawnWidth - 1}) {
+            const int at = COpenView::kStripLeft + x;
+            EXPECT_EQ(std::pair(qGreen(shot.pixel(at, COpenView::kStripTop)),
+                                qGreen(shot.pixel(at, COpenView::kStripTop + drawnRows - 1))),
+                      std::pair(c.topGreen, c.bottomGreen))
+                << x;
+            EXPECT_EQ(shot.pixel(at, COpenView::kStripTop + drawnRows), qRgb(255, 255, 255));
+        }
+    }
+}
+
 // Frames arrive at 25 a second from a streaming thread; at each 200 mm step the
 // depth and heading change, and the trigger is raised three frames later.
 class LivePathTest : public OpenViewTest,

@@ -1,6 +1,7 @@
 // Page pictures, checked by their pixels in memory and in the files written:
 // drawn without a window, and exported by the strip view's commands.
 
+#include "analysis/d3d_frame.h"
 #include "analysis/page_image.h"
 #include "analysis/unwrap_data.h"
 #include "analysis/unwrap_view.h"
@@ -168,4 +169,47 @@ TEST(PageImage, TheLastTwoDepthLabelsDoNotOverlap)
     EXPECT_EQ(inkIn(175, 184), 0) << "no 1.35m under 1.40m";
     EXPECT_GT(inkIn(184, 199), 0) << "1.40m";
     EXPECT_GT(inkIn(150, 159), 0) << "1.30m";
+}
+
+// The cylinder window gets a cylinder that goes round the page's width + 70
+// pixels and stands the page's height + 50 pixels, the page as the view
+// shows it (zoomed, not stretched here).
+TEST(PageImage, TheCylinderGoesRoundThePageWidthPlus70AndStandsItsHeightPlus50)
+{
+    const struct {
+        int width, rows, strips, zoomIns;
+        int pageWidth, pageHeight;
+    } cases[] = {
+        {20, 4, 1, 0, 20, 4},
+        {100, 10, 3, 0, 100, 30},
+        {100, 10, 3, 1, 125, 36}, // 12.5 rows a strip are 12
+        {64, 30, 12, 0, 64, 300}, // ten strips a page
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pageWidth);
+        CaptureFormatScope bmp(1);
+        ScriptedPrompter prompter;
+        StripViewFixture s;
+        s.settings.aspectAutoFit = 0;
+        QStringList files;
+        for (int i = 0; i < c.strips; ++i) {
+            auto item = flatStrip(1000 + 100 * i, c.width, c.rows, kBlue);
+            ASSERT_TRUE(item->SaveBmp(s.dir.path()));
+            files << item->bmpPath(s.dir.path());
+        }
+        CUnWrapView& view = s.build();
+        prompter.multiFileAnswers.push_back(files);
+        view.OnOpenJpg();
+        for (int i = 0; i < c.zoomIns; ++i)
+            view.ZoomIn();
+        view.CreateCylinderImage();
+        const auto* frame = view.findChild<CD3DFrame*>();
+        ASSERT_TRUE(frame);
+        EXPECT_NEAR(frame->input().radius, (c.pageWidth + 70) / (2 * M_PI), 1e-3);
+        EXPECT_EQ(frame->input().height, float(c.pageHeight + 50));
+        EXPECT_EQ(QImage(view.texturePath(), "BMP").size(), QSize(c.pageWidth, c.pageHeight));
+    }
+    // A page past the int range stays a finite cylinder.
+    const CylinderSize huge = CylinderSizeFor({INT_MAX, INT_MAX});
+    EXPECT_FLOAT_EQ(huge.height, float(int64_t(INT_MAX) + 50));
 }

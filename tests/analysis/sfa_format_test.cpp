@@ -253,6 +253,24 @@ TEST(SfaFormat, EveryTruncationFails)
     }
 }
 
+TEST(SfaFormat, ALastStringLongerThanTheFileIsDamage)
+{
+    // The water level closes a file of no strips and no shapes: its length
+    // (one byte, the NUL) claimed longer, with nothing after it to trip on.
+    const QByteArray fresh = SerializeSfa(SfaHeader{}, {}, {});
+    ASSERT_EQ(fresh.right(5), QByteArray("\x01\0\0\0\0", 5));
+    for (int32_t length : {2, 5, 100, INT32_MAX}) {
+        SCOPED_TRACE(length);
+        SfaContent c;
+        c.header.tester = QStringLiteral("原有");
+        QString detail;
+        EXPECT_EQ(ParseSfa(fresh.left(fresh.size() - 5) + le32(length) + '\0', c, &detail),
+                  SfaParse::Damaged);
+        EXPECT_EQ(std::tuple(c.header.tester, detail.isEmpty()),
+                  std::tuple(QStringLiteral("原有"), false));
+    }
+}
+
 TEST(SfaFormat, CountsBeyondTheFileFail)
 {
     QByteArray bytes = richFile();

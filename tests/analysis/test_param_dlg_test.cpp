@@ -128,3 +128,48 @@ TEST(TestParamDlg, FromTheStripViewRecomputesWithTheStationDeclination)
             << "the station's defaults are not written";
     }
 }
+
+// OK stores the diameter, the inclination and the inclined hole's dip
+// direction before the attitudes are worked out again, so all three typed
+// values are in the new attitude (a line whose deeper end is at 180°, 45° in a
+// hole of 100 mm).
+TEST(TestParamDlg, FromTheStripViewRecomputesWithTheTypedInclinedHoleDirection)
+{
+    const struct {
+        const char* diameter;
+        const char* inclination;
+        const char* direction;
+        const char* attitude; // dip angle and dip direction
+    } cases[] = {
+        {"100", "10", "30", "35° 210°"},
+        {"100", "", "200", "45° 20°"}, // 380 goes round to 20
+        {"70", "", "90", "55° 270°"},  // atan(100 / 70)
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.direction);
+        test::StripViewFixture live(1);
+        CUnWrapView& view = live.build();
+        auto line = std::make_unique<CAttitudeLine>(0, CShapePoint(0.0f, 1000.0f),
+                                                    CShapePoint(float(M_PI), 1100.0f), 0, 1, 0xFF);
+        line->UpdateAttitude(70, 0.0f, 0.0f, 0.0f);
+        CAttitudeShape* shape = line.get();
+        view.GetData()->AddShape(std::move(line));
+        QTimer::singleShot(0, [&c] {
+            auto* dlg = qobject_cast<CTestParamDlg*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dlg);
+            for (const auto& [id, text] : {std::pair{kOpeningDiameter, c.diameter},
+                                           {kInclination, c.inclination},
+                                           {kInclinedDirection, c.direction}}) {
+                QTest::mouseClick(dlg->edit(id), Qt::LeftButton);
+                dlg->edit(id)->selectAll();
+                QTest::keyClicks(dlg->edit(id), QString::fromLatin1(text));
+            }
+            QTest::mouseClick(dlg->control(1), Qt::LeftButton);
+        });
+        view.OnTestParams();
+        EXPECT_EQ(shape->GetText(TextDipAngle) + " " + shape->GetText(TextDipDirection),
+                  QString::fromUtf8(c.attitude));
+        EXPECT_EQ(view.GetData()->header().inclinedHoleDipDirection,
+                  QString(c.direction).toFloat());
+    }
+}

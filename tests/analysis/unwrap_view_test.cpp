@@ -144,7 +144,7 @@ TEST(StripView, ARecordingThatCannotBeWrittenKeepsItsStripsAndSaysSoOnce)
 
 TEST(StripView, Documents)
 {
-    // A survey of 12 strips, the same read-only, a damaged file, four pictures.
+    // A survey of 12 strips, the same read-only, a damaged file, five pictures.
     QTemporaryDir folder;
     const QString sfa = writeSurvey(folder.filePath(QStringLiteral("hole.sfa")));
     const QString readOnly = folder.filePath(QStringLiteral("ro.sfa"));
@@ -153,7 +153,7 @@ TEST(StripView, Documents)
     QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
     ASSERT_TRUE(writeFileBytes(damaged, "not an analysis file"));
     QStringList jpgs;
-    for (const char* name : {"1200.jpg", "1100.JPG", "abc.jpg", "1500_1.jpg"}) {
+    for (const char* name : {"1200.jpg", "1100.JPG", "abc.jpg", "1500_1.jpg", "01200.jpg"}) {
         jpgs << folder.filePath(QString::fromLatin1(name));
         ASSERT_TRUE(QImage(120, 40, QImage::Format_RGB888).save(jpgs.back(), "JPG"));
     }
@@ -169,7 +169,7 @@ TEST(StripView, Documents)
         {'o', {damaged}, {}, 0, {QStringLiteral("SFA")}},
         {'o', {}, {}, 0, {}}, // cancelled
         {'n', {sfa}, {}, 0, {}},
-        {'j', jpgs, {1100, 1200}, 1, {"abc.jpg", "1500_1.jpg"}},
+        {'j', jpgs, {1100, 1200}, 1, {"abc.jpg", "1500_1.jpg", "01200.jpg"}},
         {'j', {jpgs[2]}, {}, 0, {"abc.jpg"}}, // no picture named by depth
     };
     for (const auto& c : cases) {

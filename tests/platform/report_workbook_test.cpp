@@ -248,6 +248,49 @@ TEST(ReportWorkbook, PicturesStayInTheirColumnsAtOneScaleARow)
     }
 }
 
+// A picture is fitted into its template box keeping its aspect, and one
+// smaller than its box keeps its own size.
+TEST(ReportWorkbook, PicturesFitTheirBoxKeepTheirAspectAndAreNeverEnlarged)
+{
+    const struct {
+        int width, height; // the picture
+        int boxWidth, boxHeight;
+        int shownWidth, shownHeight;
+    } cases[] = {
+        {50, 20, 200, 200, 50, 20},                                    // smaller: as it is
+        {200, 200, 200, 200, 200, 200}, {400, 100, 200, 200, 200, 50}, // by its width
+        {90, 300, 400, 100, 30, 100},                                  // by its height
+        {300, 150, 100, 100, 100, 50},  {150, 60, 300, 40, 100, 40},   // larger only in height
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(
+            testing::PrintToString(std::tuple(c.width, c.height, c.boxWidth, c.boxHeight)));
+        QImage picture(c.width, c.height, QImage::Format_RGB888);
+        picture.fill(Qt::green);
+        const QString path = dir.filePath("p.bmp"), out = dir.filePath("fit.xlsx");
+        ASSERT_TRUE(picture.save(path, "BMP"));
+        ReportTemplate tpl;
+        ASSERT_TRUE(
+            parseReportTemplate(QStringLiteral("report-template 1\npicture 展开图 B2 %1 %2\n")
+                                    .arg(c.boxWidth)
+                                    .arg(c.boxHeight)
+                                    .toUtf8(),
+                                tpl, nullptr));
+        std::vector<ReportSheet> sheets(1);
+        sheets[0].name = QStringLiteral("1");
+        sheets[0].cells = {{QStringLiteral("展开图"), {}, {path}}};
+        QString error;
+        ASSERT_TRUE(writeReportWorkbook(tpl, out, sheets, &error)) << error.toStdString();
+        // 9525 EMU a pixel.
+        const QString extent = QStringLiteral("cx=\"%1\" cy=\"%2\"")
+                                   .arg(c.shownWidth * 9525)
+                                   .arg(c.shownHeight * 9525);
+        EXPECT_TRUE(QString::fromUtf8(xlsxPart(out, "xl/drawings/drawing1.xml")).contains(extent))
+            << extent.toStdString();
+    }
+}
+
 TEST(ReportWorkbook, TableStoresWholeNumbersAsNumbers)
 {
     QTemporaryDir dir;
