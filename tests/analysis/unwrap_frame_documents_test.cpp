@@ -214,5 +214,41 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
     }
 }
 
+// The list shows the open document's attitudes, and none without one.
+TEST(StitchWindowDocuments, TheAttitudeListFollowsTheDocument)
+{
+    for (const Command command : {New, OpenJpg}) {
+        SCOPED_TRACE(command);
+        Survey s;
+        auto frame = s.open();
+        for (int i = 0; i < 3; ++i)
+            Survey::pick(*frame);
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        CShapeGrid* list = frame->GetShapeGrid();
+        auto ids = [&] {
+            QStringList shown, held;
+            for (int r = 1; r < list->GetRowCount(); ++r)
+                shown << list->GetItemText(r, 0);
+            if (const CUnWrapData* d = frame->GetData())
+                for (int i = 0; i < d->GetShapeCount(); ++i)
+                    held << QString::number(d->GetShape(i)->GetId());
+            return std::pair(shown, held);
+        };
+        ASSERT_EQ(ids().first.size(), 4);
+        if (command == New) {
+            frame->commandAction(ID_FILE_NEW)->trigger();
+        } else {
+            s.prompter.multiFileAnswers.push_back(s.jpgs);
+            frame->commandAction(ID_OPEN_JPG)->trigger();
+        }
+        EXPECT_EQ(ids(), std::pair(QStringList(), QStringList()));
+        if (command == OpenJpg) {
+            Survey::pick(*frame);
+            EXPECT_EQ(ids(), std::pair(QStringList{"0"}, QStringList{"0"}));
+        }
+        EXPECT_TRUE(s.prompter.boxes.empty());
+    }
+}
+
 } // namespace
 } // namespace bc
