@@ -200,7 +200,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void pickRightButton(QMouseEvent* event);
     void pickCancel();
     void pickDelete();
-    // Fills the attitude list from the data set (stand-alone layout).
+    // Fills the attitude list from the data set, or empties it without one
+    // (stand-alone layout).
     void rebuildShapeList();
     int pickMode_ = 0;
     int pointCount_ = 0;

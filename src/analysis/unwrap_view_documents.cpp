@@ -46,6 +46,7 @@ void CUnWrapView::CloseDocument()
     if (!closing_) {
         updateScrollSizes();
         viewport()->update();
+        rebuildShapeList();
         emit documentChanged();
     }
 }
@@ -150,6 +151,7 @@ void CUnWrapView::OnOpenJpg()
         return;
     }
     ResetPaging();
+    rebuildShapeList();
     emit documentChanged();
 }
 

@@ -34,11 +34,11 @@ struct Station {
     std::unique_ptr<CAcquisitionDlg> form;
     std::unique_ptr<CVideoWnd> video;
     int nextDepth = 1000;
-    StringAsker previousAsker = setStringAsker([](QWidget*, const QString&, const QString&,
-                                                  QString& text) {
-        text = QStringLiteral("裂隙");
-        return true;
-    });
+    StringAsker previousAsker =
+        setStringAsker([](QWidget*, const QString&, const QString&, QString& text) {
+            text = QStringLiteral("裂隙");
+            return true;
+        });
 
     Station()
     {

@@ -1,13 +1,16 @@
-// The stitch window asks before it lets a changed document go: closing,
-// "新建", "打开*.sfa文件" and "打开JPG文件".
+// The stitch window's documents: it asks before it lets a changed one go
+// (closing, "新建", "打开*.sfa文件", "打开JPG文件"), its attitude list follows
+// the open one, and an align undone by leaving the page keeps its stitch.
 
 #include "analysis/input_string_dlg.h"
+#include "analysis/pick_mapping.h"
 #include "analysis/shape_grid.h"
 #include "analysis/unwrap_frame.h"
 #include "analysis/unwrap_frame_ids.h"
 #include "core/survey_params.h"
 #include "support/scripted_prompter.h"
 #include "support/survey_fixtures.h"
+#include "support/synthetic_borehole.h"
 
 #include <QAction>
 #include <QDir>
@@ -24,7 +27,15 @@ enum Command { Close, New, OpenSfa, OpenJpg };
 
 // Viewport points of the strip view: the ends of the picked line, and a
 // strip far below it.
-const QPoint kLineFrom(160, 90), kLineTo(310, 140), kStrip(260, 450);
+const QPoint kLineFrom(160, 90), kLineTo(310, 140), kStrip(260, 380);
+
+std::vector<int> pageHeights(const CUnWrapData& d)
+{
+    std::vector<int> heights;
+    for (int i = 0; i < 10; ++i)
+        heights.push_back(d.GetItem(i)->shownHeight);
+    return heights;
+}
 
 struct Survey {
     QTemporaryDir dir;
@@ -38,11 +49,19 @@ struct Survey {
         return true;
     });
 
+    // Twelve strips of 60 rows, 30 new rows a step; the live stitch left 36
+    // of each shown. One attitude is picked and saved.
     Survey()
     {
         settings.aspectAutoFit = 0;
+        const test::SyntheticBorehole wall(400, 2000, 7, 4);
         CUnWrapData s(sfa, dir.path());
-        test::addStrips(s, 12, 1000, 100, 300, 60, true);
+        for (int i = 0; i < 12; ++i) {
+            auto strip = std::make_unique<CUnWrapImage>(wall.strip(1000 + 100 * i, 30 * i, 60));
+            strip->shownHeight = 36;
+            strip->header.setSize(strip->width, 36);
+            s.InsertImage(std::move(strip));
+        }
         EXPECT_TRUE(s.SaveSfa(12, true));
         QDir(dir.path()).mkpath("o");
         CUnWrapData o(other, dir.filePath("o"));
@@ -50,7 +69,6 @@ struct Survey {
         EXPECT_TRUE(o.SaveSfa(3, true));
         for (int i = 0; i < 3; ++i)
             jpgs << o.GetItem(i)->jpgPath(dir.filePath("o"));
-        // One attitude picked and saved before.
         auto frame = open();
         pick(*frame);
         frame->commandAction(ID_FILE_SAVE)->trigger();
@@ -199,8 +217,8 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
         EXPECT_EQ(closed, row.command == Close && !kept);
         const QString expectedPath = kept || row.command == Close ? s.sfa
                                      : row.command == OpenSfa     ? s.other
-                                     : row.command == OpenJpg ? s.dir.filePath("o/temp.sfa")
-                                                              : QString();
+                                     : row.command == OpenJpg     ? s.dir.filePath("o/temp.sfa")
+                                                                  : QString();
         EXPECT_EQ(d ? d->filePath() : QString(), expectedPath);
         if (kept) {
             EXPECT_TRUE(d->IsModified());
@@ -212,6 +230,84 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
             EXPECT_EQ(s.descriptionsOnDisk().join('|'), QString::fromUtf8(row.saved));
         }
     }
+}
+
+// The list shows the open document's attitudes, and none without one.
+TEST(StitchWindowDocuments, TheAttitudeListFollowsTheDocument)
+{
+    for (const Command command : {New, OpenJpg}) {
+        SCOPED_TRACE(command);
+        Survey s;
+        auto frame = s.open();
+        for (int i = 0; i < 3; ++i)
+            Survey::pick(*frame);
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        CShapeGrid* list = frame->GetShapeGrid();
+        auto ids = [&] {
+            QStringList shown, held;
+            for (int r = 1; r < list->GetRowCount(); ++r)
+                shown << list->GetItemText(r, 0);
+            if (const CUnWrapData* d = frame->GetData())
+                for (int i = 0; i < d->GetShapeCount(); ++i)
+                    held << QString::number(d->GetShape(i)->GetId());
+            return std::pair(shown, held);
+        };
+        ASSERT_EQ(ids().first.size(), 4);
+        if (command == New) {
+            frame->commandAction(ID_FILE_NEW)->trigger();
+        } else {
+            s.prompter.multiFileAnswers.push_back(s.jpgs);
+            frame->commandAction(ID_OPEN_JPG)->trigger();
+        }
+        EXPECT_EQ(ids(), std::pair(QStringList(), QStringList()));
+        if (command == OpenJpg) {
+            Survey::pick(*frame);
+            EXPECT_EQ(ids(), std::pair(QStringList{"0"}, QStringList{"0"}));
+        }
+        EXPECT_TRUE(s.prompter.boxes.empty());
+    }
+}
+
+TEST(StitchWindowDocuments, LeavingAnAlignedPageKeepsItsStitchAndASaveKeepsTheAlign)
+{
+    Survey s;
+    auto frame = s.open();
+    CUnWrapView* view = frame->GetUnWrapView();
+    const CUnWrapData& d = *frame->GetData();
+    // Where the pick sits on the page, and the page's depth scale.
+    auto placing = [&] {
+        const PickScale p = PickScaleOf(view->pageState());
+        const PageRect r = d.GetShape(0)->GetBoundRect(p.topDepth, p.pxPerRadian, p.pxPerMm);
+        return std::tuple(r.toQRect(), p.topDepth, p.bottomDepth, p.pxPerMm);
+    };
+    auto leaveAndReturn = [&] {
+        frame->commandAction(ID_NEXT_PAGE)->trigger();
+        frame->commandAction(ID_PREV_PAGE)->trigger();
+        ASSERT_EQ(view->currentPage(), 0);
+    };
+    auto saved = [&] {
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        const auto onDisk = test::reloadSurvey(s.sfa);
+        return onDisk ? pageHeights(*onDisk) : std::vector<int>{};
+    };
+    const std::vector<int> stitched = pageHeights(d);
+    const auto placed = placing();
+
+    frame->commandAction(ID_AUTO_ALIGN)->trigger();
+    const std::vector<int> aligned = pageHeights(d);
+    ASSERT_NE(aligned, stitched);
+    leaveAndReturn();
+    EXPECT_EQ(pageHeights(d), stitched);
+    EXPECT_EQ(placing(), placed);
+    EXPECT_EQ(saved(), stitched);
+
+    // Aligned and saved without leaving: the align is saved, and stays.
+    frame->commandAction(ID_AUTO_ALIGN)->trigger();
+    EXPECT_EQ(pageHeights(d), aligned);
+    EXPECT_EQ(saved(), aligned);
+    leaveAndReturn();
+    EXPECT_EQ(pageHeights(d), aligned);
+    EXPECT_TRUE(s.prompter.boxes.empty());
 }
 
 } // namespace
