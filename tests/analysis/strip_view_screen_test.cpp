@@ -6,13 +6,19 @@
 
 #include "analysis/attitude_shape.h"
 #include "analysis/page_geometry.h"
+#include "analysis/stitch_settings_dlg.h"
 #include "analysis/unwrap_data.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
 
 #include <functional>
 
@@ -188,6 +194,41 @@ TEST(StripViewScreen, PageTurnsOpenAtTheTop)
             EXPECT_EQ(down->value(), c.vertical);
         else // down to the third page's second strip, the newest
             EXPECT_GT(down->value(), 0);
+    }
+}
+
+// Unticking "图像显示横纵比＝孔周长/深度" redraws the page shown at once, with
+// its strips at their own width.
+TEST(StripViewScreen, StitchSettingsRedrawThePageShown)
+{
+    for (const int perPage : {10, 5}) { // the same count, and a new one
+        SCOPED_TRACE(perPage);
+        test::StitchFrame f;
+        f.settings.aspectAutoFit = 1;
+        f.open(CUnWrapFrame::StandAlone, 300, 40);
+        CUnWrapView& view = f.view();
+        ASSERT_LT(view.pageState().pageWidth, 250) << "the aspect narrows the page";
+        QTimer::singleShot(0, [perPage] {
+            auto* dlg = qobject_cast<CStitchSettingsDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr);
+            dlg->perPageEdit()->selectAll();
+            QTest::keyClicks(dlg->perPageEdit(), QString::number(perPage));
+            QTest::mouseClick(dlg->aspectCheck(), Qt::LeftButton, {},
+                              QPoint(8, dlg->aspectCheck()->height() / 2));
+            QTest::mouseClick(dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        });
+        f.frame->commandAction(ID_STITCH_SETTINGS)->trigger();
+        QTest::qWait(50);
+        EXPECT_EQ(std::tuple(f.settings.aspectAutoFit, view.pageState().aspect,
+                             view.pageState().pageWidth),
+                  std::tuple(0, 1.0f, 300));
+        // The strips' right columns are on the screen.
+        const QImage shown = onScreen(view);
+        const QPoint inStrip(kPageLeftMargin + 290 - view.horizontalScrollBar()->value(),
+                             kPageTopMargin + 5 - view.verticalScrollBar()->value());
+        ASSERT_TRUE(shown.rect().contains(inStrip));
+        EXPECT_NE(shown.pixel(inStrip), qRgb(255, 255, 255));
     }
 }
 
