@@ -56,8 +56,9 @@ TEST(CylinderToolBar, EightPicturesWithTheTextsAsTips)
                 const bool ground = cell.pixel(x, y) == kToolBarMask.rgb();
                 ink += !ground;
                 ASSERT_EQ(qAlpha(picture.pixel(x, y)) == 0, ground) << x << "," << y;
-                if (!ground)
+                if (!ground) {
                     ASSERT_EQ(picture.pixel(x, y), cell.pixel(x, y)) << x << "," << y;
+                }
             }
         EXPECT_GT(ink, 12);
         for (const QImage& other : shown)

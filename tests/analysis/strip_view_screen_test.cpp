@@ -190,10 +190,11 @@ TEST(StripViewScreen, PageTurnsOpenAtTheTop)
         }
         c.act(f);
         EXPECT_EQ(std::tuple(view.currentPage(), across->value()), std::tuple(c.page, 0));
-        if (c.vertical >= 0)
+        if (c.vertical >= 0) {
             EXPECT_EQ(down->value(), c.vertical);
-        else // down to the third page's second strip, the newest
+        } else { // down to the third page's second strip, the newest
             EXPECT_GT(down->value(), 0);
+        }
     }
 }
 
