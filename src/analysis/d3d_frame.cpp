@@ -2,6 +2,7 @@
 
 #include "analysis/d3d_scene.h"
 #include "analysis/d3d_view.h"
+#include "analysis/unwrap_frame_bitmaps.h"
 #include "res/resource_bitmaps.h"
 #include "ui/flat_tool_bar.h"
 #include "ui/key_ownership.h"
@@ -10,25 +11,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QPainter>
 
 namespace bc {
 
 namespace {
-
-QIcon glyphIcon(const QString& glyph)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    QFont font = p.font();
-    font.setPixelSize(glyph.size() > 1 ? 7 : 14);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
-    return QIcon(pixmap);
-}
 
 // The main-row plus and minus keys.
 bool isPlusOrMinus(const QKeyEvent& e)
@@ -59,15 +45,26 @@ CD3DFrame::CD3DFrame(const CylinderInput& input, QWidget* parent)
     toolBar_ = new CFlatToolBar(this);
     toolBar_->setObjectName(QStringLiteral("toolbar%1").arg(kToolBarId));
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    toolBar_->setIconSize(QSize(kCylinderToolImageSize, kCylinderToolImageSize));
     addToolBar(Qt::TopToolBarArea, toolBar_);
-    addCommand(ID_ZOOM_IN, QStringLiteral("放大"), QStringLiteral("+"), false);
-    addCommand(ID_ZOOM_OUT, QStringLiteral("缩小"), QStringLiteral("-"), false);
-    addCommand(ID_RESET, QStringLiteral("复位"), QStringLiteral("1:1"), false);
-    addCommand(ID_EXPORT_BMP, QStringLiteral("导出BMP文件"), QStringLiteral("BMP"), false);
-    addCommand(ID_STEP_FORWARD, QStringLiteral("正转一步"), QStringLiteral(">"), false);
-    addCommand(ID_STEP_BACKWARD, QStringLiteral("反转一步"), QStringLiteral("<"), false);
-    addCommand(ID_AUTO_FORWARD, QStringLiteral("自动正转"), QStringLiteral(">>"), true);
-    addCommand(ID_AUTO_BACKWARD, QStringLiteral("自动反转"), QStringLiteral("<<"), true);
+    // The pictures of tool bar 131, in the order of its commands; the texts
+    // are the tips.
+    const QList<QIcon> pictures = cutImageList(loadResourceBitmap(IDR_CYLINDER_TOOLBAR),
+                                               kCylinderToolImageSize, kToolBarMask);
+    const struct {
+        int command;
+        const char16_t* tip;
+        bool checkable;
+    } commands[kCylinderToolImages] = {
+        {ID_ZOOM_IN, u"放大", false},          {ID_ZOOM_OUT, u"缩小", false},
+        {ID_RESET, u"复位", false},            {ID_EXPORT_BMP, u"导出BMP文件", false},
+        {ID_STEP_FORWARD, u"正转一步", false}, {ID_STEP_BACKWARD, u"反转一步", false},
+        {ID_AUTO_FORWARD, u"自动正转", true},  {ID_AUTO_BACKWARD, u"自动反转", true},
+    };
+    for (int i = 0; i < kCylinderToolImages; ++i)
+        addCommand(commands[i].command, QString::fromUtf16(commands[i].tip),
+                   i < pictures.size() ? pictures.at(i) : QIcon(), commands[i].checkable);
+    toolBar_->SetHotImageList(cylinderToolBarBitmap(true), kCylinderToolImageSize);
 
     // Never made where OpenGL cannot run: the window then stays blank.
     if (CD3DView::glAvailable()) {
@@ -94,9 +91,9 @@ CD3DFrame::~CD3DFrame()
     autoTimer_->stop();
 }
 
-void CD3DFrame::addCommand(int command, const QString& tip, const QString& glyph, bool checkable)
+void CD3DFrame::addCommand(int command, const QString& tip, const QIcon& picture, bool checkable)
 {
-    QAction* action = toolBar_->addAction(glyphIcon(glyph), tip);
+    QAction* action = toolBar_->addAction(picture, tip);
     action->setToolTip(tip);
     action->setData(command);
     action->setCheckable(checkable);

@@ -62,7 +62,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void addCommand(int command, const QString& tip, const QString& glyph, bool checkable);
+    void addCommand(int command, const QString& tip, const QIcon& picture, bool checkable);
     void updateChecks();
     void autoRotateTick();
 

@@ -185,7 +185,9 @@ void CPageToolBar::OnPageBoxKillFocus()
 
 bool CPageToolBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == pageBox_ && event->type() == QEvent::FocusOut)
+    // A window that closes (or is destroyed) takes the focus from the box
+    // too: that is no page request.
+    if (watched == pageBox_ && event->type() == QEvent::FocusOut && !window()->isHidden())
         OnPageBoxKillFocus();
     return CFlatToolBar::eventFilter(watched, event);
 }

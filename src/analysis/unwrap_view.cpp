@@ -165,6 +165,7 @@ void CUnWrapView::ResetPaging()
     loadedPage_ = -1;
     state_.currentPage = 0;
     LoadCurrentPage();
+    scrollToPageTop();
     emit pageCountChanged(state_.pageCount);
     tellPage();
 }
@@ -175,6 +176,7 @@ void CUnWrapView::GoToPage(int p)
         return;
     state_.currentPage = p;
     LoadCurrentPage();
+    scrollToPageTop();
 }
 
 void CUnWrapView::setSelectedItem(int index)
@@ -372,6 +374,12 @@ void CUnWrapView::updateScrollSizes()
     verticalScrollBar()->setRange(0, std::max(0, satAdd(content.height(), -view.height())));
     verticalScrollBar()->setPageStep(std::max(1, view.height()));
     verticalScrollBar()->setSingleStep(std::max(1, view.height() / 10));
+}
+
+void CUnWrapView::scrollToPageTop()
+{
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
 }
 
 void CUnWrapView::resizeEvent(QResizeEvent* event)

@@ -142,6 +142,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
   private:
     // The scroll ranges for the current document (none without one).
     void updateScrollSizes();
+    // A page the user turns to opens at its top-left corner.
+    void scrollToPageTop();
     QSize contentSize() const;
     // Viewport point -> logical page point ((0, 0) the top-left corner of the
     // current page's strips), and a logical page rectangle -> viewport.

@@ -47,12 +47,19 @@ void CUnWrapView::OnStitchSettings()
     allocateStitchBuffers(stitchWork_, templateSize_);
     aspectAdaptive_ = dlg.aspectFlag() != 0;
 
-    if (dlg.perPage() == state_.perPage)
-        return;
+    // The live layout keeps its pages (later strips follow the new count)
+    // and their live geometry.
+    const bool perPageChanged = dlg.perPage() != state_.perPage;
     state_.perPage = dlg.perPage();
-    // The live layout keeps its pages: later strips follow the new count.
-    if (state_.frameMode == 0 && data_)
+    if (state_.frameMode != 0 || !data_)
+        return;
+    if (perPageChanged) {
         ResetPaging();
+    } else {
+        // The page shown takes the new aspect at once.
+        RecalcPageGeometry();
+        viewport()->update();
+    }
 }
 
 void CUnWrapView::OnAutoAlign()

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygon>
 #include <QPolygonF>
 
 namespace bc {
@@ -127,7 +128,83 @@ QImage drawIcon(QColor colour)
     return img;
 }
 
+// A turn round the cylinder: its rim seen from the side with an arrow head
+// on the near side pointing right (forward) or left; the turn that goes on
+// has a second head on the far side, pointing back.
+void drawTurn(QPainter& p, const QColor& ink, bool forward, bool goesOn)
+{
+    p.save();
+    if (!forward) { // mirrored about the picture's middle
+        p.translate(kCylinderToolImageSize, 0);
+        p.scale(-1, 1);
+    }
+    p.setPen(QPen(ink, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRect(1, 4, 13, 7));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawPolygon(QPolygon({QPoint(8, 8), QPoint(12, 11), QPoint(8, 14)}));
+    if (goesOn)
+        p.drawPolygon(QPolygon({QPoint(7, 1), QPoint(3, 4), QPoint(7, 7)}));
+    p.restore();
+}
+
+void drawCylinderTool(QPainter& p, int index, const QColor& ink)
+{
+    p.setPen(QPen(ink, 1));
+    p.setBrush(Qt::NoBrush);
+    switch (index) {
+    case 0:
+    case 1: // a magnifier with + or -
+        p.drawEllipse(QRect(1, 1, 9, 9));
+        p.setPen(QPen(ink, 2));
+        p.drawLine(9, 9, 14, 14);
+        p.setPen(QPen(ink, 1));
+        p.drawLine(3, 5, 8, 5);
+        if (index == 0)
+            p.drawLine(5, 3, 5, 8);
+        break;
+    case 2: // the cylinder standing as at first
+        p.drawEllipse(QRect(3, 1, 10, 4));
+        p.drawLine(3, 3, 3, 12);
+        p.drawLine(13, 3, 13, 12);
+        p.drawArc(QRect(3, 10, 10, 4), 180 * 16, 180 * 16);
+        break;
+    case 3: // a picture: a frame with a hill and the sun
+        p.drawRect(1, 2, 13, 11);
+        p.setBrush(ink);
+        p.drawPolygon(QPolygon({QPoint(2, 12), QPoint(6, 7), QPoint(9, 10), QPoint(11, 8),
+                                QPoint(14, 12)}));
+        p.fillRect(QRect(10, 4, 3, 3), ink);
+        break;
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+        drawTurn(p, ink, index % 2 == 0, index >= 6);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
+
+QImage cylinderToolBarBitmap(bool hot)
+{
+    const int s = kCylinderToolImageSize;
+    QImage image(s * kCylinderToolImages, s, QImage::Format_RGB32);
+    image.fill(kToolBarMask);
+    QPainter p(&image);
+    const QColor ink = hot ? QColor(0, 70, 200) : QColor(0, 0, 0);
+    for (int i = 0; i < kCylinderToolImages; ++i) {
+        p.save();
+        p.translate(i * s, 0);
+        drawCylinderTool(p, i, ink);
+        p.restore();
+    }
+    return image;
+}
 
 QImage loadResourceBitmap(int id)
 {
@@ -138,6 +215,8 @@ QImage loadResourceBitmap(int id)
         return drawBackground();
     case IDI_VIDEO:
         return drawIcon(QColor(40, 140, 80));
+    case IDR_CYLINDER_TOOLBAR:
+        return cylinderToolBarBitmap(false);
     default:
         break;
     }

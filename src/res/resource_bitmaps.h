@@ -3,6 +3,7 @@
 // the normal, hot and disabled pictures of its buttons. The pictures are drawn
 // here, plainly, rather than shipped as files.
 
+#include <QColor>
 #include <QImage>
 
 namespace bc {
@@ -10,6 +11,7 @@ namespace bc {
 enum ResourceId : int {
     IDI_MAINFRAME = 128,     // the program icon
     IDB_BACKGROUND = 129,    // the form's background tile
+    IDR_CYLINDER_TOOLBAR = 131, // the cylinder window's tool bar pictures
     IDI_VIDEO = 132,         // icon of the video and stitch windows
     IDB_LIVE = 160,          // start live acquisition: 160 normal, 164 hot, 161 disabled
     IDB_LIVE_HOT = 164,
@@ -39,5 +41,14 @@ enum ResourceId : int {
 
 // The bitmap of `id`, or a null image when no bitmap has that id.
 QImage loadResourceBitmap(int id);
+
+// The cylinder window's tool bar: eight pictures side by side, each
+// kCylinderToolImageSize square on the mask colour kToolBarMask, in the order
+// zoom in, zoom out, 1:1, BMP export, step forward, step backward, turn
+// forward, turn backward; `hot` draws them as they look under the mouse.
+constexpr int kCylinderToolImageSize = 16;
+constexpr int kCylinderToolImages = 8;
+inline const QColor kToolBarMask{192, 192, 192};
+QImage cylinderToolBarBitmap(bool hot);
 
 } // namespace bc

@@ -4,6 +4,7 @@
 #include "stitch_frame_fixture.h"
 
 #include <QLineEdit>
+#include <QSignalSpy>
 
 #include <functional>
 
@@ -52,6 +53,29 @@ TEST(PageBox, ShowsTheViewsPageWhoeverMovedIt)
         const int next = std::min(c.page + 1, 2);
         EXPECT_EQ(std::tuple(f.view().currentPage(), box->text()),
                   std::tuple(next, PageBoxText(next, 3)));
+    }
+}
+
+// Closing or destroying the window takes the focus from the box with a page
+// typed in it: no page is asked for while the window goes.
+TEST(PageBox, AWindowThatGoesAsksForNoPage)
+{
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy);
+        test::StitchFrame f;
+        f.open(CUnWrapFrame::StandAlone);
+        CPageToolBar* bar = f.frame->pageToolBar();
+        QSignalSpy requested(bar, &CPageToolBar::pageRequested);
+        QLineEdit* box = bar->pageBox();
+        QTest::mouseClick(box, Qt::LeftButton);
+        ASSERT_TRUE(box->hasFocus());
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("2"));
+        if (destroy)
+            f.frame.reset();
+        else
+            f.frame->close();
+        EXPECT_EQ(requested.size(), 0);
     }
 }
 

@@ -52,6 +52,7 @@ struct StitchFrame {
             prompter.multiFileAnswers.push_back(files);
             frame->commandAction(ID_OPEN_JPG)->trigger();
         }
+        QTest::qWait(20); // the scroll bars show
         return *frame;
     }
     CUnWrapView& view() const { return *frame->GetUnWrapView(); }

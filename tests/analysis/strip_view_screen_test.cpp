@@ -6,12 +6,21 @@
 
 #include "analysis/attitude_shape.h"
 #include "analysis/page_geometry.h"
+#include "analysis/stitch_settings_dlg.h"
 #include "analysis/unwrap_data.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
+
+#include <functional>
 
 namespace bc {
 namespace {
@@ -36,18 +45,19 @@ QRect thumbRect(const QScrollBar* bar)
                                         bar);
 }
 
-// Presses on the thumb, moves it `dx` pixels in steps of 20 and lets go;
-// the bar's value after each move.
-std::vector<int> dragThumb(QScrollBar* bar, int dx)
+// Presses on the thumb, moves it `distance` pixels along the bar in steps
+// of 20 and lets go; the bar's value after each move.
+std::vector<int> dragThumb(QScrollBar* bar, int distance)
 {
     const QPoint from = thumbRect(bar).center();
+    const QPoint along = bar->orientation() == Qt::Horizontal ? QPoint(1, 0) : QPoint(0, 1);
     std::vector<int> values;
     QTest::mousePress(bar, Qt::LeftButton, {}, from);
-    for (int moved = 20; moved < dx + 20; moved += 20) {
-        QTest::mouseMove(bar, from + QPoint(std::min(moved, dx), 0));
+    for (int moved = 20; moved < distance + 20; moved += 20) {
+        QTest::mouseMove(bar, from + along * std::min(moved, distance));
         values.push_back(bar->value());
     }
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(dx, 0));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, from + along * distance);
     return values;
 }
 
@@ -140,6 +150,87 @@ TEST(StripViewScreen, DeleteClearsTheLabelToo)
     const QImage after = onScreen(view);
     EXPECT_EQ(pixelsOf(kRed, after, labelsFrom), 0);
     EXPECT_GT(pixelsOf(qRgb(0, 255, 0), after, labelsFrom), 100);
+}
+
+// A page the user turns to opens at its top, however far the last one was
+// scrolled; the live window keeps following its newest strip.
+TEST(StripViewScreen, PageTurnsOpenAtTheTop)
+{
+    const struct {
+        const char* turn;
+        int layout;
+        std::function<void(test::StitchFrame&)> act;
+        int page, vertical; // -1: at the newest strip
+    } cases[] = {
+        {"下一页", 0, [](test::StitchFrame& f) { f.clickCommand(ID_NEXT_PAGE); }, 1, 0},
+        {"typed page", 0,
+         [](test::StitchFrame& f) {
+             QLineEdit* box = f.frame->pageToolBar()->pageBox();
+             QTest::mouseClick(box, Qt::LeftButton);
+             box->selectAll();
+             QTest::keyClicks(box, QStringLiteral("3"));
+             QTest::keyClick(box, Qt::Key_Return);
+         },
+         2, 0},
+        {"live strips", 1, [](test::StitchFrame&) {}, 2, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.turn);
+        test::StitchFrame f;
+        f.settings.itemsPerPage = 5;
+        f.settings.aspectAutoFit = 0;
+        f.open(c.layout, 900, 200); // pages far larger than the window
+        CUnWrapView& view = f.view();
+        QScrollBar* down = view.verticalScrollBar();
+        QScrollBar* across = view.horizontalScrollBar();
+        if (c.layout == CUnWrapFrame::StandAlone) {
+            dragThumb(down, down->height());
+            dragThumb(across, across->width());
+            ASSERT_GT(std::min(down->value(), across->value()), 0);
+        }
+        c.act(f);
+        EXPECT_EQ(std::tuple(view.currentPage(), across->value()), std::tuple(c.page, 0));
+        if (c.vertical >= 0) {
+            EXPECT_EQ(down->value(), c.vertical);
+        } else { // down to the third page's second strip, the newest
+            EXPECT_GT(down->value(), 0);
+        }
+    }
+}
+
+// Unticking "图像显示横纵比＝孔周长/深度" redraws the page shown at once, with
+// its strips at their own width.
+TEST(StripViewScreen, StitchSettingsRedrawThePageShown)
+{
+    for (const int perPage : {10, 5}) { // the same count, and a new one
+        SCOPED_TRACE(perPage);
+        test::StitchFrame f;
+        f.settings.aspectAutoFit = 1;
+        f.open(CUnWrapFrame::StandAlone, 300, 40);
+        CUnWrapView& view = f.view();
+        ASSERT_LT(view.pageState().pageWidth, 250) << "the aspect narrows the page";
+        QTimer::singleShot(0, [perPage] {
+            auto* dlg = qobject_cast<CStitchSettingsDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr);
+            dlg->perPageEdit()->selectAll();
+            QTest::keyClicks(dlg->perPageEdit(), QString::number(perPage));
+            QTest::mouseClick(dlg->aspectCheck(), Qt::LeftButton, {},
+                              QPoint(8, dlg->aspectCheck()->height() / 2));
+            QTest::mouseClick(dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        });
+        f.frame->commandAction(ID_STITCH_SETTINGS)->trigger();
+        QTest::qWait(50);
+        EXPECT_EQ(std::tuple(f.settings.aspectAutoFit, view.pageState().aspect,
+                             view.pageState().pageWidth),
+                  std::tuple(0, 1.0f, 300));
+        // The strips' right columns are on the screen.
+        const QImage shown = onScreen(view);
+        const QPoint inStrip(kPageLeftMargin + 290 - view.horizontalScrollBar()->value(),
+                             kPageTopMargin + 5 - view.verticalScrollBar()->value());
+        ASSERT_TRUE(shown.rect().contains(inStrip));
+        EXPECT_NE(shown.pixel(inStrip), qRgb(255, 255, 255));
+    }
 }
 
 } // namespace
