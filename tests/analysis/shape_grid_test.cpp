@@ -192,3 +192,42 @@ TEST(ShapeGrid, InputMethodTextStartsOneEditorHoldingItOnce)
         EXPECT_EQ(l.data.GetShape(1)->GetText(ShapeText(4)), QStringLiteral("裂隙"));
     }
 }
+
+TEST(ShapeGrid, CutOffTextShowsWholeInATitleTipThatPassesTheMouseOn)
+{
+    List l({1, 2});
+    l.frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&l.frame));
+    const QString description = QStringLiteral("节理3张开，充填泥质，延伸至下一回次");
+    l.grid->SetItemText(1, 4, description);
+    QWidget* vp = l.grid->viewport();
+    ZTitleTip* tip = l.grid->titleTip();
+    QTest::mouseMove(vp, l.at(2, 1));
+    EXPECT_FALSE(tip->isVisible()) << "a text that fits";
+    QTest::mouseMove(vp, l.at(1, 4));
+    ASSERT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->shownText().trimmed(), description);
+    GridRect cell;
+    l.grid->CellRect(1, 4, &cell);
+    EXPECT_EQ(tip->geometry().topLeft(), vp->mapToGlobal(QPoint(cell.left, cell.top)));
+
+    // Where the window system gives the pointer to the tip shown under it, the
+    // list hears it leave, and the tip gets the moves and the clicks.
+    const QPoint global = vp->mapToGlobal(l.at(1, 4));
+    QCursor::setPos(global);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(vp, &leave);
+    EXPECT_TRUE(tip->isVisible()) << "the pointer is still over the cell";
+    QTest::mouseMove(tip, tip->mapFromGlobal(global + QPoint(3, 0)));
+    EXPECT_TRUE(tip->isVisible());
+    QTest::mouseClick(tip, Qt::LeftButton, {}, tip->mapFromGlobal(global));
+    EXPECT_FALSE(tip->isVisible());
+    EXPECT_EQ(l.grid->GetFocusCell(), CGridCellId(1, 4)) << "the click reached the cell";
+    EXPECT_EQ(l.grid->GetMouseMode(), MOUSE_NOTHING) << "and so did its release";
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    QTest::mouseMove(vp, l.at(2, 1));
+    QTest::mouseMove(vp, l.at(1, 4));
+    ASSERT_TRUE(tip->isVisible());
+    QTest::mouseMove(tip, tip->mapFromGlobal(vp->mapToGlobal(l.at(2, 4))));
+    EXPECT_FALSE(tip->isVisible()) << "leaving the cell";
+}
