@@ -11,7 +11,10 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTest>
+
+#include <numeric>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +145,41 @@ TEST(ShapeGrid, MenuHasItsOneEntryAndExportsOnlyAttitudes)
         EXPECT_EQ(exported, withShapes ? 1 : 0);
     }
     setFileOpener(previous);
+}
+
+TEST(ShapeGrid, EditingADescriptionScrollsOnlyAsFarAsItNeeds)
+{
+    std::vector<int> ids(46);
+    std::iota(ids.begin(), ids.end(), 1);
+    List l({});
+    for (int id : ids) {
+        auto line = std::make_unique<CAttitudeLine>(id, CShapePoint(0.5f, 1000.0f + id),
+                                                    CShapePoint(2.5f, 1090), 0, 1, 255);
+        line->UpdateAttitude(70, 0, 0, 0);
+        l.data.AddShape(std::move(line));
+    }
+    l.grid->FillFromData();
+    QWidget* vp = l.grid->viewport();
+    ASSERT_TRUE(l.grid->verticalScrollBar()->isVisible());
+    const int width = vp->width();
+    ASSERT_LT(width, l.grid->TotalColumnWidth()) << "the description lies partly beyond the list";
+    GridRect cell;
+    l.grid->OnHScroll(SB_RIGHT);
+    l.grid->CellRect(3, 4, &cell);
+    EXPECT_EQ(cell.right, width - 1) << "scrolled right, the last column ends at the scroll bar";
+    l.grid->OnHScroll(SB_LEFT);
+
+    const QPoint p = l.at(3, 4);
+    QTest::mousePress(vp, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, p);
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, p);
+    ASSERT_NE(l.grid->activeEditor(), nullptr);
+    l.grid->CellRect(3, 4, &cell);
+    EXPECT_EQ(cell.right, width - 1) << "the description is seen whole";
+    EXPECT_EQ(l.grid->GetScrollPos(SB_HORZ), l.grid->TotalColumnWidth() - width);
+    EXPECT_EQ(l.grid->CellFromPoint(QPoint(0, p.y())), CGridCellId(3, 0)) << "the ID column stays";
+    EXPECT_EQ(l.grid->activeEditor()->geometry(), cell.toQRect());
 }
 
 // An input method commits "裂隙" to the list; while the editor opens and takes
