@@ -5,6 +5,7 @@
 #include "grid/title_tip.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QMouseEvent>

@@ -1,8 +1,8 @@
 #include "grid/title_tip.h"
 
 #include <QAbstractScrollArea>
-#include <QFontMetrics>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
