@@ -567,7 +567,12 @@ protected:
     int indexAt(bool vert, int pos, int firstScrolled, bool allowFixed, bool* refused) const;
     // One axis of the geometry: rows when vert, else columns.
     int sizeAlong(bool vert, int index) const;
-    int firstScrolledAlong(bool vert, int pos) const;
+    // The first row (column) in view at a scroll position, and how many of
+    // its pixels lie scrolled off under the fixed band (`lead`, columns only:
+    // rows scroll by whole rows, columns by pixels).
+    int firstScrolledAlong(bool vert, int pos, int* lead = nullptr) const;
+    // Where the scrolled rows (columns) start in the client area.
+    int scrolledStart(bool vert) const;
     int lastVisibleAlong(bool vert, int first, int clientEnd, long long* end) const;
     // Offset of a row's top (a column's left); the walk over the scrolled
     // ones stops once the offset has passed stopPast.
@@ -638,6 +643,7 @@ protected:
     CGridCellId m_selectionStartCell;
     CGridCellId m_focusCell;
     mutable CGridCellId m_firstScrolled;
+    mutable int m_firstScrolledLead = 0;
     QBasicTimer m_autoScrollTimer;
     int m_autoScrollInterval = 25;
     int m_resizeCaptureRange = 3;

@@ -24,21 +24,33 @@ int CGridCtrl::sizeAlong(bool vert, int index) const
     return vert ? GetRowHeight(index) : GetColumnWidth(index);
 }
 
-int CGridCtrl::firstScrolledAlong(bool vert, int pos) const
+int CGridCtrl::firstScrolledAlong(bool vert, int pos, int* lead) const
 {
-    // The first row (column) whose start, counted from the fixed band, lies
-    // at or past the scroll position.
     const int count = vert ? m_rows : m_cols;
     int index = vert ? m_fixedRows : m_fixedCols;
-    if (pos > 0) {
-        long long sum = 0;
+    long long sum = 0;
+    if (lead)
+        *lead = 0;
+    if (pos <= 0)
+        return index;
+    if (vert) {
+        // The first row whose top, counted from the fixed band, lies at or
+        // past the scroll position.
         while (index < count - 1) {
             sum += sizeAlong(vert, index);
             ++index;
             if (sum >= pos)
                 break;
         }
+        return index;
     }
+    // The column the position falls in, partly scrolled off: a view scrolled
+    // just far enough to show a column whole keeps the columns left of it in
+    // view as far as they fit.
+    while (index < count - 1 && sum + sizeAlong(vert, index) <= pos)
+        sum += sizeAlong(vert, index++);
+    if (lead)
+        *lead = int(std::clamp<long long>(pos - sum, 0, std::max(sizeAlong(vert, index), 0)));
     return index;
 }
 
@@ -47,14 +59,22 @@ CGridCellId CGridCtrl::FirstScrolledCell(bool force) const
     if (m_firstScrolled.row >= 0 && m_firstScrolled.col >= 0 && !force)
         return m_firstScrolled;
     m_firstScrolled = CGridCellId(firstScrolledAlong(true, GetScrollPos(SB_VERT)),
-                                  firstScrolledAlong(false, GetScrollPos(SB_HORZ)));
+                                  firstScrolledAlong(false, GetScrollPos(SB_HORZ), &m_firstScrolledLead));
     return m_firstScrolled;
+}
+
+int CGridCtrl::scrolledStart(bool vert) const
+{
+    if (vert)
+        return GetFixedRowHeight();
+    FirstScrolledCell();
+    return GetFixedColumnWidth() - m_firstScrolledLead;
 }
 
 int CGridCtrl::lastVisibleAlong(bool vert, int first, int clientEnd, long long* end) const
 {
     const int count = vert ? m_rows : m_cols;
-    long long sum = vert ? GetFixedRowHeight() : GetFixedColumnWidth();
+    long long sum = scrolledStart(vert);
     int index = first;
     for (; index < count; ++index) {
         sum += sizeAlong(vert, index);
@@ -90,7 +110,7 @@ long long CGridCtrl::originAlong(bool vert, int index, int first, long long stop
     }
     // Scrolled rows (columns) count from the first one in view; those left
     // of (above) it lie at negative offsets.
-    at = vert ? GetFixedRowHeight() : GetFixedColumnWidth();
+    at = scrolledStart(vert);
     for (int i = first; i < index && at <= stopPast; ++i)
         at += sizeAlong(vert, i);
     for (int i = index; i < first; ++i)
@@ -156,7 +176,7 @@ int CGridCtrl::indexAt(bool vert, int pos, int firstScrolled, bool allowFixed, b
         }
         return 0;
     }
-    long long sum = fixedSize;
+    long long sum = scrolledStart(vert);
     for (int i = firstScrolled; i < count; ++i) {
         sum += size(i);
         if (sum > pos)
@@ -344,7 +364,12 @@ void CGridCtrl::scrollAxis(int bar, int code, int trackPos)
     const int page = vert ? client.bottom - GetFixedRowHeight() : client.right - GetFixedColumnWidth();
     switch (code) {
     case SB_LINEUP: {
-        // Back by the nearest shown row (or column) before the first in view.
+        // Back to the start of a column partly scrolled off, else by the
+        // nearest shown row (or column) before the first in view.
+        if (!vert && pos > 0 && m_firstScrolledLead > 0) {
+            setScrollPos(bar, pos - m_firstScrolledLead);
+            break;
+        }
         if (pos <= 0 || firstIndex <= fixedCount)
             return;
         int i = firstIndex - 1;
@@ -359,7 +384,9 @@ void CGridCtrl::scrollAxis(int bar, int code, int trackPos)
         int i = firstIndex;
         while (i < count - 1 && size(i) < 1)
             ++i;
-        setScrollPos(bar, pos + std::max(size(i), 1));
+        // On to the start of the next one.
+        const int lead = vert ? 0 : m_firstScrolledLead;
+        setScrollPos(bar, pos + std::max(size(i) - lead, 1));
         break;
     }
     case SB_PAGEUP:
@@ -418,15 +445,21 @@ void CGridCtrl::showAxis(bool vert, int index, const GridRect& client)
     long long offset = 0;
     for (int i = fixedCount; i < index; ++i)
         offset += size(i);
-    if (index < (vert ? first.row : first.col)) {
+    QPoint origin;
+    CellOrigin(vert ? index : 0, vert ? 0 : index, &origin);
+    if (index < (vert ? first.row : first.col) || (!vert && origin.x() < GetFixedColumnWidth())) {
         setScrollPos(bar, int(offset));
         return;
     }
-    QPoint origin;
-    CellOrigin(vert ? index : 0, vert ? 0 : index, &origin);
     const int end = (vert ? origin.y() : origin.x()) + size(index);
     if (end <= clientEnd)
         return;
+    if (!vert) {
+        // Just far enough for the right edge; a column wider than the view
+        // shows from its left.
+        setScrollPos(bar, int(std::min(offset + size(index) - page, offset)));
+        return;
+    }
     // Smallest start that keeps the row whole in view; a row taller than the
     // view is shown from its top.
     long long start = offset;

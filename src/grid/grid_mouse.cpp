@@ -5,6 +5,7 @@
 #include "grid/title_tip.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QMouseEvent>
@@ -43,8 +44,11 @@ bool CGridCtrl::viewportEvent(QEvent* e)
         if (m_mouseMode == MOUSE_DRAGGING)
             m_mouseMode = MOUSE_NOTHING;
     }
-    if (e->type() == QEvent::Leave && m_titleTip && m_mouseMode != MOUSE_DRAGGING) {
-        // The pointer left the grid: the tip has nothing more to show.
+    if (e->type() == QEvent::Leave && m_titleTip && m_mouseMode != MOUSE_DRAGGING
+        && !m_titleTip->hovers(QCursor::pos())) {
+        // The pointer left the grid: the tip has nothing more to show. A tip
+        // just shown under the pointer takes it from the grid without its
+        // leaving the cell.
         m_titleTip->Hide();
     }
     return QAbstractScrollArea::viewportEvent(e);
@@ -69,6 +73,9 @@ void CGridCtrl::mouseMoveEvent(QMouseEvent* e)
 
 void CGridCtrl::mouseReleaseEvent(QMouseEvent* e)
 {
+    // A press the title tip passed on left the mouse grabbed for the release.
+    if (QWidget::mouseGrabber() == viewport() && e->buttons() == Qt::NoButton)
+        viewport()->releaseMouse();
     if (e->button() == Qt::LeftButton) {
         OnLButtonUp(e->modifiers(), e->position().toPoint());
     } else if (e->button() == Qt::RightButton) {

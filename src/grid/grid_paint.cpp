@@ -67,14 +67,17 @@ void CGridCtrl::OnDraw(QPainter* dc, const GridRect& clip)
     if (m_virtualMode)
         SendCacheHintToParent(visible);
 
+    // The first scrolled column may lie partly under the fixed ones.
+    const int scrolledLeft = scrolledStart(false);
     if (m_gridLines == GVL_VERT || m_gridLines == GVL_BOTH) {
-        int x = fixedW;
+        int x = scrolledLeft;
         for (int c = first.col; c <= visible.maxCol; ++c) {
             const int w = GetColumnWidth(c);
             if (w <= 0)
                 continue;
             x += w;
-            griddraw::line(*dc, x - 1, fixedH, x - 1, vis.bottom, m_gridLineColor);
+            if (x - 1 >= fixedW)
+                griddraw::line(*dc, x - 1, fixedH, x - 1, vis.bottom, m_gridLineColor);
         }
     }
     if (m_gridLines == GVL_HORZ || m_gridLines == GVL_BOTH) {
@@ -153,9 +156,10 @@ void CGridCtrl::OnDraw(QPainter* dc, const GridRect& clip)
     };
     const int big = 1 << 30;
     clipped(GridRect(fixedW, fixedH, big, big),
-            [&] { pass(first.row, visible.maxRow, fixedH, first.col, visible.maxCol, fixedW); });
+            [&] { pass(first.row, visible.maxRow, fixedH, first.col, visible.maxCol, scrolledLeft); });
     clipped(GridRect(0, fixedH, fixedW, big), [&] { pass(first.row, visible.maxRow, fixedH, 0, m_fixedCols - 1, 0); });
-    clipped(GridRect(fixedW - 1, 0, big, fixedH), [&] { pass(0, m_fixedRows - 1, 0, first.col, visible.maxCol, fixedW); });
+    clipped(GridRect(fixedW - 1, 0, big, fixedH),
+            [&] { pass(0, m_fixedRows - 1, 0, first.col, visible.maxCol, scrolledLeft); });
     clipped(GridRect(0, 0, fixedW, fixedH), [&] { pass(0, m_fixedRows - 1, 0, 0, m_fixedCols - 1, 0); });
 
     if (m_virtualMode)

@@ -1,9 +1,12 @@
 #include "grid/title_tip.h"
 
 #include <QAbstractScrollArea>
+#include <QCursor>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace bc {
 
@@ -14,6 +17,72 @@ ZTitleTip::ZTitleTip(QWidget* parent)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+}
+
+QWidget* ZTitleTip::client() const
+{
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(m_parent))
+        return area->viewport();
+    return m_parent;
+}
+
+bool ZTitleTip::hovers(QPoint global) const
+{
+    const QWidget* c = client();
+    if (!c || !isVisible())
+        return false;
+    const QPoint p = c->mapFromGlobal(global);
+    return m_hoverRect.PtInRect(p.x(), p.y());
+}
+
+bool ZTitleTip::event(QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::MouseMove:
+        // Moves within the cell keep the tip; the first one outside hides it
+        // and goes on to the grid, which may show the next cell's tip.
+        if (hovers(static_cast<QMouseEvent*>(e)->globalPosition().toPoint()))
+            return true;
+        Hide();
+        relay(e);
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+        Hide();
+        relay(e);
+        return true;
+    case QEvent::Leave:
+        if (!hovers(QCursor::pos()))
+            Hide();
+        return true;
+    default:
+        return QWidget::event(e);
+    }
+}
+
+void ZTitleTip::relay(QEvent* e)
+{
+    QWidget* target = client();
+    if (!target)
+        return;
+    if (e->type() == QEvent::Wheel) {
+        auto* w = static_cast<QWheelEvent*>(e);
+        QWheelEvent copy(target->mapFromGlobal(w->globalPosition()), w->globalPosition(), w->pixelDelta(),
+                         w->angleDelta(), w->buttons(), w->modifiers(), w->phase(), w->inverted());
+        QCoreApplication::sendEvent(target, &copy);
+        return;
+    }
+    auto* m = static_cast<QMouseEvent*>(e);
+    QMouseEvent copy(m->type(), target->mapFromGlobal(m->globalPosition()), m->globalPosition(), m->button(),
+                     m->buttons(), m->modifiers());
+    QCoreApplication::sendEvent(target, &copy);
+    // The window system keeps sending the rest of a press to the window that
+    // took it, hidden now; the grid takes them over until the release.
+    if (m->type() == QEvent::MouseButtonPress && target->isVisible() && !QWidget::mouseGrabber())
+        target->grabMouse();
 }
 
 bool ZTitleTip::Show(const GridRect& titleRect, const QString& text, int xOffset,
@@ -37,10 +106,7 @@ bool ZTitleTip::Show(const GridRect& titleRect, const QString& text, int xOffset
         return false;
     m_textColor = textColor;
     m_backColor = backColor;
-    QWidget* client = m_parent;
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(m_parent))
-        client = area->viewport();
-    const QPoint global = client->mapToGlobal(QPoint(left, titleRect.top));
+    const QPoint global = client()->mapToGlobal(QPoint(left, titleRect.top));
     setGeometry(global.x(), global.y(), right - titleRect.left, titleRect.Height());
     show();
     update();

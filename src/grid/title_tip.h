@@ -1,7 +1,10 @@
 #pragma once
 // A small popup that shows the whole text of a clipped cell right over the
-// cell while the mouse stays there. It never takes input: clicks, wheel and
-// keys go straight to the grid underneath, which hides the tip.
+// cell while the mouse stays there. It takes no keyboard focus, and it asks
+// the window system to let the mouse through to the grid underneath. Where
+// the mouse reaches it anyway (a window system that puts a window shown under
+// the pointer in charge of it), it hides as soon as the pointer leaves the
+// cell and hands every click, move and wheel turn on to the grid.
 
 #include "grid/grid_types.h"
 
@@ -25,11 +28,19 @@ public:
     // The area that keeps the tip open, in the parent's client coordinates.
     const GridRect& hoverRect() const { return m_hoverRect; }
     QString shownText() const { return m_text; }
+    // Whether a point in global coordinates lies in the hover area.
+    bool hovers(QPoint global) const;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    bool event(QEvent* e) override;
 
 private:
+    // The grid's client area, where the rectangles are measured.
+    QWidget* client() const;
+    // Passes a mouse event on to the client area under it.
+    void relay(QEvent* e);
+
     QWidget* m_parent;
     GridRect m_hoverRect;
     GridRect m_textRect;

@@ -11,7 +11,11 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTest>
+
+#include <functional>
+#include <numeric>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +28,7 @@ struct List {
     CUnWrapData data{QString(), QString()};
     QMainWindow frame;
     CShapeGrid* grid;
-    explicit List(std::initializer_list<int> ids, bool withData = true)
+    explicit List(const std::vector<int>& ids, bool withData = true)
     {
         for (int id : ids) {
             auto line = std::make_unique<CAttitudeLine>(id, CShapePoint(0.5f, 1000.0f + id),
@@ -40,12 +44,31 @@ struct List {
         frame.show();
         grid = bar->grid();
     }
+    // The frame active, as under the user's hand: the list has the keyboard.
+    void activate()
+    {
+        frame.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    }
     QPoint at(int row, int col) const
     {
         GridRect r;
         grid->CellRect(row, col, &r);
         return r.toQRect().center();
     }
+};
+
+void commit(QObject* to, const QString& text)
+{
+    QInputMethodEvent e;
+    e.setCommitString(text);
+    QCoreApplication::sendEvent(to, &e);
+}
+
+struct EventHook : QObject {
+    std::function<void(QObject*, QEvent*)> f;
+    explicit EventHook(std::function<void(QObject*, QEvent*)> hook) : f(std::move(hook)) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override { return f(o, e), false; }
 };
 
 } // namespace
@@ -144,51 +167,89 @@ TEST(ShapeGrid, MenuHasItsOneEntryAndExportsOnlyAttitudes)
     setFileOpener(previous);
 }
 
-// An input method commits "裂隙" to the list; while the editor opens and takes
-// the keyboard, the input method commits the same text again to the list, which
-// is still its focus object (before the focus moves) or just lost it.
-class RecommitOnEditorOpen : public QObject {
-  public:
-    RecommitOnEditorOpen(CShapeGrid* grid, QEvent::Type stage) : grid_(grid), stage_(stage) {}
-    int editorsOpened = 0;
-
-  protected:
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
-        if (e->type() == stage_ && qobject_cast<QLineEdit*>(o) && o->parent() == grid_->viewport()
-            && ++editorsOpened < 20) { // bounded, so a faulty list cannot recurse for ever
-            QInputMethodEvent again;
-            again.setCommitString(QStringLiteral("裂隙"));
-            QCoreApplication::sendEvent(grid_, &again);
-        }
-        return false;
-    }
-
-  private:
-    CShapeGrid* grid_;
-    QEvent::Type stage_;
-};
-
-TEST(ShapeGrid, InputMethodTextStartsOneEditorHoldingItOnce)
+TEST(ShapeGrid, EditingADescriptionScrollsOnlyAsFarAsItNeeds)
 {
+    std::vector<int> ids(46);
+    std::iota(ids.begin(), ids.end(), 1);
+    List l(ids);
+    QWidget* vp = l.grid->viewport();
+    const int width = vp->width();
+    ASSERT_TRUE(l.grid->verticalScrollBar()->isVisible() && width < l.grid->TotalColumnWidth());
+    GridRect cell;
+    l.grid->OnHScroll(SB_RIGHT);
+    l.grid->CellRect(3, 4, &cell);
+    EXPECT_EQ(cell.right, width - 1) << "scrolled right, the last column ends at the scroll bar";
+    l.grid->OnHScroll(SB_LEFT);
+
+    const QPoint p = l.at(3, 4);
+    QTest::mousePress(vp, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, p);
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, p);
+    ASSERT_NE(l.grid->activeEditor(), nullptr);
+    l.grid->CellRect(3, 4, &cell);
+    EXPECT_EQ(l.grid->activeEditor()->geometry(), cell.toQRect());
+    EXPECT_EQ(cell.right, width - 1) << "the description is seen whole, and no more";
+    EXPECT_EQ(l.grid->CellFromPoint(QPoint(0, p.y())), CGridCellId(3, 0)) << "the ID column stays";
+}
+
+TEST(ShapeGrid, InputMethodTextOpensOneEditorHoldingItOnce)
+{
+    // While the editor opens (shown, then focused), the input method commits
+    // the same text again to the list, still or just no longer its focus object.
     for (const QEvent::Type stage : {QEvent::Show, QEvent::FocusIn}) {
         List l({1, 2});
-        l.frame.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&l.frame));
+        l.activate();
         QTest::mouseClick(l.grid->viewport(), Qt::LeftButton, {}, l.at(2, 4));
-        ASSERT_EQ(QApplication::focusObject(), l.grid);
-        RecommitOnEditorOpen recommit(l.grid, stage);
-        qApp->installEventFilter(&recommit);
-        QInputMethodEvent commit;
-        commit.setCommitString(QStringLiteral("裂隙"));
-        QCoreApplication::sendEvent(QApplication::focusObject(), &commit);
-        qApp->removeEventFilter(&recommit);
-        EXPECT_EQ(recommit.editorsOpened, 1) << stage;
+        int opened = 0;
+        {
+            EventHook again([&](QObject* o, QEvent* e) {
+                if (e->type() == stage && o->parent() == l.grid->viewport() && ++opened < 20)
+                    commit(l.grid, "裂隙"); // bounded: a faulty list would recurse for ever
+            });
+            commit(QApplication::focusObject(), "裂隙");
+        }
+        EXPECT_EQ(opened, 1) << stage;
         auto* edit = qobject_cast<QLineEdit*>(l.grid->activeEditor());
         ASSERT_TRUE(edit && edit->isVisible() && edit->hasFocus()) << stage;
-        EXPECT_EQ(edit->text(), QStringLiteral("裂隙"));
+        EXPECT_EQ(edit->text(), "裂隙");
         QTest::keyClick(edit, Qt::Key_Return);
-        EXPECT_EQ(l.grid->GetItemText(2, 4), QStringLiteral("裂隙"));
-        EXPECT_EQ(l.data.GetShape(1)->GetText(ShapeText(4)), QStringLiteral("裂隙"));
+        EXPECT_EQ(l.data.GetShape(1)->GetText(ShapeText(4)), "裂隙");
     }
+}
+
+TEST(ShapeGrid, CutOffTextShowsWholeInATitleTipThatPassesTheMouseOn)
+{
+    List l({1, 2});
+    l.activate();
+    const QString description = QStringLiteral("节理3张开，充填泥质，延伸至下一回次");
+    l.grid->SetItemText(1, 4, description);
+    QWidget* vp = l.grid->viewport();
+    ZTitleTip* tip = l.grid->titleTip();
+    QTest::mouseMove(vp, l.at(2, 1));
+    EXPECT_FALSE(tip->isVisible()) << "a text that fits";
+    QTest::mouseMove(vp, l.at(1, 4));
+    ASSERT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->shownText().trimmed(), description);
+    GridRect cell;
+    l.grid->CellRect(1, 4, &cell);
+    EXPECT_EQ(tip->pos(), vp->mapToGlobal(QPoint(cell.left, cell.top))) << "over the cell";
+
+    // Where the window system gives the pointer to the tip shown under it, the
+    // list hears it leave, and the tip gets the moves and the clicks.
+    const QPoint global = vp->mapToGlobal(l.at(1, 4));
+    QCursor::setPos(global);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(vp, &leave);
+    EXPECT_TRUE(tip->isVisible()) << "the pointer is still over the cell";
+    QTest::mouseMove(tip, tip->mapFromGlobal(global + QPoint(3, 0)));
+    EXPECT_TRUE(tip->isVisible());
+    QTest::mouseClick(tip, Qt::LeftButton, {}, tip->mapFromGlobal(global));
+    EXPECT_FALSE(tip->isVisible());
+    EXPECT_EQ(l.grid->GetFocusCell(), CGridCellId(1, 4)) << "the click reached the cell";
+    EXPECT_EQ(l.grid->GetMouseMode(), MOUSE_NOTHING) << "and so did its release";
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    QTest::mouseMove(vp, l.at(1, 4) + QPoint(1, 0));
+    QTest::mouseMove(tip, tip->mapFromGlobal(vp->mapToGlobal(l.at(2, 4))));
+    EXPECT_FALSE(tip->isVisible()) << "leaving the cell";
 }

@@ -142,6 +142,11 @@ TEST_F(FlatComboTest, LineCombosDrawTheirSamples)
     EXPECT_EQ(darkPixels(solid, solid.rect()), 82);
     const int dots = darkPixels(drawEntry(style, PS_DOT), QRect(4, 10, 82, 1));
     EXPECT_TRUE(dots > 10 && dots < 70) << dots;
+    // The selected entry is the style; with none selected the line is solid.
+    style.setCurrentIndex(PS_DASH);
+    EXPECT_EQ(style.GetLineStyle(), PS_DASH);
+    style.setCurrentIndex(-1);
+    EXPECT_EQ(style.GetLineStyle(), PS_SOLID);
 
     // Widths: near the right end only the sample line is drawn, in the style.
     CLineWidthComboBox width;

@@ -68,9 +68,11 @@ TEST(CNumEdit, SetValueShowsPrecisionAndIgnoresValuesOutsideTheLimits)
 
 TEST(CNumEdit, LeavingTheFieldClampsAndCommits)
 {
-    // Mode 3 holds to 255, mode 4 to 32768, any mode to its maximum.
+    // Mode 3 holds to 255, mode 4 to 32768, any mode to its maximum; the
+    // first value past each limit is caught, the limit itself kept.
     const std::tuple<int, float, const char*, const char*> cases[] = {
-        {3, 0.0f, "300", "255"}, {4, 0.0f, "40000", "32768"}, {2, 100.0f, "150", "100"}};
+        {3, 0.0f, "300", "255"},     {3, 0.0f, "256", "255"},     {3, 0.0f, "255", "255"},
+        {4, 0.0f, "40000", "32768"}, {4, 0.0f, "32769", "32768"}, {2, 100.0f, "150", "100"}};
     for (const auto& [mode, max, typed, shown] : cases) {
         EditOnDialog f(mode);
         if (max > 0)
