@@ -1,5 +1,7 @@
 #include "platform/prompter.h"
 
+#include "platform/window_placement.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -123,6 +125,7 @@ int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& 
     default: break;
     }
     fitTitle(box); // after the icon, which lays the box out anew
+    keepOnScreenWhenShown(&box);
     struct Entry {
         int answer;
         QMessageBox::StandardButton button;

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -86,4 +87,26 @@ TEST(Prompter, QtBoxesAreWideEnoughForTheirTitle)
         EXPECT_GT(wanted, 0);
         EXPECT_GE(width, wanted) << text;
     }
+}
+
+// A box over a window in the screen's bottom right corner opens within the
+// screen's available area, borders included.
+TEST(Prompter, QtBoxesStayOnTheScreen)
+{
+    QWidget owner;
+    const QRect area = owner.screen()->availableGeometry();
+    owner.setGeometry(area.right() - 60, area.bottom() - 40, 200, 150);
+    owner.show();
+    QtPrompter qt;
+    QRect frame;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        frame = box->frameGeometry();
+        box->button(QMessageBox::Ok)->click();
+    });
+    qt.messageBox(&owner, QStringLiteral("参数设置成功"), QString(), MB_OK);
+    ASSERT_FALSE(frame.isEmpty());
+    EXPECT_TRUE(area.contains(frame)) << frame.right() << "," << frame.bottom();
 }
