@@ -3,15 +3,10 @@
 
 #include "acquisition/video_wnd.h"
 
-#include "acquisition/acquisition_dlg.h"
-#include "acquisition/device_control.h"
 #include "acquisition/shared_frame.h"
-#include "acquisition/usb_filter.h"
 #include "core/program_values.h"
-#include "support/scripted_prompter.h"
-#include "support/serial_slots.h"
-#include "support/temp_settings.h"
 #include "platform/window_placement.h"
+#include "support/station_form.h"
 
 #include <QMenu>
 #include <QScreen>
@@ -193,18 +188,10 @@ TEST_F(VideoWndTest, PaintsTheLatestFrameLetterboxed)
 // larger than the screen is cut to it.
 TEST_F(VideoWndTest, OpensAndResizesWithinTheScreenOverAFormInTheCorner)
 {
-    setCaptureSource(QStringLiteral("test:352x288@25"));
     for (const int sizeCode : {1, 0}) { // 384 x 288, then 768 x 576
         SCOPED_TRACE(sizeCode);
-        test::TempSettings deviceValues;
-        test::TempSettings profile;
-        test::mapSerialSlotsNowhere(profile);
-        test::ScriptedPrompter prompter;
-        auto usb = makeUsbGraphFactory(stationFrameSink(), &deviceValues.settings());
-        CAcquisitionDlg form(*usb, profile.settings());
-        form.setWaitFunction([](int) {});
-        form.show();
-        form.OnInitDialog();
+        test::StationForm station("test:352x288@25");
+        CAcquisitionDlg& form = *station.form;
         const QRect area = availableAreaFor(&form);
         form.move(area.right() - 300, area.bottom() - 200);
         FrameFormat::setVideoSizeCode(sizeCode);
@@ -225,7 +212,6 @@ TEST_F(VideoWndTest, OpensAndResizesWithinTheScreenOverAFormInTheCorner)
         EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
         form.OnStopRecord();
     }
-    setCaptureSource(QString());
 }
 
 } // namespace
