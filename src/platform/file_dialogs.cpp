@@ -1,5 +1,7 @@
 #include "platform/file_dialogs.h"
 
+#include "platform/window_placement.h"
+
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
@@ -36,6 +38,7 @@ QStringList runFileDialog(FileDialogKind kind, QWidget* parent, const QString& t
     const bool folder = kind == FileDialogKind::Folder;
     QFileDialog dialog(parent, title, dir, folder ? QString() : filter);
     dialog.setProxyModel(new DefaultLocaleDates(&dialog));
+    keepOnScreenWhenShown(&dialog);
     switch (kind) {
     case FileDialogKind::Open: dialog.setFileMode(QFileDialog::ExistingFile); break;
     case FileDialogKind::OpenMany: dialog.setFileMode(QFileDialog::ExistingFiles); break;
