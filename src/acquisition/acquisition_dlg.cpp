@@ -9,6 +9,7 @@
 #include "acquisition/shared_frame.h"
 #include "acquisition/track_file.h"
 #include "platform/prompter.h"
+#include "platform/window_placement.h"
 #include "res/resource_bitmaps.h"
 #include "ui/bmp_button.h"
 #include "ui/num_edit.h"
@@ -130,6 +131,7 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     background_ = loadResourceBitmap(IDB_BACKGROUND);
     buildControls();
+    keepOnScreenWhenShown(this);
     positionTimer_ = new QTimer(this);
     positionTimer_->setInterval(40);
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);

@@ -2,6 +2,7 @@
 
 #include "acquisition/serial_line.h"
 #include "core/program_values.h"
+#include "platform/window_placement.h"
 #include "ui/num_edit.h"
 
 #include <QComboBox>
@@ -53,6 +54,7 @@ CControlParamDlg::CControlParamDlg(const CSurveyParams& params, CPortMap map,
       fields_(this)
 {
     setWindowTitle(QStringLiteral("控制参数"));
+    keepOnScreenWhenShown(this);
 
     depthPort_ = portCombo(map_, this);
     depthBaud_ = baudCombo(this);

@@ -1,6 +1,7 @@
 #include "acquisition/video_param_dlg.h"
 
 #include "platform/prompter.h"
+#include "platform/window_placement.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -39,6 +40,7 @@ CVideoParamDlg::CVideoParamDlg(const CDvrAppSettings& settings, QWidget* parent,
     settings_.Assign(settings);
     settings_.setSaveOnDestroy(false);
     setWindowTitle(QStringLiteral("视频参数设置"));
+    keepOnScreenWhenShown(this);
     buildControls();
     onInitDialog();
 }

@@ -4,6 +4,7 @@
 #include "acquisition/shared_frame.h"
 #include "core/program_values.h"
 #include "res/resource_bitmaps.h"
+#include "platform/window_placement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -142,6 +143,7 @@ CVideoWnd::CVideoWnd(QSize videoSize, QWidget* parent, std::shared_ptr<VideoFram
     bar_->setGeometry(0, height() - kBarHeight, width(), kBarHeight);
     setCursor(Qt::ArrowCursor);
     slot_->setReceiver(this);
+    keepOnScreenWhenShown(this);
 }
 
 CVideoWnd::~CVideoWnd()
@@ -292,6 +294,7 @@ void CVideoWnd::onNaturalSize()
     leaveFullScreen();
     move(0, 0);
     resize(videoWidth_, videoHeight_ + kBarHeight);
+    keepOnScreen(this);
 }
 
 void CVideoWnd::onDoubleSize()
@@ -300,6 +303,7 @@ void CVideoWnd::onDoubleSize()
     leaveFullScreen();
     move(0, 0);
     resize(2 * videoWidth_, 2 * videoHeight_ + kBarHeight);
+    keepOnScreen(this);
 }
 
 void CVideoWnd::onFullScreen()

@@ -6,6 +6,7 @@
 #include "res/resource_bitmaps.h"
 #include "ui/flat_tool_bar.h"
 #include "ui/key_ownership.h"
+#include "platform/window_placement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,6 +41,7 @@ CD3DFrame::CD3DFrame(const CylinderInput& input, QWidget* parent)
     setWindowTitle(QStringLiteral("柱面图"));
     setWindowIcon(QIcon(QPixmap::fromImage(loadResourceBitmap(IDI_VIDEO))));
     resize(812, 716);
+    keepOnScreenWhenShown(this);
     setProperty(kOwnsDepthKeysProperty, true);
 
     toolBar_ = new CFlatToolBar(this);

@@ -10,7 +10,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    bc::installQtTranslations(app);
+    bc::installProgramLanguage(app);
     bc::QtPrompter qtPrompter;
     bc::setPrompter(&qtPrompter);
     bc::CSurveyApp survey;

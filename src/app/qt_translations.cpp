@@ -1,7 +1,10 @@
 #include "app/qt_translations.h"
 
+#include "app/file_dialog_words.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace bc {
@@ -16,6 +19,21 @@ QTranslator* installQtTranslations(QCoreApplication& app)
         return nullptr;
     }
     return translator;
+}
+
+QList<QTranslator*> installProgramLanguage(QCoreApplication& app)
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QList<QTranslator*> installed;
+    if (QTranslator* qt = installQtTranslations(app))
+        installed << qt;
+    // Installed last, so asked first: it answers only the words it has.
+    auto* words = new CFileDialogWords(&app);
+    if (QCoreApplication::installTranslator(words))
+        installed << words;
+    else
+        delete words;
+    return installed;
 }
 
 } // namespace bc

@@ -1,7 +1,9 @@
 #include "platform/prompter.h"
 
+#include "platform/file_dialogs.h"
+#include "platform/window_placement.h"
+
 #include <QApplication>
-#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -125,6 +127,7 @@ int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& 
     default: break;
     }
     fitTitle(box); // after the icon, which lays the box out anew
+    keepOnScreenWhenShown(&box);
     struct Entry {
         int answer;
         QMessageBox::StandardButton button;
@@ -174,24 +177,24 @@ void QtPrompter::withdrawBox(QWidget* parent, const QString& text)
 QString QtPrompter::openFileName(QWidget* parent, const QString& title, const QString& dir,
                                  const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, title, dir, filter);
+    return runFileDialog(FileDialogKind::Open, parent, title, dir, filter).value(0);
 }
 
 QStringList QtPrompter::openFileNames(QWidget* parent, const QString& title, const QString& dir,
                                       const QString& filter)
 {
-    return QFileDialog::getOpenFileNames(parent, title, dir, filter);
+    return runFileDialog(FileDialogKind::OpenMany, parent, title, dir, filter);
 }
 
 QString QtPrompter::saveFileName(QWidget* parent, const QString& title, const QString& dir,
                                  const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, title, dir, filter);
+    return runFileDialog(FileDialogKind::Save, parent, title, dir, filter).value(0);
 }
 
 QString QtPrompter::folderName(QWidget* parent, const QString& title, const QString& dir)
 {
-    return QFileDialog::getExistingDirectory(parent, title, dir);
+    return runFileDialog(FileDialogKind::Folder, parent, title, dir, QString()).value(0);
 }
 
 } // namespace bc

@@ -9,8 +9,7 @@
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_param_dlg.h"
 
-#include "support/scripted_prompter.h"
-#include "support/serial_slots.h"
+#include "support/station_form.h"
 #include "support/temp_settings.h"
 
 #include <QApplication>
@@ -152,20 +151,11 @@ TEST(VideoParamDlg, DvdFromStoredValuesThenSvcdDvdAndVcd)
 // while OK writes them at once.
 TEST(VideoParamDlg, FromTheFormCancelLeavesTheStoreAndOkWritesIt)
 {
-    setCaptureSource(QStringLiteral("test:352x288@25"));
     // button pressed, MuxFormat stored afterwards (-1: never written), the form's
     const std::tuple<const char*, int, int> rows[] = {{"button2", -1, 2}, {"button1", 0, 0}};
     for (const auto& [button, stored, formValue] : rows) {
         SCOPED_TRACE(button);
-        test::TempSettings deviceValues;
-        test::TempSettings profile;
-        test::mapSerialSlotsNowhere(profile);
-        test::ScriptedPrompter prompter;
-        auto usb = makeUsbGraphFactory({}, &deviceValues.settings());
-        CAcquisitionDlg form(*usb, profile.settings());
-        form.setWaitFunction([](int) {});
-        form.show();
-        form.OnInitDialog();
+        test::StationForm station("test:352x288@25");
         bool seen = false;
         QTimer::singleShot(0, [&, name = button] {
             auto* dlg = qobject_cast<CVideoParamDlg*>(QApplication::activeModalWidget());
@@ -175,13 +165,12 @@ TEST(VideoParamDlg, FromTheFormCancelLeavesTheStoreAndOkWritesIt)
             QTest::mouseClick(child<QRadioButton>(dlg, "radio1169"), Qt::LeftButton);
             QTest::mouseClick(child<QPushButton>(dlg, name), Qt::LeftButton);
         });
-        QTest::mouseClick(form.control(IDC_DEVICE_SETTINGS), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseClick(station.form->control(IDC_DEVICE_SETTINGS), Qt::LeftButton, {}, QPoint(10, 10));
         ASSERT_TRUE(seen);
-        EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &deviceValues.settings()).ReadDword("MuxFormat", -1),
+        EXPECT_EQ(CRegistryValue(kDvrSettingsKey, &station.deviceValues.settings()).ReadDword("MuxFormat", -1),
                   stored);
-        EXPECT_EQ(usb->MuxFormat(), formValue);
+        EXPECT_EQ(station.graphs->MuxFormat(), formValue);
     }
-    setCaptureSource(QString());
 }
 
 class DeviceCodes : public ::testing::Test {

@@ -5,8 +5,11 @@
 
 #include "acquisition/shared_frame.h"
 #include "core/program_values.h"
+#include "platform/window_placement.h"
+#include "support/station_form.h"
 
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -80,8 +83,8 @@ TEST_F(VideoWndTest, SizesAndLetterboxGeometry)
 TEST_F(VideoWndTest, CentrePickMapsThroughTheDisplayedPicture)
 {
     RecordingVideoWnd wnd(QSize(768, 576));
-    wnd.resize(1000, 616); // video at x 116..883
     wnd.show();
+    wnd.resize(1000, 616); // video at x 116..883 (wider than a small screen)
     QSignalSpy picked(&wnd, &CVideoWnd::centrePicked);
     wnd.onCentrePick();
     EXPECT_EQ(wnd.cursor().shape(), Qt::CrossCursor);
@@ -177,6 +180,38 @@ TEST_F(VideoWndTest, PaintsTheLatestFrameLetterboxed)
     for (int y = 0; y < 288; ++y)
         red += QColor(shot.pixel(20, y)) == QColor(255, 0, 0);
     EXPECT_GE(red, 2);
+}
+
+// The video window as the station opens it, over a form near the screen's
+// bottom right: it opens centred on the form as far as the screen's available
+// area allows, and "原始" and "两倍" keep it within that area; only a window
+// larger than the screen is cut to it.
+TEST_F(VideoWndTest, OpensAndResizesWithinTheScreenOverAFormInTheCorner)
+{
+    for (const int sizeCode : {1, 0}) { // 384 x 288, then 768 x 576
+        SCOPED_TRACE(sizeCode);
+        test::StationForm station("test:352x288@25");
+        CAcquisitionDlg& form = *station.form;
+        const QRect area = availableAreaFor(&form);
+        form.move(area.right() - 300, area.bottom() - 200);
+        FrameFormat::setVideoSizeCode(sizeCode);
+        form.OnStartAcquisition();
+        const auto windows = form.findChildren<CVideoWnd*>();
+        ASSERT_EQ(windows.size(), 1);
+        CVideoWnd* wnd = windows[0];
+        const QSize natural(wnd->videoSize() + QSize(0, CVideoWnd::kBarHeight));
+        const QSize frame = wnd->frameGeometry().size() - wnd->size();
+        EXPECT_EQ(wnd->size(), natural.boundedTo(area.size() - frame));
+        QRect over(QPoint(), wnd->frameGeometry().size());
+        over.moveCenter(form.frameGeometry().center());
+        EXPECT_EQ(wnd->frameGeometry(), placedWithin(over, area));
+        EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
+        wnd->onDoubleSize();
+        EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
+        wnd->onNaturalSize();
+        EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
+        form.OnStopRecord();
+    }
 }
 
 } // namespace

@@ -5,12 +5,18 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTranslator>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +48,44 @@ TEST(QtTranslations, MessageBoxButtonsReadChinese)
         texts.sort();
         EXPECT_EQ(texts.join(' '), expected);
     }
+}
+
+// With the language start-up sets, Qt's file dialog lists a folder and a
+// JPEG with Chinese type names and dates in Chinese format, whatever the
+// system's locale (these tests run under the C locale).
+TEST(QtTranslations, FileDialogsListTypesAndDatesInChinese)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile jpeg(dir.filePath(QStringLiteral("a.jpg")));
+    ASSERT_TRUE(jpeg.open(QIODevice::WriteOnly));
+    jpeg.write("\xFF\xD8\xFF\xE0", 4);
+    jpeg.close();
+    const QDateTime modified = QFileInfo(jpeg.fileName()).lastModified();
+
+    const QList<QTranslator*> installed = installProgramLanguage(*qApp);
+    QtPrompter qt;
+    QMap<QString, QStringList> rows; // name: type, date
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* list = dialog->findChild<QTreeView*>();
+        ASSERT_NE(list, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) == 2; }));
+        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r) {
+            auto cell = [&](int c) { return list->model()->index(r, c, list->rootIndex()).data().toString(); };
+            rows[cell(0)] = QStringList{cell(2), cell(3)};
+        }
+        dialog->reject();
+    });
+    qt.openFileName(nullptr, QStringLiteral("打开"), dir.path(), QStringLiteral("JPEG (*.jpg);;All (*)"));
+    for (QTranslator* t : installed)
+        QCoreApplication::removeTranslator(t);
+    QLocale::setDefault(QLocale::system());
+
+    const QString date = QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat);
+    EXPECT_EQ(rows.value(QStringLiteral("sub")).value(0), QStringLiteral("文件夹"));
+    EXPECT_EQ(rows.value(QStringLiteral("a.jpg")), QStringList({QStringLiteral("JPEG 图像"), date}));
 }
 
 } // namespace

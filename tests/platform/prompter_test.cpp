@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -87,33 +88,34 @@ TEST(Prompter, AWithdrawnQtBoxClosesAsThroughItsWayOut)
     }
 }
 
-// A short text under the program's title: the box is wide enough for the
-// title bar's title, icon and three buttons, so the title is not cut.
-TEST(Prompter, QtBoxesAreWideEnoughForTheirTitle)
+// Short texts under a longer title, over a window in the screen's bottom
+// right corner: each box is wide enough for its title bar (the title, a
+// 24-pixel icon and three 28-pixel buttons at the least) and opens within the
+// screen's available area, borders included.
+TEST(Prompter, QtBoxesFitTheirTitleAndStayOnTheScreen)
 {
     QWidget owner;
-    owner.setGeometry(40, 30, 360, 240);
+    const QRect area = owner.screen()->availableGeometry();
+    owner.setGeometry(area.right() - 60, area.bottom() - 40, 200, 150);
     owner.show();
     QtPrompter qt;
     // text, caption (empty: the program's title)
     const std::pair<const char*, const char*> rows[] = {
         {"打开串口失败!", ""}, {"参数设置成功", ""}, {"OK", "没有可以打开它的程序"}};
     for (const auto& [text, caption] : rows) {
-        int width = 0;
+        QRect frame;
         int wanted = 0;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
+            ASSERT_NE(box, nullptr);
             QFont bold = box->font();
             bold.setBold(true);
-            // The title, a 24-pixel icon and three 28-pixel buttons at the least.
             wanted = QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 24 + 3 * 28;
-            width = box->width();
+            frame = box->frameGeometry();
             box->button(QMessageBox::Ok)->click();
         });
         qt.messageBox(&owner, QString::fromUtf8(text), QString::fromUtf8(caption), MB_OK);
-        EXPECT_GT(wanted, 0);
-        EXPECT_GE(width, wanted) << text;
+        EXPECT_GE(frame.width(), wanted) << text;
+        EXPECT_TRUE(area.contains(frame)) << frame.right() << "," << frame.bottom();
     }
 }

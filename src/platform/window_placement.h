@@ -1,0 +1,35 @@
+#pragma once
+// Keeping windows on the screen: every window and dialog the program opens
+// lies within the available area of the screen its owner is on. A window is
+// moved as little as it takes, and made smaller only where the screen is
+// smaller than the window.
+
+#include <QMargins>
+#include <QRect>
+
+class QWidget;
+
+namespace bc {
+
+// `frame` moved so that it lies within `available`; where it is wider or
+// taller than `available` it is cut to it. An empty `available` leaves the
+// frame as it is.
+QRect placedWithin(const QRect& frame, const QRect& available);
+
+// The available area (the screen less its panels) of the screen the owner of
+// `window` is on: its parent's window's screen, else its own.
+QRect availableAreaFor(const QWidget* window);
+
+// Places the top-level `window` within availableAreaFor(window), its frame
+// (title bar and borders) included. A window not positioned yet starts
+// centred on its owner (or on the screen), where the window system would put
+// it. Frame margins not known yet (before the first show) are taken from the
+// owner. Full-screen and maximised windows are left alone, and so is a
+// window not shown: it is placed when it is shown (keepOnScreenWhenShown).
+void keepOnScreen(QWidget* window);
+
+// Places `window` as keepOnScreen does whenever the program shows it, after
+// the window's own handling of its showing and before it appears.
+void keepOnScreenWhenShown(QWidget* window);
+
+} // namespace bc
