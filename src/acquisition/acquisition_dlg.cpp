@@ -1194,6 +1194,10 @@ void CAcquisitionDlg::reject()
         messageBox(tr8("正在录制,确信要停止录制并退出程序"), tr8("警告"),
                    MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, this) != IDYES)
         return;
+    // The stitch window asks about its unsaved work first; its 取消 keeps the
+    // program running with the window and the recording as they are.
+    if (QPointer<QWidget> stitch = stitchWindow_; stitch && !stitch->close())
+        return;
     if (!stopCommand(true))
         return; // Cancel: the recording goes on and nothing is torn down
     closing_ = true;

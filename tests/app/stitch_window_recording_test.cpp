@@ -186,5 +186,35 @@ TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
     }
 }
 
+// Leaving the program with a changed survey in the stitch window: the window
+// asks first, and its 取消 keeps the program, the window and the change.
+TEST(StitchWindowBesideARecording, LeavingTheProgramAsksAboutTheStitchWindowsChanges)
+{
+    Station s;
+    CUnWrapData c(s.dir.filePath("c.sfa"), s.dir.path());
+    test::addStrips(c, 6, 5000, 100, 300, 60);
+    ASSERT_TRUE(c.SaveSfa(6, true));
+    CUnWrapFrame* frame = s.openStitchWindow();
+    s.prompter.fileAnswers.push_back(c.filePath());
+    frame->commandAction(ID_FILE_OPEN)->trigger();
+    pickLine(frame->GetUnWrapView());
+    QPointer<CUnWrapFrame> guard(frame);
+
+    s.prompter.boxAnswers.push_back(IDCANCEL);
+    s.form->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(guard.isNull());
+    EXPECT_EQ(s.form->stitchWindow(), frame);
+    EXPECT_EQ(frame->GetUnWrapView()->GetData()->GetShapeCount(), 1);
+
+    s.prompter.boxAnswers.push_back(IDYES);
+    s.form->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    const auto onDisk = test::reloadSurvey(c.filePath());
+    ASSERT_TRUE(onDisk);
+    EXPECT_EQ(onDisk->GetShapeCount(), 1);
+}
+
 } // namespace
 } // namespace bc
