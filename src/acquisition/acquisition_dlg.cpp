@@ -601,10 +601,28 @@ void CAcquisitionDlg::onCounterFrame(const CounterFrame& frame)
     const int lens = static_cast<QComboBox*>(control(IDC_VIEW_MODE))->currentIndex();
     const bool triggerAllowed =
         (lens == 0 || lens == 1) && (mode_ == ModeLive || mode_ == ModeRecording);
-    const CounterFrameResult r = counter_.applyFrame(frame, compassOffset(), triggerAllowed);
+    // A played recording shows its own depths and headings: the counter only
+    // keeps counting meanwhile.
+    const bool playing = mode_ == ModePlayback || mode_ == ModePaused;
+    const CounterFrameResult r = playing ? counter_.countFrame(frame, compassOffset())
+                                         : counter_.applyFrame(frame, compassOffset(), triggerAllowed);
+    if (r.rawHeading != 0)
+        counterHeading_ = r.heading;
+    if (playing)
+        return;
     showDepth(r.depth);
     if (r.rawHeading != 0)
         showHeading(r.heading);
+}
+
+void CAcquisitionDlg::showCounter()
+{
+    publishDepthHeading(counter_.depth(), counterHeading_.value_or(0));
+    showDepth(counter_.depth());
+    if (counterHeading_)
+        showHeading(*counterHeading_);
+    else
+        headingField_->clear();
 }
 
 bool CAcquisitionDlg::OnKeyDown(int qtKey, bool ctrlHeld)
@@ -989,10 +1007,12 @@ bool CAcquisitionDlg::stopCommand(bool ask)
             return true;
     }
     const int leaving = mode_;
-    if (leaving == ModeLive || leaving == ModeRecording)
+    if (leaving == ModeLive || leaving == ModeRecording) {
         sendMotorStops();
-    serial_->setReceptionEnabled(false);
-    receiveOnReconnect_ = false;
+        serial_->setReceptionEnabled(false);
+        receiveOnReconnect_ = false;
+    }
+    // Leaving playback, the counter goes on as it did before it.
     continuousRequest.store(false);
     clearDepthTrigger();
     oneShotRequest.store(false);
@@ -1018,6 +1038,9 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         controlGroup_->showStartDepth();
     }
     SetUiState(ModeIdle);
+    // The played recording's depths give way to the counter's again.
+    if (leaving == ModePlayback || leaving == ModePaused)
+        showCounter();
     settingSlider_ = true;
     slider_->setValue(1);
     settingSlider_ = false;

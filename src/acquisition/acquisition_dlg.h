@@ -234,6 +234,8 @@ private:
     void counterReset();
     void showDepth(int32_t depthMm);
     void showHeading(int degrees);
+    // The counter's depth and last heading, shown and published again.
+    void showCounter();
     void sendMotorStops();
     // The serial line's state in the status line, after the running mode's
     // own word ("预览", "录制", "回放").
@@ -274,6 +276,7 @@ private:
     bool settingSlider_ = false;
     bool closing_ = false;
     bool askingStop_ = false; // the stop question is open
+    std::optional<int> counterHeading_; // the counter's last heading shown
     QImage background_;
     std::function<void(int ms)> wait_;
 
