@@ -15,9 +15,12 @@
 #include "support/serial_pty.h"
 #include "support/serial_slots.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -126,6 +129,57 @@ TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
         send(form, test::counterFrameBytes(0xFE, 146));
         EXPECT_EQ(text(form, IDC_DEPTH), QStringLiteral("0.007米"));
         EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("146度"));
+    });
+}
+
+// A motor key held down: the window system sends its press, then while it
+// repeats release and press pairs, each pair at one time, marked as repeats
+// or (under X, when the press came late) not; then the real release. The
+// winch gets one start byte and one stop byte, for every direction; a key
+// released and pressed again gets its own.
+TEST_F(StationRunTest, AHeldMotorKeyStartsTheWinchOnceAndStopsItOnce)
+{
+    run([&](CAcquisitionDlg& form) {
+        depthCounterFound() = true;
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        QApplication::setActiveWindow(&form);
+        quint64 clock = 5000;
+        const auto key = [&](QEvent::Type type, int k, Qt::KeyboardModifiers mods, bool marked,
+                             bool sameTime = false) {
+            QKeyEvent e(type, k, mods, QString(), marked);
+            e.setTimestamp(sameTime ? clock : clock += 40);
+            QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : &form;
+            QApplication::sendEvent(to, &e);
+            QCoreApplication::processEvents();
+        };
+        enum Repeats { Marked, Unmarked, PressedAgain };
+        const struct {
+            int arrow, start, stop;
+            Repeats repeats;
+        } rows[] = {{Qt::Key_Down, 0x27, 0x28, Marked},   {Qt::Key_Down, 0x27, 0x28, Unmarked},
+                    {Qt::Key_Up, 0x25, 0x26, Unmarked},   {Qt::Key_Left, 0x21, 0x22, Unmarked},
+                    {Qt::Key_Right, 0x23, 0x24, Unmarked}, {Qt::Key_Down, 0x27, 0x28, PressedAgain}};
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << row.arrow << ' ' << row.repeats);
+            // Ctrl goes down first.
+            key(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, false);
+            key(QEvent::KeyPress, row.arrow, Qt::ControlModifier, false);
+            for (int i = 0; i < 20; ++i) {
+                const bool marked = row.repeats == Marked;
+                key(QEvent::KeyRelease, row.arrow, Qt::ControlModifier, marked);
+                key(QEvent::KeyPress, row.arrow, Qt::ControlModifier, marked,
+                    row.repeats != PressedAgain);
+            }
+            key(QEvent::KeyRelease, row.arrow, Qt::ControlModifier, false);
+            key(QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, false);
+            QByteArray once;
+            once.append(char(row.start)).append(char(row.stop));
+            const QByteArray expected = row.repeats == PressedAgain ? once.repeated(21) : once;
+            EXPECT_EQ(pty.read(expected.size() + 1, 500).toHex().toStdString(),
+                      expected.toHex().toStdString());
+        }
+        form.OnStopRecord();
     });
 }
 
