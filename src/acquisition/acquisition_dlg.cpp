@@ -136,10 +136,8 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
     positionTimer_->setInterval(40);
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);
     connect(serial_.get(), &CSerialLine::frameReceived, this, &CAcquisitionDlg::onCounterFrame);
-    reconnectTimer_ = new QTimer(this);
-    reconnectTimer_->setInterval(1000);
-    connect(reconnectTimer_, &QTimer::timeout, this, &CAcquisitionDlg::tryReconnect);
     connect(serial_.get(), &CSerialLine::lost, this, &CAcquisitionDlg::onLineLost);
+    connect(serial_.get(), &CSerialLine::reconnected, this, [this] { showLineState(LineState::Ok); });
     // A motor key held while the program loses the focus never sees its
     // release: its stop byte goes out now.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -597,10 +595,28 @@ void CAcquisitionDlg::onCounterFrame(const CounterFrame& frame)
     const int lens = static_cast<QComboBox*>(control(IDC_VIEW_MODE))->currentIndex();
     const bool triggerAllowed =
         (lens == 0 || lens == 1) && (mode_ == ModeLive || mode_ == ModeRecording);
-    const CounterFrameResult r = counter_.applyFrame(frame, compassOffset(), triggerAllowed);
+    // A played recording shows its own depths and headings: the counter only
+    // keeps counting meanwhile.
+    const bool playing = mode_ == ModePlayback || mode_ == ModePaused;
+    const CounterFrameResult r = playing ? counter_.countFrame(frame, compassOffset())
+                                         : counter_.applyFrame(frame, compassOffset(), triggerAllowed);
+    if (r.rawHeading != 0)
+        counterHeading_ = r.heading;
+    if (playing)
+        return;
     showDepth(r.depth);
     if (r.rawHeading != 0)
         showHeading(r.heading);
+}
+
+void CAcquisitionDlg::showCounter()
+{
+    publishDepthHeading(counter_.depth(), counterHeading_.value_or(0));
+    showDepth(counter_.depth());
+    if (counterHeading_)
+        showHeading(*counterHeading_);
+    else
+        headingField_->clear();
 }
 
 bool CAcquisitionDlg::OnKeyDown(int qtKey, bool ctrlHeld)
@@ -631,11 +647,6 @@ bool CAcquisitionDlg::OnKeyUp(int qtKey)
     return true;
 }
 
-void CAcquisitionDlg::setReconnectPeriod(int ms)
-{
-    reconnectTimer_->setInterval(ms);
-}
-
 void CAcquisitionDlg::showLineState(LineState state)
 {
     QString prefix;
@@ -647,38 +658,21 @@ void CAcquisitionDlg::showLineState(LineState state)
         prefix = tr8("回放");
     const QString dashes = prefix.isEmpty() ? QString() : QStringLiteral("--");
     switch (state) {
-    case LineState::Ok:
-        // A line that works again needs no more tries.
-        reconnectTimer_->stop();
-        setStatus(prefix + lineOkText());
-        break;
+    case LineState::Ok: setStatus(prefix + lineOkText()); break;
     case LineState::Missing: setStatus(prefix + dashes + lineMissingText()); break;
     case LineState::Lost: setStatus(prefix + dashes + lineLostText()); break;
     }
 }
 
-void CAcquisitionDlg::onLineLost(bool wasReceiving)
+void CAcquisitionDlg::onLineLost()
 {
     if (closing_)
         return;
-    // The mode runs on without depths; the line is tried again until its
-    // device is back. Told once, not at every try.
-    receiveOnReconnect_ = wasReceiving;
+    // The mode runs on without depths while the line tries its device again;
+    // told once, not at every try.
     showLineState(LineState::Lost);
-    reconnectTimer_->start();
     messageBox(tr8("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"), tr8("警告"),
                MB_OK | MB_ICONEXCLAMATION, this);
-}
-
-void CAcquisitionDlg::tryReconnect()
-{
-    if (!serial_->open(false))
-        return;
-    // Frames count again as they did before the line was lost, or as the
-    // mode entered meanwhile wants them.
-    serial_->setReceptionEnabled(receiveOnReconnect_ || mode_ == ModeLive ||
-                                 mode_ == ModeRecording);
-    showLineState(LineState::Ok);
 }
 
 void CAcquisitionDlg::sendMotorStops()
@@ -799,13 +793,10 @@ void CAcquisitionDlg::onGraphEvent(GraphEvent event, const QString& text)
     if (event == GraphEvent::EndOfStream && (mode_ == ModePlayback || mode_ == ModePaused)) {
         QTimer::singleShot(0, this, [this] { stopCommand(false); });
     } else if (event == GraphEvent::Error) {
-        // The video ends here: so does its track, and a question whether to
-        // stop it is moot.
-        if (mode_ == ModeRecording) {
+        // The video ends here: so does its track (the stop withdraws a
+        // question whether to stop it).
+        if (mode_ == ModeRecording)
             track_->Close();
-            if (askingStop_)
-                prompter().withdrawBox(this, stopQuestion());
-        }
         QTimer::singleShot(0, this, [this] {
             // A recording that lost its stream ends without a question.
             stopCommand(false);
@@ -984,11 +975,16 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         if (mode_ == ModeIdle)
             return true;
     }
+    // Stopped by something else while the user is asked whether to stop (a
+    // lost device): the question is moot.
+    if (askingStop_)
+        prompter().withdrawBox(this, stopQuestion());
     const int leaving = mode_;
-    if (leaving == ModeLive || leaving == ModeRecording)
+    if (leaving == ModeLive || leaving == ModeRecording) {
         sendMotorStops();
-    serial_->setReceptionEnabled(false);
-    receiveOnReconnect_ = false;
+        serial_->setReceptionEnabled(false);
+    }
+    // Leaving playback, the counter goes on as it did before it.
     continuousRequest.store(false);
     clearDepthTrigger();
     oneShotRequest.store(false);
@@ -1015,6 +1011,9 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         controlGroup_->showStartDepth();
     }
     SetUiState(ModeIdle);
+    // The played recording's depths give way to the counter's again.
+    if (leaving == ModePlayback || leaving == ModePaused)
+        showCounter();
     settingSlider_ = true;
     slider_->setValue(1);
     settingSlider_ = false;

@@ -203,8 +203,6 @@ public:
     // Blocking waits (the 800 ms standard detection and the 300 ms device
     // re-probe); tests replace them.
     void setWaitFunction(std::function<void(int ms)> wait) { wait_ = std::move(wait); }
-    // How often a lost serial line is tried again (1000 ms).
-    void setReconnectPeriod(int ms);
 
     // The form's status line.
     void setStatus(const QString& text);
@@ -235,13 +233,14 @@ private:
     void controlParamsApplied();
     void showDepth(int32_t depthMm);
     void showHeading(int degrees);
+    // The counter's depth and last heading, shown and published again.
+    void showCounter();
     void sendMotorStops();
     // The serial line's state in the status line, after the running mode's
     // own word ("预览", "录制", "回放").
     enum class LineState { Ok, Missing, Lost };
     void showLineState(LineState state);
-    void onLineLost(bool wasReceiving);
-    void tryReconnect();
+    void onLineLost();
     int compassOffset() const;
     CounterSettings counterSettings() const;
     void onGraphEvent(GraphEvent event, const QString& text);
@@ -270,11 +269,10 @@ private:
     QPointer<QWidget> stitchWindow_;
     bool deviceAbsent_ = false;
     QTimer* positionTimer_ = nullptr;
-    QTimer* reconnectTimer_ = nullptr; // runs while a lost line is tried again
-    bool receiveOnReconnect_ = false;
     bool settingSlider_ = false;
     bool closing_ = false;
     bool askingStop_ = false; // the stop question is open
+    std::optional<int> counterHeading_; // the counter's last heading shown
     QImage background_;
     std::function<void(int ms)> wait_;
 

@@ -45,8 +45,7 @@ void CDepthCounter::updateDepth()
     depth_ = depthAt(count_);
 }
 
-CounterFrameResult CDepthCounter::applyFrame(const CounterFrame& frame, int compassOffset,
-                                             bool triggerAllowed)
+CounterFrameResult CDepthCounter::countFrame(const CounterFrame& frame, int compassOffset)
 {
     CounterFrameResult r;
     r.pulse = frame.pulse();
@@ -57,6 +56,13 @@ CounterFrameResult CDepthCounter::applyFrame(const CounterFrame& frame, int comp
     r.rawHeading = frame.headingDigits() + compassOffset;
     r.heading = normalizeHeading(r.rawHeading);
     r.depth = depth_;
+    return r;
+}
+
+CounterFrameResult CDepthCounter::applyFrame(const CounterFrame& frame, int compassOffset,
+                                             bool triggerAllowed)
+{
+    CounterFrameResult r = countFrame(frame, compassOffset);
     publishDepthHeading(depth_, r.heading);
     if (triggerAllowed)
         r.triggered = evaluateTrigger();

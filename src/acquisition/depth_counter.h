@@ -56,6 +56,10 @@ public:
     CounterFrameResult applyFrame(const CounterFrame& frame, int compassOffset,
                                   bool triggerAllowed);
 
+    // One frame counted without publishing anything or testing the trigger
+    // (while a recording is played back the counter keeps its count quietly).
+    CounterFrameResult countFrame(const CounterFrame& frame, int compassOffset);
+
     // The trigger test for the current count: at a multiple of the sampling
     // step whose quotient differs from the last one seen, raises the depth
     // trigger with the depth of that count. Returns whether it fired.

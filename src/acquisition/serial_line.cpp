@@ -4,12 +4,14 @@
 #include "platform/prompter.h"
 
 #include <QSerialPort>
+#include <QTimer>
 
 namespace bc {
 
 namespace {
 constexpr int kBaudTable[kBaudEntryCount] = {1200, 2400, 4800, 9600, 19200, 38400, 115200};
 constexpr int kCloseDrainMs = 100;
+constexpr int kRetryMs = 1000;
 } // namespace
 
 int baudRateForEntry(int entry)
@@ -50,7 +52,8 @@ QString lineMissingStatusSuffix()
     return QStringLiteral("--") + lineMissingText();
 }
 
-CSerialLine::CSerialLine(QObject* parent) : QObject(parent), port_(new QSerialPort(this))
+CSerialLine::CSerialLine(QObject* parent)
+    : QObject(parent), port_(new QSerialPort(this)), retry_(new QTimer(this))
 {
     connect(port_, &QSerialPort::readyRead, this, &CSerialLine::onReadyRead);
     // A device that went away (a USB adapter pulled out, the other end hung
@@ -65,12 +68,33 @@ CSerialLine::CSerialLine(QObject* parent) : QObject(parent), port_(new QSerialPo
             [this, e] {
                 if (!port_->isOpen() || port_->error() != e)
                     return;
-                const bool receiving = receptionEnabled_;
-                close();
-                emit lost(receiving);
+                // Reception keeps its state for when the device is back.
+                parser_.reset();
+                port_->close();
+                port_->clearError();
+                retry_->start();
+                emit lost();
             },
             Qt::QueuedConnection);
     });
+    retry_->setInterval(kRetryMs);
+    connect(retry_, &QTimer::timeout, this, [this] {
+        if (!openPort())
+            return;
+        retry_->stop();
+        parser_.reset();
+        emit reconnected();
+    });
+}
+
+void CSerialLine::setRetryPeriod(int ms)
+{
+    retry_->setInterval(ms);
+}
+
+bool CSerialLine::isRetrying() const
+{
+    return retry_->isActive();
 }
 
 CSerialLine::~CSerialLine()
@@ -103,6 +127,18 @@ bool CSerialLine::open(bool report)
     if (port_->isOpen())
         return true;
     setReceptionEnabled(false);
+    if (!openPort()) {
+        if (report)
+            messageBox(QStringLiteral("打开串口失败!"), QString(), MB_OK);
+        return false;
+    }
+    retry_->stop();
+    setReceptionEnabled(true);
+    return true;
+}
+
+bool CSerialLine::openPort()
+{
     bool ok = !devicePath_.isEmpty() && port_->open(QIODevice::ReadWrite);
     if (ok) {
         // Settings applied again on the open device: a pseudo terminal or a
@@ -115,17 +151,12 @@ bool CSerialLine::open(bool report)
             port_->close();
     }
     port_->clearError();
-    if (!ok) {
-        if (report)
-            messageBox(QStringLiteral("打开串口失败!"), QString(), MB_OK);
-        return false;
-    }
-    setReceptionEnabled(true);
-    return true;
+    return ok;
 }
 
 void CSerialLine::close()
 {
+    retry_->stop();
     setReceptionEnabled(false);
     if (!port_->isOpen())
         return;

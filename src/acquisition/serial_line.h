@@ -16,6 +16,7 @@
 #include <cstdint>
 
 class QSerialPort;
+class QTimer;
 
 namespace bc {
 
@@ -54,8 +55,14 @@ public:
     // successful open reception is enabled. When the port is missing or taken
     // and `report` is set, "打开串口失败!" is shown through the prompter.
     bool open(bool report = true);
-    // Writes out pending command bytes (briefly) and closes. Reception off.
+    // Writes out pending command bytes (briefly) and closes. Reception off;
+    // a lost device is no longer tried.
     void close();
+
+    // A line whose device went away is tried again every period (1000 ms)
+    // until it opens, with its reception state as it was set meanwhile.
+    void setRetryPeriod(int ms);
+    bool isRetrying() const;
     bool isOpen() const;
 
     int slot() const { return slot_; }
@@ -77,13 +84,18 @@ public:
 signals:
     void frameReceived(const bc::CounterFrame& frame);
     // The open line's device went away (unplugged, hung up): the line has
-    // closed itself. `wasReceiving` is the reception state it had.
-    void lost(bool wasReceiving);
+    // closed itself and tries the device again until it is back.
+    void lost();
+    // The lost device is back and the line open again.
+    void reconnected();
 
 private:
     void onReadyRead();
+    // Opens the port with the line's settings; nothing else changes.
+    bool openPort();
 
     QSerialPort* port_ = nullptr;
+    QTimer* retry_ = nullptr;
     CSerialFrameParser parser_;
     QString devicePath_;
     int slot_ = 0;

@@ -7,13 +7,31 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWidget>
+
+#include <utility>
 
 namespace bc {
 
 CKeyRouter::CKeyRouter(KeyDown down, KeyUp up, QObject* parent)
-    : QObject(parent), down_(std::move(down)), up_(std::move(up))
+    : QObject(parent), down_(std::move(down)), up_(std::move(up)), pendingTimer_(new QTimer(this))
 {
+    pendingTimer_->setSingleShot(true);
+    pendingTimer_->setInterval(kRepeatWaitMs);
+    connect(pendingTimer_, &QTimer::timeout, this, &CKeyRouter::releasePending);
+}
+
+CKeyRouter::~CKeyRouter()
+{
+    releasePending();
+}
+
+void CKeyRouter::releasePending()
+{
+    pendingTimer_->stop();
+    if (const std::optional<PendingRelease> p = std::exchange(pending_, std::nullopt); p && up_)
+        up_(p->key);
 }
 
 int CKeyRouter::routedKey(const QKeyEvent& e)
@@ -62,9 +80,17 @@ bool CKeyRouter::eventFilter(QObject* watched, QEvent* event)
     last_ = {key, type, key->key(), key->timestamp(), widget};
     if (propagating)
         return false;
+    const int routed = routedKey(*key);
+    // The press of a repeat pair whose release is waiting: neither acts,
+    // whether or not the window system marked them.
+    if (type == QEvent::KeyPress && pending_ && pending_->key == routed &&
+        (key->isAutoRepeat() || pending_->timestamp == key->timestamp())) {
+        pending_.reset();
+        pendingTimer_->stop();
+        return false;
+    }
     if (key->isAutoRepeat())
         return false;
-    const int routed = routedKey(*key);
     if (routed == 0)
         return false;
     if (routed == Qt::Key_Plus || routed == Qt::Key_Minus) {
@@ -76,11 +102,14 @@ bool CKeyRouter::eventFilter(QObject* watched, QEvent* event)
         if (depthKeysBlocked(widget, active))
             return false;
     }
+    // Handlers hear keys in the order they came: a waiting release first.
+    releasePending();
     if (type == QEvent::KeyPress) {
         if (down_)
             down_(routed, key->modifiers() & Qt::ControlModifier);
-    } else if (up_) {
-        up_(routed);
+    } else {
+        pending_ = PendingRelease{routed, key->timestamp()};
+        pendingTimer_->start();
     }
     return false; // otherwise never swallowed
 }

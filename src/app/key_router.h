@@ -4,7 +4,14 @@
 // is then handled as usual. Each press acts once (for
 // the focused widget, not again for each parent it propagates to), auto-repeat
 // is ignored, and only the main-row plus and minus keys count as plus and
-// minus. Plus and minus are not acted on while a text field has the focus
+// minus.
+//
+// A held key repeats as release and press pairs, both carrying the same
+// time. The window system does not always mark them as repeats (under X the
+// press may not have arrived yet when its release is read), so a release
+// reaches the handlers only once no press of the same key with the same time
+// followed it within a short wait: a held motor key sends one start and one
+// stop, never a stop and a start at every repeat. Plus and minus are not acted on while a text field has the focus
 // (they are being typed); while a window that owns them is active (the
 // analysis and 3D windows) they are swallowed. Nothing else is swallowed.
 
@@ -15,8 +22,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QKeyEvent;
+class QTimer;
 
 namespace bc {
 
@@ -27,6 +36,11 @@ public:
     using KeyUp = std::function<void(int qtKey)>;
 
     CKeyRouter(KeyDown down, KeyUp up, QObject* parent = nullptr);
+    // A release still waiting is handed on.
+    ~CKeyRouter() override;
+
+    // How long a release waits for the press that would make it a repeat.
+    static constexpr int kRepeatWaitMs = 30;
 
     // The key a handler sees for `e`: Qt::Key_Plus / Qt::Key_Minus for the
     // main-row keys (with or without Shift), 0 for keypad plus and minus,
@@ -48,9 +62,18 @@ private:
         QPointer<QWidget> widget;
     };
 
+    struct PendingRelease {
+        int key = 0;
+        quint64 timestamp = 0;
+    };
+    // Hands on the release that waits, if any.
+    void releasePending();
+
     KeyDown down_;
     KeyUp up_;
     Delivery last_;
+    std::optional<PendingRelease> pending_;
+    QTimer* pendingTimer_ = nullptr;
 };
 
 } // namespace bc

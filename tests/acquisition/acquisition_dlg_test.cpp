@@ -452,6 +452,8 @@ TEST_F(FormTest, EnterNeverClosesAndARecordingIsLeftOnlyOnYesAndOk)
 // while a real box waits for its answer would.
 struct EventsDuringBox : ScriptedPrompter {
     std::function<void()> during;
+    QStringList withdrawn;
+    void withdrawBox(QWidget*, const QString& text) override { withdrawn << text; }
     int messageBox(QWidget* parent, const QString& text, const QString& caption,
                    unsigned style) override
     {
@@ -474,7 +476,8 @@ TEST_F(FormTest, AModeThatEndsWhileABoxIsOpenIsNotActedOnAfterIt)
     EXPECT_TRUE(captures.empty());
     EXPECT_FALSE(oneShotRequest.load());
 
-    // The stop question: the device goes meanwhile, the recording is stopped once.
+    // The stop question: the device goes meanwhile, the recording is stopped
+    // once and the question withdrawn.
     setText(IDC_FILE, dir.filePath("r.mpg"));
     form->OnStartRecord();
     ASSERT_EQ(mode(), ModeRecording);
@@ -490,6 +493,7 @@ TEST_F(FormTest, AModeThatEndsWhileABoxIsOpenIsNotActedOnAfterIt)
     EXPECT_EQ(form->statusText(), QStringLiteral("停止") + recording);
     EXPECT_EQ(graphs.script.alive, 0);
     EXPECT_FALSE(track.isWriting());
+    EXPECT_EQ(boxes.withdrawn, QStringList{kStopQuestion});
 }
 
 TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)

@@ -4,6 +4,7 @@
 #include "acquisition/acquisition_dlg.h"
 
 #include "acquisition/device_control.h"
+#include "acquisition/serial_line.h"
 #include "acquisition/track_file.h"
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -154,7 +154,7 @@ TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByI
     map.save(profile.settings());
     profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
     makeForm(scripted);
-    form->setReconnectPeriod(10);
+    form->serialLine().setRetryPeriod(10);
     record(dir.filePath(QStringLiteral("r.mpg")));
     ASSERT_EQ(form->GetUiMode(), ModeRecording);
     const auto depth = [&] {

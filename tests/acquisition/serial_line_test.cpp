@@ -81,10 +81,19 @@ TEST_F(SerialLineTest, MissingDeviceFailsWithOneBoxAndAHungUpLineCloses)
     EXPECT_TRUE(line.open()); // already open: succeeds at once, state kept
     EXPECT_FALSE(line.receptionEnabled());
     line.setReceptionEnabled(true);
+    int lost = 0;
+    QObject::connect(&line, &CSerialLine::lost, [&] { ++lost; });
     pty.hangUp();
     EXPECT_TRUE(test::waitUntil([this] { return !line.isOpen(); }));
-    EXPECT_FALSE(line.receptionEnabled());
+    // It tries the device again, keeping its reception for its return, and
+    // asks nobody; closing it ends the tries.
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(line.isRetrying());
+    EXPECT_TRUE(line.receptionEnabled());
     EXPECT_EQ(prompter.boxes.size(), 1u);
+    line.close();
+    EXPECT_FALSE(line.isRetrying());
+    EXPECT_FALSE(line.receptionEnabled());
 }
 
 TEST_F(SerialLineTest, ConfigureTakesTheSlotsDeviceFromTheStoredPortMap)

@@ -1,0 +1,187 @@
+// The station as main() runs it, with the depth counter and compass on a
+// pseudo terminal: what the form shows while a recording is played back, and
+// what the winch receives while a motor key is held.
+
+#include "app/survey_app.h"
+
+#include "acquisition/acquisition_dlg.h"
+#include "acquisition/port_map.h"
+#include "acquisition/port_probe.h"
+#include "acquisition/serial_line.h"
+#include "acquisition/track_file.h"
+#include "core/program_values.h"
+#include "support/scripted_capture_graph.h"
+#include "support/scripted_prompter.h"
+#include "support/serial_pty.h"
+#include "support/serial_slots.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace bc {
+namespace {
+
+class StationRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.ok());
+        CPortMap map = test::mapSerialSlotsNowhere(profile);
+        map.setDevicePath(1, pty.path());
+        map.save(profile.settings());
+        profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
+        publishDepthHeading(0, 0);
+        clearDepthTrigger();
+    }
+    void TearDown() override { depthCounterFound() = false; }
+
+    // Runs the program; `drive` gets its form once it is up, and closes it.
+    void run(const std::function<void(CAcquisitionDlg&)>& drive)
+    {
+        bool driven = false;
+        QTimer::singleShot(0, [&] {
+            CAcquisitionDlg* form = CAcquisitionDlg::mainForm();
+            if (form) {
+                driven = true;
+                drive(*form);
+                if (form->GetUiMode() == ModeRecording)
+                    prompter.boxAnswers.push_back(IDYES);
+                form->reject();
+            }
+        });
+        CSurveyApp app;
+        EXPECT_FALSE(app.InitInstance(&graphs, &profile.settings()));
+        EXPECT_TRUE(driven);
+    }
+    // Writes bytes to the line and waits until the form has read them.
+    void send(CAcquisitionDlg& form, const QByteArray& bytes)
+    {
+        const quint64 seen = form.serialLine().bytesReceived() + quint64(bytes.size());
+        pty.write(bytes);
+        ASSERT_TRUE(test::waitUntil([&] { return form.serialLine().bytesReceived() >= seen; }));
+    }
+    static QString text(CAcquisitionDlg& form, int id)
+    {
+        return static_cast<QLineEdit*>(form.control(id))->text();
+    }
+
+    QTemporaryDir dir;
+    test::TempSettings profile;
+    test::ScriptedPrompter prompter;
+    test::ScriptedGraphFactory graphs;
+    test::PtyPair pty;
+};
+
+// Frames of the counter arriving while a recording is played back change
+// nothing the film shows; once it stops, the counter is shown again, with
+// the pulses it counted meanwhile.
+TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
+{
+    // A track rising 10 mm a record with the record's number as heading.
+    QFile track(dir.filePath(QStringLiteral("film.ss")));
+    ASSERT_TRUE(track.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 100; ++i) {
+        uint8_t rec[kTrackRecordBytes];
+        encodeTrackRecord(TrackRecord{i * 10, static_cast<int16_t>(100 + i)}, rec);
+        track.write(reinterpret_cast<const char*>(rec), kTrackRecordBytes);
+    }
+    track.close();
+    QFile film(dir.filePath(QStringLiteral("film.mpg")));
+    ASSERT_TRUE(film.open(QIODevice::WriteOnly));
+    film.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6));
+    film.close();
+
+    run([&](CAcquisitionDlg& form) {
+        // After start-up the counter is live on the idle form.
+        send(form, test::counterFrameBytes(0xFE, 145));
+        EXPECT_EQ(text(form, IDC_DEPTH), QStringLiteral("0.001米"));
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("145度"));
+
+        graphs.script.position = 0.5f;
+        prompter.fileAnswers.push_back(film.fileName());
+        form.OnOpenPlayback();
+        ASSERT_EQ(form.GetUiMode(), ModePlayback);
+        const QString trackDepth = QStringLiteral("0.500米"); // record 50
+        const QString trackHeading = QStringLiteral("150度");
+        EXPECT_TRUE(test::waitUntil([&] { return text(form, IDC_DEPTH) == trackDepth; }));
+        for (int i = 0; i < 5; ++i) {
+            send(form, test::counterFrameBytes(0xFE, 145));
+            EXPECT_EQ(text(form, IDC_DEPTH), trackDepth);
+            EXPECT_EQ(text(form, IDC_HEADING), trackHeading);
+            EXPECT_EQ(currentDepthHeading().depth, 500);
+            EXPECT_EQ(currentDepthHeading().heading, 150);
+            EXPECT_FALSE(depthTriggerRaised());
+        }
+        form.OnStopRecord();
+        EXPECT_EQ(form.GetUiMode(), ModeIdle);
+        EXPECT_EQ(text(form, IDC_DEPTH), QStringLiteral("0.006米"));
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("145度"));
+        EXPECT_EQ(currentDepthHeading().depth, 6);
+        send(form, test::counterFrameBytes(0xFE, 146));
+        EXPECT_EQ(text(form, IDC_DEPTH), QStringLiteral("0.007米"));
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("146度"));
+    });
+}
+
+// A motor key held down: the window system sends its press, then while it
+// repeats release and press pairs, each pair at one time, marked as repeats
+// or (under X, when the press came late) not; then the real release. The
+// winch gets one start byte and one stop byte, for every direction; a key
+// released and pressed again gets its own.
+TEST_F(StationRunTest, AHeldMotorKeyStartsTheWinchOnceAndStopsItOnce)
+{
+    run([&](CAcquisitionDlg& form) {
+        depthCounterFound() = true;
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        QApplication::setActiveWindow(&form);
+        quint64 clock = 5000;
+        const auto key = [&](QEvent::Type type, int k, Qt::KeyboardModifiers mods, bool marked,
+                             bool sameTime = false) {
+            QKeyEvent e(type, k, mods, QString(), marked);
+            e.setTimestamp(sameTime ? clock : clock += 40);
+            QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : &form;
+            QApplication::sendEvent(to, &e);
+            QCoreApplication::processEvents();
+        };
+        enum Repeats { Marked, Unmarked, PressedAgain };
+        const struct {
+            int arrow, start, stop;
+            Repeats repeats;
+        } rows[] = {{Qt::Key_Down, 0x27, 0x28, Marked},   {Qt::Key_Down, 0x27, 0x28, Unmarked},
+                    {Qt::Key_Up, 0x25, 0x26, Unmarked},   {Qt::Key_Left, 0x21, 0x22, Unmarked},
+                    {Qt::Key_Right, 0x23, 0x24, Unmarked}, {Qt::Key_Down, 0x27, 0x28, PressedAgain}};
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << row.arrow << ' ' << row.repeats);
+            // Ctrl goes down first.
+            key(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, false);
+            key(QEvent::KeyPress, row.arrow, Qt::ControlModifier, false);
+            for (int i = 0; i < 20; ++i) {
+                const bool marked = row.repeats == Marked;
+                key(QEvent::KeyRelease, row.arrow, Qt::ControlModifier, marked);
+                key(QEvent::KeyPress, row.arrow, Qt::ControlModifier, marked,
+                    row.repeats != PressedAgain);
+            }
+            key(QEvent::KeyRelease, row.arrow, Qt::ControlModifier, false);
+            key(QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, false);
+            QByteArray once;
+            once.append(char(row.start)).append(char(row.stop));
+            const QByteArray expected = row.repeats == PressedAgain ? once.repeated(21) : once;
+            EXPECT_EQ(pty.read(expected.size() + 1, 500).toHex().toStdString(),
+                      expected.toHex().toStdString());
+        }
+        form.OnStopRecord();
+    });
+}
+
+} // namespace
+} // namespace bc
