@@ -1057,6 +1057,13 @@ void CAcquisitionDlg::OnKeyboard()
     enable(IDC_KEYBOARD, true);
 }
 
+void CAcquisitionDlg::saveProfile()
+{
+    QString why;
+    if (!params_.SaveProfile(profile_, &why))
+        messageBox(tr8("保存设置失败\n") + why, tr8("出错"), MB_ICONERROR, this);
+}
+
 void CAcquisitionDlg::OnControlParameters()
 {
     if (hooks_.controlParameters) {
@@ -1065,8 +1072,7 @@ void CAcquisitionDlg::OnControlParameters()
     }
     if (runControlParams(params_, commGroup_->portMap(), serial_.get(), this)) {
         // A settings dialog closed with OK keeps its values in the profile.
-        params_.SaveProfile(profile_);
-        profile_.sync();
+        saveProfile();
         controlGroup_->fill();
         counterReset();
         if (mode_ == ModeLive || mode_ == ModeRecording)
@@ -1119,8 +1125,7 @@ void CAcquisitionDlg::reject()
     closing_ = true;
     CloseSerialPort();
     pullCoordinates();
-    params_.SaveProfile(profile_);
-    profile_.sync();
+    saveProfile();
     QDialog::reject();
 }
 
