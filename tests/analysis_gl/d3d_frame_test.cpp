@@ -172,6 +172,12 @@ TEST_F(D3DFrameTest, TheCylinderShowsThePageUnmirroredWithLabelsOnItsRightAndExp
     const QImage exported(file.fileName());
     EXPECT_EQ(exported.size(), QSize(400, 300));
     EXPECT_EQ(huesNearCentre(exported.convertToFormat(QImage::Format_RGB32)), std::set<Hue>{Red});
+    // A file that cannot be written is told, with the reason.
+    prompter.fileAnswers = {dir.filePath("no/shot")};
+    click(CD3DFrame::ID_EXPORT_BMP);
+    EXPECT_EQ(prompter.boxTexts(),
+              QStringList{QStringLiteral("无法写入图像文件: %1\n文件或目录不存在")
+                              .arg(dir.filePath("no/shot.BMP"))});
 }
 
 TEST_F(D3DFrameTest, TurningAQuarterShowsTheRedBlueBoundaryAndZoomingGrowsThePicture)
