@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace bc {
@@ -433,11 +434,18 @@ bool writeProfile(QIODevice& device, const QSettings::SettingsMap& map)
 
 } // namespace
 
-QSettings::Format ProfileFormat()
+QSettings::Format ProfileFormat(const QString& extension)
 {
-    static const QSettings::Format format =
-        QSettings::registerFormat(QStringLiteral("conf"), readProfile, writeProfile);
-    return format;
+    static std::mutex lock;
+    static std::map<QString, QSettings::Format> formats;
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = formats.find(extension);
+    if (found == formats.end())
+        found =
+            formats
+                .emplace(extension, QSettings::registerFormat(extension, readProfile, writeProfile))
+                .first;
+    return found->second;
 }
 
 bool SyncProfile(QSettings& profile, QString* reason)

@@ -14,9 +14,11 @@
 
 namespace bc {
 
-// The format, registered on first use. QSettings::setDefaultFormat with it
-// makes the default-constructed settings objects use it.
-QSettings::Format ProfileFormat();
+// The format for files of `extension` ("conf" for the profile, "ini" for the
+// capture device's values), registered on first use. QSettings::
+// setDefaultFormat with the profile's makes the default-constructed settings
+// objects use it.
+QSettings::Format ProfileFormat(const QString& extension = QStringLiteral("conf"));
 
 // Writes the profile's pending changes. False with the reason (Chinese) in
 // `reason` when the file could not be written; the old file is then whole.
