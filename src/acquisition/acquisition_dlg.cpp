@@ -1129,6 +1129,13 @@ void CAcquisitionDlg::OnKeyboard()
     enable(IDC_KEYBOARD, true);
 }
 
+void CAcquisitionDlg::saveProfile()
+{
+    QString why;
+    if (!params_.SaveProfile(profile_, &why))
+        messageBox(tr8("保存设置失败\n") + why, tr8("出错"), MB_ICONERROR, this);
+}
+
 void CAcquisitionDlg::OnControlParameters()
 {
     if (hooks_.controlParameters) {
@@ -1137,8 +1144,7 @@ void CAcquisitionDlg::OnControlParameters()
     }
     if (runControlParams(params_, commGroup_->portMap(), serial_.get(), this)) {
         // A settings dialog closed with OK keeps its values in the profile.
-        params_.SaveProfile(profile_);
-        profile_.sync();
+        saveProfile();
         controlGroup_->fill();
         controlParamsApplied();
     }
@@ -1202,8 +1208,7 @@ void CAcquisitionDlg::reject()
     closing_ = true;
     CloseSerialPort();
     pullCoordinates();
-    params_.SaveProfile(profile_);
-    profile_.sync();
+    saveProfile();
     QDialog::reject();
 }
 

@@ -217,6 +217,8 @@ protected:
     void closeEvent(QCloseEvent*) override;
 
 private:
+    // Writes the survey settings to the profile; a failure is told with its reason.
+    void saveProfile();
     void buildControls();
     void loadButtons();
     void pullCoordinates();

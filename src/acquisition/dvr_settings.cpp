@@ -1,5 +1,7 @@
 #include "acquisition/dvr_settings.h"
 
+#include "core/profile_format.h"
+
 #include <QSettings>
 #include <QString>
 
@@ -27,7 +29,8 @@ public:
     {
         store_ = root ? root : g_store.load();
         if (!store_) {
-            owned_ = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+            owned_ = std::make_unique<QSettings>(ProfileFormat(QStringLiteral("ini")),
+                                                 QSettings::UserScope,
                                                  QStringLiteral("2011 PELK  Corporation"),
                                                  QStringLiteral("USB-DVR2"));
             store_ = owned_.get();
@@ -69,8 +72,7 @@ int CRegistryValue::WriteDword(const char* name, int32_t value) const
     StoreAccess store(root_);
     const QString key = groupOf(subkey_) + QLatin1Char('/') + QString::fromUtf8(name);
     store->setValue(key, static_cast<qlonglong>(static_cast<uint32_t>(value)));
-    store->sync();
-    return store->status() == QSettings::NoError ? 1 : 0;
+    return SyncProfile(*store) ? 1 : 0;
 }
 
 CDvrAppSettings::CDvrAppSettings(QSettings* store) : store_(store)

@@ -54,13 +54,12 @@ CBmpButton* makeSaveButton(int id, QWidget* parent)
 
 void CProfileWriter::save(const CSurveyParams& params) const
 {
-    if (profile_) {
-        params.SaveProfile(*profile_);
-        profile_->sync();
-        return;
-    }
-    QSettings profile;
-    params.SaveProfile(profile);
+    std::optional<QSettings> fallback;
+    if (!profile_)
+        fallback.emplace();
+    QString why;
+    if (!params.SaveProfile(profile_ ? *profile_ : *fallback, &why))
+        messageBox(QStringLiteral("保存设置失败\n") + why, QStringLiteral("出错"), MB_ICONERROR);
 }
 
 // ---------------------------------------------------------------------------

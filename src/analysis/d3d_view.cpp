@@ -170,7 +170,9 @@ void CD3DView::OnExportBmp()
         return;
     }
     dc.Painter().drawImage(QRect(QPoint(0, 0), size()), shown);
-    dc.SaveBitmap();
+    ErrorReport error;
+    if (dc.SaveAsBmp(name, &error) != 1)
+        messageBox(error.text, error.caption, error.style, this);
 }
 
 void CD3DView::initializeGL()

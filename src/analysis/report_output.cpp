@@ -54,7 +54,7 @@ bool saveNotes(const CUnWrapData& data, const PageViewState& state, const QStrin
     }
     paintNotes(dc.Painter(), data, state);
     ErrorReport report;
-    if (captureFormat == 0 ? dc.SaveAsJpeg(&report) == 1 : dc.SaveAsBmp(path) == 1)
+    if (captureFormat == 0 ? dc.SaveAsJpeg(&report) == 1 : dc.SaveAsBmp(path, &report) == 1)
         return true;
     *error = report.text.isEmpty() ? QStringLiteral("无法写入%1").arg(path) : report.text;
     return false;

@@ -342,41 +342,52 @@ bool CUnWrapData::loadStripPixels(CUnWrapImage& item, ErrorReport* error) const
     const bool bmpFirst = currentCaptureFormat.load() == 1;
     const QString exts[2] = {bmpFirst ? QStringLiteral("bmp") : QStringLiteral("jpg"),
                              bmpFirst ? QStringLiteral("jpg") : QStringLiteral("bmp")};
-    bool found = false;
+    ErrorReport first;
     for (const QString& ext : exts) {
         const QString path = findStripFile(imageDirectory_, item.depthKey, ext);
         if (path.isEmpty())
             continue;
-        found = true;
-        const bool isBmp = ext == QLatin1String("bmp");
-        const bool loaded = isBmp ? item.LoadBmpFile(path, error) : item.LoadJpgFile(path, error);
-        if (loaded)
+        ErrorReport why;
+        if (ext == QLatin1String("bmp") ? item.LoadBmpFile(path, &why)
+                                        : item.LoadJpgFile(path, &why))
             return true;
+        if (first.isEmpty())
+            first = why;
     }
-    if (!found)
-        reportError(
-            error,
-            bmpFirst
-                ? QStringLiteral("BMP :\nCan't open %1\n").arg(item.bmpPath(imageDirectory_))
-                : QStringLiteral("JPEG :\nCan't open %1\n").arg(item.jpgPath(imageDirectory_)));
-    return false;
+    if (!first.isEmpty()) {
+        if (error)
+            *error = first;
+        return false;
+    }
+    // No file at all: the reader names the file of the capture format.
+    return bmpFirst ? item.LoadBmpFile(item.bmpPath(imageDirectory_), error)
+                    : item.LoadJpgFile(item.jpgPath(imageDirectory_), error);
 }
 
-int CUnWrapData::LoadPageImages(int page, int perPage, ErrorReport* firstError)
+int CUnWrapData::LoadPageImages(int page, int perPage, ErrorReport* error)
 {
+    // One report for the page, naming every strip that could not be read
+    // (the first few of them, and how many more).
+    constexpr int kNamed = 5;
     const IndexRange range = PageItems(GetItemCount(), page, perPage);
     int failures = 0;
+    ErrorReport all;
     for (int i = range.first; i < range.end; ++i) {
         CUnWrapImage& item = *items_[size_t(i)].image;
         if (item.hasPixels())
             continue; // a live strip not yet written keeps its pixels
         ErrorReport why;
-        if (!loadStripPixels(item, &why)) {
-            if (failures == 0 && firstError)
-                *firstError = why;
-            ++failures;
-        }
+        if (loadStripPixels(item, &why))
+            continue;
+        if (failures < kNamed)
+            all = {all.isEmpty() ? why.text : all.text + QLatin1Char('\n') + why.text,
+                   why.caption, why.style};
+        ++failures;
     }
+    if (failures > kNamed)
+        all.text += QStringLiteral("\n……另有%1个条带图像无法读取").arg(failures - kNamed);
+    if (failures > 0 && error)
+        *error = all;
     return failures;
 }
 
@@ -657,6 +668,15 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
     case SfaParse::Ok:
         break;
     case SfaParse::NotSfa:
+        // Too short to tell what it was: an analysis file cut short (a
+        // full disk, a kill), not a file of another kind.
+        if (bytes.size() < 4) {
+            report(error, QStringLiteral("无法读取SFA文件: '%1'\n文件已损坏(%2)")
+                              .arg(filePath_, bytes.isEmpty()
+                                                  ? QStringLiteral("文件是空的")
+                                                  : QStringLiteral("只有%1字节").arg(bytes.size())));
+            return false;
+        }
         report(error, QStringLiteral("请选择\nSFA文件!"));
         return false;
     case SfaParse::UnknownVersion:

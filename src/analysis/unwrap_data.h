@@ -104,8 +104,10 @@ public:
     bool SavePageImages(int page, int perPage, ErrorReport* error = nullptr);
     // Loads the pixels of the page's strips that have none. The capture
     // format's extension is tried first, then the other, either in any case.
-    // Returns the number of strips that could not be loaded.
-    int LoadPageImages(int page, int perPage, ErrorReport* firstError = nullptr);
+    // Returns the number of strips that could not be loaded; `error` then
+    // holds one report naming each of them (the first five) and what is
+    // wrong with its file.
+    int LoadPageImages(int page, int perPage, ErrorReport* error = nullptr);
 
     // The page painter. (0, 0) is the top-left corner of the page's strips;
     // the depth labels lie left of it, at x -60 to 0. labelMode 1 labels each

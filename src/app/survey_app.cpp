@@ -8,6 +8,7 @@
 #include "acquisition/video_wnd.h"
 #include "app/key_router.h"
 #include "app/workspace_wiring.h"
+#include "core/profile_format.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -22,6 +23,9 @@ QString profileOrganization()
 CSurveyApp::CSurveyApp()
 {
     QCoreApplication::setOrganizationName(profileOrganization());
+    // The profile is read and written by our own INI codec, which catches a
+    // failed write.
+    QSettings::setDefaultFormat(ProfileFormat());
 }
 
 CSurveyApp::~CSurveyApp() = default;

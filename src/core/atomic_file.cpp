@@ -1,14 +1,14 @@
 #include "core/atomic_file.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -72,19 +72,42 @@ QString freshTempName(const QString& target)
         .arg(target, QString::number(::getpid()), QString::number(counter.fetch_add(1)));
 }
 
+// "<name>.<digits>-<digits>.tmp"
+bool isTemporaryOf(const char* entry, const QByteArray& name)
+{
+    const size_t length = std::strlen(entry);
+    const size_t prefix = size_t(name.size()) + 1;
+    if (length < prefix + 7 || std::memcmp(entry, name.constData(), size_t(name.size())) != 0 ||
+        entry[name.size()] != '.' || std::strcmp(entry + length - 4, ".tmp") != 0)
+        return false;
+    const char* p = entry + prefix;
+    const char* end = entry + length - 4;
+    auto digits = [&] {
+        const char* start = p;
+        while (p < end && *p >= '0' && *p <= '9')
+            ++p;
+        return p > start;
+    };
+    return digits() && p < end && *p++ == '-' && digits() && p == end;
+}
+
 // Temporaries of earlier saves of `target` that no save holds any more: a
-// writer keeps its temporary file locked until the rename.
+// writer keeps its temporary file locked until the rename. The folder is
+// read with plain readdir: a survey folder holds thousands of strips.
 void removeStaleTemporaries(const QString& target)
 {
     const QFileInfo info(target);
-    const QRegularExpression own(
-        QStringLiteral("^%1\\.\\d+-\\d+\\.tmp$").arg(QRegularExpression::escape(info.fileName())));
-    const QStringList names = info.dir().entryList({info.fileName() + QStringLiteral(".*.tmp")},
-                                                   QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        if (!own.match(name).hasMatch())
-            continue;
-        const QByteArray path = native(info.dir().filePath(name));
+    const QByteArray folder = native(info.absolutePath());
+    const QByteArray name = native(info.fileName());
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    std::vector<QByteArray> stale;
+    while (const dirent* entry = ::readdir(dir))
+        if (isTemporaryOf(entry->d_name, name))
+            stale.push_back(folder + '/' + entry->d_name);
+    ::closedir(dir);
+    for (const QByteArray& path : stale) {
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;

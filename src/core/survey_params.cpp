@@ -1,5 +1,7 @@
 #include "core/survey_params.h"
 
+#include "core/profile_format.h"
+
 #include "core/int_limits.h"
 #include "core/program_values.h"
 
@@ -168,7 +170,7 @@ void CSurveyParams::LoadProfile(QSettings& p)
     currentCaptureFormat.store(static_cast<int>(captureFormat));
 }
 
-void CSurveyParams::SaveProfile(QSettings& p) const
+bool CSurveyParams::SaveProfile(QSettings& p, QString* reason) const
 {
     writeInt(p, kCounter, QStringLiteral("分辨率"), counterResolution);
 
@@ -223,6 +225,7 @@ void CSurveyParams::SaveProfile(QSettings& p) const
 
     writeText(p, kCoord, QStringLiteral("X"), coordX);
     writeText(p, kCoord, QStringLiteral("Y"), coordY);
+    return SyncProfile(p, reason);
 }
 
 void CSurveyParams::Assign(CSurveyParams o)

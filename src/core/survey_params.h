@@ -20,8 +20,10 @@ public:
     // Reads every key with its profile default, applies the load corrections
     // and publishes the current lens type and capture format.
     void LoadProfile(QSettings& profile);
-    // Writes every key; the five values kept under two keys go to both.
-    void SaveProfile(QSettings& profile) const;
+    // Writes every key (the five values kept under two keys go to both) and
+    // the profile's file. False, with the reason in `reason`, when the file
+    // could not be written; it is then as it was.
+    bool SaveProfile(QSettings& profile, QString* reason = nullptr) const;
     // Copies the control, unwrap and stitch values of `other`; leaves the lens
     // type, the centre, the test header and the hole azimuth as they are.
     void Assign(CSurveyParams other);

@@ -16,11 +16,13 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 
 namespace bc {
@@ -30,13 +32,17 @@ using test::fileBytes;
 
 class SurveyFiles : public ::testing::Test {
   protected:
-    // A survey of `count` strips with their JPEG files.
-    QString writeSurvey(int count = 12)
+    // A survey of `count` strips with their JPEG files, in `folder` (the
+    // fixture's folder when empty).
+    QString writeSurvey(int count = 12, QString folder = {})
     {
-        const QString sfa = dir.filePath(QStringLiteral("hole.sfa"));
-        CUnWrapData d(sfa, dir.path());
+        if (folder.isEmpty())
+            folder = dir.path();
+        const QString sfa = QDir(folder).filePath(QStringLiteral("hole.sfa"));
+        CUnWrapData d(sfa, folder);
         test::addStrips(d, count, 1000, 100, 16, 12);
         EXPECT_TRUE(d.SaveSfa(count, true));
+        EXPECT_EQ(d.GetPageCount(10), 2);
         return sfa;
     }
     // The stitch window as the station opens it, with `sfa` opened.
@@ -105,6 +111,75 @@ TEST_F(SurveyFiles, AReadOnlySurveySaysWhyItCannotBeWritten)
                            QStringLiteral("无法写入图像文件: %1\n没有写入权限").arg(page)}));
     EXPECT_EQ(fileBytes(sfa), old);
     EXPECT_EQ(files(), before);
+}
+
+// Damaged and missing files say which file and what is wrong with it, in
+// Chinese, in one box: an index too short to be one is damaged, not of
+// another kind; the strips of a page that cannot be read are named together.
+TEST_F(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
+{
+    using Damage = std::function<void(const QString& folder)>;
+    const auto strip = [](const QString& folder, int key) {
+        return QDir(folder).filePath(QStringLiteral("%1.jpg").arg(key));
+    };
+    const auto rewrite = [](const QString& path, const QByteArray& bytes) {
+        ASSERT_TRUE(test::writeFileBytes(path, bytes));
+    };
+    const auto sfaOf = [](const QString& folder) {
+        return QDir(folder).filePath(QStringLiteral("hole.sfa"));
+    };
+    // An unknown marker right after the start of the picture.
+    const auto damage = [&](const QString& path) {
+        rewrite(path, fileBytes(path).insert(2, QByteArray("\xFF\x24\x00\x04"
+                                                           "ab",
+                                                           6)));
+    };
+    const auto cut = [&](const QString& path) {
+        rewrite(path, fileBytes(path).left(int(QFileInfo(path).size() / 2)));
+    };
+    const QString sfaText = QStringLiteral("无法读取SFA文件: '%1'\n文件已损坏(%2)");
+    const QString stripText = QStringLiteral("无法读取图像文件: %1\n%2");
+    const QString damaged = QStringLiteral("文件已损坏,不是有效的JPEG图像");
+    const struct {
+        const char* name;
+        Damage harm;
+        std::function<QString(const QString& folder)> says; // the one box
+    } cases[] = {
+        {"empty index", [&](const QString& f) { rewrite(sfaOf(f), {}); },
+         [&](const QString& f) { return sfaText.arg(sfaOf(f), QStringLiteral("文件是空的")); }},
+        {"three bytes of index", [&](const QString& f) { rewrite(sfaOf(f), "sfa"); },
+         [&](const QString& f) { return sfaText.arg(sfaOf(f), QStringLiteral("只有3字节")); }},
+        {"damaged strip", [&](const QString& f) { damage(strip(f, 1000)); },
+         [&](const QString& f) { return stripText.arg(strip(f, 1000), damaged); }},
+        {"strip cut short", [&](const QString& f) { cut(strip(f, 1300)); },
+         [&](const QString& f) {
+             return stripText.arg(strip(f, 1300), QStringLiteral("文件不完整(被截断)"));
+         }},
+        {"missing strip", [&](const QString& f) { QFile::remove(strip(f, 1900)); },
+         [&](const QString& f) {
+             return stripText.arg(strip(f, 1900), QStringLiteral("文件不存在"));
+         }},
+        {"two bad strips on one page",
+         [&](const QString& f) {
+             damage(strip(f, 1100));
+             QFile::remove(strip(f, 1500));
+         },
+         [&](const QString& f) {
+             return stripText.arg(strip(f, 1100), damaged) + u'\n' +
+                    stripText.arg(strip(f, 1500), QStringLiteral("文件不存在"));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        writeSurvey(12, folder.path());
+        c.harm(folder.path());
+        prompter.boxes.clear();
+        auto frame = openInStitchWindow(sfaOf(folder.path()));
+        ASSERT_EQ(prompter.boxes.size(), 1u) << prompter.boxTexts().join(u'|').toStdString();
+        EXPECT_EQ(prompter.boxes[0].text, c.says(folder.path()));
+        EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("出错"));
+    }
 }
 
 } // namespace

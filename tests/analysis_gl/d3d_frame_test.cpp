@@ -187,6 +187,13 @@ TEST_F(D3DFrameTest, TheCylinderShowsThePageUnmirroredWithLabelsOnItsRightAndExp
         EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("shot.BMP 已存在。\n您想要替换它吗？"));
         EXPECT_EQ(QImage(file.fileName()).isNull(), answer == IDNO) << answer;
     }
+    // A file that cannot be written is told, with the reason.
+    prompter.boxes.clear();
+    prompter.fileAnswers = {dir.filePath("no/shot")};
+    click(CD3DFrame::ID_EXPORT_BMP);
+    EXPECT_EQ(prompter.boxTexts(),
+              QStringList{QStringLiteral("无法写入图像文件: %1\n文件或目录不存在")
+                              .arg(dir.filePath("no/shot.BMP"))});
 }
 
 TEST_F(D3DFrameTest, TurningAQuarterShowsTheRedBlueBoundaryAndZoomingGrowsThePicture)

@@ -1,0 +1,45 @@
+// The capture device's values are written like the profile: a write the disk
+// refuses keeps the old file whole and is reported as a failure.
+
+#include "acquisition/dvr_settings.h"
+
+#include "core/profile_format.h"
+#include "support/file_bytes.h"
+#include "support/file_size_limit.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace bc {
+namespace {
+
+TEST(DeviceValues, AWriteTheDiskRefusesKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(ProfileFormat(QStringLiteral("ini")), QSettings::UserScope, dir.path());
+    setDvrSettingsStore(nullptr); // the user's own file
+    const CRegistryValue values("Software\\Test\\Values");
+    const QByteArray names[] = {"Brightness", "Contrast", "Hue",  "Saturation", "Sharpness",
+                                "Gamma",      "Gain",     "Mode", "Standard",   "Bitrate"};
+    for (const QByteArray& name : names)
+        ASSERT_EQ(values.WriteDword(name.constData(), 0x12345678), 1);
+    const QString file = dir.filePath(QStringLiteral("2011 PELK  Corporation/USB-DVR2.ini"));
+    const QByteArray old = test::fileBytes(file);
+    ASSERT_GT(old.size(), 200);
+    {
+        // Room for the lock file, not for the values.
+        test::FileSizeLimit full(rlim_t(old.size() / 2));
+        EXPECT_EQ(values.WriteDword("Brightness", 7), 0);
+    }
+    EXPECT_EQ(test::fileBytes(file), old);
+    EXPECT_EQ(QFileInfo(file).dir().entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("USB-DVR2.ini")});
+    EXPECT_EQ(values.ReadDword("Contrast", 0), 0x12345678);
+}
+
+} // namespace
+} // namespace bc
