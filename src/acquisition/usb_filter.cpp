@@ -6,7 +6,7 @@
 #include "acquisition/video_param_dlg.h"
 #include "core/program_values.h"
 #include "platform/prompter.h"
-#include "platform/system_error.h"
+#include "core/system_error.h"
 
 #include <QFile>
 #include <QDir>
@@ -727,7 +727,7 @@ void USBFilter::finishRecording()
     if (!ok || recordWriteFailed_.load()) {
         QString text = QStringLiteral("录像文件写入失败:\n") + QDir::toNativeSeparators(recordPath_);
         if (error != 0)
-            text += QLatin1Char('\n') + systemErrorText(error);
+            text += QLatin1Char('\n') + SystemErrorText(error);
         fail(text);
     }
     // One that never got a picture (its graph failed to build or to play)

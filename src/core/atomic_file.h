@@ -12,14 +12,12 @@
 // Why not QSaveFile: it buffers small writes and, when the flush at its close
 // fails (a full disk), still renames the short file over the old one.
 
+#include "core/system_error.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace bc {
-
-// The reason for a system error number in words the user reads (Chinese),
-// e.g. "磁盘空间不足" for ENOSPC.
-QString SystemErrorText(int errnum);
 
 class AtomicFile {
   public:

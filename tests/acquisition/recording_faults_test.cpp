@@ -130,7 +130,7 @@ TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysW
         }
     }
     EXPECT_EQ(told.join('|').toStdString(),
-              (kStopQuestion + QStringLiteral("|录像文件写入失败:\n%1\n磁盘空间已满").arg(path))
+              (kStopQuestion + QStringLiteral("|录像文件写入失败:\n%1\n磁盘空间不足").arg(path))
                   .toStdString());
     const QString trackPath = dir.filePath(QStringLiteral("full.ss"));
     const qint64 size = QFileInfo(trackPath).size();

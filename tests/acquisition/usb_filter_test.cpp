@@ -317,7 +317,7 @@ TEST_F(GraphTest, ARecordingThatCannotBeWrittenEndsAndIsToldOnStop)
     ASSERT_TRUE(g.Stop());
     EXPECT_TRUE(g.TearDownGraph());
     ASSERT_EQ(prompter.boxes.size(), 1u);
-    EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("录像文件写入失败:\n/dev/full\n磁盘空间已满"));
+    EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("录像文件写入失败:\n/dev/full\n磁盘空间不足"));
     EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("出错"));
     EXPECT_TRUE(QFileInfo::exists(full));
 }
