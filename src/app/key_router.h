@@ -11,8 +11,10 @@
 // press may not have arrived yet when its release is read), so a release
 // reaches the handlers only once no press of the same key with the same time
 // followed it within a short wait: a held motor key sends one start and one
-// stop, never a stop and a start at every repeat. Plus and minus are not acted on while a text field has the focus
-// (they are being typed); while a window that owns them is active (the
+// stop, never a stop and a start at every repeat.
+//
+// Plus and minus are not acted on while a text field has the focus (they are
+// being typed); while a window that owns them is active (the
 // analysis and 3D windows) they are swallowed. Nothing else is swallowed.
 
 #include "ui/key_ownership.h"
