@@ -37,13 +37,15 @@ const std::pair<const char*, Writer> kWriters[] = {
          static const std::vector<uint8_t> pixels(64 * 48 * 3, 0x5a);
          ErrorReport error;
          const bool ok = JpegFile::WriteRgbAsJpeg(path, pixels.data(), 64, 48, true, 75, &error);
-         return *why = error.text, ok;
+         *why = error.text;
+         return ok;
      }},
     {"bmp", [](const QString& path, QString* why) {
          static const std::vector<uint8_t> pixels(64 * 48 * 3, 0x5a);
          ErrorReport error;
          const bool ok = JpegFile::SaveBmpFile(path, pixels.data(), 64, 48, 24, &error);
-         return *why = error.text, ok;
+         *why = error.text;
+         return ok;
      }},
 };
 

@@ -77,8 +77,10 @@ TEST(Prompter, AWithdrawnQtBoxClosesAsThroughItsWayOut)
         });
         QObject scope; // the fallback, pressed only if the box was never withdrawn
         QTimer::singleShot(5000, &scope, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                pressed = true, box->buttons().first()->click();
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                pressed = true;
+                box->buttons().first()->click();
+            }
         });
         EXPECT_EQ(qt.messageBox(&owner, QStringLiteral("q"), QString(), style), wayOut) << style;
         EXPECT_TRUE(otherStayed && !pressed);
