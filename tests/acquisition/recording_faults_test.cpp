@@ -112,7 +112,7 @@ TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysW
     const QString path = dir.filePath(QStringLiteral("full.mpg"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), path));
     usb = makeUsbGraphFactory(stationFrameSink(), &deviceValues.settings());
-    record(*usb, QStringLiteral("full.mpg"));
+    ASSERT_NO_FATAL_FAILURE(record(*usb, QStringLiteral("full.mpg")));
     const qsizetype before = prompter.boxTexts().size();
     form->OnStopRecord();
     ASSERT_TRUE(test::waitUntil([&] { return form->GetUiMode() == ModeIdle; }));
@@ -141,7 +141,7 @@ TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByI
     map.setDevicePath(1, device);
     map.save(profile.settings());
     profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
-    record(scripted, QStringLiteral("r.mpg"));
+    ASSERT_NO_FATAL_FAILURE(record(scripted, QStringLiteral("r.mpg")));
     const auto status = [&](const QString& expected) {
         EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == expected; }))
             << form->statusText().toStdString();
