@@ -120,7 +120,8 @@ TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysW
     EXPECT_EQ(prompter.withdrawn, QStringList{kStopQuestion});
     EXPECT_EQ(prompter.toldWhileTrackWrites, QStringList{kStopQuestion});
     EXPECT_EQ(prompter.boxTexts().mid(before),
-              QStringList({kStopQuestion, QStringLiteral("录像文件写入失败:\n%1\n磁盘空间不足").arg(path)}));
+              QStringList({kStopQuestion,
+                           QStringLiteral("录像文件写入失败:\n%1\n磁盘空间不足").arg(path)}));
     const QString trackPath = dir.filePath(QStringLiteral("full.ss"));
     const qint64 size = QFileInfo(trackPath).size();
     EXPECT_EQ(size % kTrackRecordBytes, 0);
@@ -160,8 +161,9 @@ TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByI
     QFile::remove(device);
     status(QStringLiteral("录制--深度控制口和电子罗盘口连接中断,等待重新连接"));
     test::waitUntil([] { return false; }, 300); // some thirty tries
-    const QStringList lost = toldBefore + QStringList{QStringLiteral(
-                                              "深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接")};
+    const QStringList lost =
+        toldBefore +
+        QStringList{QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接")};
     EXPECT_EQ(prompter.boxTexts(), lost);
     EXPECT_EQ(form->GetUiMode(), ModeRecording);
     EXPECT_TRUE(track.isWriting());

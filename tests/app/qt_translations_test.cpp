@@ -65,13 +65,16 @@ TEST(QtTranslations, FileDialogsListTypesAndDatesInChinese)
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         auto* list = dialog->findChild<QTreeView*>();
-        const auto cell = [&](int r, int c) { return list->model()->index(r, c, list->rootIndex()).data().toString(); };
+        const auto cell = [&](int r, int c) {
+            return list->model()->index(r, c, list->rootIndex()).data().toString();
+        };
         EXPECT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) == 2; }));
         for (int r = 0; r < 2; ++r)
             rows[cell(r, 0)] = QStringList{cell(r, 2), cell(r, 3)};
         dialog->reject();
     });
-    QtPrompter().openFileName(nullptr, QStringLiteral("打开"), dir.path(), QStringLiteral("JPEG (*.jpg);;All (*)"));
+    QtPrompter().openFileName(nullptr, QStringLiteral("打开"), dir.path(),
+                              QStringLiteral("JPEG (*.jpg);;All (*)"));
     for (QTranslator* t : installed)
         QCoreApplication::removeTranslator(t);
     QLocale::setDefault(QLocale::system());

@@ -158,13 +158,15 @@ TEST_F(StationRunTest, AHeldMotorKeyStartsTheWinchOnceAndStopsItOnce)
             key(QEvent::KeyPress, row.arrow);
             for (int i = 0; i < 20; ++i) {
                 key(QEvent::KeyRelease, row.arrow, row.repeats == Marked);
-                key(QEvent::KeyPress, row.arrow, row.repeats == Marked, row.repeats != PressedAgain);
+                key(QEvent::KeyPress, row.arrow, row.repeats == Marked,
+                    row.repeats != PressedAgain);
             }
             key(QEvent::KeyRelease, row.arrow);
             key(QEvent::KeyRelease, Qt::Key_Control);
-            const QByteArray expected = QByteArray().append(row.start).append(row.stop)
-                                            .repeated(row.repeats == PressedAgain ? 21 : 1);
-            EXPECT_EQ(pty.read(expected.size() + 1, 500).toHex().toStdString(), expected.toHex().toStdString());
+            const QByteArray expected = QByteArray().append(row.start).append(row.stop).repeated(
+                row.repeats == PressedAgain ? 21 : 1);
+            EXPECT_EQ(pty.read(expected.size() + 1, 500).toHex().toStdString(),
+                      expected.toHex().toStdString());
         }
         form.OnStopRecord();
     });

@@ -33,14 +33,16 @@ using Writer = std::function<bool(const QString&, QString*)>;
 const std::pair<const char*, Writer> kWriters[] = {
     {"bytes", [](const QString& path,
                  QString* why) { return WriteFileAtomically(path, QByteArray(4096, 'n'), why); }},
-    {"jpeg", [](const QString& path, QString* why) {
+    {"jpeg",
+     [](const QString& path, QString* why) {
          static const std::vector<uint8_t> pixels(64 * 48 * 3, 0x5a);
          ErrorReport error;
          const bool ok = JpegFile::WriteRgbAsJpeg(path, pixels.data(), 64, 48, true, 75, &error);
          *why = error.text;
          return ok;
      }},
-    {"bmp", [](const QString& path, QString* why) {
+    {"bmp",
+     [](const QString& path, QString* why) {
          static const std::vector<uint8_t> pixels(64 * 48 * 3, 0x5a);
          ErrorReport error;
          const bool ok = JpegFile::SaveBmpFile(path, pixels.data(), 64, 48, 24, &error);
@@ -98,7 +100,8 @@ TEST(AtomicFile, TheNextSaveRemovesItsOwnStaleTemporaries)
             if (!removed)
                 kept << leftover;
         }
-        const int held = ::open(QFile::encodeName(dir.filePath(leftovers[2].first)).constData(), O_RDONLY);
+        const int held =
+            ::open(QFile::encodeName(dir.filePath(leftovers[2].first)).constData(), O_RDONLY);
         ASSERT_EQ(::flock(held, LOCK_EX), 0);
         QString why;
         EXPECT_TRUE(write(dir.filePath(QStringLiteral("old.bin")), &why));

@@ -105,7 +105,8 @@ TEST(ProfileFormat, ASaveOnAFullDiskKeepsTheOldProfile)
         }
         EXPECT_EQ(why, SystemErrorText(EFBIG));
         EXPECT_EQ(fileBytes(path), old);
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"profile.conf"});
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"profile.conf"});
     }
     EXPECT_TRUE(params.SaveProfile(profile, &why));
     CSurveyParams back;

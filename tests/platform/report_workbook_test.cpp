@@ -91,11 +91,16 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
         int lines;
         bool accepted;
     } cases[] = {
-        {"footer", "&G", 1, false},          {"header", "&[Picture]", 1, false},
-        {"header", "&L&g&R", 1, false},      {"footer", "&C&[PICTURE]", 1, false},
-        {"text", "A1:XFD1048576", 1, false}, {"field", "A1:XFD1", 1, false}, // 16,384 cells
-        {"text", "A1:CV101", 1, false},      {"field", "A1:CV100", 3, false}, // 30,000 in all
-        {"text", "A1:CV100", 2, true},       {"footer", "&C第&P页,共&N页", 1, true},
+        {"footer", "&G", 1, false},
+        {"header", "&[Picture]", 1, false},
+        {"header", "&L&g&R", 1, false},
+        {"footer", "&C&[PICTURE]", 1, false},
+        {"text", "A1:XFD1048576", 1, false},
+        {"field", "A1:XFD1", 1, false}, // 16,384 cells
+        {"text", "A1:CV101", 1, false},
+        {"field", "A1:CV100", 3, false}, // 30,000 in all
+        {"text", "A1:CV100", 2, true},
+        {"footer", "&C第&P页,共&N页", 1, true},
         {"header", "&\"宋体,Bold\"&14&A", 1, true},
     };
     QTemporaryDir dir;
@@ -106,9 +111,10 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
         SCOPED_TRACE(std::string(c.kind) + " " + c.arg);
         const QString kind = QString::fromLatin1(c.kind), arg = QString::fromUtf8(c.arg);
         const QString line =
-            kind == "text"    ? QStringLiteral("text %1 \"x\"\n").arg(arg)
-            : kind == "field" ? QStringLiteral("field 孔号 %1\n").arg(arg)
-                              : QStringLiteral("%1 \"%2\"\n").arg(kind, QString(arg).replace("\"", "\\\""));
+            kind == "text" ? QStringLiteral("text %1 \"x\"\n").arg(arg)
+            : kind == "field"
+                ? QStringLiteral("field 孔号 %1\n").arg(arg)
+                : QStringLiteral("%1 \"%2\"\n").arg(kind, QString(arg).replace("\"", "\\\""));
         ReportTemplate tpl, direct;
         CellRange r;
         parseCellRange(arg, r);
@@ -121,14 +127,15 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
                 (kind == "header" ? direct.header : direct.footer) = arg;
         }
         QString error;
-        EXPECT_EQ(parseReportTemplate(("report-template 1\n" + line.repeated(c.lines)).toUtf8(), tpl,
-                                      &error),
+        EXPECT_EQ(parseReportTemplate(("report-template 1\n" + line.repeated(c.lines)).toUtf8(),
+                                      tpl, &error),
                   c.accepted);
         EXPECT_EQ(error.contains(QStringLiteral("第%1行").arg(c.lines + 1)), !c.accepted)
             << error.toStdString();
         const QString out = dir.filePath(QStringLiteral("hostile%1.xlsx").arg(&c - cases));
         error.clear();
-        EXPECT_EQ(writeReportWorkbook(direct, out, sheets, &error), c.accepted) << error.toStdString();
+        EXPECT_EQ(writeReportWorkbook(direct, out, sheets, &error), c.accepted)
+            << error.toStdString();
         EXPECT_EQ(QFile::exists(out), c.accepted);
         EXPECT_EQ(error.isEmpty(), c.accepted);
     }
@@ -194,17 +201,17 @@ TEST(ReportWorkbook, PicturesStayInTheirColumnsAtOneScaleARow)
     const auto place = [&](const char* name, const std::vector<ReportCell>& cells, int column) {
         ReportTemplate tpl;
         QString error;
-        EXPECT_TRUE(loadReportTemplate(
-            QCoreApplication::applicationDirPath() + "/template/" + name, tpl, &error))
+        EXPECT_TRUE(loadReportTemplate(QCoreApplication::applicationDirPath() + "/template/" + name,
+                                       tpl, &error))
             << error.toStdString();
         return placeOnSheet(dir, tpl, cells, column);
     };
 
-    const auto a = place("template1.rpt",
-                         {{QStringLiteral("展开图"), {}, {page}, 860, 1866},
-                          {QStringLiteral("岩心描述"), {}, {writePicture(dir, "n.jpg", {1140, 1866})},
-                           1140, 1866}},
-                         82);
+    const auto a = place(
+        "template1.rpt",
+        {{QStringLiteral("展开图"), {}, {page}, 860, 1866},
+         {QStringLiteral("岩心描述"), {}, {writePicture(dir, "n.jpg", {1140, 1866})}, 1140, 1866}},
+        82);
     ASSERT_EQ(a.size(), 2u);
     EXPECT_EQ(a[0].row, a[1].row);
     EXPECT_NEAR(a[0].height, a[1].height, 1.0);
@@ -218,7 +225,8 @@ TEST(ReportWorkbook, PicturesStayInTheirColumnsAtOneScaleARow)
         QStringList files;
         for (int i = 0; i < count; ++i)
             files << (i > 0 && i == count - 1 ? shortPage : page);
-        const auto p = place("template2.rpt", {{QStringLiteral("展开图"), {}, files, 860, 1866}}, 68);
+        const auto p =
+            place("template2.rpt", {{QStringLiteral("展开图"), {}, files, 860, 1866}}, 68);
         ASSERT_EQ(p.size(), size_t(count));
         EXPECT_LE(p.back().left + p.back().width, 16 * 68);
         for (int i = 1; i < count; ++i) {
@@ -240,14 +248,15 @@ TEST(ReportWorkbook, PicturesFitTheirBoxKeepTheirAspectAndAreNeverEnlarged)
     };
     QTemporaryDir dir;
     for (const auto& [picture, box, shown] : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::tuple(picture.width(), picture.height(),
-                                                       box.width(), box.height())));
+        SCOPED_TRACE(testing::PrintToString(
+            std::tuple(picture.width(), picture.height(), box.width(), box.height())));
         ReportTemplate tpl;
-        ASSERT_TRUE(parseReportTemplate(QStringLiteral("report-template 1\npicture 展开图 B2 %1 %2\n")
-                                            .arg(box.width())
-                                            .arg(box.height())
-                                            .toUtf8(),
-                                        tpl, nullptr));
+        ASSERT_TRUE(
+            parseReportTemplate(QStringLiteral("report-template 1\npicture 展开图 B2 %1 %2\n")
+                                    .arg(box.width())
+                                    .arg(box.height())
+                                    .toUtf8(),
+                                tpl, nullptr));
         const auto p = placeOnSheet(
             dir, tpl, {{QStringLiteral("展开图"), {}, {writePicture(dir, "p.bmp", picture)}}}, 64);
         ASSERT_EQ(p.size(), 1u);
