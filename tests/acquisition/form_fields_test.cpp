@@ -6,6 +6,7 @@
 
 #include "acquisition/control_param_dlg.h"
 #include "core/program_values.h"
+#include "support/file_bytes.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/serial_slots.h"
@@ -16,7 +17,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -94,85 +94,69 @@ class FormFieldsTest : public ::testing::Test {
 // both depth fields at once, the depth field with its unit.
 TEST_F(FormFieldsTest, AppliedStartDepthShowsInBothDepthFields)
 {
+    const auto fields = [&] { return QStringList{text(IDC_DEPTH_ENTRY), text(IDC_DEPTH)}; };
     form->OnStartAcquisition();
     numEdit(IDC_DEPTH_ENTRY)->SetValue(2.8f);
     form->OnDepthEntered();
     ASSERT_EQ(text(IDC_DEPTH), QStringLiteral("2.800米"));
-
     controlParameters([](CControlParamDlg& dlg) {
-        CNumEdit* start = dlg.counterFields().startDepth;
-        start->selectAll();
-        QTest::keyClicks(start, QStringLiteral("12.346"));
+        dlg.counterFields().startDepth->selectAll();
+        QTest::keyClicks(dlg.counterFields().startDepth, QStringLiteral("12.346"));
     });
     EXPECT_EQ(form->GetSurveyParams().startDepth, 12346);
-    EXPECT_EQ(text(IDC_DEPTH_ENTRY), QStringLiteral("12.346"));
-    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("12.346米"));
+    EXPECT_EQ(fields(), QStringList({"12.346", "12.346米"}));
 
     form->OnStopRecord();
     numEdit(IDC_START_DEPTH)->SetValue(3.5f);
     click(IDC_SAVE_CONTROL);
     EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
-    EXPECT_EQ(text(IDC_DEPTH_ENTRY), QStringLiteral("3.500"));
-    EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("3.500米"));
+    EXPECT_EQ(fields(), QStringList({"3.500", "3.500米"}));
 }
 
 // "BMP文件" chosen in the form's group or in the dialog names captures ".bmp".
 TEST_F(FormFieldsTest, CapturesFollowTheCaptureFormatChosenEitherWay)
 {
     auto* groupFormat = static_cast<QComboBox*>(form->control(IDC_CAPTURE_FORMAT));
-    const std::function<void()> chooseBmp[] = {
-        [&] {
-            groupFormat->setCurrentIndex(1);
-            click(IDC_SAVE_CONTROL);
-        },
-        [&] {
-            controlParameters([](CControlParamDlg& dlg) {
-                dlg.counterFields().captureFormat->setCurrentIndex(1);
-            });
-        },
-    };
-    for (const auto& choose : chooseBmp) {
+    for (const bool inDialog : {false, true}) {
         groupFormat->setCurrentIndex(0);
         click(IDC_SAVE_CONTROL);
         form->OnStartAcquisition();
-        choose();
+        if (inDialog) {
+            controlParameters([](CControlParamDlg& dlg) {
+                dlg.counterFields().captureFormat->setCurrentIndex(1);
+            });
+        } else {
+            groupFormat->setCurrentIndex(1);
+            click(IDC_SAVE_CONTROL);
+        }
         form->OnCaptureFrame();
-        ASSERT_FALSE(captureNames.isEmpty());
-        EXPECT_TRUE(captureNames.last().endsWith(QStringLiteral("/0.bmp")))
-            << captureNames.last().toStdString();
+        EXPECT_TRUE(captureNames.value(captureNames.size() - 1).endsWith("/0.bmp")) << inDialog;
         form->OnStopRecord();
     }
 }
 
-// A finished playback takes its duration with it: the next preview shows none.
+// A finished playback, stopped or at the file's end, takes its duration with
+// it: the next preview shows none.
 TEST_F(FormFieldsTest, PlaybackDurationIsClearedWhenPlaybackStops)
 {
     QTemporaryDir dir;
-    QFile film(dir.filePath(QStringLiteral("film.mpg")));
-    ASSERT_TRUE(film.open(QIODevice::WriteOnly));
-    film.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6)); // a program stream's pack start
-    film.close();
+    const QString film = dir.filePath(QStringLiteral("film.mpg"));
+    ASSERT_TRUE(test::writeFileBytes(film, QByteArray("\x00\x00\x01\xBA\x00\x00", 6)));
     graphs.script.duration = 85LL * 10000000; // 1 min 25 s
     auto* duration = static_cast<CTransparentLabel*>(form->control(IDC_DURATION));
-    const std::function<void()> stops[] = {
-        [&] { form->OnStopRecord(); },
-        [&] { // the end of the file
-            graphs.script.position = 1.0f;
-            form->OnPositionTimer();
-        },
-    };
-    for (const auto& stop : stops) {
-        prompter.fileAnswers.push_back(film.fileName());
+    for (const bool atEnd : {false, true}) {
+        prompter.fileAnswers.push_back(film);
         form->OnOpenPlayback();
         ASSERT_EQ(form->GetUiMode(), ModePlayback);
         EXPECT_EQ(duration->text(), QStringLiteral("00:01:25"));
-        stop();
+        graphs.script.position = atEnd ? 1.0f : 0.0f;
+        atEnd ? form->OnPositionTimer() : form->OnStopRecord();
         EXPECT_EQ(form->GetUiMode(), ModeIdle);
         form->OnStartAcquisition();
-        EXPECT_EQ(duration->text(), QString());
+        EXPECT_EQ(duration->text(), QString()) << atEnd;
         form->OnStopRecord();
-        graphs.script.position = 0.0f;
     }
+    graphs.script.position = 0.0f;
 }
 
 } // namespace

@@ -30,20 +30,19 @@ namespace {
 
 const QString kStopQuestion = QStringLiteral("正在录制,确认要停止录制");
 
-// A prompter whose stop question stays open, with events running as under a
-// real box, until it is answered by withdrawing it (or, failing that, by OK
-// after a while). Notes whether the track was still being written when each
-// box came up.
+// The stop question stays open, with events running as under a real box,
+// until it is withdrawn (or, failing that, answered OK after a while). Keeps
+// the texts of the boxes that came up while the track was still written.
 class OpenQuestionPrompter : public test::ScriptedPrompter {
   public:
     CTrackFile* track = nullptr;
-    QStringList withdrawn;
-    std::vector<bool> trackWritingAtBox;
+    QStringList withdrawn, toldWhileTrackWrites;
 
     int messageBox(QWidget* parent, const QString& text, const QString& caption,
                    unsigned style) override
     {
-        trackWritingAtBox.push_back(track && track->isWriting());
+        if (track->isWriting())
+            toldWhileTrackWrites << text;
         if (text != kStopQuestion)
             return ScriptedPrompter::messageBox(parent, text, caption, style);
         boxes.push_back({text, caption, style});
@@ -65,19 +64,20 @@ class OpenQuestionPrompter : public test::ScriptedPrompter {
 
 class RecordingFaultTest : public ::testing::Test {
   protected:
-    void SetUp() override
+    RecordingFaultTest()
     {
         test::mapSerialSlotsNowhere(profile);
         setCaptureSource(QStringLiteral("test:352x288@25"));
         publishDepthHeading(0, 0);
         prompter.track = &track;
     }
-    void TearDown() override
+    ~RecordingFaultTest() override
     {
         form.reset();
         setCaptureSource(QString());
     }
-    void makeForm(ICaptureGraphFactory& graphs)
+    // The form on `graphs`, recording into `file`.
+    void record(ICaptureGraphFactory& graphs, const QString& file)
     {
         AcquisitionHooks hooks;
         hooks.track = &track;
@@ -86,52 +86,42 @@ class RecordingFaultTest : public ::testing::Test {
         form->setWaitFunction([](int) {});
         form->show();
         form->OnInitDialog();
-    }
-    void record(const QString& path)
-    {
-        static_cast<QLineEdit*>(form->control(IDC_FILE))->setText(path);
-        form->OnStartRecord();
+        form->serialLine().setRetryPeriod(10);
+        static_cast<QLineEdit*>(form->control(IDC_FILE))->setText(dir.filePath(file));
+        form->OnStartRecord(); // "overwrite?" is answered yes
+        ASSERT_EQ(form->GetUiMode(), ModeRecording);
+        ASSERT_TRUE(track.isWriting());
     }
 
     QTemporaryDir dir;
-    test::TempSettings profile;
-    test::TempSettings deviceValues;
+    test::TempSettings profile, deviceValues;
     OpenQuestionPrompter prompter;
     CTrackFile track;
-    std::unique_ptr<ICaptureGraphFactory> usb =
-        makeUsbGraphFactory(stationFrameSink(), &deviceValues.settings());
     test::ScriptedGraphFactory scripted;
-    std::unique_ptr<CAcquisitionDlg> form;
+    std::unique_ptr<ICaptureGraphFactory> usb;
+    std::unique_ptr<CAcquisitionDlg> form; // last: it uses the graphs and the track
 };
 
-// The disk fills while the user is being asked whether to stop: the question
-// goes, the track stops with the video before the failure is told, keeps
-// whole records, and the box says why.
+// The disk fills while the user is asked whether to stop: the question goes,
+// the track stops with the video before the failure is told and keeps whole
+// records, and the box says why.
 TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysWhy)
 {
     if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
         GTEST_SKIP() << "no /dev/full here";
     const QString path = dir.filePath(QStringLiteral("full.mpg"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), path));
-    makeForm(*usb);
-    record(path); // "overwrite?" is answered yes
-    ASSERT_EQ(form->GetUiMode(), ModeRecording);
-    ASSERT_TRUE(track.isWriting());
-    const int before = int(prompter.boxes.size());
+    usb = makeUsbGraphFactory(stationFrameSink(), &deviceValues.settings());
+    ASSERT_NO_FATAL_FAILURE(record(*usb, QStringLiteral("full.mpg")));
+    const qsizetype before = prompter.boxTexts().size();
     form->OnStopRecord();
     ASSERT_TRUE(test::waitUntil([&] { return form->GetUiMode() == ModeIdle; }));
 
-    EXPECT_EQ(prompter.withdrawn.join('|').toStdString(), kStopQuestion.toStdString());
-    QStringList told;
-    for (size_t i = size_t(before); i < prompter.boxes.size(); ++i) {
-        told << prompter.boxes[i].text;
-        if (prompter.boxes[i].text != kStopQuestion) {
-            EXPECT_FALSE(prompter.trackWritingAtBox[i]) << prompter.boxes[i].text.toStdString();
-        }
-    }
-    EXPECT_EQ(told.join('|').toStdString(),
-              (kStopQuestion + QStringLiteral("|录像文件写入失败:\n%1\n磁盘空间不足").arg(path))
-                  .toStdString());
+    EXPECT_EQ(prompter.withdrawn, QStringList{kStopQuestion});
+    EXPECT_EQ(prompter.toldWhileTrackWrites, QStringList{kStopQuestion});
+    EXPECT_EQ(prompter.boxTexts().mid(before),
+              QStringList({kStopQuestion,
+                           QStringLiteral("录像文件写入失败:\n%1\n磁盘空间不足").arg(path)}));
     const QString trackPath = dir.filePath(QStringLiteral("full.ss"));
     const qint64 size = QFileInfo(trackPath).size();
     EXPECT_EQ(size % kTrackRecordBytes, 0);
@@ -147,51 +137,48 @@ TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByI
     // Slot 1 is a name that leads to the device while it is there.
     const QString device = dir.filePath(QStringLiteral("counter"));
     auto pty = std::make_unique<test::PtyPair>();
-    ASSERT_TRUE(pty->ok());
-    ASSERT_TRUE(QFile::link(pty->path(), device));
+    ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
     CPortMap map = test::mapSerialSlotsNowhere(profile);
     map.setDevicePath(1, device);
     map.save(profile.settings());
     profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
-    makeForm(scripted);
-    form->serialLine().setRetryPeriod(10);
-    record(dir.filePath(QStringLiteral("r.mpg")));
-    ASSERT_EQ(form->GetUiMode(), ModeRecording);
-    const auto depth = [&] {
-        return static_cast<QLineEdit*>(form->control(IDC_DEPTH))->text();
+    ASSERT_NO_FATAL_FAILURE(record(scripted, QStringLiteral("r.mpg")));
+    const auto status = [&](const QString& expected) {
+        EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == expected; }))
+            << form->statusText().toStdString();
     };
-    const auto sendDown = [&](const QString& expected) {
+    const auto sendDown = [&](const char* expected) {
+        auto* depth = static_cast<QLineEdit*>(form->control(IDC_DEPTH));
         pty->write(test::counterFrameBytes(0xFE, 90));
-        EXPECT_TRUE(test::waitUntil([&] { return depth() == expected; })) << depth().toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return depth->text() == QString::fromUtf8(expected); }))
+            << depth->text().toStdString();
     };
-    sendDown(QStringLiteral("0.001米"));
+    sendDown("0.001米");
     EXPECT_EQ(form->statusText(), QStringLiteral("录制--通讯成功"));
-    const size_t boxes = prompter.boxes.size();
+    const QStringList toldBefore = prompter.boxTexts();
 
     pty->hangUp();
     QFile::remove(device);
-    const QString lost = QStringLiteral("录制--深度控制口和电子罗盘口连接中断,等待重新连接");
-    EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == lost; }))
-        << form->statusText().toStdString();
+    status(QStringLiteral("录制--深度控制口和电子罗盘口连接中断,等待重新连接"));
     test::waitUntil([] { return false; }, 300); // some thirty tries
-    ASSERT_EQ(prompter.boxes.size(), boxes + 1);
-    EXPECT_EQ(prompter.boxes.back().text,
-              QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"));
+    const QStringList lost =
+        toldBefore +
+        QStringList{QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接")};
+    EXPECT_EQ(prompter.boxTexts(), lost);
     EXPECT_EQ(form->GetUiMode(), ModeRecording);
     EXPECT_TRUE(track.isWriting());
 
     pty = std::make_unique<test::PtyPair>();
     ASSERT_TRUE(QFile::link(pty->path(), device));
-    EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == "录制--通讯成功"; }))
-        << form->statusText().toStdString();
-    sendDown(QStringLiteral("0.002米"));
-    EXPECT_EQ(prompter.boxes.size(), boxes + 1);
+    status(QStringLiteral("录制--通讯成功"));
+    sendDown("0.002米");
+    EXPECT_EQ(prompter.boxTexts(), lost);
 
     // Saving the communication settings keeps the mode's word too.
     QTest::mouseClick(form->control(IDC_SAVE_COMM), Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("设置串口成功"));
+    EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("设置串口成功"));
     EXPECT_EQ(form->statusText(), QStringLiteral("录制--通讯成功"));
-    sendDown(QStringLiteral("0.003米"));
+    sendDown("0.003米");
 }
 
 } // namespace

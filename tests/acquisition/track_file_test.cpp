@@ -4,6 +4,7 @@
 #include "acquisition/track_file.h"
 
 #include "core/program_values.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_prompter.h"
 #include "support/serial_pty.h"
 
@@ -17,9 +18,6 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
-
-#include <csignal>
-#include <sys/resource.h>
 
 namespace bc {
 namespace {
@@ -142,20 +140,13 @@ TEST(TrackWriter, AWriteCutShortByAFullFileIsCutBackToWholeRecords)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("rec.ss"));
     CTrackFile track([] { return DepthHeading{1, 2}; }, 1ms);
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    ASSERT_TRUE(track.OpenTrackForWriting(path));
-    const bool failed = test::waitUntil([&] { return track.writeFailed(); }, 5000);
-    const qint64 torn = QFileInfo(path).size();
-    track.Close();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, oldSignal);
-    ASSERT_TRUE(failed);
-    EXPECT_EQ(torn, 100);
+    {
+        test::FileSizeLimit full(100);
+        ASSERT_TRUE(track.OpenTrackForWriting(path));
+        ASSERT_TRUE(test::waitUntil([&] { return track.writeFailed(); }, 5000));
+        EXPECT_EQ(QFileInfo(path).size(), 100);
+        track.Close();
+    }
     EXPECT_EQ(readAll(path).toHex(), QByteArray("010000000200").repeated(16));
 }
 

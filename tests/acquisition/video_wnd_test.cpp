@@ -205,11 +205,10 @@ TEST_F(VideoWndTest, OpensAndResizesWithinTheScreenOverAFormInTheCorner)
         QRect over(QPoint(), wnd->frameGeometry().size());
         over.moveCenter(form.frameGeometry().center());
         EXPECT_EQ(wnd->frameGeometry(), placedWithin(over, area));
-        EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
-        wnd->onDoubleSize();
-        EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
-        wnd->onNaturalSize();
-        EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
+        for (const auto resize : {&CVideoWnd::onDoubleSize, &CVideoWnd::onNaturalSize}) {
+            (wnd->*resize)();
+            EXPECT_TRUE(area.contains(wnd->frameGeometry())) << wnd->frameGeometry().bottom();
+        }
         form.OnStopRecord();
     }
 }

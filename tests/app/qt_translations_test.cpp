@@ -2,11 +2,11 @@
 
 #include "app/qt_translations.h"
 #include "platform/prompter.h"
+#include "support/file_bytes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -56,34 +56,31 @@ TEST(QtTranslations, MessageBoxButtonsReadChinese)
 TEST(QtTranslations, FileDialogsListTypesAndDatesInChinese)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    QFile jpeg(dir.filePath(QStringLiteral("a.jpg")));
-    ASSERT_TRUE(jpeg.open(QIODevice::WriteOnly));
-    jpeg.write("\xFF\xD8\xFF\xE0", 4);
-    jpeg.close();
-    const QDateTime modified = QFileInfo(jpeg.fileName()).lastModified();
-
+    const QString jpeg = dir.filePath(QStringLiteral("a.jpg"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")) &&
+                test::writeFileBytes(jpeg, QByteArray("\xFF\xD8\xFF\xE0", 4)));
     const QList<QTranslator*> installed = installProgramLanguage(*qApp);
-    QtPrompter qt;
     QMap<QString, QStringList> rows; // name: type, date
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         auto* list = dialog->findChild<QTreeView*>();
-        ASSERT_NE(list, nullptr);
+        const auto cell = [&](int r, int c) {
+            return list->model()->index(r, c, list->rootIndex()).data().toString();
+        };
         EXPECT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) == 2; }));
-        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r) {
-            auto cell = [&](int c) { return list->model()->index(r, c, list->rootIndex()).data().toString(); };
-            rows[cell(0)] = QStringList{cell(2), cell(3)};
-        }
+        for (int r = 0; r < 2; ++r)
+            rows[cell(r, 0)] = QStringList{cell(r, 2), cell(r, 3)};
         dialog->reject();
     });
-    qt.openFileName(nullptr, QStringLiteral("打开"), dir.path(), QStringLiteral("JPEG (*.jpg);;All (*)"));
+    QtPrompter().openFileName(nullptr, QStringLiteral("打开"), dir.path(),
+                              QStringLiteral("JPEG (*.jpg);;All (*)"));
     for (QTranslator* t : installed)
         QCoreApplication::removeTranslator(t);
     QLocale::setDefault(QLocale::system());
 
-    const QString date = QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat);
+    const QString date = QLocale(QLocale::Chinese, QLocale::China)
+                             .toString(QFileInfo(jpeg).lastModified(), QLocale::ShortFormat);
     EXPECT_EQ(rows.value(QStringLiteral("sub")).value(0), QStringLiteral("文件夹"));
     EXPECT_EQ(rows.value(QStringLiteral("a.jpg")), QStringList({QStringLiteral("JPEG 图像"), date}));
 }

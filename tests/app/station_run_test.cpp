@@ -10,13 +10,13 @@
 #include "acquisition/serial_line.h"
 #include "acquisition/track_file.h"
 #include "core/program_values.h"
+#include "support/file_bytes.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/serial_pty.h"
 #include "support/serial_slots.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -69,9 +69,11 @@ class StationRunTest : public ::testing::Test {
         pty.write(bytes);
         ASSERT_TRUE(test::waitUntil([&] { return form.serialLine().bytesReceived() >= seen; }));
     }
-    static QString text(CAcquisitionDlg& form, int id)
+    // The depth and heading fields.
+    static QStringList shown(CAcquisitionDlg& form)
     {
-        return static_cast<QLineEdit*>(form.control(id))->text();
+        return {static_cast<QLineEdit*>(form.control(IDC_DEPTH))->text(),
+                static_cast<QLineEdit*>(form.control(IDC_HEADING))->text()};
     }
 
     QTemporaryDir dir;
@@ -87,56 +89,46 @@ class StationRunTest : public ::testing::Test {
 TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
 {
     // A track rising 10 mm a record with the record's number as heading.
-    QFile track(dir.filePath(QStringLiteral("film.ss")));
-    ASSERT_TRUE(track.open(QIODevice::WriteOnly));
+    QByteArray track;
     for (int i = 0; i < 100; ++i) {
         uint8_t rec[kTrackRecordBytes];
         encodeTrackRecord(TrackRecord{i * 10, static_cast<int16_t>(100 + i)}, rec);
-        track.write(reinterpret_cast<const char*>(rec), kTrackRecordBytes);
+        track.append(reinterpret_cast<const char*>(rec), kTrackRecordBytes);
     }
-    track.close();
-    QFile film(dir.filePath(QStringLiteral("film.mpg")));
-    ASSERT_TRUE(film.open(QIODevice::WriteOnly));
-    film.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6));
-    film.close();
+    const QString film = dir.filePath(QStringLiteral("film.mpg"));
+    ASSERT_TRUE(test::writeFileBytes(dir.filePath(QStringLiteral("film.ss")), track));
+    ASSERT_TRUE(test::writeFileBytes(film, QByteArray("\x00\x00\x01\xBA\x00\x00", 6)));
 
     run([&](CAcquisitionDlg& form) {
-        // After start-up the counter is live on the idle form.
-        send(form, test::counterFrameBytes(0xFE, 145));
-        EXPECT_EQ(text(form, IDC_DEPTH), QStringLiteral("0.001米"));
-        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("145度"));
+        send(form, test::counterFrameBytes(0xFE, 145)); // live on the idle form
+        EXPECT_EQ(shown(form), QStringList({"0.001米", "145度"}));
 
         graphs.script.position = 0.5f;
-        prompter.fileAnswers.push_back(film.fileName());
+        prompter.fileAnswers.push_back(film);
         form.OnOpenPlayback();
         ASSERT_EQ(form.GetUiMode(), ModePlayback);
-        const QString trackDepth = QStringLiteral("0.500米"); // record 50
-        const QString trackHeading = QStringLiteral("150度");
-        EXPECT_TRUE(test::waitUntil([&] { return text(form, IDC_DEPTH) == trackDepth; }));
+        const QStringList record50{"0.500米", "150度"};
+        EXPECT_TRUE(test::waitUntil([&] { return shown(form) == record50; }));
         for (int i = 0; i < 5; ++i) {
             send(form, test::counterFrameBytes(0xFE, 145));
-            EXPECT_EQ(text(form, IDC_DEPTH), trackDepth);
-            EXPECT_EQ(text(form, IDC_HEADING), trackHeading);
-            EXPECT_EQ(currentDepthHeading().depth, 500);
-            EXPECT_EQ(currentDepthHeading().heading, 150);
+            EXPECT_EQ(shown(form), record50);
+            EXPECT_EQ(std::pair(currentDepthHeading().depth, currentDepthHeading().heading),
+                      std::pair(500, 150));
             EXPECT_FALSE(depthTriggerRaised());
         }
         form.OnStopRecord();
         EXPECT_EQ(form.GetUiMode(), ModeIdle);
-        EXPECT_EQ(text(form, IDC_DEPTH), QStringLiteral("0.006米"));
-        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("145度"));
+        EXPECT_EQ(shown(form), QStringList({"0.006米", "145度"}));
         EXPECT_EQ(currentDepthHeading().depth, 6);
         send(form, test::counterFrameBytes(0xFE, 146));
-        EXPECT_EQ(text(form, IDC_DEPTH), QStringLiteral("0.007米"));
-        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("146度"));
+        EXPECT_EQ(shown(form), QStringList({"0.007米", "146度"}));
     });
 }
 
-// A motor key held down: the window system sends its press, then while it
-// repeats release and press pairs, each pair at one time, marked as repeats
-// or (under X, when the press came late) not; then the real release. The
-// winch gets one start byte and one stop byte, for every direction; a key
-// released and pressed again gets its own.
+// A motor key held down: its press, then while it repeats release and press
+// pairs, each pair at one time, marked as repeats or (under X, when the press
+// came late) not; then the real release. The winch gets one start and one
+// stop byte in every direction; a key released and pressed again gets its own.
 TEST_F(StationRunTest, AHeldMotorKeyStartsTheWinchOnceAndStopsItOnce)
 {
     run([&](CAcquisitionDlg& form) {
@@ -145,9 +137,8 @@ TEST_F(StationRunTest, AHeldMotorKeyStartsTheWinchOnceAndStopsItOnce)
         ASSERT_EQ(form.GetUiMode(), ModeLive);
         QApplication::setActiveWindow(&form);
         quint64 clock = 5000;
-        const auto key = [&](QEvent::Type type, int k, Qt::KeyboardModifiers mods, bool marked,
-                             bool sameTime = false) {
-            QKeyEvent e(type, k, mods, QString(), marked);
+        const auto key = [&](QEvent::Type type, int k, bool marked = false, bool sameTime = false) {
+            QKeyEvent e(type, k, Qt::ControlModifier, QString(), marked);
             e.setTimestamp(sameTime ? clock : clock += 40);
             QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : &form;
             QApplication::sendEvent(to, &e);
@@ -155,27 +146,25 @@ TEST_F(StationRunTest, AHeldMotorKeyStartsTheWinchOnceAndStopsItOnce)
         };
         enum Repeats { Marked, Unmarked, PressedAgain };
         const struct {
-            int arrow, start, stop;
+            int arrow;
+            char start, stop;
             Repeats repeats;
         } rows[] = {{Qt::Key_Down, 0x27, 0x28, Marked},   {Qt::Key_Down, 0x27, 0x28, Unmarked},
                     {Qt::Key_Up, 0x25, 0x26, Unmarked},   {Qt::Key_Left, 0x21, 0x22, Unmarked},
                     {Qt::Key_Right, 0x23, 0x24, Unmarked}, {Qt::Key_Down, 0x27, 0x28, PressedAgain}};
         for (const auto& row : rows) {
             SCOPED_TRACE(testing::Message() << row.arrow << ' ' << row.repeats);
-            // Ctrl goes down first.
-            key(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, false);
-            key(QEvent::KeyPress, row.arrow, Qt::ControlModifier, false);
+            key(QEvent::KeyPress, Qt::Key_Control); // Ctrl goes down first
+            key(QEvent::KeyPress, row.arrow);
             for (int i = 0; i < 20; ++i) {
-                const bool marked = row.repeats == Marked;
-                key(QEvent::KeyRelease, row.arrow, Qt::ControlModifier, marked);
-                key(QEvent::KeyPress, row.arrow, Qt::ControlModifier, marked,
+                key(QEvent::KeyRelease, row.arrow, row.repeats == Marked);
+                key(QEvent::KeyPress, row.arrow, row.repeats == Marked,
                     row.repeats != PressedAgain);
             }
-            key(QEvent::KeyRelease, row.arrow, Qt::ControlModifier, false);
-            key(QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, false);
-            QByteArray once;
-            once.append(char(row.start)).append(char(row.stop));
-            const QByteArray expected = row.repeats == PressedAgain ? once.repeated(21) : once;
+            key(QEvent::KeyRelease, row.arrow);
+            key(QEvent::KeyRelease, Qt::Key_Control);
+            const QByteArray expected = QByteArray().append(row.start).append(row.stop).repeated(
+                row.repeats == PressedAgain ? 21 : 1);
             EXPECT_EQ(pty.read(expected.size() + 1, 500).toHex().toStdString(),
                       expected.toHex().toStdString());
         }

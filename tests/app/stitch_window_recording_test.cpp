@@ -53,20 +53,15 @@ struct Station {
         form->OnStopRecord();
         setStringAsker(previousAsker);
     }
-    // The video window a running graph shows, with the bar the program's
-    // hook puts under it: the live window.
-    void showVideo()
-    {
-        video = std::make_unique<CVideoWnd>(QSize(384, 288));
-        attachUnwrapStitchBar(*video);
-    }
-    // Records into "<name>.mpg"; the analysis goes to "<name>/<name>.sfa".
+    // Records into "<name>.mpg" with the live window (the video and the bar
+    // the program's hook puts under it); returns the analysis file.
     QString record(const QString& name)
     {
         static_cast<QLineEdit*>(form->control(IDC_FILE))->setText(dir.filePath(name + ".mpg"));
         form->OnStartRecord();
         EXPECT_EQ(form->GetUiMode(), ModeRecording);
-        showVideo();
+        video = std::make_unique<CVideoWnd>(QSize(384, 288));
+        attachUnwrapStitchBar(*video);
         return form->GetAnalysisFilePath();
     }
     // The strips the raw-frame view hands on at each trigger depth.
@@ -98,6 +93,28 @@ struct Station {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(guard.isNull());
     }
+    // Opens another saved survey in the stitch window and picks a line on it
+    // with two clicks; returns that survey's file.
+    QString changeOtherSurvey(CUnWrapFrame* frame, QByteArray* saved = nullptr)
+    {
+        CUnWrapData other(dir.filePath("other.sfa"), dir.path());
+        test::addStrips(other, 6, 5000, 100, 300, 60);
+        EXPECT_TRUE(other.SaveSfa(6, true));
+        if (saved)
+            *saved = test::fileBytes(other.filePath());
+        prompter.fileAnswers.push_back(other.filePath());
+        frame->commandAction(ID_FILE_OPEN)->trigger();
+        CUnWrapView* view = frame->GetUnWrapView();
+        EXPECT_NE(view->GetData(), nullptr);
+        view->SetPickMode(1);
+        for (const QPoint at : {QPoint(90, 70), QPoint(220, 110)}) {
+            QTest::mouseMove(view->viewport(), at);
+            QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+        }
+        EXPECT_EQ(view->GetData() ? view->GetData()->GetShapeCount() : 0, 1);
+        return other.filePath();
+    }
 };
 
 int savedStrips(const QString& sfa)
@@ -106,39 +123,24 @@ int savedStrips(const QString& sfa)
     return onDisk ? onDisk->GetItemCount() : -1;
 }
 
-// A line picked with two clicks on the shown page.
-void pickLine(CUnWrapView* view)
-{
-    view->SetPickMode(1);
-    for (const QPoint at : {QPoint(90, 70), QPoint(220, 110)}) {
-        QTest::mouseMove(view->viewport(), at);
-        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
-    }
-}
-
 TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
 {
     {
-        SCOPED_TRACE("opened during a recording, closed after it");
+        SCOPED_TRACE("opened while recording: 保存, another survey changed and dropped by 新建");
         Station s;
-        const QString sfa = s.record("r1");
+        const QString sfa = s.record("r");
         CUnWrapFrame* frame = s.openStitchWindow();
         EXPECT_EQ(frame->GetData(), nullptr);
         s.strips(25);
         s.stop();
-        s.closeStitchWindow(frame);
-        EXPECT_EQ(savedStrips(sfa), 25);
-    }
-    {
-        SCOPED_TRACE("the same, with 保存 after the stop");
-        Station s;
-        const QString sfa = s.record("r2");
-        CUnWrapFrame* frame = s.openStitchWindow();
-        s.strips(25);
-        s.stop();
         frame->commandAction(ID_FILE_SAVE)->trigger();
+        QByteArray before;
+        const QString other = s.changeOtherSurvey(frame, &before);
+        s.prompter.boxAnswers.push_back(IDNO); // the change is thrown away
+        frame->commandAction(ID_FILE_NEW)->trigger();
+        EXPECT_EQ(frame->GetUnWrapView()->GetData(), nullptr);
         s.closeStitchWindow(frame);
+        EXPECT_EQ(test::fileBytes(other), before);
         EXPECT_EQ(savedStrips(sfa), 25);
     }
     {
@@ -160,30 +162,6 @@ TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
         s.closeStitchWindow(frame);
         EXPECT_EQ(std::tuple(savedStrips(a), savedStrips(b)), std::tuple(12, 3));
     }
-    {
-        SCOPED_TRACE("opened during a recording, another survey changed and dropped by 新建");
-        Station s;
-        CUnWrapData c(s.dir.filePath("c.sfa"), s.dir.path());
-        test::addStrips(c, 6, 5000, 100, 300, 60);
-        ASSERT_TRUE(c.SaveSfa(6, true));
-        const QByteArray before = test::fileBytes(c.filePath());
-        const QString sfa = s.record("r4");
-        CUnWrapFrame* frame = s.openStitchWindow();
-        s.strips(4);
-        s.stop();
-        s.prompter.fileAnswers.push_back(c.filePath());
-        frame->commandAction(ID_FILE_OPEN)->trigger();
-        CUnWrapView* view = frame->GetUnWrapView();
-        ASSERT_NE(view->GetData(), nullptr);
-        pickLine(view);
-        ASSERT_EQ(view->GetData()->GetShapeCount(), 1);
-        s.prompter.boxAnswers.push_back(IDNO); // the change is thrown away
-        frame->commandAction(ID_FILE_NEW)->trigger();
-        EXPECT_EQ(view->GetData(), nullptr);
-        s.closeStitchWindow(frame);
-        EXPECT_EQ(test::fileBytes(c.filePath()), before);
-        EXPECT_EQ(savedStrips(sfa), 4);
-    }
 }
 
 // Leaving the program with a changed survey in the stitch window: the window
@@ -191,27 +169,16 @@ TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
 TEST(StitchWindowBesideARecording, LeavingTheProgramAsksAboutTheStitchWindowsChanges)
 {
     Station s;
-    CUnWrapData c(s.dir.filePath("c.sfa"), s.dir.path());
-    test::addStrips(c, 6, 5000, 100, 300, 60);
-    ASSERT_TRUE(c.SaveSfa(6, true));
     CUnWrapFrame* frame = s.openStitchWindow();
-    s.prompter.fileAnswers.push_back(c.filePath());
-    frame->commandAction(ID_FILE_OPEN)->trigger();
-    pickLine(frame->GetUnWrapView());
+    const QString other = s.changeOtherSurvey(frame);
     QPointer<CUnWrapFrame> guard(frame);
-
-    s.prompter.boxAnswers.push_back(IDCANCEL);
-    s.form->reject();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_FALSE(guard.isNull());
-    EXPECT_EQ(s.form->stitchWindow(), frame);
-    EXPECT_EQ(frame->GetUnWrapView()->GetData()->GetShapeCount(), 1);
-
-    s.prompter.boxAnswers.push_back(IDYES);
-    s.form->reject();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(guard.isNull());
-    const auto onDisk = test::reloadSurvey(c.filePath());
+    for (const int answer : {IDCANCEL, IDYES}) {
+        s.prompter.boxAnswers.push_back(answer);
+        s.form->reject();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(guard.isNull(), answer == IDYES);
+    }
+    const auto onDisk = test::reloadSurvey(other);
     ASSERT_TRUE(onDisk);
     EXPECT_EQ(onDisk->GetShapeCount(), 1);
 }

@@ -9,7 +9,7 @@
 #include "support/file_bytes.h"
 #include "support/file_size_limit.h"
 
-#include <QBuffer>
+#include <QFile>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -57,39 +57,36 @@ QSettings::SettingsMap readByQt(const QString& path)
     return m;
 }
 
-QSettings::SettingsMap readByUs(const QByteArray& text)
+QSettings::SettingsMap readByUs(const QString& path)
 {
-    QByteArray copy = text;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
+    QFile file(path);
     QSettings::SettingsMap m;
-    EXPECT_TRUE(ReadProfileText(buffer, m));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly) && ReadProfileText(file, m));
     return m;
 }
 
+// Qt's file read by us; ours read by Qt and by us.
 TEST(ProfileFormat, ReadsAndWritesWhatQtsIniFormatDoes)
 {
     QTemporaryDir dir;
-    const QString byQt = dir.filePath(QStringLiteral("qt.ini"));
+    const QString byQt = dir.filePath(QStringLiteral("qt.ini")), byUs = dir.filePath("us.ini");
+    const QSettings::SettingsMap values = trickyValues();
     {
         QSettings qt(byQt, QSettings::IniFormat);
-        const QSettings::SettingsMap m = trickyValues();
-        for (auto it = m.cbegin(); it != m.cend(); ++it)
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
             qt.setValue(it.key(), it.value());
     }
     const QSettings::SettingsMap expected = readByQt(byQt);
-    ASSERT_EQ(expected.size(), trickyValues().size());
-    // Qt's file read by us.
-    EXPECT_EQ(readByUs(fileBytes(byQt)), expected);
-    // Our file read by Qt, and by us.
-    const QString byUs = dir.filePath(QStringLiteral("us.ini"));
-    ASSERT_TRUE(test::writeFileBytes(byUs, ProfileText(trickyValues())));
+    ASSERT_EQ(expected.size(), values.size());
+    EXPECT_EQ(readByUs(byQt), expected);
+    ASSERT_TRUE(test::writeFileBytes(byUs, ProfileText(values)));
     EXPECT_EQ(readByQt(byUs), expected);
-    EXPECT_EQ(readByUs(fileBytes(byUs)), expected);
+    EXPECT_EQ(readByUs(byUs), expected);
 }
 
-// The survey settings saved on a disk that refuses the profile: the old
-// profile stays whole, the save says why, and a later save with room writes.
+// The survey settings saved on a disk that refuses the profile, with no room
+// for Qt's lock file or room for it only: the old profile stays whole and the
+// save says why; a later save with room writes.
 TEST(ProfileFormat, ASaveOnAFullDiskKeepsTheOldProfile)
 {
     QTemporaryDir dir;
@@ -99,25 +96,22 @@ TEST(ProfileFormat, ASaveOnAFullDiskKeepsTheOldProfile)
     ASSERT_TRUE(params.SaveProfile(profile));
     const QByteArray old = fileBytes(path);
     ASSERT_TRUE(old.contains("%U6D4B%U8BD5%U53C2%U6570")); // [测试参数]
-
     params.tester = QStringLiteral("张三");
-    // Too small for Qt's lock file; room for the lock file but not the text.
+    QString why;
     for (const rlim_t room : {rlim_t(64), rlim_t(old.size() / 2)}) {
-        SCOPED_TRACE(room);
-        QString why;
         {
             test::FileSizeLimit full(room);
-            EXPECT_FALSE(params.SaveProfile(profile, &why));
+            EXPECT_FALSE(params.SaveProfile(profile, &why)) << room;
         }
         EXPECT_EQ(why, SystemErrorText(EFBIG));
         EXPECT_EQ(fileBytes(path), old);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                  QStringList{QStringLiteral("profile.conf")});
+                  QStringList{"profile.conf"});
     }
-    QString why;
     EXPECT_TRUE(params.SaveProfile(profile, &why));
     CSurveyParams back;
-    back.LoadProfile(*std::make_unique<QSettings>(path, ProfileFormat()));
+    QSettings reread(path, ProfileFormat());
+    back.LoadProfile(reread);
     EXPECT_EQ(back.tester, QStringLiteral("张三"));
 }
 

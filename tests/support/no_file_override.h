@@ -14,31 +14,26 @@ class NoFileOverride {
   public:
     NoFileOverride()
     {
-        if (::geteuid() != 0 || !get(saved_))
+        if (::geteuid() != 0 || !caps(SYS_capget, saved_))
             return;
         __user_cap_data_struct less[2] = {saved_[0], saved_[1]};
         for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
             less[cap / 32].effective &= ~(1u << (cap % 32));
-        active_ = set(less);
+        active_ = caps(SYS_capset, less);
     }
     ~NoFileOverride()
     {
         if (active_)
-            set(saved_);
+            caps(SYS_capset, saved_);
     }
     NoFileOverride(const NoFileOverride&) = delete;
     NoFileOverride& operator=(const NoFileOverride&) = delete;
 
   private:
-    static bool get(__user_cap_data_struct* data)
+    static bool caps(long call, __user_cap_data_struct* data)
     {
         __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
-        return ::syscall(SYS_capget, &head, data) == 0;
-    }
-    static bool set(__user_cap_data_struct* data)
-    {
-        __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
-        return ::syscall(SYS_capset, &head, data) == 0;
+        return ::syscall(call, &head, data) == 0;
     }
 
     __user_cap_data_struct saved_[2] = {};
