@@ -12,6 +12,9 @@
 #include "support/survey_fixtures.h"
 
 #include <QAction>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,5 +67,28 @@ struct StitchFrame {
         QTest::mouseClick(button, Qt::LeftButton);
     }
 };
+
+// Presses on the thumb, moves it `distance` pixels along the bar in steps
+// of 20 and lets go; the bar's value after each move.
+inline std::vector<int> dragThumb(QScrollBar* bar, int distance)
+{
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.orientation = bar->orientation();
+    opt.maximum = bar->maximum();
+    opt.sliderPosition = bar->sliderPosition();
+    opt.pageStep = bar->pageStep();
+    const QPoint from =
+        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar).center();
+    const QPoint along = bar->orientation() == Qt::Horizontal ? QPoint(1, 0) : QPoint(0, 1);
+    std::vector<int> values;
+    QTest::mousePress(bar, Qt::LeftButton, {}, from);
+    for (int moved = 20; moved < distance + 20; moved += 20) {
+        QTest::mouseMove(bar, from + along * std::min(moved, distance));
+        values.push_back(bar->value());
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, from + along * distance);
+    return values;
+}
 
 } // namespace bc::test

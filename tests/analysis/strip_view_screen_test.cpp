@@ -1,6 +1,6 @@
 // What the stitch window's strip view shows: scrolling to every part of the
-// painted page, what a deletion leaves behind, where a page turn opens and
-// the redraw after the stitch settings.
+// painted page, what a deletion leaves behind and the redraw after the stitch
+// settings.
 
 #include "stitch_frame_fixture.h"
 
@@ -15,40 +15,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTimer>
-
-#include <functional>
 
 namespace bc {
 namespace {
 
 const QRgb kRed = qRgb(255, 0, 0);
-
-// Presses on the thumb, moves it `distance` pixels along the bar in steps
-// of 20 and lets go; the bar's value after each move.
-std::vector<int> dragThumb(QScrollBar* bar, int distance)
-{
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.orientation = bar->orientation();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.pageStep = bar->pageStep();
-    const QPoint from =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar).center();
-    const QPoint along = bar->orientation() == Qt::Horizontal ? QPoint(1, 0) : QPoint(0, 1);
-    std::vector<int> values;
-    QTest::mousePress(bar, Qt::LeftButton, {}, from);
-    for (int moved = 20; moved < distance + 20; moved += 20) {
-        QTest::mouseMove(bar, from + along * std::min(moved, distance));
-        values.push_back(bar->value());
-    }
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, from + along * distance);
-    return values;
-}
 
 // A stand-alone window of 60-row strips `width` wide, with a red line
 // across the wall at 1.05 m and a green one at 1.40 m, labelled right of
@@ -92,7 +64,7 @@ TEST(StripViewScreen, HorizontalScrollBarReachesTheLabels)
     test::StitchFrame f;
     CUnWrapView& view = withLines(f, 300);
     QScrollBar* bar = view.horizontalScrollBar();
-    const std::vector<int> values = dragThumb(bar, bar->width());
+    const std::vector<int> values = test::dragThumb(bar, bar->width());
     ASSERT_FALSE(values.empty());
     EXPECT_TRUE(values.front() > 0 && std::is_sorted(values.begin(), values.end()));
     EXPECT_EQ(bar->value(), bar->maximum());
@@ -121,49 +93,6 @@ TEST(StripViewScreen, DeleteClearsTheLabelToo)
     const QImage after = onScreen(view);
     EXPECT_EQ(pixelsOf(kRed, after, labelsFrom), 0);
     EXPECT_GT(pixelsOf(qRgb(0, 255, 0), after, labelsFrom), 100);
-}
-
-// A page the user turns to opens at its top-left corner, however far the
-// last one was scrolled; the live window keeps following its newest strip.
-TEST(StripViewScreen, PageTurnsOpenAtTheTop)
-{
-    const struct {
-        const char* turn;
-        int layout;
-        std::function<void(test::StitchFrame&)> act;
-        int page;
-    } cases[] = {
-        {"下一页", 0, [](test::StitchFrame& f) { f.clickCommand(ID_NEXT_PAGE); }, 1},
-        {"typed page", 0,
-         [](test::StitchFrame& f) {
-             QLineEdit* box = f.frame->pageToolBar()->pageBox();
-             QTest::mouseClick(box, Qt::LeftButton);
-             box->selectAll();
-             QTest::keyClicks(box, QStringLiteral("3"));
-             QTest::keyClick(box, Qt::Key_Return);
-         },
-         2},
-        {"live strips", 1, [](test::StitchFrame&) {}, 2},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.turn);
-        test::StitchFrame f;
-        f.settings.itemsPerPage = 5;
-        f.settings.aspectAutoFit = 0;
-        f.open(c.layout, 900, 200); // pages far larger than the window
-        QScrollBar* down = f.view().verticalScrollBar();
-        QScrollBar* across = f.view().horizontalScrollBar();
-        const bool live = c.layout != CUnWrapFrame::StandAlone;
-        if (!live) {
-            dragThumb(down, down->height());
-            dragThumb(across, across->width());
-            ASSERT_GT(std::min(down->value(), across->value()), 0);
-        }
-        c.act(f);
-        // The live window shows its newest strip, the third page's second.
-        EXPECT_EQ(std::tuple(f.view().currentPage(), across->value(), down->value() > 0),
-                  std::tuple(c.page, 0, live));
-    }
 }
 
 // Unticking "图像显示横纵比＝孔周长/深度" redraws the page shown at once, with
