@@ -20,22 +20,7 @@
 namespace bc {
 namespace {
 
-const QRgb kRed = qRgb(255, 0, 0);
-
-// A stand-alone window of 60-row strips `width` wide, with a red line
-// across the wall at 1.05 m and a green one at 1.40 m, labelled right of
-// the strips.
-CUnWrapView& withLines(test::StitchFrame& f, int width)
-{
-    f.settings.aspectAutoFit = 0;
-    f.open(CUnWrapFrame::StandAlone, width, 60);
-    for (const auto& [depth, colour] : {std::pair(1050.0f, 0xFFu), std::pair(1400.0f, 0xFF00u)})
-        f.view().GetData()->AddShape(std::make_unique<CAttitudeLine>(
-            0, CShapePoint(0.5f, depth), CShapePoint(6.0f, depth), 0, 1, colour));
-    f.view().viewport()->update();
-    QTest::qWait(50);
-    return f.view();
-}
+const QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0);
 
 // What the screen holds of the view's viewport now, as the partial repaints
 // left it; and how many pixels of `colour` it has from `fromX` on.
@@ -57,29 +42,22 @@ int pixelsOf(QRgb colour, const QImage& image, int fromX)
     return n;
 }
 
-// Dragging the thumb right moves the page left until the end of the
-// attitude labels shows.
-TEST(StripViewScreen, HorizontalScrollBarReachesTheLabels)
+// Two lines across the wall, red at 1.05 m and green at 1.40 m, labelled
+// right of the strips. A click on the red one selects it, Delete takes it
+// away: its line and its label are gone from the screen, the green one's
+// stay. Dragging the thumb right then moves the page left until the end of
+// the labels shows.
+TEST(StripViewScreen, DeleteClearsTheLabelAndTheScrollBarReachesTheLabelsEnd)
 {
     test::StitchFrame f;
-    CUnWrapView& view = withLines(f, 300);
-    QScrollBar* bar = view.horizontalScrollBar();
-    const std::vector<int> values = test::dragThumb(bar, bar->width());
-    ASSERT_FALSE(values.empty());
-    EXPECT_TRUE(values.front() > 0 && std::is_sorted(values.begin(), values.end()));
-    EXPECT_EQ(bar->value(), bar->maximum());
-    // The red label line's last pixels are on the screen.
-    const QImage shown = view.viewport()->grab().toImage();
-    const int x = kPageLeftMargin + ShapeLabelsRight(view.pageState().pageWidth) - 2 - bar->value();
-    EXPECT_GT(pixelsOf(kRed, shown.copy(x, 0, 1, shown.height()), 0), 0) << "label end at " << x;
-}
-
-// A click on the red line selects it, Delete takes it away: its line and its
-// label are gone from the screen; the green one's stay.
-TEST(StripViewScreen, DeleteClearsTheLabelToo)
-{
-    test::StitchFrame f;
-    CUnWrapView& view = withLines(f, 200);
+    f.settings.aspectAutoFit = 0;
+    f.open(CUnWrapFrame::StandAlone, 200, 60);
+    CUnWrapView& view = f.view();
+    for (const auto& [depth, colour] : {std::pair(1050.0f, 0xFFu), std::pair(1400.0f, 0xFF00u)})
+        view.GetData()->AddShape(std::make_unique<CAttitudeLine>(
+            0, CShapePoint(0.5f, depth), CShapePoint(6.0f, depth), 0, 1, colour));
+    view.viewport()->update();
+    QTest::qWait(50);
     const PageViewState& s = view.pageState();
     const int labelsFrom = kPageLeftMargin + s.pageWidth;
     ASSERT_GT(pixelsOf(kRed, onScreen(view), labelsFrom), 100) << "the label's line";
@@ -92,7 +70,16 @@ TEST(StripViewScreen, DeleteClearsTheLabelToo)
     ASSERT_EQ(view.GetData()->GetShapeCount(), 1);
     const QImage after = onScreen(view);
     EXPECT_EQ(pixelsOf(kRed, after, labelsFrom), 0);
-    EXPECT_GT(pixelsOf(qRgb(0, 255, 0), after, labelsFrom), 100);
+    EXPECT_GT(pixelsOf(kGreen, after, labelsFrom), 100);
+
+    QScrollBar* bar = view.horizontalScrollBar();
+    const std::vector<int> values = test::dragThumb(bar, bar->width());
+    ASSERT_FALSE(values.empty());
+    EXPECT_TRUE(values.front() > 0 && std::is_sorted(values.begin(), values.end()));
+    EXPECT_EQ(bar->value(), bar->maximum());
+    const QImage shown = view.viewport()->grab().toImage();
+    const int x = kPageLeftMargin + ShapeLabelsRight(s.pageWidth) - 2 - bar->value();
+    EXPECT_GT(pixelsOf(kGreen, shown.copy(x, 0, 1, shown.height()), 0), 0) << "label end at " << x;
 }
 
 // Unticking "图像显示横纵比＝孔周长/深度" redraws the page shown at once, with
