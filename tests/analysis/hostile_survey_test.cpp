@@ -64,7 +64,8 @@ TEST(HostileSurvey, NothingNoHoleHasOpensAndNoPageBeyondItsPictureSizeIsDrawn)
         bool aspectFit;      // the page stretched to the hole's circumference
         bool drawn;          // page, texture and notes pictures made
     } cases[] = {
-        {"diameter beyond any hole", surveyBytes(INT_MAX, 1000, 1, 1, 500), "开孔直径", true, false},
+        {"diameter beyond any hole", surveyBytes(INT_MAX, 1000, 1, 1, 500), "开孔直径", true,
+         false},
         {"no diameter", surveyBytes(0, 1000, 100, 800, 100), "开孔直径", true, false},
         {"232 bytes of 64 Ki x 64 Ki strips", surveyBytes(70, 1000, 100, 65536, 65536), "图像尺寸",
          true, false},
@@ -86,7 +87,8 @@ TEST(HostileSurvey, NothingNoHoleHasOpensAndNoPageBeyondItsPictureSizeIsDrawn)
         if (c.openBox) {
             EXPECT_FALSE(view.GetData());
             ASSERT_EQ(opened.size(), 1);
-            EXPECT_TRUE(opened[0].contains(QString::fromUtf8(c.openBox))) << opened[0].toStdString();
+            EXPECT_TRUE(opened[0].contains(QString::fromUtf8(c.openBox)))
+                << opened[0].toStdString();
             continue;
         }
         ASSERT_TRUE(view.GetData());
@@ -98,7 +100,8 @@ TEST(HostileSurvey, NothingNoHoleHasOpensAndNoPageBeyondItsPictureSizeIsDrawn)
         prompter.fileAnswers.push_back(exported);
         view.OnExportCurrentPage();
         EXPECT_EQ(QFile::exists(exported), c.drawn);
-        EXPECT_EQ(prompter.boxTexts().size() == 1 && prompter.boxTexts()[0].startsWith(QStringLiteral("页面图像太大")),
+        EXPECT_EQ(prompter.boxTexts().size() == 1 &&
+                      prompter.boxTexts()[0].startsWith(QStringLiteral("页面图像太大")),
                   !c.drawn);
         const PageViewState& state = view.pageState();
         EXPECT_EQ(std::tuple(RenderPageTexture(*view.GetData(), state).isNull(),

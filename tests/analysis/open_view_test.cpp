@@ -251,7 +251,8 @@ TEST_F(OpenViewTest, PaintsTheStripUprightAtItsZoom)
         const int drawnWidth = int(kStripW * view.zoom()), drawnRows = int(91 * view.zoom());
         for (int x : {0, drawnWidth / 2, drawnWidth - 1}) {
             const int at = COpenView::kStripLeft + x, top = COpenView::kStripTop;
-            EXPECT_EQ(std::tuple(qGreen(shot.pixel(at, top)), qGreen(shot.pixel(at, top + drawnRows - 1)),
+            EXPECT_EQ(std::tuple(qGreen(shot.pixel(at, top)),
+                                 qGreen(shot.pixel(at, top + drawnRows - 1)),
                                  shot.pixel(at, top + drawnRows)),
                       std::tuple(c.topGreen, c.bottomGreen, qRgb(255, 255, 255)))
                 << x;

@@ -66,13 +66,15 @@ TEST(PageBox, ShowsTheViewsPageWhoeverMovedIt)
         }
         c.move(f);
         QLineEdit* box = f.frame->pageToolBar()->pageBox();
-        EXPECT_EQ(std::tuple(f.view().currentPage(), box->text(), across->value(), down->value() > 0),
-                  std::tuple(c.page, PageBoxText(c.page, 3), 0, live));
+        EXPECT_EQ(
+            std::tuple(f.view().currentPage(), box->text(), across->value(), down->value() > 0),
+            std::tuple(c.page, PageBoxText(c.page, 3), 0, live));
         if (live)
             continue;
         f.clickCommand(ID_NEXT_PAGE);
         const int next = std::min(c.page + 1, 2);
-        EXPECT_EQ(std::tuple(f.view().currentPage(), box->text()), std::tuple(next, PageBoxText(next, 3)));
+        EXPECT_EQ(std::tuple(f.view().currentPage(), box->text()),
+                  std::tuple(next, PageBoxText(next, 3)));
     }
 }
 

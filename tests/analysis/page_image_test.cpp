@@ -163,7 +163,8 @@ TEST(PageImage, TheLastTwoDepthLabelsDoNotOverlap)
         return ink;
     };
     EXPECT_EQ(std::tuple(inkIn(150, 159) > 0, inkIn(175, 184), inkIn(184, 199) > 0),
-              std::tuple(true, 0, true)) << "1.30m, no 1.35m, 1.40m";
+              std::tuple(true, 0, true))
+        << "1.30m, no 1.35m, 1.40m";
 }
 
 // The cylinder goes round the page's width + 70 pixels and stands its

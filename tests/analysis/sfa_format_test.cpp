@@ -360,8 +360,11 @@ TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
 
 TEST(SfaFormat, OpeningDiametersNoHoleHasAreDamage)
 {
-    const std::pair<int32_t, bool> cases[] = {
-        {1, true}, {kMaxSfaDiameter, true}, {0, false}, {kMaxSfaDiameter + 1, false}, {INT32_MIN, false}};
+    const std::pair<int32_t, bool> cases[] = {{1, true},
+                                              {kMaxSfaDiameter, true},
+                                              {0, false},
+                                              {kMaxSfaDiameter + 1, false},
+                                              {INT32_MIN, false}};
     for (const auto& [diameter, loads] : cases) {
         SCOPED_TRACE(diameter);
         SfaHeader h;

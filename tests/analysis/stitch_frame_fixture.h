@@ -79,7 +79,9 @@ inline std::vector<int> dragThumb(QScrollBar* bar, int distance)
     opt.sliderPosition = bar->sliderPosition();
     opt.pageStep = bar->pageStep();
     const QPoint from =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar).center();
+        bar->style()
+            ->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar)
+            .center();
     const QPoint along = bar->orientation() == Qt::Horizontal ? QPoint(1, 0) : QPoint(0, 1);
     std::vector<int> values;
     QTest::mousePress(bar, Qt::LeftButton, {}, from);

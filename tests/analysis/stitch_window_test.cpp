@@ -157,12 +157,17 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
         int answer;        // 0: no question expected
         const char* saved; // the descriptions saved, '|' between; null: nothing written
     } rows[] = {
-        {None, Close, 0, nullptr},          {None, New, 0, nullptr},
-        {Pick, Close, IDYES, "新裂隙|新裂隙"}, {Pick, Close, IDNO, nullptr},
-        {Pick, Close, IDCANCEL, nullptr},   {ListEdit, New, IDYES, "改过"},
-        {ListEdit, New, IDCANCEL, nullptr}, {Turn, OpenSfa, IDNO, nullptr},
+        {None, Close, 0, nullptr},
+        {None, New, 0, nullptr},
+        {Pick, Close, IDYES, "新裂隙|新裂隙"},
+        {Pick, Close, IDNO, nullptr},
+        {Pick, Close, IDCANCEL, nullptr},
+        {ListEdit, New, IDYES, "改过"},
+        {ListEdit, New, IDCANCEL, nullptr},
+        {Turn, OpenSfa, IDNO, nullptr},
         {Turn, OpenSfa, IDYES, "新裂隙"}, // the strip's file is new
-        {Delete, OpenJpg, IDCANCEL, nullptr}, {Delete, OpenJpg, IDNO, nullptr},
+        {Delete, OpenJpg, IDCANCEL, nullptr},
+        {Delete, OpenJpg, IDNO, nullptr},
         {Delete, Close, IDYES, ""},
     };
     for (const auto& row : rows) {
@@ -181,10 +186,8 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
                 s.prompter.fileAnswers.push_back(s.other);
             if (row.command == OpenJpg)
                 s.prompter.multiFileAnswers.push_back(s.jpgs);
-            frame->commandAction(row.command == New       ? ID_FILE_NEW
-                                 : row.command == OpenSfa ? ID_FILE_OPEN
-                                                          : ID_OPEN_JPG)
-                ->trigger();
+            const int ids[] = {0, ID_FILE_NEW, ID_FILE_OPEN, ID_OPEN_JPG};
+            frame->commandAction(ids[row.command])->trigger();
         }
         ASSERT_EQ(s.prompter.boxes.size(), row.answer ? 1u : 0u);
         if (row.answer) {
@@ -247,7 +250,8 @@ TEST(StitchWindowDocuments, LeavingAnAlignedPageKeepsItsStitchAndASaveKeepsTheAl
     const std::vector<int> aligned = pageHeights(d);
     ASSERT_NE(aligned, stitched);
     leaveAndReturn();
-    EXPECT_EQ(std::tuple(pageHeights(d), placing(), saved()), std::tuple(stitched, placed, stitched));
+    EXPECT_EQ(std::tuple(pageHeights(d), placing(), saved()),
+              std::tuple(stitched, placed, stitched));
 
     // Aligned and saved without leaving: the align is saved, and stays.
     frame->commandAction(ID_AUTO_ALIGN)->trigger();

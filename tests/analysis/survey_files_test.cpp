@@ -64,7 +64,9 @@ TEST_F(SurveyFiles, FailedWritesKeepTheOldFilesAndSayWhy)
 {
     const QString sfa = writeSurvey(dir.path());
     const QByteArray old = fileBytes(sfa);
-    auto files = [this] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); };
+    auto files = [this] {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    };
     const QStringList before = files();
     ASSERT_TRUE(test::writeFileBytes(sfa + QStringLiteral(".4242-1.tmp"), "newer"));
     auto frame = openInStitchWindow(sfa);
@@ -123,7 +125,8 @@ TEST_F(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
                                            "ab",
                                            6));
             const QByteArray hurt[] = {{}, "sfa", bytes, bytes.left(bytes.size() / 2)};
-            ASSERT_TRUE(h.harm == Remove ? QFile::remove(path) : test::writeFileBytes(path, hurt[h.harm]));
+            ASSERT_TRUE(h.harm == Remove ? QFile::remove(path)
+                                         : test::writeFileBytes(path, hurt[h.harm]));
             says << (h.key ? QStringLiteral("无法读取图像文件: %1\n%2")
                            : QStringLiteral("无法读取SFA文件: '%1'\n文件已损坏(%2)"))
                         .arg(path, QString::fromUtf8(h.says));

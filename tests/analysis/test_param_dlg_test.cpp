@@ -137,7 +137,7 @@ TEST(TestParamDlg, FromTheStripViewRecomputesWithTheTypedInclinedHoleDirection)
 {
     const struct {
         const char *inclination, *direction;
-        const char* attitude; // dip angle and dip direction
+        const char* attitude;                                       // dip angle and dip direction
     } cases[] = {{"10", "30", "35° 210°"}, {"", "200", "45° 20°"}}; // 380 goes round to 20
     for (const auto& c : cases) {
         SCOPED_TRACE(c.direction);
