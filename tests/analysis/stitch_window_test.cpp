@@ -2,6 +2,8 @@
 // (closing, "新建", "打开*.sfa文件", "打开JPG文件"), its attitude list follows
 // the open one, and an align undone by leaving the page keeps its stitch.
 
+#include "stitch_frame_fixture.h"
+
 #include "analysis/input_string_dlg.h"
 #include "analysis/pick_mapping.h"
 #include "analysis/shape_grid.h"
@@ -37,10 +39,7 @@ std::vector<int> pageHeights(const CUnWrapData& d)
     return heights;
 }
 
-struct Survey {
-    QTemporaryDir dir;
-    CSurveyParams settings;
-    test::ScriptedPrompter prompter;
+struct Survey : test::StitchFrame {
     QString sfa = dir.filePath("s.sfa");
     QString other = dir.filePath("o/o.sfa");
     QStringList jpgs;
@@ -69,25 +68,14 @@ struct Survey {
         EXPECT_TRUE(o.SaveSfa(3, true));
         for (int i = 0; i < 3; ++i)
             jpgs << o.GetItem(i)->jpgPath(dir.filePath("o"));
-        auto frame = open();
-        pick(*frame);
+        pick(open());
         frame->commandAction(ID_FILE_SAVE)->trigger();
         EXPECT_TRUE(frame->close());
         prompter.boxes.clear();
     }
     ~Survey() { setStringAsker(previous); }
 
-    std::unique_ptr<CUnWrapFrame> open()
-    {
-        std::unique_ptr<CUnWrapFrame> frame(
-            OpenStitchFrame(nullptr, {&settings, [] { return 0; }, {}, {}}));
-        frame->setAttribute(Qt::WA_DeleteOnClose, false);
-        frame->resize(1000, 800);
-        frame->show();
-        prompter.fileAnswers.push_back(sfa);
-        frame->commandAction(ID_FILE_OPEN)->trigger();
-        return frame;
-    }
+    CUnWrapFrame& open() { return openSfa(sfa, QSize(1000, 800)); }
     static void click(CUnWrapFrame& frame, QPoint at)
     {
         QWidget* vp = frame.GetUnWrapView()->viewport();
@@ -174,7 +162,7 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
         SCOPED_TRACE(testing::Message() << row.change << ' ' << row.command << ' ' << row.answer);
         Survey s;
         const QByteArray before = s.onDisk();
-        auto frame = s.open();
+        CUnWrapFrame* frame = &s.open();
         change(*frame, row.change);
         if (row.answer)
             s.prompter.boxAnswers.push_back(row.answer);
@@ -228,7 +216,7 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
 TEST(StitchWindowDocuments, LeavingAnAlignedPageKeepsItsStitchAndASaveKeepsTheAlign)
 {
     Survey s;
-    auto frame = s.open();
+    CUnWrapFrame* frame = &s.open();
     const CUnWrapData& d = *frame->GetData();
     // Where the pick sits on the page, and the page's depth scale.
     auto placing = [&] {

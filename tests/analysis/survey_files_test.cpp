@@ -1,91 +1,67 @@
 // The survey's files under faults: a disk that refuses writes, stale
 // temporaries of a killed save, damaged and missing files.
 
+#include "stitch_frame_fixture.h"
+
 #include "analysis/unwrap_data.h"
-#include "analysis/unwrap_frame.h"
-#include "analysis/unwrap_frame_ids.h"
 #include "core/atomic_file.h"
-#include "core/survey_params.h"
 #include "support/file_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/no_file_override.h"
-#include "support/scripted_prompter.h"
-#include "support/survey_fixtures.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <memory>
 
 namespace bc {
 namespace {
 
 using test::fileBytes;
 
-class SurveyFiles : public ::testing::Test {
-  protected:
-    // A survey of twelve strips, two pages, with their JPEG files in `folder`.
-    static QString writeSurvey(const QString& folder)
-    {
-        const QString sfa = QDir(folder).filePath(QStringLiteral("hole.sfa"));
-        CUnWrapData d(sfa, folder);
-        test::addStrips(d, 12, 1000, 100, 16, 12);
-        EXPECT_TRUE(d.SaveSfa(12, true));
-        return sfa;
-    }
-    // The stitch window as the station opens it, with `sfa` opened.
-    std::unique_ptr<CUnWrapFrame> openInStitchWindow(const QString& sfa)
-    {
-        WorkspaceContext ctx;
-        ctx.settings = &settings;
-        std::unique_ptr<CUnWrapFrame> frame(OpenStitchFrame(nullptr, ctx));
-        frame->setAttribute(Qt::WA_DeleteOnClose, false);
-        frame->show();
-        prompter.fileAnswers.push_back(sfa);
-        frame->commandAction(ID_FILE_OPEN)->trigger();
-        return frame;
-    }
-
-    CSurveyParams settings;
-    test::ScriptedPrompter prompter;
-    QTemporaryDir dir;
-};
+// A survey of twelve strips, two pages, with their JPEG files in `folder`.
+QString writeSurvey(const QString& folder)
+{
+    const QString sfa = QDir(folder).filePath(QStringLiteral("hole.sfa"));
+    CUnWrapData d(sfa, folder);
+    test::addStrips(d, 12, 1000, 100, 16, 12);
+    EXPECT_TRUE(d.SaveSfa(12, true));
+    return sfa;
+}
 
 // "保存" on a full disk, then on a folder the user may not write, and
 // "导出当前页面" there: the old files stay whole, no temporary file stays
 // (nor the stale one of a save killed before its rename), and each box says
 // why, in Chinese.
-TEST_F(SurveyFiles, FailedWritesKeepTheOldFilesAndSayWhy)
+TEST(SurveyFiles, FailedWritesKeepTheOldFilesAndSayWhy)
 {
-    const QString sfa = writeSurvey(dir.path());
+    test::StitchFrame f;
+    const QString sfa = writeSurvey(f.dir.path());
     const QByteArray old = fileBytes(sfa);
-    auto files = [this] {
-        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    auto files = [&f] {
+        return QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     };
     const QStringList before = files();
     ASSERT_TRUE(test::writeFileBytes(sfa + QStringLiteral(".4242-1.tmp"), "newer"));
-    auto frame = openInStitchWindow(sfa);
+    CUnWrapFrame* frame = &f.openSfa(sfa);
     ASSERT_EQ(frame->GetData()->GetItemCount(), 12);
     {
         test::FileSizeLimit full(64);
         frame->commandAction(ID_FILE_SAVE)->trigger();
     }
     EXPECT_EQ(files(), before);
-    const QString page = dir.filePath(QStringLiteral("page.jpg"));
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    const QString page = f.dir.filePath(QStringLiteral("page.jpg"));
+    ASSERT_TRUE(QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::ExeOwner));
     {
         test::NoFileOverride user;
         frame->commandAction(ID_FILE_SAVE)->trigger();
-        prompter.fileAnswers.push_back(page);
+        f.prompter.fileAnswers.push_back(page);
         frame->commandAction(ID_EXPORT_CURRENT_PAGE)->trigger();
     }
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(prompter.boxTexts(),
+    QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(f.prompter.boxTexts(),
               QStringList({QStringLiteral("保存SFA文件失败\n") + SystemErrorText(EFBIG),
                            QStringLiteral("保存SFA文件失败\n没有写入权限"),
                            QStringLiteral("无法写入图像文件: %1\n没有写入权限").arg(page)}));
@@ -95,8 +71,9 @@ TEST_F(SurveyFiles, FailedWritesKeepTheOldFilesAndSayWhy)
 // Damaged and missing files say which file and what is wrong with it, in
 // Chinese, in one box: an index too short to be one is damaged, not of
 // another kind; the strips of a page that cannot be read are named together.
-TEST_F(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
+TEST(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
 {
+    test::StitchFrame f;
     enum Harm { Empty, ThreeBytes, Marker, Cut, Remove };
     struct Hurt {
         int key; // the strip's depth; 0: the index
@@ -131,9 +108,9 @@ TEST_F(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
                            : QStringLiteral("无法读取SFA文件: '%1'\n文件已损坏(%2)"))
                         .arg(path, QString::fromUtf8(h.says));
         }
-        prompter.boxes.clear();
-        auto frame = openInStitchWindow(sfa);
-        EXPECT_EQ(prompter.boxTexts(), QStringList{says.join(u'\n')});
+        f.prompter.boxes.clear();
+        f.openSfa(sfa);
+        EXPECT_EQ(f.prompter.boxTexts(), QStringList{says.join(u'\n')});
     }
 }
 
