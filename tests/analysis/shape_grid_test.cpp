@@ -223,8 +223,6 @@ TEST(ShapeGrid, CutOffTextShowsWholeInATitleTipThatPassesTheMouseOn)
     l.grid->SetItemText(1, 4, description);
     QWidget* vp = l.grid->viewport();
     ZTitleTip* tip = l.grid->titleTip();
-    QTest::mouseMove(vp, l.at(2, 1));
-    EXPECT_FALSE(tip->isVisible()) << "a text that fits";
     QTest::mouseMove(vp, l.at(1, 4));
     ASSERT_TRUE(tip->isVisible());
     GridRect cell;
