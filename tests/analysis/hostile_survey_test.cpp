@@ -12,8 +12,6 @@
 #include "support/scripted_prompter.h"
 #include "support/survey_fixtures.h"
 
-#include <QScrollBar>
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -40,7 +38,8 @@ QByteArray surveyBytes(int32_t diameter, int32_t first, int32_t step, int width,
     return SerializeSfa(h, records, {});
 }
 
-// Opens `bytes` as a survey file in `view`; the boxes shown on opening.
+// Opens `bytes` as a survey file in the view and paints it; the boxes
+// shown on opening.
 QStringList openSurvey(StripViewFixture& st, ScriptedPrompter& prompter, const QByteArray& bytes)
 {
     const QString path = st.dir.filePath(QStringLiteral("hostile.sfa"));
@@ -48,24 +47,16 @@ QStringList openSurvey(StripViewFixture& st, ScriptedPrompter& prompter, const Q
     prompter.boxes.clear();
     prompter.fileAnswers.push_back(path);
     st.view->OnFileOpen();
+    st.view->viewport()->grab();
     const QStringList boxes = prompter.boxTexts();
     prompter.boxes.clear();
     return boxes;
-}
-
-// The view painted: the content size and scroll ranges are worked out.
-void paint(CUnWrapView& view)
-{
-    view.viewport()->grab();
-    EXPECT_GE(view.horizontalScrollBar()->maximum(), 0);
-    EXPECT_GE(view.verticalScrollBar()->maximum(), 0);
 }
 
 } // namespace
 
 TEST(HostileSurvey, NothingNoHoleHasOpensAndNoPageBeyondItsPictureSizeIsDrawn)
 {
-    const QString tooLarge = QStringLiteral("页面图像太大");
     const struct {
         const char* what;
         QByteArray bytes;
@@ -101,29 +92,21 @@ TEST(HostileSurvey, NothingNoHoleHasOpensAndNoPageBeyondItsPictureSizeIsDrawn)
             continue;
         }
         ASSERT_TRUE(view.GetData());
-        const CUnWrapData& data = *view.GetData();
-        paint(view);
         view.ZoomIn();
-        paint(view);
+        view.viewport()->grab();
 
         // "导出当前页面": written, or refused by its size before anything is made.
         const QString exported = st.dir.filePath(QStringLiteral("page.jpg"));
         prompter.fileAnswers.push_back(exported);
         view.OnExportCurrentPage();
         EXPECT_EQ(QFile::exists(exported), c.drawn);
-        ASSERT_EQ(prompter.boxes.size(), c.drawn ? 0u : 1u);
-        if (!c.drawn) {
-            EXPECT_TRUE(prompter.boxTexts()[0].startsWith(tooLarge));
-        }
-
+        EXPECT_EQ(prompter.boxTexts().size() == 1 &&
+                      prompter.boxTexts()[0].startsWith(QStringLiteral("页面图像太大")),
+                  !c.drawn);
         const PageViewState& state = view.pageState();
-        ErrorReport error;
-        EXPECT_EQ(RenderPageTexture(data, state, &error).isNull(), !c.drawn);
-        EXPECT_EQ(error.text.startsWith(tooLarge), !c.drawn);
-        EXPECT_EQ(RenderNotesPicture(data, state).isNull(), !c.drawn);
-        const CylinderSize cylinder = CylinderSizeFor(
-            data.GetPageSize(state.currentPage, state.perPage, state.zoom, state.aspect));
-        EXPECT_GT(std::min(cylinder.radius, cylinder.height), 0.0f);
+        EXPECT_EQ(std::tuple(RenderPageTexture(*view.GetData(), state).isNull(),
+                             RenderNotesPicture(*view.GetData(), state).isNull()),
+                  std::tuple(!c.drawn, !c.drawn));
     }
 }
 
@@ -135,29 +118,20 @@ TEST(HostileSurvey, RandomSurveysKeepTheirSizesInRange)
     ScriptedPrompter prompter;
     StripViewFixture st;
     CUnWrapView& view = st.build();
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     for (int round = 0; round < 30; ++round) {
         SCOPED_TRACE(round);
-        auto pick = [&rng](int lo, int hi) {
-            return std::uniform_int_distribution<int>(lo, hi)(rng);
-        };
         const int width = rng() % 2 ? pick(0, 16) : pick(0, kMaxSfaStripSize);
-        const int most = width
-                             ? int(std::min<int64_t>(kMaxSfaStripSize,
-                                                     int64_t(JpegFile::kMaxImageBytes) / 3 / width))
-                             : kMaxSfaStripSize;
+        const int most =
+            width ? int(std::min<int64_t>(kMaxSfaStripSize, JpegFile::kMaxImageBytes / 3 / width))
+                  : kMaxSfaStripSize;
         openSurvey(st, prompter,
                    surveyBytes(pick(1, kMaxSfaDiameter), pick(INT_MIN / 2, INT_MAX / 2),
                                pick(1, 100000), width, pick(0, most)));
         ASSERT_TRUE(view.GetData());
-        paint(view); // a page of thousands of depth labels takes a while
         for (int zoom = 0; zoom < 3; ++zoom, view.ZoomIn()) {
-            const PageViewState& state = view.pageState();
-            const QSize page = PageImageSize(*view.GetData(), state);
+            const QSize page = PageImageSize(*view.GetData(), view.pageState());
             EXPECT_TRUE(page.width() >= kPageLeftMargin && page.height() >= kPageTopMargin);
-            ErrorReport error;
-            const bool fits = PagePictureFits(page, &error);
-            EXPECT_EQ(fits, error.isEmpty());
-            EXPECT_EQ(fits, int64_t(page.width()) * page.height() <= kMaxPagePicturePixels);
             CylinderSizeFor(page);
         }
     }

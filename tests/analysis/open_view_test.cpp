@@ -223,7 +223,7 @@ TEST_F(OpenViewTest, PaintsTheStripUprightAtItsZoom)
         int lens;
         int zoomIns;
         int topGreen, bottomGreen;
-    } cases[] = {{0, 0, 50, 200}, {1, 0, 200, 50}, {0, 2, 50, 200}, {1, 1, 200, 50}};
+    } cases[] = {{0, 2, 50, 200}, {1, 1, 200, 50}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::pair(c.lens, c.zoomIns)));
         currentLensType = c.lens;
@@ -250,12 +250,12 @@ TEST_F(OpenViewTest, PaintsTheStripUprightAtItsZoom)
         const QImage shot = view.viewport()->grab().toImage();
         const int drawnWidth = int(kStripW * view.zoom()), drawnRows = int(91 * view.zoom());
         for (int x : {0, drawnWidth / 2, drawnWidth - 1}) {
-            const int at = COpenView::kStripLeft + x;
-            EXPECT_EQ(std::pair(qGreen(shot.pixel(at, COpenView::kStripTop)),
-                                qGreen(shot.pixel(at, COpenView::kStripTop + drawnRows - 1))),
-                      std::pair(c.topGreen, c.bottomGreen))
+            const int at = COpenView::kStripLeft + x, top = COpenView::kStripTop;
+            EXPECT_EQ(std::tuple(qGreen(shot.pixel(at, top)),
+                                 qGreen(shot.pixel(at, top + drawnRows - 1)),
+                                 shot.pixel(at, top + drawnRows)),
+                      std::tuple(c.topGreen, c.bottomGreen, qRgb(255, 255, 255)))
                 << x;
-            EXPECT_EQ(shot.pixel(at, COpenView::kStripTop + drawnRows), qRgb(255, 255, 255));
         }
     }
 }

@@ -4,6 +4,7 @@
 #include "stitch_frame_fixture.h"
 
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <functional>
@@ -11,8 +12,19 @@
 namespace bc {
 namespace {
 
+// The page box shows the view's page whoever moved it; "下一页" goes on from
+// there. A page the user turns to, or a new document, opens at its top-left
+// corner however far the last one was scrolled; the live window follows its
+// newest strip, on the third page.
 TEST(PageBox, ShowsTheViewsPageWhoeverMovedIt)
 {
+    auto typed = [](test::StitchFrame& f) {
+        QLineEdit* box = f.frame->pageToolBar()->pageBox();
+        QTest::mouseClick(box, Qt::LeftButton);
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("3"));
+        QTest::keyClick(box, Qt::Key_Return);
+    };
     const struct {
         const char* mover;
         int layout;
@@ -35,20 +47,30 @@ TEST(PageBox, ShowsTheViewsPageWhoeverMovedIt)
              f.frame->commandAction(ID_FILE_OPEN)->trigger();
          },
          0},
+        {"下一页", 0, [](test::StitchFrame& f) { f.clickCommand(ID_NEXT_PAGE); }, 1},
+        {"typed page", 0, typed, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mover);
         test::StitchFrame f;
         f.settings.itemsPerPage = 5; // twelve strips: three pages
-        f.open(c.layout);
+        f.settings.aspectAutoFit = 0;
+        f.open(c.layout, 900, 200); // pages far larger than the window
+        QScrollBar* down = f.view().verticalScrollBar();
+        QScrollBar* across = f.view().horizontalScrollBar();
+        const bool live = c.layout != CUnWrapFrame::StandAlone;
+        if (!live) {
+            test::dragThumb(down, down->height());
+            test::dragThumb(across, across->width());
+            ASSERT_GT(std::min(down->value(), across->value()), 0);
+        }
         c.move(f);
-
         QLineEdit* box = f.frame->pageToolBar()->pageBox();
-        EXPECT_EQ(std::tuple(f.view().currentPage(), f.view().GetPageCount(), box->text()),
-                  std::tuple(c.page, 3, PageBoxText(c.page, 3)));
-        if (c.layout != CUnWrapFrame::StandAlone)
+        EXPECT_EQ(
+            std::tuple(f.view().currentPage(), box->text(), across->value(), down->value() > 0),
+            std::tuple(c.page, PageBoxText(c.page, 3), 0, live));
+        if (live)
             continue;
-        // "下一页" goes on from the page shown.
         f.clickCommand(ID_NEXT_PAGE);
         const int next = std::min(c.page + 1, 2);
         EXPECT_EQ(std::tuple(f.view().currentPage(), box->text()),

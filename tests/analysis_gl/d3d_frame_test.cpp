@@ -7,6 +7,7 @@
 #include "app/key_router.h"
 #include "core/survey_params.h"
 #include "core/unwrap_image.h"
+#include "platform/window_placement.h"
 #include "support/scripted_prompter.h"
 #include "ui/flat_tool_bar.h"
 
@@ -266,7 +267,7 @@ TEST_F(D3DFrameTest, TheAutoButtonsTheTimerAndTheKeys)
 }
 
 // A second cylinder goes to the open window, which keeps its own copy; once
-// closed, the next asks for a new one. The strip view's command marks every
+// closed, the next asks for a new one, placed on the screen. The strip view's command marks every
 // strip of its page.
 TEST_F(D3DFrameTest, ASecondCylinderGoesToTheOpenWindowAndAClosedOneIsReplaced)
 {
@@ -281,10 +282,20 @@ TEST_F(D3DFrameTest, ASecondCylinderGoesToTheOpenWindowAndAClosedOneIsReplaced)
         EXPECT_EQ(huesNearCentre(shot()), std::set<Hue>{Blue});
     }
     first->close(); // deleted later
+    // The next opens centred over the strip view, here near the screen's
+    // bottom right, as far as the screen's available area allows.
+    strip->resize(400, 300);
+    strip->show();
+    const QRect area = availableAreaFor(strip.get());
+    strip->move(area.right() - 350, area.bottom() - 250);
     strip->showCylinder(input(blue, "third.bmp", {}));
     // (QTRY_ macros report to QTest, not here: a wait that fails must be checked.)
     EXPECT_TRUE(QTest::qWaitFor([&] { return frame() && frame() != first; }));
-    ASSERT_TRUE(frame() && frame()->isVisible());
+    ASSERT_TRUE(frame() && QTest::qWaitForWindowExposed(frame()));
+    QRect over(QPoint(), frame()->frameGeometry().size());
+    over.moveCenter(strip->frameGeometry().center());
+    EXPECT_EQ(frame()->frameGeometry(), placedWithin(over, area));
+    EXPECT_TRUE(area.contains(frame()->frameGeometry()));
 
     test::ScriptedPrompter prompter;
     QStringList files;
