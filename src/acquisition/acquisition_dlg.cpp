@@ -1148,6 +1148,8 @@ void CAcquisitionDlg::OnControlParameters()
         controlGroup_->fill();
         controlParamsApplied();
     }
+    // OK or 取消, the ports the probe found are the settings' now.
+    commGroup_->showSettingsPort();
     showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing);
 }
 
