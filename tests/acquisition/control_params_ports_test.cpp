@@ -2,14 +2,10 @@
 // counter on another port than the profile's: the form's communication group
 // shows that port afterwards, so that its "保存" keeps it.
 
-#include "acquisition/acquisition_dlg.h"
 #include "acquisition/control_param_dlg.h"
 #include "acquisition/port_probe.h"
-#include "support/scripted_capture_graph.h"
-#include "support/scripted_prompter.h"
+#include "scripted_station.h"
 #include "support/serial_pty.h"
-#include "support/serial_slots.h"
-#include "support/temp_settings.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,21 +25,12 @@ TEST(ControlParamsPorts, TheCommGroupShowsThePortTheProbeFoundAfterOkOrCancel)
     for (const bool ok : {false, true}) {
         depthCounterFound() = false;
         compassFound() = false;
-        test::TempSettings profile;
-        test::ScriptedPrompter prompter;
-        test::ScriptedGraphFactory graphs;
         test::ScriptedProbeDevice counter(QByteArray("\xAA\xAA", 2));
-        CPortMap map = test::mapSerialSlotsNowhere(profile);
-        map.setDevicePath(2, counter.path());
-        map.save(profile.settings());
-        profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 3);
-
-        AcquisitionHooks hooks;
-        hooks.createStitchWindow = [](QWidget*) -> QWidget* { return nullptr; };
-        CAcquisitionDlg form(graphs, profile.settings(), hooks);
-        form.setWaitFunction([](int) {});
-        form.show();
-        form.OnInitDialog();
+        test::ScriptedStation station;
+        station.map.setDevicePath(2, counter.path());
+        station.map.save(station.profile.settings());
+        station.profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 3);
+        CAcquisitionDlg& form = station.start();
         auto* port = static_cast<QComboBox*>(form.control(IDC_PORT));
         ASSERT_EQ(port->currentIndex(), 2); // COM3, as the profile says
 
@@ -66,7 +53,7 @@ TEST(ControlParamsPorts, TheCommGroupShowsThePortTheProbeFoundAfterOkOrCancel)
         ASSERT_TRUE(depthCounterFound().load()) << ok;
         EXPECT_EQ(port->currentIndex(), 1) << ok; // COM2, where the counter answered
         static_cast<QAbstractButton*>(form.control(IDC_SAVE_COMM))->click();
-        EXPECT_EQ(profile.reopen()->value(QStringLiteral("镜头控制/COM1")).toInt(), 2) << ok;
+        EXPECT_EQ(station.profile.reopen()->value(QStringLiteral("镜头控制/COM1")).toInt(), 2) << ok;
     }
     depthCounterFound() = false;
     compassFound() = false;
