@@ -869,6 +869,8 @@ void CAcquisitionDlg::OnStartRecord()
     if (!QFileInfo(recordBasePath_).isDir() && !QDir().mkpath(recordBasePath_)) {
         messageBox(tr8("创建目录%1失败\n请换个目录重试").arg(recordBasePath_), tr8("出错"),
                    MB_OK | MB_ICONSTOP, this);
+        // The next 录制 asks for another folder, and 回放 opens its dialog.
+        fileField_->clear();
         return;
     }
     analysisFolder_ = recordBasePath_;
@@ -879,6 +881,7 @@ void CAcquisitionDlg::OnStartRecord()
     mode_ = ModeRecording;
     if (!RestartPreview(true)) {
         mode_ = ModeIdle;
+        fileField_->clear(); // as a failed playback leaves it
         return;
     }
     setStatus(tr8("录制") + serialText);
@@ -1148,6 +1151,8 @@ void CAcquisitionDlg::OnControlParameters()
         controlGroup_->fill();
         controlParamsApplied();
     }
+    // OK or 取消, the ports the probe found are the settings' now.
+    commGroup_->showSettingsPort();
     showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing);
 }
 

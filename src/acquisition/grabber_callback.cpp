@@ -39,13 +39,15 @@ bool writeRgbAsBmp(const QString& path, const uint8_t* rgb, int width, int heigh
     const auto w = static_cast<uint32_t>(width);
     const auto h = static_cast<uint32_t>(height);
     const PixelBuffer bgr = JpegFile::UnpadRows(rgb, w, h, w * 3);
-    if (!bgr || !JpegFile::FlipRowsVertically(bgr.get(), w * 3, h) ||
-        !JpegFile::SwapRedBlue(bgr.get(), w, h) ||
-        !JpegFile::SaveBmpFile(path, bgr.get(), w, h, 24)) {
-        reportError(error, QStringLiteral("BMP :\nCan't write %1\n").arg(path));
+    if (!bgr) {
+        reportError(error, QStringLiteral("无法写入图像文件: %1\n内存不足").arg(path),
+                    QStringLiteral("出错"), MB_ICONSTOP);
         return false;
     }
-    return true;
+    JpegFile::FlipRowsVertically(bgr.get(), w * 3, h);
+    JpegFile::SwapRedBlue(bgr.get(), w, h);
+    // The image core says why a write failed (a full disk, no permission).
+    return JpegFile::SaveBmpFile(path, bgr.get(), w, h, 24, error);
 }
 
 // The image core's writers: a ".bmp" name gives a 24-bit BMP, any other a

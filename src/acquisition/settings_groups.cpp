@@ -251,10 +251,16 @@ void CCommGroup::setPortMap(const CPortMap& map)
     port_->setCurrentIndex(current);
 }
 
-bool CCommGroup::configureLine()
+void CCommGroup::showSettingsPort()
 {
     const int slot = params_.port1;
     port_->setCurrentIndex(slot >= 1 && slot <= CPortMap::kSlotCount ? slot - 1 : -1);
+}
+
+bool CCommGroup::configureLine()
+{
+    const int slot = params_.port1;
+    showSettingsPort();
     baud_->setCurrentIndex(3); // the line always runs at 9600
     port_->setEnabled(true);
     baud_->setEnabled(true);

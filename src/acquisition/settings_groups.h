@@ -153,6 +153,10 @@ public:
     // 9600,n,8,1, shows that port and "9600" in the combos and opens it.
     // Emits statusTextChanged with "--通讯成功" or the failure text.
     bool configureLine();
+    // Shows the settings' port in the port combo, leaving the line as it is
+    // (the control-parameter dialog's probe may have found the counter on
+    // another port: the group's "保存" then keeps that port).
+    void showSettingsPort();
     // Button 1230: port and baud entry into the settings, profile saved, line
     // configured; "设置串口成功" on success.
     bool save();

@@ -1,6 +1,7 @@
 #include "acquisition/unwrap_stitch_bar.h"
 
 #include "core/program_values.h"
+#include "platform/window_placement.h"
 #include "platform/prompter.h"
 #include "res/resource_bitmaps.h"
 
@@ -58,6 +59,8 @@ void CUnwrapStitchBar::OnUnwrapStitch()
     // However the window goes, the request goes with it.
     connect(window_, &QObject::destroyed, this, &CUnwrapStitchBar::onWindowGone);
     window_->setWindowIcon(QIcon(QPixmap::fromImage(loadResourceBitmap(IDI_VIDEO))));
+    // 860 x 750 at the origin: a smaller screen gets it cut to its own size.
+    keepOnScreenWhenShown(window_);
     window_->show();
     continuousRequest.store(true);
 }

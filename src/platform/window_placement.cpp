@@ -46,9 +46,7 @@ void placeWindow(QWidget* window)
     if (available.isEmpty())
         return;
     const QWidget* owner = ownerOf(window);
-    QMargins margins = frameMarginsOf(window);
-    if (margins.isNull())
-        margins = frameMarginsOf(owner); // decorations alike on one screen
+    const QMargins margins = knownFrameMargins(window);
 
     QRect frame = window->geometry().marginsAdded(margins);
     if (!window->testAttribute(Qt::WA_Moved)) {
@@ -121,6 +119,19 @@ QRect availableAreaFor(const QWidget* window)
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
+}
+
+QMargins knownFrameMargins(const QWidget* window)
+{
+    // Decorations are alike on one screen: an owner not shown yet (a video
+    // window opening its live frame before it shows itself) lends its own
+    // owner's.
+    for (const QWidget* w = window; w; w = ownerOf(w)) {
+        const QMargins margins = frameMarginsOf(w);
+        if (!margins.isNull())
+            return margins;
+    }
+    return {};
 }
 
 void keepOnScreen(QWidget* window)

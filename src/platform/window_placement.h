@@ -20,11 +20,16 @@ QRect placedWithin(const QRect& frame, const QRect& available);
 // `window` is on: its parent's window's screen, else its own.
 QRect availableAreaFor(const QWidget* window);
 
+// The decorations (title bar and borders) around `window`: its own once it is
+// shown, else those of the nearest owner up its chain that is shown; none when
+// nothing is known.
+QMargins knownFrameMargins(const QWidget* window);
+
 // Places the top-level `window` within availableAreaFor(window), its frame
 // (title bar and borders) included. A window not positioned yet starts
 // centred on its owner (or on the screen), where the window system would put
-// it. Frame margins not known yet (before the first show) are taken from the
-// owner. Full-screen and maximised windows are left alone, and so is a
+// it. Frame margins not known yet (before the first show) are taken as
+// knownFrameMargins says. Full-screen and maximised windows are left alone, and so is a
 // window not shown: it is placed when it is shown (keepOnScreenWhenShown).
 void keepOnScreen(QWidget* window);
 

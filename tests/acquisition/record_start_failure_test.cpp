@@ -1,0 +1,55 @@
+// A recording that cannot start (its folder cannot be made, the device will
+// not run) leaves no stale name in the file field: the next 录制 asks for a
+// file again and 回放 opens its dialog.
+
+#include "scripted_station.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace bc {
+namespace {
+
+TEST(RecordStartFailure, TheFileFieldIsClearedSoRecordAndPlaybackAskAgain)
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QFile film(dir.filePath(QStringLiteral("film.mpg")));
+    ASSERT_TRUE(film.open(QIODevice::WriteOnly));
+    film.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6)); // a program stream
+    film.close();
+
+    const struct {
+        const char* why;
+        QString chosen;
+        bool deviceFails;
+    } rows[] = {{"no folder", blocker.fileName() + "/sub/x.mpg", false},
+                {"no device", dir.filePath(QStringLiteral("y.mpg")), true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        test::ScriptedStation station;
+        CAcquisitionDlg& form = station.start();
+        if (row.deviceFails)
+            station.graphs.script.failingKinds.insert(GraphKindPreviewRecord);
+        station.prompter.fileAnswers.push_back(row.chosen);
+        form.OnStartRecord();
+        ASSERT_EQ(form.GetUiMode(), ModeIdle);
+        EXPECT_EQ(static_cast<QLineEdit*>(form.control(IDC_FILE))->text(), QString());
+
+        const int dialogs = station.prompter.dialogTitles.size();
+        station.prompter.fileAnswers.push_back(film.fileName());
+        form.OnOpenPlayback();
+        EXPECT_EQ(station.prompter.dialogTitles.size(), dialogs + 1);
+        EXPECT_EQ(form.GetUiMode(), ModePlayback);
+        form.OnStopRecord();
+    }
+}
+
+} // namespace
+} // namespace bc
