@@ -329,9 +329,11 @@ int CAttitudeLine::HitTest(int x, int y, int topDepth, float scaleX, float scale
     return segmentHit(x, y, ax, ay, bx, by) ? 1 : 0;
 }
 
-bool CAttitudeLine::IsInDepthRange(int, int) const
+bool CAttitudeLine::IsInDepthRange(int topDepth, int bottomDepth) const
 {
-    return true;
+    // A line belongs to the pages it crosses; drawn on every page, the lines
+    // of the pages below would show in the blank under this page's strips.
+    return std::max(y1_, y2_) >= float(topDepth) && std::min(y1_, y2_) <= float(bottomDepth);
 }
 
 int CAttitudeLine::ComputeDip(int radius, int* dipDirection, int* dipAngle) const

@@ -206,7 +206,8 @@ void CUnWrapView::pickMouseMove(QMouseEvent* event)
     if (pickMode_ == 0) {
         const PickScale s = PickScaleOf(state_);
         const bool over =
-            data_->HitTestShapes(p.x(), p.y(), float(s.topDepth), s.pxPerRadian, s.pxPerMm) != 0;
+            data_->HitTestShapes(p.x(), p.y(), float(s.topDepth), s.bottomDepth,
+                                 s.pxPerRadian, s.pxPerMm) != 0;
         if (over != (cursorState_ == kCursorOverShape)) {
             cursorState_ = over ? kCursorOverShape : 0;
             if (over)
