@@ -46,7 +46,7 @@ void DrawCompassRuler(QPainter& painter, int firstStripWidth, float aspect, floa
         cells[i] = QRect(quarterX(i) + 40 - (i == 4 ? 5 : 0), 18, 40, 22);
         const int w = metrics.horizontalAdvance(QString::fromLatin1(kPoints[i]));
         const int begin = cells[i].center().x() + 1 - w / 2;
-        spans.push_back({begin, begin + w});
+        spans.push_back({begin - 1, begin + w + 1}); // a pixel apart at least
     }
     const std::vector<bool> lettered = LabelsKeptApart(spans);
     for (int i = 0; i < 5; ++i) {
