@@ -526,7 +526,12 @@ void CUnWrapData::GetPageExtent(int page, int perPage, float scale, float aspect
 double CUnWrapData::GetPageAspect(int page, int perPage, int diameter, float scale) const
 {
     int first = 0;
-    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    // A page of one strip has no depth span of its own: rather than at its
+    // full width, many times wider than the others, it is shown at the
+    // stretch of the page before it.
+    if (strips.size() == 1 && page > 0)
+        strips = PageStrips(page - 1, perPage, &first);
     return PageAspectOf({first, strips}, diameter, ClampZoom(scale));
 }
 
