@@ -144,7 +144,8 @@ CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopD
 
 int ShapeLabelsRight(int pageWidth)
 {
-    return truncToInt(2.5 * double(std::max(pageWidth, 0)));
+    const int width = std::max(pageWidth, 0);
+    return satAdd(width, ShapeLabelTextWidth(truncToInt(1.5 * double(width))));
 }
 
 PageRect ShapeLabelArea(const PageRect& bound, int pageWidth)
@@ -152,7 +153,7 @@ PageRect ShapeLabelArea(const PageRect& bound, int pageWidth)
     // A wide pen reaches a few pixels beyond the line's ends.
     constexpr int kPen = 5;
     const int width = std::max(pageWidth, 0);
-    const int run = truncToInt(1.5 * double(width));
+    const int run = ShapeLabelTextWidth(truncToInt(1.5 * double(width)));
     PageRect r;
     r.left = satAdd(width, -kPen);
     r.top = satAdd(bound.top, -kPen);
