@@ -23,7 +23,7 @@ struct Seen {
 
 // Notes what the stitch window shows at the moment a box is asked.
 class WatchingPrompter : public test::ScriptedPrompter {
-public:
+  public:
     explicit WatchingPrompter(const CUnWrapFrame& frame) : frame_(frame) {}
     std::vector<Seen> seen;
     int messageBox(QWidget* parent, const QString& text, const QString& caption,
@@ -35,7 +35,7 @@ public:
         return ScriptedPrompter::messageBox(parent, text, caption, style);
     }
 
-private:
+  private:
     const CUnWrapFrame& frame_;
 };
 

@@ -50,11 +50,10 @@ TEST(NarrowPageLabels, ReadableOnScreenAndInTheNotesPicture)
     QTest::qWait(50);
     QWidget* window = view.window();
     const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
-    const QImage shown =
-        window->screen()
-            ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
-                         view.viewport()->height())
-            .toImage();
+    const QImage shown = window->screen()
+                             ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
+                                          view.viewport()->height())
+                             .toImage();
     const int labelsFrom = kPageLeftMargin + pageWidth + 2 - across->value();
     EXPECT_GT(inkSpan(shown, labelsFrom), 250) << "the label's text on screen";
 

@@ -18,8 +18,8 @@ int pixelsOf(QRgb colour, const CUnWrapView& view)
     QWidget* window = view.window();
     const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
     const QImage shown = window->screen()
-                             ->grabWindow(window->winId(), at.x(), at.y(),
-                                          view.viewport()->width(), view.viewport()->height())
+                             ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
+                                          view.viewport()->height())
                              .toImage();
     int n = 0;
     for (int y = 0; y < shown.height(); ++y)
