@@ -199,6 +199,11 @@ QString CAttitudeShape::LabelText() const
              texts_[TextDipAngle], texts_[TextDescription]);
 }
 
+int ShapeLabelTextWidth(int run)
+{
+    return std::max(run, kMinShapeLabelWidth);
+}
+
 void CAttitudeShape::drawLabelText(QPainter& painter, float ax, float ay, float width,
                                    bool ownPen) const
 {
@@ -211,6 +216,7 @@ void CAttitudeShape::drawLabelText(QPainter& painter, float ax, float ay, float 
     const int top = paintClamp(truncToInt(ay));
     const int right = paintClamp(truncToInt(ax + width));
     painter.drawLine(left, top, right, top);
+    const int textRight = satAdd(left, ShapeLabelTextWidth(right - left));
 
     QFont font(QStringLiteral("Times New Roman"));
     font.setPixelSize(18);
@@ -218,7 +224,7 @@ void CAttitudeShape::drawLabelText(QPainter& painter, float ax, float ay, float 
     font.setStyleHint(QFont::Serif);
     painter.setFont(font);
     painter.setPen(QPen(Qt::black)); // the text colour of a fresh drawing context
-    painter.drawText(paintRect(left, top, right, top + 60),
+    painter.drawText(paintRect(left, top, textRight, top + 60),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, LabelText());
     painter.restore();
 }
@@ -329,9 +335,11 @@ int CAttitudeLine::HitTest(int x, int y, int topDepth, float scaleX, float scale
     return segmentHit(x, y, ax, ay, bx, by) ? 1 : 0;
 }
 
-bool CAttitudeLine::IsInDepthRange(int, int) const
+bool CAttitudeLine::IsInDepthRange(int topDepth, int bottomDepth) const
 {
-    return true;
+    // A line belongs to the pages it crosses; drawn on every page, the lines
+    // of the pages below would show in the blank under this page's strips.
+    return std::max(y1_, y2_) >= float(topDepth) && std::min(y1_, y2_) <= float(bottomDepth);
 }
 
 int CAttitudeLine::ComputeDip(int radius, int* dipDirection, int* dipAngle) const

@@ -37,6 +37,13 @@ void ResetShapeId();
 // Pixels within which a click hits a shape.
 constexpr int kShapeHitTolerance = 10;
 
+// A label's text is laid out at least this wide (pixels), so that on a
+// narrow page (a small hole shown true to its depth) its words are not
+// broken one to a line and cut off below its few lines.
+constexpr int kMinShapeLabelWidth = 400;
+// The width a label's text takes right of a page whose label run is `run`.
+int ShapeLabelTextWidth(int run);
+
 // Distance in whole pixels from a point to a segment, by the angle rule of the
 // strip view (truncating at every step).
 int PointToSegmentDistance(int px, int py, int x1, int y1, int x2, int y2);

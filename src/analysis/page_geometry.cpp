@@ -144,7 +144,8 @@ CShapePoint WallPointAt(int x, int y, int pageWidth, float pxPerMm, int pageTopD
 
 int ShapeLabelsRight(int pageWidth)
 {
-    return truncToInt(2.5 * double(std::max(pageWidth, 0)));
+    const int width = std::max(pageWidth, 0);
+    return satAdd(width, ShapeLabelTextWidth(truncToInt(1.5 * double(width))));
 }
 
 PageRect ShapeLabelArea(const PageRect& bound, int pageWidth)
@@ -152,7 +153,7 @@ PageRect ShapeLabelArea(const PageRect& bound, int pageWidth)
     // A wide pen reaches a few pixels beyond the line's ends.
     constexpr int kPen = 5;
     const int width = std::max(pageWidth, 0);
-    const int run = truncToInt(1.5 * double(width));
+    const int run = ShapeLabelTextWidth(truncToInt(1.5 * double(width)));
     PageRect r;
     r.left = satAdd(width, -kPen);
     r.top = satAdd(bound.top, -kPen);
@@ -166,26 +167,36 @@ float PixelsPerRadian(int pageWidth)
     return float(double(pageWidth) * 0.5 * (1.0 / 3.14159));
 }
 
-namespace {
-
-// Labels from the top down: one that would overlap the label kept above it
-// is left out, except the last, for which the ones above give way.
-void unlabelOverlaps(std::vector<DepthMark>& marks)
+std::vector<bool> LabelsKeptApart(const std::vector<LabelSpan>& spans)
 {
+    std::vector<bool> shown(spans.size(), true);
     std::vector<size_t> kept;
-    for (size_t i = 0; i < marks.size(); ++i) {
-        const bool last = i + 1 == marks.size();
-        auto overlaps = [&] {
-            return !kept.empty() && marks[kept.back()].label.bottom > marks[i].label.top;
-        };
+    for (size_t i = 0; i < spans.size(); ++i) {
+        const bool last = i + 1 == spans.size();
+        auto overlaps = [&] { return !kept.empty() && spans[kept.back()].end > spans[i].begin; };
         if (!last && overlaps()) {
-            marks[i].labelled = false;
+            shown[i] = false;
             continue;
         }
         for (; last && overlaps(); kept.pop_back())
-            marks[kept.back()].labelled = false;
+            shown[kept.back()] = false;
         kept.push_back(i);
     }
+    return shown;
+}
+
+namespace {
+
+// Depth labels from the top down, kept apart as labels along a line are.
+void unlabelOverlaps(std::vector<DepthMark>& marks)
+{
+    std::vector<LabelSpan> spans;
+    spans.reserve(marks.size());
+    for (const DepthMark& m : marks)
+        spans.push_back({m.label.top, m.label.bottom});
+    const std::vector<bool> shown = LabelsKeptApart(spans);
+    for (size_t i = 0; i < marks.size(); ++i)
+        marks[i].labelled = shown[i];
 }
 
 } // namespace

@@ -92,6 +92,16 @@ int ShapeLabelsRight(int pageWidth);
 // bound rectangle (GetBoundRect, which holds the label's anchor).
 PageRect ShapeLabelArea(const PageRect& bound, int pageWidth);
 
+// Where a label lies along its line (pixels, end exclusive).
+struct LabelSpan {
+    int begin = 0;
+    int end = 0;
+};
+// Which of the labels along a line, in order, are drawn so that no two
+// overlap: one that would overlap the label kept before it is left out,
+// except the last, for which the ones before it give way.
+std::vector<bool> LabelsKeptApart(const std::vector<LabelSpan>& spans);
+
 // One label of the depth scale of a stand-alone page.
 struct DepthMark {
     int depth = 0;   // mm

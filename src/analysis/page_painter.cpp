@@ -1,9 +1,11 @@
 #include "analysis/page_painter.h"
 
+#include "analysis/page_geometry.h"
 #include "analysis/page_rect.h"
 #include "analysis/unwrap_data.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 
 namespace bc {
@@ -33,14 +35,27 @@ void DrawCompassRuler(QPainter& painter, int firstStripWidth, float aspect, floa
     painter.setPen(QPen(Qt::black, 1));
     painter.drawLine(left, 48, left + length, 48);
     const float quarter = float(length) * 0.25f;
+    auto quarterX = [quarter](int i) { return truncToInt(float(i) * quarter + 0.5f); };
+    // Each letter is centred in a 40-pixel cell over its tick; on a narrow
+    // page (a small hole shown true to its depth) the letters that would run
+    // into each other give way, the closing "N" last of all.
+    QRect cells[5];
+    std::vector<LabelSpan> spans;
+    const QFontMetrics metrics = painter.fontMetrics();
     for (int i = 0; i < 5; ++i) {
-        const int x = truncToInt(float(i) * quarter + 0.5f);
+        cells[i] = QRect(quarterX(i) + 40 - (i == 4 ? 5 : 0), 18, 40, 22);
+        const int w = metrics.horizontalAdvance(QString::fromLatin1(kPoints[i]));
+        const int begin = cells[i].center().x() + 1 - w / 2;
+        spans.push_back({begin - 1, begin + w + 1}); // a pixel apart at least
+    }
+    const std::vector<bool> lettered = LabelsKeptApart(spans);
+    for (int i = 0; i < 5; ++i) {
+        const int x = quarterX(i);
         const int tickX = left + x - (i == 4 ? 1 : 0);
         painter.drawLine(tickX, 48, tickX, 40);
-        const int shift = i == 4 ? 5 : 0;
-        painter.drawText(QRect(x + 40 - shift, 18, 40, 22),
-                         Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine,
-                         QString::fromLatin1(kPoints[i]));
+        if (lettered[size_t(i)])
+            painter.drawText(cells[i], Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine,
+                             QString::fromLatin1(kPoints[i]));
         if (i < 4)
             for (int j = 1; j <= 8; ++j) {
                 const int minor = left + x + truncToInt(float(j) * quarter / 9.0f + 0.5f);

@@ -17,10 +17,12 @@ namespace bc {
 namespace {
 
 // From x -60 to trunc(1.5 * page width - 120); a page too narrow for that
-// still gets the label column.
+// still gets the label column, and the labels' least width from the
+// picture's left edge, where their text starts.
 int notesWidth(int pageWidth)
 {
-    return satAdd(std::max(truncToInt(1.5 * pageWidth - 120.0), 0), kPageLeftMargin);
+    return std::max(satAdd(std::max(truncToInt(1.5 * pageWidth - 120.0), 0), kPageLeftMargin),
+                    kMinShapeLabelWidth);
 }
 
 void paintNotes(QPainter& painter, const CUnWrapData& data, const PageViewState& state)

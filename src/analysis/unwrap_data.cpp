@@ -182,12 +182,13 @@ CAttitudeShape* CUnWrapData::GetSelectedShape(int i) const
     return i >= 0 && i < GetSelectedCount() ? selection_[size_t(i)] : nullptr;
 }
 
-int CUnWrapData::HitTestShapes(int x, int y, float topDepth, float pxPerRadian,
+int CUnWrapData::HitTestShapes(int x, int y, float topDepth, int bottomDepth, float pxPerRadian,
                                float pxPerMm) const
 {
     const int top = truncToInt(topDepth);
     for (const auto& shape : shapes_)
-        if (shape->HitTest(x, y, top, pxPerRadian, pxPerMm) == 1)
+        if (shape->IsInDepthRange(top, bottomDepth) &&
+            shape->HitTest(x, y, top, pxPerRadian, pxPerMm) == 1)
             return 1;
     return 0;
 }
@@ -203,12 +204,14 @@ void CUnWrapData::clearSelection(int topDepth, float pxPerRadian, float pxPerMm,
     selection_.clear();
 }
 
-int CUnWrapData::SelectShapeAt(int topDepth, int, float pxPerRadian, float pxPerMm,
+int CUnWrapData::SelectShapeAt(int topDepth, int bottomDepth, float pxPerRadian, float pxPerMm,
                                unsigned flags, int x, int y, const Invalidate& invalidate)
 {
+    // Only what the page shows can be picked on it.
     CAttitudeShape* hit = nullptr;
     for (const auto& shape : shapes_)
-        if (shape->HitTest(x, y, topDepth, pxPerRadian, pxPerMm)) {
+        if (shape->IsInDepthRange(topDepth, bottomDepth) &&
+            shape->HitTest(x, y, topDepth, pxPerRadian, pxPerMm)) {
             hit = shape.get();
             break;
         }
@@ -523,7 +526,12 @@ void CUnWrapData::GetPageExtent(int page, int perPage, float scale, float aspect
 double CUnWrapData::GetPageAspect(int page, int perPage, int diameter, float scale) const
 {
     int first = 0;
-    const std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    std::vector<PageStrip> strips = PageStrips(page, perPage, &first);
+    // A page of one strip has no depth span of its own: rather than at its
+    // full width, many times wider than the others, it is shown at the
+    // stretch of the page before it.
+    if (strips.size() == 1 && page > 0)
+        strips = PageStrips(page - 1, perPage, &first);
     return PageAspectOf({first, strips}, diameter, ClampZoom(scale));
 }
 

@@ -75,7 +75,8 @@ public:
     // Rectangles (logical page pixels) to repaint after a selection change.
     using Invalidate = std::function<void(const PageRect&)>;
 
-    int HitTestShapes(int x, int y, float topDepth, float pxPerRadian, float pxPerMm) const;
+    int HitTestShapes(int x, int y, float topDepth, int bottomDepth, float pxPerRadian,
+                      float pxPerMm) const;
     // kShiftFlag adds the hit shape to the selection; otherwise the hit shape
     // becomes the only selected one and a miss clears the selection. 1 when
     // a shape was hit.

@@ -131,14 +131,17 @@ void CUnWrapView::LoadCurrentPage()
         data_->FreePageBits(loadedPage_, state_.perPage);
     }
     ErrorReport error;
-    if (data_->LoadPageImages(state_.currentPage, state_.perPage, &error) > 0 && !error.isEmpty())
-        messageBox(error.text, error.caption, error.style, this);
+    const bool damaged =
+        data_->LoadPageImages(state_.currentPage, state_.perPage, &error) > 0 && !error.isEmpty();
     loadedPage_ = state_.currentPage;
     state_.selectedItem = -1;
     pageReStitched_ = false;
     RecalcPageGeometry();
     viewport()->update();
     tellPage();
+    // Asked once the page is laid out: the window repaints behind the box.
+    if (damaged)
+        messageBox(error.text, error.caption, error.style, this);
 }
 
 void CUnWrapView::undoPageAlign(int page)
@@ -164,10 +167,10 @@ void CUnWrapView::ResetPaging()
     state_.pageCount = data_->GetPageCount(state_.perPage);
     loadedPage_ = -1;
     state_.currentPage = 0;
-    LoadCurrentPage();
     scrollToPageTop();
     emit pageCountChanged(state_.pageCount);
-    tellPage();
+    LoadCurrentPage();
+    scrollToPageTop();
 }
 
 void CUnWrapView::GoToPage(int p)

@@ -98,9 +98,10 @@ void CUnWrapView::OnFileOpen()
         messageBox(error.text, error.caption, error.style, this);
         return;
     }
+    // The list first: a box about a damaged strip of the first page shows
+    // over the new document's list, not the old one's.
+    rebuildShapeList();
     ResetPaging();
-    if (state_.frameMode == 0)
-        rebuildShapeList();
     emit documentChanged();
 }
 
@@ -150,8 +151,8 @@ void CUnWrapView::OnOpenJpg()
         CloseDocument();
         return;
     }
-    ResetPaging();
     rebuildShapeList();
+    ResetPaging();
     emit documentChanged();
 }
 

@@ -75,6 +75,12 @@ void CUnWrapView::pickMousePress(QMouseEvent* event)
         return;
     }
     const QPoint p = viewToPage(event->position().toPoint());
+    // A plane is marked on the wall: a click above or below the page's
+    // strips adds no point, or the attitude would lie where no page shows it.
+    const float depth = PickToWall(p, state_).y;
+    if (pickMode_ != 0 &&
+        (depth < float(state_.pageTopDepth) || depth > float(state_.pageBottomDepth)))
+        return;
     switch (pickMode_) {
     case 0:
         pickSelect(p, event->modifiers().testFlag(Qt::ShiftModifier));
@@ -205,8 +211,8 @@ void CUnWrapView::pickMouseMove(QMouseEvent* event)
     const QPoint p = viewToPage(event->position().toPoint());
     if (pickMode_ == 0) {
         const PickScale s = PickScaleOf(state_);
-        const bool over =
-            data_->HitTestShapes(p.x(), p.y(), float(s.topDepth), s.pxPerRadian, s.pxPerMm) != 0;
+        const bool over = data_->HitTestShapes(p.x(), p.y(), float(s.topDepth), s.bottomDepth,
+                                               s.pxPerRadian, s.pxPerMm) != 0;
         if (over != (cursorState_ == kCursorOverShape)) {
             cursorState_ = over ? kCursorOverShape : 0;
             if (over)

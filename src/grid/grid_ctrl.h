@@ -531,6 +531,7 @@ protected:
     void timerEvent(QTimerEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     bool event(QEvent* e) override;
     bool viewportEvent(QEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;

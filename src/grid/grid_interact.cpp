@@ -256,6 +256,16 @@ void CGridCtrl::inputMethodEvent(QInputMethodEvent* e)
     e->accept();
 }
 
+QVariant CGridCtrl::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    // The input method shows what is being composed beside the focused
+    // cell, whose editor will take the text, not under the whole grid.
+    GridRect cell;
+    if (query == Qt::ImCursorRectangle && IsValid(m_focusCell) && CellRect(m_focusCell, &cell))
+        return cell.toQRect().translated(viewport()->pos());
+    return QAbstractScrollArea::inputMethodQuery(query);
+}
+
 void CGridCtrl::OnKeyDown(int vk, Qt::KeyboardModifiers mods)
 {
     if (!IsValid(m_focusCell))

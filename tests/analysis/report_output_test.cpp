@@ -141,10 +141,10 @@ TEST(Report, AttitudeAndImageReportsOfSeveralPages)
         ASSERT_TRUE(data.GetItem(12)->hasPixels());
         EXPECT_EQ(pixels(), turned);
         EXPECT_FALSE(data.GetItem(25 - 1)->hasPixels());
-        // A page too narrow for the notes' formula still gets the label column.
+        // A page too narrow for the notes' formula still gets the labels' least width.
         PageViewState narrow = view.pageState();
         narrow.pageWidth = 40;
-        EXPECT_EQ(RenderNotesPicture(data, narrow).width(), 60);
+        EXPECT_EQ(RenderNotesPicture(data, narrow).width(), kMinShapeLabelWidth);
 
         // Three pages two by two: sheets "1" and "2" of two and one pictures.
         s.prompter.boxAnswers.push_back(IDNO);
