@@ -971,12 +971,13 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         const int answer = messageBox(stopQuestion(), tr8("提示"), MB_OKCANCEL | MB_ICONEXCLAMATION,
                                       this);
         askingStop_ = false;
-        if (answer == IDCANCEL)
-            return false;
         // While the question was open the recording may have ended on its
-        // own (a lost device, a stream error): it is stopped already.
+        // own (a lost device, a stream error): it is stopped already, and
+        // the withdrawn question's Cancel keeps nothing going.
         if (mode_ == ModeIdle)
             return true;
+        if (answer == IDCANCEL)
+            return false;
     }
     // Stopped by something else while the user is asked whether to stop (a
     // lost device): the question is moot.
