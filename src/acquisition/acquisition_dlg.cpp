@@ -1004,7 +1004,6 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         graph_->Stop();
         deleteGraph();
     }
-    track_->Close();
     streamInfo_ = PlaybackStreamInfo{};
     duration_->SetText(QString()); // the played file's duration goes with it
     mode_ = ModeIdle;
@@ -1135,9 +1134,9 @@ void CAcquisitionDlg::OnKeyboard()
 
 void CAcquisitionDlg::saveProfile()
 {
-    QString why;
-    if (!params_.SaveProfile(profile_, &why))
-        messageBox(tr8("保存设置失败\n") + why, tr8("出错"), MB_ICONERROR, this);
+    CProfileWriter writer;
+    writer.setProfile(&profile_);
+    writer.save(params_, this);
 }
 
 void CAcquisitionDlg::OnControlParameters()

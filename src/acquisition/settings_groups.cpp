@@ -52,14 +52,15 @@ CBmpButton* makeSaveButton(int id, QWidget* parent)
 
 } // namespace
 
-void CProfileWriter::save(const CSurveyParams& params) const
+void CProfileWriter::save(const CSurveyParams& params, QWidget* parent) const
 {
     std::optional<QSettings> fallback;
     if (!profile_)
         fallback.emplace();
     QString why;
     if (!params.SaveProfile(profile_ ? *profile_ : *fallback, &why))
-        messageBox(QStringLiteral("保存设置失败\n") + why, QStringLiteral("出错"), MB_ICONERROR);
+        messageBox(QStringLiteral("保存设置失败\n") + why, QStringLiteral("出错"), MB_ICONERROR,
+                   parent);
 }
 
 // ---------------------------------------------------------------------------

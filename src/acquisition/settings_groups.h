@@ -37,7 +37,8 @@ class CSurveyParams;
 class CProfileWriter {
 public:
     void setProfile(QSettings* profile) { profile_ = profile; }
-    void save(const CSurveyParams& params) const;
+    // Writes `params` to the profile; a failure is told, over `parent`, with its reason.
+    void save(const CSurveyParams& params, QWidget* parent = nullptr) const;
 
 private:
     QSettings* profile_ = nullptr;
