@@ -669,10 +669,15 @@ void CAcquisitionDlg::onLineLost()
     if (closing_)
         return;
     // The mode runs on without depths while the line tries its device again;
-    // told once, not at every try.
+    // told once, not at every try, nor again while the box still says it (a
+    // loose plug that comes and goes).
     showLineState(LineState::Lost);
+    if (tellingLineLost_)
+        return;
+    tellingLineLost_ = true;
     messageBox(tr8("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"), tr8("警告"),
                MB_OK | MB_ICONEXCLAMATION, this);
+    tellingLineLost_ = false;
 }
 
 void CAcquisitionDlg::sendMotorStops()
