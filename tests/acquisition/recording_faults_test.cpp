@@ -100,6 +100,18 @@ class RecordingFaultTest : public ::testing::Test {
         ASSERT_TRUE(track.isWriting());
     }
 
+    // The form recording with the counter on slot 1: `device`, a name that
+    // leads to `pty` while it is there.
+    void recordWithCounter(const QString& device, const test::PtyPair& pty)
+    {
+        ASSERT_TRUE(pty.ok() && QFile::link(pty.path(), device));
+        CPortMap map = test::mapSerialSlotsNowhere(profile);
+        map.setDevicePath(1, device);
+        map.save(profile.settings());
+        profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
+        record(scripted, QStringLiteral("r.mpg"));
+    }
+
     QTemporaryDir dir;
     test::TempSettings profile, deviceValues;
     OpenQuestionPrompter prompter;
@@ -141,15 +153,9 @@ TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysW
 // again by itself and the status keeps saying "录制" whatever the line does.
 TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByItself)
 {
-    // Slot 1 is a name that leads to the device while it is there.
     const QString device = dir.filePath(QStringLiteral("counter"));
     auto pty = std::make_unique<test::PtyPair>();
-    ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
-    CPortMap map = test::mapSerialSlotsNowhere(profile);
-    map.setDevicePath(1, device);
-    map.save(profile.settings());
-    profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
-    ASSERT_NO_FATAL_FAILURE(record(scripted, QStringLiteral("r.mpg")));
+    ASSERT_NO_FATAL_FAILURE(recordWithCounter(device, *pty));
     const auto status = [&](const QString& expected) {
         EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == expected; }))
             << form->statusText().toStdString();
@@ -194,12 +200,7 @@ TEST_F(RecordingFaultTest, ACounterThatComesAndGoesUnderItsBoxIsToldOnce)
 {
     const QString device = dir.filePath(QStringLiteral("counter"));
     auto pty = std::make_unique<test::PtyPair>();
-    ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
-    CPortMap map = test::mapSerialSlotsNowhere(profile);
-    map.setDevicePath(1, device);
-    map.save(profile.settings());
-    profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
-    ASSERT_NO_FATAL_FAILURE(record(scripted, QStringLiteral("r.mpg")));
+    ASSERT_NO_FATAL_FAILURE(recordWithCounter(device, *pty));
     const QString ok = QStringLiteral("录制--通讯成功");
     const QString lost = QStringLiteral("录制--深度控制口和电子罗盘口连接中断,等待重新连接");
     const auto goes = [&] {
