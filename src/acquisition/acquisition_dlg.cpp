@@ -669,10 +669,15 @@ void CAcquisitionDlg::onLineLost()
     if (closing_)
         return;
     // The mode runs on without depths while the line tries its device again;
-    // told once, not at every try.
+    // told once, not at every try, nor again while the box still says it (a
+    // loose plug that comes and goes).
     showLineState(LineState::Lost);
+    if (tellingLineLost_)
+        return;
+    tellingLineLost_ = true;
     messageBox(tr8("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"), tr8("警告"),
                MB_OK | MB_ICONEXCLAMATION, this);
+    tellingLineLost_ = false;
 }
 
 void CAcquisitionDlg::sendMotorStops()
@@ -971,12 +976,13 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         const int answer = messageBox(stopQuestion(), tr8("提示"), MB_OKCANCEL | MB_ICONEXCLAMATION,
                                       this);
         askingStop_ = false;
-        if (answer == IDCANCEL)
-            return false;
         // While the question was open the recording may have ended on its
-        // own (a lost device, a stream error): it is stopped already.
+        // own (a lost device, a stream error): it is stopped already, and
+        // the withdrawn question's Cancel keeps nothing going.
         if (mode_ == ModeIdle)
             return true;
+        if (answer == IDCANCEL)
+            return false;
     }
     // Stopped by something else while the user is asked whether to stop (a
     // lost device): the question is moot.
@@ -1003,7 +1009,6 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         graph_->Stop();
         deleteGraph();
     }
-    track_->Close();
     streamInfo_ = PlaybackStreamInfo{};
     duration_->SetText(QString()); // the played file's duration goes with it
     mode_ = ModeIdle;
@@ -1134,9 +1139,9 @@ void CAcquisitionDlg::OnKeyboard()
 
 void CAcquisitionDlg::saveProfile()
 {
-    QString why;
-    if (!params_.SaveProfile(profile_, &why))
-        messageBox(tr8("保存设置失败\n") + why, tr8("出错"), MB_ICONERROR, this);
+    CProfileWriter writer;
+    writer.setProfile(&profile_);
+    writer.save(params_, this);
 }
 
 void CAcquisitionDlg::OnControlParameters()

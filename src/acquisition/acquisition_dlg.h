@@ -274,6 +274,7 @@ private:
     bool settingSlider_ = false;
     bool closing_ = false;
     bool askingStop_ = false; // the stop question is open
+    bool tellingLineLost_ = false; // the box saying the line was lost is open
     std::optional<int> counterHeading_; // the counter's last heading shown
     QImage background_;
     std::function<void(int ms)> wait_;

@@ -52,14 +52,16 @@ CBmpButton* makeSaveButton(int id, QWidget* parent)
 
 } // namespace
 
-void CProfileWriter::save(const CSurveyParams& params) const
+bool CProfileWriter::save(const CSurveyParams& params, QWidget* parent) const
 {
     std::optional<QSettings> fallback;
     if (!profile_)
         fallback.emplace();
     QString why;
-    if (!params.SaveProfile(profile_ ? *profile_ : *fallback, &why))
-        messageBox(QStringLiteral("保存设置失败\n") + why, QStringLiteral("出错"), MB_ICONERROR);
+    if (params.SaveProfile(profile_ ? *profile_ : *fallback, &why))
+        return true;
+    messageBox(QStringLiteral("保存设置失败\n") + why, QStringLiteral("出错"), MB_ICONERROR, parent);
+    return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -127,9 +129,11 @@ bool CControlParamsGroup::save()
     // The capture format takes effect at once, as it does from the
     // control-parameter dialog.
     currentCaptureFormat = static_cast<int>(params_.captureFormat);
-    writer_.save(params_);
+    const bool written = writer_.save(params_, this);
     emit saved();
-    messageBox(QStringLiteral("参数设置成功"), QString(), MB_OK, this);
+    // A profile that could not be written has been told; no success follows.
+    if (written)
+        messageBox(QStringLiteral("参数设置成功"), QString(), MB_OK, this);
     return true;
 }
 

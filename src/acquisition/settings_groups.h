@@ -37,7 +37,9 @@ class CSurveyParams;
 class CProfileWriter {
 public:
     void setProfile(QSettings* profile) { profile_ = profile; }
-    void save(const CSurveyParams& params) const;
+    // Writes `params` to the profile; a failure is told, over `parent`, with
+    // its reason, and returns false.
+    bool save(const CSurveyParams& params, QWidget* parent = nullptr) const;
 
 private:
     QSettings* profile_ = nullptr;
@@ -56,7 +58,8 @@ public:
     void showStartDepth();
     // Button 1228: checks the offset and declination, takes every control into
     // the settings, saves the profile, emits saved() and tells
-    // "参数设置成功". Returns false (nothing changed) when a value is refused.
+    // "参数设置成功" (or why the profile could not be written). Returns false
+    // (nothing changed) when a value is refused.
     bool save();
 
     // The compass offset as typed, within -180..180: read with every frame so

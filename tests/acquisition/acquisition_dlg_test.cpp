@@ -457,9 +457,13 @@ struct EventsDuringBox : ScriptedPrompter {
     int messageBox(QWidget* parent, const QString& text, const QString& caption,
                    unsigned style) override
     {
+        const qsizetype before = withdrawn.size();
         if (auto d = std::exchange(during, nullptr))
             d();
-        return ScriptedPrompter::messageBox(parent, text, caption, style);
+        const int answer = ScriptedPrompter::messageBox(parent, text, caption, style);
+        // A box withdrawn while open answers with its way out, as the
+        // program's own boxes do.
+        return withdrawn.mid(before).contains(text) ? IDCANCEL : answer;
     }
 };
 
@@ -494,6 +498,30 @@ TEST_F(FormTest, AModeThatEndsWhileABoxIsOpenIsNotActedOnAfterIt)
     EXPECT_EQ(graphs.script.alive, 0);
     EXPECT_FALSE(track.isWriting());
     EXPECT_EQ(boxes.withdrawn, QStringList{kStopQuestion});
+}
+
+// Leaving the program while recording, the device goes while the stop
+// question is open: the question is withdrawn, yet the recording has stopped,
+// so the program closes and keeps its settings.
+TEST_F(FormTest, AStopQuestionWithdrawnByTheRecordingsEndLetsTheProgramClose)
+{
+    makeForm();
+    setText(IDC_FILE, dir.filePath("r.mpg"));
+    form->OnStartRecord();
+    ASSERT_EQ(mode(), ModeRecording);
+    EventsDuringBox boxes;
+    // The first box is "leave?"; the device goes under the second, the stop question.
+    boxes.during = [&] {
+        boxes.during = [this] {
+            graphs.script.devicePresent = false;
+            form->OnDevicesChanged();
+        };
+    };
+    boxes.boxAnswers.insert(boxes.boxAnswers.end(), {IDYES, IDOK});
+    form->reject();
+    EXPECT_EQ(boxes.withdrawn, QStringList{kStopQuestion});
+    EXPECT_EQ(mode(), ModeIdle);
+    EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(FormTest, DeviceGoneStopsLiveAndItsReturnEnablesTheButtons)

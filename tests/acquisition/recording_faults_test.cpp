@@ -23,7 +23,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace bc {
 namespace {
@@ -37,14 +39,19 @@ class OpenQuestionPrompter : public test::ScriptedPrompter {
   public:
     CTrackFile* track = nullptr;
     QStringList withdrawn, toldWhileTrackWrites;
+    // Runs under the next other box, as events do while a real box is open.
+    std::function<void()> underNextBox;
 
     int messageBox(QWidget* parent, const QString& text, const QString& caption,
                    unsigned style) override
     {
         if (track->isWriting())
             toldWhileTrackWrites << text;
-        if (text != kStopQuestion)
+        if (text != kStopQuestion) {
+            if (auto during = std::exchange(underNextBox, nullptr))
+                during();
             return ScriptedPrompter::messageBox(parent, text, caption, style);
+        }
         boxes.push_back({text, caption, style});
         open_ = text;
         const bool out = test::waitUntil([this] { return open_.isEmpty(); }, 20000);
@@ -93,6 +100,18 @@ class RecordingFaultTest : public ::testing::Test {
         ASSERT_TRUE(track.isWriting());
     }
 
+    // The form recording with the counter on slot 1: `device`, a name that
+    // leads to `pty` while it is there.
+    void recordWithCounter(const QString& device, const test::PtyPair& pty)
+    {
+        ASSERT_TRUE(pty.ok() && QFile::link(pty.path(), device));
+        CPortMap map = test::mapSerialSlotsNowhere(profile);
+        map.setDevicePath(1, device);
+        map.save(profile.settings());
+        profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
+        record(scripted, QStringLiteral("r.mpg"));
+    }
+
     QTemporaryDir dir;
     test::TempSettings profile, deviceValues;
     OpenQuestionPrompter prompter;
@@ -134,15 +153,9 @@ TEST_F(RecordingFaultTest, ARecordingThatCannotBeWrittenEndsWithItsTrackAndSaysW
 // again by itself and the status keeps saying "录制" whatever the line does.
 TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByItself)
 {
-    // Slot 1 is a name that leads to the device while it is there.
     const QString device = dir.filePath(QStringLiteral("counter"));
     auto pty = std::make_unique<test::PtyPair>();
-    ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
-    CPortMap map = test::mapSerialSlotsNowhere(profile);
-    map.setDevicePath(1, device);
-    map.save(profile.settings());
-    profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
-    ASSERT_NO_FATAL_FAILURE(record(scripted, QStringLiteral("r.mpg")));
+    ASSERT_NO_FATAL_FAILURE(recordWithCounter(device, *pty));
     const auto status = [&](const QString& expected) {
         EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == expected; }))
             << form->statusText().toStdString();
@@ -179,6 +192,35 @@ TEST_F(RecordingFaultTest, ACounterLostWhileRecordingIsToldOnceAndReconnectedByI
     EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("设置串口成功"));
     EXPECT_EQ(form->statusText(), QStringLiteral("录制--通讯成功"));
     sendDown("0.003米");
+}
+
+// A loose plug: the counter's device comes back and goes again while the
+// user still reads that it went. The box is not shown again over itself.
+TEST_F(RecordingFaultTest, ACounterThatComesAndGoesUnderItsBoxIsToldOnce)
+{
+    const QString device = dir.filePath(QStringLiteral("counter"));
+    auto pty = std::make_unique<test::PtyPair>();
+    ASSERT_NO_FATAL_FAILURE(recordWithCounter(device, *pty));
+    const QString ok = QStringLiteral("录制--通讯成功");
+    const QString lost = QStringLiteral("录制--深度控制口和电子罗盘口连接中断,等待重新连接");
+    const auto goes = [&] {
+        pty->hangUp();
+        QFile::remove(device);
+        EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == lost; }));
+    };
+    prompter.underNextBox = [&] {
+        pty = std::make_unique<test::PtyPair>();
+        ASSERT_TRUE(QFile::link(pty->path(), device));
+        EXPECT_TRUE(test::waitUntil([&] { return form->statusText() == ok; }));
+        goes();
+        test::waitUntil([] { return false; }, 100);
+    };
+    const qsizetype before = prompter.boxTexts().size();
+    goes();
+    test::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(prompter.boxTexts().mid(before),
+              QStringList{QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接")});
+    EXPECT_EQ(form->GetUiMode(), ModeRecording);
 }
 
 } // namespace

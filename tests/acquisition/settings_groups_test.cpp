@@ -6,6 +6,8 @@
 #include "acquisition/settings_groups.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
+#include "core/system_error.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_prompter.h"
 #include "support/serial_pty.h"
 #include "support/temp_settings.h"
@@ -17,6 +19,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace bc {
 namespace {
@@ -105,6 +109,25 @@ TEST_F(SettingsGroupsTest, ControlGroupRefusesOutOfRangeAndSavesInPulsesLeavingT
     EXPECT_EQ(back.startDepth, 2500);
     EXPECT_EQ(back.compassOffset, -180);
     EXPECT_EQ(std::pair(back.port1, back.baudIndex1), std::pair(4, 2));
+}
+
+// "保存" on a disk that refuses the profile: the values take effect, the
+// failure is told with its reason, and no "参数设置成功" follows it.
+TEST_F(SettingsGroupsTest, ControlGroupSaveThatCannotWriteTheProfileIsNotToldAsASuccess)
+{
+    CControlParamsGroup group(params);
+    group.setProfile(&profile.settings());
+    group.fill();
+    QSignalSpy saved(&group, &CControlParamsGroup::saved);
+    group.counterFields().startDepth->SetValue(2.5f);
+    {
+        test::FileSizeLimit full(16);
+        EXPECT_TRUE(group.save());
+    }
+    EXPECT_EQ(saved.count(), 1);
+    EXPECT_EQ(params.startDepth, 2500);
+    EXPECT_EQ(prompter.boxTexts(),
+              QStringList{QStringLiteral("保存设置失败\n") + SystemErrorText(EFBIG)});
 }
 
 TEST_F(SettingsGroupsTest, TestGroupRoundTripsThroughTheProfile)

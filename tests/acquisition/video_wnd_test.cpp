@@ -80,6 +80,27 @@ TEST_F(VideoWndTest, SizesAndLetterboxGeometry)
     EXPECT_EQ(wnd.bar()->geometry(), QRect(0, -10, 300, 40));
 }
 
+// The large picture's window, dragged partly off the screen, through its
+// menu's "两倍" (larger than the screen: cut to its available area) and back
+// to "原始": each time it lies within the area.
+TEST_F(VideoWndTest, DoubleAndNaturalSizeKeepTheWindowOnTheScreen)
+{
+    CVideoWnd wnd(CVideoWnd::videoSizeForCode(0));
+    wnd.show();
+    const QRect area = availableAreaFor(&wnd);
+    wnd.move(area.right() - 100, area.bottom() - 100);
+    const QSize frame = wnd.frameGeometry().size() - wnd.size();
+    std::unique_ptr<QMenu> menu(wnd.createViewMenu(nullptr));
+    // menu entry, frame size
+    const std::pair<int, QSize> rows[] = {{1, QSize(1536, 1152 + CVideoWnd::kBarHeight) + frame},
+                                          {0, QSize(768, 576 + CVideoWnd::kBarHeight) + frame}};
+    for (const auto& [entry, size] : rows) {
+        menu->actions().at(entry)->trigger();
+        EXPECT_EQ(wnd.frameGeometry().size(), size.boundedTo(area.size())) << entry;
+        EXPECT_TRUE(area.contains(wnd.frameGeometry())) << entry;
+    }
+}
+
 TEST_F(VideoWndTest, CentrePickMapsThroughTheDisplayedPicture)
 {
     RecordingVideoWnd wnd(QSize(768, 576));
