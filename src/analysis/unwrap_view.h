@@ -202,6 +202,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void pickRightButton(QMouseEvent* event);
     void pickCancel();
     void pickDelete();
+    // Ends an edit still open in the attitude list, keeping what was typed.
+    void commitListEdit();
     // Fills the attitude list from the data set, or empties it without one
     // (stand-alone layout).
     void rebuildShapeList();

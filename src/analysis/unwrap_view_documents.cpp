@@ -2,6 +2,7 @@
 // closing.
 #include "analysis/unwrap_view.h"
 
+#include "analysis/shape_grid.h"
 #include "analysis/unwrap_data.h"
 #include "platform/prompter.h"
 
@@ -51,8 +52,16 @@ void CUnWrapView::CloseDocument()
     }
 }
 
+void CUnWrapView::commitListEdit()
+{
+    if (shapeList_)
+        shapeList_->EndEditing();
+}
+
 bool CUnWrapView::SaveModified()
 {
+    // A description still being typed in the list is a change too.
+    commitListEdit();
     // The live window's recording is kept on disk as it goes, never asked about.
     if (!data_ || recording() || !data_->IsModified())
         return true;
@@ -109,6 +118,7 @@ void CUnWrapView::OnFileSave()
 {
     if (!data_)
         return;
+    commitListEdit();
     ErrorReport error;
     if (!data_->SaveSfa(data_->GetItemCount(), true, &error)) {
         messageBox(error.text, error.caption, error.style, this);

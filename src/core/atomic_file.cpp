@@ -121,7 +121,7 @@ bool AtomicFile::open()
         temp_.clear();
         return fail(errno);
     }
-    lockFd_ = ::dup(fd_);
+    lockFd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0); // no program started meanwhile inherits it
     if (lockFd_ < 0 || ::flock(lockFd_, LOCK_EX) != 0) {
         const int e = errno;
         discard();

@@ -58,6 +58,11 @@ QString tooManyCells()
     return QStringLiteral("文字和字段共超过%1个单元格").arg(kMaxReportCells);
 }
 
+QString tooManyPictures()
+{
+    return QStringLiteral("图片行超过%1个").arg(kMaxReportPictures);
+}
+
 // The same bounds for a template that did not come through the reader.
 QString templateFault(const ReportTemplate& tpl)
 {
@@ -75,6 +80,8 @@ QString templateFault(const ReportTemplate& tpl)
     }
     if (cells > kMaxReportCells)
         return tooManyCells();
+    if (qint64(tpl.pictures.size()) > kMaxReportPictures)
+        return tooManyPictures();
     for (const QString* text : {&tpl.header, &tpl.footer}) {
         const QString why = headerFooterFault(*text);
         if (!why.isEmpty())
@@ -257,6 +264,10 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl, QString& why)
         p.boxWidth = int(bw);
         p.boxHeight = int(bh);
         p.gap = int(gap);
+        if (qint64(tpl.pictures.size()) >= kMaxReportPictures) {
+            why = tooManyPictures();
+            return false;
+        }
         tpl.pictures.push_back(p);
         return true;
     }

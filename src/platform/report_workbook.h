@@ -36,6 +36,9 @@
 // A text or field range holds at most 10,000 cells, and all text and field
 // ranges of a template together at most 20,000 (a report page takes a few
 // hundred): every merged cell costs memory in each sheet written.
+// A template has at most 100 picture lines (a report page anchors one or
+// two): every line places its pictures again, and lines anchored in one row
+// are fitted against each other.
 
 #include <QString>
 #include <QStringList>
@@ -58,9 +61,10 @@ struct ReportSheet {
     std::vector<ReportCell> cells;
 };
 
-// The bounds on merged cells given above.
+// The bounds on merged cells and picture lines given above.
 constexpr qint64 kMaxReportRangeCells = 10000;
 constexpr qint64 kMaxReportCells = 20000;
+constexpr qint64 kMaxReportPictures = 100;
 
 struct CellRange {
     int firstRow = 0, firstCol = 0, lastRow = 0, lastCol = 0; // 0-based, inclusive

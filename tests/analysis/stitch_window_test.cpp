@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -108,21 +109,28 @@ struct Survey : test::StitchFrame {
     }
 };
 
+// Opens the editor of the first attitude's description in the list, as a
+// double click does; its line edit.
+QLineEdit* editFirstDescription(CUnWrapFrame& frame)
+{
+    CShapeGrid* grid = frame.GetShapeGrid();
+    GridRect r;
+    grid->CellRect(1, 4, &r);
+    const QPoint at = r.toQRect().center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+    return qobject_cast<QLineEdit*>(grid->activeEditor());
+}
+
 void change(CUnWrapFrame& frame, Change what)
 {
     CUnWrapView* view = frame.GetUnWrapView();
     if (what == Pick) {
         Survey::pick(frame);
     } else if (what == ListEdit) {
-        CShapeGrid* grid = frame.GetShapeGrid();
-        GridRect r;
-        grid->CellRect(1, 4, &r);
-        const QPoint at = r.toQRect().center();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
-        auto* edit = qobject_cast<QLineEdit*>(grid->activeEditor());
+        QLineEdit* edit = editFirstDescription(frame);
         ASSERT_NE(edit, nullptr);
         edit->setText(QStringLiteral("改过"));
         QTest::keyClick(edit, Qt::Key_Return);
@@ -134,6 +142,37 @@ void change(CUnWrapFrame& frame, Change what)
         Survey::click(frame, kLineFrom);
         ASSERT_EQ(frame.GetData()->GetSelectedCount(), 1);
         QTest::keyClick(view, Qt::Key_Delete);
+    }
+}
+
+// A description still being typed in the list when the window is closed or
+// another document is opened is a change like any other: it is asked about,
+// and "是" saves it; "保存" saves it too.
+TEST(StitchWindowDocuments, AnEditStillOpenInTheListIsAChange)
+{
+    for (const int command : {0, int(ID_FILE_NEW), int(ID_FILE_SAVE)}) { // 0: the window closed
+        SCOPED_TRACE(command);
+        Survey s;
+        CUnWrapFrame* frame = &s.open();
+        QLineEdit* edit = editFirstDescription(*frame);
+        ASSERT_NE(edit, nullptr);
+        QTest::keyClick(edit, Qt::Key_End);
+        QInputMethodEvent typed; // "张开" picked in the input method
+        typed.setCommitString(QStringLiteral("张开"));
+        QCoreApplication::sendEvent(edit, &typed);
+        const bool asks = command != ID_FILE_SAVE;
+        if (asks)
+            s.prompter.boxAnswers.push_back(IDYES);
+        if (command == 0) {
+            EXPECT_TRUE(frame->close());
+        } else {
+            frame->commandAction(command)->trigger();
+        }
+        ASSERT_EQ(s.prompter.boxes.size(), asks ? 1u : 0u);
+        if (asks) {
+            EXPECT_EQ(s.prompter.boxes[0].text, QStringLiteral("是否保存对s.sfa的修改?"));
+        }
+        EXPECT_EQ(s.descriptionsOnDisk(), QStringList({QStringLiteral("新裂隙张开")}));
     }
 }
 

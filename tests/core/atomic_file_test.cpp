@@ -136,5 +136,25 @@ TEST(AtomicFile, FilesGetTheUmasksPermissions)
     }
 }
 
+// A program started while a save is under way (the capture thread writes
+// while the window starts the on-screen keyboard or a viewer) inherits no
+// descriptor of the temporary file: each is closed on exec.
+TEST(AtomicFile, ItsDescriptorsAreClosedOnExec)
+{
+    QTemporaryDir dir;
+    AtomicFile file(dir.filePath("f.bin"));
+    ASSERT_TRUE(file.open());
+    const QString temp = QFileInfo(file.tempPath()).canonicalFilePath();
+    int found = 0;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files)) {
+        if (fd.symLinkTarget() != temp)
+            continue;
+        ++found;
+        const int flags = ::fcntl(fd.fileName().toInt(), F_GETFD);
+        EXPECT_TRUE(flags >= 0 && (flags & FD_CLOEXEC)) << fd.fileName().toStdString();
+    }
+    EXPECT_GE(found, 1);
+}
+
 } // namespace
 } // namespace bc

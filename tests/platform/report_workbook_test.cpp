@@ -80,9 +80,11 @@ TEST(ReportTemplate, ForeignFilesAreRefused)
     }
 }
 
-// Header and footer pictures (the workbook library frees their text twice)
-// and merged ranges that cost memory by the cell, each line `lines` times:
-// refused by the reader, and by the writer given such a template directly.
+// Header and footer pictures (the workbook library frees their text twice),
+// merged ranges that cost memory by the cell, and picture lines far beyond a
+// report page's (each costs time against every other), each line `lines`
+// times: refused by the reader, and by the writer given such a template
+// directly.
 TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
 {
     const struct {
@@ -102,6 +104,8 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
         {"text", "A1:CV100", 2, true},
         {"footer", "&C第&P页,共&N页", 1, true},
         {"header", "&\"宋体,Bold\"&14&A", 1, true},
+        {"picture", "A2", 101, false}, // a report page anchors one or two
+        {"picture", "A2", 100, true},
     };
     QTemporaryDir dir;
     std::vector<ReportSheet> sheets;
@@ -111,7 +115,8 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
         SCOPED_TRACE(std::string(c.kind) + " " + c.arg);
         const QString kind = QString::fromLatin1(c.kind), arg = QString::fromUtf8(c.arg);
         const QString line =
-            kind == "text" ? QStringLiteral("text %1 \"x\"\n").arg(arg)
+            kind == "text"      ? QStringLiteral("text %1 \"x\"\n").arg(arg)
+            : kind == "picture" ? QStringLiteral("picture 展开图 %1 10 10\n").arg(arg)
             : kind == "field"
                 ? QStringLiteral("field 孔号 %1\n").arg(arg)
                 : QStringLiteral("%1 \"%2\"\n").arg(kind, QString(arg).replace("\"", "\\\""));
@@ -123,6 +128,8 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
                 direct.texts.push_back({r, QStringLiteral("x"), {}});
             else if (kind == "field")
                 direct.fields.push_back({QStringLiteral("孔号"), r, {}});
+            else if (kind == "picture")
+                direct.pictures.push_back({QStringLiteral("展开图"), 1, 0, 10, 10, 0});
             else
                 (kind == "header" ? direct.header : direct.footer) = arg;
         }
