@@ -48,12 +48,7 @@ TEST(NarrowPageLabels, ReadableOnScreenAndInTheNotesPicture)
     QScrollBar* across = view.horizontalScrollBar();
     across->setValue(across->maximum());
     QTest::qWait(50);
-    QWidget* window = view.window();
-    const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
-    const QImage shown = window->screen()
-                             ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
-                                          view.viewport()->height())
-                             .toImage();
+    const QImage shown = test::viewportOnScreen(view);
     const int labelsFrom = kPageLeftMargin + pageWidth + 2 - across->value();
     EXPECT_GT(inkSpan(shown, labelsFrom), 250) << "the label's text on screen";
 

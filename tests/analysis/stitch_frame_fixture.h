@@ -13,6 +13,7 @@
 #include "support/survey_fixtures.h"
 
 #include <QAction>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -108,6 +109,18 @@ inline std::vector<int> dragThumb(QScrollBar* bar, int distance)
     }
     QTest::mouseRelease(bar, Qt::LeftButton, {}, from + along * distance);
     return values;
+}
+
+// What the screen holds of the view's viewport now, as its partial repaints
+// left it (a grab of the widget would repaint it whole).
+inline QImage viewportOnScreen(const CUnWrapView& view)
+{
+    QWidget* window = view.window();
+    const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
+    return window->screen()
+        ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
+                     view.viewport()->height())
+        .toImage();
 }
 
 } // namespace bc::test

@@ -15,12 +15,7 @@ namespace {
 
 int pixelsOf(QRgb colour, const CUnWrapView& view)
 {
-    QWidget* window = view.window();
-    const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
-    const QImage shown = window->screen()
-                             ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
-                                          view.viewport()->height())
-                             .toImage();
+    const QImage shown = test::viewportOnScreen(view);
     int n = 0;
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)

@@ -22,17 +22,7 @@ namespace {
 
 const QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0);
 
-// What the screen holds of the view's viewport now, as the partial repaints
-// left it; and how many pixels of `colour` it has from `fromX` on.
-QImage onScreen(const CUnWrapView& view)
-{
-    QWidget* window = view.window();
-    const QPoint at = view.viewport()->mapTo(window, QPoint(0, 0));
-    return window->screen()
-        ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
-                     view.viewport()->height())
-        .toImage();
-}
+// How many pixels of `colour` an image has from `fromX` on.
 int pixelsOf(QRgb colour, const QImage& image, int fromX)
 {
     int n = 0;
@@ -60,7 +50,7 @@ TEST(StripViewScreen, DeleteClearsTheLabelAndTheScrollBarReachesTheLabelsEnd)
     QTest::qWait(50);
     const PageViewState& s = view.pageState();
     const int labelsFrom = kPageLeftMargin + s.pageWidth;
-    ASSERT_GT(pixelsOf(kRed, onScreen(view), labelsFrom), 100) << "the label's line";
+    ASSERT_GT(pixelsOf(kRed, test::viewportOnScreen(view), labelsFrom), 100) << "the label's line";
     const QPoint onLine(kPageLeftMargin + truncToInt(3.0f * PixelsPerRadian(s.pageWidth)),
                         kPageTopMargin + truncToInt(float(1050 - s.pageTopDepth) * s.pxPerMm));
     QTest::mouseMove(view.viewport(), onLine);
@@ -68,7 +58,7 @@ TEST(StripViewScreen, DeleteClearsTheLabelAndTheScrollBarReachesTheLabelsEnd)
     QTest::keyClick(&view, Qt::Key_Delete);
     QTest::qWait(50);
     ASSERT_EQ(view.GetData()->GetShapeCount(), 1);
-    const QImage after = onScreen(view);
+    const QImage after = test::viewportOnScreen(view);
     EXPECT_EQ(pixelsOf(kRed, after, labelsFrom), 0);
     EXPECT_GT(pixelsOf(kGreen, after, labelsFrom), 100);
 
@@ -112,7 +102,7 @@ TEST(StripViewScreen, StitchSettingsRedrawThePageShown)
         // The strips' right columns are on the screen.
         const QPoint inStrip(kPageLeftMargin + 290 - view.horizontalScrollBar()->value(),
                              kPageTopMargin + 5 - view.verticalScrollBar()->value());
-        const QImage shown = onScreen(view);
+        const QImage shown = test::viewportOnScreen(view);
         ASSERT_TRUE(shown.rect().contains(inStrip));
         EXPECT_NE(shown.pixel(inStrip), qRgb(255, 255, 255));
     }
