@@ -251,8 +251,19 @@ void SimulatedCounter::run()
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
                 continue;
             }
-            nextStep = now + std::chrono::microseconds(stepUs_.load());
             const int step = motion_.load();
+            const int stopAt = endStop_.load();
+            const int here = depth_.load();
+            if ((step > 0 && here >= stopAt) || (step < 0 && here <= stopAt)) {
+                // Held at the stop: the counter speaks as at rest.
+                if (now - lastFrame >= std::chrono::milliseconds(kRestFrameMs)) {
+                    send(0x00);
+                    lastFrame = now;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                continue;
+            }
+            nextStep = now + std::chrono::microseconds(stepUs_.load());
             const int depth = depth_.fetch_add(step) + step;
             position_.set(depth, headingAt(depth));
             send(step > 0 ? 0xFE : 0x01);

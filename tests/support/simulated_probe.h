@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <thread>
 
 namespace bc::test {
@@ -89,8 +90,12 @@ class SimulatedCounter {
     QString path() const { return pty_.path(); }
     // Microseconds per millimetre while the winch runs.
     void setStepMicros(int us) { stepUs_.store(us); }
-    // Whether the winch runs.
+    // Whether the winch runs (its command heard and no stop byte yet).
     bool moving() const { return motion_.load() != 0; }
+    // A stop in the shaft: a running winch holds the probe there, counting
+    // nothing, until its stop byte comes or the stop is moved on. By default
+    // there is none.
+    void setEndStop(int depthMm) { endStop_.store(depthMm); }
     // The heading at a depth: one degree more every step, turning halfway.
     int headingAt(int depthMm) const;
 
@@ -105,6 +110,7 @@ class SimulatedCounter {
     std::atomic<int> depth_;
     std::atomic<int> stepUs_{1000};
     std::atomic<int> motion_{0}; // +1 lowering, -1 raising
+    std::atomic<int> endStop_{std::numeric_limits<int>::max()};
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
