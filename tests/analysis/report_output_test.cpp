@@ -9,6 +9,7 @@
 #include "core/program_values.h"
 #include "platform/file_opener.h"
 #include "platform/work_folder.h"
+#include "support/modal_watchdog.h"
 #include "support/scripted_prompter.h"
 #include "support/survey_fixtures.h"
 #include "support/xlsx_reader.h"
@@ -213,6 +214,8 @@ TEST(Report, RangeErrorKeepsTheDialogOpen)
     QTimer::singleShot(0, [&] {
         auto* dlg = qobject_cast<Dlg*>(QApplication::activeModalWidget());
         ASSERT_NE(dlg, nullptr);
+        // However the driving ends, the dialog does not stay open.
+        const test::ModalGuard guard(dlg);
         // Near the left edge: on a radio button's circle, inside any other.
         auto click = [](QWidget* w) {
             QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2));
