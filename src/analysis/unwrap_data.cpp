@@ -135,7 +135,7 @@ int CUnWrapData::InsertImage(std::unique_ptr<CUnWrapImage> item, bool modified)
         at->modified = at->modified || modified;
         return index;
     }
-    items_.insert(at, Item{std::move(item), modified});
+    items_.insert(at, Item{std::move(item), modified, {}});
     return index;
 }
 
@@ -317,31 +317,56 @@ void CUnWrapData::FreePageBits(int page, int perPage)
     }
 }
 
+void CUnWrapData::FreeBitsOffPage(int page, int perPage)
+{
+    const IndexRange range = PageItems(GetItemCount(), page, perPage);
+    for (int i = 0; i < GetItemCount(); ++i) {
+        Item& item = items_[size_t(i)];
+        if ((i < range.first || i >= range.end) && !item.modified)
+            item.image->freePixels();
+    }
+}
+
+bool CUnWrapData::writeStrip(Item& item, ErrorReport* error)
+{
+    // A strip goes back into its own picture whatever the capture format is
+    // now: a picture of the other format beside it would hide the edit, or
+    // be hidden by the old one.
+    const CUnWrapImage& strip = *item.image;
+    const QString path = !item.file.isEmpty()               ? item.file
+                         : currentCaptureFormat.load() == 1 ? strip.bmpPath(imageDirectory_)
+                                                            : strip.jpgPath(imageDirectory_);
+    ErrorReport why;
+    const bool saved = path.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive)
+                           ? strip.SaveBmpFile(path, &why)
+                           : strip.SaveJpgFile(path, &why);
+    if (!saved) {
+        if (error)
+            *error = why.isEmpty() ? ErrorReport{path, QString(), 0} : why;
+        return false;
+    }
+    item.file = path;
+    item.modified = false;
+    return true;
+}
+
 bool CUnWrapData::SavePageImages(int page, int perPage, ErrorReport* error)
 {
     const IndexRange range = PageItems(GetItemCount(), page, perPage);
-    const bool bmp = currentCaptureFormat.load() == 1;
     bool ok = true;
     for (int i = range.first; i < range.end; ++i) {
         Item& item = items_[size_t(i)];
         if (!item.modified || !item.image->hasPixels())
             continue;
-        ErrorReport why;
-        const bool saved = bmp ? item.image->SaveBmp(imageDirectory_, &why)
-                               : item.image->SaveJpg(imageDirectory_, &why);
-        if (saved) {
-            item.modified = false;
-        } else {
-            if (ok && error)
-                *error = why;
+        if (!writeStrip(item, ok ? error : nullptr))
             ok = false;
-        }
     }
     return ok;
 }
 
-bool CUnWrapData::loadStripPixels(CUnWrapImage& item, ErrorReport* error) const
+bool CUnWrapData::loadStripPixels(Item& stored, ErrorReport* error)
 {
+    CUnWrapImage& item = *stored.image;
     const bool bmpFirst = currentCaptureFormat.load() == 1;
     const QString exts[2] = {bmpFirst ? QStringLiteral("bmp") : QStringLiteral("jpg"),
                              bmpFirst ? QStringLiteral("jpg") : QStringLiteral("bmp")};
@@ -352,8 +377,10 @@ bool CUnWrapData::loadStripPixels(CUnWrapImage& item, ErrorReport* error) const
             continue;
         ErrorReport why;
         if (ext == QLatin1String("bmp") ? item.LoadBmpFile(path, &why)
-                                        : item.LoadJpgFile(path, &why))
+                                        : item.LoadJpgFile(path, &why)) {
+            stored.file = path;
             return true;
+        }
         if (first.isEmpty())
             first = why;
     }
@@ -376,8 +403,8 @@ int CUnWrapData::LoadPageImages(int page, int perPage, ErrorReport* error)
     int failures = 0;
     ErrorReport all;
     for (int i = range.first; i < range.end; ++i) {
-        CUnWrapImage& item = *items_[size_t(i)].image;
-        if (item.hasPixels())
+        Item& item = items_[size_t(i)];
+        if (item.image->hasPixels())
             continue; // a live strip not yet written keeps its pixels
         ErrorReport why;
         if (loadStripPixels(item, &why))
@@ -695,7 +722,7 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
     header_ = std::move(content.header);
     modified_ = false;
     for (auto& strip : content.strips)
-        items_.push_back(Item{std::move(strip), false});
+        items_.push_back(Item{std::move(strip), false, {}});
     shapes_ = std::move(content.shapes);
     return true;
 }
@@ -705,18 +732,11 @@ bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
     const QString failed = QStringLiteral("保存SFA文件失败");
     const int n = std::clamp(count, 0, GetItemCount());
     if (saveImages) {
-        const bool bmp = currentCaptureFormat.load() == 1;
         ErrorReport first;
         for (int i = 0; i < n; ++i) {
             Item& item = items_[size_t(i)];
-            if (!item.modified || !item.image->hasPixels())
-                continue;
-            ErrorReport why;
-            if (bmp ? item.image->SaveBmp(imageDirectory_, &why)
-                    : item.image->SaveJpg(imageDirectory_, &why))
-                item.modified = false;
-            else if (first.isEmpty())
-                first.text = why.isEmpty() ? item.image->jpgPath(imageDirectory_) : why.text;
+            if (item.modified && item.image->hasPixels())
+                writeStrip(item, first.isEmpty() ? &first : nullptr);
         }
         if (!first.isEmpty()) {
             report(error, failed + QLatin1Char('\n') + first.text);

@@ -100,8 +100,11 @@ public:
     // Drops the pixels of the page's strips, except those of modified strips,
     // which are the only copy until they are saved.
     void FreePageBits(int page, int perPage);
-    // Writes the page's modified strips to the image directory in the capture
-    // format and clears their flags. False (with the reason) when any failed.
+    // The same for every strip off the page (after a save).
+    void FreeBitsOffPage(int page, int perPage);
+    // Writes the page's modified strips and clears their flags: each into
+    // the picture it was read from, a new strip into the image directory in
+    // the capture format. False (with the reason) when any failed.
     bool SavePageImages(int page, int perPage, ErrorReport* error = nullptr);
     // Loads the pixels of the page's strips that have none. The capture
     // format's extension is tried first, then the other, either in any case.
@@ -159,21 +162,27 @@ public:
     bool LoadSfa(ErrorReport* error = nullptr);
     // Writes the first `count` strips and every shape to the file path
     // through a temporary file; with `saveImages` the modified strips' pixels
-    // are written first. On any failure the old file stays whole and
-    // "保存SFA文件失败" is reported as for LoadSfa.
+    // are written first, as SavePageImages writes them. On any failure the
+    // old file stays whole and "保存SFA文件失败" is reported as for LoadSfa.
     bool SaveSfa(int count, bool saveImages, ErrorReport* error = nullptr);
 
 private:
     struct Item {
         std::unique_ptr<CUnWrapImage> image;
         bool modified = false;
+        // The picture the strip was read from or last written to; empty for
+        // a strip that has none yet (a capture).
+        QString file;
     };
 
     void drawPage(QPainter& painter, float zoom, float aspect, int page, int perPage,
                   int selectedIndex, float pxPerMm, int labelMode, bool zoomable) const;
     void clearSelection(int topDepth, float pxPerRadian, float pxPerMm,
                         const Invalidate& invalidate);
-    bool loadStripPixels(CUnWrapImage& item, ErrorReport* error) const;
+    bool loadStripPixels(Item& item, ErrorReport* error);
+    // Writes a modified strip's pixels into its picture; the reason, or
+    // the file's name, in `error` when that failed.
+    bool writeStrip(Item& item, ErrorReport* error);
 
     // A deque: a survey moving up adds every strip at the front.
     std::deque<Item> items_;

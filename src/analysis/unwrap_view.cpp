@@ -11,7 +11,6 @@
 #include "platform/work_folder.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -125,39 +124,21 @@ void CUnWrapView::LoadCurrentPage()
     if (!data_)
         return;
     WaitCursor wait;
-    if (loadedPage_ >= 0) {
-        if (pageReStitched_)
-            undoPageAlign(loadedPage_);
+    // What was done to the page left (turns, heights, an align) stays, an
+    // unsaved change of the document: its strips keep their pixels.
+    if (loadedPage_ >= 0)
         data_->FreePageBits(loadedPage_, state_.perPage);
-    }
     ErrorReport error;
     const bool damaged =
         data_->LoadPageImages(state_.currentPage, state_.perPage, &error) > 0 && !error.isEmpty();
     loadedPage_ = state_.currentPage;
     state_.selectedItem = -1;
-    pageReStitched_ = false;
     RecalcPageGeometry();
     viewport()->update();
     tellPage();
     // Asked once the page is laid out: the window repaints behind the box.
     if (damaged)
         messageBox(error.text, error.caption, error.style, this);
-}
-
-void CUnWrapView::undoPageAlign(int page)
-{
-    restoreHeightsBeforeAlign();
-    // The blended rows go too: strips with a file are read from it again.
-    const QDir folder(data_->imageDirectory());
-    const IndexRange range = PageItems(data_->GetItemCount(), page, state_.perPage);
-    for (int i = range.first; i < range.end; ++i) {
-        const QString key = QString::number(data_->GetItem(i)->depthKey);
-        if (!folder
-                 .entryList({key + QStringLiteral(".jpg"), key + QStringLiteral(".bmp")},
-                            QDir::Files)
-                 .isEmpty())
-            data_->SetItemModified(i, false);
-    }
 }
 
 void CUnWrapView::ResetPaging()

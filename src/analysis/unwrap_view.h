@@ -85,10 +85,6 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     // the arrow keys act on the selected strip.
     void setSelectedItem(int index);
 
-    // Set after a page was aligned again: leaving the page undoes the align,
-    // its strips showing the heights they had before it.
-    void setPageReStitched(bool reStitched) { pageReStitched_ = reStitched; }
-
     // "<writable temp folder>/texture.bmp".
     QString texturePath() const { return texturePath_; }
 
@@ -153,13 +149,6 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void setPageCount(int count);
     // Tells the page bar the page shown now.
     void tellPage();
-    // Leaving a page aligned again: the heights from before the align, and
-    // the strips that have a file are read from it again.
-    void undoPageAlign(int page);
-    // (unwrap_view_stitch.cpp) The shown heights of the current page's
-    // strips before its first align, and their return.
-    void keepHeightsBeforeAlign();
-    void restoreHeightsBeforeAlign();
     // A live survey climbing the hole (each strip lands above the others).
     bool upward() const;
     // This view takes the strips of the running recording: they are written
@@ -183,9 +172,6 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     int templateSize_ = 16;
     int searchRange_ = 10;
     bool aspectAdaptive_ = true;
-    bool pageReStitched_ = false;
-    int alignedFirst_ = -1; // the first strip of the kept heights
-    std::vector<int> heightsBeforeAlign_;
     int lastInserted_ = -1;
     int pageHeight_ = 100;
     StitchWorkArea stitchWork_;

@@ -42,7 +42,6 @@ void CUnWrapView::CloseDocument()
     loadedPage_ = -1;
     state_.currentPage = -1;
     state_.selectedItem = -1;
-    pageReStitched_ = false;
     setPageCount(0);
     if (!closing_) {
         updateScrollSizes();
@@ -124,9 +123,8 @@ void CUnWrapView::OnFileSave()
         messageBox(error.text, error.caption, error.style, this);
         return;
     }
-    // A saved align is the page's stitch now: leaving the page keeps it.
-    pageReStitched_ = false;
-    heightsBeforeAlign_.clear();
+    // The edits of pages not shown are on disk now: their pixels can go.
+    data_->FreeBitsOffPage(state_.currentPage, state_.perPage);
 }
 
 void CUnWrapView::OnOpenJpg()

@@ -68,8 +68,6 @@ void CUnWrapView::OnAutoAlign()
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const int page = state_.currentPage;
-    if (!pageReStitched_)
-        keepHeightsBeforeAlign();
     const int strips = int(data_->PageStrips(page, state_.perPage).size());
     {
         CProgressDlg progress(this);
@@ -82,31 +80,7 @@ void CUnWrapView::OnAutoAlign()
     }
     QApplication::restoreOverrideCursor();
     RecalcPageGeometry();
-    setPageReStitched(true);
     viewport()->update();
-}
-
-void CUnWrapView::keepHeightsBeforeAlign()
-{
-    const IndexRange range = PageItems(data_->GetItemCount(), state_.currentPage, state_.perPage);
-    alignedFirst_ = range.first;
-    heightsBeforeAlign_.clear();
-    for (int i = range.first; i < range.end; ++i)
-        heightsBeforeAlign_.push_back(data_->GetItem(i)->shownHeight);
-}
-
-void CUnWrapView::restoreHeightsBeforeAlign()
-{
-    // The stitch the page had stays, and the picks on it where they were.
-    for (size_t k = 0; k < heightsBeforeAlign_.size(); ++k) {
-        CUnWrapImage* item = data_->GetItem(alignedFirst_ + int(k));
-        if (!item)
-            break;
-        item->shownHeight = heightsBeforeAlign_[k];
-        item->header.setSize(item->width, item->shownHeight);
-    }
-    heightsBeforeAlign_.clear();
-    alignedFirst_ = -1;
 }
 
 } // namespace bc

@@ -148,20 +148,29 @@ PixelBuffer packedCopy(const uint8_t* bits, int width, int rows, int stride)
 
 bool CUnWrapImage::SaveJpg(const QString& dir, ErrorReport* error) const
 {
-    // Every held row, top row first, red-green-blue in the file.
-    if (!bits || width <= 0 || rows <= 0 || stride < width * 3)
-        return false;
-    return JpegFile::WriteStripAsJpeg(jpgPath(dir), bits.get(), uint32_t(width), uint32_t(rows),
-                                      uint32_t(stride), 75, error);
+    return SaveJpgFile(jpgPath(dir), error);
 }
 
 bool CUnWrapImage::SaveBmp(const QString& dir, ErrorReport* error) const
 {
+    return SaveBmpFile(bmpPath(dir), error);
+}
+
+bool CUnWrapImage::SaveJpgFile(const QString& path, ErrorReport* error) const
+{
+    // Every held row, top row first, red-green-blue in the file.
+    if (!bits || width <= 0 || rows <= 0 || stride < width * 3)
+        return false;
+    return JpegFile::WriteStripAsJpeg(path, bits.get(), uint32_t(width), uint32_t(rows),
+                                      uint32_t(stride), 75, error);
+}
+
+bool CUnWrapImage::SaveBmpFile(const QString& path, ErrorReport* error) const
+{
     PixelBuffer copy = packedCopy(bits.get(), width, rows, stride);
     if (!copy)
         return false;
-    return JpegFile::SaveBmpFile(bmpPath(dir), copy.get(), uint32_t(width), uint32_t(rows), 24,
-                                 error);
+    return JpegFile::SaveBmpFile(path, copy.get(), uint32_t(width), uint32_t(rows), 24, error);
 }
 
 namespace {

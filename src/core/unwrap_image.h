@@ -57,6 +57,9 @@ class CUnWrapImage {
     // goes to `error`.
     bool SaveJpg(const QString& dir, ErrorReport* error = nullptr) const;
     bool SaveBmp(const QString& dir, ErrorReport* error = nullptr) const;
+    // The same into a file named by the caller (the one the strip was read from).
+    bool SaveJpgFile(const QString& path, ErrorReport* error = nullptr) const;
+    bool SaveBmpFile(const QString& path, ErrorReport* error = nullptr) const;
 
     // Read the strip's pixels. The width is always the file's; a shown height
     // set by ReadRecord stays, clamped to the rows held, otherwise it becomes

@@ -1,6 +1,6 @@
 // The stitch window's documents: it asks before it lets a changed one go
 // (closing, "新建", "打开*.sfa文件", "打开JPG文件"), its attitude list follows
-// the open one, and an align undone by leaving the page keeps its stitch.
+// the open one, and what was done to a page stays when the page is left.
 
 #include "stitch_frame_fixture.h"
 
@@ -252,39 +252,79 @@ TEST(StitchWindowDocuments, AskBeforeAChangedDocumentIsLetGo)
     }
 }
 
-TEST(StitchWindowDocuments, LeavingAnAlignedPageKeepsItsStitchAndASaveKeepsTheAlign)
+// The shown height and a checksum of the pixels of each strip of page 0.
+std::vector<std::pair<int, size_t>> pageContent(const CUnWrapData& d)
 {
-    Survey s;
-    CUnWrapFrame* frame = &s.open();
-    const CUnWrapData& d = *frame->GetData();
-    // Where the pick sits on the page, and the page's depth scale.
-    auto placing = [&] {
-        const PickScale p = PickScaleOf(frame->GetUnWrapView()->pageState());
-        const PageRect r = d.GetShape(0)->GetBoundRect(p.topDepth, p.pxPerRadian, p.pxPerMm);
-        return std::tuple(r.toQRect(), p.topDepth, p.bottomDepth, p.pxPerMm);
-    };
-    auto leaveAndReturn = [&] {
-        frame->commandAction(ID_NEXT_PAGE)->trigger();
-        frame->commandAction(ID_PREV_PAGE)->trigger();
-    };
-    auto saved = [&] {
-        frame->commandAction(ID_FILE_SAVE)->trigger();
-        return pageHeights(*test::reloadSurvey(s.sfa));
-    };
-    const std::vector<int> stitched = pageHeights(d);
-    const auto placed = placing();
-    frame->commandAction(ID_AUTO_ALIGN)->trigger();
-    const std::vector<int> aligned = pageHeights(d);
-    ASSERT_NE(aligned, stitched);
-    leaveAndReturn();
-    EXPECT_EQ(std::tuple(pageHeights(d), placing(), saved()),
-              std::tuple(stitched, placed, stitched));
+    std::vector<std::pair<int, size_t>> content;
+    for (int i = 0; i < 10; ++i) {
+        const CUnWrapImage& s = *d.GetItem(i);
+        const QByteArray bytes = s.hasPixels()
+                                     ? QByteArray(reinterpret_cast<const char*>(s.pixels()),
+                                                  qsizetype(s.rows) * s.stride)
+                                     : QByteArray();
+        content.emplace_back(s.shownHeight, qHash(bytes));
+    }
+    return content;
+}
 
-    // Aligned and saved without leaving: the align is saved, and stays.
-    frame->commandAction(ID_AUTO_ALIGN)->trigger();
-    EXPECT_EQ(saved(), aligned);
-    leaveAndReturn();
-    EXPECT_EQ(pageHeights(d), aligned);
+// A strip turned and the page aligned twice, then the next page and back: the
+// page is as the user left it, and what was done to it is an unsaved change
+// of the document. "保存" (from another page) writes the turned picture and
+// the heights and lets go of the pixels no page shows; closing asks, 是
+// writes, 否 leaves the files as they were.
+TEST(StitchWindowDocuments, APageLeftKeepsItsEditsAsUnsavedChanges)
+{
+    enum End { Save, CloseYes, CloseNo };
+    for (const End end : {Save, CloseYes, CloseNo}) {
+        SCOPED_TRACE(end);
+        Survey s;
+        const QByteArray before = s.onDisk();
+        CUnWrapFrame* frame = &s.open();
+        CUnWrapView* view = frame->GetUnWrapView();
+        const CUnWrapData& d = *frame->GetData();
+        Survey::click(*frame, kStrip);
+        // The page's last strip: no strip below it blends into its picture.
+        ASSERT_EQ(view->pageState().selectedItem, 9);
+        const CUnWrapImage original(*d.GetItem(9));
+        QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+        frame->commandAction(ID_AUTO_ALIGN)->trigger();
+        const auto once = pageContent(d);
+        frame->commandAction(ID_AUTO_ALIGN)->trigger();
+        const auto left = pageContent(d);
+        ASSERT_NE(left, once) << "the second align changes the page again";
+        s.clickCommand(ID_NEXT_PAGE);
+        s.clickCommand(ID_PREV_PAGE);
+        EXPECT_EQ(std::tuple(view->currentPage(), pageContent(d), s.prompter.boxTexts()),
+                  std::tuple(0, left, QStringList()));
+        std::vector<int> heights;
+        for (const auto& [height, pixels] : left)
+            heights.push_back(height);
+        if (end == Save) {
+            s.clickCommand(ID_NEXT_PAGE);
+            frame->commandAction(ID_FILE_SAVE)->trigger();
+            EXPECT_EQ(test::residentStrips(d), std::vector<int>({10, 11}));
+            s.clickCommand(ID_PREV_PAGE);
+            EXPECT_EQ(pageHeights(d), heights);
+        } else {
+            s.prompter.boxAnswers.push_back(end == CloseYes ? IDYES : IDNO);
+        }
+        EXPECT_TRUE(frame->close());
+        EXPECT_EQ(s.prompter.boxTexts(),
+                  end == Save ? QStringList()
+                              : QStringList{QStringLiteral("是否保存对s.sfa的修改?")});
+        EXPECT_EQ(s.onDisk() == before, end == CloseNo);
+        if (end == CloseNo)
+            continue;
+        const auto reopened = test::reloadSurvey(s.sfa);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(pageHeights(*reopened), heights);
+        CUnWrapImage file;
+        ASSERT_TRUE(file.LoadJpgFile(original.jpgPath(s.dir.path())));
+        // Read back, it is the original moved 10 columns right, give or take
+        // what the picture's compression loses.
+        EXPECT_LT(4 * test::meanDifference(file, test::movedRight(original, 10), 0, 60),
+                  test::meanDifference(file, original, 0, 60));
+    }
 }
 
 } // namespace

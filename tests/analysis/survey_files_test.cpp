@@ -3,6 +3,7 @@
 
 #include "stitch_frame_fixture.h"
 
+#include "analysis/page_painter.h"
 #include "analysis/unwrap_data.h"
 #include "core/atomic_file.h"
 #include "support/file_bytes.h"
@@ -11,10 +12,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 
 namespace bc {
 namespace {
@@ -111,6 +114,84 @@ TEST(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
         f.prompter.boxes.clear();
         f.openSfa(sfa);
         EXPECT_EQ(f.prompter.boxTexts(), QStringList{says.join(u'\n')});
+    }
+}
+
+// A strip is written back into the file it was read from, whatever "抓图格式"
+// says when it is saved: a turned strip of a JPEG survey saved with BMP
+// chosen, of a BMP survey saved with JPEG chosen, of pictures named "….JPG"
+// opened with "打开JPG文件". No other picture appears, and the survey opened
+// again with its own format shows the turn.
+TEST(SurveyFiles, AStripIsWrittenBackIntoTheFileItWasReadFrom)
+{
+    const struct {
+        const char* ext; // of the survey's pictures
+        int saveFormat;  // "抓图格式" at "保存": 0 JPEG, 1 BMP
+    } rows[] = {{"jpg", 1}, {"bmp", 0}, {"JPG", 0}};
+    const auto wave = [](int x, int y) {
+        return qRgb(int(127 + 120 * std::sin(x / 8.0)), int(127 + 120 * std::cos(x / 5.0)),
+                    (y * 9) % 256);
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ext);
+        test::StitchFrame f;
+        f.settings.aspectAutoFit = 0;
+        const QString ext = QString::fromLatin1(row.ext);
+        const bool imported = ext == QLatin1String("JPG");
+        const int ownFormat = ext == QLatin1String("bmp") ? 1 : 0;
+        QString sfa = f.dir.filePath(QStringLiteral("hole.sfa"));
+        QStringList pictures;
+        {
+            const test::CaptureFormatScope own(ownFormat);
+            CUnWrapData d(sfa, f.dir.path());
+            for (int i = 0; i < 3; ++i)
+                d.InsertImage(test::colourStrip(1000 + 100 * i, 200, 20, wave));
+            ASSERT_TRUE(d.SaveSfa(3, true));
+            for (int i = 0; i < 3; ++i) {
+                const QString written = ownFormat ? d.GetItem(i)->bmpPath(f.dir.path())
+                                                  : d.GetItem(i)->jpgPath(f.dir.path());
+                pictures << f.dir.filePath(QStringLiteral("%1.%2").arg(1000 + 100 * i).arg(ext));
+                ASSERT_TRUE(written == pictures.back() || QFile::rename(written, pictures.back()));
+            }
+        }
+        CUnWrapImage original;
+        ASSERT_TRUE(ownFormat ? original.LoadBmpFile(pictures[0])
+                              : original.LoadJpgFile(pictures[0]));
+        auto pictureFiles = [&f] {
+            QStringList names = QDir(f.dir.path()).entryList(QDir::Files, QDir::Name);
+            names.removeIf([](const QString& n) { return n.endsWith(QLatin1String(".sfa")); });
+            return names.join(u' ').toStdString();
+        };
+        const std::string before = pictureFiles();
+        if (imported) {
+            QFile::remove(sfa);
+            sfa = f.dir.filePath(QStringLiteral("temp.sfa"));
+            f.build(CUnWrapFrame::StandAlone);
+            f.prompter.multiFileAnswers.push_back(pictures);
+            f.frame->commandAction(ID_OPEN_JPG)->trigger();
+        } else {
+            f.openSfa(sfa);
+        }
+        CUnWrapView& view = f.view();
+        const QPoint onStrip0(kPageLeftMargin + 100, kPageTopMargin + 10);
+        QTest::mouseMove(view.viewport(), onStrip0);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onStrip0);
+        ASSERT_EQ(view.pageState().selectedItem, 0);
+        QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+        {
+            const test::CaptureFormatScope chosen(row.saveFormat);
+            f.frame->commandAction(ID_FILE_SAVE)->trigger();
+        }
+        EXPECT_EQ(pictureFiles(), before);
+        EXPECT_TRUE(f.prompter.boxTexts().isEmpty());
+        const test::CaptureFormatScope own(ownFormat);
+        int unread = 0;
+        const auto reopened = test::reloadSurvey(sfa, &unread);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(unread, 0);
+        const CUnWrapImage& shown = *reopened->GetItem(0);
+        EXPECT_LT(4 * test::meanDifference(shown, test::movedRight(original, 10), 0, 20),
+                  test::meanDifference(shown, original, 0, 20));
     }
 }
 

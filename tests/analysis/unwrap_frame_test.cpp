@@ -145,8 +145,8 @@ TEST_F(FrameTest, EachLayoutHasItsViewsBarsAndCommands)
 }
 
 // Auto-align advances its window-modal progress for every strip of the page
-// and marks the page re-stitched; the stitch settings refuse bad counts,
-// resize the buffers and repage only the stand-alone frame.
+// and its heights stay when the page is left; the stitch settings refuse bad
+// counts, resize the buffers and repage only the stand-alone frame.
 TEST_F(FrameTest, AutoAlignAndStitchSettings)
 {
     struct ProgressWatch : QObject {
@@ -171,13 +171,16 @@ TEST_F(FrameTest, AutoAlignAndStitchSettings)
     qApp->removeEventFilter(&watch);
     EXPECT_EQ(std::tuple(watch.maximum, watch.values),
               std::tuple(10, std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    EXPECT_EQ(data->GetItem(0)->shownHeight, 60); // nothing above the first
+    std::vector<int> aligned;
+    for (int i = 0; i < 10; ++i)
+        aligned.push_back(data->GetItem(i)->shownHeight);
+    EXPECT_EQ(aligned[0], 60); // nothing above the first
     for (int i = 1; i < 10; ++i)
-        EXPECT_LT(data->GetItem(i)->shownHeight, 60) << i;
-    // Leaving a re-stitched page shows its strips whole again.
+        EXPECT_LT(aligned[size_t(i)], 60) << i;
+    // Leaving the page keeps the align.
     frame->commandAction(ID_NEXT_PAGE)->trigger();
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(data->GetItem(i)->shownHeight, 60) << i;
+        EXPECT_EQ(data->GetItem(i)->shownHeight, aligned[size_t(i)]) << i;
 
     stitchSettings(*frame, 2, {QStringLiteral("0"), QStringLiteral("801"), QStringLiteral("5")});
     EXPECT_EQ(prompter.boxTexts(),

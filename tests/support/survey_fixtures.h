@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -95,6 +96,31 @@ inline std::vector<int> residentStrips(const CUnWrapData& d)
         if (d.GetItem(i)->hasPixels())
             held.push_back(i);
     return held;
+}
+
+// `strip` with its picture moved `columns` to the right around the hole,
+// every row (what the right arrow does to a selected strip).
+inline CUnWrapImage movedRight(const CUnWrapImage& strip, int columns)
+{
+    CUnWrapImage moved(strip);
+    const int w = strip.width;
+    for (int y = 0; y < strip.rows && w > 0; ++y)
+        for (int x = 0; x < w; ++x)
+            std::copy_n(strip.row(y) + 3 * (((x - columns) % w + w) % w), 3, moved.row(y) + 3 * x);
+    return moved;
+}
+
+// Mean difference per byte of buffer rows first..end-1 of two strips; 255
+// when they differ in size or either has no such rows.
+inline double meanDifference(const CUnWrapImage& a, const CUnWrapImage& b, int first, int end)
+{
+    if (a.width != b.width || end > std::min(a.rows, b.rows) || first < 0 || end <= first)
+        return 255;
+    double sum = 0;
+    for (int y = first; y < end; ++y)
+        for (int i = 0; i < a.width * 3; ++i)
+            sum += std::abs(int(a.row(y)[i]) - int(b.row(y)[i]));
+    return sum / (double(end - first) * a.width * 3);
 }
 
 // A survey read back from its index and strip files, as after a crash;
