@@ -6,6 +6,7 @@
 #include "core/survey_params.h"
 #include "platform/prompter.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -51,6 +52,11 @@ QString findStripFile(const QString& dir, int32_t key, const QString& ext)
             name.mid(stem.size() + 1).compare(ext, Qt::CaseInsensitive) == 0)
             return QStringLiteral("%1/%2").arg(dir, name);
     return {};
+}
+
+QByteArray digestOf(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
 void drawStrip(QPainter& painter, const CUnWrapImage& item, const QRect& target)
@@ -721,6 +727,7 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
     }
     header_ = std::move(content.header);
     modified_ = false;
+    diskDigest_ = digestOf(bytes);
     for (auto& strip : content.strips)
         items_.push_back(Item{std::move(strip), false, {}});
     shapes_ = std::move(content.shapes);
@@ -760,10 +767,33 @@ bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
         return false;
     }
     modified_ = false;
+    diskDigest_ = digestOf(bytes);
     header_.version = 1;
     header_.savedItemCount = n;
     header_.savedShapeCount = int32_t(shapes_.size());
     return true;
+}
+
+CUnWrapData::DiskFile CUnWrapData::fileOnDisk() const
+{
+    if (filePath_.isEmpty())
+        return DiskFile::None;
+    const QFileInfo info(filePath_);
+    if (!info.exists())
+        return DiskFile::None;
+    if (diskDigest_.isEmpty())
+        return DiskFile::Other;
+    // Not a plain file, or larger than any save of ours writes: not read (a
+    // pipe would block), taken for a change.
+    if (!info.isFile() || info.size() > kMaxSfaBytes)
+        return DiskFile::Changed;
+    QFile file(filePath_);
+    if (!file.open(QIODevice::ReadOnly))
+        return DiskFile::Changed;
+    const QByteArray bytes = file.read(kMaxSfaBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return DiskFile::Changed;
+    return digestOf(bytes) == diskDigest_ ? DiskFile::Same : DiskFile::Changed;
 }
 
 } // namespace bc

@@ -166,6 +166,17 @@ public:
     // old file stays whole and "保存SFA文件失败" is reported as for LoadSfa.
     bool SaveSfa(int count, bool saveImages, ErrorReport* error = nullptr);
 
+    // What the file at the file path holds for this data set now. Another
+    // window or another copy of the program may have saved over it since
+    // this data set read or wrote it; a save then asks before it replaces it.
+    enum class DiskFile {
+        None,    // no file there
+        Same,    // what this data set last read or wrote there
+        Changed, // read or written here, rewritten by someone else since
+        Other,   // a file this data set has neither read nor written
+    };
+    DiskFile fileOnDisk() const;
+
 private:
     struct Item {
         std::unique_ptr<CUnWrapImage> image;
@@ -192,6 +203,10 @@ private:
     QString imageDirectory_;
     SfaHeader header_;
     bool modified_ = false;
+    // Digest of the bytes last read from or written to the file path; empty
+    // before either. What is on disk is compared by content: a rewrite within
+    // the same clock tick, of the same size, is still a change.
+    QByteArray diskDigest_;
 };
 
 } // namespace bc

@@ -161,6 +161,14 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     // The ".sfa" index of the strips whose files are written.
     bool writeSurveyIndex();
     void reportSaveFailure(const ErrorReport& error);
+    // A file of the running recording's folder (its index, a strip) is
+    // neither opened nor saved by another document: true, after saying why.
+    bool refuseRecordingSurvey(const QString& file, bool saving);
+    // Before the document's file is written by "保存": true when it may be.
+    // Not into the running recording's folder; a file this document neither
+    // read nor wrote last (rewritten by another window or program, or there
+    // before an import) is replaced only when the user says so.
+    bool mayReplaceFileOnDisk();
 
     WorkspaceContext ctx_;
     std::unique_ptr<CUnWrapData> data_;

@@ -5,8 +5,10 @@
 #include "analysis/shape_grid.h"
 #include "analysis/unwrap_data.h"
 #include "platform/prompter.h"
+#include "platform/save_name.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace bc {
@@ -26,7 +28,57 @@ bool depthKeyFromTitle(const QString& title, int32_t& key)
     return true;
 }
 
+// Two names of one folder, links resolved where the folder exists.
+bool sameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    const QString cb = QFileInfo(b).canonicalFilePath();
+    if (!ca.isEmpty() && !cb.isEmpty())
+        return ca == cb;
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+}
+
 } // namespace
+
+bool CUnWrapView::refuseRecordingSurvey(const QString& file, bool saving)
+{
+    // The live window rewrites the recording's index and strips as the
+    // survey goes on: any document of its folder would write over them, or
+    // they over it.
+    const QString sfa = ctx_.currentRecordingSfa();
+    if (sfa.isEmpty() ||
+        !sameFolder(QFileInfo(file).absolutePath(), QFileInfo(sfa).absolutePath()))
+        return false;
+    const QString text =
+        saving ? QStringLiteral("保存SFA文件失败\n'%1'属于正在录制的测试，停止录制后才能保存")
+               : QStringLiteral("无法打开文件: '%1'\n该文件属于正在录制的测试，停止录制后才能打开");
+    messageBox(text.arg(file), QStringLiteral("提示"), MB_OK | MB_ICONWARNING, this);
+    return true;
+}
+
+bool CUnWrapView::mayReplaceFileOnDisk()
+{
+    // The live window's recording writes its own file as it goes.
+    if (recording())
+        return true;
+    const QString path = data_->filePath();
+    if (refuseRecordingSurvey(path, true))
+        return false;
+    switch (data_->fileOnDisk()) {
+    case CUnWrapData::DiskFile::None:
+    case CUnWrapData::DiskFile::Same:
+        return true;
+    case CUnWrapData::DiskFile::Other:
+        return confirmReplace(this, QStringLiteral("保存"), path);
+    case CUnWrapData::DiskFile::Changed:
+        break;
+    }
+    return messageBox(QStringLiteral("文件'%1'已被其它窗口或程序修改。\n是否用当前的分析结果替换它?")
+                          .arg(path),
+                      QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) ==
+           IDYES;
+}
 
 void CUnWrapView::CloseDocument()
 {
@@ -69,6 +121,8 @@ bool CUnWrapView::SaveModified()
     switch (messageBox(QStringLiteral("是否保存对%1的修改?").arg(name), QString(),
                        MB_YESNOCANCEL | MB_ICONQUESTION, this)) {
     case IDYES: {
+        if (!mayReplaceFileOnDisk())
+            return false; // the disk's version stays, and so does the document
         ErrorReport error;
         if (data_->SaveSfa(data_->GetItemCount(), true, &error))
             return true;
@@ -95,7 +149,7 @@ void CUnWrapView::OnFileOpen()
 {
     const QString path = prompter().openFileName(this, QStringLiteral("打开"), imageDirectory_,
                                                  QStringLiteral("SFA files (*.sfa *.SFA)"));
-    if (path.isEmpty() || !SaveModified())
+    if (path.isEmpty() || refuseRecordingSurvey(path, false) || !SaveModified())
         return;
     CloseDocument();
     imageDirectory_ = QFileInfo(path).absolutePath();
@@ -118,6 +172,8 @@ void CUnWrapView::OnFileSave()
     if (!data_)
         return;
     commitListEdit();
+    if (!mayReplaceFileOnDisk())
+        return;
     ErrorReport error;
     if (!data_->SaveSfa(data_->GetItemCount(), true, &error)) {
         messageBox(error.text, error.caption, error.style, this);
@@ -131,7 +187,7 @@ void CUnWrapView::OnOpenJpg()
 {
     const QStringList files = prompter().openFileNames(
         this, QStringLiteral("打开"), imageDirectory_, QStringLiteral("JPG files (*.JPG *.jpg)"));
-    if (files.isEmpty() || !SaveModified())
+    if (files.isEmpty() || refuseRecordingSurvey(files.front(), false) || !SaveModified())
         return;
     QStringList skipped;
     {

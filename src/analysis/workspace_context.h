@@ -22,8 +22,16 @@ struct WorkspaceContext {
     // recording (live and recording modes).
     QString recordingSfaPath;
     QString recordingFolder;
+    // The ".sfa" file of the recording running at the moment of asking, empty
+    // when none runs: the live window alone writes it and its strips, so the
+    // stitch window does not open them. Empty means none.
+    std::function<QString()> runningRecordingSfa;
 
     int currentFormMode() const { return formMode ? formMode() : 0; }
+    QString currentRecordingSfa() const
+    {
+        return runningRecordingSfa ? runningRecordingSfa() : QString();
+    }
 };
 
 // The drawing attributes of a new attitude shape, as the page tool bar

@@ -20,6 +20,10 @@ WorkspaceContext workspaceContextOf(CAcquisitionDlg& form)
     ctx.formMode = [guard] { return guard ? guard->GetUiMode() : 0; };
     ctx.recordingSfaPath = form.GetAnalysisFilePath();
     ctx.recordingFolder = form.GetAnalysisFolder();
+    ctx.runningRecordingSfa = [guard] {
+        return guard && guard->GetUiMode() == ModeRecording ? guard->GetAnalysisFilePath()
+                                                            : QString();
+    };
     return ctx;
 }
 

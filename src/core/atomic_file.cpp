@@ -18,6 +18,8 @@ namespace bc {
 
 namespace {
 
+std::atomic<SyncToDiskCall> syncCall{&::fsync};
+
 QByteArray native(const QString& path)
 {
     return QFile::encodeName(path);
@@ -78,6 +80,11 @@ void removeStaleTemporaries(const QString& target)
 }
 
 } // namespace
+
+SyncToDiskCall setSyncToDiskCall(SyncToDiskCall call)
+{
+    return syncCall.exchange(call ? call : &::fsync);
+}
 
 AtomicFile::AtomicFile(const QString& path) : path_(path), target_(path) {}
 
@@ -158,7 +165,7 @@ bool AtomicFile::commit(bool syncToDisk)
         discard();
         return fail(EBADF);
     }
-    if (errno_ == 0 && syncToDisk && ::fsync(fd_) != 0)
+    if (errno_ == 0 && syncToDisk && syncCall.load()(fd_) != 0)
         fail(errno);
     const int closed = ::close(fd_);
     fd_ = -1;

@@ -58,6 +58,12 @@ class AtomicFile {
     int errno_ = 0;
 };
 
+// The call that syncs a written file to disk before the rename (::fsync;
+// it sets errno on failure). Tests put in one that fails as a dying disk
+// does; returns the call it replaces.
+using SyncToDiskCall = int (*)(int fd);
+SyncToDiskCall setSyncToDiskCall(SyncToDiskCall call);
+
 // One whole buffer through AtomicFile. False with the reason (SystemErrorText)
 // in `reason` when it is given.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* reason = nullptr,

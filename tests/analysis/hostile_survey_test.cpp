@@ -69,6 +69,9 @@ TEST(HostileSurvey, NothingNoHoleHasOpensAndNoPageBeyondItsPictureSizeIsDrawn)
         {"no diameter", surveyBytes(0, 1000, 100, 800, 100), "开孔直径", true, false},
         {"232 bytes of 64 Ki x 64 Ki strips", surveyBytes(70, 1000, 100, 65536, 65536), "图像尺寸",
          true, false},
+        // Within the side limit, but more pixel bytes than 32 bits count.
+        {"strips of 65,500 x 21,860", surveyBytes(70, 1000, 100, 65500, 21860), "图像尺寸", true,
+         false},
         // Hair-thin strips a millimetre apart in a 100 m hole: the page is
         // stretched past the int range.
         {"widest hole, thin strips", surveyBytes(kMaxSfaDiameter, 1000, 1, 1, 65500), nullptr, true,

@@ -334,6 +334,7 @@ TEST(SfaFormat, StripRecordsNoSurveyHoldsAreDamage)
         {{1001, 0, 1366, kMaxSfaStripSize}, true},
         {{1001, 0, kMaxSfaStripSize, 1367}, false},
         {{1001, 0, kMaxSfaStripSize, kMaxSfaStripSize}, false},
+        {{1001, 0, kMaxSfaStripSize, 21860}, false}, // pixel bytes beyond 32 bits
         {{1001, 0, 1, kMaxSfaStripSize + 1}, false},
         {{1001, 0, 0, 0}, true},
         {{1001, 0, INT32_MAX, 120}, false},

@@ -36,7 +36,7 @@ struct StitchFrame {
     CUnWrapFrame& build(int layout, QSize size = {})
     {
         const int formMode = layout == CUnWrapFrame::StandAlone ? 0 : 1;
-        const WorkspaceContext ctx{&settings, [formMode] { return formMode; }, {}, {}};
+        const WorkspaceContext ctx{&settings, [formMode] { return formMode; }, {}, {}, {}};
         frame.reset(layout == CUnWrapFrame::StandAlone ? OpenStitchFrame(nullptr, ctx)
                                                        : OpenLiveFrame(nullptr, layout, ctx));
         EXPECT_TRUE(frame);

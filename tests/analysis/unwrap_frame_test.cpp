@@ -41,7 +41,7 @@ class FrameTest : public ::testing::Test {
   protected:
     WorkspaceContext context(int formMode)
     {
-        return {&settings, [formMode] { return formMode; }, {}, {}};
+        return {&settings, [formMode] { return formMode; }, {}, {}, {}};
     }
     std::unique_ptr<CUnWrapFrame> standAlone()
     {

@@ -63,7 +63,7 @@ struct PickPage : QObject {
         EXPECT_TRUE(data.SaveSfa(data.GetItemCount(), true));
         settings.declination = declination;
         settings.aspectAutoFit = 0;
-        view = std::make_unique<CUnWrapView>(WorkspaceContext{&settings, {}, {}, {}});
+        view = std::make_unique<CUnWrapView>(WorkspaceContext{&settings, {}, {}, {}, {}});
         list.Setup();
         list.setDataSource([this] { return view->GetData(); });
         view->setShapeList(&list);

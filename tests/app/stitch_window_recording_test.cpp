@@ -17,6 +17,8 @@
 #include "support/survey_fixtures.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
 
@@ -161,6 +163,89 @@ TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
         s.stop();
         s.closeStitchWindow(frame);
         EXPECT_EQ(std::tuple(savedStrips(a), savedStrips(b)), std::tuple(12, 3));
+    }
+}
+
+// The running recording's folder is the live window's while it records: the
+// stitch window neither opens its survey or strips (by either open command)
+// nor saves a document of its own into it. The box says why and names the
+// file; the window keeps what it had. Once stopped, both go through.
+TEST(StitchWindowBesideARecording, TheRecordingsFolderIsNeitherOpenedNorWrittenWhileItRecords)
+{
+    {
+        SCOPED_TRACE("opening the recording's survey and strips");
+        Station s;
+        const QString sfa = s.record("b");
+        s.strips(12); // the first page is written with the index
+        ASSERT_TRUE(QFileInfo::exists(sfa));
+        const QString folder = QFileInfo(sfa).absolutePath();
+        QStringList pictures;
+        for (const QString& name : QDir(folder).entryList({"*.jpg"}, QDir::Files, QDir::Name))
+            pictures << QDir(folder).filePath(name);
+        ASSERT_EQ(pictures.size(), 10);
+        CUnWrapFrame* frame = s.openStitchWindow();
+        const QString other = s.changeOtherSurvey(frame);
+        CUnWrapData* kept = frame->GetData();
+
+        const QString refused =
+            QStringLiteral("无法打开文件: '%1'\n该文件属于正在录制的测试，停止录制后才能打开");
+        for (const int command : {int(ID_FILE_OPEN), int(ID_OPEN_JPG)}) {
+            SCOPED_TRACE(command);
+            s.prompter.boxes.clear();
+            if (command == ID_FILE_OPEN)
+                s.prompter.fileAnswers.push_back(sfa);
+            else
+                s.prompter.multiFileAnswers.push_back(pictures);
+            frame->commandAction(command)->trigger();
+            EXPECT_EQ(s.prompter.boxTexts(),
+                      QStringList{refused.arg(command == ID_FILE_OPEN ? sfa : pictures.front())});
+            EXPECT_EQ(frame->GetData(), kept);
+            EXPECT_EQ(kept->filePath(), other);
+        }
+        s.strips(10);
+        s.stop();
+        const auto recorded = test::reloadSurvey(sfa);
+        ASSERT_TRUE(recorded);
+        EXPECT_EQ(std::pair(recorded->GetItemCount(), recorded->GetShapeCount()),
+                  std::pair(22, 0));
+
+        s.prompter.boxes.clear();
+        s.prompter.boxAnswers.push_back(IDNO); // the other survey's line is given up
+        s.prompter.fileAnswers.push_back(sfa);
+        frame->commandAction(ID_FILE_OPEN)->trigger();
+        ASSERT_TRUE(frame->GetData());
+        EXPECT_EQ(frame->GetData()->GetItemCount(), 22);
+        s.closeStitchWindow(frame);
+    }
+    {
+        SCOPED_TRACE("saving pictures opened before a recording into their folder started");
+        Station s;
+        const QString folder = s.dir.filePath("c");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QStringList pictures;
+        for (int i = 0; i < 6; ++i) {
+            auto strip = test::rowStrip(5000 + 100 * i, 300, 60);
+            ASSERT_TRUE(strip->SaveJpg(folder));
+            pictures << strip->jpgPath(folder);
+        }
+        CUnWrapFrame* frame = s.openStitchWindow();
+        s.prompter.multiFileAnswers.push_back(pictures);
+        frame->commandAction(ID_OPEN_JPG)->trigger();
+        ASSERT_TRUE(frame->GetData());
+        const QString temp = frame->GetData()->filePath();
+        s.record("c");
+        ASSERT_EQ(QFileInfo(s.form->GetAnalysisFilePath()).absolutePath(), folder);
+        s.prompter.boxes.clear();
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        EXPECT_EQ(s.prompter.boxTexts(),
+                  QStringList{QStringLiteral("保存SFA文件失败\n'%1'属于正在录制的测试，"
+                                             "停止录制后才能保存")
+                                  .arg(temp)});
+        EXPECT_FALSE(QFileInfo::exists(temp));
+        s.stop();
+        frame->commandAction(ID_FILE_SAVE)->trigger();
+        EXPECT_TRUE(QFileInfo::exists(temp));
+        s.closeStitchWindow(frame);
     }
 }
 

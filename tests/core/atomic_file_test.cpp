@@ -78,6 +78,35 @@ TEST(AtomicFile, AFileThatRefusesWritesKeepsTheOldFileAndSaysWhy)
     EXPECT_EQ(SystemErrorText(EROFS), QStringLiteral("文件系统只读"));
 }
 
+// A disk that takes the bytes but cannot keep them: the sync before the
+// rename fails. A synced save then fails with the reason and leaves the old
+// file as it was, with no temporary file; a save that is not synced (strip
+// pictures) never asks the disk and goes through.
+int syncFailsWithEio(int)
+{
+    errno = EIO;
+    return -1;
+}
+
+TEST(AtomicFile, ADiskThatCannotSyncKeepsTheOldFileAndSaysWhy)
+{
+    for (const bool synced : {true, false}) {
+        SCOPED_TRACE(synced);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.bin"));
+        const QByteArray old(300, 'o');
+        ASSERT_TRUE(writeFileBytes(path, old));
+        QString why;
+        const SyncToDiskCall previous = setSyncToDiskCall(&syncFailsWithEio);
+        const bool written = WriteFileAtomically(path, QByteArray(4096, 'n'), &why, synced);
+        setSyncToDiskCall(previous);
+        EXPECT_EQ(written, !synced);
+        EXPECT_EQ(fileBytes(path), synced ? old : QByteArray(4096, 'n'));
+        EXPECT_EQ(filesIn(dir), QStringList{QStringLiteral("old.bin")});
+        EXPECT_EQ(why, synced ? SystemErrorText(EIO) : QString());
+    }
+}
+
 // A save killed between its temporary file and the rename leaves the
 // temporary behind; the next save of the same file removes it, and nothing
 // else: not one a running save holds, not those of other files, not
