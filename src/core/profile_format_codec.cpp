@@ -264,7 +264,8 @@ bool nextLine(QByteArrayView data, qsizetype& pos, IniLine& line)
         } else if (ch == '\\') {
             if (i < n) {
                 const char next = data[i++];
-                if (i < n && ((next == '\n' && data[i] == '\r') || (next == '\r' && data[i] == '\n')))
+                if (i < n &&
+                    ((next == '\n' && data[i] == '\r') || (next == '\r' && data[i] == '\n')))
                     ++i;
             }
         } else if (ch == '"') {
@@ -520,7 +521,8 @@ void readSection(const QString& section, QByteArrayView data, QSettings::Setting
         unescapeKey(data.sliced(line.start, line.equals - line.start).trimmed(), key);
         QString text;
         QStringList items;
-        const QByteArrayView value = data.sliced(line.equals + 1, line.start + line.size - line.equals - 1);
+        const QByteArrayView value =
+            data.sliced(line.equals + 1, line.start + line.size - line.equals - 1);
         map.insert(key, unescapeValue(value, text, items) ? listValue(items) : textValue(text));
     }
 }

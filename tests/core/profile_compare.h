@@ -106,7 +106,8 @@ inline QByteArray qtDefaultProfile()
         const char* devices[] = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0",
                                  "/dev/ttyACM1", "/dev/ttyS0",   "/dev/ttyS1"};
         for (int slot = 1; slot <= 6; ++slot)
-            qt.setValue(QStringLiteral("串口设备/COM%1").arg(slot), QString::fromUtf8(devices[slot - 1]));
+            qt.setValue(QStringLiteral("串口设备/COM%1").arg(slot),
+                        QString::fromUtf8(devices[slot - 1]));
         qt.setValue(QStringLiteral("视频设备/设备"), QStringLiteral("test"));
     }
     QFile f(path);

@@ -41,7 +41,11 @@ TEST(ProfileRead, EveryFileReadsAsQtsIniReaderReadsIt)
         "x=\"a;b\" ; tail\ny=a ; tail\n; comment=1\n  ;x=2\nz=\"\"\"\"\n",
         "x=a  \\\ny=a  \\x\nz=a  \\x4\nw=\\101\\x41g\\q\\?\\'\nv=\"a\" b  \nu=a \"b\" c  \n",
         "x=  a  \ny=\t\"a \" \nz= a , b ,, \"c,d\" , \nw=,\nv=a,\n",
-        "x=\\x\n", "x=\\", "x=\"abc", "x=a\\x4", "x=a\\17",
+        "x=\\x\n",
+        "x=\\",
+        "x=\"abc",
+        "x=a\\x4",
+        "x=a\\17",
         // Sections.
         "[a]\nx=1\n[b]\ny=1\n[a]\nx=2\nz=3\n",
         "[general]\nx=1\n[%General]\ny=2\n[%general]\nz=3\n[GENERAL]\nw=4\n",
@@ -64,7 +68,7 @@ TEST(ProfileRead, EveryFileReadsAsQtsIniReaderReadsIt)
     for (const QByteArray& file : files) {
         const auto [qt, ours] = readers.read(file);
         EXPECT_TRUE(ours == qt) << describe(file) << "\nQt reads:" << describe(qt)
-                            << "\nours reads:" << describe(ours);
+                                << "\nours reads:" << describe(ours);
     }
     // The first three keep every key of the profile.
     const test::ProfileReading whole = readers.read(profile).first;
@@ -102,11 +106,39 @@ TEST(ProfileRead, RandomlyDamagedProfilesReadAsQtReadsThem)
 {
     const QByteArray profile = test::qtDefaultProfile() + "l=a, \"b,c\", @@d\n";
     static const char* const pieces[] = {
-        "[",  "]",      "=",   ";",        "\"",     "\\",        "\n",         "\r",
-        "\t", "\v",     "\f",  " ",        ",",      "@",         "%",          "%U",
-        "%2F", "x",     "7",   "\\x",      "\\0",    ")",         "@Invalid()", "@String(",
-        "@Rect(1 2 3 4)", "@ByteArray(", "\xE6", "\xB5\x8B", "\xEF\xBB\xBF", "[General]",
-        "[a]", "[%General]", "#",
+        "[",
+        "]",
+        "=",
+        ";",
+        "\"",
+        "\\",
+        "\n",
+        "\r",
+        "\t",
+        "\v",
+        "\f",
+        " ",
+        ",",
+        "@",
+        "%",
+        "%U",
+        "%2F",
+        "x",
+        "7",
+        "\\x",
+        "\\0",
+        ")",
+        "@Invalid()",
+        "@String(",
+        "@Rect(1 2 3 4)",
+        "@ByteArray(",
+        "\xE6",
+        "\xB5\x8B",
+        "\xEF\xBB\xBF",
+        "[General]",
+        "[a]",
+        "[%General]",
+        "#",
     };
     std::mt19937 random(20261207);
     auto below = [&](qsizetype n) { return qsizetype(random() % quint64(n)); };

@@ -101,8 +101,10 @@ TEST(ProfileWrite, AwkwardKeysAndValuesReadBackTheSame)
         {{"v/controls", "\x01\x1f\x7f\a\b\f\n\r\t\v"}, {"v/nul", QString(QChar(0)) + "7f"}},
         {{"v/at", "@x"}, {"v/at only", "@"}, {"v/at at", "@@y"}, {"v/invalid text", "@Invalid()"}},
         {{"v/string text", "@String(x)"}, {"v/bytes text", "@ByteArray(x)"}},
-        {{"v/halves", QString("a") + high + "b" + low + "c" + high}, {"v/pair", QString(high) + low}},
-        {{"v/marks", QString(QChar(0xFEFF)) + "x" + QChar(0xFEFF)}, {"v/nonchar", QString(QChar(0xFFFF))}},
+        {{"v/halves", QString("a") + high + "b" + low + "c" + high},
+         {"v/pair", QString(high) + low}},
+        {{"v/marks", QString(QChar(0xFEFF)) + "x" + QChar(0xFEFF)},
+         {"v/nonchar", QString(QChar(0xFFFF))}},
         {{"v/digits after escapes", QString("\x01") + "0a" + QChar(0) + "0" + high + "f"}},
         {{"v/chinese", "测试参数 孔号"}, {"v/latin", "é ü\u00A0"}},
         {{"v/int", 42}, {"v/negative", qlonglong(-5)}, {"v/double", 1.5}, {"v/bool", true}},
@@ -128,11 +130,10 @@ TEST(ProfileWrite, AwkwardKeysAndValuesReadBackTheSame)
 // maps: each reads back as written, by ours and by Qt's reader alike.
 TEST(ProfileWrite, RandomKeysAndValuesReadBackTheSame)
 {
-    static const char16_t units[] = {u'a',    u'Z',    u'0',    u'7',    u'f',    u'/', u'/',
-                                     u'%',    u'\\',   u'=',    u';',    u'#',    u' ', u'\t',
-                                     u'\n',   u'\r',   u'[',    u']',    u'"',    u',', u'@',
-                                     u'(',    u')',    u'.',    u'\0',   u'\x7f', u'é', u'测',
-                                     0xFEFF,  0xD83D,  0xDE00,  0xFFFF,  u'U',    u'x', u'\x01'};
+    static const char16_t units[] = {
+        u'a',  u'Z',    u'0',  u'7',  u'f',   u'/',   u'/',   u'%',   u'\\', u'=', u';',   u'#',
+        u' ',  u'\t',   u'\n', u'\r', u'[',   u']',   u'"',   u',',   u'@',  u'(', u')',   u'.',
+        u'\0', u'\x7f', u'é',  u'测', 0xFEFF, 0xD83D, 0xDE00, 0xFFFF, u'U',  u'x', u'\x01'};
     std::mt19937 random(20261207);
     auto below = [&](int n) { return int(random() % unsigned(n)); };
     auto text = [&](int longest) {
