@@ -105,7 +105,7 @@ TEST(ProfileRead, ADefaultProfileCutAtEveryByteReadsAsQtReadsIt)
 TEST(ProfileRead, RandomlyDamagedProfilesReadAsQtReadsThem)
 {
     const QByteArray profile = test::qtDefaultProfile() + "l=a, \"b,c\", @@d\n";
-    static const char* const pieces[] = {
+    static const char* const fragments[] = {
         "[",
         "]",
         "=",
@@ -151,7 +151,7 @@ TEST(ProfileRead, RandomlyDamagedProfilesReadAsQtReadsThem)
             switch (below(5)) {
             case 0:
             case 1:
-                file.insert(at, pieces[below(std::size(pieces))]);
+                file.insert(at, fragments[below(std::size(fragments))]);
                 break;
             case 2:
                 file.remove(at, 1 + below(20));
