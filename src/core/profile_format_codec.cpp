@@ -1,8 +1,8 @@
 // The profile's INI text, read the way Qt's own INI reader reads it (a line
 // it cannot use is skipped, every other key kept) and written the way Qt's
 // INI writer writes it, except where Qt's text would not read back the same
-// (a key ending in '/', a section named "general" in other letters, half of a
-// surrogate pair, a byte order mark in a value).
+// (a key starting or ending with '/', a section named "general" in other
+// letters, half of a surrogate pair, a byte order mark in a value).
 
 #include "core/profile_format.h"
 
