@@ -24,7 +24,11 @@ QSettings::Format ProfileFormat(const QString& extension = QStringLiteral("conf"
 // `reason` when the file could not be written; the old file is then whole.
 bool SyncProfile(QSettings& profile, QString* reason = nullptr);
 
-// The codec, for tests: INI text to a settings map and back.
+// The codec: INI text to a settings map and back. The reader reads what
+// Qt's own INI reader reads: a line it cannot use (a comment with '#', a line
+// with no '=', a file cut short) costs that line only, so it always returns
+// true. The writer writes Qt's INI text, and only text that reads back to
+// the same keys and values.
 bool ReadProfileText(QIODevice& device, QSettings::SettingsMap& map);
 QByteArray ProfileText(const QSettings::SettingsMap& map);
 

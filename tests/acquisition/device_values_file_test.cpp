@@ -41,5 +41,34 @@ TEST(DeviceValues, AWriteTheDiskRefusesKeepsTheOldFile)
     EXPECT_EQ(values.ReadDword("Contrast", 0), 0x12345678);
 }
 
+// A values file with a line the reader cannot use (an installer's comment)
+// still gives the device its values, and a write keeps the others.
+TEST(DeviceValues, AFileWithALineTheReaderCannotUseKeepsItsValues)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(ProfileFormat(QStringLiteral("ini")), QSettings::UserScope, dir.path());
+    setDvrSettingsStore(nullptr); // the user's own file
+    const QString file = dir.filePath(QStringLiteral("2011 PELK  Corporation/USB-DVR2.ini"));
+    {
+        QSettings qt(dir.filePath(QStringLiteral("by-qt.ini")), QSettings::IniFormat);
+        CDvrAppSettings values(&qt);
+        values.SetSvcdPreset();
+        values.Channel = 9;
+    }
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    ASSERT_TRUE(test::writeFileBytes(file, "# 安装程序写入的配置\n" +
+                                               test::fileBytes(dir.filePath("by-qt.ini"))));
+    CDvrAppSettings read;
+    read.setSaveOnDestroy(false);
+    EXPECT_EQ(read.Channel, 9);
+    EXPECT_EQ(read.MuxFormat, 0);
+    EXPECT_EQ(CRegistryValue(kDvrSettingsKey).WriteDword("CableAntenna", 0), 1);
+    QSettings qt(file, QSettings::IniFormat);
+    qt.beginGroup(QString::fromLatin1(kDvrSettingsKey).replace(u'\\', u'/'));
+    EXPECT_EQ(qt.value(QStringLiteral("Channel")).toInt(), 9);
+    EXPECT_EQ(qt.value(QStringLiteral("MuxFormat")).toInt(), 0);
+    EXPECT_EQ(qt.value(QStringLiteral("CableAntenna")).toInt(), 0);
+}
+
 } // namespace
 } // namespace bc

@@ -4,6 +4,8 @@
 
 #include "core/profile_format.h"
 
+#include "profile_compare.h"
+
 #include "core/atomic_file.h"
 #include "core/survey_params.h"
 #include "support/file_bytes.h"
@@ -65,7 +67,8 @@ QSettings::SettingsMap readByUs(const QString& path)
     return m;
 }
 
-// Qt's file read by us; ours read by Qt and by us.
+// Qt's file read by us; ours read by Qt and by us; ours the same bytes as
+// Qt's.
 TEST(ProfileFormat, ReadsAndWritesWhatQtsIniFormatDoes)
 {
     QTemporaryDir dir;
@@ -82,6 +85,11 @@ TEST(ProfileFormat, ReadsAndWritesWhatQtsIniFormatDoes)
     ASSERT_TRUE(test::writeFileBytes(byUs, ProfileText(values)));
     EXPECT_EQ(readByQt(byUs), expected);
     EXPECT_EQ(readByUs(byUs), expected);
+    EXPECT_EQ(fileBytes(byUs), fileBytes(byQt));
+    // The profile a first start writes.
+    const QByteArray profile = test::qtDefaultProfile();
+    ASSERT_TRUE(test::writeFileBytes(byQt, profile));
+    EXPECT_EQ(ProfileText(readByUs(byQt)), profile);
 }
 
 // The survey settings saved on a disk that refuses the profile, with no room
