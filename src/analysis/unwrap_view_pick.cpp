@@ -110,8 +110,13 @@ void CUnWrapView::pickSelect(const QPoint& p, bool shift)
         }
         return;
     }
-    const int item =
-        data_->HitTestItem(state_.currentPage, state_.perPage, p.x(), p.y(), state_.zoom);
+    // A strip is hit where it is drawn: across the page's width (stretched
+    // by the aspect rule), over its rows. The data set's hit test counts x
+    // from the label column's left edge, 60 pixels left of the strips.
+    const int item = p.x() >= 0 && p.x() < state_.pageWidth
+                         ? data_->HitTestItem(state_.currentPage, state_.perPage, kLabelColumn,
+                                              p.y(), state_.zoom)
+                         : -1;
     if (item < 0 || item == state_.selectedItem)
         return;
     const int old = state_.selectedItem;
