@@ -165,3 +165,45 @@ TEST(TestParamDlg, FromTheStripViewRecomputesWithTheTypedInclinedHoleDirection)
                   QString::fromUtf8(c.attitude));
     }
 }
+
+// The hole's inclination is an angle from 0 to 90 degrees: OK refuses any
+// other number with the range message and keeps the dialog open, the
+// attitudes as they were; an empty field is no inclination.
+TEST(TestParamDlg, RefusesAnInclinationOutsideZeroToNinety)
+{
+    const struct {
+        const char* typed;
+        const char* refusal; // null: accepted
+    } rows[] = {
+        {"95", "请输入一个介于 0 和 90 之间的数字。"},
+        {"-5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"90.5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"abc", "请输入一个数字。"},
+        {"90", nullptr},
+        {"12.5", nullptr},
+        {"0", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        test::ScriptedPrompter prompter;
+        OpenDialog d;
+        auto line = std::make_unique<CAttitudeLine>(0, CShapePoint(0.0f, 1000.0f),
+                                                    CShapePoint(float(M_PI), 1100.0f), 0, 1, 0xFF);
+        line->UpdateAttitude(70, 0.0f, 0.0f, 0.0f);
+        const CAttitudeShape* shape = line.get();
+        d.data.AddShape(std::move(line));
+        const QString before = shape->GetText(TextDipAngle);
+        d.type(kInclination, row.typed);
+        QTest::mouseClick(d.dlg.control(1), Qt::LeftButton);
+        EXPECT_EQ(d.dlg.isVisible(), row.refusal != nullptr);
+        EXPECT_EQ(prompter.boxTexts().join('|').toStdString(), row.refusal ? row.refusal : "");
+        if (row.refusal) {
+            EXPECT_EQ(shape->GetText(TextDipAngle), before);
+            EXPECT_EQ(d.data.header().holeInclination, QString());
+            EXPECT_TRUE(d.dlg.edit(kInclination)->hasFocus());
+        } else {
+            EXPECT_EQ(d.data.header().holeInclination, QString::fromLatin1(row.typed));
+        }
+    }
+}
