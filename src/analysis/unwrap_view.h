@@ -96,7 +96,9 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void AddCapturedImage(std::unique_ptr<CUnWrapImage> item) override;
 
     // Hooks of the frame.
-    void setShapeList(CShapeGrid* grid) { shapeList_ = grid; }
+    // The attitude list of the frame; an attitude it edits is drawn again
+    // with its new texts.
+    void setShapeList(CShapeGrid* grid);
     void setDrawAttributesSource(std::function<ShapeDrawAttributes()> source)
     {
         drawAttributes_ = std::move(source);

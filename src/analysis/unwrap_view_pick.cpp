@@ -262,6 +262,25 @@ void CUnWrapView::pickDelete()
     });
 }
 
+void CUnWrapView::setShapeList(CShapeGrid* grid)
+{
+    if (shapeList_)
+        disconnect(shapeList_, &CShapeGrid::shapeEdited, this, nullptr);
+    shapeList_ = grid;
+    if (!grid)
+        return;
+    // The label right of the strips shows the attitude's texts.
+    connect(grid, &CShapeGrid::shapeEdited, this, [this](int index) {
+        const CAttitudeShape* shape = data_ ? data_->GetShape(index) : nullptr;
+        if (!shape || state_.currentPage < 0)
+            return;
+        const PickScale s = PickScaleOf(state_);
+        const PageRect bound =
+            shape->GetBoundRect(s.topDepth, s.pxPerRadian, s.pxPerMm).normalized();
+        invalidatePageRect(ShapeLabelArea(bound, state_.pageWidth));
+    });
+}
+
 void CUnWrapView::rebuildShapeList()
 {
     if (shapeList_ && state_.frameMode == 0)
