@@ -184,6 +184,15 @@ void CUnWrapView::addPickedShape(std::unique_ptr<CAttitudeShape> shape, const QS
     viewport()->update();
 }
 
+void CUnWrapView::pickRightPress(QMouseEvent*)
+{
+    if (!picking()) {
+        endPick();
+        return;
+    }
+    rightPressed_ = pointCount_ > 0;
+}
+
 void CUnWrapView::pickRightButton(QMouseEvent*)
 {
     if (!picking()) {
