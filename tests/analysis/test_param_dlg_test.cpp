@@ -1,6 +1,8 @@
 // The test-parameter dialog driven by keys and clicks, alone and from the
 // strip view.
 
+#include "stitch_frame_fixture.h"
+
 #include "analysis/test_param_dlg.h"
 #include "analysis/unwrap_data.h"
 #include "analysis/unwrap_view.h"
@@ -205,5 +207,48 @@ TEST(TestParamDlg, RefusesAnInclinationOutsideZeroToNinety)
         } else {
             EXPECT_EQ(d.data.header().holeInclination, QString::fromLatin1(row.typed));
         }
+    }
+}
+
+// Test parameters changed and accepted in the stitch window are a change of
+// the survey: closing the window or "新建" asks whether to save it; a
+// cancelled dialog changes nothing and nothing is asked.
+TEST(TestParamDlg, AcceptedChangesAreAskedAboutBeforeTheSurveyIsLetGo)
+{
+    const struct {
+        bool accept;
+        int command; // 0: the window's close button
+    } rows[] = {{true, 0}, {true, ID_FILE_NEW}, {false, 0}, {false, ID_FILE_NEW}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.accept << ' ' << row.command);
+        test::StitchFrame f;
+        f.settings.aspectAutoFit = 0;
+        const QString sfa = f.dir.filePath(QStringLiteral("zk.sfa"));
+        {
+            CUnWrapData d(sfa, f.dir.path());
+            test::addStrips(d, 3, 1000, 100, 200, 60);
+            ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
+        }
+        f.openSfa(sfa);
+        ASSERT_FALSE(f.view().GetData()->IsModified());
+        QTimer::singleShot(0, [&row] {
+            auto* dlg = qobject_cast<CTestParamDlg*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dlg);
+            QTest::mouseClick(dlg->edit(1216), Qt::LeftButton);
+            QTest::keyClicks(dlg->edit(1216), QStringLiteral("ZK-9"));
+            QTest::mouseClick(dlg->control(row.accept ? 1 : 2), Qt::LeftButton);
+            if (dlg->isVisible()) {
+                ADD_FAILURE() << "the dialog stayed open";
+                dlg->reject();
+            }
+        });
+        f.frame->commandAction(ID_TEST_PARAMS)->trigger();
+        f.prompter.boxAnswers.push_back(IDNO);
+        if (row.command == 0)
+            EXPECT_TRUE(f.frame->close());
+        else
+            f.frame->commandAction(row.command)->trigger();
+        EXPECT_EQ(f.prompter.boxTexts().join(u'|').toStdString(),
+                  row.accept ? "是否保存对zk.sfa的修改?" : "");
     }
 }
