@@ -69,7 +69,8 @@ TEST(PolylineRightClick, TheDescriptionDialogTakesNoneOfTheGesture)
                 finishGesture();
             QApplication::processEvents();
             if (QWidget* popup = QApplication::activePopupWidget()) {
-                menuInDialog = dlg.isAncestorOf(popup->parentWidget()) || popup->parentWidget() == &dlg;
+                menuInDialog =
+                    dlg.isAncestorOf(popup->parentWidget()) || popup->parentWidget() == &dlg;
                 popup->close();
             }
             test::typeKeys(&dlg, QStringLiteral("b-1"));

@@ -7,6 +7,7 @@
 #include "analysis/page_geometry.h"
 #include "analysis/page_painter.h"
 #include "analysis/unwrap_data.h"
+#include "support/saved_survey.h"
 
 namespace bc {
 namespace {
@@ -29,24 +30,19 @@ void clickPage(CUnWrapView& view, QPoint p)
 TEST(StripSelection, AClickOnAStripSelectsThatStrip)
 {
     const struct {
-        int diameter; // mm
-        int aspect;   // the page aspect rule
+        int diameter;  // mm
+        int aspect;    // the page aspect rule
         int zoomSteps; // + in, - out
     } rows[] = {
         {70, 1, 0}, {70, 1, 2}, {70, 1, -3}, {120, 0, 0}, {120, 0, -2}, {120, 1, 1}, {300, 1, 0},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.diameter << " mm, aspect " << row.aspect << ", zoom "
-                                        << row.zoomSteps);
+        SCOPED_TRACE(testing::Message()
+                     << row.diameter << " mm, aspect " << row.aspect << ", zoom " << row.zoomSteps);
         test::StitchFrame f;
         f.settings.aspectAutoFit = row.aspect;
-        {
-            CUnWrapData d(f.dir.filePath(QStringLiteral("s.sfa")), f.dir.path());
-            test::addStrips(d, 12, 1000, 100, 200, 60);
-            d.header().openingDiameter = row.diameter;
-            ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-        }
-        f.openSfa(f.dir.filePath(QStringLiteral("s.sfa")), QSize(900, 700));
+        const test::SavedSurvey survey{12, row.diameter};
+        f.openSfa(survey.write(f.dir.path(), QStringLiteral("s.sfa")), QSize(900, 700));
         CUnWrapView& view = f.view();
         for (int i = 0; i < std::abs(row.zoomSteps); ++i)
             f.clickCommand(row.zoomSteps > 0 ? ID_ZOOM_IN : ID_ZOOM_OUT);
@@ -66,11 +62,12 @@ TEST(StripSelection, AClickOnAStripSelectsThatStrip)
             }
             // Beside the page, in the blank and in the label column: no change.
             // (As far right as the view scrolls.)
-            const int reach = view.horizontalScrollBar()->maximum() +
-                              view.viewport()->width() - kPageLeftMargin - 1;
+            const int reach = view.horizontalScrollBar()->maximum() + view.viewport()->width() -
+                              kPageLeftMargin - 1;
             for (const int x : {std::min(s.pageWidth + 40, reach), s.pageWidth + 2, -30}) {
                 clickPage(view, {x, y});
-                EXPECT_EQ(view.pageState().selectedItem, i) << "beside strip " << i << " at x " << x;
+                EXPECT_EQ(view.pageState().selectedItem, i)
+                    << "beside strip " << i << " at x " << x;
             }
         }
     }

@@ -9,6 +9,7 @@
 #include "analysis/shape_grid.h"
 #include "analysis/stitch_settings_dlg.h"
 #include "analysis/unwrap_data.h"
+#include "support/saved_survey.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -116,17 +117,8 @@ TEST(StripViewScreen, AListEditShowsInTheLabelAtOnce)
 {
     test::StitchFrame f;
     f.settings.aspectAutoFit = 0;
-    const QString sfa = f.dir.filePath(QStringLiteral("s.sfa"));
-    {
-        CUnWrapData d(sfa, f.dir.path());
-        test::addStrips(d, 12, 1000, 100, 200, 60);
-        auto line = std::make_unique<CAttitudeLine>(1, CShapePoint(0.5f, 1100.0f),
-                                                    CShapePoint(4.0f, 1200.0f), 0, 1, 0xFF);
-        line->UpdateAttitude(120, 0, 0, 0);
-        d.AddShape(std::move(line));
-        ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    }
-    f.openSfa(sfa, QSize(1000, 700));
+    const test::SavedSurvey survey{12, 120, true};
+    f.openSfa(survey.write(f.dir.path(), QStringLiteral("s.sfa")), QSize(1000, 700));
     CUnWrapView& view = f.view();
     const PageViewState& s = view.pageState();
     const CAttitudeShape* shape = view.GetData()->GetShape(0);

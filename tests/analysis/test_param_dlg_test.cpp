@@ -7,6 +7,7 @@
 #include "analysis/unwrap_data.h"
 #include "analysis/unwrap_view.h"
 #include "core/survey_params.h"
+#include "support/saved_survey.h"
 #include "support/scripted_prompter.h"
 #include "support/survey_fixtures.h"
 
@@ -223,13 +224,7 @@ TEST(TestParamDlg, AcceptedChangesAreAskedAboutBeforeTheSurveyIsLetGo)
         SCOPED_TRACE(testing::Message() << row.accept << ' ' << row.command);
         test::StitchFrame f;
         f.settings.aspectAutoFit = 0;
-        const QString sfa = f.dir.filePath(QStringLiteral("zk.sfa"));
-        {
-            CUnWrapData d(sfa, f.dir.path());
-            test::addStrips(d, 3, 1000, 100, 200, 60);
-            ASSERT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-        }
-        f.openSfa(sfa);
+        f.openSfa(test::SavedSurvey{3}.write(f.dir.path(), QStringLiteral("zk.sfa")));
         ASSERT_FALSE(f.view().GetData()->IsModified());
         QTimer::singleShot(0, [&row] {
             auto* dlg = qobject_cast<CTestParamDlg*>(QApplication::activeModalWidget());

@@ -12,7 +12,7 @@
 #include "analysis/unwrap_frame_ids.h"
 #include "analysis/unwrap_view.h"
 #include "app/key_router.h"
-#include "support/survey_fixtures.h"
+#include "support/saved_survey.h"
 
 #include <QAction>
 #include <QInputMethodEvent>
@@ -30,20 +30,6 @@ enum Target {
     FormButton,        // the form, a button focused
     FormField,         // the form, its file field focused
 };
-
-// A survey of twelve strips 200 wide with one attitude, saved.
-QString writeSurvey(const QTemporaryDir& dir)
-{
-    const QString sfa = dir.filePath(QStringLiteral("k.sfa"));
-    CUnWrapData d(sfa, dir.path());
-    test::addStrips(d, 12, 1000, 100, 200, 60);
-    auto line = std::make_unique<CAttitudeLine>(1, CShapePoint(0.5f, 1010.0f),
-                                                CShapePoint(2.5f, 1030.0f), 0, 1, 255);
-    line->UpdateAttitude(120, 0, 0, 0);
-    d.AddShape(std::move(line));
-    EXPECT_TRUE(d.SaveSfa(d.GetItemCount(), true));
-    return sfa;
-}
 
 // Starts editing the description of the first attitude in the list.
 QLineEdit* editDescription(CShapeGrid& grid)
@@ -84,7 +70,7 @@ TEST(ProgramKeys, TextFieldsGetEveryCharacterAndTheDepthKeysStillStep)
         {FormField, "x-1", "x-1", 0},
     };
     QTemporaryDir dir;
-    const QString sfa = writeSurvey(dir);
+    const QString sfa = test::SavedSurvey{12, 120, true}.write(dir.path(), QStringLiteral("k.sfa"));
     test::RunningProgram program;
     program.run([&](CAcquisitionDlg& form) {
         form.OnStartAcquisition();
@@ -127,12 +113,14 @@ TEST(ProgramKeys, TextFieldsGetEveryCharacterAndTheDepthKeysStillStep)
                 ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
                 view.SetPickMode(1);
                 clickPage(view, {20, 20});
-                test::withModal<CInputStringDlg>([&] { clickPage(view, {150, 40}); },
-                                                 [&](CInputStringDlg& dlg) {
-                                                     test::typeKeys(&dlg, typed);
-                                                     QTest::keyClick(dlg.windowHandle(),
-                                                                     Qt::Key_Return);
-                                                 });
+                test::withModal<CInputStringDlg>(
+                    [&] {
+                        clickPage(view, {150, 40});
+                    },
+                    [&](CInputStringDlg& dlg) {
+                        test::typeKeys(&dlg, typed);
+                        QTest::keyClick(dlg.windowHandle(), Qt::Key_Return);
+                    });
                 view.SetPickMode(0);
                 ASSERT_EQ(frame->GetData()->GetShapeCount(), 2);
                 text = frame->GetData()->GetShape(1)->GetText(TextDescription);
