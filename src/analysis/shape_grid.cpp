@@ -159,12 +159,15 @@ bool CShapeGrid::ValidateEdit(int row, int col, const QString& text)
     // The analysis file keeps each text in at most 249 GBK bytes; the cell
     // shows what is kept.
     const QString kept = cutToGbkBytes(text, kShapeTextMaxGbkBytes);
-    if (shape->GetText(ShapeText(col)) != kept)
+    const bool changed = shape->GetText(ShapeText(col)) != kept;
+    if (changed)
         set->SetModified(true);
     shape->SetText(ShapeText(col), kept);
     if (kept != text)
         if (CGridCellBase* cell = GetCell(row, col))
             cell->SetText(kept);
+    if (changed)
+        emit shapeEdited(row - GetFixedRowCount());
     return true;
 }
 

@@ -60,6 +60,10 @@ class CShapeGrid : public CGridCtrl {
     // Command 32808: exports the attitudes when there are any.
     void OnExportExcel();
 
+  signals:
+    // The texts of attitude `index` of the data set were edited here.
+    void shapeEdited(int index);
+
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 

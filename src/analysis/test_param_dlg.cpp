@@ -184,8 +184,15 @@ void CTestParamDlg::accept()
 {
     int dip = 0;
     if (!checkIntRange(dipDirection_->text(), 0, 360, dip, this)) {
-        dipDirection_->setFocus(Qt::OtherFocusReason);
-        dipDirection_->selectAll();
+        refuse(dipDirection_);
+        return;
+    }
+    // The hole's inclination is an angle from the vertical: every dip is
+    // taken against it. Empty is no inclination.
+    float inclination = 0.0f;
+    if (!inclination_->text().trimmed().isEmpty() &&
+        !checkFloatRange(inclination_->text(), 0.0, 90.0, inclination, this)) {
+        refuse(inclination_);
         return;
     }
     const int opening = diameterOnOk(opening_);
@@ -225,6 +232,16 @@ void CTestParamDlg::accept()
         h.holeType = holeType;
     }
     QDialog::accept();
+}
+
+void CTestParamDlg::refuse(QLineEdit* edit)
+{
+    // A disabled field ("斜孔") cannot take the focus; the hole type is
+    // changed back to correct it.
+    if (!edit->isEnabled())
+        return;
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
 QWidget* CTestParamDlg::control(int id) const

@@ -46,6 +46,8 @@ class CTestParamDlg : public QDialog {
 
   private:
     void build();
+    // Puts the focus on a field whose value was refused, its text selected.
+    void refuse(QLineEdit* edit);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     CSurveyParams* settings_ = nullptr;     // written on OK

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace bc {
 
@@ -458,6 +459,12 @@ void CUnWrapView::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
         pickMousePress(event);
     else if (event->button() == Qt::RightButton)
+        pickRightPress(event);
+}
+
+void CUnWrapView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton && std::exchange(rightPressed_, false))
         pickRightButton(event);
 }
 

@@ -92,7 +92,9 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void AddCapturedImage(std::unique_ptr<CUnWrapImage> item) override;
 
     // Hooks of the frame.
-    void setShapeList(CShapeGrid* grid) { shapeList_ = grid; }
+    // The attitude list of the frame; an attitude it edits is drawn again
+    // with its new texts.
+    void setShapeList(CShapeGrid* grid);
     void setDrawAttributesSource(std::function<ShapeDrawAttributes()> source)
     {
         drawAttributes_ = std::move(source);
@@ -133,6 +135,7 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
 
   private:
@@ -193,6 +196,10 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     // --- picking (unwrap_view_pick.cpp) -----------------------------------
     void pickMousePress(QMouseEvent* event);
     void pickMouseMove(QMouseEvent* event);
+    // The right button ends a pick at its release, once its whole gesture
+    // (press, menu request, release) is over: a description dialog opened
+    // earlier would receive the rest of it.
+    void pickRightPress(QMouseEvent* event);
     void pickRightButton(QMouseEvent* event);
     void pickCancel();
     void pickDelete();
@@ -203,6 +210,7 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     void rebuildShapeList();
     int pickMode_ = 0;
     int pointCount_ = 0;
+    bool rightPressed_ = false; // pressed during a pick, not yet released
     QPoint lastPoint_;
     QPoint rubberEnd_;
     int cursorState_ = 0;

@@ -110,8 +110,13 @@ void CUnWrapView::pickSelect(const QPoint& p, bool shift)
         }
         return;
     }
-    const int item =
-        data_->HitTestItem(state_.currentPage, state_.perPage, p.x(), p.y(), state_.zoom);
+    // A strip is hit where it is drawn: across the page's width (stretched
+    // by the aspect rule), over its rows. The data set's hit test counts x
+    // from the label column's left edge, 60 pixels left of the strips.
+    const int item = p.x() >= 0 && p.x() < state_.pageWidth
+                         ? data_->HitTestItem(state_.currentPage, state_.perPage, kLabelColumn,
+                                              p.y(), state_.zoom)
+                         : -1;
     if (item < 0 || item == state_.selectedItem)
         return;
     const int old = state_.selectedItem;
@@ -177,6 +182,15 @@ void CUnWrapView::addPickedShape(std::unique_ptr<CAttitudeShape> shape, const QS
         shapeList_->AppendRow(texts);
     }
     viewport()->update();
+}
+
+void CUnWrapView::pickRightPress(QMouseEvent*)
+{
+    if (!picking()) {
+        endPick();
+        return;
+    }
+    rightPressed_ = pointCount_ > 0;
 }
 
 void CUnWrapView::pickRightButton(QMouseEvent*)
@@ -254,6 +268,25 @@ void CUnWrapView::pickDelete()
     data_->DeleteSelectedShapes(s.topDepth, s.pxPerRadian, s.pxPerMm, [this](const PageRect& r) {
         invalidatePageRect(r);
         invalidatePageRect(ShapeLabelArea(r.normalized(), state_.pageWidth));
+    });
+}
+
+void CUnWrapView::setShapeList(CShapeGrid* grid)
+{
+    if (shapeList_)
+        disconnect(shapeList_, &CShapeGrid::shapeEdited, this, nullptr);
+    shapeList_ = grid;
+    if (!grid)
+        return;
+    // The label right of the strips shows the attitude's texts.
+    connect(grid, &CShapeGrid::shapeEdited, this, [this](int index) {
+        const CAttitudeShape* shape = data_ ? data_->GetShape(index) : nullptr;
+        if (!shape || state_.currentPage < 0)
+            return;
+        const PickScale s = PickScaleOf(state_);
+        const PageRect bound =
+            shape->GetBoundRect(s.topDepth, s.pxPerRadian, s.pxPerMm).normalized();
+        invalidatePageRect(ShapeLabelArea(bound, state_.pageWidth));
     });
 }
 

@@ -36,6 +36,9 @@ void CUnWrapView::OnStitchSettings()
         if (dlg.rangeIndex() >= 0)
             s->searchRangeIndex = dlg.rangeIndex();
         s->aspectAutoFit = dlg.aspectFlag();
+        // Kept at once, like the others: the program may save its settings
+        // before this window is gone.
+        s->itemsPerPage = dlg.perPage();
         templateSize_ = templateSizeFromIndex(s->templateSizeIndex);
         searchRange_ = searchRangeFromIndex(s->searchRangeIndex);
     } else {

@@ -93,15 +93,11 @@ bool CKeyRouter::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (routed == 0)
         return false;
-    if (routed == Qt::Key_Plus || routed == Qt::Key_Minus) {
-        const QWidget* active = QApplication::activeWindow();
-        // A window that owns plus and minus swallows them: neither it nor
-        // the form sees them.
-        if (active && active->property(kOwnsDepthKeysProperty).toBool())
-            return true;
-        if (depthKeysBlocked(widget, active))
-            return false;
-    }
+    // Plus and minus typed into a text field, or pressed in a window that
+    // owns them, are the widget's alone: the form does not step the depth.
+    if ((routed == Qt::Key_Plus || routed == Qt::Key_Minus) &&
+        depthKeysBlocked(widget, QApplication::activeWindow()))
+        return false;
     // Handlers hear keys in the order they came: a waiting release first.
     releasePending();
     if (type == QEvent::KeyPress) {
@@ -111,7 +107,7 @@ bool CKeyRouter::eventFilter(QObject* watched, QEvent* event)
         pending_ = PendingRelease{routed, key->timestamp()};
         pendingTimer_->start();
     }
-    return false; // otherwise never swallowed
+    return false; // never swallowed
 }
 
 } // namespace bc

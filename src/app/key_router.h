@@ -14,8 +14,8 @@
 // stop, never a stop and a start at every repeat.
 //
 // Plus and minus are not acted on while a text field has the focus (they are
-// being typed); while a window that owns them is active (the
-// analysis and 3D windows) they are swallowed. Nothing else is swallowed.
+// being typed) or while a window that owns them is active (the analysis and
+// 3D windows). No key is ever swallowed: the focused widget gets every one.
 
 #include "ui/key_ownership.h"
 

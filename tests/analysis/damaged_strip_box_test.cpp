@@ -64,5 +64,34 @@ TEST(DamagedStripBox, ShowsOverTheSurveyJustOpened)
     EXPECT_EQ(watching.seen[0].pageTopDepth, 1000) << "the first page laid out";
 }
 
+// Seven strips of the first page that cannot be read give one box: it names
+// five of them and tells how many more there are.
+TEST(DamagedStripBox, SevenUnreadableStripsGiveOneBoxNamingFive)
+{
+    test::StitchFrame f;
+    f.settings.aspectAutoFit = 0;
+    f.open(CUnWrapFrame::StandAlone); // strips at 1.00 m .. 2.10 m, ten a page
+    f.frame->commandAction(ID_FILE_SAVE)->trigger();
+    const QString sfa = f.view().GetData()->filePath();
+    ASSERT_TRUE(QFileInfo::exists(sfa));
+    QStringList damaged;
+    for (int depth = 1000; depth <= 1600; depth += 100) {
+        damaged << QStringLiteral("%1.jpg").arg(depth);
+        ASSERT_TRUE(test::writeFileBytes(QDir(f.dir.path()).filePath(damaged.back()),
+                                         QByteArray("not a picture")));
+    }
+    f.build(CUnWrapFrame::StandAlone);
+    f.prompter.boxes.clear();
+    f.prompter.fileAnswers.push_back(sfa);
+    f.frame->commandAction(ID_FILE_OPEN)->trigger();
+    ASSERT_EQ(f.prompter.boxes.size(), 1u) << f.prompter.boxTexts().join(u'|').toStdString();
+    const QString text = f.prompter.boxes[0].text;
+    const auto named = std::count_if(damaged.begin(), damaged.end(),
+                                     [&](const QString& name) { return text.contains(name); });
+    EXPECT_EQ(named, 5) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\n……另有2个条带图像无法读取"))) << text.toStdString();
+    EXPECT_EQ(f.view().currentPage(), 0);
+}
+
 } // namespace
 } // namespace bc

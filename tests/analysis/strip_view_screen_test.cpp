@@ -6,8 +6,10 @@
 
 #include "analysis/attitude_shape.h"
 #include "analysis/page_geometry.h"
+#include "analysis/shape_grid.h"
 #include "analysis/stitch_settings_dlg.h"
 #include "analysis/unwrap_data.h"
+#include "support/saved_survey.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -106,6 +108,53 @@ TEST(StripViewScreen, StitchSettingsRedrawThePageShown)
         ASSERT_TRUE(shown.rect().contains(inStrip));
         EXPECT_NE(shown.pixel(inStrip), qRgb(255, 255, 255));
     }
+}
+
+// A dip direction edited in the attitude list shows in the attitude's label
+// on the page at once: the label's part of the screen becomes what a full
+// repaint draws, the new text.
+TEST(StripViewScreen, AListEditShowsInTheLabelAtOnce)
+{
+    test::StitchFrame f;
+    f.settings.aspectAutoFit = 0;
+    const test::SavedSurvey survey{12, 120, true};
+    f.openSfa(survey.write(f.dir.path(), QStringLiteral("s.sfa")), QSize(1000, 700));
+    CUnWrapView& view = f.view();
+    const PageViewState& s = view.pageState();
+    const CAttitudeShape* shape = view.GetData()->GetShape(0);
+    ASSERT_NE(shape, nullptr);
+    const PageRect bound =
+        shape->GetBoundRect(s.pageTopDepth, PixelsPerRadian(s.pageWidth), s.pxPerMm).normalized();
+    const QRect label = ShapeLabelArea(bound, s.pageWidth)
+                            .toQRect()
+                            .translated(kPageLeftMargin - view.horizontalScrollBar()->value(),
+                                        kPageTopMargin - view.verticalScrollBar()->value())
+                            .intersected(view.viewport()->rect());
+    ASSERT_GT(label.width(), 100);
+    ASSERT_GT(label.height(), 10);
+    auto shownLabel = [&] { return test::viewportOnScreen(view).copy(label); };
+    auto paintedLabel = [&] { return view.viewport()->grab().toImage().copy(label); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownLabel() == paintedLabel(); }, 10000));
+    const QImage before = shownLabel();
+
+    // The dip direction typed into the list, with real clicks and keys.
+    CShapeGrid& grid = *f.frame->GetShapeGrid();
+    GridRect r;
+    grid.CellRect(1, 2, &r);
+    const QPoint at = r.toQRect().center();
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, at);
+    auto* edit = qobject_cast<QLineEdit*>(grid.activeEditor());
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("123"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_EQ(shape->GetText(TextDipDirection), QStringLiteral("123"));
+
+    ASSERT_NE(paintedLabel(), before) << "the new text draws differently";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownLabel() == paintedLabel(); }, 10000))
+        << "the label on the screen still shows the old text";
 }
 
 } // namespace

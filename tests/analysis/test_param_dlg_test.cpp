@@ -1,10 +1,13 @@
 // The test-parameter dialog driven by keys and clicks, alone and from the
 // strip view.
 
+#include "stitch_frame_fixture.h"
+
 #include "analysis/test_param_dlg.h"
 #include "analysis/unwrap_data.h"
 #include "analysis/unwrap_view.h"
 #include "core/survey_params.h"
+#include "support/saved_survey.h"
 #include "support/scripted_prompter.h"
 #include "support/survey_fixtures.h"
 
@@ -163,5 +166,84 @@ TEST(TestParamDlg, FromTheStripViewRecomputesWithTheTypedInclinedHoleDirection)
         view.OnTestParams();
         EXPECT_EQ(shape->GetText(TextDipAngle) + " " + shape->GetText(TextDipDirection),
                   QString::fromUtf8(c.attitude));
+    }
+}
+
+// The hole's inclination is an angle from 0 to 90 degrees: OK refuses any
+// other number with the range message and keeps the dialog open, the
+// attitudes as they were; an empty field is no inclination.
+TEST(TestParamDlg, RefusesAnInclinationOutsideZeroToNinety)
+{
+    const struct {
+        const char* typed;
+        const char* refusal; // null: accepted
+    } rows[] = {
+        {"95", "请输入一个介于 0 和 90 之间的数字。"},
+        {"-5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"90.5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"abc", "请输入一个数字。"},
+        {"90", nullptr},
+        {"12.5", nullptr},
+        {"0", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        test::ScriptedPrompter prompter;
+        OpenDialog d;
+        auto line = std::make_unique<CAttitudeLine>(0, CShapePoint(0.0f, 1000.0f),
+                                                    CShapePoint(float(M_PI), 1100.0f), 0, 1, 0xFF);
+        line->UpdateAttitude(70, 0.0f, 0.0f, 0.0f);
+        const CAttitudeShape* shape = line.get();
+        d.data.AddShape(std::move(line));
+        const QString before = shape->GetText(TextDipAngle);
+        d.type(kInclination, row.typed);
+        QTest::mouseClick(d.dlg.control(1), Qt::LeftButton);
+        EXPECT_EQ(d.dlg.isVisible(), row.refusal != nullptr);
+        EXPECT_EQ(prompter.boxTexts().join('|').toStdString(), row.refusal ? row.refusal : "");
+        if (row.refusal) {
+            EXPECT_EQ(shape->GetText(TextDipAngle), before);
+            EXPECT_EQ(d.data.header().holeInclination, QString());
+            EXPECT_TRUE(d.dlg.edit(kInclination)->hasFocus());
+        } else {
+            EXPECT_EQ(d.data.header().holeInclination, QString::fromLatin1(row.typed));
+        }
+    }
+}
+
+// Test parameters changed and accepted in the stitch window are a change of
+// the survey: closing the window or "新建" asks whether to save it; a
+// cancelled dialog changes nothing and nothing is asked.
+TEST(TestParamDlg, AcceptedChangesAreAskedAboutBeforeTheSurveyIsLetGo)
+{
+    const struct {
+        bool accept;
+        int command; // 0: the window's close button
+    } rows[] = {{true, 0}, {true, ID_FILE_NEW}, {false, 0}, {false, ID_FILE_NEW}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.accept << ' ' << row.command);
+        test::StitchFrame f;
+        f.settings.aspectAutoFit = 0;
+        f.openSfa(test::SavedSurvey{3}.write(f.dir.path(), QStringLiteral("zk.sfa")));
+        ASSERT_FALSE(f.view().GetData()->IsModified());
+        QTimer::singleShot(0, [&row] {
+            auto* dlg = qobject_cast<CTestParamDlg*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dlg);
+            QTest::mouseClick(dlg->edit(1216), Qt::LeftButton);
+            QTest::keyClicks(dlg->edit(1216), QStringLiteral("ZK-9"));
+            QTest::mouseClick(dlg->control(row.accept ? 1 : 2), Qt::LeftButton);
+            if (dlg->isVisible()) {
+                ADD_FAILURE() << "the dialog stayed open";
+                dlg->reject();
+            }
+        });
+        f.frame->commandAction(ID_TEST_PARAMS)->trigger();
+        f.prompter.boxAnswers.push_back(IDNO);
+        if (row.command == 0)
+            EXPECT_TRUE(f.frame->close());
+        else
+            f.frame->commandAction(row.command)->trigger();
+        EXPECT_EQ(f.prompter.boxTexts().join(u'|').toStdString(),
+                  row.accept ? "是否保存对zk.sfa的修改?" : "");
     }
 }

@@ -63,8 +63,9 @@ TEST(KeyRouting, EachKeyReachesTheHandlersOnceAndIsStillHandled)
         // Minus typed into a date is not taken from the field.
         {"ep1 er1 ep- er- ep2 er2", "d1 u1 d2 u2", "1-2"},
         {"ep- er-", "d- u-", "", ReadOnlyEdit},
-        // Swallowed: neither the field nor the handlers see it.
-        {"ep- er- bpLeft brLeft", "dLeft uLeft", "", WindowOwnsPlusAndMinus},
+        // A window that owns them: the field gets them, the handlers do not.
+        {"ep- er- bpLeft brLeft", "dLeft uLeft", "-", WindowOwnsPlusAndMinus},
+        {"bp- br-", "", "", WindowOwnsPlusAndMinus},
         // An arrow key may move the focus on before its release.
         {"bp^Left er^Left", "d^Left uLeft", ""},
         {"cpDown crDown", "dDown uDown", "b"},
