@@ -426,14 +426,17 @@ void SurveyTest::analyse(const QString& sfa)
     ASSERT_TRUE(view->GetData());
     ASSERT_EQ(view->GetData()->GetItemCount(), kSteps + 1);
     ASSERT_EQ(view->GetPageCount(), 2);
-    // While it is active, plus and minus reach neither the form nor the
-    // window's page box.
+    // While it is active, plus and minus do not step the form's depth; typed
+    // into the window's page box, they are the box's.
     QApplication::setActiveWindow(frame);
     QLineEdit* box = frame->pageToolBar()->pageBox();
     const QString page = box->text();
+    const QString depth = field(IDC_DEPTH)->text();
     QTest::keyClick(box, Qt::Key_Minus);
     QTest::keyClick(box, Qt::Key_Equal);
-    EXPECT_EQ(box->text(), page);
+    EXPECT_EQ(box->text(), page + "-=");
+    EXPECT_EQ(field(IDC_DEPTH)->text(), depth);
+    box->setText(page);
 
     // 6. Each plane picked on its page.
     frame->SetPickMode(1);
