@@ -279,14 +279,7 @@ TEST(GridEditors, TabCarriesTheEditOnInAnActiveWindow)
 {
     // In an active window focus changes are real: Tab must neither walk the
     // window's focus chain nor be taken back by the grid from the next editor.
-    const std::vector<std::pair<const char*, GridCellFactory>> kinds = {
-        {"plain", gridCellClass<CGridCell>()},
-        {"numeric", gridCellClass<CGridCellNumeric>()},
-        {"list", gridCellClass<CGridCellCombo>()},
-        {"check list", gridCellClass<CGridCellCheckCombo>()},
-        {"date-time", gridCellClass<CGridCellDateTime>()},
-    };
-    for (const auto& [name, factory] : kinds) {
+    for (const auto& [name, factory] : editingKinds()) {
         SCOPED_TRACE(name);
         QWidget window;
         auto* grid = new CGridCtrl(6, 4, 1, 1, &window);
