@@ -54,7 +54,8 @@ void CGridCtrl::OnEditCell(int row, int col, QPoint point, const GridEditStart& 
     // opens takes no focus from the one before, which would stay open; it
     // ends here, its text kept. Only a text editor open on this very cell
     // stays, to take what was typed.
-    if (m_editorWidget && m_activeEditor && !m_activeEditor->hasEnded()) {
+    auto editorOpen = [this] { return m_editorWidget && m_activeEditor && !m_activeEditor->hasEnded(); };
+    if (editorOpen()) {
         const CGridCellBase* here = GetCell(row, col);
         const bool typesOn = m_activeEditor->row() == row && m_activeEditor->col() == col && here
                              && here->IsEditing() && here->GetEditWnd() == m_editorWidget
@@ -62,7 +63,9 @@ void CGridCtrl::OnEditCell(int row, int col, QPoint point, const GridEditStart& 
         if (!typesOn) {
             QPointer<CGridCtrl> self(this);
             m_activeEditor->EndEdit();
-            if (!self || !IsValid(row, col))
+            // The owner, told of the end, may have changed the grid or
+            // opened an editor itself.
+            if (!self || !IsValid(row, col) || editorOpen())
                 return;
         }
     }

@@ -366,3 +366,25 @@ TEST(GridEditors, NoEditorOutlivesItsGrid)
         EXPECT_TRUE(s.owner.notices.empty()) << "nothing heard from a destroyed grid";
     }
 }
+
+TEST(GridEditors, AnEditorTheOwnerOpensAtTheEndStaysTheOnlyOne)
+{
+    // The owner, told that the open edit ended because another cell is to be
+    // edited, opens an editor of its own: that one stays the only one.
+    InactiveGrid s(gridCellClass<CGridCell>());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.elsewhere));
+    s.grid->SetFocusCell(1, 1);
+    QTest::keyClicks(s.grid, QStringLiteral("x"));
+    ASSERT_NE(s.grid->activeEditor(), nullptr);
+    s.owner.answer = [&](int code, int row, int) {
+        if (code == GVN_ENDLABELEDIT && row == 1)
+            s.grid->OnEditCell(3, 2, QPoint(-1, -1), GridEditStart{});
+        return 0L;
+    };
+    s.grid->OnEditCell(2, 1, QPoint(-1, -1), GridEditStart{});
+    EXPECT_EQ(s.grid->GetItemText(1, 1), QStringLiteral("x"));
+    EXPECT_EQ(s.openEditors(), 1);
+    auto* open = dynamic_cast<GridEditor*>(s.grid->activeEditor());
+    ASSERT_NE(open, nullptr);
+    EXPECT_TRUE(open->row() == 3 && open->col() == 2);
+}
