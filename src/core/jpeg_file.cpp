@@ -42,6 +42,7 @@ struct ErrorManager {
     jpeg_error_mgr pub;
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool tooManyScans = false;
 };
 
 void errorExit(j_common_ptr cinfo)
@@ -72,6 +73,47 @@ void installErrorManager(ErrorManager* mgr)
 
 enum class Outcome { Ok, LibraryError, Components, TooLarge, OutOfMemory };
 
+// ---- what a file may cost to read ---------------------------------------------
+// Every scan of a file of several scans is decoded over the whole picture, and
+// a scan may repeat one already read (the library only warns), so a small file
+// could keep the reader busy for minutes. The longest scan script an encoder
+// writes for 1 or 3 components has 14 scans (2 + 4 a component; 10 for colour
+// as YCbCr); a file with more than four times that is refused as damaged.
+constexpr int kMaxScans = 64;
+
+// Called by the library between pieces of its work; while the file's scans
+// are read in, it stops the read once there are too many of them.
+void watchScans(j_common_ptr cinfo)
+{
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number <= kMaxScans)
+        return;
+    auto* mgr = reinterpret_cast<ErrorManager*>(cinfo->err);
+    mgr->tooManyScans = true;
+    longjmp(mgr->jump, 1);
+}
+
+// A file of several scans (progressive, or not every component in the first
+// scan) is held whole as coefficients while it is read: 64 of 2 bytes a block
+// of every component, its block rows and columns rounded up to its sampling
+// factors. That buffer lives beside the picture while it is decoded.
+uint64_t coefficientBytes(const jpeg_decompress_struct& cinfo)
+{
+    if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components)
+        return 0;
+    auto roundUp = [](uint64_t n, int factor) {
+        const uint64_t f = uint64_t(std::max(factor, 1));
+        return (n + f - 1) / f * f;
+    };
+    uint64_t blocks = 0;
+    for (int i = 0; i < cinfo.num_components; ++i) {
+        const jpeg_component_info& c = cinfo.comp_info[i];
+        blocks += roundUp(c.width_in_blocks, c.h_samp_factor) *
+                  roundUp(c.height_in_blocks, c.v_samp_factor);
+    }
+    return blocks * DCTSIZE2 * sizeof(JCOEF);
+}
+
 // ---- decoding ---------------------------------------------------------------
 
 struct DecodeJob {
@@ -97,8 +139,10 @@ void decode(DecodeJob* job)
     ErrorManager err;
     installErrorManager(&err);
     cinfo.err = &err.pub;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = watchScans;
     if (setjmp(err.jump)) {
-        job->cutShort = cinfo.err->msg_code == JWRN_JPEG_EOF;
+        job->cutShort = !err.tooManyScans && cinfo.err->msg_code == JWRN_JPEG_EOF;
         job->outcome = Outcome::LibraryError;
         jpeg_destroy_decompress(&cinfo);
         delete[] job->pixels;
@@ -106,6 +150,7 @@ void decode(DecodeJob* job)
         return;
     }
     jpeg_create_decompress(&cinfo);
+    cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, job->data, job->size);
     jpeg_read_header(&cinfo, TRUE);
 
@@ -117,8 +162,12 @@ void decode(DecodeJob* job)
     }
     cinfo.out_color_space =
         cinfo.num_components == 1 ? JCS_GRAYSCALE : (job->bgr ? JCS_EXT_BGR : JCS_RGB);
-    const uint64_t bytes = uint64_t(cinfo.image_width) * cinfo.image_height * 3u;
-    if (bytes == 0 || bytes > kMaxImageBytes) {
+    // The picture and what the library holds beside it while decoding.
+    const uint64_t rowBytes64 = uint64_t(cinfo.image_width) * 3u;
+    const uint64_t pictureBytes =
+        (job->padded ? (rowBytes64 + 3u) & ~uint64_t(3) : rowBytes64) * cinfo.image_height;
+    if (pictureBytes == 0 || pictureBytes > kMaxImageBytes ||
+        coefficientBytes(cinfo) > kMaxImageBytes - pictureBytes) {
         job->width = cinfo.image_width;
         job->height = cinfo.image_height;
         job->outcome = Outcome::TooLarge;

@@ -22,6 +22,8 @@ using PixelBuffer = std::unique_ptr<uint8_t[]>;
 namespace JpegFile {
 
 // Images larger than this many bytes of 24-bit pixels are refused as absurd.
+// A JPEG of several scans counts the coefficients the decoder holds beside the
+// picture too.
 constexpr uint64_t kMaxImageBytes = 256ull * 1024 * 1024;
 // Files larger than this are not read at all.
 constexpr int64_t kMaxFileBytes = 256ll * 1024 * 1024;
@@ -36,8 +38,8 @@ constexpr uint32_t paddedStride(uint32_t width)
 // grey image gives three equal bytes per pixel. Width and height are set to 0
 // first, then to the image size. Null on failure with "无法读取图像文件: <path>"
 // and what is wrong (missing, empty, damaged, cut short, ...) in `error`. A file
-// cut short is a failure, as are images of other than 1 or 3 components and
-// absurd sizes.
+// cut short is a failure, as are images of other than 1 or 3 components,
+// absurd sizes and files of more scans than any encoder writes (damaged).
 PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height,
                           ErrorReport* error = nullptr);
 

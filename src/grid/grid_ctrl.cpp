@@ -81,8 +81,11 @@ CGridCtrl::~CGridCtrl()
 {
     // An editor still open has nothing left to report to: its text goes with
     // the grid, and the owner hears nothing while the grid is being destroyed.
-    if (m_editorWidget && m_activeEditor)
-        m_activeEditor->abandon();
+    // Every editor the grid made ends so, not only the one it tracks: one
+    // opened beside it may take the focus and lose it while the windows go.
+    for (QWidget* w : viewport()->findChildren<QWidget*>())
+        if (auto* editor = dynamic_cast<GridEditor*>(w))
+            editor->abandon();
     m_activeEditor = nullptr;
     m_editorWidget = nullptr;
     stopAutoScroll();

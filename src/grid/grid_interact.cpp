@@ -50,6 +50,25 @@ void CGridCtrl::OnEditCell(int row, int col, QPoint point, const GridEditStart& 
     // more, to the grid, the text that opened it and that it already holds.
     if (m_openingEditor || !IsValid(row, col) || !m_editable)
         return;
+    // One editor at a time. In a window without the focus an editor that
+    // opens takes no focus from the one before, which would stay open; it
+    // ends here, its text kept. Only a text editor open on this very cell
+    // stays, to take what was typed.
+    auto editorOpen = [this] { return m_editorWidget && m_activeEditor && !m_activeEditor->hasEnded(); };
+    if (editorOpen()) {
+        const CGridCellBase* here = GetCell(row, col);
+        const bool typesOn = m_activeEditor->row() == row && m_activeEditor->col() == col && here
+                             && here->IsEditing() && here->GetEditWnd() == m_editorWidget
+                             && qobject_cast<CGridInPlaceEdit*>(m_editorWidget);
+        if (!typesOn) {
+            QPointer<CGridCtrl> self(this);
+            m_activeEditor->EndEdit();
+            // The owner, told of the end, may have changed the grid or
+            // opened an editor itself.
+            if (!self || !IsValid(row, col) || editorOpen())
+                return;
+        }
+    }
     CGridCellBase* cell = GetCell(row, col);
     if (!cell || cell->IsReadOnly())
         return;

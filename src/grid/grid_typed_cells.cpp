@@ -449,11 +449,14 @@ void CGridCellDateTime::EndEdit()
 
 // ------------------------------------------------------------------ numeric
 
-bool CGridCellNumericBase::Edit(int row, int col, const GridRect& rect, QPoint, unsigned,
+bool CGridCellNumericBase::Edit(int row, int col, const GridRect& rect, QPoint point, unsigned id,
                                 const GridEditStart& start)
 {
     if (!m_grid)
         return false;
+    // Already editing: what was typed goes to the open editor, as in a text cell.
+    if (m_editing && m_editWnd && m_grid->activeEditor() == m_editWnd)
+        return CGridCell::Edit(row, col, rect, point, id, start);
     m_editing = true;
     auto* edit = new CGridInPlaceEdit(m_grid, rect, m_mode, Qt::AlignLeft, row, col, GetText(), start, m_digitsOnly);
     m_editWnd = edit;

@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include <jpeglib.h>
 
 using namespace bc;
 using namespace bc::JpegFile;
@@ -37,6 +41,102 @@ bool near(QRgb a, QRgb b)
     return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
                std::abs(qBlue(a) - qBlue(b)) <=
            30;
+}
+
+// A colour JPEG in the library's standard progressive script, of a picture
+// of flat bands on block boundaries (a multiple of 64 pixels wide and high):
+// its refinement scans are a few bytes each, however large it is.
+QByteArray progressiveJpeg(int w, int h)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(w);
+    cinfo.image_height = JDIMENSION(h);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(w) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int y = int(cinfo.next_scanline);
+        for (size_t i = 0; i < row.size(); ++i)
+            row[i] = uint8_t(i / 3 / (w / 8) * 30 + y / (h / 8) * (i % 3) * 10);
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+// The file with its last scan (from its start-of-scan marker to the end
+// marker) repeated `times` more times: every repeat decodes again over the
+// whole picture, the library only warns about it.
+QByteArray repeatLastScan(const QByteArray& jpeg, int times)
+{
+    const qsizetype sos = jpeg.lastIndexOf("\xFF\xDA");
+    const qsizetype eoi = jpeg.size() - 2;
+    if (sos < 0 || jpeg.mid(eoi) != "\xFF\xD9")
+        return {};
+    const QByteArray scan = jpeg.mid(sos, eoi - sos);
+    QByteArray out = jpeg.left(eoi);
+    out.reserve(out.size() + scan.size() * times + 2);
+    for (int i = 0; i < times; ++i)
+        out += scan;
+    return out + "\xFF\xD9";
+}
+
+// A flat grey JPEG of any size in a few hundred kilobytes: every block's
+// coefficients are 0, so the picture decodes to 128 everywhere. Grey (one
+// component) or colour (YCbCr, luminance sampled 2 x 2 as cameras write it);
+// baseline (one scan, each block a one-bit DC code and a one-bit end of
+// block) or progressive (the DC scan alone, one bit a block).
+QByteArray flatJpeg(int w, int h, bool colour, bool progressive)
+{
+    auto be16 = [](int v) { return QByteArray(1, char(v >> 8)) + char(v & 0xFF); };
+    auto segment = [&](uint8_t marker, const QByteArray& body) {
+        return QByteArray("\xFF") + char(marker) + be16(int(body.size()) + 2) + body;
+    };
+    // Huffman tables of one code each: "0" for symbol 0 (DC: no difference;
+    // AC: end of block).
+    auto oneCodeTable = [](uint8_t classAndId) {
+        QByteArray t(1, char(classAndId));
+        t += char(1);
+        t += QByteArray(15, '\0');
+        t += char(0);
+        return t;
+    };
+    const int nc = colour ? 3 : 1;
+    QByteArray frame = QByteArray(1, 8) + be16(h) + be16(w) + char(nc);
+    QByteArray scan(1, char(nc));
+    for (int c = 1; c <= nc; ++c) {
+        frame += QByteArray(1, char(c)) + char(c == 1 && colour ? 0x22 : 0x11) + char(0);
+        scan += QByteArray(1, char(c)) + char(0);
+    }
+    scan += progressive ? QByteArray("\x00\x00\x00", 3) : QByteArray("\x00\x3F\x00", 3);
+    const int mcuSide = colour ? 16 : 8;
+    const int64_t mcus = int64_t((w + mcuSide - 1) / mcuSide) * ((h + mcuSide - 1) / mcuSide);
+    const int64_t bits = mcus * (colour ? 6 : 1) * (progressive ? 1 : 2);
+    QByteArray data(qsizetype(bits / 8), '\0');
+    if (bits % 8)
+        data += char(0xFF >> (bits % 8)); // padded with ones
+    QByteArray file("\xFF\xD8");
+    file += segment(0xDB, QByteArray(1, 0) + QByteArray(64, 1));
+    file += segment(progressive ? 0xC2 : 0xC0, frame);
+    file += segment(0xC4, oneCodeTable(0x00));
+    if (!progressive)
+        file += segment(0xC4, oneCodeTable(0x10));
+    file += segment(0xDA, scan) + data + "\xFF\xD9";
+    return file;
 }
 
 } // namespace
@@ -195,5 +295,97 @@ TEST(JpegFile, BmpIsWrittenByteForByteAndHostileOnesFailCleanly)
         EXPECT_FALSE(LoadBmpFile(path, &w, &h, &err));
         EXPECT_TRUE(w == 0 && h == 0);
         EXPECT_FALSE(err.text.isEmpty());
+    }
+}
+
+TEST(JpegFile, RepeatedScansAreRefusedAsDamagedWithoutDecodingThemAll)
+{
+    // A progressive file whose last scan repeats: a few repeats still read
+    // (the library only warns), thousands are refused as a damaged picture.
+    // Decoding them all takes hundreds of times a clean read; the refusal
+    // comes after a few times its work.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("scans.jpg");
+    const int w = 2048, h = 1536;
+    const QByteArray clean = progressiveJpeg(w, h);
+    ASSERT_FALSE(clean.isEmpty());
+    // The shortest of a few runs: the machine may be busy with other work.
+    auto readSeconds = [&](int runs, ErrorReport* err, bool* ok) {
+        double best = 1e9;
+        for (int i = 0; i < runs; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            uint32_t rw = 0, rh = 0;
+            PixelBuffer px = ReadJpegToStrip(path, &rw, &rh, nullptr, err);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            *ok = px && rw == uint32_t(w) && rh == uint32_t(h);
+            best = std::min(best, took.count());
+        }
+        return best;
+    };
+
+    ASSERT_TRUE(writeFileBytes(path, clean));
+    bool ok = false;
+    const double cleanSeconds = readSeconds(3, nullptr, &ok);
+    ASSERT_TRUE(ok);
+
+    const struct {
+        int repeats;
+        bool reads;
+    } cases[] = {{0, true}, {20, true}, {3000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.repeats);
+        const QByteArray bytes = repeatLastScan(clean, c.repeats);
+        ASSERT_LT(bytes.size(), 64 * 1024) << "a small file";
+        ASSERT_TRUE(writeFileBytes(path, bytes));
+        ErrorReport err;
+        const double seconds = readSeconds(c.reads ? 1 : 2, &err, &ok);
+        EXPECT_EQ(ok, c.reads) << err.text.toStdString();
+        if (c.reads)
+            continue;
+        EXPECT_EQ(err.text.toStdString(),
+                  QStringLiteral("无法读取图像文件: %1\n文件已损坏,不是有效的JPEG图像")
+                      .arg(path)
+                      .toStdString());
+        EXPECT_LT(seconds, 60 * cleanSeconds) << seconds << " s, a clean read " << cleanSeconds;
+    }
+}
+
+TEST(JpegFile, ProgressiveCoefficientsCountAgainstTheSizeCap)
+{
+    // A progressive file is held whole as coefficients (2 bytes a sample)
+    // while it is decoded, beside the picture (3 bytes a pixel): with 2 x 2
+    // luminance sampling about 6 bytes a pixel in all, 5 for grey. A baseline
+    // file of the same size needs only the picture.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.jpg");
+    const struct {
+        int w, h;
+        bool colour, progressive, reads;
+    } cases[] = {{7000, 7000, true, false, true},
+                 {7000, 7000, true, true, false},
+                 {4000, 4000, true, true, true},
+                 {7400, 7400, false, true, false},
+                 {6000, 6000, false, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << (c.colour ? " colour" : " grey")
+                                        << (c.progressive ? " progressive" : " baseline"));
+        ASSERT_TRUE(writeFileBytes(path, flatJpeg(c.w, c.h, c.colour, c.progressive)));
+        uint32_t w = 0, h = 0;
+        ErrorReport err;
+        PixelBuffer px = ReadJpegToRgb(path, &w, &h, &err);
+        ASSERT_EQ(bool(px), c.reads) << err.text.toStdString();
+        if (!c.reads) {
+            EXPECT_EQ(err.text.toStdString(),
+                      QStringLiteral("无法读取图像文件: %1\n图像太大 (%2 x %3)")
+                          .arg(path)
+                          .arg(c.w)
+                          .arg(c.h)
+                          .toStdString());
+            continue;
+        }
+        ASSERT_TRUE(w == uint32_t(c.w) && h == uint32_t(c.h));
+        const size_t last = size_t(w) * h * 3 - 1;
+        EXPECT_TRUE(px[0] == 128 && px[last / 2] == 128 && px[last] == 128)
+            << int(px[0]) << " " << int(px[last / 2]) << " " << int(px[last]);
     }
 }

@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 using namespace bc;
@@ -35,6 +37,67 @@ CGridInPlaceEdit* typeInto(CGridCtrl& g, int row, int col, const QString& typed)
     g.OnEditCell(row, col, QPoint(-1, -1), GridEditStart{0, typed});
     return editorOf(g);
 }
+
+// Every kind of cell with an editor of its own.
+std::vector<std::pair<const char*, GridCellFactory>> editingKinds()
+{
+    return {
+        {"plain", gridCellClass<CGridCell>()},
+        {"numeric", gridCellClass<CGridCellNumeric>()},
+        {"list", gridCellClass<CGridCellCombo>()},
+        {"check list", gridCellClass<CGridCellCheckCombo>()},
+        {"date-time", gridCellClass<CGridCellDateTime>()},
+    };
+}
+
+// A grid in a window of its own (as a floating bar holds it), shown while
+// another window is active: an editor that opens in it takes no focus, so
+// the one before it sees no focus loss.
+struct InactiveGrid {
+    QWidget elsewhere;
+    bc::test::RecordingOwner owner;
+    QPointer<CGridCtrl> grid;
+    explicit InactiveGrid(const GridCellFactory& kind)
+    {
+        grid = bc::test::makeGrid(6, 4, 1, 1, 80, 24, QSize(400, 250)).release();
+        grid->SetOwner(&owner);
+        for (int row : {1, 2})
+            grid->ChangeCellClass(row, 1, kind);
+        elsewhere.show();
+        elsewhere.activateWindow();
+    }
+    ~InactiveGrid() { delete grid; }
+    // Editors not yet ended.
+    int openEditors() const
+    {
+        int open = 0;
+        for (QWidget* w : grid->viewport()->findChildren<QWidget*>())
+            if (auto* e = dynamic_cast<GridEditor*>(w); e && !e->hasEnded())
+                ++open;
+        return open;
+    }
+    // The grid's window becomes active and `editor`, when still shown, is
+    // clicked: it takes the focus, and then loses it when the windows go.
+    void clickInto(const QPointer<QWidget>& editor)
+    {
+        grid->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(grid));
+        if (editor && editor->isVisible())
+            QTest::mouseClick(editor, Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    // Destroys the grid, gives the focus back to the other window and lets
+    // deferred deletions run; true when no editor of the grid is left.
+    bool destroyAndMoveOn(const QList<QPointer<QWidget>>& editors)
+    {
+        owner.notices.clear();
+        delete grid;
+        elsewhere.activateWindow();
+        [&] { ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere)); }();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return std::all_of(editors.begin(), editors.end(),
+                           [](const QPointer<QWidget>& e) { return e.isNull(); });
+    }
+};
 
 } // namespace
 
@@ -216,14 +279,7 @@ TEST(GridEditors, TabCarriesTheEditOnInAnActiveWindow)
 {
     // In an active window focus changes are real: Tab must neither walk the
     // window's focus chain nor be taken back by the grid from the next editor.
-    const std::vector<std::pair<const char*, GridCellFactory>> kinds = {
-        {"plain", gridCellClass<CGridCell>()},
-        {"numeric", gridCellClass<CGridCellNumeric>()},
-        {"list", gridCellClass<CGridCellCombo>()},
-        {"check list", gridCellClass<CGridCellCheckCombo>()},
-        {"date-time", gridCellClass<CGridCellDateTime>()},
-    };
-    for (const auto& [name, factory] : kinds) {
+    for (const auto& [name, factory] : editingKinds()) {
         SCOPED_TRACE(name);
         QWidget window;
         auto* grid = new CGridCtrl(6, 4, 1, 1, &window);
@@ -255,4 +311,80 @@ TEST(GridEditors, TabCarriesTheEditOnInAnActiveWindow)
         EXPECT_EQ(grid->activeEditor(), nullptr);
         EXPECT_EQ(QApplication::focusWidget(), grid) << "the grid has the keyboard back";
     }
+}
+
+TEST(GridEditors, OneEditorAtATime)
+{
+    // Opening an editor ends one still open, its text kept; a text editor
+    // open on the same cell takes what is typed there instead.
+    for (const auto& [name, kind] : editingKinds()) {
+        SCOPED_TRACE(name);
+        InactiveGrid s(kind);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&s.elsewhere));
+        QList<QPointer<QWidget>> editors;
+        for (int row : {1, 2, 2, 1}) {
+            s.grid->SetFocusCell(row, 1);
+            QTest::keyClick(s.grid, Qt::Key_F2);
+            ASSERT_NE(s.grid->activeEditor(), nullptr);
+            if (!editors.contains(s.grid->activeEditor()))
+                editors << s.grid->activeEditor();
+            EXPECT_EQ(s.openEditors(), 1) << "row " << row;
+            if (auto* text = dynamic_cast<CGridInPlaceEdit*>(s.grid->activeEditor()))
+                QTest::keyClicks(text, QString::number(row));
+        }
+        const bool text = dynamic_cast<CGridInPlaceEdit*>(editors.first().data());
+        EXPECT_EQ(editors.size(), text ? 3 : 4) << "a text editor takes more typing";
+        EXPECT_FALSE(s.grid->GetCell(2, 1)->IsEditing());
+        if (text) {
+            EXPECT_EQ(s.grid->GetItemText(2, 1), QStringLiteral("22")) << "kept when it ended";
+        }
+        s.clickInto(editors.first());
+        EXPECT_TRUE(s.destroyAndMoveOn(editors));
+        EXPECT_TRUE(s.owner.notices.empty()) << "nothing heard from a destroyed grid";
+    }
+}
+
+TEST(GridEditors, NoEditorOutlivesItsGrid)
+{
+    // Editors opened by the cells themselves, beside each other: destroying
+    // the grid ends every one, and the one with the focus, losing it as the
+    // grid's window goes, reports nothing to the grid being destroyed.
+    for (const auto& [name, kind] : editingKinds()) {
+        SCOPED_TRACE(name);
+        InactiveGrid s(kind);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&s.elsewhere));
+        QList<QPointer<QWidget>> editors;
+        for (int row : {1, 2}) {
+            GridRect rect;
+            ASSERT_TRUE(s.grid->CellRect(row, 1, &rect));
+            ASSERT_TRUE(s.grid->GetCell(row, 1)->Edit(row, 1, rect, QPoint(-1, -1), 8, {}));
+            editors << s.grid->activeEditor();
+        }
+        ASSERT_EQ(s.openEditors(), 2);
+        s.clickInto(editors.first());
+        EXPECT_TRUE(s.destroyAndMoveOn(editors));
+        EXPECT_TRUE(s.owner.notices.empty()) << "nothing heard from a destroyed grid";
+    }
+}
+
+TEST(GridEditors, AnEditorTheOwnerOpensAtTheEndStaysTheOnlyOne)
+{
+    // The owner, told that the open edit ended because another cell is to be
+    // edited, opens an editor of its own: that one stays the only one.
+    InactiveGrid s(gridCellClass<CGridCell>());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.elsewhere));
+    s.grid->SetFocusCell(1, 1);
+    QTest::keyClicks(s.grid, QStringLiteral("x"));
+    ASSERT_NE(s.grid->activeEditor(), nullptr);
+    s.owner.answer = [&](int code, int row, int) {
+        if (code == GVN_ENDLABELEDIT && row == 1)
+            s.grid->OnEditCell(3, 2, QPoint(-1, -1), GridEditStart{});
+        return 0L;
+    };
+    s.grid->OnEditCell(2, 1, QPoint(-1, -1), GridEditStart{});
+    EXPECT_EQ(s.grid->GetItemText(1, 1), QStringLiteral("x"));
+    EXPECT_EQ(s.openEditors(), 1);
+    auto* open = dynamic_cast<GridEditor*>(s.grid->activeEditor());
+    ASSERT_NE(open, nullptr);
+    EXPECT_TRUE(open->row() == 3 && open->col() == 2);
 }
