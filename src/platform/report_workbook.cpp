@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <map>
+#include <unordered_map>
 
 namespace bc {
 
@@ -31,12 +32,12 @@ qint64 cellCount(const CellRange& r)
 
 // The workbook library writes a formatted blank into every merged cell, so a
 // range's size is memory; a report page is a few hundred cells.
-QString rangeFault(const CellRange& r)
+QString rangeFault(const CellRange& r, bool merged = true)
 {
     if (r.firstRow < 0 || r.firstCol < 0 || r.lastRow < r.firstRow || r.lastCol < r.firstCol ||
         r.lastRow >= kMaxRows || r.lastCol >= kMaxCols)
         return QStringLiteral("单元格范围无效");
-    if (cellCount(r) > kMaxReportRangeCells)
+    if (merged && cellCount(r) > kMaxReportRangeCells)
         return QStringLiteral("合并范围超过%1个单元格").arg(kMaxReportRangeCells);
     return {};
 }
@@ -63,6 +64,61 @@ QString tooManyPictures()
     return QStringLiteral("图片行超过%1个").arg(kMaxReportPictures);
 }
 
+QString tooManyRows()
+{
+    return QStringLiteral("行高设置超过%1行").arg(kMaxReportRowLines);
+}
+
+QString tooManyColumns()
+{
+    return QStringLiteral("列宽设置超过%1行").arg(kMaxReportColumnLines);
+}
+
+QString columnName(int col)
+{
+    QString name;
+    for (int c = col + 1; c > 0; c = (c - 1) / 26)
+        name.prepend(QChar(u'A' + (c - 1) % 26));
+    return name;
+}
+
+// "B3" or "B3:D4", as the template writes it.
+QString rangeName(const CellRange& r)
+{
+    const QString first = columnName(r.firstCol) + QString::number(r.firstRow + 1);
+    if (r.isSingle())
+        return first;
+    return first + u':' + columnName(r.lastCol) + QString::number(r.lastRow + 1);
+}
+
+// Which text or field each cell belongs to. A cell in two of them would be
+// written twice, or merged twice, which a spreadsheet program takes for a
+// damaged file; ranges that only touch are fine. The ranges are bounded in
+// cells before they come here.
+class CellOwners {
+public:
+    // Takes every cell of `r` for `owner`; the owner already holding one of
+    // them, or -1.
+    int take(const CellRange& r, int owner)
+    {
+        for (int row = r.firstRow; row <= r.lastRow; ++row)
+            for (int col = r.firstCol; col <= r.lastCol; ++col) {
+                const auto [it, added] = owners_.insert({quint64(row) << 16 | quint64(col), owner});
+                if (!added)
+                    return it->second;
+            }
+        return -1;
+    }
+
+private:
+    std::unordered_map<quint64, int> owners_;
+};
+
+QString overlapFault(const CellRange& r, const CellRange& earlier)
+{
+    return QStringLiteral("单元格范围%1与%2重叠").arg(rangeName(r), rangeName(earlier));
+}
+
 // The same bounds for a template that did not come through the reader.
 QString templateFault(const ReportTemplate& tpl)
 {
@@ -80,8 +136,23 @@ QString templateFault(const ReportTemplate& tpl)
     }
     if (cells > kMaxReportCells)
         return tooManyCells();
+    CellOwners owners;
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const int earlier = owners.take(*ranges[i], int(i));
+        if (earlier >= 0)
+            return overlapFault(*ranges[i], *ranges[size_t(earlier)]);
+    }
     if (qint64(tpl.pictures.size()) > kMaxReportPictures)
         return tooManyPictures();
+    if (qint64(tpl.rows.size()) > kMaxReportRowLines)
+        return tooManyRows();
+    if (qint64(tpl.columns.size()) > kMaxReportColumnLines)
+        return tooManyColumns();
+    if (tpl.hasPrintArea) {
+        const QString why = rangeFault(tpl.printArea, false);
+        if (!why.isEmpty())
+            return why;
+    }
     for (const QString* text : {&tpl.header, &tpl.footer}) {
         const QString why = headerFooterFault(*text);
         if (!why.isEmpty())
@@ -219,6 +290,10 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl, QString& why)
         c.last = columnFromLetters(parts.back());
         if (c.first < 0 || c.last < c.first || !parseNumber(w[2], 0, 255, c.width))
             return false;
+        if (qint64(tpl.columns.size()) >= kMaxReportColumnLines) {
+            why = tooManyColumns();
+            return false;
+        }
         tpl.columns.push_back(c);
         return true;
     }
@@ -227,7 +302,21 @@ bool parseLine(const QStringList& w, ReportTemplate& tpl, QString& why)
         if (!parseNumber(w[1], 1, kMaxRows, r) || r != std::floor(r) ||
             !parseNumber(w[2], 0, 409, h))
             return false;
+        if (qint64(tpl.rows.size()) >= kMaxReportRowLines) {
+            why = tooManyRows();
+            return false;
+        }
         tpl.rows.push_back({int(r) - 1, h});
+        return true;
+    }
+    if (kw == QLatin1String("print-area") && n == 2) {
+        if (!parseCellRange(w[1], tpl.printArea))
+            return false;
+        tpl.hasPrintArea = true;
+        return true;
+    }
+    if (kw == QLatin1String("fit-to-page") && n == 1) {
+        tpl.fitToPage = true;
         return true;
     }
     if (kw == QLatin1String("text") && n >= 3) {
@@ -401,30 +490,30 @@ int ownColumnsPixels(const ReportTemplate& tpl, const ReportTemplate::Picture& p
     return pixels;
 }
 
-// Where the pictures of one template picture go on a sheet.
+// The pictures of one template picture line on one sheet.
 struct PictureRun {
-    const ReportTemplate::Picture* slot = nullptr;
+    size_t slot = 0; // the line, an index of the template's pictures
     QStringList files;
     std::vector<QSize> sizes;
+};
+
+// How a template picture line is drawn on every sheet of the workbook.
+struct PictureFit {
     double boxWidth = 0; // each picture's share of the columns
     double gap = 0;
     double scale = 1.0;
 };
 
-// Reads the pictures' sizes and fits them: the boxes and gaps of a run are
-// narrowed together until the run fits its own columns, each picture fits
-// its box keeping its aspect and is never enlarged. Then all pictures
-// anchored in one row take the smallest of their scales, so that their rows
-// of pixels line up on the sheet.
-bool layoutPictures(const ReportTemplate& tpl, const std::map<QString, const ReportCell*>& byKey,
-                    std::vector<PictureRun>& runs, QString* error)
+// Reads the sizes of the pictures of one sheet.
+bool measurePictures(const ReportTemplate& tpl, const std::map<QString, const ReportCell*>& byKey,
+                     std::vector<PictureRun>& runs, QString* error)
 {
-    for (const auto& p : tpl.pictures) {
-        const auto it = byKey.find(p.key);
+    for (size_t slot = 0; slot < tpl.pictures.size(); ++slot) {
+        const auto it = byKey.find(tpl.pictures[slot].key);
         if (it == byKey.end() || !it->second->isPicture())
             continue;
         PictureRun run;
-        run.slot = &p;
+        run.slot = slot;
         run.files = it->second->pictures;
         for (const QString& file : run.files) {
             QImageReader reader(file);
@@ -435,32 +524,86 @@ bool layoutPictures(const ReportTemplate& tpl, const std::map<QString, const Rep
             }
             run.sizes.push_back(size);
         }
-        const double n = double(run.files.size());
-        const double natural = n * p.boxWidth + (n - 1) * p.gap;
-        const int room = ownColumnsPixels(tpl, p);
-        const double narrow = room > 0 && natural > room ? room / natural : 1.0;
-        run.boxWidth = p.boxWidth * narrow;
-        run.gap = p.gap * narrow;
-        for (const QSize& size : run.sizes)
-            run.scale = std::min({run.scale, run.boxWidth / size.width(),
-                                  double(p.boxHeight) / size.height()});
         runs.push_back(std::move(run));
     }
-    for (PictureRun& run : runs)
-        for (const PictureRun& other : runs)
-            if (other.slot->row == run.slot->row)
-                run.scale = std::min(run.scale, other.scale);
     return true;
 }
 
-bool insertPictures(lxw_worksheet* ws, const PictureRun& run, QString* error)
+// Fits the pictures of every sheet: the boxes and gaps of a line are
+// narrowed together until its longest run fits the line's own columns, each
+// picture fits its box keeping its aspect and is never enlarged, and a line
+// takes the smallest scale any of its pictures needs on any sheet. Then all
+// lines anchored in one row take the smallest of their scales, so that their
+// rows of pixels line up on the sheet. So one scale holds for a line through
+// the workbook: a sheet of fewer or shorter pages draws them as large as the
+// others.
+std::vector<PictureFit> fitPictures(const ReportTemplate& tpl,
+                                    const std::vector<std::vector<PictureRun>>& sheets)
 {
-    const ReportTemplate::Picture& p = *run.slot;
+    std::vector<PictureFit> fits(tpl.pictures.size());
+    std::vector<size_t> longest(tpl.pictures.size(), 0);
+    for (const auto& runs : sheets)
+        for (const PictureRun& run : runs)
+            longest[run.slot] = std::max<size_t>(longest[run.slot], run.files.size());
+    for (size_t slot = 0; slot < fits.size(); ++slot) {
+        const ReportTemplate::Picture& p = tpl.pictures[slot];
+        const double n = double(std::max<size_t>(longest[slot], 1));
+        const double natural = n * p.boxWidth + (n - 1) * p.gap;
+        const int room = ownColumnsPixels(tpl, p);
+        const double narrow = room > 0 && natural > room ? room / natural : 1.0;
+        fits[slot].boxWidth = p.boxWidth * narrow;
+        fits[slot].gap = p.gap * narrow;
+    }
+    for (const auto& runs : sheets)
+        for (const PictureRun& run : runs) {
+            PictureFit& fit = fits[run.slot];
+            for (const QSize& size : run.sizes)
+                fit.scale = std::min({fit.scale, fit.boxWidth / size.width(),
+                                      double(tpl.pictures[run.slot].boxHeight) / size.height()});
+        }
+    std::vector<double> rowScale(fits.size());
+    for (size_t slot = 0; slot < fits.size(); ++slot) {
+        rowScale[slot] = fits[slot].scale;
+        for (size_t other = 0; other < fits.size(); ++other)
+            if (tpl.pictures[other].row == tpl.pictures[slot].row)
+                rowScale[slot] = std::min(rowScale[slot], fits[other].scale);
+    }
+    for (size_t slot = 0; slot < fits.size(); ++slot)
+        fits[slot].scale = rowScale[slot];
+    return fits;
+}
+
+// The sheet's print area, as the spreadsheet's own name for it. The sheet is
+// named in quotes whatever its name: a sheet name starting with a digit
+// ("1", "1(1.00-1.90)") must be quoted in a reference.
+bool definePrintArea(lxw_workbook* wb, const QString& sheetName, const CellRange& area,
+                     QString* error)
+{
+    const QString sheet = u'\'' + QString(sheetName).replace(u'\'', QStringLiteral("''")) + u'\'';
+    const auto corner = [](int row, int col) {
+        return QStringLiteral("$%1$%2").arg(columnName(col)).arg(row + 1);
+    };
+    const QByteArray name = (sheet + QStringLiteral("!_xlnm.Print_Area")).toUtf8();
+    const QByteArray range = QStringLiteral("=%1!%2:%3")
+                                 .arg(sheet, corner(area.firstRow, area.firstCol),
+                                      corner(area.lastRow, area.lastCol))
+                                 .toUtf8();
+    const lxw_error e = workbook_define_name(wb, name.constData(), range.constData());
+    if (e == LXW_NO_ERROR)
+        return true;
+    *error = QStringLiteral("打印区域: ") + lxwReason(e);
+    return false;
+}
+
+bool insertPictures(lxw_worksheet* ws, const ReportTemplate& tpl, const PictureRun& run,
+                    const PictureFit& fit, QString* error)
+{
+    const ReportTemplate::Picture& p = tpl.pictures[run.slot];
     for (int i = 0; i < run.files.size(); ++i) {
         lxw_image_options opt{};
-        opt.x_offset = int32_t(std::floor(i * (run.boxWidth + run.gap)));
-        opt.x_scale = run.scale;
-        opt.y_scale = run.scale;
+        opt.x_offset = int32_t(std::floor(i * (fit.boxWidth + fit.gap)));
+        opt.x_scale = fit.scale;
+        opt.y_scale = fit.scale;
         opt.object_position = LXW_OBJECT_MOVE_DONT_SIZE;
         const lxw_error e = worksheet_insert_image_opt(ws, lxw_row_t(p.row), lxw_col_t(p.col),
                                                        QFile::encodeName(run.files[i]).constData(), &opt);
@@ -510,6 +653,8 @@ bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* 
     bool sawMagic = false;
     int lineNo = 0;
     qint64 cells = 0; // of all text and field lines
+    CellOwners owners; // each cell's text or field, an index of `taken`
+    std::vector<std::pair<int, CellRange>> taken; // line number and range
     QStringList words;
     for (const QString& raw : text.split(QLatin1Char('\n'))) {
         ++lineNo;
@@ -533,12 +678,22 @@ bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* 
                 return fail(QStringLiteral("第%1行: %2").arg(lineNo).arg(why));
             return fail(QStringLiteral("第%1行无法识别: %2").arg(lineNo).arg(line.left(80)));
         }
-        if (out.texts.size() > texts)
-            cells += cellCount(out.texts.back().range);
-        if (out.fields.size() > fields)
-            cells += cellCount(out.fields.back().range);
+        const CellRange* range = out.texts.size() > texts    ? &out.texts.back().range
+                                 : out.fields.size() > fields ? &out.fields.back().range
+                                                              : nullptr;
+        if (!range)
+            continue;
+        cells += cellCount(*range);
         if (cells > kMaxReportCells)
             return fail(QStringLiteral("第%1行: %2").arg(lineNo).arg(tooManyCells()));
+        const int earlier = owners.take(*range, int(taken.size()));
+        if (earlier >= 0)
+            return fail(QStringLiteral("第%1行: %2与第%3行的%4重叠")
+                            .arg(lineNo)
+                            .arg(rangeName(*range))
+                            .arg(taken[size_t(earlier)].first)
+                            .arg(rangeName(taken[size_t(earlier)].second)));
+        taken.emplace_back(lineNo, *range);
     }
     if (!sawMagic)
         return fail(QStringLiteral("不是本程序的报表模板"));
@@ -583,7 +738,18 @@ bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,
     const QByteArray header = tpl.header.toUtf8();
     const QByteArray footer = tpl.footer.toUtf8();
 
-    for (const ReportSheet& sheet : sheets) {
+    std::vector<std::map<QString, const ReportCell*>> keys(sheets.size());
+    std::vector<std::vector<PictureRun>> pictures(sheets.size());
+    for (size_t s = 0; s < sheets.size(); ++s) {
+        for (const ReportCell& c : sheets[s].cells)
+            keys[s].emplace(c.key, &c);
+        if (!measurePictures(tpl, keys[s], pictures[s], error))
+            return false;
+    }
+    const std::vector<PictureFit> fits = fitPictures(tpl, pictures);
+
+    for (size_t s = 0; s < sheets.size(); ++s) {
+        const ReportSheet& sheet = sheets[s];
         lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.name.toUtf8().constData());
         if (!ws) {
             *error = QStringLiteral("工作表名称%1无效").arg(sheet.name);
@@ -596,6 +762,10 @@ bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,
         if (tpl.hasMargins)
             worksheet_set_margins(ws, tpl.margins[0], tpl.margins[1], tpl.margins[2],
                                   tpl.margins[3]);
+        if (tpl.fitToPage)
+            worksheet_fit_to_pages(ws, 1, 1);
+        if (tpl.hasPrintArea && !definePrintArea(wb, sheet.name, tpl.printArea, error))
+            return false;
         if (!header.isEmpty())
             worksheet_set_header(ws, header.constData());
         if (!footer.isEmpty())
@@ -607,19 +777,13 @@ bool writeReportWorkbook(const ReportTemplate& tpl, const QString& outPath,
         for (size_t i = 0; i < tpl.texts.size(); ++i)
             putText(ws, tpl.texts[i].range, tpl.texts[i].text, textFormats[i]);
 
-        std::map<QString, const ReportCell*> byKey;
-        for (const ReportCell& c : sheet.cells)
-            byKey.emplace(c.key, &c);
         for (size_t i = 0; i < tpl.fields.size(); ++i) {
-            const auto it = byKey.find(tpl.fields[i].key);
-            if (it != byKey.end() && !it->second->isPicture())
+            const auto it = keys[s].find(tpl.fields[i].key);
+            if (it != keys[s].end() && !it->second->isPicture())
                 putText(ws, tpl.fields[i].range, it->second->text, fieldFormats[i]);
         }
-        std::vector<PictureRun> runs;
-        if (!layoutPictures(tpl, byKey, runs, error))
-            return false;
-        for (const PictureRun& run : runs)
-            if (!insertPictures(ws, run, error))
+        for (const PictureRun& run : pictures[s])
+            if (!insertPictures(ws, tpl, run, fits[run.slot], error))
                 return false;
     }
     return pending.finish(error);
