@@ -3,6 +3,7 @@
 
 #include "analysis/d3d_frame.h"
 #include "analysis/page_image.h"
+#include "analysis/report_output.h"
 #include "analysis/unwrap_data.h"
 #include "analysis/unwrap_view.h"
 #include "core/program_values.h"
@@ -10,6 +11,7 @@
 #include "support/survey_fixtures.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -32,6 +34,32 @@ struct OfferingPrompter : ScriptedPrompter {
         return offered = dir;
     }
 };
+
+// A value of /proc/self/status in bytes ("VmHWM:"); -1 when it cannot be read.
+qint64 statusBytes(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').front().toLongLong() * 1024;
+    return -1;
+}
+
+// How far the process's resident memory rose above where it stood while
+// `work` ran: its peak (the kernel's high-water mark, reset first) less what
+// it held before. -1 when the mark cannot be reset.
+qint64 peakRise(const std::function<void()>& work)
+{
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1)
+        return -1;
+    reset.close();
+    const qint64 before = statusBytes("VmHWM:");
+    work();
+    return before < 0 ? -1 : statusBytes("VmHWM:") - before;
+}
 
 int bmpBitsPerPixel(const QString& path)
 {
@@ -203,4 +231,69 @@ TEST(PageImage, TheCylinderGoesRoundThePageWidthPlus70AndStandsItsHeightPlus50)
     }
     // A page past the int range stays a finite cylinder.
     EXPECT_FLOAT_EQ(CylinderSizeFor({INT_MAX, INT_MAX}).height, float(int64_t(INT_MAX) + 50));
+}
+
+// One page picture, drawn and written in either capture format or kept in
+// memory, takes no more memory than its share of the cap: the largest one
+// (kMaxPagePicturePixels) within kMaxPagePictureBytes. A page of ten strips
+// 1600 x 1000 (16 million pixels, its notes picture 23 million): each
+// picture well above the sizes the allocator keeps for reuse, so that its
+// every byte shows in the resident memory.
+TEST(PageImage, OnePagePictureTakesNoMoreMemoryThanItsShareOfTheCap)
+{
+    CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
+    for (int i = 0; i < 10; ++i)
+        data.InsertImage(flatStrip(1000 + 100 * i, 1600, 1000, kBlue), false);
+    data.AddShape(std::make_unique<CAttitudeLine>(0, CShapePoint(0.5f, 1200.0f),
+                                                  CShapePoint(2.5f, 1300.0f), 0, 3, 0xFF));
+    PageViewState view;
+    view.currentPage = 0;
+    const PageViewState state = PageStateFor(data, view, 0, false);
+    const QSize page = PageImageSize(data, state), texture = PageTextureSize(data, state);
+    const QSize notes = RenderNotesPicture(data, state).size(); // fonts and coders loaded
+    ASSERT_EQ(page, QSize(1660, 10050));
+    ASSERT_GT(notes.width(), page.width());
+    QTemporaryDir dir;
+    ReportJob job;
+    job.pictureFolder = dir.path();
+
+    const struct {
+        const char* what;
+        QSize largest; // of the pictures made
+        std::function<bool()> make;
+    } cases[] = {
+        {"page image, JPEG", page, [&] { return SavePageImage(data, state, dir.filePath("p.jpg"), 0); }},
+        {"page image, BMP", page, [&] { return SavePageImage(data, state, dir.filePath("p.bmp"), 1); }},
+        {"page image in memory", page, [&] { return !RenderPageImage(data, state).isNull(); }},
+        {"texture, BMP", texture, [&] { return SavePageTexture(data, state, dir.filePath("t.bmp")); }},
+        {"texture in memory", texture, [&] { return !RenderPageTexture(data, state).isNull(); }},
+        {"notes in memory", notes, [&] { return !RenderNotesPicture(data, state).isNull(); }},
+        {"report pictures, JPEG", notes, [&] {
+             std::vector<ReportSheet> sheets;
+             QString error;
+             job.captureFormat = 0;
+             return RenderReportSheets(data, state, false, job, sheets, &error);
+         }},
+        {"report pictures, BMP", notes, [&] {
+             std::vector<ReportSheet> sheets;
+             QString error;
+             job.captureFormat = 1;
+             return RenderReportSheets(data, state, false, job, sheets, &error);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool made = false;
+        const qint64 rise = peakRise([&] { made = c.make(); });
+        if (rise < 0)
+            GTEST_SKIP() << "the resident memory's peak cannot be reset here";
+        EXPECT_TRUE(made);
+        const qint64 pixels = qint64(c.largest.width()) * c.largest.height();
+        const qint64 share = pixels * kMaxPagePictureBytes / kMaxPagePicturePixels;
+        EXPECT_LE(rise, share + (8 << 20))
+            << double(rise) / pixels << " bytes a pixel for " << pixels << " pixels";
+    }
+    // The pictures written are those of the page.
+    EXPECT_EQ(QImage(dir.filePath("p.bmp")).pixel(700, 100), kBlue);
+    EXPECT_EQ(QImage(dir.filePath("t.bmp")).size(), texture);
 }
