@@ -116,14 +116,23 @@ struct ReportTemplate {
     QString footer;
 };
 
+// The size of a sheet.
+constexpr int kMaxSheetRows = 1048576;
+constexpr int kMaxSheetColumns = 16384; // up to XFD
+
 // "B3" or "B3:D3"; false for anything else (rows up to 1048576, columns up to XFD).
 bool parseCellRange(const QString& text, CellRange& range);
+// "A", "Z", "AA", ... of a column from 0.
+QString columnLetters(int col);
 
 // Reads a template. False, with the reason in `error`, for a file that is not
 // a template of this program (an old binary workbook, say) or holds a line it
 // does not understand.
 bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* error);
 bool loadReportTemplate(const QString& path, ReportTemplate& tpl, QString* error);
+// The bounds the reader keeps, for a template that did not come through it:
+// empty when `tpl` keeps them, else what it breaks.
+QString reportTemplateFault(const ReportTemplate& tpl);
 
 // Writes one sheet per element of `sheets` laid out by `tpl` (refused, with
 // nothing written, when `tpl` breaks the bounds the reader keeps), through a

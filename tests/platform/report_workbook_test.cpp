@@ -83,15 +83,9 @@ TEST(ReportTemplate, ForeignFilesAreRefused)
 // "B3" or "B3:D4" of a range.
 QString rangeText(const CellRange& r)
 {
-    auto column = [](int col) {
-        QString name;
-        for (int c = col + 1; c > 0; c = (c - 1) / 26)
-            name.prepend(QChar(u'A' + (c - 1) % 26));
-        return name;
-    };
-    const QString first = column(r.firstCol) + QString::number(r.firstRow + 1);
+    const QString first = columnLetters(r.firstCol) + QString::number(r.firstRow + 1);
     return r.isSingle() ? first
-                        : first + ':' + column(r.lastCol) + QString::number(r.lastRow + 1);
+                        : first + ':' + columnLetters(r.lastCol) + QString::number(r.lastRow + 1);
 }
 
 // Header and footer pictures (the workbook library frees their text twice),
