@@ -9,6 +9,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 
 namespace bc {
@@ -24,15 +25,18 @@ void reportFailure(ErrorReport* error, const QString& text)
 
 constexpr int kJpegQuality = 75;
 
-// The picture drawn on a white 24-bit canvas of `size` in `format`, made only
-// within the size PagePictureFits allows; null, with "内存不足!" or the size
-// refused, when it cannot be made. Pictures are drawn, kept and written at 24
-// bits with no other copy of them, so one takes 3 bytes a pixel at most.
-QImage drawnCanvas(const QSize& size, QImage::Format format, const PagePictureDrawing& draw,
+// The picture drawn on a white 24-bit canvas of `size`, made only
+// within the size PagePictureFits (PageFileFits for a picture to be written)
+// allows; null, with "内存不足!" or the size refused, when it cannot be made.
+// Pictures are drawn, kept and written at 24 bits with no other copy of
+// them, so one takes 3 bytes a pixel at most.
+QImage drawnCanvas(const QSize& size, bool forFile, const PagePictureDrawing& draw,
                    ErrorReport* error)
 {
-    if (!PagePictureFits(size, error))
+    if (!(forFile ? PageFileFits(size, error) : PagePictureFits(size, error)))
         return {};
+    // A file's rows are written blue first.
+    const QImage::Format format = forFile ? QImage::Format_BGR888 : QImage::Format_RGB888;
     QImage canvas(size, format);
     if (canvas.isNull()) {
         reportFailure(error, QStringLiteral("内存不足!"));
@@ -83,15 +87,29 @@ float textureAspect(const PageViewState& s)
 
 } // namespace
 
-bool PagePictureFits(const QSize& size, ErrorReport* error)
+namespace {
+
+bool withinPixels(const QSize& size, int64_t most, ErrorReport* error)
 {
-    if (int64_t(size.width()) * int64_t(size.height()) <= kMaxPagePicturePixels)
+    if (int64_t(size.width()) * int64_t(size.height()) <= most)
         return true;
     reportFailure(error, QStringLiteral("页面图像太大(%1 x %2 像素),无法生成。\n"
                                         "请减小缩放比例或每页显示的图片数。")
                              .arg(size.width())
                              .arg(size.height()));
     return false;
+}
+
+} // namespace
+
+bool PagePictureFits(const QSize& size, ErrorReport* error)
+{
+    return withinPixels(size, kMaxPagePicturePixels, error);
+}
+
+bool PageFileFits(const QSize& size, ErrorReport* error)
+{
+    return withinPixels(size, std::min<int64_t>(kMaxPagePicturePixels, kMaxPageFilePixels), error);
 }
 
 QString PageImageName(const CUnWrapData& data, int page, int perPage)
@@ -148,7 +166,7 @@ void PaintPageImage(QPainter& painter, const CUnWrapData& data, const PageViewSt
 
 QImage RenderPagePicture(const QSize& size, const PagePictureDrawing& draw, ErrorReport* error)
 {
-    return drawnCanvas(size, QImage::Format_RGB888, draw, error);
+    return drawnCanvas(size, false, draw, error);
 }
 
 // JPEG and BMP are written from the canvas itself, turned upside down in
@@ -156,7 +174,7 @@ QImage RenderPagePicture(const QSize& size, const PagePictureDrawing& draw, Erro
 bool SavePagePicture(const QSize& size, const PagePictureDrawing& draw, const QString& path,
                      int captureFormat, ErrorReport* error)
 {
-    QImage canvas = drawnCanvas(size, QImage::Format_BGR888, draw, error);
+    QImage canvas = drawnCanvas(size, true, draw, error);
     if (canvas.isNull())
         return false;
     canvas.mirror(false, true);
@@ -203,7 +221,7 @@ bool SavePageTexture(const CUnWrapData& data, const PageViewState& state, const 
 {
     const QSize size = PageTextureSize(data, state);
     QImage canvas = drawnCanvas(
-        size, QImage::Format_BGR888, [&](QPainter& p) { PaintPageTexture(p, data, state); }, error);
+        size, true, [&](QPainter& p) { PaintPageTexture(p, data, state); }, error);
     if (canvas.isNull())
         return false;
     canvas.mirror(false, true);

@@ -7,6 +7,7 @@
 
 #include "analysis/page_painter.h"
 #include "core/error_report.h"
+#include "core/jpeg_file.h"
 
 #include <QImage>
 #include <QSize>
@@ -43,12 +44,18 @@ constexpr int64_t kMaxPagePictureBytes = int64_t(1) << 30;
 // True when a picture of `size` may be made; else, with nothing allocated,
 // "页面图像太大…" in `error`.
 bool PagePictureFits(const QSize& size, ErrorReport* error);
+// A picture written to a file (the page image, the texture, the report's
+// pictures) is refused before it is drawn beyond 256 MiB of 24-bit pixels,
+// about 89 million: the most the program's picture files are written and
+// read with (JpegFile::kMaxImageBytes).
+constexpr int64_t kMaxPageFilePixels = int64_t(JpegFile::kMaxImageBytes / 3);
+bool PageFileFits(const QSize& size, ErrorReport* error);
 
-// A page picture of `size` drawn by `draw` on a white canvas, refused beyond
-// PagePictureFits: in memory as an RGB888 image (null, with "内存不足!" or the
+// A page picture of `size` drawn by `draw` on a white canvas: in memory as an
+// RGB888 image, refused beyond PagePictureFits (null, with "内存不足!" or the
 // size refused in `error`, when it cannot be made), or written as a JPEG of
-// quality 75 for capture format 0 or a 24-bit BMP for format 1, the file
-// replaced whole or not at all.
+// quality 75 for capture format 0 or a 24-bit BMP for format 1, refused
+// beyond PageFileFits, the file replaced whole or not at all.
 using PagePictureDrawing = std::function<void(QPainter&)>;
 QImage RenderPagePicture(const QSize& size, const PagePictureDrawing& draw,
                          ErrorReport* error = nullptr);

@@ -315,3 +315,67 @@ TEST(PageImage, OnePagePictureTakesNoMoreMemoryThanItsShareOfTheCap)
     EXPECT_EQ(QImage(dir.filePath("p.bmp")).size(), page);
     EXPECT_EQ(QImage(dir.filePath("t.bmp")).size(), texture);
 }
+
+// A picture to be written beyond what a picture file of the program holds
+// (kMaxPageFilePixels) is refused with the size message before anything is
+// drawn, in either capture format, and no file is left: a page of ten strips
+// 2000 x 4500, 93 million pixels.
+TEST(PageImage, APictureBeyondAFileIsRefusedBeforeItIsDrawn)
+{
+    CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
+    for (int i = 0; i < 10; ++i) {
+        auto strip = std::make_unique<CUnWrapImage>(1000 + 100 * i, uint16_t(0));
+        strip->width = 2000;
+        strip->shownHeight = 4500;
+        data.InsertImage(std::move(strip), false);
+    }
+    PageViewState view;
+    view.currentPage = 0;
+    const PageViewState state = PageStateFor(data, view, 0, false);
+    const QSize page = PageImageSize(data, state);
+    ASSERT_GT(qint64(page.width()) * page.height(), kMaxPageFilePixels);
+    ASSERT_LE(qint64(page.width()) * page.height(), kMaxPagePicturePixels);
+    QTemporaryDir dir;
+    ReportJob job;
+    job.pictureFolder = dir.path();
+    const struct {
+        const char* what;
+        std::function<bool(QString&)> make; // the reason in its argument
+    } cases[] = {
+        {"page image, JPEG", [&](QString& why) {
+             ErrorReport e;
+             const bool made = SavePageImage(data, state, dir.filePath("p.jpg"), 0, &e);
+             why = e.text;
+             return made;
+         }},
+        {"page image, BMP", [&](QString& why) {
+             ErrorReport e;
+             const bool made = SavePageImage(data, state, dir.filePath("p.bmp"), 1, &e);
+             why = e.text;
+             return made;
+         }},
+        {"texture", [&](QString& why) {
+             ErrorReport e;
+             const bool made = SavePageTexture(data, state, dir.filePath("t.bmp"), &e);
+             why = e.text;
+             return made;
+         }},
+        {"report pictures, BMP", [&](QString& why) {
+             std::vector<ReportSheet> sheets;
+             job.captureFormat = 1;
+             return RenderReportSheets(data, state, false, job, sheets, &why);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool made = true;
+        QString why;
+        const qint64 rise = peakRise([&] { made = c.make(why); });
+        EXPECT_FALSE(made);
+        EXPECT_TRUE(why.contains(QStringLiteral("页面图像太大"))) << why.toStdString();
+        if (rise >= 0) {
+            EXPECT_LT(rise, 8 << 20) << "drawn before it was refused";
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
