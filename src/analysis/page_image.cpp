@@ -25,6 +25,17 @@ void reportFailure(ErrorReport* error, const QString& text)
 
 constexpr int kJpegQuality = 75;
 
+bool withinPixels(const QSize& size, int64_t most, ErrorReport* error)
+{
+    if (int64_t(size.width()) * int64_t(size.height()) <= most)
+        return true;
+    reportFailure(error, QStringLiteral("页面图像太大(%1 x %2 像素),无法生成。\n"
+                                        "请减小缩放比例或每页显示的图片数。")
+                             .arg(size.width())
+                             .arg(size.height()));
+    return false;
+}
+
 // The picture drawn on a white 24-bit canvas of `size`, made only
 // within the size PagePictureFits (PageFileFits for a picture to be written)
 // allows; null, with "内存不足!" or the size refused, when it cannot be made.
@@ -83,21 +94,6 @@ float textureZoom(const PageViewState& s)
 float textureAspect(const PageViewState& s)
 {
     return s.zoomable ? s.aspect : 1.0f;
-}
-
-} // namespace
-
-namespace {
-
-bool withinPixels(const QSize& size, int64_t most, ErrorReport* error)
-{
-    if (int64_t(size.width()) * int64_t(size.height()) <= most)
-        return true;
-    reportFailure(error, QStringLiteral("页面图像太大(%1 x %2 像素),无法生成。\n"
-                                        "请减小缩放比例或每页显示的图片数。")
-                             .arg(size.width())
-                             .arg(size.height()));
-    return false;
 }
 
 } // namespace
