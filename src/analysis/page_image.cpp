@@ -1,11 +1,16 @@
 #include "analysis/page_image.h"
 
 #include "analysis/unwrap_data.h"
+#include "core/atomic_file.h"
+#include "core/bitmap_header.h"
 #include "core/int_limits.h"
+#include "core/jpeg_file.h"
 #include "platform/prompter.h"
-#include "ui/memory_dc.h"
 
 #include <QPainter>
+
+#include <algorithm>
+#include <cstring>
 
 namespace bc {
 
@@ -18,18 +23,65 @@ void reportFailure(ErrorReport* error, const QString& text)
     reportError(error, text, kErrorCaption, MB_ICONERROR);
 }
 
-// A white 24-bit canvas, or "内存不足!" when it cannot be made.
-bool canvasReady(const CMemoryDC& dc, ErrorReport* error)
+constexpr int kJpegQuality = 75;
+
+bool withinPixels(const QSize& size, int64_t most, ErrorReport* error)
 {
-    if (dc.IsValid())
+    if (int64_t(size.width()) * int64_t(size.height()) <= most)
         return true;
-    reportFailure(error, QStringLiteral("内存不足!"));
+    reportFailure(error, QStringLiteral("页面图像太大(%1 x %2 像素),无法生成。\n"
+                                        "请减小缩放比例或每页显示的图片数。")
+                             .arg(size.width())
+                             .arg(size.height()));
     return false;
 }
 
-QImage rgb888(const CMemoryDC& dc)
+// The picture drawn on a white 24-bit canvas of `size`, made only
+// within the size PagePictureFits (PageFileFits for a picture to be written)
+// allows; null, with "内存不足!" or the size refused, when it cannot be made.
+// Pictures are drawn, kept and written at 24 bits with no other copy of
+// them, so one takes 3 bytes a pixel at most.
+QImage drawnCanvas(const QSize& size, bool forFile, const PagePictureDrawing& draw,
+                   ErrorReport* error)
 {
-    return dc.Image().convertToFormat(QImage::Format_RGB888);
+    if (!(forFile ? PageFileFits(size, error) : PagePictureFits(size, error)))
+        return {};
+    // A file's rows are written blue first.
+    const QImage::Format format = forFile ? QImage::Format_BGR888 : QImage::Format_RGB888;
+    QImage canvas(size, format);
+    if (canvas.isNull()) {
+        reportFailure(error, QStringLiteral("内存不足!"));
+        return {};
+    }
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    draw(painter);
+    painter.end();
+    return canvas;
+}
+
+// Writes rows held bottom-up, blue first, padded to 4 bytes, as a 24-bit BMP
+// holds them, straight from `rows`.
+bool writeBmp(const QString& path, QImage& rows, ErrorReport* error)
+{
+    const uint32_t width = uint32_t(rows.width()), height = uint32_t(rows.height());
+    const qint64 stride = rows.bytesPerLine();
+    // The padding at the end of each row is zero in the file.
+    for (int y = 0; y < rows.height(); ++y)
+        std::memset(rows.scanLine(y) + width * 3u, 0, size_t(stride - width * 3u));
+    uint8_t head[14 + BitmapInfoHeader::kSize] = {'B', 'M'};
+    putLe32(head + 2, uint32_t(sizeof head + stride * height));
+    putLe32(head + 10, sizeof head);
+    BitmapInfoHeader info;
+    info.setSize(int32_t(width), int32_t(height));
+    info.store(head + 14);
+    AtomicFile file(path);
+    // No sync to disk, as for every picture of a survey.
+    if (file.open() && file.write(head, sizeof head) &&
+        file.write(rows.constBits(), stride * height) && file.commit(false))
+        return true;
+    reportFailure(error, QStringLiteral("无法写入图像文件: %1\n%2").arg(path, file.errorString()));
+    return false;
 }
 
 // The texture's scale: the view's zoom and stretch with the zoomable painter,
@@ -48,13 +100,12 @@ float textureAspect(const PageViewState& s)
 
 bool PagePictureFits(const QSize& size, ErrorReport* error)
 {
-    if (int64_t(size.width()) * int64_t(size.height()) <= kMaxPagePicturePixels)
-        return true;
-    reportFailure(error, QStringLiteral("页面图像太大(%1 x %2 像素),无法生成。\n"
-                                        "请减小缩放比例或每页显示的图片数。")
-                             .arg(size.width())
-                             .arg(size.height()));
-    return false;
+    return withinPixels(size, kMaxPagePicturePixels, error);
+}
+
+bool PageFileFits(const QSize& size, ErrorReport* error)
+{
+    return withinPixels(size, std::min<int64_t>(kMaxPagePicturePixels, kMaxPageFilePixels), error);
 }
 
 QString PageImageName(const CUnWrapData& data, int page, int perPage)
@@ -109,31 +160,39 @@ void PaintPageImage(QPainter& painter, const CUnWrapData& data, const PageViewSt
     painter.restore();
 }
 
+QImage RenderPagePicture(const QSize& size, const PagePictureDrawing& draw, ErrorReport* error)
+{
+    return drawnCanvas(size, false, draw, error);
+}
+
+// JPEG and BMP are written from the canvas itself, turned upside down in
+// place into the row order of the strips and of BMP files.
+bool SavePagePicture(const QSize& size, const PagePictureDrawing& draw, const QString& path,
+                     int captureFormat, ErrorReport* error)
+{
+    QImage canvas = drawnCanvas(size, true, draw, error);
+    if (canvas.isNull())
+        return false;
+    canvas.mirror(false, true);
+    if (captureFormat != 0)
+        return writeBmp(path, canvas, error);
+    return JpegFile::WriteStripAsJpeg(path, canvas.constBits(), uint32_t(canvas.width()),
+                                      uint32_t(canvas.height()), uint32_t(canvas.bytesPerLine()),
+                                      kJpegQuality, error);
+}
+
 QImage RenderPageImage(const CUnWrapData& data, const PageViewState& state, ErrorReport* error)
 {
-    const QSize size = PageImageSize(data, state);
-    if (!PagePictureFits(size, error))
-        return {};
-    CMemoryDC dc(24, QString(), size);
-    if (!canvasReady(dc, error))
-        return {};
-    PaintPageImage(dc.Painter(), data, state);
-    return rgb888(dc);
+    return RenderPagePicture(
+        PageImageSize(data, state), [&](QPainter& p) { PaintPageImage(p, data, state); }, error);
 }
 
 bool SavePageImage(const CUnWrapData& data, const PageViewState& state, const QString& path,
                    int captureFormat, ErrorReport* error)
 {
-    const QSize size = PageImageSize(data, state);
-    if (!PagePictureFits(size, error))
-        return false;
-    CMemoryDC dc(24, path, size);
-    if (!canvasReady(dc, error))
-        return false;
-    PaintPageImage(dc.Painter(), data, state);
-    if (captureFormat == 0)
-        return dc.SaveAsJpeg(error) == 1;
-    return dc.SaveAsBmp(path, error) == 1;
+    return SavePagePicture(
+        PageImageSize(data, state), [&](QPainter& p) { PaintPageImage(p, data, state); }, path,
+        captureFormat, error);
 }
 
 QSize PageTextureSize(const CUnWrapData& data, const PageViewState& s)
@@ -148,28 +207,22 @@ void PaintPageTexture(QPainter& painter, const CUnWrapData& data, const PageView
 
 QImage RenderPageTexture(const CUnWrapData& data, const PageViewState& state, ErrorReport* error)
 {
-    const QSize size = PageTextureSize(data, state);
-    if (!PagePictureFits(size, error))
-        return {};
-    CMemoryDC dc(24, QString(), size);
-    if (!canvasReady(dc, error))
-        return {};
-    PaintPageTexture(dc.Painter(), data, state);
-    return rgb888(dc);
+    return RenderPagePicture(
+        PageTextureSize(data, state), [&](QPainter& p) { PaintPageTexture(p, data, state); },
+        error);
 }
 
 bool SavePageTexture(const CUnWrapData& data, const PageViewState& state, const QString& path,
                      ErrorReport* error)
 {
     const QSize size = PageTextureSize(data, state);
-    if (!PagePictureFits(size, error))
+    QImage canvas = drawnCanvas(
+        size, true, [&](QPainter& p) { PaintPageTexture(p, data, state); }, error);
+    if (canvas.isNull())
         return false;
-    CMemoryDC dc(24, path, size);
-    if (!canvasReady(dc, error))
-        return false;
-    PaintPageTexture(dc.Painter(), data, state);
+    canvas.mirror(false, true);
     ErrorReport why;
-    if (dc.SaveAsBmp(path, &why) == 1)
+    if (writeBmp(path, canvas, &why))
         return true;
     reportFailure(error, QStringLiteral("创建临时位图失败\n") + why.text);
     return false;

@@ -7,12 +7,14 @@
 
 #include "analysis/page_painter.h"
 #include "core/error_report.h"
+#include "core/jpeg_file.h"
 
 #include <QImage>
 #include <QSize>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class QPainter;
 
@@ -31,13 +33,34 @@ PageViewState PageStateFor(const CUnWrapData& data, const PageViewState& view, i
                            bool aspectAdaptive);
 
 // The largest picture of a page made (the page image, the cylinder texture
-// and the report's notes picture): 2^28 pixels, a canvas of 1 GiB. A real
-// page at its usual zoom is a few million pixels; a larger size comes from
-// damaged strip records or extreme zoom and page settings.
+// and the report's notes picture): 2^28 pixels. A real page at its usual
+// zoom is a few million pixels; a larger size comes from damaged strip
+// records or extreme zoom and page settings.
 constexpr int64_t kMaxPagePicturePixels = int64_t(1) << 28;
+// The most memory one page picture takes while it is drawn and written:
+// 1 GiB for the largest. Pictures are drawn at 24 bits and written from
+// where they are drawn, with no copy: 3 bytes a pixel.
+constexpr int64_t kMaxPagePictureBytes = int64_t(1) << 30;
 // True when a picture of `size` may be made; else, with nothing allocated,
 // "页面图像太大…" in `error`.
 bool PagePictureFits(const QSize& size, ErrorReport* error);
+// A picture written to a file (the page image, the texture, the report's
+// pictures) is refused before it is drawn beyond 256 MiB of 24-bit pixels,
+// about 89 million: the most the program's picture files are written and
+// read with (JpegFile::kMaxImageBytes).
+constexpr int64_t kMaxPageFilePixels = int64_t(JpegFile::kMaxImageBytes / 3);
+bool PageFileFits(const QSize& size, ErrorReport* error);
+
+// A page picture of `size` drawn by `draw` on a white canvas: in memory as an
+// RGB888 image, refused beyond PagePictureFits (null, with "内存不足!" or the
+// size refused in `error`, when it cannot be made), or written as a JPEG of
+// quality 75 for capture format 0 or a 24-bit BMP for format 1, refused
+// beyond PageFileFits, the file replaced whole or not at all.
+using PagePictureDrawing = std::function<void(QPainter&)>;
+QImage RenderPagePicture(const QSize& size, const PagePictureDrawing& draw,
+                         ErrorReport* error = nullptr);
+bool SavePagePicture(const QSize& size, const PagePictureDrawing& draw, const QString& path,
+                     int captureFormat, ErrorReport* error = nullptr);
 
 // The page image of `state.currentPage`: PageImageSize pixels holding the
 // compass ruler, the page painter's strips with no strip selected and the

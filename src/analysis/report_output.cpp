@@ -3,7 +3,6 @@
 #include "analysis/page_image.h"
 #include "analysis/unwrap_data.h"
 #include "core/int_limits.h"
-#include "ui/memory_dc.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,20 +42,10 @@ QSize notesSize(const CUnWrapData& data, const PageViewState& state)
 bool saveNotes(const CUnWrapData& data, const PageViewState& state, const QString& path,
                int captureFormat, QString* error)
 {
-    const QSize size = notesSize(data, state);
-    ErrorReport tooLarge;
-    if (!PagePictureFits(size, &tooLarge)) {
-        *error = tooLarge.text;
-        return false;
-    }
-    CMemoryDC dc(24, path, size);
-    if (!dc.IsValid()) {
-        *error = QStringLiteral("内存不足!");
-        return false;
-    }
-    paintNotes(dc.Painter(), data, state);
     ErrorReport report;
-    if (captureFormat == 0 ? dc.SaveAsJpeg(&report) == 1 : dc.SaveAsBmp(path, &report) == 1)
+    if (SavePagePicture(
+            notesSize(data, state), [&](QPainter& p) { paintNotes(p, data, state); }, path,
+            captureFormat, &report))
         return true;
     *error = report.text.isEmpty() ? QStringLiteral("无法写入%1").arg(path) : report.text;
     return false;
@@ -66,15 +55,8 @@ bool saveNotes(const CUnWrapData& data, const PageViewState& state, const QStrin
 
 QImage RenderNotesPicture(const CUnWrapData& data, const PageViewState& state)
 {
-    const QSize size = notesSize(data, state);
-    if (!PagePictureFits(size, nullptr))
-        return {};
-    CMemoryDC dc(24, QString(), size);
-    if (!dc.IsValid())
-        return {};
-    paintNotes(dc.Painter(), data, state);
-    dc.Painter().end();
-    return dc.Image().convertToFormat(QImage::Format_RGB888);
+    return RenderPagePicture(notesSize(data, state),
+                             [&](QPainter& p) { paintNotes(p, data, state); });
 }
 
 bool RenderReportSheets(CUnWrapData& data, const PageViewState& view, bool aspectAdaptive,

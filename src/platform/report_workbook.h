@@ -14,6 +14,9 @@
 //     margins L R T B          page margins in inches
 //     column A 12              width of column A (or a range A:C) in characters
 //     row 5 24                 height of row 5 in points
+//     print-area A1:H60        the part of each sheet that is printed
+//     fit-to-page              each sheet printed on one page of its paper,
+//                              scaled down to fit it
 //     text B1:F1 "标题" [opts] a fixed text, merged over a range
 //     field KEY B3:C3 [opts]   where the value under KEY goes
 //     picture KEY A8 W H [gap G]
@@ -33,12 +36,20 @@
 //                              &[Picture] (in any case) are refused
 // Options of text and field: bold, center, left, wrap, border, size N.
 // A key without a line in the template is not shown.
+// No cell belongs to two texts or fields: ranges that overlap are refused
+// (ranges that only touch at an edge are fine), as a spreadsheet program
+// finds overlapping merged cells damaged.
 // A text or field range holds at most 10,000 cells, and all text and field
 // ranges of a template together at most 20,000 (a report page takes a few
 // hundred): every merged cell costs memory in each sheet written.
 // A template has at most 100 picture lines (a report page anchors one or
 // two): every line places its pictures again, and lines anchored in one row
 // are fitted against each other.
+// A template has at most 1,000 "row" lines and 1,000 "column" lines (a report
+// page sets a few dozen): every line is set again in each sheet written.
+//
+// The pictures of one template line are drawn at one scale through the whole
+// workbook, sheet after sheet: the smallest any of its sheets needs.
 
 #include <QString>
 #include <QStringList>
@@ -65,6 +76,9 @@ struct ReportSheet {
 constexpr qint64 kMaxReportRangeCells = 10000;
 constexpr qint64 kMaxReportCells = 20000;
 constexpr qint64 kMaxReportPictures = 100;
+// The bounds on "row" and "column" lines given above.
+constexpr qint64 kMaxReportRowLines = 1000;
+constexpr qint64 kMaxReportColumnLines = 1000;
 
 struct CellRange {
     int firstRow = 0, firstCol = 0, lastRow = 0, lastCol = 0; // 0-based, inclusive
@@ -88,6 +102,9 @@ struct ReportTemplate {
 
     int paper = 0;
     bool landscape = false;
+    bool fitToPage = false;
+    bool hasPrintArea = false;
+    CellRange printArea;
     bool hasMargins = false;
     double margins[4] = {0, 0, 0, 0};
     std::vector<Column> columns;
@@ -99,14 +116,23 @@ struct ReportTemplate {
     QString footer;
 };
 
+// The size of a sheet.
+constexpr int kMaxSheetRows = 1048576;
+constexpr int kMaxSheetColumns = 16384; // up to XFD
+
 // "B3" or "B3:D3"; false for anything else (rows up to 1048576, columns up to XFD).
 bool parseCellRange(const QString& text, CellRange& range);
+// "A", "Z", "AA", ... of a column from 0.
+QString columnLetters(int col);
 
 // Reads a template. False, with the reason in `error`, for a file that is not
 // a template of this program (an old binary workbook, say) or holds a line it
 // does not understand.
 bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* error);
 bool loadReportTemplate(const QString& path, ReportTemplate& tpl, QString* error);
+// The bounds the reader keeps, for a template that did not come through it:
+// empty when `tpl` keeps them, else what it breaks.
+QString reportTemplateFault(const ReportTemplate& tpl);
 
 // Writes one sheet per element of `sheets` laid out by `tpl` (refused, with
 // nothing written, when `tpl` breaks the bounds the reader keeps), through a

@@ -3,6 +3,7 @@
 
 #include "analysis/d3d_frame.h"
 #include "analysis/page_image.h"
+#include "analysis/report_output.h"
 #include "analysis/unwrap_data.h"
 #include "analysis/unwrap_view.h"
 #include "core/program_values.h"
@@ -10,6 +11,7 @@
 #include "support/survey_fixtures.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -32,6 +34,38 @@ struct OfferingPrompter : ScriptedPrompter {
         return offered = dir;
     }
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kHoldsFreedMemory = true;
+#else
+constexpr bool kHoldsFreedMemory = false;
+#endif
+
+// A value of /proc/self/status in bytes ("VmHWM:"); -1 when it cannot be read.
+qint64 statusBytes(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').front().toLongLong() * 1024;
+    return -1;
+}
+
+// How far the process's resident memory rose above where it stood while
+// `work` ran: its peak (the kernel's high-water mark, reset first) less what
+// it held before. -1 when the mark cannot be reset.
+qint64 peakRise(const std::function<void()>& work)
+{
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1)
+        return -1;
+    reset.close();
+    const qint64 before = statusBytes("VmHWM:");
+    work();
+    return before < 0 ? -1 : statusBytes("VmHWM:") - before;
+}
 
 int bmpBitsPerPixel(const QString& path)
 {
@@ -203,4 +237,145 @@ TEST(PageImage, TheCylinderGoesRoundThePageWidthPlus70AndStandsItsHeightPlus50)
     }
     // A page past the int range stays a finite cylinder.
     EXPECT_FLOAT_EQ(CylinderSizeFor({INT_MAX, INT_MAX}).height, float(int64_t(INT_MAX) + 50));
+}
+
+// One page picture, drawn and written in either capture format or kept in
+// memory, takes no more memory than its share of the cap: the largest one
+// (kMaxPagePicturePixels) within kMaxPagePictureBytes. A page of ten strips
+// 1600 x 1000 (16 million pixels, its notes picture 23 million): each
+// picture well above the sizes the allocator keeps for reuse, so that its
+// every byte shows in the resident memory. The strips' pixels are not
+// loaded: each strip drawn takes a passing copy of its own pixels, which is
+// the strip's and not the picture's (and which the sanitizer build keeps
+// for a while after it is freed).
+TEST(PageImage, OnePagePictureTakesNoMoreMemoryThanItsShareOfTheCap)
+{
+    CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
+    for (int i = 0; i < 10; ++i) {
+        auto strip = std::make_unique<CUnWrapImage>(1000 + 100 * i, uint16_t(0));
+        strip->width = 1600;
+        strip->shownHeight = 1000;
+        data.InsertImage(std::move(strip), false);
+    }
+    data.AddShape(std::make_unique<CAttitudeLine>(0, CShapePoint(0.5f, 1200.0f),
+                                                  CShapePoint(2.5f, 1300.0f), 0, 3, 0xFF));
+    PageViewState view;
+    view.currentPage = 0;
+    const PageViewState state = PageStateFor(data, view, 0, false);
+    const QSize page = PageImageSize(data, state), texture = PageTextureSize(data, state);
+    const QSize notes = RenderNotesPicture(data, state).size(); // fonts and coders loaded
+    ASSERT_EQ(page, QSize(1660, 10050));
+    ASSERT_GT(notes.width(), page.width());
+    QTemporaryDir dir;
+    ReportJob job;
+    job.pictureFolder = dir.path();
+
+    const struct {
+        const char* what;
+        std::vector<QSize> pictures; // made one after the other
+        std::function<bool()> make;
+    } cases[] = {
+        {"page image, JPEG", {page}, [&] { return SavePageImage(data, state, dir.filePath("p.jpg"), 0); }},
+        {"page image, BMP", {page}, [&] { return SavePageImage(data, state, dir.filePath("p.bmp"), 1); }},
+        {"page image in memory", {page}, [&] { return !RenderPageImage(data, state).isNull(); }},
+        {"texture, BMP", {texture}, [&] { return SavePageTexture(data, state, dir.filePath("t.bmp")); }},
+        {"texture in memory", {texture}, [&] { return !RenderPageTexture(data, state).isNull(); }},
+        {"notes in memory", {notes}, [&] { return !RenderNotesPicture(data, state).isNull(); }},
+        {"report pictures, JPEG", {page, notes}, [&] {
+             std::vector<ReportSheet> sheets;
+             QString error;
+             job.captureFormat = 0;
+             return RenderReportSheets(data, state, false, job, sheets, &error);
+         }},
+        {"report pictures, BMP", {page, notes}, [&] {
+             std::vector<ReportSheet> sheets;
+             QString error;
+             job.captureFormat = 1;
+             return RenderReportSheets(data, state, false, job, sheets, &error);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool made = false;
+        const qint64 rise = peakRise([&] { made = c.make(); });
+        if (rise < 0)
+            GTEST_SKIP() << "the resident memory's peak cannot be reset here";
+        EXPECT_TRUE(made);
+        // The largest picture made; under the address sanitizer, which holds
+        // freed memory back for a while, all of them.
+        qint64 pixels = 0;
+        for (const QSize& size : c.pictures)
+            pixels = kHoldsFreedMemory ? pixels + qint64(size.width()) * size.height()
+                                       : std::max(pixels, qint64(size.width()) * size.height());
+        const qint64 share = pixels * kMaxPagePictureBytes / kMaxPagePicturePixels;
+        EXPECT_LE(rise, share + (8 << 20))
+            << double(rise) / pixels << " bytes a pixel for " << pixels << " pixels";
+    }
+    // The pictures written are those of the page.
+    EXPECT_EQ(QImage(dir.filePath("p.bmp")).size(), page);
+    EXPECT_EQ(QImage(dir.filePath("t.bmp")).size(), texture);
+}
+
+// A picture to be written beyond what a picture file of the program holds
+// (kMaxPageFilePixels) is refused with the size message before anything is
+// drawn, in either capture format, and no file is left: a page of ten strips
+// 2000 x 4500, 93 million pixels.
+TEST(PageImage, APictureBeyondAFileIsRefusedBeforeItIsDrawn)
+{
+    CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
+    for (int i = 0; i < 10; ++i) {
+        auto strip = std::make_unique<CUnWrapImage>(1000 + 100 * i, uint16_t(0));
+        strip->width = 2000;
+        strip->shownHeight = 4500;
+        data.InsertImage(std::move(strip), false);
+    }
+    PageViewState view;
+    view.currentPage = 0;
+    const PageViewState state = PageStateFor(data, view, 0, false);
+    const QSize page = PageImageSize(data, state);
+    ASSERT_GT(qint64(page.width()) * page.height(), kMaxPageFilePixels);
+    ASSERT_LE(qint64(page.width()) * page.height(), kMaxPagePicturePixels);
+    QTemporaryDir dir;
+    ReportJob job;
+    job.pictureFolder = dir.path();
+    const struct {
+        const char* what;
+        std::function<bool(QString&)> make; // the reason in its argument
+    } cases[] = {
+        {"page image, JPEG", [&](QString& why) {
+             ErrorReport e;
+             const bool made = SavePageImage(data, state, dir.filePath("p.jpg"), 0, &e);
+             why = e.text;
+             return made;
+         }},
+        {"page image, BMP", [&](QString& why) {
+             ErrorReport e;
+             const bool made = SavePageImage(data, state, dir.filePath("p.bmp"), 1, &e);
+             why = e.text;
+             return made;
+         }},
+        {"texture", [&](QString& why) {
+             ErrorReport e;
+             const bool made = SavePageTexture(data, state, dir.filePath("t.bmp"), &e);
+             why = e.text;
+             return made;
+         }},
+        {"report pictures, BMP", [&](QString& why) {
+             std::vector<ReportSheet> sheets;
+             job.captureFormat = 1;
+             return RenderReportSheets(data, state, false, job, sheets, &why);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool made = true;
+        QString why;
+        const qint64 rise = peakRise([&] { made = c.make(why); });
+        EXPECT_FALSE(made);
+        EXPECT_TRUE(why.contains(QStringLiteral("页面图像太大"))) << why.toStdString();
+        if (rise >= 0) {
+            EXPECT_LT(rise, 8 << 20) << "drawn before it was refused";
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -45,12 +46,15 @@ struct Survey {
     QStringList opened;
     FileOpener previousOpener;
 
-    Survey()
+    // Strips `width` pixels wide, `perPage` a page; `aspectFit` stretches
+    // each page to the hole's circumference.
+    explicit Survey(int perPage = 10, int width = kWidth, bool aspectFit = true) : st(0, perPage)
     {
+        st.settings.aspectAutoFit = aspectFit;
         {
             CUnWrapData d(st.sfaPath(), st.dir.path());
             for (int i = 0; i < 25; ++i)
-                d.InsertImage(colourStrip(1000 + 100 * i, kWidth, kRows, [i](int x, int y) {
+                d.InsertImage(colourStrip(1000 + 100 * i, width, kRows, [i](int x, int y) {
                     return qRgb(x * 2, y * 20, i * 9);
                 }));
             for (int32_t y : {1100, 1400}) {
@@ -101,6 +105,68 @@ QString workbookText(const QString& path)
 {
     return QString::fromUtf8(xlsxPart(path, QStringLiteral("xl/workbook.xml")) +
                              xlsxPart(path, QStringLiteral("xl/sharedStrings.xml")));
+}
+
+// A picture as a sheet of the workbook shows it.
+struct ShownPicture {
+    int sheet = 0;      // from 1
+    QSize pixels;       // of the picture file the workbook holds
+    double width = 0;   // shown, in pixels
+    double height = 0;
+    int lastCol = 0;    // the cell its bottom-right corner lies in, 0-based
+    int lastRow = 0;
+};
+
+int columnIndex(const QString& letters)
+{
+    int col = 0;
+    for (QChar c : letters)
+        col = col * 26 + (c.unicode() - 'A' + 1);
+    return col - 1;
+}
+
+// Every picture of every sheet, found through the sheets' drawings and
+// their relations to the pictures stored in the workbook.
+std::vector<ShownPicture> shownPictures(const QString& path)
+{
+    static const QRegularExpression target(QStringLiteral("Id=\"(rId\\d+)\"[^>]*Target=\"\\.\\./([^\"]+)\""));
+    static const QRegularExpression anchor(QStringLiteral(
+        "<xdr:to><xdr:col>(\\d+)</xdr:col><xdr:colOff>(\\d+)</xdr:colOff><xdr:row>(\\d+)</xdr:row>"
+        "<xdr:rowOff>(\\d+)</xdr:rowOff>.*?r:embed=\"(rId\\d+)\""
+        ".*?<a:ext cx=\"(\\d+)\" cy=\"(\\d+)\""));
+    auto targets = [](const QByteArray& rels) {
+        std::map<QString, QString> byId;
+        for (auto it = target.globalMatch(QString::fromUtf8(rels)); it.hasNext();) {
+            const auto m = it.next();
+            byId[m.captured(1)] = QStringLiteral("xl/") + m.captured(2);
+        }
+        return byId;
+    };
+    std::vector<ShownPicture> shown;
+    const QStringList parts = xlsxParts(path);
+    for (int sheet = 1; parts.contains(QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)); ++sheet) {
+        const auto sheetRels =
+            targets(xlsxPart(path, QStringLiteral("xl/worksheets/_rels/sheet%1.xml.rels").arg(sheet)));
+        for (const auto& [id, drawing] : sheetRels) {
+            const QString name = QFileInfo(drawing).fileName();
+            const auto media = targets(xlsxPart(path, QStringLiteral("xl/drawings/_rels/%1.rels").arg(name)));
+            const QString xml = QString::fromUtf8(xlsxPart(path, drawing));
+            for (auto it = anchor.globalMatch(xml); it.hasNext();) {
+                const auto m = it.next();
+                constexpr double kEmu = 9525; // a pixel
+                ShownPicture p;
+                p.sheet = sheet;
+                p.pixels = QImage::fromData(xlsxPart(path, media.at(m.captured(5)))).size();
+                p.width = m.captured(6).toDouble() / kEmu;
+                p.height = m.captured(7).toDouble() / kEmu;
+                // A corner on a cell's top or left edge ends in the cell before.
+                p.lastCol = m.captured(1).toInt() - (m.captured(2).toInt() == 0 ? 1 : 0);
+                p.lastRow = m.captured(3).toInt() - (m.captured(4).toInt() == 0 ? 1 : 0);
+                shown.push_back(p);
+            }
+        }
+    }
+    return shown;
 }
 
 } // namespace
@@ -411,4 +477,83 @@ TEST(Report, AttitudeTableExport)
     ASSERT_EQ(s.prompter.boxes.size(), 1u);
     EXPECT_EQ(s.prompter.boxes[0].caption, QStringLiteral("导出数据到Excel"));
     EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.xlsx")}).size(), 2);
+}
+
+// Every sheet of both reports prints on one page of its paper: it is scaled
+// to fit one page wide and tall, and its print area holds its texts, fields
+// and pictures.
+TEST(Report, EverySheetPrintsOnOnePageOfItsPaper)
+{
+    for (int type : {Dlg::IDC_ATTITUDE_TYPE, Dlg::IDC_IMAGE_TYPE}) {
+        SCOPED_TRACE(type);
+        Survey s(2); // 13 pages
+        s.prompter.boxAnswers.push_back(IDNO);
+        s.report(Dlg::IDC_ALL_PAGES, type, {}, "3");
+        const int sheets = type == Dlg::IDC_ATTITUDE_TYPE ? 13 : 5;
+        static const QRegularExpression printArea(QStringLiteral(
+            "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"(\\d+)\">'[^']+'!"
+            "\\$([A-Z]+)\\$(\\d+):\\$([A-Z]+)\\$(\\d+)</definedName>"));
+        std::map<int, std::pair<int, int>> lastCell; // sheet from 1: last column and row, 0-based
+        const QString book = QString::fromUtf8(xlsxPart(s.out(), QStringLiteral("xl/workbook.xml")));
+        for (auto it = printArea.globalMatch(book); it.hasNext();) {
+            const auto m = it.next();
+            EXPECT_EQ(std::tuple(m.captured(2), m.captured(3)), std::tuple(QString("A"), QString("1")));
+            lastCell[m.captured(1).toInt() + 1] = {columnIndex(m.captured(4)), m.captured(5).toInt() - 1};
+        }
+        ASSERT_EQ(int(lastCell.size()), sheets) << book.toStdString();
+        static const QRegularExpression dimension(QStringLiteral("<dimension ref=\"A1:([A-Z]+)(\\d+)\"/>"));
+        for (int sheet = 1; sheet <= sheets; ++sheet) {
+            SCOPED_TRACE(sheet);
+            const QString xml = QString::fromUtf8(
+                xlsxPart(s.out(), QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)));
+            EXPECT_TRUE(xml.contains(QStringLiteral("<pageSetUpPr fitToPage=\"1\"/>")));
+            // One page wide and tall, the default when not written.
+            for (const char* attribute : {"fitToWidth", "fitToHeight"})
+                EXPECT_TRUE(!xml.contains(attribute) ||
+                            xml.contains(QStringLiteral("%1=\"1\"").arg(attribute)))
+                    << attribute;
+            const auto m = dimension.match(xml);
+            ASSERT_TRUE(m.hasMatch());
+            EXPECT_LE(columnIndex(m.captured(1)), lastCell[sheet].first);
+            EXPECT_LE(m.captured(2).toInt() - 1, lastCell[sheet].second);
+        }
+        const auto pictures = shownPictures(s.out());
+        EXPECT_EQ(int(pictures.size()), type == Dlg::IDC_ATTITUDE_TYPE ? 2 * 13 : 13);
+        for (const ShownPicture& p : pictures) {
+            EXPECT_LE(p.lastCol, lastCell[p.sheet].first) << p.sheet;
+            EXPECT_LE(p.lastRow, lastCell[p.sheet].second) << p.sheet;
+        }
+    }
+}
+
+// The pages of one report are drawn at one scale, however many stand side
+// by side on a sheet and however many the last sheet has left: 13 pages of
+// two strips, 3 pages of ten (the last of five).
+TEST(Report, AllPagesOfAReportAreDrawnAtOneScale)
+{
+    const struct {
+        int perPage;
+        int type;
+        const char* columns;
+    } cases[] = {
+        {2, Dlg::IDC_IMAGE_TYPE, "10"}, {2, Dlg::IDC_IMAGE_TYPE, "4"}, {2, Dlg::IDC_IMAGE_TYPE, "3"},
+        {2, Dlg::IDC_IMAGE_TYPE, "2"},  {10, Dlg::IDC_IMAGE_TYPE, "2"}, {2, Dlg::IDC_ATTITUDE_TYPE, "4"},
+        {10, Dlg::IDC_ATTITUDE_TYPE, "4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.perPage << " a page, " << c.type << ", " << c.columns);
+        Survey s(c.perPage, 600, false);
+        s.prompter.boxAnswers.push_back(IDNO);
+        s.report(Dlg::IDC_ALL_PAGES, c.type, {}, c.columns);
+        const auto pictures = shownPictures(s.out());
+        ASSERT_GE(pictures.size(), 3u);
+        const double scale = pictures[0].width / pictures[0].pixels.width();
+        EXPECT_LT(scale, 1.01);
+        for (const ShownPicture& p : pictures) {
+            SCOPED_TRACE(p.sheet);
+            // The workbook holds whole pixels.
+            EXPECT_NEAR(p.width, scale * p.pixels.width(), 1.0);
+            EXPECT_NEAR(p.height, scale * p.pixels.height(), 1.0);
+        }
+    }
 }

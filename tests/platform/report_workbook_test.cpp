@@ -80,16 +80,25 @@ TEST(ReportTemplate, ForeignFilesAreRefused)
     }
 }
 
+// "B3" or "B3:D4" of a range.
+QString rangeText(const CellRange& r)
+{
+    const QString first = columnLetters(r.firstCol) + QString::number(r.firstRow + 1);
+    return r.isSingle() ? first
+                        : first + ':' + columnLetters(r.lastCol) + QString::number(r.lastRow + 1);
+}
+
 // Header and footer pictures (the workbook library frees their text twice),
-// merged ranges that cost memory by the cell, and picture lines far beyond a
-// report page's (each costs time against every other), each line `lines`
-// times: refused by the reader, and by the writer given such a template
+// merged ranges that cost memory by the cell, and picture, row and column
+// lines far beyond a report page's (each costs time or memory in every sheet
+// written), each line `lines` times (ranges of texts and fields one under
+// the other): refused by the reader, and by the writer given such a template
 // directly.
 TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
 {
     const struct {
-        const char* kind; // text, field, header or footer
-        const char* arg;  // range or header text
+        const char* kind; // text, field, header, footer, picture, row or column
+        const char* arg;  // range, header text, or the words after the keyword
         int lines;
         bool accepted;
     } cases[] = {
@@ -106,6 +115,10 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
         {"header", "&\"宋体,Bold\"&14&A", 1, true},
         {"picture", "A2", 101, false}, // a report page anchors one or two
         {"picture", "A2", 100, true},
+        {"row", "5 24", 1001, false}, // a report page sets a few dozen
+        {"row", "1048576 409", 1000, true},
+        {"column", "A:XFD 9", 1001, false},
+        {"column", "A:XFD 9", 1000, true},
     };
     QTemporaryDir dir;
     std::vector<ReportSheet> sheets;
@@ -114,29 +127,37 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.arg);
         const QString kind = QString::fromLatin1(c.kind), arg = QString::fromUtf8(c.arg);
-        const QString line =
-            kind == "text"      ? QStringLiteral("text %1 \"x\"\n").arg(arg)
-            : kind == "picture" ? QStringLiteral("picture 展开图 %1 10 10\n").arg(arg)
-            : kind == "field"
-                ? QStringLiteral("field 孔号 %1\n").arg(arg)
-                : QStringLiteral("%1 \"%2\"\n").arg(kind, QString(arg).replace("\"", "\\\""));
         ReportTemplate tpl, direct;
         CellRange r;
         parseCellRange(arg, r);
+        QString lines = QStringLiteral("report-template 1\n");
         for (int i = 0; i < c.lines; ++i) {
-            if (kind == "text")
-                direct.texts.push_back({r, QStringLiteral("x"), {}});
-            else if (kind == "field")
-                direct.fields.push_back({QStringLiteral("孔号"), r, {}});
-            else if (kind == "picture")
+            CellRange below = r;
+            below.firstRow += i * (r.lastRow - r.firstRow + 1);
+            below.lastRow += i * (r.lastRow - r.firstRow + 1);
+            if (kind == "text" || kind == "field") {
+                lines += kind == "text" ? QStringLiteral("text %1 \"x\"\n").arg(rangeText(below))
+                                        : QStringLiteral("field 孔号 %1\n").arg(rangeText(below));
+                if (kind == "text")
+                    direct.texts.push_back({below, QStringLiteral("x"), {}});
+                else
+                    direct.fields.push_back({QStringLiteral("孔号"), below, {}});
+            } else if (kind == "picture") {
+                lines += QStringLiteral("picture 展开图 %1 10 10\n").arg(arg);
                 direct.pictures.push_back({QStringLiteral("展开图"), 1, 0, 10, 10, 0});
-            else
+            } else if (kind == "row" || kind == "column") {
+                lines += kind + ' ' + arg + '\n';
+                if (kind == "row")
+                    direct.rows.push_back({1048575, 409});
+                else
+                    direct.columns.push_back({0, 16383, 9});
+            } else {
+                lines += QStringLiteral("%1 \"%2\"\n").arg(kind, QString(arg).replace("\"", "\\\""));
                 (kind == "header" ? direct.header : direct.footer) = arg;
+            }
         }
         QString error;
-        EXPECT_EQ(parseReportTemplate(("report-template 1\n" + line.repeated(c.lines)).toUtf8(),
-                                      tpl, &error),
-                  c.accepted);
+        EXPECT_EQ(parseReportTemplate(lines.toUtf8(), tpl, &error), c.accepted);
         EXPECT_EQ(error.contains(QStringLiteral("第%1行").arg(c.lines + 1)), !c.accepted)
             << error.toStdString();
         const QString out = dir.filePath(QStringLiteral("hostile%1.xlsx").arg(&c - cases));
@@ -145,6 +166,105 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
             << error.toStdString();
         EXPECT_EQ(QFile::exists(out), c.accepted);
         EXPECT_EQ(error.isEmpty(), c.accepted);
+    }
+}
+
+// No cell belongs to two texts or fields: a range that overlaps an earlier
+// one is refused with both lines (comments and blank lines counted), by the
+// reader and by the writer; ranges that only touch are fine.
+TEST(ReportTemplate, OverlappingRangesAreRefusedWithTheirLines)
+{
+    const struct {
+        const char* what;
+        const char* first;  // a text or field line
+        const char* second; // the line after it
+        bool accepted;
+    } cases[] = {
+        {"corner", "text A1:C3 \"x\"", "text B2:D4 \"y\"", false},
+        {"text range then field range", "text A1:C3 \"x\"", "field 孔号 B2:D4", false},
+        {"field range then text range", "field 孔号 F3:H3", "text E3:F3 \"孔号\"", false},
+        {"contained", "text A1:D4 \"x\"", "field 孔号 B2:C3", false},
+        {"containing", "field 孔号 B2:C3", "text A1:D4 \"x\"", false},
+        {"identical", "field 孔号 A1:C3", "field 测试人 A1:C3", false},
+        {"one cell in a range", "text A1:C3 \"x\"", "field 孔号 C3", false},
+        {"the same cell", "text A2 \"x\"", "field 孔号 A2", false},
+        {"touching at the right", "text A1:C3 \"x\"", "field 孔号 D1:F3", true},
+        {"touching below", "text A1:C3 \"x\"", "field 孔号 A4:C6", true},
+        {"touching at a corner", "text A1:C3 \"x\"", "field 孔号 D4:F6", true},
+        {"next cells", "text A2 \"x\"", "field 孔号 B2", true},
+    };
+    QTemporaryDir dir;
+    const std::vector<ReportSheet> sheets{
+        {QStringLiteral("1"), {{QStringLiteral("孔号"), QStringLiteral("ZK-01"), {}}}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReportTemplate tpl;
+        QString error;
+        const QByteArray text = QByteArray("report-template 1\n# layout\n") + c.first + "\n\n" +
+                                c.second + "\n";
+        EXPECT_EQ(parseReportTemplate(text, tpl, &error), c.accepted);
+        if (!c.accepted) {
+            EXPECT_TRUE(error.startsWith(QStringLiteral("第5行: ")) &&
+                        error.contains(QStringLiteral("第3行")))
+                << error.toStdString();
+            // The same lines given to the writer directly.
+            ASSERT_TRUE(parseReportTemplate(QByteArray("report-template 1\n") + c.first, tpl, nullptr));
+            ReportTemplate second;
+            ASSERT_TRUE(parseReportTemplate(QByteArray("report-template 1\n") + c.second, second, nullptr));
+            tpl.texts.insert(tpl.texts.end(), second.texts.begin(), second.texts.end());
+            tpl.fields.insert(tpl.fields.end(), second.fields.begin(), second.fields.end());
+        }
+        const QString out = dir.filePath(QStringLiteral("overlap%1.xlsx").arg(&c - cases));
+        error.clear();
+        EXPECT_EQ(writeReportWorkbook(tpl, out, sheets, &error), c.accepted) << error.toStdString();
+        EXPECT_EQ(QFile::exists(out), c.accepted);
+        EXPECT_EQ(error.contains(QStringLiteral("重叠")), !c.accepted) << error.toStdString();
+    }
+}
+
+// What is printed: a print area and one page of the paper, scaled to fit.
+TEST(ReportTemplate, PrintAreaAndFitToPage)
+{
+    const struct {
+        const char* lines;
+        bool accepted;
+        const char* area; // the print area written, when there is one
+        bool fit;
+    } cases[] = {
+        {"print-area A1:H60\nfit-to-page", true, "$A$1:$H$60", true},
+        {"print-area B2", true, "$B$2:$B$2", false},
+        {"fit-to-page", true, nullptr, true},
+        {"", true, nullptr, false},
+        {"print-area H60:A1", false, nullptr, false},
+        {"print-area A1:H60 B2", false, nullptr, false},
+        {"print-area", false, nullptr, false},
+        {"fit-to-page 2", false, nullptr, false},
+    };
+    QTemporaryDir dir;
+    const std::vector<ReportSheet> sheets{{QStringLiteral("1(0.00-0.90)"), {}}, {QStringLiteral("2"), {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        ReportTemplate tpl;
+        const QByteArray text = QByteArray("report-template 1\ntext A1 \"x\"\n") + c.lines;
+        ASSERT_EQ(parseReportTemplate(text, tpl, nullptr), c.accepted);
+        if (!c.accepted)
+            continue;
+        const QString out = dir.filePath(QStringLiteral("print%1.xlsx").arg(&c - cases));
+        QString error;
+        ASSERT_TRUE(writeReportWorkbook(tpl, out, sheets, &error)) << error.toStdString();
+        const QString book = QString::fromUtf8(xlsxPart(out, "xl/workbook.xml"));
+        for (int i = 0; i < 2; ++i) {
+            const QString area =
+                c.area ? QStringLiteral("<definedName name=\"_xlnm.Print_Area\" "
+                                        "localSheetId=\"%1\">'%2'!%3</definedName>")
+                             .arg(i)
+                             .arg(sheets[size_t(i)].name, QString::fromLatin1(c.area))
+                       : QStringLiteral("Print_Area");
+            EXPECT_EQ(book.contains(area), c.area != nullptr) << book.toStdString();
+            const QString sheet =
+                QString::fromUtf8(xlsxPart(out, QStringLiteral("xl/worksheets/sheet%1.xml").arg(i + 1)));
+            EXPECT_EQ(sheet.contains(QStringLiteral("<pageSetUpPr fitToPage=\"1\"/>")), c.fit);
+        }
     }
 }
 
