@@ -73,6 +73,12 @@ QString withoutExtension(const QString& path)
     return path.left(path.size() - (name.size() - dot));
 }
 
+// The box telling that the counter's line went away.
+QString lineLostBoxText()
+{
+    return QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接");
+}
+
 // The question asked before a recording is stopped.
 QString stopQuestion()
 {
@@ -137,7 +143,7 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);
     connect(serial_.get(), &CSerialLine::frameReceived, this, &CAcquisitionDlg::onCounterFrame);
     connect(serial_.get(), &CSerialLine::lost, this, &CAcquisitionDlg::onLineLost);
-    connect(serial_.get(), &CSerialLine::reconnected, this, [this] { showLineState(LineState::Ok); });
+    connect(serial_.get(), &CSerialLine::reconnected, this, &CAcquisitionDlg::onLineBack);
     // A motor key held while the program loses the focus never sees its
     // release: its stop byte goes out now.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -643,7 +649,7 @@ bool CAcquisitionDlg::OnKeyUp(int qtKey)
     if (!CMotorKeys::isArrow(qtKey))
         return false;
     if (const auto byte = motorKeys_.keyUp(qtKey))
-        serial_->sendCommand(*byte);
+        serial_->sendStop(*byte);
     return true;
 }
 
@@ -675,15 +681,22 @@ void CAcquisitionDlg::onLineLost()
     if (tellingLineLost_)
         return;
     tellingLineLost_ = true;
-    messageBox(tr8("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"), tr8("警告"),
-               MB_OK | MB_ICONEXCLAMATION, this);
+    messageBox(lineLostBoxText(), tr8("警告"), MB_OK | MB_ICONEXCLAMATION, this);
     tellingLineLost_ = false;
+}
+
+void CAcquisitionDlg::onLineBack()
+{
+    showLineState(LineState::Ok);
+    // The box saying the line went is no longer true.
+    if (tellingLineLost_)
+        prompter().withdrawBox(this, lineLostBoxText());
 }
 
 void CAcquisitionDlg::sendMotorStops()
 {
     for (uint8_t byte : motorKeys_.releaseAll())
-        serial_->sendCommand(byte);
+        serial_->sendStop(byte);
 }
 
 void CAcquisitionDlg::OnDepthEntered()

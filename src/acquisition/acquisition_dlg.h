@@ -243,6 +243,7 @@ private:
     enum class LineState { Ok, Missing, Lost };
     void showLineState(LineState state);
     void onLineLost();
+    void onLineBack();
     int compassOffset() const;
     CounterSettings counterSettings() const;
     void onGraphEvent(GraphEvent event, const QString& text);

@@ -1,0 +1,197 @@
+// The station as main() runs it, with the depth counter and compass on a
+// pseudo terminal that can hang up and come back: what the winch receives
+// across a line drop, the box telling the drop, typing a depth while frames
+// arrive, and the heading of a recording's first strip.
+
+#include "app/survey_app.h"
+
+#include "acquisition/acquisition_dlg.h"
+#include "acquisition/grabber_callback.h"
+#include "acquisition/port_map.h"
+#include "acquisition/port_probe.h"
+#include "acquisition/serial_line.h"
+#include "acquisition/shared_frame.h"
+#include "analysis/open_view.h"
+#include "analysis/strip_sink.h"
+#include "core/program_values.h"
+#include "support/scripted_capture_graph.h"
+#include "support/scripted_prompter.h"
+#include "support/serial_pty.h"
+#include "support/serial_slots.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace bc {
+namespace {
+
+const QString kLostBox = QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接");
+
+// Keeps the box telling a lost line open, with events running as under a
+// real box: runs `whileLostBoxOpen` in it, then waits (a while) for the box
+// to be withdrawn. Other boxes are answered as scripted.
+class LineBoxPrompter : public test::ScriptedPrompter {
+  public:
+    std::function<void()> whileLostBoxOpen;
+    QStringList withdrawn;
+
+    int messageBox(QWidget* parent, const QString& text, const QString& caption,
+                   unsigned style) override
+    {
+        if (text != kLostBox)
+            return ScriptedPrompter::messageBox(parent, text, caption, style);
+        boxes.push_back({text, caption, style});
+        open_ = true;
+        if (auto during = std::exchange(whileLostBoxOpen, nullptr))
+            during();
+        test::waitUntil([this] { return !open_; }, 2000);
+        open_ = false;
+        return IDOK;
+    }
+    void withdrawBox(QWidget*, const QString& text) override
+    {
+        withdrawn << text;
+        if (text == kLostBox)
+            open_ = false;
+    }
+
+  private:
+    bool open_ = false;
+};
+
+class CounterLineRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        device = dir.filePath(QStringLiteral("counter"));
+        pty = std::make_unique<test::PtyPair>();
+        ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
+        CPortMap map = test::mapSerialSlotsNowhere(profile);
+        map.setDevicePath(1, device);
+        map.save(profile.settings());
+        profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
+        publishDepthHeading(0, 0);
+        clearDepthTrigger();
+    }
+    void TearDown() override { depthCounterFound() = false; }
+
+    // Runs the program; `drive` gets its form once it is up, and closes it.
+    void run(const std::function<void(CAcquisitionDlg&)>& drive)
+    {
+        bool driven = false;
+        QTimer::singleShot(0, [&] {
+            if (CAcquisitionDlg* form = CAcquisitionDlg::mainForm()) {
+                driven = true;
+                form->serialLine().setRetryPeriod(10);
+                QApplication::setActiveWindow(form);
+                drive(*form);
+                if (form->GetUiMode() == ModeRecording)
+                    prompter.boxAnswers.push_back(IDYES);
+                form->reject();
+            }
+        });
+        CSurveyApp app;
+        EXPECT_FALSE(app.InitInstance(&graphs, &profile.settings()));
+        EXPECT_TRUE(driven);
+    }
+    // The counter's device hangs up; `back` brings a new one at the same name.
+    void hangUp()
+    {
+        pty->hangUp();
+        QFile::remove(device);
+    }
+    void back()
+    {
+        pty = std::make_unique<test::PtyPair>();
+        ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
+    }
+    // A key as the window system delivers it, to the widget with the focus.
+    void key(QEvent::Type type, int k, Qt::KeyboardModifiers mods = Qt::ControlModifier)
+    {
+        QKeyEvent e(type, k, mods);
+        e.setTimestamp(clock += 40);
+        QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget()
+                                                  : QApplication::activeWindow();
+        QApplication::sendEvent(to, &e);
+        QCoreApplication::processEvents();
+    }
+    // Writes a counter frame and waits until the form has read it.
+    void frame(CAcquisitionDlg& form, uint8_t direction, int heading)
+    {
+        const quint64 seen = form.serialLine().bytesReceived() + 7;
+        pty->write(test::counterFrameBytes(direction, heading));
+        ASSERT_TRUE(test::waitUntil([&] { return form.serialLine().bytesReceived() >= seen; }));
+    }
+    static QString text(CAcquisitionDlg& form, int id)
+    {
+        return static_cast<QLineEdit*>(form.control(id))->text();
+    }
+
+    QTemporaryDir dir;
+    QString device;
+    test::TempSettings profile;
+    LineBoxPrompter prompter;
+    test::ScriptedGraphFactory graphs;
+    std::unique_ptr<test::PtyPair> pty;
+    quint64 clock = 5000;
+};
+
+// Ctrl+↓ held in preview, the line hangs up, the keys are released (and
+// another motor key tapped) while the box says the line is down, the line
+// comes back: the winch gets the stops of both keys before anything else,
+// the box goes by itself, and the keys work as before.
+TEST_F(CounterLineRunTest, StopsReleasedWhileTheLineIsDownReachTheWinchFirstWhenItIsBack)
+{
+    QByteArray before, after, afterTap;
+    run([&](CAcquisitionDlg& form) {
+        depthCounterFound() = true;
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        key(QEvent::KeyPress, Qt::Key_Control);
+        key(QEvent::KeyPress, Qt::Key_Down);
+        before = pty->read(1, 10000);
+
+        prompter.whileLostBoxOpen = [&] {
+            EXPECT_FALSE(form.serialLine().isOpen());
+            key(QEvent::KeyRelease, Qt::Key_Down);
+            key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+            key(QEvent::KeyPress, Qt::Key_Control);
+            key(QEvent::KeyPress, Qt::Key_Up);
+            key(QEvent::KeyRelease, Qt::Key_Up);
+            // The next key hands on the release that waits for a repeat.
+            key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+            back();
+            EXPECT_TRUE(test::waitUntil([&] { return form.serialLine().isOpen(); }));
+            EXPECT_TRUE(test::waitUntil(
+                [&] { return form.statusText() == QStringLiteral("预览--通讯成功"); }));
+        };
+        hangUp();
+        ASSERT_TRUE(test::waitUntil([&] { return prompter.boxTexts().contains(kLostBox); }));
+        after = pty->read(3, 1000);
+
+        key(QEvent::KeyPress, Qt::Key_Control);
+        key(QEvent::KeyPress, Qt::Key_Left);
+        key(QEvent::KeyRelease, Qt::Key_Left);
+        key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+        afterTap = pty->read(3, 1000);
+        form.OnStopRecord();
+    });
+    EXPECT_EQ(before.toHex().toStdString(), "27");
+    EXPECT_EQ(after.toHex().toStdString(), "2826");
+    EXPECT_EQ(afterTap.toHex().toStdString(), "2122");
+    EXPECT_EQ(prompter.boxTexts().count(kLostBox), 1);
+    EXPECT_EQ(prompter.withdrawn, QStringList{kLostBox});
+}
+
+} // namespace
+} // namespace bc
