@@ -703,10 +703,14 @@ void CAcquisitionDlg::OnDepthEntered()
 {
     if (mode_ != ModeLive && mode_ != ModeRecording)
         return;
-    const double metres = depthEntry_->GetValue();
-    const auto mm = static_cast<int32_t>(metres * 1000.0 + 0.5);
-    counter_.enterDepth(mm);
-    depthField_->setText(formatDepthMetres(mm));
+    const std::optional<int32_t> mm = checkedDepthMm(depthEntry_->GetValue(), this);
+    if (!mm) {
+        // Refused: the counter's depth stays, and the entry shows it again.
+        depthEntry_->SetValue(static_cast<float>(counter_.depth() * 0.001));
+        return;
+    }
+    counter_.enterDepth(*mm);
+    depthField_->setText(formatDepthMetres(*mm));
 }
 
 // ---------------------------------------------------------------------------

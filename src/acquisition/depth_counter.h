@@ -39,6 +39,12 @@ struct CounterFrameResult {
 // A heading in whole degrees brought into 0..359.
 int normalizeHeading(int degrees);
 
+// The millimetres of a depth typed in metres: the integer part of
+// (metres × 1000 + 0.5), or nothing when that does not fit a depth (int32).
+std::optional<int32_t> depthMmForMetres(double metres);
+// What a refused depth is told: the range of depths in metres.
+QString depthRangeText();
+
 // "%.3f米" of a depth in millimetres, and the depth in metres for the entry.
 QString formatDepthMetres(int32_t depthMm);
 // "%d度".
