@@ -34,6 +34,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace bc {
 
@@ -277,7 +278,15 @@ void CAcquisitionDlg::buildControls()
     depthEntry_ = new CNumEdit(IDC_DEPTH_ENTRY, this);
     depthEntry_->setGeometry(90, 136, 100, 24);
     reg(IDC_DEPTH_ENTRY, depthEntry_);
-    connect(depthEntry_, &CNumEdit::valueCommitted, this, [this](int) { OnDepthEntered(); });
+    // A depth is entered when one was typed; a field merely visited enters
+    // nothing (it shows what the counter counted meanwhile).
+    connect(depthEntry_, &QLineEdit::textEdited, this, [this] { depthTyped_ = true; });
+    connect(depthEntry_, &CNumEdit::valueCommitted, this, [this](int) {
+        if (std::exchange(depthTyped_, false))
+            OnDepthEntered();
+        else
+            depthEntry_->SetValue(static_cast<float>(counter_.depth() * 0.001));
+    });
     label(this, "米", 195, 136, 24);
 
     // View mode, beside the depth entry: the lens type, published at once to
@@ -582,11 +591,9 @@ int CAcquisitionDlg::compassOffset() const
 
 void CAcquisitionDlg::showDepth(int32_t depthMm)
 {
-    // A depth being typed into the entry is not overwritten by the counter;
-    // an entry merely holding the focus keeps following it, so leaving it
-    // untouched commits the depth reached, not the one shown when it was
-    // entered.
-    if (!depthEntry_->hasFocus() || !depthEntry_->isModified())
+    // The entry is left alone while it has the focus: the user may be
+    // selecting or typing in it.
+    if (!depthEntry_->hasFocus())
         depthEntry_->SetValue(static_cast<float>(depthMm * 0.001));
     depthField_->setText(formatDepthMetres(depthMm));
 }

@@ -276,6 +276,7 @@ private:
     bool closing_ = false;
     bool askingStop_ = false; // the stop question is open
     bool tellingLineLost_ = false; // the box saying the line was lost is open
+    bool depthTyped_ = false; // a depth was typed into the entry since its last commit
     std::optional<int> counterHeading_; // the counter's last heading shown
     QImage background_;
     std::function<void(int ms)> wait_;

@@ -7,6 +7,7 @@
 
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/grabber_callback.h"
+#include "acquisition/depth_counter.h"
 #include "acquisition/port_map.h"
 #include "acquisition/port_probe.h"
 #include "acquisition/serial_line.h"
@@ -191,6 +192,57 @@ TEST_F(CounterLineRunTest, StopsReleasedWhileTheLineIsDownReachTheWinchFirstWhen
     EXPECT_EQ(afterTap.toHex().toStdString(), "2122");
     EXPECT_EQ(prompter.boxTexts().count(kLostBox), 1);
     EXPECT_EQ(prompter.withdrawn, QStringList{kLostBox});
+}
+
+// "深度设置" during preview, with the counter sending a frame between any two
+// keys: while the field has the focus the frames leave it alone, so a
+// selection holds and typing replaces it; Enter or leaving the field enters
+// what was typed; a field left untouched enters nothing, and frames show the
+// counter's depth in it again once it has lost the focus.
+TEST_F(CounterLineRunTest, ADepthIsTypedIntoTheEntryWhileFramesArrive)
+{
+    enum Leave { Enter, ClickElsewhere };
+    const struct {
+        const char* typed; // nullptr: nothing typed
+        Leave leave;
+    } rows[] = {{"12.5", Enter}, {"7.25", ClickElsewhere}, {nullptr, Enter}};
+    run([&](CAcquisitionDlg& form) {
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        auto* entry = form.control(IDC_DEPTH_ENTRY);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.typed ? row.typed : "nothing typed");
+            frame(form, 0xFE, 90);
+            QTest::mouseClick(entry, Qt::LeftButton);
+            ASSERT_TRUE(entry->hasFocus());
+            const QString shown = text(form, IDC_DEPTH_ENTRY);
+            QTest::keyClick(entry, Qt::Key_Home);
+            QTest::keyClick(entry, Qt::Key_End, Qt::ShiftModifier);
+            frame(form, 0xFE, 90);
+            EXPECT_EQ(text(form, IDC_DEPTH_ENTRY), shown);
+            const QString typed = QString::fromLatin1(row.typed ? row.typed : "");
+            for (const QChar c : typed) {
+                QTest::keyClicks(entry, QString(c));
+                frame(form, 0xFE, 90);
+            }
+            EXPECT_EQ(text(form, IDC_DEPTH_ENTRY), row.typed ? typed : shown);
+            if (row.leave == Enter)
+                QTest::keyClick(entry, Qt::Key_Return);
+            else
+                QTest::mouseClick(form.control(IDC_COORD_X), Qt::LeftButton);
+            EXPECT_FALSE(entry->hasFocus());
+            // Typed: the counter goes on from the depth entered. Untouched:
+            // from where it was.
+            const int32_t entered = row.typed ? static_cast<int32_t>(typed.toDouble() * 1000)
+                                              : form.counter().depth();
+            EXPECT_EQ(currentDepthHeading().depth, entered);
+            frame(form, 0xFE, 90);
+            EXPECT_EQ(text(form, IDC_DEPTH_ENTRY),
+                      QString::asprintf("%.3f", (entered + 1) * 0.001));
+            EXPECT_EQ(text(form, IDC_DEPTH), formatDepthMetres(entered + 1));
+        }
+        form.OnStopRecord();
+    });
 }
 
 } // namespace
