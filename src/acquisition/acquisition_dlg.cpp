@@ -308,6 +308,10 @@ void CAcquisitionDlg::buildControls()
     testGroup_->setTitle(tr8("测试参数："));
     connect(controlGroup_, &CControlParamsGroup::saved, this,
             &CAcquisitionDlg::controlParamsApplied);
+    // A new compass offset turns the heading at once, not at the next frame
+    // (none comes while idle): a recording's first strip takes it.
+    connect(controlGroup_->compassOffsetField()->edit(), &QLineEdit::textChanged, this,
+            &CAcquisitionDlg::refreshCounterHeading);
     const int groupTop = 170;
     const QSize controlSize = controlGroup_->sizeHint().expandedTo(QSize(290, 0));
     controlGroup_->setGeometry(10, groupTop, controlSize.width(), controlSize.height());
@@ -582,6 +586,7 @@ void CAcquisitionDlg::counterReset()
     captureCounter_ = 0;
     counter_.reset(counterSettings());
     depthEntry_->SetValue(params_.startDepth * 0.001f);
+    refreshCounterHeading();
 }
 
 int CAcquisitionDlg::compassOffset() const
@@ -622,8 +627,24 @@ void CAcquisitionDlg::onCounterFrame(const CounterFrame& frame)
         showHeading(r.heading);
 }
 
+void CAcquisitionDlg::refreshCounterHeading()
+{
+    // A played recording shows its own headings.
+    const std::optional<int> digits = counter_.lastHeadingDigits();
+    if (!digits || mode_ == ModePlayback || mode_ == ModePaused)
+        return;
+    const int raw = *digits + compassOffset();
+    publishHeading(normalizeHeading(raw));
+    // As a frame would: a heading summing to 0 leaves the field as it is.
+    if (raw != 0) {
+        counterHeading_ = normalizeHeading(raw);
+        showHeading(*counterHeading_);
+    }
+}
+
 void CAcquisitionDlg::showCounter()
 {
+    refreshCounterHeading();
     publishDepthHeading(counter_.depth(), counterHeading_.value_or(0));
     showDepth(counter_.depth());
     if (counterHeading_)

@@ -237,6 +237,9 @@ private:
     void showHeading(int degrees);
     // The counter's depth and last heading, shown and published again.
     void showCounter();
+    // The heading of the counter's last frame at the compass offset now
+    // typed, published and shown.
+    void refreshCounterHeading();
     void sendMotorStops();
     // The serial line's state in the status line, after the running mode's
     // own word ("预览", "录制", "回放").

@@ -69,6 +69,7 @@ CounterFrameResult CDepthCounter::countFrame(const CounterFrame& frame, int comp
         count_ += r.pulse;
         updateDepth();
     }
+    headingDigits_ = frame.headingDigits();
     r.rawHeading = frame.headingDigits() + compassOffset;
     r.heading = normalizeHeading(r.rawHeading);
     r.depth = depth_;

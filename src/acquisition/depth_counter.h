@@ -84,6 +84,9 @@ public:
     int32_t startDepth() const { return settings_.startDepth; }
     const CounterSettings& settings() const { return settings_; }
     std::optional<int64_t> lastQuotient() const { return lastQuotient_; }
+    // The heading digits of the last frame counted (kept across resets: the
+    // compass does not move with the count).
+    std::optional<int> lastHeadingDigits() const { return headingDigits_; }
     int directionSign() const { return settings_.moveDirection == 1 ? -1 : 1; }
 
 private:
@@ -94,6 +97,7 @@ private:
     int64_t count_ = 0;
     int32_t depth_ = 0;
     std::optional<int64_t> lastQuotient_;
+    std::optional<int> headingDigits_;
 };
 
 } // namespace bc

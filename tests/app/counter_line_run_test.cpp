@@ -15,6 +15,8 @@
 #include "analysis/open_view.h"
 #include "analysis/strip_sink.h"
 #include "core/program_values.h"
+#include "core/survey_params.h"
+#include "core/unwrap_image.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
 #include "support/serial_pty.h"
@@ -32,6 +34,8 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace bc {
 namespace {
@@ -243,6 +247,68 @@ TEST_F(CounterLineRunTest, ADepthIsTypedIntoTheEntryWhileFramesArrive)
         }
         form.OnStopRecord();
     });
+}
+
+// Takes the strips the raw-frame view hands on.
+struct StripCollector : QObject, IStripSink {
+    std::vector<std::unique_ptr<CUnWrapImage>> strips;
+    void AddCapturedImage(std::unique_ptr<CUnWrapImage> strip) override
+    {
+        strips.push_back(std::move(strip));
+    }
+};
+
+// The compass offset once -180, then set back to 0 and saved while idle (the
+// counter sends no frame meanwhile): the heading shown at once, and the first
+// strip of a new recording, take the counter's last heading at offset 0.
+TEST_F(CounterLineRunTest, TheFirstStripOfARecordingTakesTheHeadingAtTheOffsetNowSet)
+{
+    constexpr int kW = 352, kH = 288;
+    int firstStripAngle = -1;
+    run([&](CAcquisitionDlg& form) {
+        auto* offset = form.control(IDC_COMPASS_OFFSET);
+        const auto saveOffset = [&](const char* typed) {
+            QTest::mouseClick(offset, Qt::LeftButton);
+            QTest::keyClick(offset, Qt::Key_Home);
+            QTest::keyClick(offset, Qt::Key_End, Qt::ShiftModifier);
+            QTest::keyClicks(offset, QString::fromLatin1(typed));
+            QTest::mouseClick(form.control(IDC_SAVE_CONTROL), Qt::LeftButton, {}, QPoint(5, 5));
+            EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
+        };
+        saveOffset("-180");
+        form.OnStartAcquisition();
+        frame(form, 0x00, 101);
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("281度"));
+        form.OnStopRecord();
+        saveOffset("0");
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("101度"));
+
+        static_cast<QLineEdit*>(form.control(IDC_FILE))->setText(dir.filePath("r.mpg"));
+        form.OnStartRecord();
+        ASSERT_EQ(form.GetUiMode(), ModeRecording);
+        FrameFormat::publishSize(kW, kH);
+        CSurveyParams ring;
+        ring.centreX = kW / 2, ring.centreY = kH / 2, ring.outerRadius = 130;
+        ring.innerRadius = 40, ring.unwrapWidth = 400;
+        StripCollector collector;
+        registerStripSink(&collector, &collector);
+        {
+            COpenView view(ring);
+            continuousRequest = true;
+            const std::vector<uint8_t> picture(size_t(kW) * kH * 3, 90);
+            grabberCallback().BufferCB(picture.data(), kW, kH, kW * 3);
+            EXPECT_TRUE(test::waitUntil([&] { return !collector.strips.empty(); }));
+        }
+        if (!collector.strips.empty())
+            firstStripAngle = collector.strips.front()->angle;
+        registerStripSink(nullptr, nullptr);
+        form.OnStopRecord();
+    });
+    continuousRequest = false;
+    FrameFormat::reset();
+    std::lock_guard<std::mutex> lock(frameLock());
+    sharedFrame().release();
+    EXPECT_EQ(firstStripAngle, 101);
 }
 
 } // namespace
