@@ -277,9 +277,9 @@ private:
     QTimer* positionTimer_ = nullptr;
     bool settingSlider_ = false;
     bool closing_ = false;
-    bool askingStop_ = false; // the stop question is open
+    bool askingStop_ = false;      // the stop question is open
     bool tellingLineLost_ = false; // the box saying the line was lost is open
-    bool depthTyped_ = false; // a depth was typed into the entry since its last commit
+    bool depthTyped_ = false;      // typed into the depth entry since its last commit
     std::optional<int> counterHeading_; // the counter's last heading shown
     QImage background_;
     std::function<void(int ms)> wait_;

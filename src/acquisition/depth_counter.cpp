@@ -25,7 +25,8 @@ std::optional<int32_t> depthMmForMetres(double metres)
 QString depthRangeText()
 {
     return QStringLiteral("请输入一个介于 %1 和 %2 之间的数字。")
-        .arg(QString::asprintf("%.3f", INT32_MIN * 0.001), QString::asprintf("%.3f", INT32_MAX * 0.001));
+        .arg(QString::asprintf("%.3f", INT32_MIN * 0.001),
+             QString::asprintf("%.3f", INT32_MAX * 0.001));
 }
 
 QString formatDepthMetres(int32_t depthMm)

@@ -264,8 +264,8 @@ void CCounterFields::pull(CSurveyParams& params) const
     params.counterResolution = static_cast<unsigned>(mmPerPulse);
     params.sampleStep = static_cast<unsigned>(
         stepPulsesForMm(leadingInt(step->edit()->text()), mmPerPulse, false));
-    params.startDepth = depthMmForMetres(static_cast<double>(startDepth->GetValue()))
-                            .value_or(params.startDepth);
+    params.startDepth =
+        depthMmForMetres(static_cast<double>(startDepth->GetValue())).value_or(params.startDepth);
 }
 
 bool CCounterFields::checkStartDepth(QWidget* parent) const

@@ -177,7 +177,8 @@ TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
             const std::string newBoxes = prompter.boxTexts().mid(told).join('|').toStdString();
             const int32_t depth = currentDepthHeading().depth;
             profile.settings().sync();
-            const int stored = profile.settings().value(QStringLiteral("控制参数/起始深度")).toInt();
+            const int stored =
+                profile.settings().value(QStringLiteral("控制参数/起始深度")).toInt();
             if (row.mm == kRefused) {
                 EXPECT_EQ(newBoxes, range.toStdString());
                 EXPECT_EQ(form->GetSurveyParams().startDepth, 1000);

@@ -3,7 +3,7 @@
 // across a line drop, the box telling the drop, typing a depth while frames
 // arrive, and the heading of a recording's first strip.
 
-#include "app/survey_app.h"
+#include "app/program_run.h"
 
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/grabber_callback.h"
@@ -40,7 +40,8 @@
 namespace bc {
 namespace {
 
-const QString kLostBox = QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接");
+const QString kLostBox =
+    QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接");
 
 // Keeps the box telling a lost line open, with events running as under a
 // real box: runs `whileLostBoxOpen` in it, then waits (a while) for the box
@@ -81,33 +82,19 @@ class CounterLineRunTest : public ::testing::Test {
         device = dir.filePath(QStringLiteral("counter"));
         pty = std::make_unique<test::PtyPair>();
         ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
-        CPortMap map = test::mapSerialSlotsNowhere(profile);
-        map.setDevicePath(1, device);
-        map.save(profile.settings());
-        profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
-        publishDepthHeading(0, 0);
-        clearDepthTrigger();
+        test::putCounterOnFirstSlot(profile, device);
     }
     void TearDown() override { depthCounterFound() = false; }
 
-    // Runs the program; `drive` gets its form once it is up, and closes it.
+    // Runs the program; `drive` gets its form, active and with a line that
+    // tries its device again at once, when it is up, and closes it.
     void run(const std::function<void(CAcquisitionDlg&)>& drive)
     {
-        bool driven = false;
-        QTimer::singleShot(0, [&] {
-            if (CAcquisitionDlg* form = CAcquisitionDlg::mainForm()) {
-                driven = true;
-                form->serialLine().setRetryPeriod(10);
-                QApplication::setActiveWindow(form);
-                drive(*form);
-                if (form->GetUiMode() == ModeRecording)
-                    prompter.boxAnswers.push_back(IDYES);
-                form->reject();
-            }
+        test::runProgram(graphs, profile.settings(), prompter, [&](CAcquisitionDlg& form) {
+            form.serialLine().setRetryPeriod(10);
+            QApplication::setActiveWindow(&form);
+            drive(form);
         });
-        CSurveyApp app;
-        EXPECT_FALSE(app.InitInstance(&graphs, &profile.settings()));
-        EXPECT_TRUE(driven);
     }
     // The counter's device hangs up; `back` brings a new one at the same name.
     void hangUp()
@@ -237,8 +224,8 @@ TEST_F(CounterLineRunTest, ADepthIsTypedIntoTheEntryWhileFramesArrive)
             EXPECT_FALSE(entry->hasFocus());
             // Typed: the counter goes on from the depth entered. Untouched:
             // from where it was.
-            const int32_t entered = row.typed ? static_cast<int32_t>(typed.toDouble() * 1000)
-                                              : form.counter().depth();
+            const int32_t entered =
+                row.typed ? static_cast<int32_t>(typed.toDouble() * 1000) : form.counter().depth();
             EXPECT_EQ(currentDepthHeading().depth, entered);
             frame(form, 0xFE, 90);
             EXPECT_EQ(text(form, IDC_DEPTH_ENTRY),
