@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -183,6 +184,39 @@ TEST_F(CounterLineRunTest, StopsReleasedWhileTheLineIsDownReachTheWinchFirstWhen
     EXPECT_EQ(afterTap.toHex().toStdString(), "2122");
     EXPECT_EQ(prompter.boxTexts().count(kLostBox), 1);
     EXPECT_EQ(prompter.withdrawn, QStringList{kLostBox});
+}
+
+// The same drop under the program's own boxes: the box telling it closes by
+// itself once the line is back.
+TEST_F(CounterLineRunTest, TheBoxTellingTheDropClosesWhenTheLineIsBack)
+{
+    QtPrompter boxes;
+    Prompter* scripted = setPrompter(&boxes);
+    bool shown = false, closedByItself = false;
+    run([&](CAcquisitionDlg& form) {
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->text() != kLostBox || shown)
+                return;
+            shown = true;
+            back();
+            closedByItself = test::waitUntil([&] { return !box->isVisible(); }, 5000);
+            if (!closedByItself)
+                box->reject(); // not left open over the rest of the run
+        });
+        poll.start(10);
+        hangUp();
+        EXPECT_TRUE(test::waitUntil([&] { return shown && !QApplication::activeModalWidget(); }));
+        EXPECT_EQ(form.statusText(), QStringLiteral("预览--通讯成功"));
+        setPrompter(scripted);
+        form.OnStopRecord();
+    });
+    setPrompter(scripted);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(closedByItself);
 }
 
 // "深度设置" during preview, with the counter sending a frame between any two
