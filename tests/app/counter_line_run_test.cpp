@@ -35,7 +35,9 @@
 
 #include <functional>
 #include <memory>
+#include <iterator>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace bc {
@@ -139,51 +141,73 @@ class CounterLineRunTest : public ::testing::Test {
     quint64 clock = 5000;
 };
 
-// Ctrl+↓ held in preview, the line hangs up, the keys are released (and
-// another motor key tapped) while the box says the line is down, the line
-// comes back: the winch gets the stops of both keys before anything else,
-// the box goes by itself, and the keys work as before.
+// Ctrl+↓ held in preview, the line hangs up and, while the box says so, the
+// keys are released (and another motor key tapped), or "停止" is clicked with
+// the key still down; the line comes back: the winch gets the stops before
+// anything else, the box goes by itself, and the keys work as before.
 TEST_F(CounterLineRunTest, StopsReleasedWhileTheLineIsDownReachTheWinchFirstWhenItIsBack)
 {
-    QByteArray before, after, afterTap;
+    enum During { KeysReleased, StopClicked };
+    const struct {
+        During during;
+        const char* afterReturn;
+    } rows[] = {{KeysReleased, "2826"}, {StopClicked, "28"}};
+    struct Seen {
+        std::string before, after, afterTap;
+    };
+    std::vector<Seen> seen;
     run([&](CAcquisitionDlg& form) {
         depthCounterFound() = true;
-        form.OnStartAcquisition();
-        ASSERT_EQ(form.GetUiMode(), ModeLive);
-        key(QEvent::KeyPress, Qt::Key_Control);
-        key(QEvent::KeyPress, Qt::Key_Down);
-        before = pty->read(1, 10000);
-
-        prompter.whileLostBoxOpen = [&] {
-            EXPECT_FALSE(form.serialLine().isOpen());
-            key(QEvent::KeyRelease, Qt::Key_Down);
-            key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+        for (const auto& row : rows) {
+            Seen& got = seen.emplace_back();
+            form.OnStartAcquisition();
+            ASSERT_EQ(form.GetUiMode(), ModeLive);
             key(QEvent::KeyPress, Qt::Key_Control);
-            key(QEvent::KeyPress, Qt::Key_Up);
-            key(QEvent::KeyRelease, Qt::Key_Up);
-            // The next key hands on the release that waits for a repeat.
-            key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
-            back();
-            EXPECT_TRUE(test::waitUntil([&] { return form.serialLine().isOpen(); }));
-            EXPECT_TRUE(test::waitUntil(
-                [&] { return form.statusText() == QStringLiteral("预览--通讯成功"); }));
-        };
-        hangUp();
-        ASSERT_TRUE(test::waitUntil([&] { return prompter.boxTexts().contains(kLostBox); }));
-        after = pty->read(3, 1000);
+            key(QEvent::KeyPress, Qt::Key_Down);
+            got.before = pty->read(1, 10000).toHex().toStdString();
 
-        key(QEvent::KeyPress, Qt::Key_Control);
-        key(QEvent::KeyPress, Qt::Key_Left);
-        key(QEvent::KeyRelease, Qt::Key_Left);
-        key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
-        afterTap = pty->read(3, 1000);
-        form.OnStopRecord();
+            prompter.whileLostBoxOpen = [&] {
+                EXPECT_FALSE(form.serialLine().isOpen());
+                if (row.during == StopClicked)
+                    QTest::mouseClick(form.control(IDC_STOP), Qt::LeftButton, {}, QPoint(5, 5));
+                key(QEvent::KeyRelease, Qt::Key_Down);
+                key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+                if (row.during == KeysReleased) {
+                    key(QEvent::KeyPress, Qt::Key_Control);
+                    key(QEvent::KeyPress, Qt::Key_Up);
+                    key(QEvent::KeyRelease, Qt::Key_Up);
+                    // The next key hands on the release that waits for a repeat.
+                    key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+                }
+                back();
+                EXPECT_TRUE(test::waitUntil([&] { return form.serialLine().isOpen(); }));
+                EXPECT_TRUE(test::waitUntil(
+                    [&] { return form.statusText().endsWith(QStringLiteral("--通讯成功")); }));
+            };
+            const qsizetype told = prompter.boxTexts().count(kLostBox);
+            hangUp();
+            ASSERT_TRUE(
+                test::waitUntil([&] { return prompter.boxTexts().count(kLostBox) > told; }));
+            got.after = pty->read(3, 1000).toHex().toStdString();
+
+            form.OnStartAcquisition(); // after "停止"; nothing while still live
+            key(QEvent::KeyPress, Qt::Key_Control);
+            key(QEvent::KeyPress, Qt::Key_Left);
+            key(QEvent::KeyRelease, Qt::Key_Left);
+            key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+            got.afterTap = pty->read(3, 1000).toHex().toStdString();
+            form.OnStopRecord();
+        }
     });
-    EXPECT_EQ(before.toHex().toStdString(), "27");
-    EXPECT_EQ(after.toHex().toStdString(), "2826");
-    EXPECT_EQ(afterTap.toHex().toStdString(), "2122");
-    EXPECT_EQ(prompter.boxTexts().count(kLostBox), 1);
-    EXPECT_EQ(prompter.withdrawn, QStringList{kLostBox});
+    ASSERT_EQ(seen.size(), std::size(rows));
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(rows[i].during == KeysReleased ? "keys released" : "停止 clicked");
+        EXPECT_EQ(seen[i].before, "27");
+        EXPECT_EQ(seen[i].after, rows[i].afterReturn);
+        EXPECT_EQ(seen[i].afterTap, "2122");
+    }
+    EXPECT_EQ(prompter.boxTexts().count(kLostBox), 2);
+    EXPECT_EQ(prompter.withdrawn, QStringList({kLostBox, kLostBox}));
 }
 
 // The same drop under the program's own boxes: the box telling it closes by
