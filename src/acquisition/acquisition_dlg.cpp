@@ -34,6 +34,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace bc {
 
@@ -71,6 +72,12 @@ QString withoutExtension(const QString& path)
     if (dot < 0)
         return path;
     return path.left(path.size() - (name.size() - dot));
+}
+
+// The box telling that the counter's line went away.
+QString lineLostBoxText()
+{
+    return QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接");
 }
 
 // The question asked before a recording is stopped.
@@ -137,7 +144,7 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);
     connect(serial_.get(), &CSerialLine::frameReceived, this, &CAcquisitionDlg::onCounterFrame);
     connect(serial_.get(), &CSerialLine::lost, this, &CAcquisitionDlg::onLineLost);
-    connect(serial_.get(), &CSerialLine::reconnected, this, [this] { showLineState(LineState::Ok); });
+    connect(serial_.get(), &CSerialLine::reconnected, this, &CAcquisitionDlg::onLineBack);
     // A motor key held while the program loses the focus never sees its
     // release: its stop byte goes out now.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -271,7 +278,15 @@ void CAcquisitionDlg::buildControls()
     depthEntry_ = new CNumEdit(IDC_DEPTH_ENTRY, this);
     depthEntry_->setGeometry(90, 136, 100, 24);
     reg(IDC_DEPTH_ENTRY, depthEntry_);
-    connect(depthEntry_, &CNumEdit::valueCommitted, this, [this](int) { OnDepthEntered(); });
+    // A depth is entered when one was typed; a field merely visited enters
+    // nothing (it shows what the counter counted meanwhile).
+    connect(depthEntry_, &QLineEdit::textEdited, this, [this] { depthTyped_ = true; });
+    connect(depthEntry_, &CNumEdit::valueCommitted, this, [this](int) {
+        if (std::exchange(depthTyped_, false))
+            OnDepthEntered();
+        else
+            depthEntry_->SetValue(static_cast<float>(counter_.depth() * 0.001));
+    });
     label(this, "米", 195, 136, 24);
 
     // View mode, beside the depth entry: the lens type, published at once to
@@ -293,6 +308,10 @@ void CAcquisitionDlg::buildControls()
     testGroup_->setTitle(tr8("测试参数："));
     connect(controlGroup_, &CControlParamsGroup::saved, this,
             &CAcquisitionDlg::controlParamsApplied);
+    // A new compass offset turns the heading at once, not at the next frame
+    // (none comes while idle): a recording's first strip takes it.
+    connect(controlGroup_->compassOffsetField()->edit(), &QLineEdit::textChanged, this,
+            &CAcquisitionDlg::refreshCounterHeading);
     const int groupTop = 170;
     const QSize controlSize = controlGroup_->sizeHint().expandedTo(QSize(290, 0));
     controlGroup_->setGeometry(10, groupTop, controlSize.width(), controlSize.height());
@@ -567,6 +586,7 @@ void CAcquisitionDlg::counterReset()
     captureCounter_ = 0;
     counter_.reset(counterSettings());
     depthEntry_->SetValue(params_.startDepth * 0.001f);
+    refreshCounterHeading();
 }
 
 int CAcquisitionDlg::compassOffset() const
@@ -576,11 +596,9 @@ int CAcquisitionDlg::compassOffset() const
 
 void CAcquisitionDlg::showDepth(int32_t depthMm)
 {
-    // A depth being typed into the entry is not overwritten by the counter;
-    // an entry merely holding the focus keeps following it, so leaving it
-    // untouched commits the depth reached, not the one shown when it was
-    // entered.
-    if (!depthEntry_->hasFocus() || !depthEntry_->isModified())
+    // The entry is left alone while it has the focus: the user may be
+    // selecting or typing in it.
+    if (!depthEntry_->hasFocus())
         depthEntry_->SetValue(static_cast<float>(depthMm * 0.001));
     depthField_->setText(formatDepthMetres(depthMm));
 }
@@ -609,8 +627,24 @@ void CAcquisitionDlg::onCounterFrame(const CounterFrame& frame)
         showHeading(r.heading);
 }
 
+void CAcquisitionDlg::refreshCounterHeading()
+{
+    // A played recording shows its own headings.
+    const std::optional<int> digits = counter_.lastHeadingDigits();
+    if (!digits || mode_ == ModePlayback || mode_ == ModePaused)
+        return;
+    const int raw = *digits + compassOffset();
+    publishHeading(normalizeHeading(raw));
+    // As a frame would: a heading summing to 0 leaves the field as it is.
+    if (raw != 0) {
+        counterHeading_ = normalizeHeading(raw);
+        showHeading(*counterHeading_);
+    }
+}
+
 void CAcquisitionDlg::showCounter()
 {
+    refreshCounterHeading();
     publishDepthHeading(counter_.depth(), counterHeading_.value_or(0));
     showDepth(counter_.depth());
     if (counterHeading_)
@@ -643,7 +677,7 @@ bool CAcquisitionDlg::OnKeyUp(int qtKey)
     if (!CMotorKeys::isArrow(qtKey))
         return false;
     if (const auto byte = motorKeys_.keyUp(qtKey))
-        serial_->sendCommand(*byte);
+        serial_->sendStop(*byte);
     return true;
 }
 
@@ -675,25 +709,36 @@ void CAcquisitionDlg::onLineLost()
     if (tellingLineLost_)
         return;
     tellingLineLost_ = true;
-    messageBox(tr8("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接"), tr8("警告"),
-               MB_OK | MB_ICONEXCLAMATION, this);
+    messageBox(lineLostBoxText(), tr8("警告"), MB_OK | MB_ICONEXCLAMATION, this);
     tellingLineLost_ = false;
+}
+
+void CAcquisitionDlg::onLineBack()
+{
+    showLineState(LineState::Ok);
+    // The box saying the line went is no longer true.
+    if (tellingLineLost_)
+        prompter().withdrawBox(this, lineLostBoxText());
 }
 
 void CAcquisitionDlg::sendMotorStops()
 {
     for (uint8_t byte : motorKeys_.releaseAll())
-        serial_->sendCommand(byte);
+        serial_->sendStop(byte);
 }
 
 void CAcquisitionDlg::OnDepthEntered()
 {
     if (mode_ != ModeLive && mode_ != ModeRecording)
         return;
-    const double metres = depthEntry_->GetValue();
-    const auto mm = static_cast<int32_t>(metres * 1000.0 + 0.5);
-    counter_.enterDepth(mm);
-    depthField_->setText(formatDepthMetres(mm));
+    const std::optional<int32_t> mm = checkedDepthMm(depthEntry_->GetValue(), this);
+    if (!mm) {
+        // Refused: the counter's depth stays, and the entry shows it again.
+        depthEntry_->SetValue(static_cast<float>(counter_.depth() * 0.001));
+        return;
+    }
+    counter_.enterDepth(*mm);
+    depthField_->setText(formatDepthMetres(*mm));
 }
 
 // ---------------------------------------------------------------------------

@@ -237,12 +237,16 @@ private:
     void showHeading(int degrees);
     // The counter's depth and last heading, shown and published again.
     void showCounter();
+    // The heading of the counter's last frame at the compass offset now
+    // typed, published and shown.
+    void refreshCounterHeading();
     void sendMotorStops();
     // The serial line's state in the status line, after the running mode's
     // own word ("预览", "录制", "回放").
     enum class LineState { Ok, Missing, Lost };
     void showLineState(LineState state);
     void onLineLost();
+    void onLineBack();
     int compassOffset() const;
     CounterSettings counterSettings() const;
     void onGraphEvent(GraphEvent event, const QString& text);
@@ -273,8 +277,9 @@ private:
     QTimer* positionTimer_ = nullptr;
     bool settingSlider_ = false;
     bool closing_ = false;
-    bool askingStop_ = false; // the stop question is open
+    bool askingStop_ = false;      // the stop question is open
     bool tellingLineLost_ = false; // the box saying the line was lost is open
+    bool depthTyped_ = false;      // typed into the depth entry since its last commit
     std::optional<int> counterHeading_; // the counter's last heading shown
     QImage background_;
     std::function<void(int ms)> wait_;

@@ -185,6 +185,9 @@ void CControlParamDlg::OnCompassBaudChanged(int entry)
 
 void CControlParamDlg::accept()
 {
+    // A start depth out of range keeps the dialog open.
+    if (!fields_.checkStartDepth(this))
+        return;
     fields_.step->commitText();
     params_.port1 = depthPort_->currentIndex() + 1;
     params_.baudIndex1 = depthBaud_->currentIndex();

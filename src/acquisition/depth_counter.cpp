@@ -3,6 +3,7 @@
 #include "core/program_values.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace bc {
 
@@ -10,6 +11,22 @@ int normalizeHeading(int degrees)
 {
     int h = degrees % 360;
     return h < 0 ? h + 360 : h;
+}
+
+std::optional<int32_t> depthMmForMetres(double metres)
+{
+    const double mm = std::trunc(metres * 1000.0 + 0.5);
+    if (!std::isfinite(mm) || mm < static_cast<double>(INT32_MIN) ||
+        mm > static_cast<double>(INT32_MAX))
+        return std::nullopt;
+    return static_cast<int32_t>(mm);
+}
+
+QString depthRangeText()
+{
+    return QStringLiteral("请输入一个介于 %1 和 %2 之间的数字。")
+        .arg(QString::asprintf("%.3f", INT32_MIN * 0.001),
+             QString::asprintf("%.3f", INT32_MAX * 0.001));
 }
 
 QString formatDepthMetres(int32_t depthMm)
@@ -53,6 +70,7 @@ CounterFrameResult CDepthCounter::countFrame(const CounterFrame& frame, int comp
         count_ += r.pulse;
         updateDepth();
     }
+    headingDigits_ = frame.headingDigits();
     r.rawHeading = frame.headingDigits() + compassOffset;
     r.heading = normalizeHeading(r.rawHeading);
     r.depth = depth_;

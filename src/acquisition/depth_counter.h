@@ -39,6 +39,12 @@ struct CounterFrameResult {
 // A heading in whole degrees brought into 0..359.
 int normalizeHeading(int degrees);
 
+// The millimetres of a depth typed in metres: the integer part of
+// (metres × 1000 + 0.5), or nothing when that does not fit a depth (int32).
+std::optional<int32_t> depthMmForMetres(double metres);
+// What a refused depth is told: the range of depths in metres.
+QString depthRangeText();
+
 // "%.3f米" of a depth in millimetres, and the depth in metres for the entry.
 QString formatDepthMetres(int32_t depthMm);
 // "%d度".
@@ -78,6 +84,9 @@ public:
     int32_t startDepth() const { return settings_.startDepth; }
     const CounterSettings& settings() const { return settings_; }
     std::optional<int64_t> lastQuotient() const { return lastQuotient_; }
+    // The heading digits of the last frame counted (kept across resets: the
+    // compass does not move with the count).
+    std::optional<int> lastHeadingDigits() const { return headingDigits_; }
     int directionSign() const { return settings_.moveDirection == 1 ? -1 : 1; }
 
 private:
@@ -88,6 +97,7 @@ private:
     int64_t count_ = 0;
     int32_t depth_ = 0;
     std::optional<int64_t> lastQuotient_;
+    std::optional<int> headingDigits_;
 };
 
 } // namespace bc

@@ -6,6 +6,9 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 namespace bc {
 
 namespace {
@@ -56,6 +59,7 @@ CSerialLine::CSerialLine(QObject* parent)
     : QObject(parent), port_(new QSerialPort(this)), retry_(new QTimer(this))
 {
     connect(port_, &QSerialPort::readyRead, this, &CSerialLine::onReadyRead);
+    connect(port_, &QSerialPort::bytesWritten, this, [this] { trimOutgoing(); });
     // A device that went away (a USB adapter pulled out, the other end hung
     // up) leaves a dead port behind that reports a failed read over and over:
     // it is closed so that the next open finds the device again.
@@ -70,6 +74,7 @@ CSerialLine::CSerialLine(QObject* parent)
                     return;
                 // Reception keeps its state for when the device is back.
                 parser_.reset();
+                keepUnwrittenStops();
                 port_->close();
                 port_->clearError();
                 retry_->start();
@@ -151,6 +156,13 @@ bool CSerialLine::openPort()
             port_->close();
     }
     port_->clearError();
+    if (ok && !unsentStops_.isEmpty()) {
+        // What was stopped while the line was down stops now, first.
+        const QByteArray stops = std::exchange(unsentStops_, QByteArray());
+        for (const char c : stops)
+            writeByte(static_cast<uint8_t>(c), true);
+        trimOutgoing();
+    }
     return ok;
 }
 
@@ -162,6 +174,7 @@ void CSerialLine::close()
         return;
     if (port_->bytesToWrite() > 0)
         port_->waitForBytesWritten(kCloseDrainMs);
+    keepUnwrittenStops();
     port_->close();
     port_->clearError();
 }
@@ -177,15 +190,56 @@ void CSerialLine::setReceptionEnabled(bool enabled)
     parser_.reset();
 }
 
-bool CSerialLine::sendCommand(uint8_t byte)
+bool CSerialLine::writeByte(uint8_t byte, bool stop)
 {
     if (!port_->isOpen())
         return false;
     const char c = static_cast<char>(byte);
     if (port_->write(&c, 1) != 1)
         return false;
+    outgoing_.push_back({byte, stop});
     port_->flush();
+    trimOutgoing();
     return true;
+}
+
+void CSerialLine::trimOutgoing()
+{
+    const auto unwritten = static_cast<std::size_t>(std::max<qint64>(port_->bytesToWrite(), 0));
+    while (outgoing_.size() > unwritten)
+        outgoing_.pop_front();
+}
+
+void CSerialLine::keepStop(uint8_t byte)
+{
+    const char c = static_cast<char>(byte);
+    if (!unsentStops_.contains(c))
+        unsentStops_.append(c);
+}
+
+void CSerialLine::keepUnwrittenStops()
+{
+    if (port_->isOpen())
+        trimOutgoing();
+    for (const Outgoing& o : outgoing_) {
+        if (o.stop)
+            keepStop(o.byte);
+    }
+    outgoing_.clear();
+}
+
+bool CSerialLine::sendCommand(uint8_t byte)
+{
+    return writeByte(byte, false);
+}
+
+bool CSerialLine::sendStop(uint8_t byte)
+{
+    if (!writeByte(byte, true)) {
+        keepStop(byte);
+        return false;
+    }
+    return outgoing_.empty();
 }
 
 void CSerialLine::onReadyRead()

@@ -6,7 +6,9 @@
 // per frame; while reception is disabled they are dropped together with any
 // partial frame. Command bytes (the motor keys) are written in the order they
 // are sent, on the thread that owns the line, so a stop byte can never
-// overtake or lose its command byte.
+// overtake or lose its command byte. A stop byte that cannot be written (the
+// line is down, or its device went away before the byte left) is kept and
+// written first, before any other byte, as soon as the line is open again.
 
 #include "acquisition/serial_frame_parser.h"
 
@@ -14,6 +16,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 
 class QSerialPort;
 class QTimer;
@@ -74,8 +77,14 @@ public:
     bool receptionEnabled() const { return receptionEnabled_; }
 
     // Queues one command byte; bytes go out in order. Returns false when the
-    // line is not open.
+    // line is not open (the byte is dropped: a start is never sent late).
     bool sendCommand(uint8_t byte);
+    // A stop byte: written like a command byte, but one the line cannot
+    // write now is kept (once) and written when the line opens again, before
+    // anything else. Returns whether it went out now.
+    bool sendStop(uint8_t byte);
+    // Stop bytes kept for the line's return, in the order they were sent.
+    QByteArray unsentStops() const { return unsentStops_; }
 
     // Bytes taken off the port since the line was made, dropped ones
     // included: lets a caller know the line has seen what a device sent.
@@ -91,8 +100,15 @@ signals:
 
 private:
     void onReadyRead();
-    // Opens the port with the line's settings; nothing else changes.
+    // Opens the port with the line's settings and writes the kept stops.
     bool openPort();
+    // Hands one byte to the port; false when the port is closed.
+    bool writeByte(uint8_t byte, bool stop);
+    // Forgets the bytes the port has handed to the device.
+    void trimOutgoing();
+    // Before the port closes: its stops still unwritten are kept.
+    void keepUnwrittenStops();
+    void keepStop(uint8_t byte);
 
     QSerialPort* port_ = nullptr;
     QTimer* retry_ = nullptr;
@@ -101,6 +117,13 @@ private:
     int slot_ = 0;
     bool receptionEnabled_ = false;
     quint64 bytesReceived_ = 0;
+    struct Outgoing {
+        uint8_t byte;
+        bool stop;
+    };
+    // The last bytes handed to the port, as many as it has not yet written.
+    std::deque<Outgoing> outgoing_;
+    QByteArray unsentStops_;
 };
 
 } // namespace bc

@@ -1,6 +1,8 @@
 #include "acquisition/settings_fields.h"
 
+#include "acquisition/depth_counter.h"
 #include "core/survey_params.h"
+#include "platform/prompter.h"
 #include "ui/num_edit.h"
 
 #include <QComboBox>
@@ -87,6 +89,14 @@ void fillCaptureFormatCombo(QComboBox* combo)
     combo->clear();
     combo->addItem(QStringLiteral("JPG文件"));
     combo->addItem(QStringLiteral("BMP文件"));
+}
+
+std::optional<int32_t> checkedDepthMm(double metres, QWidget* parent)
+{
+    const std::optional<int32_t> mm = depthMmForMetres(metres);
+    if (!mm)
+        messageBox(depthRangeText(), QString(), MB_OK | MB_ICONEXCLAMATION, parent);
+    return mm;
 }
 
 int stepPulsesForMm(long long stepMm, int mmPerPulse, bool clampAbove)
@@ -255,7 +265,12 @@ void CCounterFields::pull(CSurveyParams& params) const
     params.sampleStep = static_cast<unsigned>(
         stepPulsesForMm(leadingInt(step->edit()->text()), mmPerPulse, false));
     params.startDepth =
-        static_cast<int>(std::trunc(static_cast<double>(startDepth->GetValue()) * 1000.0 + 0.5));
+        depthMmForMetres(static_cast<double>(startDepth->GetValue())).value_or(params.startDepth);
+}
+
+bool CCounterFields::checkStartDepth(QWidget* parent) const
+{
+    return checkedDepthMm(static_cast<double>(startDepth->GetValue()), parent).has_value();
 }
 
 } // namespace bc

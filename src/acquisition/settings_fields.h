@@ -8,6 +8,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
+#include <optional>
+
 #include "core/c_number.h"
 
 class QComboBox;
@@ -33,6 +36,10 @@ void fillResolutionCombo(QComboBox* combo);
 void fillManualStepCombo(QComboBox* combo);
 void fillDirectionCombo(QComboBox* combo);
 void fillCaptureFormatCombo(QComboBox* combo);
+
+// The millimetres of a depth typed in metres (`metres` as the field holds
+// it); a depth that does not fit is told with the range, over `parent`.
+std::optional<int32_t> checkedDepthMm(double metres, QWidget* parent);
 
 // The sampling step in pulses for `stepMm` typed millimetres: the millimetres
 // are clamped to 1..10000 (or only to at least 1 when `clampAbove` is false),
@@ -133,8 +140,12 @@ public:
     explicit CCounterFields(QWidget* parent);
 
     void fill(const CSurveyParams& params);
+    // Whether the start depth fits a depth in millimetres; a depth that does
+    // not is told with the range, over `parent`.
+    bool checkStartDepth(QWidget* parent) const;
     // Into the settings: the step as typed (at least 1 mm) in whole pulses
-    // at the chosen resolution, the start depth in whole millimetres.
+    // at the chosen resolution, the start depth in whole millimetres (a
+    // depth refused by the check is left as it was).
     void pull(CSurveyParams& params) const;
 
     QComboBox* direction;

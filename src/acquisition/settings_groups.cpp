@@ -120,7 +120,8 @@ bool CControlParamsGroup::save()
     int offset = 0;
     float declination = 0.0f;
     if (!checkIntRange(compassOffset_->edit()->text(), kOffsetMin, kOffsetMax, offset) ||
-        !checkFloatRange(declination_->text(), -90.0, 90.0, declination))
+        !checkFloatRange(declination_->text(), -90.0, 90.0, declination) ||
+        !fields_.checkStartDepth(this))
         return false;
 
     fields_.pull(params_);

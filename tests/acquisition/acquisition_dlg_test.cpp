@@ -580,9 +580,9 @@ TEST_F(FormTest, DeviceGoneDuringPlaybackKeepsPauseAndItsReturnKeepsATypedFile)
     expectEnabled({IDC_STOP, IDC_CAPTURE, IDC_PAUSE, IDC_RESUME}, false);
 }
 
-// An entry merely holding the focus follows the counter, so leaving it keeps
-// the depth reached; a depth being typed is not overwritten.
-TEST_F(FormTest, TheDepthEntryFollowsTheCounterUntilADepthIsTyped)
+// An entry holding the focus is left alone by the counter; leaving it
+// untouched keeps the depth reached and shows it; a typed depth is entered.
+TEST_F(FormTest, TheDepthEntryIsLeftAloneWhileItHasTheFocus)
 {
     makeForm();
     form->OnStartAcquisition();
@@ -595,9 +595,10 @@ TEST_F(FormTest, TheDepthEntryFollowsTheCounterUntilADepthIsTyped)
     down.direction = 0xFE;
     for (int i = 0; i < 7; ++i)
         form->onCounterFrame(down);
-    EXPECT_EQ(entry->text(), QStringLiteral("0.007"));
+    EXPECT_EQ(entry->text(), QStringLiteral("0.000"));
     form->control(IDC_HEADING)->setFocus();
     EXPECT_EQ(currentDepthHeading().depth, 7);
+    EXPECT_EQ(entry->text(), QStringLiteral("0.007"));
 
     entry->setFocus();
     entry->clear();

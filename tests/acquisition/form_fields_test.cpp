@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -111,6 +113,92 @@ TEST_F(FormFieldsTest, AppliedStartDepthShowsInBothDepthFields)
     click(IDC_SAVE_CONTROL);
     EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
     EXPECT_EQ(fields(), QStringList({"3.500", "3.500米"}));
+}
+
+// A depth whose millimetres do not fit is refused with the range, typed into
+// the group's "起始深度" and saved, into the dialog's "起始深度" with 确定, or
+// into "深度设置" while live with Enter: nothing is stored, the dialog stays
+// open. Depths that fit are taken.
+TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
+{
+    const QString range = QStringLiteral("请输入一个介于 -2147483.648 和 2147483.647 之间的数字。");
+    constexpr int64_t kRefused = INT64_MIN;
+    const struct {
+        const char* typed;
+        int64_t mm;
+    } rows[] = {{"99999999", kRefused},
+                {"1000000000000000000000000000000", kRefused},
+                {"2147484", kRefused},
+                {"-2147484", kRefused},
+                {"2147483", 2147483000},
+                {"-2147483", -2147482999}, // the integer part of -2147482999.5
+                {"12.5", 12500}};
+    enum Entry { GroupSave, Dialog, DepthEntry };
+    const auto type = [](CNumEdit* edit, const char* typed) {
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_Home);
+        QTest::keyClick(edit, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClicks(edit, QString::fromLatin1(typed));
+    };
+    for (const Entry entry : {GroupSave, Dialog, DepthEntry}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << entry << ' ' << row.typed);
+            form->OnStopRecord();
+            form->GetSurveyParams().startDepth = 1000;
+            form->GetSurveyParams().SaveProfile(profile.settings());
+            form->OnStartAcquisition();
+            ASSERT_EQ(form->GetUiMode(), ModeLive);
+            QApplication::setActiveWindow(form.get());
+            ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+            const qsizetype told = prompter.boxes.size();
+            const QString shownBefore = text(IDC_DEPTH);
+            bool leftOpen = false;
+            switch (entry) {
+            case GroupSave:
+                type(numEdit(IDC_START_DEPTH), row.typed);
+                click(IDC_SAVE_CONTROL);
+                break;
+            case Dialog:
+                controlParameters([&](CControlParamDlg& dlg) {
+                    type(dlg.counterFields().startDepth, row.typed);
+                    // OK is pressed after this; a dialog still open then is
+                    // cancelled, so a refusal cannot hang the test.
+                    QTimer::singleShot(0, &dlg, [&leftOpen, d = &dlg] {
+                        leftOpen = d->isVisible();
+                        d->reject();
+                    });
+                });
+                break;
+            case DepthEntry:
+                type(numEdit(IDC_DEPTH_ENTRY), row.typed);
+                QTest::keyClick(numEdit(IDC_DEPTH_ENTRY), Qt::Key_Return);
+                break;
+            }
+            const std::string newBoxes = prompter.boxTexts().mid(told).join('|').toStdString();
+            const int32_t depth = currentDepthHeading().depth;
+            profile.settings().sync();
+            const int stored =
+                profile.settings().value(QStringLiteral("控制参数/起始深度")).toInt();
+            if (row.mm == kRefused) {
+                EXPECT_EQ(newBoxes, range.toStdString());
+                EXPECT_EQ(form->GetSurveyParams().startDepth, 1000);
+                EXPECT_EQ(stored, 1000);
+                EXPECT_EQ(depth, 1000);
+                EXPECT_EQ(text(IDC_DEPTH), shownBefore);
+                EXPECT_EQ(text(IDC_DEPTH_ENTRY).toStdString(), "1.000");
+                EXPECT_EQ(leftOpen, entry == Dialog);
+            } else if (entry == DepthEntry) {
+                EXPECT_EQ(newBoxes, "");
+                EXPECT_EQ(depth, row.mm);
+                EXPECT_EQ(text(IDC_DEPTH).toStdString(),
+                          formatDepthMetres(static_cast<int32_t>(row.mm)).toStdString());
+            } else {
+                EXPECT_EQ(form->GetSurveyParams().startDepth, row.mm);
+                EXPECT_EQ(stored, row.mm);
+                EXPECT_EQ(depth, row.mm);
+            }
+        }
+    }
 }
 
 // "BMP文件" chosen in the form's group or in the dialog names captures ".bmp".

@@ -6,8 +6,12 @@
 #include "support/temp_settings.h"
 #include "support/serial_pty.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace bc {
@@ -94,6 +98,46 @@ TEST_F(SerialLineTest, MissingDeviceFailsWithOneBoxAndAHungUpLineCloses)
     line.close();
     EXPECT_FALSE(line.isRetrying());
     EXPECT_FALSE(line.receptionEnabled());
+}
+
+// A stop byte that could not reach the device (the line known to be down, or
+// written into a port whose device had just gone) is written first when the
+// line is back, once however often it was sent; commands meanwhile are dropped.
+TEST(SerialLineDrop, UnwrittenStopsGoOutFirstWhenTheLineIsBack)
+{
+    for (const bool noticed : {true, false}) {
+        SCOPED_TRACE(noticed ? "line known down" : "written before the line noticed");
+        test::ScriptedPrompter prompter;
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("counter"));
+        auto pty = std::make_unique<test::PtyPair>();
+        ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
+        CSerialLine line;
+        line.configureDevice(device);
+        line.setRetryPeriod(10);
+        ASSERT_TRUE(line.open());
+        ASSERT_TRUE(line.sendCommand(0x27));
+        EXPECT_EQ(pty->read(1, 10000), QByteArray("\x27"));
+
+        pty->hangUp();
+        QFile::remove(device);
+        if (noticed) {
+            ASSERT_TRUE(test::waitUntil([&] { return !line.isOpen(); }));
+        }
+        EXPECT_FALSE(line.sendStop(0x28));
+        line.sendCommand(0x21);
+        EXPECT_FALSE(line.sendStop(0x28));
+        EXPECT_FALSE(line.sendStop(0x26));
+        ASSERT_TRUE(test::waitUntil([&] { return !line.isOpen(); }));
+        EXPECT_EQ(line.unsentStops(), QByteArray("\x28\x26"));
+
+        pty = std::make_unique<test::PtyPair>();
+        ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
+        ASSERT_TRUE(test::waitUntil([&] { return line.isOpen(); }));
+        EXPECT_TRUE(line.sendCommand(0x23));
+        EXPECT_EQ(pty->read(4, 1000).toHex().toStdString(), "282623");
+        EXPECT_TRUE(line.unsentStops().isEmpty());
+    }
 }
 
 TEST_F(SerialLineTest, ConfigureTakesTheSlotsDeviceFromTheStoredPortMap)

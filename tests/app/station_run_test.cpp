@@ -2,7 +2,7 @@
 // pseudo terminal: what the form shows while a recording is played back, and
 // what the winch receives while a motor key is held.
 
-#include "app/survey_app.h"
+#include "app/program_run.h"
 
 #include "acquisition/acquisition_dlg.h"
 #include "acquisition/port_map.h"
@@ -35,32 +35,14 @@ class StationRunTest : public ::testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(pty.ok());
-        CPortMap map = test::mapSerialSlotsNowhere(profile);
-        map.setDevicePath(1, pty.path());
-        map.save(profile.settings());
-        profile.settings().setValue(QStringLiteral("镜头控制/COM1"), 1);
-        publishDepthHeading(0, 0);
-        clearDepthTrigger();
+        test::putCounterOnFirstSlot(profile, pty.path());
     }
     void TearDown() override { depthCounterFound() = false; }
 
     // Runs the program; `drive` gets its form once it is up, and closes it.
     void run(const std::function<void(CAcquisitionDlg&)>& drive)
     {
-        bool driven = false;
-        QTimer::singleShot(0, [&] {
-            CAcquisitionDlg* form = CAcquisitionDlg::mainForm();
-            if (form) {
-                driven = true;
-                drive(*form);
-                if (form->GetUiMode() == ModeRecording)
-                    prompter.boxAnswers.push_back(IDYES);
-                form->reject();
-            }
-        });
-        CSurveyApp app;
-        EXPECT_FALSE(app.InitInstance(&graphs, &profile.settings()));
-        EXPECT_TRUE(driven);
+        test::runProgram(graphs, profile.settings(), prompter, drive);
     }
     // Writes bytes to the line and waits until the form has read them.
     void send(CAcquisitionDlg& form, const QByteArray& bytes)

@@ -1,0 +1,360 @@
+// The station as main() runs it, with the depth counter and compass on a
+// pseudo terminal that can hang up and come back: what the winch receives
+// across a line drop, the box telling the drop, typing a depth while frames
+// arrive, and the heading of a recording's first strip.
+
+#include "app/program_run.h"
+
+#include "acquisition/acquisition_dlg.h"
+#include "acquisition/grabber_callback.h"
+#include "acquisition/depth_counter.h"
+#include "acquisition/port_map.h"
+#include "acquisition/port_probe.h"
+#include "acquisition/serial_line.h"
+#include "acquisition/shared_frame.h"
+#include "analysis/open_view.h"
+#include "analysis/strip_sink.h"
+#include "core/program_values.h"
+#include "core/survey_params.h"
+#include "core/unwrap_image.h"
+#include "support/scripted_capture_graph.h"
+#include "support/scripted_prompter.h"
+#include "support/serial_pty.h"
+#include "support/serial_slots.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace bc {
+namespace {
+
+const QString kLostBox =
+    QStringLiteral("深度控制口和电子罗盘口连接中断!\n设备接回后将自动重新连接");
+
+// Keeps the box telling a lost line open, with events running as under a
+// real box: runs `whileLostBoxOpen` in it, then waits (a while) for the box
+// to be withdrawn. Other boxes are answered as scripted.
+class LineBoxPrompter : public test::ScriptedPrompter {
+  public:
+    std::function<void()> whileLostBoxOpen;
+    QStringList withdrawn;
+
+    int messageBox(QWidget* parent, const QString& text, const QString& caption,
+                   unsigned style) override
+    {
+        if (text != kLostBox)
+            return ScriptedPrompter::messageBox(parent, text, caption, style);
+        boxes.push_back({text, caption, style});
+        open_ = true;
+        if (auto during = std::exchange(whileLostBoxOpen, nullptr))
+            during();
+        test::waitUntil([this] { return !open_; }, 2000);
+        open_ = false;
+        return IDOK;
+    }
+    void withdrawBox(QWidget*, const QString& text) override
+    {
+        withdrawn << text;
+        if (text == kLostBox)
+            open_ = false;
+    }
+
+  private:
+    bool open_ = false;
+};
+
+class CounterLineRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        device = dir.filePath(QStringLiteral("counter"));
+        pty = std::make_unique<test::PtyPair>();
+        ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
+        test::putCounterOnFirstSlot(profile, device);
+    }
+    void TearDown() override { depthCounterFound() = false; }
+
+    // Runs the program; `drive` gets its form, active and with a line that
+    // tries its device again at once, when it is up, and closes it.
+    void run(const std::function<void(CAcquisitionDlg&)>& drive)
+    {
+        test::runProgram(graphs, profile.settings(), prompter, [&](CAcquisitionDlg& form) {
+            form.serialLine().setRetryPeriod(10);
+            QApplication::setActiveWindow(&form);
+            drive(form);
+        });
+    }
+    // The counter's device hangs up; `back` brings a new one at the same name.
+    void hangUp()
+    {
+        pty->hangUp();
+        QFile::remove(device);
+    }
+    void back()
+    {
+        pty = std::make_unique<test::PtyPair>();
+        ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
+    }
+    // A key as the window system delivers it, to the widget with the focus.
+    void key(QEvent::Type type, int k, Qt::KeyboardModifiers mods = Qt::ControlModifier)
+    {
+        QKeyEvent e(type, k, mods);
+        e.setTimestamp(clock += 40);
+        QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget()
+                                                  : QApplication::activeWindow();
+        QApplication::sendEvent(to, &e);
+        QCoreApplication::processEvents();
+    }
+    // Writes a counter frame and waits until the form has read it.
+    void frame(CAcquisitionDlg& form, uint8_t direction, int heading)
+    {
+        const quint64 seen = form.serialLine().bytesReceived() + 7;
+        pty->write(test::counterFrameBytes(direction, heading));
+        ASSERT_TRUE(test::waitUntil([&] { return form.serialLine().bytesReceived() >= seen; }));
+    }
+    static QString text(CAcquisitionDlg& form, int id)
+    {
+        return static_cast<QLineEdit*>(form.control(id))->text();
+    }
+
+    QTemporaryDir dir;
+    QString device;
+    test::TempSettings profile;
+    LineBoxPrompter prompter;
+    test::ScriptedGraphFactory graphs;
+    std::unique_ptr<test::PtyPair> pty;
+    quint64 clock = 5000;
+};
+
+// Ctrl+↓ held in preview, the line hangs up and, while the box says so, the
+// keys are released (and another motor key tapped), or "停止" is clicked with
+// the key still down; the line comes back: the winch gets the stops before
+// anything else, the box goes by itself, and the keys work as before.
+TEST_F(CounterLineRunTest, StopsReleasedWhileTheLineIsDownReachTheWinchFirstWhenItIsBack)
+{
+    enum During { KeysReleased, StopClicked };
+    const struct {
+        During during;
+        const char* afterReturn;
+    } rows[] = {{KeysReleased, "2826"}, {StopClicked, "28"}};
+    struct Seen {
+        std::string before, after, afterTap;
+    };
+    std::vector<Seen> seen;
+    run([&](CAcquisitionDlg& form) {
+        depthCounterFound() = true;
+        for (const auto& row : rows) {
+            Seen& got = seen.emplace_back();
+            form.OnStartAcquisition();
+            ASSERT_EQ(form.GetUiMode(), ModeLive);
+            key(QEvent::KeyPress, Qt::Key_Control);
+            key(QEvent::KeyPress, Qt::Key_Down);
+            got.before = pty->read(1, 10000).toHex().toStdString();
+
+            prompter.whileLostBoxOpen = [&] {
+                EXPECT_FALSE(form.serialLine().isOpen());
+                if (row.during == StopClicked)
+                    QTest::mouseClick(form.control(IDC_STOP), Qt::LeftButton, {}, QPoint(5, 5));
+                key(QEvent::KeyRelease, Qt::Key_Down);
+                key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+                if (row.during == KeysReleased) {
+                    key(QEvent::KeyPress, Qt::Key_Control);
+                    key(QEvent::KeyPress, Qt::Key_Up);
+                    key(QEvent::KeyRelease, Qt::Key_Up);
+                    // The next key hands on the release that waits for a repeat.
+                    key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+                }
+                back();
+                EXPECT_TRUE(test::waitUntil([&] { return form.serialLine().isOpen(); }));
+                EXPECT_TRUE(test::waitUntil(
+                    [&] { return form.statusText().endsWith(QStringLiteral("--通讯成功")); }));
+            };
+            const qsizetype told = prompter.boxTexts().count(kLostBox);
+            hangUp();
+            ASSERT_TRUE(
+                test::waitUntil([&] { return prompter.boxTexts().count(kLostBox) > told; }));
+            got.after = pty->read(3, 1000).toHex().toStdString();
+
+            form.OnStartAcquisition(); // after "停止"; nothing while still live
+            key(QEvent::KeyPress, Qt::Key_Control);
+            key(QEvent::KeyPress, Qt::Key_Left);
+            key(QEvent::KeyRelease, Qt::Key_Left);
+            key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+            got.afterTap = pty->read(3, 1000).toHex().toStdString();
+            form.OnStopRecord();
+        }
+    });
+    ASSERT_EQ(seen.size(), std::size(rows));
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(rows[i].during == KeysReleased ? "keys released" : "停止 clicked");
+        EXPECT_EQ(seen[i].before, "27");
+        EXPECT_EQ(seen[i].after, rows[i].afterReturn);
+        EXPECT_EQ(seen[i].afterTap, "2122");
+    }
+    EXPECT_EQ(prompter.boxTexts().count(kLostBox), 2);
+    EXPECT_EQ(prompter.withdrawn, QStringList({kLostBox, kLostBox}));
+}
+
+// The same drop under the program's own boxes: the box telling it closes by
+// itself once the line is back.
+TEST_F(CounterLineRunTest, TheBoxTellingTheDropClosesWhenTheLineIsBack)
+{
+    QtPrompter boxes;
+    Prompter* scripted = setPrompter(&boxes);
+    bool shown = false, closedByItself = false;
+    run([&](CAcquisitionDlg& form) {
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->text() != kLostBox || shown)
+                return;
+            shown = true;
+            back();
+            closedByItself = test::waitUntil([&] { return !box->isVisible(); }, 5000);
+            if (!closedByItself)
+                box->reject(); // not left open over the rest of the run
+        });
+        poll.start(10);
+        hangUp();
+        EXPECT_TRUE(test::waitUntil([&] { return shown && !QApplication::activeModalWidget(); }));
+        EXPECT_EQ(form.statusText(), QStringLiteral("预览--通讯成功"));
+        setPrompter(scripted);
+        form.OnStopRecord();
+    });
+    setPrompter(scripted);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(closedByItself);
+}
+
+// "深度设置" during preview, with the counter sending a frame between any two
+// keys: while the field has the focus the frames leave it alone, so a
+// selection holds and typing replaces it; Enter or leaving the field enters
+// what was typed; a field left untouched enters nothing, and frames show the
+// counter's depth in it again once it has lost the focus.
+TEST_F(CounterLineRunTest, ADepthIsTypedIntoTheEntryWhileFramesArrive)
+{
+    enum Leave { Enter, ClickElsewhere };
+    const struct {
+        const char* typed; // nullptr: nothing typed
+        Leave leave;
+    } rows[] = {{"12.5", Enter}, {"7.25", ClickElsewhere}, {nullptr, Enter}};
+    run([&](CAcquisitionDlg& form) {
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        auto* entry = form.control(IDC_DEPTH_ENTRY);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.typed ? row.typed : "nothing typed");
+            frame(form, 0xFE, 90);
+            QTest::mouseClick(entry, Qt::LeftButton);
+            ASSERT_TRUE(entry->hasFocus());
+            const QString shown = text(form, IDC_DEPTH_ENTRY);
+            QTest::keyClick(entry, Qt::Key_Home);
+            QTest::keyClick(entry, Qt::Key_End, Qt::ShiftModifier);
+            frame(form, 0xFE, 90);
+            EXPECT_EQ(text(form, IDC_DEPTH_ENTRY), shown);
+            const QString typed = QString::fromLatin1(row.typed ? row.typed : "");
+            for (const QChar c : typed) {
+                QTest::keyClicks(entry, QString(c));
+                frame(form, 0xFE, 90);
+            }
+            EXPECT_EQ(text(form, IDC_DEPTH_ENTRY), row.typed ? typed : shown);
+            if (row.leave == Enter)
+                QTest::keyClick(entry, Qt::Key_Return);
+            else
+                QTest::mouseClick(form.control(IDC_COORD_X), Qt::LeftButton);
+            EXPECT_FALSE(entry->hasFocus());
+            // Typed: the counter goes on from the depth entered. Untouched:
+            // from where it was.
+            const int32_t entered =
+                row.typed ? static_cast<int32_t>(typed.toDouble() * 1000) : form.counter().depth();
+            EXPECT_EQ(currentDepthHeading().depth, entered);
+            frame(form, 0xFE, 90);
+            EXPECT_EQ(text(form, IDC_DEPTH_ENTRY),
+                      QString::asprintf("%.3f", (entered + 1) * 0.001));
+            EXPECT_EQ(text(form, IDC_DEPTH), formatDepthMetres(entered + 1));
+        }
+        form.OnStopRecord();
+    });
+}
+
+// Takes the strips the raw-frame view hands on.
+struct StripCollector : QObject, IStripSink {
+    std::vector<std::unique_ptr<CUnWrapImage>> strips;
+    void AddCapturedImage(std::unique_ptr<CUnWrapImage> strip) override
+    {
+        strips.push_back(std::move(strip));
+    }
+};
+
+// The compass offset once -180, then set back to 0 and saved while idle (the
+// counter sends no frame meanwhile): the heading shown at once, and the first
+// strip of a new recording, take the counter's last heading at offset 0.
+TEST_F(CounterLineRunTest, TheFirstStripOfARecordingTakesTheHeadingAtTheOffsetNowSet)
+{
+    constexpr int kW = 352, kH = 288;
+    int firstStripAngle = -1;
+    run([&](CAcquisitionDlg& form) {
+        auto* offset = form.control(IDC_COMPASS_OFFSET);
+        const auto saveOffset = [&](const char* typed) {
+            QTest::mouseClick(offset, Qt::LeftButton);
+            QTest::keyClick(offset, Qt::Key_Home);
+            QTest::keyClick(offset, Qt::Key_End, Qt::ShiftModifier);
+            QTest::keyClicks(offset, QString::fromLatin1(typed));
+            QTest::mouseClick(form.control(IDC_SAVE_CONTROL), Qt::LeftButton, {}, QPoint(5, 5));
+            EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
+        };
+        saveOffset("-180");
+        form.OnStartAcquisition();
+        frame(form, 0x00, 101);
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("281度"));
+        form.OnStopRecord();
+        saveOffset("0");
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("101度"));
+
+        static_cast<QLineEdit*>(form.control(IDC_FILE))->setText(dir.filePath("r.mpg"));
+        form.OnStartRecord();
+        ASSERT_EQ(form.GetUiMode(), ModeRecording);
+        FrameFormat::publishSize(kW, kH);
+        CSurveyParams ring;
+        ring.centreX = kW / 2, ring.centreY = kH / 2, ring.outerRadius = 130;
+        ring.innerRadius = 40, ring.unwrapWidth = 400;
+        StripCollector collector;
+        registerStripSink(&collector, &collector);
+        {
+            COpenView view(ring);
+            continuousRequest = true;
+            const std::vector<uint8_t> picture(size_t(kW) * kH * 3, 90);
+            grabberCallback().BufferCB(picture.data(), kW, kH, kW * 3);
+            EXPECT_TRUE(test::waitUntil([&] { return !collector.strips.empty(); }));
+        }
+        if (!collector.strips.empty())
+            firstStripAngle = collector.strips.front()->angle;
+        registerStripSink(nullptr, nullptr);
+        form.OnStopRecord();
+    });
+    continuousRequest = false;
+    FrameFormat::reset();
+    std::lock_guard<std::mutex> lock(frameLock());
+    sharedFrame().release();
+    EXPECT_EQ(firstStripAngle, 101);
+}
+
+} // namespace
+} // namespace bc
