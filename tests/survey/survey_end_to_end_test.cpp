@@ -388,16 +388,24 @@ void SurveyTest::downward()
             EXPECT_EQ(item->angle, counter.headingAt(item->depthKey)) << i;
         }
     }
+    // The track writer samples the depth at its own pace: stopped once it has
+    // written the foot of the descent.
+    auto lastTrackRecord = [&] {
+        QFile f(MakeTrackName(mpeg));
+        QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        bytes.chop(bytes.size() % kTrackRecordBytes);
+        return bytes.size() < kTrackRecordBytes
+                   ? TrackRecord{-1, 0}
+                   : decodeTrackRecord(reinterpret_cast<const uint8_t*>(bytes.constData()) +
+                                       bytes.size() - kTrackRecordBytes);
+    };
+    EXPECT_TRUE(test::waitUntil([&] { return lastTrackRecord().depth == kSteps * kStepMm; }))
+        << lastTrackRecord().depth;
     clickForm(IDC_STOP); // the question answered with OK
     EXPECT_EQ(form()->GetUiMode(), ModeIdle);
     EXPECT_EQ(QDir(folder).entryList({"*.jpg"}).size(), kSteps + 1) << "every strip on disk";
     // The depth track follows the counter to the foot of the descent, with the compass.
-    QFile track(MakeTrackName(mpeg));
-    ASSERT_TRUE(track.open(QIODevice::ReadOnly));
-    const QByteArray records = track.readAll();
-    ASSERT_GE(records.size(), kTrackRecordBytes);
-    const TrackRecord last = decodeTrackRecord(
-        reinterpret_cast<const uint8_t*>(records.constData()) + records.size() - kTrackRecordBytes);
+    const TrackRecord last = lastTrackRecord();
     EXPECT_EQ(last.depth, kSteps * kStepMm);
     EXPECT_EQ(last.heading, counter.headingAt(last.depth));
 
