@@ -249,6 +249,8 @@ void CAcquisitionDlg::buildControls()
     slider_ = new CCustomSliderCtrl(this);
     slider_->setGeometry(440, 68, 330, 32);
     reg(IDC_POSITION, slider_);
+    // A dragged handle moves the film when it is let go, not at every step.
+    slider_->setTracking(false);
     connect(slider_, &QSlider::valueChanged, this, [this](int v) {
         if (!settingSlider_)
             OnSliderMoved(v);
@@ -1087,9 +1089,12 @@ void CAcquisitionDlg::OnPositionTimer()
         stopCommand(false);
         return;
     }
-    settingSlider_ = true;
-    slider_->setValue(tick.percent);
-    settingSlider_ = false;
+    // A handle the user holds stays under the pointer.
+    if (!slider_->isSliderDown()) {
+        settingSlider_ = true;
+        slider_->setValue(tick.percent);
+        settingSlider_ = false;
+    }
     if (tick.record) {
         depthField_->setText(formatDepthMetres(tick.record->depth));
         showHeading(tick.record->heading);
