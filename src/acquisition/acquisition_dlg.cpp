@@ -865,7 +865,7 @@ void CAcquisitionDlg::OnStartRecord()
 void CAcquisitionDlg::clearRecordFiles()
 {
     if (recordFiles_)
-        recordFiles_->removeEmptyCreated();
+        recordFiles_->removeIfNothingRecorded();
     recordFiles_.reset();
 }
 

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -116,15 +117,20 @@ bool RecordStartFiles::create(QWidget* parent)
     return true;
 }
 
-void RecordStartFiles::removeEmptyCreated()
+void RecordStartFiles::removeIfNothingRecorded()
 {
+    // A film that holds something is a recording made: everything stays.
+    const QFileInfo film(files_.value(0));
+    const bool recorded = film.isFile() && film.size() > 0;
+    if (recorded)
+        made_.clear();
     for (const QString& file : std::as_const(made_)) {
         const QFileInfo info(file);
         if (info.isFile() && !info.isSymLink() && info.size() == 0)
             QFile::remove(file);
     }
     made_.clear();
-    if (madeFolder_)
+    if (madeFolder_ && !recorded)
         QDir().rmdir(folder_); // only when empty
     madeFolder_ = false;
 }

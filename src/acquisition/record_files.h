@@ -41,9 +41,9 @@ QString confirmRecordTarget(QWidget* parent, const QString& typed,
                             const std::function<QString()>& choose);
 
 // The files of one recording start: creates them before the graph is built
-// (an existing file is opened for writing without being changed), and
-// removes afterwards what the start created and left empty (never a file or
-// folder that was there before).
+// (an existing file is opened for writing without being changed), and, when
+// the start failed (the film holds nothing), removes afterwards what it
+// created and left empty (never a file or folder that was there before).
 class RecordStartFiles {
 public:
     // `folder` is the recording's analysis folder, made before the files when
@@ -53,9 +53,10 @@ public:
     // True when the folder and every file could be made; false after telling
     // the user which and why (the form's folder text for the folder).
     bool create(QWidget* parent);
-    // Removes every file this start created that holds no byte, and the
-    // folder when it created it and it is empty.
-    void removeEmptyCreated();
+    // When the film (the first file) holds nothing: removes every file this
+    // start created that holds no byte, and the folder when it created it
+    // and it is empty. A film that holds something keeps everything.
+    void removeIfNothingRecorded();
 
 private:
     QString folder_;

@@ -187,31 +187,42 @@ TEST_F(RecordStartTest, AFileThatCannotBeMadeIsNamedWithItsReason)
 
 // A disk that takes no byte: the recording fails as it starts, and its film,
 // track and analysis folder are removed when this start made them; files that
-// were there before stay.
-TEST_F(RecordStartTest, AStartOnAFullDiskLeavesNoEmptyFilesItMade)
+// were there before stay. A recording that was made keeps them all.
+TEST_F(RecordStartTest, OnlyAStartThatFailsOnAFullDiskRemovesWhatItMade)
 {
-    for (bool earlier : {false, true}) {
-        SCOPED_TRACE(earlier ? "over an earlier recording" : "a new recording");
-        const QString film = dir.filePath(earlier ? QStringLiteral("旧.mpg") : QStringLiteral("新.mpg"));
+    const struct {
+        const char* why;
+        bool full, earlier;
+    } rows[] = {{"a new recording on a full disk", true, false},
+                {"over an earlier recording on a full disk", true, true},
+                {"a recording made", false, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        const QString film = dir.filePath(QString::fromUtf8(row.why).left(9) + ".mpg");
         const QString trackPath = MakeTrackName(film);
         const QString folder = withoutExtension(film);
-        if (earlier) {
+        if (row.earlier) {
             ASSERT_TRUE(test::writeFileBytes(film, "old film"));
             ASSERT_TRUE(test::writeFileBytes(trackPath, "old track"));
             ASSERT_TRUE(QDir().mkpath(folder));
         }
         const int from = int(station.prompter.boxes.size());
-        {
+        if (row.full) {
             test::FileSizeLimit full(0);
             record(film); // "overwrite?" is answered yes
             ASSERT_TRUE(test::waitUntil([&] { return form->GetUiMode() == ModeIdle; }))
                 << "the recording went on on a full disk";
+        } else {
+            record(film);
+            ASSERT_TRUE(test::waitUntil([&] { return QFileInfo(film).size() > 0; }));
+            form->OnStopRecord(); // "stop?" is answered OK
         }
-        const QStringList told = boxesSince(from);
-        EXPECT_EQ(told.filter(QStringLiteral("录像文件写入失败")).size(), 1) << told.join("|").toStdString();
-        EXPECT_EQ(QFileInfo::exists(film), earlier);
-        EXPECT_EQ(QFileInfo::exists(trackPath), earlier);
-        EXPECT_EQ(QFileInfo::exists(folder), earlier);
+        const QStringList told = boxesSince(from).filter(QStringLiteral("录像文件写入失败"));
+        EXPECT_EQ(told.size(), row.full ? 1 : 0);
+        const bool kept = row.earlier || !row.full;
+        EXPECT_EQ(QFileInfo::exists(film), kept);
+        EXPECT_EQ(QFileInfo::exists(trackPath), kept);
+        EXPECT_EQ(QFileInfo::exists(folder), kept);
     }
 }
 
