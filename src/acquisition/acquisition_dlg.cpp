@@ -3,6 +3,7 @@
 #include "acquisition/control_param_dlg.h"
 #include "acquisition/grabber_callback.h"
 #include "acquisition/port_probe.h"
+#include "acquisition/record_files.h"
 #include "acquisition/serial_line.h"
 #include "acquisition/settings_fields.h"
 #include "acquisition/settings_groups.h"
@@ -50,30 +51,6 @@ QString tr8(const char* s)
     return QString::fromUtf8(s);
 }
 
-// The part of a path after its last separator.
-QString fileNamePart(const QString& path)
-{
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? path : path.mid(slash + 1);
-}
-
-// The folder of a path: cut before its last separator.
-QString folderPart(const QString& path)
-{
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : path.left(slash);
-}
-
-// The path without the extension of its file name.
-QString withoutExtension(const QString& path)
-{
-    const QString name = fileNamePart(path);
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return path;
-    return path.left(path.size() - (name.size() - dot));
-}
-
 // The box telling that the counter's line went away.
 QString lineLostBoxText()
 {
@@ -84,18 +61,6 @@ QString lineLostBoxText()
 QString stopQuestion()
 {
     return QStringLiteral("正在录制,确认要停止录制");
-}
-
-// The file a recording named `typed` writes: ".mpg" appended when the file
-// name has no extension, resolved once against the working folder so that
-// the recording, its track, its analysis folder and its captures all land in
-// the same folder.
-QString recordTarget(const QString& typed)
-{
-    QString path = QDir::fromNativeSeparators(typed.trimmed());
-    if (!fileNamePart(path).contains(QLatin1Char('.')))
-        path += QStringLiteral(".mpg");
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace
@@ -256,6 +221,8 @@ void CAcquisitionDlg::buildControls()
     slider_ = new CCustomSliderCtrl(this);
     slider_->setGeometry(440, 68, 330, 32);
     reg(IDC_POSITION, slider_);
+    // A dragged handle moves the film when it is let go, not at every step.
+    slider_->setTracking(false);
     connect(slider_, &QSlider::valueChanged, this, [this](int v) {
         if (!settingSlider_)
             OnSliderMoved(v);
@@ -894,55 +861,57 @@ void CAcquisitionDlg::OnStartRecord()
 {
     if (mode_ != ModeIdle)
         return;
-    const QString typed = fileField_->text().trimmed();
-    if (typed.isEmpty()) {
-        if (!chooseRecordFile(true)) {
-            setStatus(tr8("文件名为空,录制失败"));
-            return;
-        }
-    } else if (QFileInfo::exists(recordTarget(typed))) {
-        // Asked about the file that would be written, so a name typed without
-        // its extension does not overwrite an earlier recording unasked.
-        if (messageBox(tr8("该文件已存在，是否覆盖"), tr8("提示"), MB_YESNO | MB_ICONEXCLAMATION,
-                       this) == IDNO) {
-            if (!chooseRecordFile(true)) {
-                setStatus(tr8("文件名为空,录制失败"));
-                return;
-            }
-        }
+    const QString path = confirmRecordTarget(this, fileField_->text(), [this] {
+        return chooseRecordFile(true) ? fileField_->text() : QString();
+    });
+    if (path.isEmpty()) {
+        setStatus(tr8("文件名为空,录制失败"));
+        return;
     }
-    const QString path = recordTarget(fileField_->text());
     fileField_->setText(path);
 
     captureFolder_ = folderPart(path);
     recordBasePath_ = withoutExtension(path);
-    if (!QFileInfo(recordBasePath_).isDir() && !QDir().mkpath(recordBasePath_)) {
-        messageBox(tr8("创建目录%1失败\n请换个目录重试").arg(recordBasePath_), tr8("出错"),
-                   MB_OK | MB_ICONSTOP, this);
-        // The next 录制 asks for another folder, and 回放 opens its dialog.
+    // The folder and the files are made before the device is touched, so a
+    // place that cannot be written is told as such. A recording named like
+    // its own track gets no track, which would overwrite it.
+    const QString trackPath = MakeTrackName(path);
+    QStringList files{path};
+    if (trackPath != path)
+        files << trackPath;
+    recordFiles_ = std::make_unique<RecordStartFiles>(recordBasePath_, files);
+    if (!recordFiles_->create(this)) {
+        clearRecordFiles();
+        // The next 录制 asks for another file, and 回放 opens its dialog.
         fileField_->clear();
         return;
     }
     analysisFolder_ = recordBasePath_;
-    analysisFilePath_ = recordBasePath_ + QLatin1Char('/') +
-                        withoutExtension(fileNamePart(path)) + QStringLiteral(".sfa");
+    analysisFilePath_ = recordAnalysisFile(path);
 
     const QString serialText = OpenSerialPort() ? lineOkText() : lineMissingStatusSuffix();
     mode_ = ModeRecording;
     if (!RestartPreview(true)) {
         mode_ = ModeIdle;
+        clearRecordFiles();
         fileField_->clear(); // as a failed playback leaves it
         return;
     }
     setStatus(tr8("录制") + serialText);
     counterReset();
     counter_.evaluateTrigger();
-    // Without a track the recording goes on without depth data; so does a
-    // recording named like its own track, which the track would overwrite.
-    if (MakeTrackName(path) != path)
-        track_->OpenTrackForWriting(MakeTrackName(path));
+    // Without a track the recording goes on without depth data.
+    if (trackPath != path)
+        track_->OpenTrackForWriting(trackPath);
     SetUiState(ModeRecording);
     serial_->setReceptionEnabled(true);
+}
+
+void CAcquisitionDlg::clearRecordFiles()
+{
+    if (recordFiles_)
+        recordFiles_->removeIfNothingRecorded();
+    recordFiles_.reset();
 }
 
 void CAcquisitionDlg::OnOpenPlayback()
@@ -1054,6 +1023,9 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         graph_->Stop();
         deleteGraph();
     }
+    // A recording that wrote nothing (a full disk at its start) leaves none
+    // of the files it made.
+    clearRecordFiles();
     streamInfo_ = PlaybackStreamInfo{};
     duration_->SetText(QString()); // the played file's duration goes with it
     mode_ = ModeIdle;
@@ -1132,9 +1104,12 @@ void CAcquisitionDlg::OnPositionTimer()
         stopCommand(false);
         return;
     }
-    settingSlider_ = true;
-    slider_->setValue(tick.percent);
-    settingSlider_ = false;
+    // A handle the user holds stays under the pointer.
+    if (!slider_->isSliderDown()) {
+        settingSlider_ = true;
+        slider_->setValue(tick.percent);
+        settingSlider_ = false;
+    }
     if (tick.record) {
         depthField_->setText(formatDepthMetres(tick.record->depth));
         showHeading(tick.record->heading);

@@ -35,6 +35,7 @@ class CControlParamsGroup;
 class CTestParamsGroup;
 class CCustomSliderCtrl;
 class CNumEdit;
+class RecordStartFiles;
 class CSerialLine;
 class CTransparentEdit;
 class CTransparentLabel;
@@ -230,6 +231,8 @@ private:
     void deviceReturned();
     void markDeviceAbsent();
     bool chooseRecordFile(bool save);
+    // Removes what the recording's start made and left empty.
+    void clearRecordFiles();
     void deleteGraph();
     void counterReset();
     void controlParamsApplied();
@@ -260,6 +263,7 @@ private:
     CTrackFile* track_;
     PlaybackStreamInfo streamInfo_;
     std::unique_ptr<ICaptureGraph> graph_;
+    std::unique_ptr<RecordStartFiles> recordFiles_; // the running recording's
     std::unique_ptr<CSerialLine> serial_;
     CDepthCounter counter_;
     CMotorKeys motorKeys_;

@@ -127,7 +127,6 @@ int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& 
     default: break;
     }
     fitTitle(box); // after the icon, which lays the box out anew
-    keepOnScreenWhenShown(&box);
     struct Entry {
         int answer;
         QMessageBox::StandardButton button;
@@ -148,6 +147,8 @@ int QtPrompter::messageBox(QWidget* parent, const QString& text, const QString& 
                 box.setDefaultButton(b);
         }
     }
+    // Placed at its size before it is shown, where it stays.
+    centreOnOwner(&box);
     open_.push_back({&box, parent, text});
     box.exec();
     open_.pop_back();

@@ -38,7 +38,7 @@ void fitSpan(int& start, int& length, int lo, int room)
     start = std::clamp(start, lo, lo + room - length);
 }
 
-void placeWindow(QWidget* window)
+void placeWindow(QWidget* window, bool centre)
 {
     if (!window->isWindow() || window->isFullScreen() || window->isMaximized())
         return;
@@ -49,15 +49,20 @@ void placeWindow(QWidget* window)
     const QMargins margins = knownFrameMargins(window);
 
     QRect frame = window->geometry().marginsAdded(margins);
-    if (!window->testAttribute(Qt::WA_Moved)) {
+    const bool moveToCentre = centre || !window->testAttribute(Qt::WA_Moved);
+    if (moveToCentre) {
         const QRect around = owner && owner->isVisible() ? owner->frameGeometry() : available;
         frame.moveCenter(around.center());
     }
     const QRect placed = placedWithin(frame, available);
     // The client rectangle is set, not the frame's corner: it lands where it
-    // is put whenever the decorations arrive.
-    if (placed != frame || !window->testAttribute(Qt::WA_Moved))
-        window->setGeometry(placed.marginsRemoved(margins));
+    // is put whenever the decorations arrive, and the window system is not
+    // left to move it once the frame is known.
+    const QRect client = placed.marginsRemoved(margins);
+    const bool move = centre ? client != window->geometry() || !window->testAttribute(Qt::WA_Moved)
+                             : placed != frame || moveToCentre;
+    if (move)
+        window->setGeometry(client);
 }
 
 // Places its window when the program shows it: once the widget has handled
@@ -65,7 +70,9 @@ void placeWindow(QWidget* window)
 // on the native window's show, just before it goes on the screen.
 class ShowWatcher : public QObject {
 public:
-    explicit ShowWatcher(QWidget* window) : QObject(window), window_(window) {}
+    ShowWatcher(QWidget* window, bool centre) : QObject(window), window_(window), centre_(centre)
+    {
+    }
 
     bool eventFilter(QObject* watched, QEvent* e) override
     {
@@ -84,13 +91,14 @@ public:
             armed_ = !e->spontaneous();
         } else if (watched == handle_ && armed_) {
             armed_ = false;
-            placeWindow(window_);
+            placeWindow(window_, centre_);
         }
         return false;
     }
 
 private:
     QWidget* window_;
+    bool centre_;
     QPointer<QWindow> handle_;
     bool armed_ = false;
 };
@@ -137,13 +145,24 @@ QMargins knownFrameMargins(const QWidget* window)
 void keepOnScreen(QWidget* window)
 {
     if (window && window->isVisible())
-        placeWindow(window);
+        placeWindow(window, false);
 }
 
 void keepOnScreenWhenShown(QWidget* window)
 {
     if (window)
-        window->installEventFilter(new ShowWatcher(window));
+        window->installEventFilter(new ShowWatcher(window, false));
+}
+
+void centreOnOwner(QWidget* window)
+{
+    if (!window)
+        return;
+    // At the size it will be shown at: what showing it would give it.
+    if (!window->isVisible() && !window->testAttribute(Qt::WA_Resized))
+        window->adjustSize();
+    placeWindow(window, true);
+    window->installEventFilter(new ShowWatcher(window, true));
 }
 
 } // namespace bc

@@ -37,4 +37,12 @@ void keepOnScreen(QWidget* window);
 // the window's own handling of its showing and before it appears.
 void keepOnScreenWhenShown(QWidget* window);
 
+// Centres the top-level `window` on its owner (or on the screen), within the
+// available area, now and whenever the program shows it again at another
+// size. Called before the window is first shown, it goes on the screen where
+// it stays: its client rectangle is set, so neither the window system nor Qt
+// moves it once its frame is known (a dialog left to Qt is placed by its
+// frame's corner and moved by the frame's height when the frame arrives).
+void centreOnOwner(QWidget* window);
+
 } // namespace bc

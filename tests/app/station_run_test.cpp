@@ -26,6 +26,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace bc {
 namespace {
@@ -65,8 +67,8 @@ class StationRunTest : public ::testing::Test {
     test::PtyPair pty;
 };
 
-// Frames of the counter arriving while a recording is played back change
-// nothing the film shows; once it stops, the counter is shown again, with
+// Frames of the counter arriving while a recording is played back, or while
+// it is paused, change nothing the film shows; once it stops, the counter is shown again, with
 // the pulses it counted meanwhile.
 TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
 {
@@ -98,12 +100,36 @@ TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
                       std::pair(500, 150));
             EXPECT_FALSE(depthTriggerRaised());
         }
+        // Paused, the film's moment stays on show. What the form shows is
+        // taken as each frame has been handled, before a tick of the position
+        // timer could show the track again.
+        form.OnPause();
+        ASSERT_EQ(form.GetUiMode(), ModePaused);
+        std::vector<std::pair<QStringList, std::pair<int, int>>> afterFrames;
+        const QMetaObject::Connection watch = QObject::connect(
+            &form.serialLine(), &CSerialLine::frameReceived, &form, [&] {
+                const DepthHeading now = currentDepthHeading();
+                afterFrames.push_back({shown(form), {now.depth, now.heading}});
+            });
+        for (int i = 0; i < 5; ++i) {
+            send(form, test::counterFrameBytes(0xFE, 145));
+            EXPECT_FALSE(depthTriggerRaised());
+        }
+        QObject::disconnect(watch);
+        ASSERT_EQ(afterFrames.size(), 5u);
+        for (const auto& [fields, published] : afterFrames) {
+            EXPECT_EQ(fields, record50);
+            EXPECT_EQ(published, std::pair(500, 150));
+        }
+        form.OnResume();
+        ASSERT_EQ(form.GetUiMode(), ModePlayback);
+
         form.OnStopRecord();
         EXPECT_EQ(form.GetUiMode(), ModeIdle);
-        EXPECT_EQ(shown(form), QStringList({"0.006米", "145度"}));
-        EXPECT_EQ(currentDepthHeading().depth, 6);
+        EXPECT_EQ(shown(form), QStringList({"0.011米", "145度"}));
+        EXPECT_EQ(currentDepthHeading().depth, 11);
         send(form, test::counterFrameBytes(0xFE, 146));
-        EXPECT_EQ(shown(form), QStringList({"0.007米", "146度"}));
+        EXPECT_EQ(shown(form), QStringList({"0.012米", "146度"}));
     });
 }
 
