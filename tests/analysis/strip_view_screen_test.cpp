@@ -137,10 +137,11 @@ TEST(StripViewScreen, AListEditShowsInTheLabelAtOnce)
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownLabel() == paintedLabel(); }, 10000));
     const QImage before = shownLabel();
 
-    // The dip direction typed into the list, with real clicks and keys.
+    // The depth range typed into the list, with real clicks and keys (the
+    // label's first words: on the screen whatever font draws it).
     CShapeGrid& grid = *f.frame->GetShapeGrid();
     GridRect r;
-    grid.CellRect(1, 2, &r);
+    grid.CellRect(1, TextDepthRange, &r);
     const QPoint at = r.toQRect().center();
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
@@ -148,9 +149,9 @@ TEST(StripViewScreen, AListEditShowsInTheLabelAtOnce)
     auto* edit = qobject_cast<QLineEdit*>(grid.activeEditor());
     ASSERT_NE(edit, nullptr);
     edit->selectAll();
-    QTest::keyClicks(edit, QStringLiteral("123"));
+    QTest::keyClicks(edit, QStringLiteral("0.85-1.06"));
     QTest::keyClick(edit, Qt::Key_Return);
-    ASSERT_EQ(shape->GetText(TextDipDirection), QStringLiteral("123"));
+    ASSERT_EQ(shape->GetText(TextDepthRange), QStringLiteral("0.85-1.06"));
 
     ASSERT_NE(paintedLabel(), before) << "the new text draws differently";
     EXPECT_TRUE(QTest::qWaitFor([&] { return shownLabel() == paintedLabel(); }, 10000))
