@@ -73,6 +73,18 @@ int bmpBitsPerPixel(const QString& path)
     return head.size() == 30 ? int(uint8_t(head.at(28))) : 0;
 }
 
+// A survey of ten strips `width` x `height` from 1.00 m, their pixels not
+// loaded.
+void addUnloadedStrips(CUnWrapData& data, int width, int height)
+{
+    for (int i = 0; i < 10; ++i) {
+        auto strip = std::make_unique<CUnWrapImage>(1000 + 100 * i, uint16_t(0));
+        strip->width = width;
+        strip->shownHeight = height;
+        data.InsertImage(std::move(strip), false);
+    }
+}
+
 } // namespace
 
 TEST(PageImage, PageAndTextureInMemoryAndInFiles)
@@ -251,12 +263,7 @@ TEST(PageImage, TheCylinderGoesRoundThePageWidthPlus70AndStandsItsHeightPlus50)
 TEST(PageImage, OnePagePictureTakesNoMoreMemoryThanItsShareOfTheCap)
 {
     CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
-    for (int i = 0; i < 10; ++i) {
-        auto strip = std::make_unique<CUnWrapImage>(1000 + 100 * i, uint16_t(0));
-        strip->width = 1600;
-        strip->shownHeight = 1000;
-        data.InsertImage(std::move(strip), false);
-    }
+    addUnloadedStrips(data, 1600, 1000);
     data.AddShape(std::make_unique<CAttitudeLine>(0, CShapePoint(0.5f, 1200.0f),
                                                   CShapePoint(2.5f, 1300.0f), 0, 3, 0xFF));
     PageViewState view;
@@ -323,12 +330,7 @@ TEST(PageImage, OnePagePictureTakesNoMoreMemoryThanItsShareOfTheCap)
 TEST(PageImage, APictureBeyondAFileIsRefusedBeforeItIsDrawn)
 {
     CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
-    for (int i = 0; i < 10; ++i) {
-        auto strip = std::make_unique<CUnWrapImage>(1000 + 100 * i, uint16_t(0));
-        strip->width = 2000;
-        strip->shownHeight = 4500;
-        data.InsertImage(std::move(strip), false);
-    }
+    addUnloadedStrips(data, 2000, 4500);
     PageViewState view;
     view.currentPage = 0;
     const PageViewState state = PageStateFor(data, view, 0, false);
