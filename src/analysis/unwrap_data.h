@@ -176,6 +176,9 @@ public:
         Other,   // a file this data set has neither read nor written
     };
     DiskFile fileOnDisk() const;
+    // The first strip picture a save would write over that another window or
+    // program rewrote since this data set read or wrote it; empty when none.
+    QString changedStripFile() const;
 
 private:
     struct Item {
@@ -184,6 +187,9 @@ private:
         // The picture the strip was read from or last written to; empty for
         // a strip that has none yet (a capture).
         QString file;
+        // Digest of that picture's bytes then: a save compares it with what
+        // the file holds now.
+        QByteArray fileDigest;
     };
 
     void drawPage(QPainter& painter, float zoom, float aspect, int page, int perPage,
@@ -203,6 +209,9 @@ private:
     QString imageDirectory_;
     SfaHeader header_;
     bool modified_ = false;
+    // Files larger than this are no analysis file: 10,000 strips and 10,000
+    // shapes with long descriptions stay far below it.
+    static constexpr qint64 kMaxSfaBytes = 256ll * 1024 * 1024;
     // Digest of the bytes last read from or written to the file path; empty
     // before either. What is on disk is compared by content: a rewrite within
     // the same clock tick, of the same size, is still a change.

@@ -65,19 +65,28 @@ bool CUnWrapView::mayReplaceFileOnDisk()
     const QString path = data_->filePath();
     if (refuseRecordingSurvey(path, true))
         return false;
+    const auto replaceChanged = [this](const QString& file) {
+        return messageBox(
+                   QStringLiteral("文件'%1'已被其它窗口或程序修改。\n是否用当前的分析结果替换它?")
+                       .arg(file),
+                   QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) ==
+               IDYES;
+    };
     switch (data_->fileOnDisk()) {
     case CUnWrapData::DiskFile::None:
     case CUnWrapData::DiskFile::Same:
-        return true;
-    case CUnWrapData::DiskFile::Other:
-        return confirmReplace(this, QStringLiteral("保存"), path);
-    case CUnWrapData::DiskFile::Changed:
         break;
+    case CUnWrapData::DiskFile::Other:
+        if (!confirmReplace(this, QStringLiteral("保存"), path))
+            return false;
+        break;
+    case CUnWrapData::DiskFile::Changed:
+        return replaceChanged(path); // the one question covers the strips too
     }
-    return messageBox(QStringLiteral("文件'%1'已被其它窗口或程序修改。\n是否用当前的分析结果替换它?")
-                          .arg(path),
-                      QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) ==
-           IDYES;
+    // The strip pictures the save writes: another window may have saved its
+    // own turn of the same strip, with the index left as it was.
+    const QString strip = data_->changedStripFile();
+    return strip.isEmpty() || replaceChanged(strip);
 }
 
 void CUnWrapView::CloseDocument()
