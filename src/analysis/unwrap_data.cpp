@@ -146,6 +146,12 @@ bool CUnWrapData::IsItemModified(int i) const
     return i >= 0 && i < GetItemCount() && items_[size_t(i)].modified;
 }
 
+void CUnWrapData::SetItemFile(int i, const QString& path)
+{
+    if (i >= 0 && i < GetItemCount())
+        items_[size_t(i)].file = path;
+}
+
 void CUnWrapData::SetItemModified(int i, bool modified)
 {
     if (i < 0 || i >= GetItemCount())
@@ -365,6 +371,18 @@ bool CUnWrapData::SavePageImages(int page, int perPage, ErrorReport* error)
 bool CUnWrapData::loadStripPixels(Item& stored, ErrorReport* error)
 {
     CUnWrapImage& item = *stored.image;
+    const auto readFrom = [&stored, &item](const QString& path, ErrorReport* why) {
+        const bool bmp = path.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
+        if (!(bmp ? item.LoadBmpFile(path, why) : item.LoadJpgFile(path, why)))
+            return false;
+        stored.file = path;
+        stored.fileDigest = FileDigest(path);
+        return true;
+    };
+    // The picture it was read from before (or chosen for it) stays its
+    // picture, whatever the capture format is now.
+    if (!stored.file.isEmpty() && QFileInfo(stored.file).isFile())
+        return readFrom(stored.file, error);
     const bool bmpFirst = currentCaptureFormat.load() == 1;
     const QString exts[2] = {bmpFirst ? QStringLiteral("bmp") : QStringLiteral("jpg"),
                              bmpFirst ? QStringLiteral("jpg") : QStringLiteral("bmp")};
@@ -374,12 +392,8 @@ bool CUnWrapData::loadStripPixels(Item& stored, ErrorReport* error)
         if (path.isEmpty())
             continue;
         ErrorReport why;
-        if (ext == QLatin1String("bmp") ? item.LoadBmpFile(path, &why)
-                                        : item.LoadJpgFile(path, &why)) {
-            stored.file = path;
-            stored.fileDigest = FileDigest(path);
+        if (readFrom(path, &why))
             return true;
-        }
         if (first.isEmpty())
             first = why;
     }

@@ -63,6 +63,8 @@ public:
     int GetItemCount() const { return int(items_.size()); }
     bool IsItemModified(int i) const;
     void SetItemModified(int i, bool modified);
+    // The picture strip `i` is read from and saved into (one the user chose).
+    void SetItemFile(int i, const QString& path);
     int GetPageCount(int perPage) const;
 
     // --- shapes --------------------------------------------------------------
@@ -106,8 +108,10 @@ public:
     // the picture it was read from, a new strip into the image directory in
     // the capture format. False (with the reason) when any failed.
     bool SavePageImages(int page, int perPage, ErrorReport* error = nullptr);
-    // Loads the pixels of the page's strips that have none. The capture
-    // format's extension is tried first, then the other, either in any case.
+    // Loads the pixels of the page's strips that have none: each from the
+    // picture it was read from before or chosen for it; a strip without one
+    // tries the capture format's extension first, then the other, either in
+    // any case.
     // Returns the number of strips that could not be loaded; `error` then
     // holds one report naming each of them (the first five) and what is
     // wrong with its file.

@@ -212,7 +212,10 @@ void CUnWrapView::OnOpenJpg()
                 skipped << info.fileName();
                 continue;
             }
-            data_->InsertImage(std::make_unique<CUnWrapImage>(key, uint16_t(0)), false);
+            // The picture chosen, not one of the other format beside it.
+            data_->SetItemFile(
+                data_->InsertImage(std::make_unique<CUnWrapImage>(key, uint16_t(0)), false),
+                info.absoluteFilePath());
         }
         QApplication::restoreOverrideCursor();
     }
