@@ -45,10 +45,11 @@ bool CUnWrapView::refuseRecordingSurvey(const QString& file, bool saving)
 {
     // The live window rewrites the recording's index and strips as the
     // survey goes on: any document of its folder would write over them, or
-    // they over it.
+    // they over it. That of another copy of the program marks its folder.
     const QString sfa = ctx_.currentRecordingSfa();
-    if (sfa.isEmpty() ||
-        !sameFolder(QFileInfo(file).absolutePath(), QFileInfo(sfa).absolutePath()))
+    const QString folder = QFileInfo(file).absolutePath();
+    if ((sfa.isEmpty() || !sameFolder(folder, QFileInfo(sfa).absolutePath())) &&
+        !FolderLock::isHeld(folder))
         return false;
     const QString text =
         saving ? QStringLiteral("保存SFA文件失败\n'%1'属于正在录制的测试，停止录制后才能保存")
@@ -100,6 +101,7 @@ void CUnWrapView::CloseDocument()
         messageBox(error.text, error.caption, error.style, this);
     data_.reset();
     recordsSurvey_ = false; // a document opened later is the user's
+    recordingFolderLock_.release();
     loadedPage_ = -1;
     state_.currentPage = -1;
     state_.selectedItem = -1;
