@@ -45,7 +45,8 @@ bool CUnWrapView::refuseRecordingSurvey(const QString& file, bool saving)
 {
     // The live window rewrites the recording's index and strips as the
     // survey goes on: any document of its folder would write over them, or
-    // they over it. That of another copy of the program marks its folder.
+    // they over it. The live window of another copy of the program marks
+    // its folder with a lock instead.
     const QString sfa = ctx_.currentRecordingSfa();
     const QString folder = QFileInfo(file).absolutePath();
     if ((sfa.isEmpty() || !sameFolder(folder, QFileInfo(sfa).absolutePath())) &&
@@ -70,8 +71,8 @@ bool CUnWrapView::mayReplaceFileOnDisk()
         return messageBox(
                    QStringLiteral("文件'%1'已被其它窗口或程序修改。\n是否用当前的分析结果替换它?")
                        .arg(file),
-                   QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) ==
-               IDYES;
+                   QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2,
+                   this) == IDYES;
     };
     switch (data_->fileOnDisk()) {
     case CUnWrapData::DiskFile::None:

@@ -215,15 +215,12 @@ TEST(StitchWindowDiskFile, AStripPictureSavedByAnotherWindowIsReplacedOnlyWhenTh
         int command;    // ID_FILE_SAVE, or ID_FILE_NEW answered 是
         int answer;     // to the question on the changed picture; 0: not asked
     } rows[] = {
-        {false, ID_FILE_SAVE, 0},
-        {true, ID_FILE_SAVE, IDNO},
-        {true, ID_FILE_SAVE, IDYES},
-        {true, ID_FILE_NEW, IDNO},
-        {true, ID_FILE_NEW, IDYES},
+        {false, ID_FILE_SAVE, 0},  {true, ID_FILE_SAVE, IDNO}, {true, ID_FILE_SAVE, IDYES},
+        {true, ID_FILE_NEW, IDNO}, {true, ID_FILE_NEW, IDYES},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.sameStrip << " " << row.command << " "
-                                        << row.answer);
+        SCOPED_TRACE(testing::Message()
+                     << row.sameStrip << " " << row.command << " " << row.answer);
         SavedSurvey s;
         // Pictures whose columns differ, so that a turn changes them.
         for (int i = 0; i < 6; ++i) {

@@ -220,9 +220,8 @@ TEST(SurveyFiles, AStripShowsAndKeepsThePictureItWasOpenedFrom)
             for (int i = 0; i < 12; ++i)
                 jpgs << d.GetItem(i)->jpgPath(f.dir.path());
         }
-        const auto other = test::colourStrip(1000, 200, 20, [](int x, int y) {
-            return qRgb(x, 255 - x, y * 3);
-        });
+        const auto other =
+            test::colourStrip(1000, 200, 20, [](int x, int y) { return qRgb(x, 255 - x, y * 3); });
         ASSERT_TRUE(other->SaveBmp(f.dir.path()));
         const QString bmp = other->bmpPath(f.dir.path());
         const QByteArray bmpBytes = fileBytes(bmp);
