@@ -1,12 +1,12 @@
 #include "analysis/unwrap_data.h"
 
+#include "analysis/file_digest.h"
 #include "core/atomic_file.h"
 #include "core/c_number.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,10 +19,6 @@
 namespace bc {
 
 namespace {
-
-// Files larger than this are no analysis file: 10,000 strips and 10,000
-// shapes with long descriptions stay far below it.
-constexpr qint64 kMaxSfaBytes = 256ll * 1024 * 1024;
 
 // No page reaches this far down; strips below it are not painted.
 constexpr int kMaxPaintedTop = 1 << 24;
@@ -52,11 +48,6 @@ QString findStripFile(const QString& dir, int32_t key, const QString& ext)
             name.mid(stem.size() + 1).compare(ext, Qt::CaseInsensitive) == 0)
             return QStringLiteral("%1/%2").arg(dir, name);
     return {};
-}
-
-QByteArray digestOf(const QByteArray& bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
 void drawStrip(QPainter& painter, const CUnWrapImage& item, const QRect& target)
@@ -141,7 +132,7 @@ int CUnWrapData::InsertImage(std::unique_ptr<CUnWrapImage> item, bool modified)
         at->modified = at->modified || modified;
         return index;
     }
-    items_.insert(at, Item{std::move(item), modified, {}});
+    items_.insert(at, Item{std::move(item), modified, {}, {}});
     return index;
 }
 
@@ -153,6 +144,12 @@ CUnWrapImage* CUnWrapData::GetItem(int i) const
 bool CUnWrapData::IsItemModified(int i) const
 {
     return i >= 0 && i < GetItemCount() && items_[size_t(i)].modified;
+}
+
+void CUnWrapData::SetItemFile(int i, const QString& path)
+{
+    if (i >= 0 && i < GetItemCount())
+        items_[size_t(i)].file = path;
 }
 
 void CUnWrapData::SetItemModified(int i, bool modified)
@@ -352,6 +349,7 @@ bool CUnWrapData::writeStrip(Item& item, ErrorReport* error)
         return false;
     }
     item.file = path;
+    item.fileDigest = FileDigest(path);
     item.modified = false;
     return true;
 }
@@ -373,6 +371,18 @@ bool CUnWrapData::SavePageImages(int page, int perPage, ErrorReport* error)
 bool CUnWrapData::loadStripPixels(Item& stored, ErrorReport* error)
 {
     CUnWrapImage& item = *stored.image;
+    const auto readFrom = [&stored, &item](const QString& path, ErrorReport* why) {
+        const bool bmp = path.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
+        if (!(bmp ? item.LoadBmpFile(path, why) : item.LoadJpgFile(path, why)))
+            return false;
+        stored.file = path;
+        stored.fileDigest = FileDigest(path);
+        return true;
+    };
+    // The picture it was read from before (or chosen for it) stays its
+    // picture, whatever the capture format is now.
+    if (!stored.file.isEmpty() && QFileInfo(stored.file).isFile())
+        return readFrom(stored.file, error);
     const bool bmpFirst = currentCaptureFormat.load() == 1;
     const QString exts[2] = {bmpFirst ? QStringLiteral("bmp") : QStringLiteral("jpg"),
                              bmpFirst ? QStringLiteral("jpg") : QStringLiteral("bmp")};
@@ -382,11 +392,8 @@ bool CUnWrapData::loadStripPixels(Item& stored, ErrorReport* error)
         if (path.isEmpty())
             continue;
         ErrorReport why;
-        if (ext == QLatin1String("bmp") ? item.LoadBmpFile(path, &why)
-                                        : item.LoadJpgFile(path, &why)) {
-            stored.file = path;
+        if (readFrom(path, &why))
             return true;
-        }
         if (first.isEmpty())
             first = why;
     }
@@ -727,9 +734,9 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
     }
     header_ = std::move(content.header);
     modified_ = false;
-    diskDigest_ = digestOf(bytes);
+    diskDigest_ = BytesDigest(bytes);
     for (auto& strip : content.strips)
-        items_.push_back(Item{std::move(strip), false, {}});
+        items_.push_back(Item{std::move(strip), false, {}, {}});
     shapes_ = std::move(content.shapes);
     return true;
 }
@@ -767,33 +774,11 @@ bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
         return false;
     }
     modified_ = false;
-    diskDigest_ = digestOf(bytes);
+    diskDigest_ = BytesDigest(bytes);
     header_.version = 1;
     header_.savedItemCount = n;
     header_.savedShapeCount = int32_t(shapes_.size());
     return true;
-}
-
-CUnWrapData::DiskFile CUnWrapData::fileOnDisk() const
-{
-    if (filePath_.isEmpty())
-        return DiskFile::None;
-    const QFileInfo info(filePath_);
-    if (!info.exists())
-        return DiskFile::None;
-    if (diskDigest_.isEmpty())
-        return DiskFile::Other;
-    // Not a plain file, or larger than any save of ours writes: not read (a
-    // pipe would block), taken for a change.
-    if (!info.isFile() || info.size() > kMaxSfaBytes)
-        return DiskFile::Changed;
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly))
-        return DiskFile::Changed;
-    const QByteArray bytes = file.read(kMaxSfaBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return DiskFile::Changed;
-    return digestOf(bytes) == diskDigest_ ? DiskFile::Same : DiskFile::Changed;
 }
 
 } // namespace bc

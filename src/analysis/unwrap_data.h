@@ -63,6 +63,8 @@ public:
     int GetItemCount() const { return int(items_.size()); }
     bool IsItemModified(int i) const;
     void SetItemModified(int i, bool modified);
+    // The picture strip `i` is read from and saved into (one the user chose).
+    void SetItemFile(int i, const QString& path);
     int GetPageCount(int perPage) const;
 
     // --- shapes --------------------------------------------------------------
@@ -106,8 +108,10 @@ public:
     // the picture it was read from, a new strip into the image directory in
     // the capture format. False (with the reason) when any failed.
     bool SavePageImages(int page, int perPage, ErrorReport* error = nullptr);
-    // Loads the pixels of the page's strips that have none. The capture
-    // format's extension is tried first, then the other, either in any case.
+    // Loads the pixels of the page's strips that have none: each from the
+    // picture it was read from before or chosen for it; a strip without one
+    // tries the capture format's extension first, then the other, either in
+    // any case.
     // Returns the number of strips that could not be loaded; `error` then
     // holds one report naming each of them (the first five) and what is
     // wrong with its file.
@@ -176,6 +180,9 @@ public:
         Other,   // a file this data set has neither read nor written
     };
     DiskFile fileOnDisk() const;
+    // The first strip picture a save would write over that another window or
+    // program rewrote since this data set read or wrote it; empty when none.
+    QString changedStripFile() const;
 
 private:
     struct Item {
@@ -184,6 +191,9 @@ private:
         // The picture the strip was read from or last written to; empty for
         // a strip that has none yet (a capture).
         QString file;
+        // Digest of that picture's bytes then: a save compares it with what
+        // the file holds now.
+        QByteArray fileDigest;
     };
 
     void drawPage(QPainter& painter, float zoom, float aspect, int page, int perPage,
@@ -203,6 +213,9 @@ private:
     QString imageDirectory_;
     SfaHeader header_;
     bool modified_ = false;
+    // Files larger than this are no analysis file: 10,000 strips and 10,000
+    // shapes with long descriptions stay far below it.
+    static constexpr qint64 kMaxSfaBytes = 256ll * 1024 * 1024;
     // Digest of the bytes last read from or written to the file path; empty
     // before either. What is on disk is compared by content: a rewrite within
     // the same clock tick, of the same size, is still a change.

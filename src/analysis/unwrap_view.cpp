@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -87,8 +88,10 @@ void CUnWrapView::BindLiveSurvey()
     // Only a recording's strips are kept, in the files the form chose for it;
     // live acquisition shows its strips and lets them go.
     recordsSurvey_ = formMode == 2;
-    if (recordsSurvey_)
+    if (recordsSurvey_) {
         imageDirectory_ = ctx_.recordingFolder;
+        recordingFolderLock_.hold(QFileInfo(ctx_.recordingSfaPath).absolutePath());
+    }
     data_ = std::make_unique<CUnWrapData>(recordsSurvey_ ? ctx_.recordingSfaPath : QString(),
                                           imageDirectory_);
     if (ctx_.settings)

@@ -10,6 +10,7 @@
 #include "analysis/strip_sink.h"
 #include "analysis/workspace_context.h"
 #include "core/error_report.h"
+#include "core/folder_lock.h"
 #include "core/unwrap_image.h"
 
 #include <QAbstractScrollArea>
@@ -178,6 +179,9 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     QString imageDirectory_;
     // The document is the running recording's, taken by BindLiveSurvey.
     bool recordsSurvey_ = false;
+    // Marks the recording's folder while this view writes it, for the
+    // stitch windows of this program and of any other copy of it.
+    FolderLock recordingFolderLock_;
     PageViewState state_;
     int loadedPage_ = -1;
     int templateSize_ = 16;

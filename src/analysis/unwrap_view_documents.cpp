@@ -45,10 +45,12 @@ bool CUnWrapView::refuseRecordingSurvey(const QString& file, bool saving)
 {
     // The live window rewrites the recording's index and strips as the
     // survey goes on: any document of its folder would write over them, or
-    // they over it.
+    // they over it. The live window of another copy of the program marks
+    // its folder with a lock instead.
     const QString sfa = ctx_.currentRecordingSfa();
-    if (sfa.isEmpty() ||
-        !sameFolder(QFileInfo(file).absolutePath(), QFileInfo(sfa).absolutePath()))
+    const QString folder = QFileInfo(file).absolutePath();
+    if ((sfa.isEmpty() || !sameFolder(folder, QFileInfo(sfa).absolutePath())) &&
+        !FolderLock::isHeld(folder))
         return false;
     const QString text =
         saving ? QStringLiteral("保存SFA文件失败\n'%1'属于正在录制的测试，停止录制后才能保存")
@@ -65,19 +67,28 @@ bool CUnWrapView::mayReplaceFileOnDisk()
     const QString path = data_->filePath();
     if (refuseRecordingSurvey(path, true))
         return false;
+    const auto replaceChanged = [this](const QString& file) {
+        return messageBox(
+                   QStringLiteral("文件'%1'已被其它窗口或程序修改。\n是否用当前的分析结果替换它?")
+                       .arg(file),
+                   QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2,
+                   this) == IDYES;
+    };
     switch (data_->fileOnDisk()) {
     case CUnWrapData::DiskFile::None:
     case CUnWrapData::DiskFile::Same:
-        return true;
-    case CUnWrapData::DiskFile::Other:
-        return confirmReplace(this, QStringLiteral("保存"), path);
-    case CUnWrapData::DiskFile::Changed:
         break;
+    case CUnWrapData::DiskFile::Other:
+        if (!confirmReplace(this, QStringLiteral("保存"), path))
+            return false;
+        break;
+    case CUnWrapData::DiskFile::Changed:
+        return replaceChanged(path); // the one question covers the strips too
     }
-    return messageBox(QStringLiteral("文件'%1'已被其它窗口或程序修改。\n是否用当前的分析结果替换它?")
-                          .arg(path),
-                      QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) ==
-           IDYES;
+    // The strip pictures the save writes: another window may have saved its
+    // own turn of the same strip, with the index left as it was.
+    const QString strip = data_->changedStripFile();
+    return strip.isEmpty() || replaceChanged(strip);
 }
 
 void CUnWrapView::CloseDocument()
@@ -91,6 +102,7 @@ void CUnWrapView::CloseDocument()
         messageBox(error.text, error.caption, error.style, this);
     data_.reset();
     recordsSurvey_ = false; // a document opened later is the user's
+    recordingFolderLock_.release();
     loadedPage_ = -1;
     state_.currentPage = -1;
     state_.selectedItem = -1;
@@ -203,7 +215,10 @@ void CUnWrapView::OnOpenJpg()
                 skipped << info.fileName();
                 continue;
             }
-            data_->InsertImage(std::make_unique<CUnWrapImage>(key, uint16_t(0)), false);
+            // The picture chosen, not one of the other format beside it.
+            data_->SetItemFile(
+                data_->InsertImage(std::make_unique<CUnWrapImage>(key, uint16_t(0)), false),
+                info.absoluteFilePath());
         }
         QApplication::restoreOverrideCursor();
     }

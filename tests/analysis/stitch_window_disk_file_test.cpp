@@ -205,6 +205,80 @@ TEST(StitchWindowDiskFile, TwoWindowsOnOneSurveyDoNotEraseEachOthersWork)
     EXPECT_EQ(s.onDisk(), std::pair(6, 0));
 }
 
+// The strip pictures a save writes are files another window may have saved
+// too: a picture rewritten since this window read it is replaced only when
+// the user says so, even when the survey index itself is unchanged.
+TEST(StitchWindowDiskFile, AStripPictureSavedByAnotherWindowIsReplacedOnlyWhenTheUserSaysSo)
+{
+    const struct {
+        bool sameStrip; // the second window turns the strip the first one saved
+        int command;    // ID_FILE_SAVE, or ID_FILE_NEW answered 是
+        int answer;     // to the question on the changed picture; 0: not asked
+    } rows[] = {
+        {false, ID_FILE_SAVE, 0},  {true, ID_FILE_SAVE, IDNO}, {true, ID_FILE_SAVE, IDYES},
+        {true, ID_FILE_NEW, IDNO}, {true, ID_FILE_NEW, IDYES},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << row.sameStrip << " " << row.command << " " << row.answer);
+        SavedSurvey s;
+        // Pictures whose columns differ, so that a turn changes them.
+        for (int i = 0; i < 6; ++i) {
+            const auto strip = test::colourStrip(1000 + 100 * i, 300, 60, [](int x, int y) {
+                return qRgb(x % 256, y * 4, x * 7 % 256);
+            });
+            ASSERT_TRUE(strip->SaveJpg(s.dir.path()));
+        }
+        const WorkspaceContext ctx{&s.settings, [] { return 0; }, {}, {}, {}};
+        std::unique_ptr<CUnWrapFrame> windows[2];
+        int turned[2] = {-1, -1};
+        for (int w = 0; w < 2; ++w) {
+            windows[w].reset(OpenStitchFrame(nullptr, ctx));
+            ASSERT_TRUE(windows[w]);
+            windows[w]->setAttribute(Qt::WA_DeleteOnClose, false);
+            windows[w]->resize(1000, 800);
+            windows[w]->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(windows[w].get()));
+            s.prompter.fileAnswers.push_back(s.sfa);
+            windows[w]->commandAction(ID_FILE_OPEN)->trigger();
+            ASSERT_TRUE(windows[w]->GetData());
+            // A strip clicked in the middle of the page, turned 10 columns.
+            CUnWrapView* view = windows[w]->GetUnWrapView();
+            click(*windows[w], QPoint(200, w == 0 || row.sameStrip ? 150 : 260));
+            turned[w] = view->pageState().selectedItem;
+            ASSERT_GE(turned[w], 0);
+            QTest::keyClick(view, w == 0 ? Qt::Key_Right : Qt::Key_Left, Qt::ShiftModifier);
+        }
+        ASSERT_EQ(turned[0] == turned[1], row.sameStrip);
+        windows[0]->commandAction(ID_FILE_SAVE)->trigger();
+        ASSERT_TRUE(s.prompter.boxes.empty());
+        const QString picture = windows[1]->GetData()->GetItem(turned[1])->jpgPath(s.dir.path());
+        const QByteArray first = test::fileBytes(picture);
+
+        QStringList expected;
+        if (row.command == ID_FILE_NEW) {
+            s.prompter.boxAnswers.push_back(IDYES);
+            expected << QStringLiteral("是否保存对s.sfa的修改?");
+        }
+        if (row.answer) {
+            s.prompter.boxAnswers.push_back(row.answer);
+            expected << changedQuestion(picture);
+        }
+        windows[1]->commandAction(row.command)->trigger();
+        EXPECT_EQ(s.prompter.boxTexts(), expected);
+        EXPECT_TRUE(s.prompter.boxAnswers.empty());
+        if (row.answer == IDNO) {
+            // The first window's turn stays; the second keeps its own, unsaved.
+            EXPECT_EQ(test::fileBytes(picture), first);
+            ASSERT_TRUE(windows[1]->GetData());
+            EXPECT_TRUE(windows[1]->GetData()->IsModified());
+        } else {
+            EXPECT_NE(test::fileBytes(picture), first);
+        }
+        s.prompter.boxAnswers.clear();
+    }
+}
+
 // "打开JPG文件" keeps its document in temp.sfa of the pictures' folder: a
 // temp.sfa of other pictures is replaced only after the save dialog's own
 // question; one this document read or wrote is replaced unasked.

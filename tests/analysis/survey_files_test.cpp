@@ -195,5 +195,69 @@ TEST(SurveyFiles, AStripIsWrittenBackIntoTheFileItWasReadFrom)
     }
 }
 
+// A strip shows the picture it was opened from, and a save writes that one:
+// pictures opened with "打开JPG文件" while BMP is chosen and a BMP of the same
+// depth lies beside them, and a page of a survey shown again after "抓图格式"
+// changed. The picture of the other format stays as it was.
+TEST(SurveyFiles, AStripShowsAndKeepsThePictureItWasOpenedFrom)
+{
+    const auto wave = [](int x, int y) {
+        return qRgb(int(127 + 120 * std::sin(x / 8.0)), int(127 + 120 * std::cos(x / 5.0)),
+                    (y * 9) % 256);
+    };
+    for (const bool imported : {true, false}) {
+        SCOPED_TRACE(imported);
+        test::StitchFrame f;
+        f.settings.aspectAutoFit = 0;
+        const QString sfa = f.dir.filePath(QStringLiteral("hole.sfa"));
+        QStringList jpgs;
+        {
+            const test::CaptureFormatScope jpeg(0);
+            CUnWrapData d(sfa, f.dir.path());
+            for (int i = 0; i < 12; ++i)
+                d.InsertImage(test::colourStrip(1000 + 100 * i, 200, 20, wave));
+            ASSERT_TRUE(d.SaveSfa(12, true));
+            for (int i = 0; i < 12; ++i)
+                jpgs << d.GetItem(i)->jpgPath(f.dir.path());
+        }
+        const auto other =
+            test::colourStrip(1000, 200, 20, [](int x, int y) { return qRgb(x, 255 - x, y * 3); });
+        ASSERT_TRUE(other->SaveBmp(f.dir.path()));
+        const QString bmp = other->bmpPath(f.dir.path());
+        const QByteArray bmpBytes = fileBytes(bmp);
+        CUnWrapImage original;
+        ASSERT_TRUE(original.LoadJpgFile(jpgs[0]));
+
+        if (imported) {
+            const test::CaptureFormatScope chosen(1);
+            f.build(CUnWrapFrame::StandAlone);
+            f.prompter.multiFileAnswers.push_back(jpgs);
+            f.frame->commandAction(ID_OPEN_JPG)->trigger();
+        } else {
+            f.openSfa(sfa);
+        }
+        ASSERT_TRUE(f.frame->GetData());
+        const test::CaptureFormatScope chosen(1);
+        f.clickCommand(ID_NEXT_PAGE);
+        f.clickCommand(ID_PREV_PAGE);
+        const CUnWrapImage& shown = *f.frame->GetData()->GetItem(0);
+        EXPECT_LT(test::meanDifference(shown, original, 0, 20),
+                  test::meanDifference(shown, *other, 0, 20));
+
+        CUnWrapView& view = f.view();
+        const QPoint onStrip0(kPageLeftMargin + 100, kPageTopMargin + 10);
+        QTest::mouseMove(view.viewport(), onStrip0);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onStrip0);
+        ASSERT_EQ(view.pageState().selectedItem, 0);
+        QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+        f.frame->commandAction(ID_FILE_SAVE)->trigger();
+        EXPECT_EQ(fileBytes(bmp), bmpBytes);
+        CUnWrapImage written;
+        ASSERT_TRUE(written.LoadJpgFile(jpgs[0]));
+        EXPECT_LT(4 * test::meanDifference(written, test::movedRight(original, 10), 0, 20),
+                  test::meanDifference(written, original, 0, 20));
+    }
+}
+
 } // namespace
 } // namespace bc

@@ -249,6 +249,70 @@ TEST(StitchWindowBesideARecording, TheRecordingsFolderIsNeitherOpenedNorWrittenW
     }
 }
 
+// Another copy of the program knows nothing of this one's recording: while
+// the live window writes the recording's folder, that copy's stitch window
+// neither opens its survey or strips nor saves into it, and says why, as this
+// copy's own window does. Once stopped, both go through.
+TEST(StitchWindowBesideARecording, AnotherCopyOfTheProgramLeavesTheRecordingsFolderAlone)
+{
+    Station s;
+    const QString folder = s.dir.filePath("d");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QStringList pictures;
+    for (int i = 0; i < 6; ++i) {
+        auto strip = test::rowStrip(5000 + 100 * i, 300, 60);
+        ASSERT_TRUE(strip->SaveJpg(folder));
+        pictures << strip->jpgPath(folder);
+    }
+    // The stitch window as the other copy builds it: no recording of its own.
+    CSurveyParams settings;
+    const WorkspaceContext elsewhere{&settings, [] { return 0; }, {}, {}, {}};
+    std::unique_ptr<CUnWrapFrame> other(OpenStitchFrame(nullptr, elsewhere));
+    ASSERT_TRUE(other);
+    other->setAttribute(Qt::WA_DeleteOnClose, false);
+    s.prompter.multiFileAnswers.push_back(pictures);
+    other->commandAction(ID_OPEN_JPG)->trigger();
+    ASSERT_TRUE(other->GetData());
+    CUnWrapData* kept = other->GetData();
+    const QString temp = kept->filePath();
+
+    const QString sfa = s.record("d");
+    ASSERT_EQ(QFileInfo(sfa).absolutePath(), folder);
+    s.strips(12);
+    ASSERT_TRUE(QFileInfo::exists(sfa));
+    s.prompter.boxes.clear();
+    other->commandAction(ID_FILE_SAVE)->trigger();
+    EXPECT_EQ(s.prompter.boxTexts(),
+              QStringList{QStringLiteral("保存SFA文件失败\n'%1'属于正在录制的测试，"
+                                         "停止录制后才能保存")
+                              .arg(temp)});
+    EXPECT_FALSE(QFileInfo::exists(temp));
+    const QString refused =
+        QStringLiteral("无法打开文件: '%1'\n该文件属于正在录制的测试，停止录制后才能打开");
+    for (const int command : {int(ID_FILE_OPEN), int(ID_OPEN_JPG)}) {
+        SCOPED_TRACE(command);
+        s.prompter.boxes.clear();
+        if (command == ID_FILE_OPEN)
+            s.prompter.fileAnswers.push_back(sfa);
+        else
+            s.prompter.multiFileAnswers.push_back(pictures);
+        other->commandAction(command)->trigger();
+        EXPECT_EQ(s.prompter.boxTexts(),
+                  QStringList{refused.arg(command == ID_FILE_OPEN ? sfa : pictures.front())});
+        EXPECT_EQ(other->GetData(), kept);
+    }
+
+    s.stop();
+    s.prompter.boxes.clear();
+    other->commandAction(ID_FILE_SAVE)->trigger();
+    EXPECT_TRUE(QFileInfo::exists(temp));
+    s.prompter.fileAnswers.push_back(sfa);
+    other->commandAction(ID_FILE_OPEN)->trigger();
+    ASSERT_TRUE(other->GetData());
+    EXPECT_EQ(other->GetData()->filePath(), sfa);
+    EXPECT_EQ(s.prompter.boxTexts(), QStringList());
+}
+
 // Leaving the program with a changed survey in the stitch window: the window
 // asks first, and its 取消 keeps the program, the window and the change.
 TEST(StitchWindowBesideARecording, LeavingTheProgramAsksAboutTheStitchWindowsChanges)
