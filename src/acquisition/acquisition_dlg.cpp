@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -1219,6 +1220,19 @@ void CAcquisitionDlg::pullCoordinates()
 void CAcquisitionDlg::accept()
 {
     // Enter never closes the form.
+}
+
+void CAcquisitionDlg::keyPressEvent(QKeyEvent* e)
+{
+    // Enter that a field of the form leaves over goes nowhere. The dialog would
+    // click its default button with it: the communication group's "保存",
+    // which closes and reopens the counter's line under a box. A button with
+    // the focus has taken Enter as its own click before it gets here.
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void CAcquisitionDlg::reject()

@@ -294,6 +294,46 @@ TEST_F(CounterLineRunTest, ADepthIsTypedIntoTheEntryWhileFramesArrive)
     });
 }
 
+// Enter in a field of the form during preview: it goes to no button of the
+// form (the communication group's "保存" used to take it, closing and opening
+// the counter's line again under a box), while a button with the focus still
+// takes Enter as a click.
+TEST_F(CounterLineRunTest, EnterInAFieldOfTheFormClicksNoButton)
+{
+    const QString kPortSaved = QStringLiteral("设置串口成功");
+    const struct {
+        int id;
+        Qt::Key key;
+        bool clicks; // the focused button takes it
+    } rows[] = {
+        {IDC_TESTER, Qt::Key_Return, false},   {IDC_COORD_X, Qt::Key_Enter, false},
+        {IDC_COLLAR_COORDINATES, Qt::Key_Return, false}, {IDC_PORT, Qt::Key_Return, false},
+        {IDC_HOLE_TYPE, Qt::Key_Enter, false}, {IDC_SAVE_COMM, Qt::Key_Return, true},
+    };
+    run([&](CAcquisitionDlg& form) {
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.id);
+            QWidget* target = form.control(row.id);
+            target->setFocus(Qt::TabFocusReason);
+            ASSERT_TRUE(test::waitUntil([&] { return target->hasFocus(); }));
+            const qsizetype told = prompter.boxTexts().size();
+            frame(form, 0x00, 90);
+            QTest::keyClick(target, row.key,
+                            row.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            EXPECT_EQ(prompter.boxTexts().mid(told),
+                      row.clicks ? QStringList{kPortSaved} : QStringList{});
+            EXPECT_TRUE(form.serialLine().isOpen());
+            EXPECT_EQ(form.GetUiMode(), ModeLive);
+            // The line still hands frames on.
+            frame(form, 0x00, 91);
+            EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("91度"));
+        }
+        form.OnStopRecord();
+    });
+}
+
 // Takes the strips the raw-frame view hands on.
 struct StripCollector : QObject, IStripSink {
     std::vector<std::unique_ptr<CUnWrapImage>> strips;
