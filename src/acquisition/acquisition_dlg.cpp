@@ -866,6 +866,9 @@ void CAcquisitionDlg::OnStartRecord()
         return chooseRecordFile(true) ? fileField_->text() : QString();
     });
     if (path.isEmpty()) {
+        // A name chosen and then not taken (an analysed survey of that name
+        // kept) goes with it, or 回放 would do nothing.
+        fileField_->clear();
         setStatus(tr8("文件名为空,录制失败"));
         return;
     }
