@@ -684,6 +684,10 @@ void CAcquisitionDlg::onLineLost()
 void CAcquisitionDlg::onLineBack()
 {
     showLineState(LineState::Ok);
+    // Reopened after the communication settings were saved during the drop
+    // (which switched reception off): the running mode reads the counter.
+    if (mode_ == ModeLive || mode_ == ModeRecording)
+        serial_->setReceptionEnabled(true);
     // The box saying the line went is no longer true.
     if (tellingLineLost_)
         prompter().withdrawBox(this, lineLostBoxText());
