@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -683,6 +684,10 @@ void CAcquisitionDlg::onLineLost()
 void CAcquisitionDlg::onLineBack()
 {
     showLineState(LineState::Ok);
+    // Reopened after the communication settings were saved during the drop
+    // (which switched reception off): the running mode reads the counter.
+    if (mode_ == ModeLive || mode_ == ModeRecording)
+        serial_->setReceptionEnabled(true);
     // The box saying the line went is no longer true.
     if (tellingLineLost_)
         prompter().withdrawBox(this, lineLostBoxText());
@@ -865,6 +870,9 @@ void CAcquisitionDlg::OnStartRecord()
         return chooseRecordFile(true) ? fileField_->text() : QString();
     });
     if (path.isEmpty()) {
+        // A name chosen and then not taken (an analysed survey of that name
+        // kept) goes with it, or 回放 would do nothing.
+        fileField_->clear();
         setStatus(tr8("文件名为空,录制失败"));
         return;
     }
@@ -1219,6 +1227,19 @@ void CAcquisitionDlg::pullCoordinates()
 void CAcquisitionDlg::accept()
 {
     // Enter never closes the form.
+}
+
+void CAcquisitionDlg::keyPressEvent(QKeyEvent* e)
+{
+    // Enter that a field of the form leaves over goes nowhere. The dialog would
+    // click its default button with it: the communication group's "保存",
+    // which closes and reopens the counter's line under a box. A button with
+    // the focus has taken Enter as its own click before it gets here.
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void CAcquisitionDlg::reject()

@@ -216,6 +216,7 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     void closeEvent(QCloseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override; // Enter clicks no button but a focused one
 
 private:
     // Writes the survey settings to the profile; a failure is told with its reason.

@@ -58,17 +58,19 @@ QString confirmRecordTarget(QWidget* parent, const QString& typed,
                IDNO;
     };
     QString name = typed.trimmed();
-    bool chosen = false; // the save dialog asked about an existing MPEG file itself
+    bool chosen = false; // the save dialog asked about the file it named itself
     if (name.isEmpty()) {
         name = choose();
         chosen = true;
     }
     while (!name.isEmpty()) {
-        // Asked about the file that would be written, so a name typed without
-        // its extension does not overwrite an earlier recording unasked.
+        // Asked about the file that would be written, so a name typed or chosen
+        // without its extension does not overwrite an earlier recording unasked.
         const QString path = recordTarget(name);
         const QString survey = recordAnalysisFile(path);
-        bool replace = chosen || !QFileInfo::exists(path) || replaces(question);
+        const bool dialogAsked =
+            chosen && path == QDir::cleanPath(QFileInfo(name).absoluteFilePath());
+        bool replace = dialogAsked || !QFileInfo::exists(path) || replaces(question);
         // An analysed survey of that name would be replaced by the new strips.
         if (replace && QFileInfo::exists(survey))
             replace = replaces(QDir::toNativeSeparators(survey) + QLatin1Char('\n') + question);

@@ -31,8 +31,9 @@ QString recordTarget(const QString& typed);
 QString recordAnalysisFile(const QString& mpegPath);
 
 // Settles what a recording named `typed` writes. An existing MPEG file is
-// asked about ("该文件已存在，是否覆盖") unless the save dialog chose it (the
-// dialog asks itself); an existing analysis file is asked about naming it.
+// asked about ("该文件已存在，是否覆盖") unless the save dialog chose it by
+// that very name (the dialog asks itself; a name chosen without its extension
+// is asked about here); an existing analysis file is asked about naming it.
 // 否 opens the save dialog (`choose`, which returns the chosen path or empty
 // when cancelled) and the chosen file is checked again. `typed` empty opens
 // the dialog at once. Returns the MPEG path to record, or empty when the user

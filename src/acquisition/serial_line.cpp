@@ -77,6 +77,7 @@ CSerialLine::CSerialLine(QObject* parent)
                 keepUnwrittenStops();
                 port_->close();
                 port_->clearError();
+                lost_ = true;
                 retry_->start();
                 emit lost();
             },
@@ -87,6 +88,7 @@ CSerialLine::CSerialLine(QObject* parent)
         if (!openPort())
             return;
         retry_->stop();
+        lost_ = false;
         parser_.reset();
         emit reconnected();
     });
@@ -133,11 +135,16 @@ bool CSerialLine::open(bool report)
         return true;
     setReceptionEnabled(false);
     if (!openPort()) {
+        // A device that went away is still waited for: the line was told to
+        // come back by itself, and stops may wait to be written.
+        if (lost_)
+            retry_->start();
         if (report)
             messageBox(QStringLiteral("打开串口失败!"), QString(), MB_OK);
         return false;
     }
     retry_->stop();
+    lost_ = false;
     setReceptionEnabled(true);
     return true;
 }

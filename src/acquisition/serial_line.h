@@ -56,10 +56,12 @@ public:
 
     // Opens the configured device. Succeeds at once when already open. On a
     // successful open reception is enabled. When the port is missing or taken
-    // and `report` is set, "打开串口失败!" is shown through the prompter.
+    // and `report` is set, "打开串口失败!" is shown through the prompter; a
+    // line whose device went away (and has not opened since) then goes on
+    // trying the configured device.
     bool open(bool report = true);
     // Writes out pending command bytes (briefly) and closes. Reception off;
-    // a lost device is no longer tried.
+    // a lost device is no longer tried until the next open.
     void close();
 
     // A line whose device went away is tried again every period (1000 ms)
@@ -95,7 +97,8 @@ signals:
     // The open line's device went away (unplugged, hung up): the line has
     // closed itself and tries the device again until it is back.
     void lost();
-    // The lost device is back and the line open again.
+    // The lost device is back and the line open again (with reception as
+    // it was set meanwhile).
     void reconnected();
 
 private:
@@ -116,6 +119,7 @@ private:
     QString devicePath_;
     int slot_ = 0;
     bool receptionEnabled_ = false;
+    bool lost_ = false; // the device went away and the line has not opened since
     quint64 bytesReceived_ = 0;
     struct Outgoing {
         uint8_t byte;

@@ -64,6 +64,14 @@ TEST(RecordFiles, AnAnalysedSurveyOfTheNameIsReplacedOnlyOnYes)
          {kOverwrite, asked}, 0, film},
         {"the film and the survey, no to the survey", true, film, {IDYES, IDNO}, {},
          {kOverwrite, asked}, 1, {}},
+        // The save dialog asked about the name it gave back, not about the film
+        // written when that name has no extension.
+        {"the dialog's choice of the film: only the survey", true, {}, {IDYES}, {film}, {asked},
+         1, film},
+        {"the dialog's choice without the extension, no", true, {}, {IDNO},
+         {dir.filePath("ZK07"), QString()}, {kOverwrite}, 2, {}},
+        {"the dialog's choice without the extension, yes to both", true, {}, {IDYES, IDYES},
+         {dir.filePath("ZK07")}, {kOverwrite, asked}, 1, film},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);
@@ -88,6 +96,9 @@ TEST(RecordFiles, AnAnalysedSurveyOfTheNameIsReplacedOnlyOnYes)
             EXPECT_EQ(form.GetUiMode(), ModeIdle);
             EXPECT_EQ(form.statusText(), QStringLiteral("文件名为空,录制失败"));
             EXPECT_EQ(readAll(survey), analysed);
+            if (row.filmExists) {
+                EXPECT_EQ(readAll(film), QByteArray("old film"));
+            }
         } else {
             EXPECT_EQ(form.GetUiMode(), ModeRecording);
             EXPECT_EQ(station.graphs.script.lastRequest.mediaPath, row.recorded);

@@ -1,6 +1,7 @@
-// A recording that cannot start (its folder cannot be made, the device will
-// not run) leaves no stale name in the file field: the next 录制 asks for a
-// file again and 回放 opens its dialog.
+// A recording that does not start (its folder cannot be made, the device will
+// not run, the user keeps an analysed survey of the name and cancels the
+// dialog that follows) leaves no stale name in the file field: the next 录制
+// asks for a file again and 回放 opens its dialog.
 
 #include "scripted_station.h"
 
@@ -24,13 +25,22 @@ TEST(RecordStartFailure, TheFileFieldIsClearedSoRecordAndPlaybackAskAgain)
     ASSERT_TRUE(film.open(QIODevice::WriteOnly));
     film.write(QByteArray("\x00\x00\x01\xBA\x00\x00", 6)); // a program stream
     film.close();
+    // An analysed survey "kept": its film, and its folder with the ".sfa".
+    const QString kept = dir.filePath(QStringLiteral("kept.mpg"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("kept")));
+    for (const QString& path : {kept, dir.filePath(QStringLiteral("kept/kept.sfa"))}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
 
     const struct {
         const char* why;
         QString chosen;
         bool deviceFails;
-    } rows[] = {{"no folder", blocker.fileName() + "/sub/x.mpg", false},
-                {"no device", dir.filePath(QStringLiteral("y.mpg")), true}};
+        bool surveyKept; // "否" to replacing it, then the dialog cancelled
+    } rows[] = {{"no folder", blocker.fileName() + "/sub/x.mpg", false, false},
+                {"no device", dir.filePath(QStringLiteral("y.mpg")), true, false},
+                {"survey kept", kept, false, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);
         test::ScriptedStation station;
@@ -38,8 +48,13 @@ TEST(RecordStartFailure, TheFileFieldIsClearedSoRecordAndPlaybackAskAgain)
         if (row.deviceFails)
             station.graphs.script.failingKinds.insert(GraphKindPreviewRecord);
         station.prompter.fileAnswers.push_back(row.chosen);
+        if (row.surveyKept) {
+            station.prompter.boxAnswers.push_back(IDNO);
+            station.prompter.fileAnswers.push_back(QString());
+        }
         form.OnStartRecord();
         ASSERT_EQ(form.GetUiMode(), ModeIdle);
+        EXPECT_TRUE(station.prompter.fileAnswers.empty());
         EXPECT_EQ(static_cast<QLineEdit*>(form.control(IDC_FILE))->text(), QString());
 
         const int dialogs = station.prompter.dialogTitles.size();

@@ -210,6 +210,56 @@ TEST_F(CounterLineRunTest, StopsReleasedWhileTheLineIsDownReachTheWinchFirstWhen
     EXPECT_EQ(prompter.withdrawn, QStringList({kLostBox, kLostBox}));
 }
 
+// Ctrl+↓ held in preview and the line hangs up; during the outage the keys
+// are released and the communication group's "保存" is clicked while the
+// device is still away ("打开串口失败!"). When the device is back the line
+// opens again by itself, as the box said it would: the winch gets its stop
+// first and the form reads the counter's frames again.
+TEST_F(CounterLineRunTest, ALineSavedWhileItsDeviceIsAwayStillComesBackByItself)
+{
+    const QString kOpenFailed = QStringLiteral("打开串口失败!");
+    for (const bool saveClicked : {false, true}) {
+        SCOPED_TRACE(saveClicked ? "保存 clicked during the outage" : "nothing done");
+        std::string before, after;
+        bool reopened = false;
+        QString heading;
+        run([&](CAcquisitionDlg& form) {
+            depthCounterFound() = true;
+            form.OnStartAcquisition();
+            ASSERT_EQ(form.GetUiMode(), ModeLive);
+            key(QEvent::KeyPress, Qt::Key_Control);
+            key(QEvent::KeyPress, Qt::Key_Down);
+            before = pty->read(1, 10000).toHex().toStdString();
+            prompter.whileLostBoxOpen = [&] {
+                key(QEvent::KeyRelease, Qt::Key_Down);
+                key(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+                if (saveClicked) {
+                    const qsizetype told = prompter.boxTexts().size();
+                    QTest::mouseClick(form.control(IDC_SAVE_COMM), Qt::LeftButton, {},
+                                      QPoint(5, 5));
+                    EXPECT_EQ(prompter.boxTexts().mid(told), QStringList{kOpenFailed});
+                }
+                back();
+                reopened = test::waitUntil([&] { return form.serialLine().isOpen(); }, 3000);
+            };
+            const qsizetype told = prompter.boxTexts().count(kLostBox);
+            hangUp();
+            ASSERT_TRUE(
+                test::waitUntil([&] { return prompter.boxTexts().count(kLostBox) > told; }));
+            after = pty->read(1, 1000).toHex().toStdString();
+            if (reopened) {
+                frame(form, 0x00, 77);
+                heading = text(form, IDC_HEADING);
+            }
+            form.OnStopRecord();
+        });
+        EXPECT_EQ(before, "27");
+        EXPECT_TRUE(reopened);
+        EXPECT_EQ(after, "28");
+        EXPECT_EQ(heading, QStringLiteral("77度"));
+    }
+}
+
 // The same drop under the program's own boxes: the box telling it closes by
 // itself once the line is back.
 TEST_F(CounterLineRunTest, TheBoxTellingTheDropClosesWhenTheLineIsBack)
@@ -289,6 +339,46 @@ TEST_F(CounterLineRunTest, ADepthIsTypedIntoTheEntryWhileFramesArrive)
             EXPECT_EQ(text(form, IDC_DEPTH_ENTRY),
                       QString::asprintf("%.3f", (entered + 1) * 0.001));
             EXPECT_EQ(text(form, IDC_DEPTH), formatDepthMetres(entered + 1));
+        }
+        form.OnStopRecord();
+    });
+}
+
+// Enter in a field of the form during preview: it goes to no button of the
+// form (the communication group's "保存" used to take it, closing and opening
+// the counter's line again under a box), while a button with the focus still
+// takes Enter as a click.
+TEST_F(CounterLineRunTest, EnterInAFieldOfTheFormClicksNoButton)
+{
+    const QString kPortSaved = QStringLiteral("设置串口成功");
+    const struct {
+        int id;
+        Qt::Key key;
+        bool clicks; // the focused button takes it
+    } rows[] = {
+        {IDC_TESTER, Qt::Key_Return, false},   {IDC_COORD_X, Qt::Key_Enter, false},
+        {IDC_COLLAR_COORDINATES, Qt::Key_Return, false}, {IDC_PORT, Qt::Key_Return, false},
+        {IDC_HOLE_TYPE, Qt::Key_Enter, false}, {IDC_SAVE_COMM, Qt::Key_Return, true},
+    };
+    run([&](CAcquisitionDlg& form) {
+        form.OnStartAcquisition();
+        ASSERT_EQ(form.GetUiMode(), ModeLive);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.id);
+            QWidget* target = form.control(row.id);
+            target->setFocus(Qt::TabFocusReason);
+            ASSERT_TRUE(test::waitUntil([&] { return target->hasFocus(); }));
+            const qsizetype told = prompter.boxTexts().size();
+            frame(form, 0x00, 90);
+            QTest::keyClick(target, row.key,
+                            row.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            EXPECT_EQ(prompter.boxTexts().mid(told),
+                      row.clicks ? QStringList{kPortSaved} : QStringList{});
+            EXPECT_TRUE(form.serialLine().isOpen());
+            EXPECT_EQ(form.GetUiMode(), ModeLive);
+            // The line still hands frames on.
+            frame(form, 0x00, 91);
+            EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("91度"));
         }
         form.OnStopRecord();
     });
