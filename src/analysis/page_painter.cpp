@@ -65,6 +65,20 @@ void DrawCompassRuler(QPainter& painter, int firstStripWidth, float aspect, floa
     painter.restore();
 }
 
+void DrawDepthLabel(QPainter& painter, const QRect& cell, const QString& text)
+{
+    const QFont font = painter.font();
+    QFont fitted = font;
+    for (int size = font.pixelSize(); size > 6; --size) {
+        fitted.setPixelSize(size);
+        if (QFontMetrics(fitted).horizontalAdvance(text) <= cell.width())
+            break;
+    }
+    painter.setFont(fitted);
+    painter.drawText(cell, Qt::AlignRight | Qt::AlignTop, text);
+    painter.setFont(font);
+}
+
 void DrawPageView(QPainter& painter, const CUnWrapData& data, const PageViewState& s)
 {
     painter.save();

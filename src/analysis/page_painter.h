@@ -5,6 +5,8 @@
 // Views, page export and reports paint through this on their own QPainter.
 
 class QPainter;
+class QRect;
+class QString;
 
 namespace bc {
 
@@ -36,5 +38,10 @@ void DrawCompassRuler(QPainter& painter, int firstStripWidth, float aspect, floa
 // Header, ruler, page and shapes in the painter's coordinates, with (0, 0) the
 // top-left corner of the view: the strips start at (60, 50).
 void DrawPageView(QPainter& painter, const CUnWrapData& data, const PageViewState& state);
+
+// A depth label ("%.2fm") right-aligned at the top of `cell` in the
+// painter's font; a label wider than the cell (a hole a kilometre deep) is
+// drawn in a smaller size of that font, so that no digit is cut off.
+void DrawDepthLabel(QPainter& painter, const QRect& cell, const QString& text);
 
 } // namespace bc

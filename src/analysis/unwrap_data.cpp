@@ -1,6 +1,7 @@
 #include "analysis/unwrap_data.h"
 
 #include "analysis/file_digest.h"
+#include "analysis/page_painter.h"
 #include "core/atomic_file.h"
 #include "core/c_number.h"
 #include "core/program_values.h"
@@ -491,9 +492,8 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
         const int h = ScaledStripHeight(item.shownHeight, zoom);
         if (labelMode == 1) {
             painter.setPen(text);
-            painter.drawText(paintRectSized(-kLabelColumn, top, kLabelColumn, 15),
-                             Qt::AlignRight | Qt::AlignTop,
-                             QString::asprintf("%.2fm", double(item.depthKey) * 0.001));
+            DrawDepthLabel(painter, paintRectSized(-kLabelColumn, top, kLabelColumn, 15),
+                           QString::asprintf("%.2fm", double(item.depthKey) * 0.001));
             painter.setPen(red);
         }
         if (i == selectedIndex) {
@@ -514,8 +514,8 @@ void CUnWrapData::drawPage(QPainter& painter, float zoom, float aspect, int page
         for (const DepthMark& m : DepthScaleMarks(d0, d1, pxPerMm, zoomable)) {
             painter.setPen(text);
             if (m.labelled)
-                painter.drawText(m.label.toQRect(), Qt::AlignRight | Qt::AlignTop,
-                                 QString::asprintf("%.2fm", double(m.depth) * 0.001));
+                DrawDepthLabel(painter, m.label.toQRect(),
+                               QString::asprintf("%.2fm", double(m.depth) * 0.001));
             if (m.tick) {
                 painter.setPen(tickPen);
                 painter.drawLine(-35, paintClamp(m.y), 0, paintClamp(m.y));

@@ -215,6 +215,34 @@ TEST(PageImage, TheLastTwoDepthLabelsDoNotOverlap)
         << "1.30m, no 1.35m, 1.40m";
 }
 
+// A depth label of a hole a kilometre deep ("1234.70m") is wider than its
+// column in the usual size in most fonts, the deepest a survey holds
+// ("2147000.00m") in every one: it is drawn smaller rather than cut at the
+// column's left edge, in the depth scale and in the live window's strip
+// labels alike, whatever font the painter finds.
+TEST(PageImage, DepthLabelsOfADeepHoleKeepEveryDigit)
+{
+    for (const auto& [depth, frameMode] :
+         {std::pair(1234700, 0), std::pair(1234700, 1), std::pair(2147000000, 0)}) {
+        SCOPED_TRACE(testing::Message() << depth << " mm, label mode " << frameMode);
+        CUnWrapData data(QStringLiteral("/x/a.sfa"), QStringLiteral("/x"));
+        for (int i = 0; i < 5; ++i)
+            data.InsertImage(flatStrip(depth + 100 * i, 40, 40, kBlue), false);
+        PageViewState view;
+        view.frameMode = frameMode;
+        const QImage image = RenderPageImage(data, PageStateFor(data, view, 0, false));
+        int ink = 0, atTheEdge = 0;
+        for (int y = kPageTopMargin; y < kPageTopMargin + 60; ++y)
+            for (int x = 0; x < kPageLeftMargin; ++x)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    ++ink;
+                    atTheEdge += x == 0;
+                }
+        EXPECT_GT(ink, 40) << "the first labels are drawn";
+        EXPECT_EQ(atTheEdge, 0) << "a label runs off the column's left edge";
+    }
+}
+
 // The cylinder goes round the page's width + 70 pixels and stands its
 // height + 50, the page as the view shows it (zoomed, not stretched here).
 TEST(PageImage, TheCylinderGoesRoundThePageWidthPlus70AndStandsItsHeightPlus50)
