@@ -2,6 +2,7 @@
 // What the analysis workspace is given by the station that opens it, and the
 // small value types its windows pass to one another.
 
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -46,6 +47,10 @@ struct ShapeDrawAttributes {
 // cylinder's radius and height, and the depth marks in metres.
 struct CylinderInput {
     QString texturePath;
+    // The texture file as read right after it was written (another copy of
+    // the program may write it again at any time); when null, the view
+    // reads texturePath.
+    QImage texture;
     float radius = 0.0f;
     float height = 0.0f;
     std::vector<float> labels;
