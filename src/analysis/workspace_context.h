@@ -47,16 +47,16 @@ struct ShapeDrawAttributes {
 // cylinder's radius and height, and the depth marks in metres.
 struct CylinderInput {
     QString texturePath;
-    // The texture file as read right after it was written (another copy of
-    // the program may write it again at any time); when null, the view
-    // reads texturePath.
-    QImage texture;
     float radius = 0.0f;
     float height = 0.0f;
     std::vector<float> labels;
     // The strips on the page, one depth mark each (the labels are every fifth
     // mark's depth); 0 counts five marks a label.
     int markCount = 0;
+    // The texture file as read right after it was written (another copy of
+    // the program may write it again at any time); when null, the view
+    // reads texturePath.
+    QImage texture;
 };
 
 } // namespace bc
