@@ -281,8 +281,8 @@ TEST(TempFolderLock, TheCylinderWaitsForAnotherCopyAndShowsItsOwnTexture)
     const auto* frame = view.findChild<CD3DFrame*>();
     ASSERT_TRUE(frame) << s.prompter.boxTexts().join('|').toStdString();
     const QImage shown = frame->input().texture.convertToFormat(QImage::Format_RGB32);
-    const QImage own = RenderPageTexture(*view.GetData(), view.pageState())
-                           .convertToFormat(QImage::Format_RGB32);
+    const QImage own =
+        RenderPageTexture(*view.GetData(), view.pageState()).convertToFormat(QImage::Format_RGB32);
     EXPECT_TRUE(!own.isNull() && shown == own)
         << "shown " << shown.width() << "x" << shown.height() << ", this copy's texture "
         << own.width() << "x" << own.height();
