@@ -133,7 +133,7 @@ void CD3DView::setInput(const CylinderInput& input)
     if (marks <= 0)
         marks = int(input.labels.size()) * 5;
     scene_.setCylinder(input.radius, input.height, marks, input.labels);
-    texturePath_ = input.texturePath;
+    textureImage_ = input.texture.isNull() ? QImageReader(input.texturePath).read() : input.texture;
     sceneDirty_ = true;
     update();
 }
@@ -294,10 +294,8 @@ void CD3DView::rebuildSceneObjects()
                  GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 
-    QImageReader reader(texturePath_);
-    const QImage picture = reader.read();
-    if (!picture.isNull())
-        texture_ = uploadImage(picture, true);
+    if (!textureImage_.isNull())
+        texture_ = uploadImage(textureImage_, true);
 
     for (const ScenePlacement& label : scene_.labelPlacements())
         labelQuads_.push_back(makeText(label.text));

@@ -28,7 +28,7 @@ public:
     // be shown where it cannot.
     static bool glAvailable();
 
-    // The texture file, radius, height and depth labels to show; the view
+    // The texture (or its file), radius, height and depth labels to show; the view
     // keeps copies. Replaces what was shown before.
     void setInput(const CylinderInput& input);
 
@@ -64,7 +64,7 @@ private:
     void followCursor();
 
     CD3DScene scene_;
-    QString texturePath_;
+    QImage textureImage_;
     bool sceneDirty_ = true;
     bool ready_ = false;
 

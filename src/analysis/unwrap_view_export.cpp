@@ -8,10 +8,13 @@
 #include "core/program_values.h"
 #include "platform/prompter.h"
 #include "platform/save_name.h"
+#include "platform/work_folder.h"
 #include "ui/folder_dialog.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
 
 namespace bc {
 
@@ -106,7 +109,19 @@ void CUnWrapView::CreateCylinderImage()
     ErrorReport error;
     if (texturePath_.isEmpty())
         reportError(&error, QStringLiteral("创建临时位图失败"), kErrorCaption, MB_ICONERROR);
-    if (!error.isEmpty() || !SavePageTexture(*data_, state_, texturePath_, &error)) {
+    // The texture's name is shared with other copies of the program: it is
+    // written and read back while no other copy writes it.
+    QImage texture;
+    if (error.isEmpty()) {
+        WorkspaceTempLock lock(QFileInfo(texturePath_).absolutePath());
+        if (lock.acquire(&error) && SavePageTexture(*data_, state_, texturePath_, &error)) {
+            texture = QImageReader(texturePath_).read();
+            if (texture.isNull())
+                reportError(&error, QStringLiteral("创建临时位图失败"), kErrorCaption,
+                            MB_ICONERROR);
+        }
+    }
+    if (!error.isEmpty()) {
         showError(error, this);
         return;
     }
@@ -115,6 +130,7 @@ void CUnWrapView::CreateCylinderImage()
     const CylinderSize cylinder = CylinderSizeFor(page);
     CylinderInput input;
     input.texturePath = texturePath_;
+    input.texture = texture;
     input.radius = cylinder.radius;
     input.height = cylinder.height;
     input.labels = data_->SamplePageValues(state_.currentPage, state_.perPage);

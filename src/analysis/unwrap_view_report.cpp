@@ -79,6 +79,15 @@ void CUnWrapView::OnReport()
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Another copy of the program reporting now writes pictures of the same
+    // names: this report's are written and read into the workbook alone.
+    WorkspaceTempLock pictures(temp);
+    ErrorReport busy;
+    if (!pictures.acquire(&busy)) {
+        QApplication::restoreOverrideCursor();
+        reportError(QStringLiteral("输出报表失败\n%1").arg(busy.text), this);
+        return;
+    }
     std::unique_ptr<CProgressDlg> progress;
     if (job.last - job.first + 1 >= kProgressFrom) {
         progress = std::make_unique<CProgressDlg>(this);
@@ -91,6 +100,7 @@ void CUnWrapView::OnReport()
                                                if (progress)
                                                    progress->Advance(1);
                                            });
+    pictures.release();
     progress.reset();
     QApplication::restoreOverrideCursor();
     viewport()->update();

@@ -2,6 +2,7 @@
 // What the analysis workspace is given by the station that opens it, and the
 // small value types its windows pass to one another.
 
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -52,6 +53,10 @@ struct CylinderInput {
     // The strips on the page, one depth mark each (the labels are every fifth
     // mark's depth); 0 counts five marks a label.
     int markCount = 0;
+    // The texture file as read right after it was written (another copy of
+    // the program may write it again at any time); when null, the view
+    // reads texturePath.
+    QImage texture;
 };
 
 } // namespace bc

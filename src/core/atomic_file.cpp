@@ -1,5 +1,7 @@
 #include "core/atomic_file.h"
 
+#include "core/file_lock.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -10,7 +12,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,7 +74,7 @@ void removeStaleTemporaries(const QString& target)
         if (fd < 0)
             continue;
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockExclusively(fd, false))
             ::unlink(path.constData());
         ::close(fd);
     }
@@ -129,7 +130,7 @@ bool AtomicFile::open()
         return fail(errno);
     }
     lockFd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0); // no program started meanwhile inherits it
-    if (lockFd_ < 0 || ::flock(lockFd_, LOCK_EX) != 0) {
+    if (lockFd_ < 0 || !LockExclusively(lockFd_, true)) {
         const int e = errno;
         discard();
         return fail(e);

@@ -1,16 +1,22 @@
 #include "platform/work_folder.h"
 
+#include "core/system_error.h"
 #include "platform/prompter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+
+#include <atomic>
 
 namespace bc {
 
 namespace {
+
+std::atomic<int> tempLockBound{20000};
 
 // The folder exists (or was made) and a file can be created in it.
 bool usableFolder(const QString& path)
@@ -46,6 +52,44 @@ QString workspaceTempFolder(ErrorReport* error)
     return workspaceTempFolderIn(
         QCoreApplication::applicationDirPath(),
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), error);
+}
+
+QString workspaceTempLockPath(const QString& tempFolder)
+{
+    return QDir(tempFolder).filePath(QStringLiteral(".lock"));
+}
+
+int setWorkspaceTempLockBound(int ms)
+{
+    return tempLockBound.exchange(ms);
+}
+
+WorkspaceTempLock::WorkspaceTempLock(const QString& tempFolder)
+    : folder_(tempFolder), lock_(workspaceTempLockPath(tempFolder))
+{
+}
+
+bool WorkspaceTempLock::acquire(ErrorReport* error)
+{
+    FileLock::Outcome outcome = lock_.acquire(0);
+    if (outcome == FileLock::Busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        outcome = lock_.acquire(tempLockBound.load());
+        QGuiApplication::restoreOverrideCursor();
+    }
+    const QString folder = QDir::toNativeSeparators(folder_);
+    if (outcome == FileLock::Busy)
+        reportError(
+            error,
+            QStringLiteral("临时目录%1正被另一个运行中的本程序使用，请稍后再试!").arg(folder),
+            QStringLiteral("出错"), MB_ICONERROR);
+    else if (outcome == FileLock::Failed)
+        reportError(
+            error,
+            QStringLiteral("无法打开文件%1\n%2")
+                .arg(QDir::toNativeSeparators(lock_.path()), SystemErrorText(lock_.error())),
+            QStringLiteral("出错"), MB_ICONERROR);
+    return outcome == FileLock::Held;
 }
 
 } // namespace bc

@@ -107,7 +107,8 @@ class D3DFrameTest : public ::testing::Test {
     CylinderInput input(const QImage& page, const QString& name, std::vector<float> labels)
     {
         page.save(dir.filePath(name), "BMP");
-        return {dir.filePath(name), 200.0f / (2.0f * float(M_PI)), 100.0f, std::move(labels), 20};
+        return {
+            dir.filePath(name), 200.0f / (2.0f * float(M_PI)), 100.0f, std::move(labels), 20, {}};
     }
     CD3DFrame* frame() const
     {

@@ -13,6 +13,8 @@ int ScriptedPrompter::messageBox(QWidget*, const QString& text, const QString& c
                                  unsigned style)
 {
     boxes.push_back({text, caption, style});
+    if (onBox)
+        onBox();
     if (boxAnswers.empty())
         return defaultAnswer(style);
     const int answer = boxAnswers.front();

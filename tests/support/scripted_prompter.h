@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace bc::test {
@@ -29,6 +30,7 @@ public:
     std::deque<QStringList> multiFileAnswers;
 
     std::vector<AskedBox> boxes;       // every box shown
+    std::function<void()> onBox;       // called as each box is shown
     QStringList dialogTitles;          // every file or folder dialog shown
 
     int messageBox(QWidget* parent, const QString& text, const QString& caption,
