@@ -1,5 +1,7 @@
 #include "core/folder_lock.h"
 
+#include "core/file_lock.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -35,7 +37,7 @@ bool FolderLock::hold(const QString& folder)
         return false;
     // Exclusive: the look of isHeld() takes a shared lock, so two looks never
     // stand in each other's way, and any look meets this one.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (!LockExclusively(fd, false)) {
         ::close(fd);
         return false;
     }
