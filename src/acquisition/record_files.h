@@ -51,7 +51,8 @@ public:
     RecordStartFiles(const QString& folder, const QStringList& files);
 
     // True when the folder and every file could be made; false after telling
-    // the user which and why (the form's folder text for the folder).
+    // the user which and why (the form's folder text for the folder), with
+    // what it made removed again.
     bool create(QWidget* parent);
     // When the film (the first file) holds nothing: removes every file this
     // start created that holds no byte, and the folder when it created it
@@ -59,6 +60,10 @@ public:
     void removeIfNothingRecorded();
 
 private:
+    // Removes the files this start created that hold no byte, and the
+    // folder when it created it and it is empty.
+    void removeMade();
+
     QString folder_;
     QStringList files_;
     bool madeFolder_ = false;
