@@ -388,8 +388,8 @@ TEST(ReportWorkbook, OneScaleOnEverySheetEvenWhenTheLastHoldsFewer)
     const QString page = writePicture(dir, "wide.jpg", {860, 400});
     ReportTemplate tpl;
     QString error;
-    ASSERT_TRUE(loadReportTemplate(QCoreApplication::applicationDirPath() + "/template/template2.rpt",
-                                   tpl, &error))
+    ASSERT_TRUE(loadReportTemplate(
+        QCoreApplication::applicationDirPath() + "/template/template2.rpt", tpl, &error))
         << error.toStdString();
     const auto sheetOf = [&](int pages) {
         QStringList files;
