@@ -58,12 +58,12 @@ public:
     // start created that holds no byte, and the folder when it created it
     // and it is empty. A film that holds something keeps everything.
     void removeIfNothingRecorded();
-
-private:
-    // Removes the files this start created that hold no byte, and the
-    // folder when it created it and it is empty.
+    // For a start that failed before anything was recorded, whatever an
+    // earlier film holds: removes the files this start created that hold no
+    // byte, and the folder when it created it and it is empty.
     void removeMade();
 
+private:
     QString folder_;
     QStringList files_;
     bool madeFolder_ = false;

@@ -4,8 +4,12 @@
 
 #include "scripted_station.h"
 
+#include "acquisition/record_files.h"
+#include "support/file_bytes.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -30,7 +34,9 @@ TEST(RecordStartFailure, TheFileFieldIsClearedSoRecordAndPlaybackAskAgain)
         QString chosen;
         bool deviceFails;
     } rows[] = {{"no folder", blocker.fileName() + "/sub/x.mpg", false},
-                {"no device", dir.filePath(QStringLiteral("y.mpg")), true}};
+                {"no device", dir.filePath(QStringLiteral("y.mpg")), true},
+                {"no device, over an earlier film", dir.filePath(QStringLiteral("z.mpg")), true}};
+    ASSERT_TRUE(test::writeFileBytes(dir.filePath(QStringLiteral("z.mpg")), "old film"));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);
         test::ScriptedStation station;
@@ -41,6 +47,8 @@ TEST(RecordStartFailure, TheFileFieldIsClearedSoRecordAndPlaybackAskAgain)
         form.OnStartRecord();
         ASSERT_EQ(form.GetUiMode(), ModeIdle);
         EXPECT_EQ(static_cast<QLineEdit*>(form.control(IDC_FILE))->text(), QString());
+        // Nothing was recorded: the analysis folder the start made is gone.
+        EXPECT_FALSE(QFileInfo::exists(withoutExtension(row.chosen)));
 
         const int dialogs = station.prompter.dialogTitles.size();
         station.prompter.fileAnswers.push_back(film.fileName());
