@@ -901,6 +901,8 @@ void CAcquisitionDlg::OnStartRecord()
     mode_ = ModeRecording;
     if (!RestartPreview(true)) {
         mode_ = ModeIdle;
+        // Nothing was recorded, whatever an earlier film there holds.
+        recordFiles_->removeMade();
         clearRecordFiles();
         fileField_->clear(); // as a failed playback leaves it
         return;

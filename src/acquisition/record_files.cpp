@@ -112,6 +112,8 @@ bool RecordStartFiles::create(QWidget* parent)
             messageBox(QStringLiteral("录像文件创建失败:\n%1\n%2")
                            .arg(QDir::toNativeSeparators(file), SystemErrorText(error)),
                        QStringLiteral("出错"), MB_OK | MB_ICONSTOP, parent);
+            // Nothing was recorded, whatever an earlier film beside it holds.
+            removeMade();
             return false;
         }
         ::close(fd);
@@ -123,16 +125,23 @@ void RecordStartFiles::removeIfNothingRecorded()
 {
     // A film that holds something is a recording made: everything stays.
     const QFileInfo film(files_.value(0));
-    const bool recorded = film.isFile() && film.size() > 0;
-    if (recorded)
+    if (film.isFile() && film.size() > 0) {
         made_.clear();
+        madeFolder_ = false;
+        return;
+    }
+    removeMade();
+}
+
+void RecordStartFiles::removeMade()
+{
     for (const QString& file : std::as_const(made_)) {
         const QFileInfo info(file);
         if (info.isFile() && !info.isSymLink() && info.size() == 0)
             QFile::remove(file);
     }
     made_.clear();
-    if (madeFolder_ && !recorded)
+    if (madeFolder_)
         QDir().rmdir(folder_); // only when empty
     madeFolder_ = false;
 }

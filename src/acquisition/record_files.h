@@ -52,12 +52,17 @@ public:
     RecordStartFiles(const QString& folder, const QStringList& files);
 
     // True when the folder and every file could be made; false after telling
-    // the user which and why (the form's folder text for the folder).
+    // the user which and why (the form's folder text for the folder), with
+    // what it made removed again.
     bool create(QWidget* parent);
     // When the film (the first file) holds nothing: removes every file this
     // start created that holds no byte, and the folder when it created it
     // and it is empty. A film that holds something keeps everything.
     void removeIfNothingRecorded();
+    // For a start that failed before anything was recorded, whatever an
+    // earlier film holds: removes the files this start created that hold no
+    // byte, and the folder when it created it and it is empty.
+    void removeMade();
 
 private:
     QString folder_;

@@ -154,7 +154,9 @@ TEST_F(RecordStartTest, AFileThatCannotBeMadeIsNamedWithItsReason)
     const QString readOnly = dir.filePath(QStringLiteral("只读"));
     ASSERT_TRUE(QDir().mkpath(readOnly + QStringLiteral("/ZK01")));
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
-    // A track that cannot be written beside a writable film.
+    // A track that cannot be written beside a writable film of an earlier
+    // recording (replaced on 是, were the start to go through).
+    ASSERT_TRUE(test::writeFileBytes(dir.filePath(QStringLiteral("ZK02.mpg")), "old film"));
     ASSERT_TRUE(test::writeFileBytes(dir.filePath(QStringLiteral("ZK02.ss")), "old track"));
     ASSERT_TRUE(QFile::setPermissions(dir.filePath(QStringLiteral("ZK02.ss")), QFile::ReadOwner));
     // A folder where the film would go.
@@ -187,6 +189,8 @@ TEST_F(RecordStartTest, AFileThatCannotBeMadeIsNamedWithItsReason)
         EXPECT_EQ(QDir(readOnly).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                   QStringList{"ZK01"});
     }
+    // Nothing of the earlier recording changed before the start was refused.
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("ZK02.mpg"))), QByteArray("old film"));
     EXPECT_EQ(readAll(dir.filePath(QStringLiteral("ZK02.ss"))), QByteArray("old track"));
     // The device is fine: the next start with a writable name records.
     record(dir.filePath(QStringLiteral("ZK04.mpg")));

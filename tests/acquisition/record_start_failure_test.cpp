@@ -5,8 +5,12 @@
 
 #include "scripted_station.h"
 
+#include "acquisition/record_files.h"
+#include "support/file_bytes.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -40,7 +44,10 @@ TEST(RecordStartFailure, TheFileFieldIsClearedSoRecordAndPlaybackAskAgain)
         bool surveyKept; // "否" to replacing it, then the dialog cancelled
     } rows[] = {{"no folder", blocker.fileName() + "/sub/x.mpg", false, false},
                 {"no device", dir.filePath(QStringLiteral("y.mpg")), true, false},
+                {"no device, over an earlier film", dir.filePath(QStringLiteral("z.mpg")), true,
+                 false},
                 {"survey kept", kept, false, true}};
+    ASSERT_TRUE(test::writeFileBytes(dir.filePath(QStringLiteral("z.mpg")), "old film"));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);
         test::ScriptedStation station;
@@ -56,6 +63,9 @@ TEST(RecordStartFailure, TheFileFieldIsClearedSoRecordAndPlaybackAskAgain)
         ASSERT_EQ(form.GetUiMode(), ModeIdle);
         EXPECT_TRUE(station.prompter.fileAnswers.empty());
         EXPECT_EQ(static_cast<QLineEdit*>(form.control(IDC_FILE))->text(), QString());
+        // Nothing was recorded: the analysis folder the start made is gone
+        // (the kept survey's own folder stays).
+        EXPECT_EQ(QFileInfo::exists(withoutExtension(row.chosen)), row.surveyKept);
 
         const int dialogs = station.prompter.dialogTitles.size();
         station.prompter.fileAnswers.push_back(film.fileName());

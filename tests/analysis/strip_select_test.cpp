@@ -50,24 +50,31 @@ TEST(StripSelection, AClickOnAStripSelectsThatStrip)
         const PageViewState& s = view.pageState();
         ASSERT_GT(s.pageWidth, 4);
         const CUnWrapData& d = *view.GetData();
-        // Where each strip of the page is drawn.
+        // Where each strip of the page is drawn: its index and middle row.
+        std::vector<std::pair<int, int>> strips;
         for (int i = 0; i < s.perPage && i < d.GetItemCount(); ++i) {
             const PageRect r = d.GetItemRect(1, s.currentPage, s.perPage, s.zoom, i);
-            if (r.bottom - r.top < 3)
-                continue;
-            const int y = (r.top + r.bottom) / 2;
-            for (const int x : {1, s.pageWidth / 2, s.pageWidth - 2}) {
+            if (r.bottom - r.top >= 3)
+                strips.emplace_back(i, (r.top + r.bottom) / 2);
+        }
+        ASSERT_GE(strips.size(), 2u);
+        for (size_t k = 0; k < strips.size(); ++k) {
+            const auto [i, y] = strips[k];
+            // From the page's first column to its last.
+            for (const int x : {0, s.pageWidth / 2, s.pageWidth - 1}) {
                 clickPage(view, {x, y});
                 EXPECT_EQ(view.pageState().selectedItem, i) << "strip " << i << " at x " << x;
             }
-            // Beside the page, in the blank and in the label column: no change.
-            // (As far right as the view scrolls.)
+            // Beside the page, in the blank and in the label column, level
+            // with another strip: no change. (As far right as the view
+            // scrolls.)
+            const int otherY = strips[(k + 1) % strips.size()].second;
             const int reach = view.horizontalScrollBar()->maximum() + view.viewport()->width() -
                               kPageLeftMargin - 1;
-            for (const int x : {std::min(s.pageWidth + 40, reach), s.pageWidth + 2, -30}) {
-                clickPage(view, {x, y});
+            for (const int x : {std::min(s.pageWidth + 40, reach), s.pageWidth, -1, -30}) {
+                clickPage(view, {x, otherY});
                 EXPECT_EQ(view.pageState().selectedItem, i)
-                    << "beside strip " << i << " at x " << x;
+                    << "beside the page at x " << x << ", strip " << i << " selected";
             }
         }
     }

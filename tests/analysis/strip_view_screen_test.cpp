@@ -22,6 +22,14 @@
 namespace bc {
 namespace {
 
+// Waits until the screen shows what the view paints now: its repaints are
+// done, however busy the machine.
+bool screenCaughtUp(const CUnWrapView& view)
+{
+    return QTest::qWaitFor(
+        [&] { return test::viewportOnScreen(view) == view.viewport()->grab().toImage(); }, 10000);
+}
+
 const QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0);
 
 // How many pixels of `colour` an image has from `fromX` on.
@@ -49,7 +57,7 @@ TEST(StripViewScreen, DeleteClearsTheLabelAndTheScrollBarReachesTheLabelsEnd)
         view.GetData()->AddShape(std::make_unique<CAttitudeLine>(
             0, CShapePoint(0.5f, depth), CShapePoint(6.0f, depth), 0, 1, colour));
     view.viewport()->update();
-    QTest::qWait(50);
+    ASSERT_TRUE(screenCaughtUp(view));
     const PageViewState& s = view.pageState();
     const int labelsFrom = kPageLeftMargin + s.pageWidth;
     ASSERT_GT(pixelsOf(kRed, test::viewportOnScreen(view), labelsFrom), 100) << "the label's line";
@@ -58,7 +66,7 @@ TEST(StripViewScreen, DeleteClearsTheLabelAndTheScrollBarReachesTheLabelsEnd)
     QTest::mouseMove(view.viewport(), onLine);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onLine);
     QTest::keyClick(&view, Qt::Key_Delete);
-    QTest::qWait(50);
+    ASSERT_TRUE(screenCaughtUp(view));
     ASSERT_EQ(view.GetData()->GetShapeCount(), 1);
     const QImage after = test::viewportOnScreen(view);
     EXPECT_EQ(pixelsOf(kRed, after, labelsFrom), 0);
@@ -99,7 +107,7 @@ TEST(StripViewScreen, StitchSettingsRedrawThePageShown)
                               Qt::LeftButton);
         });
         f.frame->commandAction(ID_STITCH_SETTINGS)->trigger();
-        QTest::qWait(50);
+        ASSERT_TRUE(screenCaughtUp(view));
         EXPECT_EQ(view.pageState().pageWidth, 300);
         // The strips' right columns are on the screen.
         const QPoint inStrip(kPageLeftMargin + 290 - view.horizontalScrollBar()->value(),

@@ -402,20 +402,27 @@ TEST_F(CounterLineRunTest, TheFirstStripOfARecordingTakesTheHeadingAtTheOffsetNo
     int firstStripAngle = -1;
     run([&](CAcquisitionDlg& form) {
         auto* offset = form.control(IDC_COMPASS_OFFSET);
-        const auto saveOffset = [&](const char* typed) {
+        const auto typeOffset = [&](const char* typed) {
             QTest::mouseClick(offset, Qt::LeftButton);
             QTest::keyClick(offset, Qt::Key_Home);
             QTest::keyClick(offset, Qt::Key_End, Qt::ShiftModifier);
             QTest::keyClicks(offset, QString::fromLatin1(typed));
+        };
+        const auto save = [&] {
             QTest::mouseClick(form.control(IDC_SAVE_CONTROL), Qt::LeftButton, {}, QPoint(5, 5));
             EXPECT_EQ(prompter.boxTexts().last(), QStringLiteral("参数设置成功"));
         };
-        saveOffset("-180");
+        typeOffset("-180");
+        save();
         form.OnStartAcquisition();
         frame(form, 0x00, 101);
         EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("281度"));
         form.OnStopRecord();
-        saveOffset("0");
+        // The heading turns as the offset is typed, as the next frame would
+        // turn it, and stays when it is saved.
+        typeOffset("0");
+        EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("101度"));
+        save();
         EXPECT_EQ(text(form, IDC_HEADING), QStringLiteral("101度"));
 
         static_cast<QLineEdit*>(form.control(IDC_FILE))->setText(dir.filePath("r.mpg"));

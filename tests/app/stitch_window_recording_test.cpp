@@ -166,6 +166,29 @@ TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
     }
 }
 
+// The live window's own "保存" while it records writes the recording's
+// survey as it stands, asking nothing: the folder refused to the stitch
+// window is its own.
+TEST(StitchWindowBesideARecording, TheLiveWindowSavesItsOwnRecordingWhileItRecords)
+{
+    Station s;
+    const QString sfa = s.record("r");
+    s.strips(4);
+    auto* live = dynamic_cast<CUnWrapView*>(registeredStripSink());
+    ASSERT_NE(live, nullptr);
+    auto* frame = qobject_cast<CUnWrapFrame*>(live->window());
+    ASSERT_TRUE(frame && frame->mode() == CUnWrapFrame::Live);
+    QAction* save = frame->commandAction(ID_FILE_SAVE);
+    ASSERT_TRUE(save && save->isEnabled());
+    const QStringList before = s.prompter.boxTexts(); // the missing counter's
+    save->trigger();
+    EXPECT_EQ(s.prompter.boxTexts().mid(before.size()).join(u'\n').toStdString(), "");
+    EXPECT_EQ(savedStrips(sfa), 4);
+    s.strips(2);
+    s.stop();
+    EXPECT_EQ(savedStrips(sfa), 6);
+}
+
 // The running recording's folder is the live window's while it records: the
 // stitch window neither opens its survey or strips (by either open command)
 // nor saves a document of its own into it. The box says why and names the

@@ -95,13 +95,21 @@ QByteArray repeatLastScan(const QByteArray& jpeg, int times)
     return out + "\xFF\xD9";
 }
 
+// How the scans of a flat JPEG are laid out.
+enum class Scans {
+    Baseline,     // one scan of every component
+    Progressive,  // the DC scan alone
+    PerComponent, // sequential, one scan a component
+};
+
 // A flat grey JPEG of any size in a few hundred kilobytes: every block's
 // coefficients are 0, so the picture decodes to 128 everywhere. Grey (one
 // component) or colour (YCbCr, luminance sampled 2 x 2 as cameras write it);
-// baseline (one scan, each block a one-bit DC code and a one-bit end of
-// block) or progressive (the DC scan alone, one bit a block).
-QByteArray flatJpeg(int w, int h, bool colour, bool progressive)
+// each block a one-bit DC code and, unless progressive, a one-bit end of
+// block (a progressive file has the DC scan alone, one bit a block).
+QByteArray flatJpeg(int w, int h, bool colour, Scans scans)
 {
+    const bool progressive = scans == Scans::Progressive;
     auto be16 = [](int v) { return QByteArray(1, char(v >> 8)) + char(v & 0xFF); };
     auto segment = [&](uint8_t marker, const QByteArray& body) {
         return QByteArray("\xFF") + char(marker) + be16(int(body.size()) + 2) + body;
@@ -117,26 +125,43 @@ QByteArray flatJpeg(int w, int h, bool colour, bool progressive)
     };
     const int nc = colour ? 3 : 1;
     QByteArray frame = QByteArray(1, 8) + be16(h) + be16(w) + char(nc);
-    QByteArray scan(1, char(nc));
-    for (int c = 1; c <= nc; ++c) {
+    for (int c = 1; c <= nc; ++c)
         frame += QByteArray(1, char(c)) + char(c == 1 && colour ? 0x22 : 0x11) + char(0);
-        scan += QByteArray(1, char(c)) + char(0);
-    }
-    scan += progressive ? QByteArray("\x00\x00\x00", 3) : QByteArray("\x00\x3F\x00", 3);
-    const int mcuSide = colour ? 16 : 8;
-    const int64_t mcus = int64_t((w + mcuSide - 1) / mcuSide) * ((h + mcuSide - 1) / mcuSide);
-    const int64_t bits = mcus * (colour ? 6 : 1) * (progressive ? 1 : 2);
-    QByteArray data(qsizetype(bits / 8), '\0');
-    if (bits % 8)
-        data += char(0xFF >> (bits % 8)); // padded with ones
+    const QByteArray spectrum =
+        progressive ? QByteArray("\x00\x00\x00", 3) : QByteArray("\x00\x3F\x00", 3);
+    const int bitsABlock = progressive ? 1 : 2;
+    // The scan header of the components [first, last] and its data.
+    auto scan = [&](int first, int last, int64_t blocks) {
+        QByteArray head(1, char(last - first + 1));
+        for (int c = first; c <= last; ++c)
+            head += QByteArray(1, char(c)) + char(0);
+        const int64_t bits = blocks * bitsABlock;
+        QByteArray data(qsizetype(bits / 8), '\0');
+        if (bits % 8)
+            data += char(0xFF >> (bits % 8)); // padded with ones
+        return segment(0xDA, head + spectrum) + data;
+    };
+    auto blocksOf = [](int64_t samplesW, int64_t samplesH) {
+        return ((samplesW + 7) / 8) * ((samplesH + 7) / 8);
+    };
     QByteArray file("\xFF\xD8");
     file += segment(0xDB, QByteArray(1, 0) + QByteArray(64, 1));
     file += segment(progressive ? 0xC2 : 0xC0, frame);
     file += segment(0xC4, oneCodeTable(0x00));
     if (!progressive)
         file += segment(0xC4, oneCodeTable(0x10));
-    file += segment(0xDA, scan) + data + "\xFF\xD9";
-    return file;
+    if (scans == Scans::PerComponent) {
+        // A scan of one component codes its own blocks, sampling aside.
+        for (int c = 1; c <= nc; ++c) {
+            const int64_t sub = c == 1 || !colour ? 1 : 2;
+            file += scan(c, c, blocksOf((w + sub - 1) / sub, (h + sub - 1) / sub));
+        }
+    } else {
+        const int mcuSide = colour ? 16 : 8;
+        const int64_t mcus = int64_t((w + mcuSide - 1) / mcuSide) * ((h + mcuSide - 1) / mcuSide);
+        file += scan(1, nc, mcus * (colour ? 6 : 1));
+    }
+    return file + "\xFF\xD9";
 }
 
 } // namespace
@@ -352,24 +377,29 @@ TEST(JpegFile, RepeatedScansAreRefusedAsDamagedWithoutDecodingThemAll)
 
 TEST(JpegFile, ProgressiveCoefficientsCountAgainstTheSizeCap)
 {
-    // A progressive file is held whole as coefficients (2 bytes a sample)
-    // while it is decoded, beside the picture (3 bytes a pixel): with 2 x 2
-    // luminance sampling about 6 bytes a pixel in all, 5 for grey. A baseline
-    // file of the same size needs only the picture.
+    // A file of several scans (progressive, or sequential with a scan a
+    // component) is held whole as coefficients (2 bytes a sample) while it is
+    // decoded, beside the picture (3 bytes a pixel): with 2 x 2 luminance
+    // sampling about 6 bytes a pixel in all, 5 for grey. A baseline file of
+    // the same size (one scan of every component) needs only the picture.
     QTemporaryDir dir;
     const QString path = dir.filePath("big.jpg");
     const struct {
         int w, h;
-        bool colour, progressive, reads;
-    } cases[] = {{7000, 7000, true, false, true},
-                 {7000, 7000, true, true, false},
-                 {4000, 4000, true, true, true},
-                 {7400, 7400, false, true, false},
-                 {6000, 6000, false, true, true}};
+        bool colour;
+        Scans scans;
+        bool reads;
+    } cases[] = {{7000, 7000, true, Scans::Baseline, true},
+                 {7000, 7000, true, Scans::Progressive, false},
+                 {7000, 7000, true, Scans::PerComponent, false},
+                 {4000, 4000, true, Scans::Progressive, true},
+                 {4000, 4000, true, Scans::PerComponent, true},
+                 {7400, 7400, false, Scans::Progressive, false},
+                 {6000, 6000, false, Scans::Progressive, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << (c.colour ? " colour" : " grey")
-                                        << (c.progressive ? " progressive" : " baseline"));
-        ASSERT_TRUE(writeFileBytes(path, flatJpeg(c.w, c.h, c.colour, c.progressive)));
+                                        << " scans " << int(c.scans));
+        ASSERT_TRUE(writeFileBytes(path, flatJpeg(c.w, c.h, c.colour, c.scans)));
         uint32_t w = 0, h = 0;
         ErrorReport err;
         PixelBuffer px = ReadJpegToRgb(path, &w, &h, &err);

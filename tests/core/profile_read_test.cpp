@@ -58,6 +58,7 @@ TEST(ProfileRead, EveryFileReadsAsQtsIniReaderReadsIt)
         // Line ends, byte order mark, bytes that are not UTF-8.
         "x=1\r\ny=2\rz=3\n\r[a]\r\nw=4",
         "\xEF\xBB\xBFx=1\n",
+        "\xEF\xBB\xBF[s]\nx=1\n[t]\ny=2\n", // as an editor saves it
         "\xEF\xBB\xBF\xEF\xBB\xBFx=1\n",
         "\xEF\xBB\xBF  x=1\n[s]\n\xEF\xBB\xBFy=\xEF\xBB\xBFv\n",
         "\xEF\xBB\xBF\"a\nb=1\"\nc=2\n",

@@ -22,28 +22,42 @@ struct Placed {
     int row = 0;
 };
 
-// Writes one sheet of `cells` and returns where the drawing put its pictures;
-// `columnPixels` is the width of every column of the template.
-std::vector<Placed> placeOnSheet(const QTemporaryDir& dir, const ReportTemplate& tpl,
-                                 const std::vector<ReportCell>& cells, int columnPixels)
+// Writes a sheet of each of `sheets` (every one with pictures) and returns
+// where each sheet's drawing put its pictures; `columnPixels` is the width of
+// every column of the template.
+std::vector<std::vector<Placed>> placeOnSheets(const QTemporaryDir& dir, const ReportTemplate& tpl,
+                                               const std::vector<std::vector<ReportCell>>& sheets,
+                                               int columnPixels)
 {
     const QString out = dir.filePath("placed.xlsx");
+    std::vector<ReportSheet> written;
+    for (size_t i = 0; i < sheets.size(); ++i)
+        written.push_back({QString::number(i + 1), sheets[i]});
     QString error;
-    EXPECT_TRUE(writeReportWorkbook(tpl, out, {{QStringLiteral("1"), cells}}, &error))
-        << error.toStdString();
+    EXPECT_TRUE(writeReportWorkbook(tpl, out, written, &error)) << error.toStdString();
     static const QRegularExpression anchor(QStringLiteral(
         "<xdr:from><xdr:col>(\\d+)</xdr:col><xdr:colOff>(\\d+)</xdr:colOff><xdr:row>(\\d+)</xdr:row>"
         ".*?<a:ext cx=\"(\\d+)\" cy=\"(\\d+)\""));
-    const QString drawing = QString::fromUtf8(xlsxPart(out, "xl/drawings/drawing1.xml"));
-    std::vector<Placed> placed;
-    for (auto it = anchor.globalMatch(drawing); it.hasNext();) {
-        const auto m = it.next();
-        constexpr double kEmu = 9525; // a pixel
-        placed.push_back({m.captured(1).toInt() * columnPixels + m.captured(2).toDouble() / kEmu,
-                          m.captured(4).toDouble() / kEmu, m.captured(5).toDouble() / kEmu,
-                          m.captured(3).toInt()});
+    std::vector<std::vector<Placed>> placed(sheets.size());
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const QString drawing = QString::fromUtf8(
+            xlsxPart(out, QStringLiteral("xl/drawings/drawing%1.xml").arg(i + 1)));
+        for (auto it = anchor.globalMatch(drawing); it.hasNext();) {
+            const auto m = it.next();
+            constexpr double kEmu = 9525; // a pixel
+            placed[i].push_back(
+                {m.captured(1).toInt() * columnPixels + m.captured(2).toDouble() / kEmu,
+                 m.captured(4).toDouble() / kEmu, m.captured(5).toDouble() / kEmu,
+                 m.captured(3).toInt()});
+        }
     }
     return placed;
+}
+
+std::vector<Placed> placeOnSheet(const QTemporaryDir& dir, const ReportTemplate& tpl,
+                                 const std::vector<ReportCell>& cells, int columnPixels)
+{
+    return placeOnSheets(dir, tpl, {cells}, columnPixels).front();
 }
 
 // A white picture of `size`, in the format its name says.
@@ -361,6 +375,46 @@ TEST(ReportWorkbook, PicturesStayInTheirColumnsAtOneScaleARow)
             EXPECT_GT(p[i].left, p[i - 1].left + p[i - 1].width) << i;
         }
         EXPECT_NEAR(p.back().height / p[0].height, count > 1 ? 700.0 / 1866.0 : 1.0, 0.01);
+    }
+}
+
+// A report's pictures are as wide on every sheet, and stay in their columns
+// on the sheet that holds the most: a last sheet of fewer pages does not
+// widen them (pages wide enough for the width to decide the scale: 10 of
+// them need narrowed boxes in A-P, 3 would not).
+TEST(ReportWorkbook, OneScaleOnEverySheetEvenWhenTheLastHoldsFewer)
+{
+    QTemporaryDir dir;
+    const QString page = writePicture(dir, "wide.jpg", {860, 400});
+    ReportTemplate tpl;
+    QString error;
+    ASSERT_TRUE(loadReportTemplate(
+        QCoreApplication::applicationDirPath() + "/template/template2.rpt", tpl, &error))
+        << error.toStdString();
+    const auto sheetOf = [&](int pages) {
+        QStringList files;
+        for (int i = 0; i < pages; ++i)
+            files << page;
+        return std::vector<ReportCell>{{QStringLiteral("展开图"), {}, files, 860, 400}};
+    };
+    const std::vector<int> counts[] = {{10, 3}, {3, 10}, {10, 10, 1}};
+    for (const auto& pages : counts) {
+        SCOPED_TRACE(testing::PrintToString(pages));
+        std::vector<std::vector<ReportCell>> sheets;
+        for (int n : pages)
+            sheets.push_back(sheetOf(n));
+        const auto placed = placeOnSheets(dir, tpl, sheets, 68);
+        ASSERT_EQ(placed.size(), pages.size());
+        ASSERT_FALSE(placed.front().empty());
+        const double width = placed.front().front().width;
+        for (size_t s = 0; s < placed.size(); ++s) {
+            SCOPED_TRACE(s);
+            ASSERT_EQ(placed[s].size(), size_t(pages[s]));
+            for (const Placed& p : placed[s]) {
+                EXPECT_NEAR(p.width, width, 1.0);
+                EXPECT_LE(p.left + p.width, 16 * 68);
+            }
+        }
     }
 }
 
