@@ -189,6 +189,28 @@ TEST(StitchWindowBesideARecording, TheLiveWindowSavesItsOwnRecordingWhileItRecor
     EXPECT_EQ(savedStrips(sfa), 6);
 }
 
+// Both open commands of `frame`, on the recording's survey and on its strip
+// pictures: each refused with the box naming the file, and the window keeps
+// the document it had.
+void expectOpensRefused(Station& s, CUnWrapFrame* frame, const QString& sfa,
+                        const QStringList& pictures, const CUnWrapData* kept)
+{
+    const QString refused =
+        QStringLiteral("无法打开文件: '%1'\n该文件属于正在录制的测试，停止录制后才能打开");
+    for (const int command : {int(ID_FILE_OPEN), int(ID_OPEN_JPG)}) {
+        SCOPED_TRACE(command);
+        s.prompter.boxes.clear();
+        if (command == ID_FILE_OPEN)
+            s.prompter.fileAnswers.push_back(sfa);
+        else
+            s.prompter.multiFileAnswers.push_back(pictures);
+        frame->commandAction(command)->trigger();
+        EXPECT_EQ(s.prompter.boxTexts(),
+                  QStringList{refused.arg(command == ID_FILE_OPEN ? sfa : pictures.front())});
+        EXPECT_EQ(frame->GetData(), kept);
+    }
+}
+
 // The running recording's folder is the live window's while it records: the
 // stitch window neither opens its survey or strips (by either open command)
 // nor saves a document of its own into it. The box says why and names the
@@ -210,21 +232,8 @@ TEST(StitchWindowBesideARecording, TheRecordingsFolderIsNeitherOpenedNorWrittenW
         const QString other = s.changeOtherSurvey(frame);
         CUnWrapData* kept = frame->GetData();
 
-        const QString refused =
-            QStringLiteral("无法打开文件: '%1'\n该文件属于正在录制的测试，停止录制后才能打开");
-        for (const int command : {int(ID_FILE_OPEN), int(ID_OPEN_JPG)}) {
-            SCOPED_TRACE(command);
-            s.prompter.boxes.clear();
-            if (command == ID_FILE_OPEN)
-                s.prompter.fileAnswers.push_back(sfa);
-            else
-                s.prompter.multiFileAnswers.push_back(pictures);
-            frame->commandAction(command)->trigger();
-            EXPECT_EQ(s.prompter.boxTexts(),
-                      QStringList{refused.arg(command == ID_FILE_OPEN ? sfa : pictures.front())});
-            EXPECT_EQ(frame->GetData(), kept);
-            EXPECT_EQ(kept->filePath(), other);
-        }
+        expectOpensRefused(s, frame, sfa, pictures, kept);
+        EXPECT_EQ(kept->filePath(), other);
         s.strips(10);
         s.stop();
         const auto recorded = test::reloadSurvey(sfa);
@@ -310,20 +319,7 @@ TEST(StitchWindowBesideARecording, AnotherCopyOfTheProgramLeavesTheRecordingsFol
                                          "停止录制后才能保存")
                               .arg(temp)});
     EXPECT_FALSE(QFileInfo::exists(temp));
-    const QString refused =
-        QStringLiteral("无法打开文件: '%1'\n该文件属于正在录制的测试，停止录制后才能打开");
-    for (const int command : {int(ID_FILE_OPEN), int(ID_OPEN_JPG)}) {
-        SCOPED_TRACE(command);
-        s.prompter.boxes.clear();
-        if (command == ID_FILE_OPEN)
-            s.prompter.fileAnswers.push_back(sfa);
-        else
-            s.prompter.multiFileAnswers.push_back(pictures);
-        other->commandAction(command)->trigger();
-        EXPECT_EQ(s.prompter.boxTexts(),
-                  QStringList{refused.arg(command == ID_FILE_OPEN ? sfa : pictures.front())});
-        EXPECT_EQ(other->GetData(), kept);
-    }
+    expectOpensRefused(s, other.get(), sfa, pictures, kept);
 
     s.stop();
     s.prompter.boxes.clear();
