@@ -28,6 +28,24 @@ QString changedQuestion(const QString& path)
         .arg(path);
 }
 
+// Scripts the answers `command` meets before it writes over `changed`: the
+// save question of "新建" (是), then the changed-file question (`answer`,
+// none when 0). Gives the questions expected, in order.
+QStringList scriptAnswers(test::ScriptedPrompter& prompter, int command, int answer,
+                          const QString& changed)
+{
+    QStringList expected;
+    if (command == ID_FILE_NEW) {
+        prompter.boxAnswers.push_back(IDYES);
+        expected << QStringLiteral("是否保存对s.sfa的修改?");
+    }
+    if (answer) {
+        prompter.boxAnswers.push_back(answer);
+        expected << changedQuestion(changed);
+    }
+    return expected;
+}
+
 void click(CUnWrapFrame& frame, QPoint at)
 {
     QWidget* vp = frame.GetUnWrapView()->viewport();
@@ -131,15 +149,7 @@ TEST(StitchWindowDiskFile, ASurveyChangedOnDiskIsReplacedOnlyWhenTheUserSaysSo)
         rewrite(s.sfa, row.rewrite);
         const QByteArray theirs = test::fileBytes(s.sfa);
 
-        QStringList expected;
-        if (row.command == ID_FILE_NEW) {
-            s.prompter.boxAnswers.push_back(IDYES);
-            expected << QStringLiteral("是否保存对s.sfa的修改?");
-        }
-        if (row.answer) {
-            s.prompter.boxAnswers.push_back(row.answer);
-            expected << changedQuestion(s.sfa);
-        }
+        const QStringList expected = scriptAnswers(s.prompter, row.command, row.answer, s.sfa);
         frame.commandAction(row.command)->trigger();
         EXPECT_EQ(s.prompter.boxTexts(), expected);
         EXPECT_TRUE(s.prompter.boxAnswers.empty());
@@ -255,15 +265,7 @@ TEST(StitchWindowDiskFile, AStripPictureSavedByAnotherWindowIsReplacedOnlyWhenTh
         const QString picture = windows[1]->GetData()->GetItem(turned[1])->jpgPath(s.dir.path());
         const QByteArray first = test::fileBytes(picture);
 
-        QStringList expected;
-        if (row.command == ID_FILE_NEW) {
-            s.prompter.boxAnswers.push_back(IDYES);
-            expected << QStringLiteral("是否保存对s.sfa的修改?");
-        }
-        if (row.answer) {
-            s.prompter.boxAnswers.push_back(row.answer);
-            expected << changedQuestion(picture);
-        }
+        const QStringList expected = scriptAnswers(s.prompter, row.command, row.answer, picture);
         windows[1]->commandAction(row.command)->trigger();
         EXPECT_EQ(s.prompter.boxTexts(), expected);
         EXPECT_TRUE(s.prompter.boxAnswers.empty());
