@@ -22,6 +22,17 @@
 namespace bc {
 namespace {
 
+// Selects the page's first strip with a click and turns it one step with
+// Shift+Right, as a user does.
+void turnFirstStrip(CUnWrapView& view)
+{
+    const QPoint onStrip0(kPageLeftMargin + 100, kPageTopMargin + 10);
+    QTest::mouseMove(view.viewport(), onStrip0);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onStrip0);
+    ASSERT_EQ(view.pageState().selectedItem, 0);
+    QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+}
+
 using test::fileBytes;
 
 // A survey of twelve strips, two pages, with their JPEG files in `folder`.
@@ -172,12 +183,7 @@ TEST(SurveyFiles, AStripIsWrittenBackIntoTheFileItWasReadFrom)
         } else {
             f.openSfa(sfa);
         }
-        CUnWrapView& view = f.view();
-        const QPoint onStrip0(kPageLeftMargin + 100, kPageTopMargin + 10);
-        QTest::mouseMove(view.viewport(), onStrip0);
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onStrip0);
-        ASSERT_EQ(view.pageState().selectedItem, 0);
-        QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+        ASSERT_NO_FATAL_FAILURE(turnFirstStrip(f.view()));
         {
             const test::CaptureFormatScope chosen(row.saveFormat);
             f.frame->commandAction(ID_FILE_SAVE)->trigger();
@@ -244,12 +250,7 @@ TEST(SurveyFiles, AStripShowsAndKeepsThePictureItWasOpenedFrom)
         EXPECT_LT(test::meanDifference(shown, original, 0, 20),
                   test::meanDifference(shown, *other, 0, 20));
 
-        CUnWrapView& view = f.view();
-        const QPoint onStrip0(kPageLeftMargin + 100, kPageTopMargin + 10);
-        QTest::mouseMove(view.viewport(), onStrip0);
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onStrip0);
-        ASSERT_EQ(view.pageState().selectedItem, 0);
-        QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+        ASSERT_NO_FATAL_FAILURE(turnFirstStrip(f.view()));
         f.frame->commandAction(ID_FILE_SAVE)->trigger();
         EXPECT_EQ(fileBytes(bmp), bmpBytes);
         CUnWrapImage written;

@@ -189,6 +189,20 @@ TEST(StitchWindowBesideARecording, TheLiveWindowSavesItsOwnRecordingWhileItRecor
     EXPECT_EQ(savedStrips(sfa), 6);
 }
 
+// Six strip pictures saved into `folder`, as a set "打开JPG文件" opens.
+QStringList savePictures(const QString& folder)
+{
+    QStringList pictures;
+    if (!QDir().mkpath(folder))
+        return pictures;
+    for (int i = 0; i < 6; ++i) {
+        auto strip = test::rowStrip(5000 + 100 * i, 300, 60);
+        if (strip->SaveJpg(folder))
+            pictures << strip->jpgPath(folder);
+    }
+    return pictures;
+}
+
 // Both open commands of `frame`, on the recording's survey and on its strip
 // pictures: each refused with the box naming the file, and the window keeps
 // the document it had.
@@ -253,13 +267,8 @@ TEST(StitchWindowBesideARecording, TheRecordingsFolderIsNeitherOpenedNorWrittenW
         SCOPED_TRACE("saving pictures opened before a recording into their folder started");
         Station s;
         const QString folder = s.dir.filePath("c");
-        ASSERT_TRUE(QDir().mkpath(folder));
-        QStringList pictures;
-        for (int i = 0; i < 6; ++i) {
-            auto strip = test::rowStrip(5000 + 100 * i, 300, 60);
-            ASSERT_TRUE(strip->SaveJpg(folder));
-            pictures << strip->jpgPath(folder);
-        }
+        const QStringList pictures = savePictures(folder);
+        ASSERT_EQ(pictures.size(), 6);
         CUnWrapFrame* frame = s.openStitchWindow();
         s.prompter.multiFileAnswers.push_back(pictures);
         frame->commandAction(ID_OPEN_JPG)->trigger();
@@ -289,13 +298,8 @@ TEST(StitchWindowBesideARecording, AnotherCopyOfTheProgramLeavesTheRecordingsFol
 {
     Station s;
     const QString folder = s.dir.filePath("d");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    QStringList pictures;
-    for (int i = 0; i < 6; ++i) {
-        auto strip = test::rowStrip(5000 + 100 * i, 300, 60);
-        ASSERT_TRUE(strip->SaveJpg(folder));
-        pictures << strip->jpgPath(folder);
-    }
+    const QStringList pictures = savePictures(folder);
+    ASSERT_EQ(pictures.size(), 6);
     // The stitch window as the other copy builds it: no recording of its own.
     CSurveyParams settings;
     const WorkspaceContext elsewhere{&settings, [] { return 0; }, {}, {}, {}};
