@@ -9,6 +9,7 @@
 #include "acquisition/settings_groups.h"
 #include "acquisition/shared_frame.h"
 #include "acquisition/track_file.h"
+#include "core/system_error.h"
 #include "platform/prompter.h"
 #include "platform/window_placement.h"
 #include "res/resource_bitmaps.h"
@@ -64,6 +65,15 @@ QString stopQuestion()
     return QStringLiteral("正在录制,确认要停止录制");
 }
 
+// The status after the control parameters were saved during a recording.
+QString depthKeptText()
+{
+    return QStringLiteral("录制--深度不变,起始深度下次开始时生效");
+}
+
+// How long a run's start waits for the compass's first frame.
+constexpr std::chrono::milliseconds kFirstFixWait{1000};
+
 } // namespace
 
 QString GetModuleFolder()
@@ -108,6 +118,10 @@ CAcquisitionDlg::CAcquisitionDlg(ICaptureGraphFactory& graphs, QSettings& profil
     positionTimer_ = new QTimer(this);
     positionTimer_->setInterval(40);
     connect(positionTimer_, &QTimer::timeout, this, &CAcquisitionDlg::OnPositionTimer);
+    firstFixTimer_ = new QTimer(this);
+    firstFixTimer_->setSingleShot(true);
+    firstFixTimer_->setInterval(kFirstFixWait);
+    connect(firstFixTimer_, &QTimer::timeout, this, &CAcquisitionDlg::endFirstFixWait);
     connect(serial_.get(), &CSerialLine::frameReceived, this, &CAcquisitionDlg::onCounterFrame);
     connect(serial_.get(), &CSerialLine::lost, this, &CAcquisitionDlg::onLineLost);
     connect(serial_.get(), &CSerialLine::reconnected, this, &CAcquisitionDlg::onLineBack);
@@ -552,9 +566,51 @@ void CAcquisitionDlg::counterReset()
 {
     serial_->setReceptionEnabled(false);
     captureCounter_ = 0;
+    runStartDepth_ = params_.startDepth;
     counter_.reset(counterSettings());
     depthEntry_->SetValue(params_.startDepth * 0.001f);
     refreshCounterHeading();
+}
+
+void CAcquisitionDlg::startCounting(bool lineOpen)
+{
+    counterReset();
+    // Reception is off while idle, so the heading on show may be older than
+    // the probe's: with a line, the start depth's strip (and a recording's
+    // first track record) wait for the compass's first frame of the run, or
+    // a second at most. Without one they take what there is.
+    firstFixPending_ = lineOpen;
+    if (lineOpen)
+        firstFixTimer_->start();
+    else
+        counter_.evaluateTrigger();
+}
+
+void CAcquisitionDlg::takeFirstFix(const CounterFrame& frame)
+{
+    // The frame's heading first, at the depth the run starts from: its pulse
+    // is counted after the start depth's trigger.
+    publishHeading(normalizeHeading(frame.headingDigits() + compassOffset()));
+    endFirstFixWait();
+}
+
+void CAcquisitionDlg::endFirstFixWait()
+{
+    if (!std::exchange(firstFixPending_, false))
+        return;
+    firstFixTimer_->stop();
+    counter_.evaluateTrigger();
+    track_->releaseFirstRecord();
+}
+
+void CAcquisitionDlg::tellTrackFailure(const QString& path, int error)
+{
+    // Told as a film that cannot be written is told; the recording goes on
+    // without depth data from here.
+    QString text = tr8("深度文件写入失败:\n") + QDir::toNativeSeparators(path);
+    if (error != 0)
+        text += QLatin1Char('\n') + SystemErrorText(error);
+    messageBox(text, tr8("出错"), MB_OK | MB_ICONSTOP, this);
 }
 
 int CAcquisitionDlg::compassOffset() const
@@ -584,6 +640,8 @@ void CAcquisitionDlg::onCounterFrame(const CounterFrame& frame)
     // A played recording shows its own depths and headings: the counter only
     // keeps counting meanwhile.
     const bool playing = mode_ == ModePlayback || mode_ == ModePaused;
+    if (firstFixPending_ && !playing)
+        takeFirstFix(frame);
     const CounterFrameResult r = playing ? counter_.countFrame(frame, compassOffset())
                                          : counter_.applyFrame(frame, compassOffset(), triggerAllowed);
     if (r.rawHeading != 0)
@@ -834,7 +892,8 @@ void CAcquisitionDlg::OnStartAcquisition()
     if (mode_ == ModeLive)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString serialText = OpenSerialPort() ? lineOkText() : lineMissingStatusSuffix();
+    const bool lineOpen = OpenSerialPort();
+    const QString serialText = lineOpen ? lineOkText() : lineMissingStatusSuffix();
     mode_ = ModeLive;
     if (!RestartPreview(false)) {
         mode_ = ModeIdle;
@@ -842,8 +901,7 @@ void CAcquisitionDlg::OnStartAcquisition()
         return;
     }
     setStatus(tr8("预览") + serialText);
-    counterReset();
-    counter_.evaluateTrigger();
+    startCounting(lineOpen);
     serial_->setReceptionEnabled(true);
     SetUiState(ModeLive);
     QApplication::restoreOverrideCursor();
@@ -897,7 +955,8 @@ void CAcquisitionDlg::OnStartRecord()
     analysisFolder_ = recordBasePath_;
     analysisFilePath_ = recordAnalysisFile(path);
 
-    const QString serialText = OpenSerialPort() ? lineOkText() : lineMissingStatusSuffix();
+    const bool lineOpen = OpenSerialPort();
+    const QString serialText = lineOpen ? lineOkText() : lineMissingStatusSuffix();
     mode_ = ModeRecording;
     if (!RestartPreview(true)) {
         mode_ = ModeIdle;
@@ -908,11 +967,16 @@ void CAcquisitionDlg::OnStartRecord()
         return;
     }
     setStatus(tr8("录制") + serialText);
-    counterReset();
-    counter_.evaluateTrigger();
+    startCounting(lineOpen);
     // Without a track the recording goes on without depth data.
     if (trackPath != path)
-        track_->OpenTrackForWriting(trackPath);
+        track_->OpenTrackForWriting(
+            trackPath, lineOpen ? kFirstFixWait : std::chrono::milliseconds(0),
+            [this](const QString& track, int error) {
+                QMetaObject::invokeMethod(
+                    this, [this, track, error] { tellTrackFailure(track, error); },
+                    Qt::QueuedConnection);
+            });
     SetUiState(ModeRecording);
     serial_->setReceptionEnabled(true);
 }
@@ -1016,6 +1080,8 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     if (leaving == ModeLive || leaving == ModeRecording) {
         sendMotorStops();
         serial_->setReceptionEnabled(false);
+        firstFixPending_ = false;
+        firstFixTimer_->stop();
     }
     // Leaving playback, the counter goes on as it did before it.
     continuousRequest.store(false);
@@ -1040,9 +1106,11 @@ bool CAcquisitionDlg::stopCommand(bool ask)
     duration_->SetText(QString()); // the played file's duration goes with it
     mode_ = ModeIdle;
     if (leaving == ModeLive || leaving == ModeRecording) {
-        // The next run starts where this one stopped; the field shows it, so
-        // that saving the control group keeps it.
-        params_.startDepth = currentDepthHeading().depth;
+        // The next run starts where this one stopped (or where the user set
+        // it during the recording); the field shows it, so that saving the
+        // control group keeps it.
+        params_.startDepth = nextStartDepth_.value_or(currentDepthHeading().depth);
+        nextStartDepth_.reset();
         controlGroup_->showStartDepth();
     }
     SetUiState(ModeIdle);
@@ -1180,19 +1248,32 @@ void CAcquisitionDlg::OnControlParameters()
         hooks_.controlParameters(this);
         return;
     }
-    if (runControlParams(params_, commGroup_->portMap(), serial_.get(), this)) {
+    const bool accepted = runControlParams(params_, commGroup_->portMap(), serial_.get(), this);
+    if (accepted) {
         // A settings dialog closed with OK keeps its values in the profile.
         saveProfile();
         controlGroup_->fill();
-        controlParamsApplied();
     }
     // OK or 取消, the ports the probe found are the settings' now.
     commGroup_->showSettingsPort();
     showLineState(serial_->isOpen() ? LineState::Ok : LineState::Missing);
+    // Applied last: a recording tells in the status line that it keeps its depth.
+    if (accepted)
+        controlParamsApplied();
 }
 
 void CAcquisitionDlg::controlParamsApplied()
 {
+    // A recording keeps its running depth: a reset would take its track and
+    // strips back to the start depth. A start depth changed meanwhile is the
+    // next run's.
+    if (mode_ == ModeRecording) {
+        nextStartDepth_.reset();
+        if (params_.startDepth != runStartDepth_)
+            nextStartDepth_ = params_.startDepth;
+        setStatus(depthKeptText());
+        return;
+    }
     // The counter starts again from the start depth; both depth fields show it.
     counterReset();
     depthField_->setText(formatDepthMetres(params_.startDepth));

@@ -236,6 +236,14 @@ private:
     void clearRecordFiles();
     void deleteGraph();
     void counterReset();
+    // Counter reset and the start depth's trigger as a run starts.
+    void startCounting(bool lineOpen);
+    // The run's first frame of the compass: its heading, then the held
+    // start trigger and the track's first record.
+    void takeFirstFix(const CounterFrame& frame);
+    void endFirstFixWait();
+    // Tells, over the form, that the depth track could not be written.
+    void tellTrackFailure(const QString& path, int error);
     void controlParamsApplied();
     void showDepth(int32_t depthMm);
     void showHeading(int degrees);
@@ -286,6 +294,10 @@ private:
     bool tellingLineLost_ = false; // the box saying the line was lost is open
     bool depthTyped_ = false;      // typed into the depth entry since its last commit
     std::optional<int> counterHeading_; // the counter's last heading shown
+    bool firstFixPending_ = false;      // the run waits for the compass's first frame
+    QTimer* firstFixTimer_ = nullptr;
+    int32_t runStartDepth_ = 0;             // the start depth the counter was reset to
+    std::optional<int32_t> nextStartDepth_; // set during a recording, for the next run
     QImage background_;
     std::function<void(int ms)> wait_;
 

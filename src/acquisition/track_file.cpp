@@ -5,7 +5,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+
+#include <unistd.h>
 
 namespace bc {
 
@@ -65,20 +68,34 @@ CTrackFile::~CTrackFile()
     Close();
 }
 
-bool CTrackFile::OpenTrackForWriting(const QString& path)
+bool CTrackFile::OpenTrackForWriting(const QString& path, std::chrono::milliseconds holdFirstRecord,
+                                     FailureHandler onFailure)
 {
     Close();
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
+    path_ = path;
+    hold_ = std::max(holdFirstRecord, std::chrono::milliseconds(0));
+    onFailure_ = std::move(onFailure);
     {
         std::lock_guard<std::mutex> lock(stopMutex_);
         stopRequested_ = false;
+        released_ = false;
     }
     writeFailed_.store(false);
     writing_.store(true);
     writer_ = std::thread([this] { TrackWriterThread(); });
     return true;
+}
+
+void CTrackFile::releaseFirstRecord()
+{
+    {
+        std::lock_guard<std::mutex> lock(stopMutex_);
+        released_ = true;
+    }
+    stopCv_.notify_all();
 }
 
 bool CTrackFile::OpenTrackForReading(const QString& path)
@@ -102,6 +119,7 @@ void CTrackFile::Close()
         stopCv_.notify_all();
         writer_.join();
     }
+    onFailure_ = nullptr;
     writing_.store(false);
     reading_ = false;
     if (!file_.isOpen())
@@ -116,6 +134,24 @@ void CTrackFile::Close()
     file_.close();
 }
 
+int CTrackFile::writeRecord(const uint8_t* bytes)
+{
+    // Written straight to the descriptor, so that a refusal keeps its reason.
+    const int fd = file_.handle();
+    std::size_t done = 0;
+    while (done < kTrackRecordBytes) {
+        const ssize_t n = ::write(fd, bytes + done, kTrackRecordBytes - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n < 0 ? errno : ENOSPC;
+    }
+    return 0;
+}
+
 void CTrackFile::TrackWriterThread()
 {
     using Clock = std::chrono::steady_clock;
@@ -123,19 +159,26 @@ void CTrackFile::TrackWriterThread()
     // later records: the track keeps 25 records a second however long it runs.
     const Clock::time_point start = Clock::now();
     long long tick = 0;
+    long long owed = 0; // records due when a stop ends the hold
     std::unique_lock<std::mutex> lock(stopMutex_);
-    while (!stopRequested_) {
+    if (hold_.count() > 0) {
+        stopCv_.wait_until(lock, start + hold_, [this] { return stopRequested_ || released_; });
+        if (stopRequested_ && !released_)
+            owed = (Clock::now() - start) / period_ + 1;
+    }
+    while (!stopRequested_ || tick < owed) {
         lock.unlock();
         const DepthHeading now = source_ ? source_() : DepthHeading{};
         uint8_t bytes[kTrackRecordBytes];
         encodeTrackRecord(TrackRecord{now.depth, static_cast<int16_t>(now.heading)}, bytes);
-        const bool ok = file_.write(reinterpret_cast<const char*>(bytes), kTrackRecordBytes) ==
-                        kTrackRecordBytes;
-        lock.lock();
-        if (!ok) {
+        const int error = writeRecord(bytes);
+        if (error != 0) {
             writeFailed_.store(true);
-            break;
+            if (onFailure_)
+                onFailure_(path_, error);
+            return;
         }
+        lock.lock();
         ++tick;
         const Clock::time_point deadline =
             start + std::chrono::duration_cast<Clock::duration>(period_ * tick);

@@ -44,6 +44,10 @@ QString MakeTrackName(const QString& mpegPath);
 class CTrackFile {
 public:
     using Source = std::function<DepthHeading()>;
+    // Told, on the writer's thread and once a recording, that the track can
+    // no longer be written: its path and the system's error number (0 when
+    // none is known).
+    using FailureHandler = std::function<void(const QString& path, int error)>;
 
     explicit CTrackFile(Source source = currentDepthHeading,
                         std::chrono::nanoseconds period = kTrackPeriod);
@@ -53,19 +57,27 @@ public:
 
     // Creates (truncates) the track and starts the writer, which appends the
     // current depth and heading at every period, timed by absolute deadlines.
-    // Returns false when the file cannot be created; any open track is
-    // closed first.
-    bool OpenTrackForWriting(const QString& path);
+    // With `holdFirstRecord`, the first record waits until releaseFirstRecord()
+    // (the source has a fresh reading) or that long at most; the records whose
+    // time has passed meanwhile are then written at once, so the track keeps
+    // its pace from the start. A write that fails ends the track and is told
+    // to `onFailure`. Returns false when the file cannot be created; any open
+    // track is closed first.
+    bool OpenTrackForWriting(const QString& path, std::chrono::milliseconds holdFirstRecord = {},
+                             FailureHandler onFailure = {});
+    // The source's reading is fresh: a held first record is written now.
+    void releaseFirstRecord();
     // Opens a track for reading. Returns false when it cannot be opened (a
     // missing track is no error for playback: depth and heading stay).
     bool OpenTrackForReading(const QString& path);
     // Stops the writer, waits for it and closes the file, cut back to whole
-    // records; closes a reading track. Safe to call at any time.
+    // records (the failure handler is let go); closes a reading track. Safe
+    // to call at any time.
     void Close();
 
     bool isWriting() const { return writing_.load(); }
     bool isReading() const { return reading_; }
-    // False once a write failed (the track then ends there).
+    // True once a write failed (the track then ends there).
     bool writeFailed() const { return writeFailed_.load(); }
 
     // Reading: the number of whole records in the file.
@@ -77,14 +89,20 @@ public:
 
 private:
     void TrackWriterThread();
+    // Writes one record whole; the system's error number when it could not.
+    int writeRecord(const uint8_t* bytes);
 
     Source source_;
     std::chrono::nanoseconds period_;
     QFile file_;
+    QString path_;
+    FailureHandler onFailure_;
     std::thread writer_;
     std::mutex stopMutex_;
     std::condition_variable stopCv_;
     bool stopRequested_ = false; // guarded by stopMutex_
+    bool released_ = false;      // guarded by stopMutex_
+    std::chrono::milliseconds hold_{0};
     std::atomic<bool> writing_{false};
     std::atomic<bool> writeFailed_{false};
     bool reading_ = false;

@@ -764,13 +764,16 @@ class SerialFormTest : public FormTest {
 
 TEST_F(SerialFormTest, FramesReachTheFieldsAndMotorKeysTheLineOnlyWhileLive)
 {
-    ASSERT_TRUE(takeDepthTrigger()); // the start depth triggers once
+    // The start depth triggers once, with the compass's first frame.
+    EXPECT_FALSE(depthTriggerRaised());
     const QByteArray first = test::counterFrameBytes(0xFE, 357);
     send(first.left(3));
     EXPECT_EQ(text(IDC_HEADING), QString()); // half a frame shows nothing
+    EXPECT_FALSE(depthTriggerRaised());
     send(first.mid(3));
     EXPECT_EQ(text(IDC_DEPTH), QStringLiteral("0.001米"));
     EXPECT_EQ(text(IDC_HEADING), QStringLiteral("357度"));
+    EXPECT_TRUE(takeDepthTrigger());
     EXPECT_FALSE(depthTriggerRaised());
     send(test::counterFrameBytes(0xFE, 12));
     EXPECT_TRUE(takeDepthTrigger()); // the sampling step of 2 pulses

@@ -15,9 +15,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace bc {
 namespace {
@@ -134,20 +137,49 @@ TEST(TrackWriter, StopWaitsForARecordInProgress)
     EXPECT_EQ(readAll(path).toHex(), "070000000800");
 }
 
-TEST(TrackWriter, AWriteCutShortByAFullFileIsCutBackToWholeRecords)
+TEST(TrackWriter, AWriteCutShortByAFullFileIsCutBackToWholeRecordsAndTold)
 {
     // The file may grow to 100 bytes: the 17th record is torn after 4 bytes.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("rec.ss"));
     CTrackFile track([] { return DepthHeading{1, 2}; }, 1ms);
+    std::vector<std::pair<QString, int>> told; // written by the writer, read after Close
     {
         test::FileSizeLimit full(100);
-        ASSERT_TRUE(track.OpenTrackForWriting(path));
+        ASSERT_TRUE(track.OpenTrackForWriting(
+            path, 0ms, [&](const QString& p, int error) { told.emplace_back(p, error); }));
         ASSERT_TRUE(test::waitUntil([&] { return track.writeFailed(); }, 5000));
         EXPECT_EQ(QFileInfo(path).size(), 100);
         track.Close();
     }
     EXPECT_EQ(readAll(path).toHex(), QByteArray("010000000200").repeated(16));
+    EXPECT_EQ(told, (std::vector<std::pair<QString, int>>{{path, EFBIG}}));
+}
+
+TEST(TrackWriter, AHeldFirstRecordWaitsForAFreshReadingAndKeepsThePace)
+{
+    // The reading turns fresh (heading 155) and the first record is released,
+    // or the track is closed still held: nothing is written while held, then
+    // the records due since the start at once, none with the stale 45.
+    for (const bool released : {true, false}) {
+        SCOPED_TRACE(released ? "released" : "closed while held");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("rec.ss"));
+        std::atomic<int> heading{45};
+        CTrackFile track([&] { return DepthHeading{7, heading.load()}; }, 10ms);
+        ASSERT_TRUE(track.OpenTrackForWriting(path, 10s));
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(QFileInfo(path).size(), 0);
+        heading = 155;
+        if (released) {
+            track.releaseFirstRecord();
+            EXPECT_TRUE(test::waitUntil([&] { return QFileInfo(path).size() >= 12 * 6; }));
+        }
+        track.Close();
+        const QByteArray bytes = readAll(path);
+        EXPECT_GE(bytes.size(), 10 * kTrackRecordBytes);
+        EXPECT_EQ(bytes, QByteArray::fromHex("070000009b00").repeated(bytes.size() / 6));
+    }
 }
 
 TEST(TrackReader, NeverReadsPastTheLastWholeRecordAndPlaybackFollowsIt)
