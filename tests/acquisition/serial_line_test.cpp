@@ -101,12 +101,17 @@ TEST_F(SerialLineTest, MissingDeviceFailsWithOneBoxAndAHungUpLineCloses)
 }
 
 // A stop byte that could not reach the device (the line known to be down, or
-// written into a port whose device had just gone) is written first when the
-// line is back, once however often it was sent; commands meanwhile are dropped.
+// written into a port whose device had just gone, also when the program then
+// closes the line itself: its communication settings saved while the device
+// is away) is written first when the line is back, once however often it was
+// sent; commands meanwhile are dropped.
 TEST(SerialLineDrop, UnwrittenStopsGoOutFirstWhenTheLineIsBack)
 {
-    for (const bool noticed : {true, false}) {
-        SCOPED_TRACE(noticed ? "line known down" : "written before the line noticed");
+    enum Row { Noticed, Unnoticed, ClosedByProgram };
+    for (const Row row : {Noticed, Unnoticed, ClosedByProgram}) {
+        SCOPED_TRACE(row == Noticed     ? "line known down"
+                     : row == Unnoticed ? "written before the line noticed"
+                                        : "closed by the program before it noticed");
         test::ScriptedPrompter prompter;
         QTemporaryDir dir;
         const QString device = dir.filePath(QStringLiteral("counter"));
@@ -121,18 +126,26 @@ TEST(SerialLineDrop, UnwrittenStopsGoOutFirstWhenTheLineIsBack)
 
         pty->hangUp();
         QFile::remove(device);
-        if (noticed) {
+        if (row == Noticed) {
             ASSERT_TRUE(test::waitUntil([&] { return !line.isOpen(); }));
         }
         EXPECT_FALSE(line.sendStop(0x28));
         line.sendCommand(0x21);
         EXPECT_FALSE(line.sendStop(0x28));
         EXPECT_FALSE(line.sendStop(0x26));
+        if (row == ClosedByProgram) {
+            // What the communication group's "保存" does: configured, opened.
+            line.configureDevice(device);
+            EXPECT_FALSE(line.open(false));
+        }
         ASSERT_TRUE(test::waitUntil([&] { return !line.isOpen(); }));
         EXPECT_EQ(line.unsentStops(), QByteArray("\x28\x26"));
 
         pty = std::make_unique<test::PtyPair>();
         ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
+        if (row == ClosedByProgram) {
+            EXPECT_TRUE(line.open()); // the next start opens it
+        }
         ASSERT_TRUE(test::waitUntil([&] { return line.isOpen(); }));
         EXPECT_TRUE(line.sendCommand(0x23));
         EXPECT_EQ(pty->read(4, 1000).toHex().toStdString(), "282623");

@@ -68,8 +68,9 @@ class StationRunTest : public ::testing::Test {
 };
 
 // Frames of the counter arriving while a recording is played back, or while
-// it is paused, change nothing the film shows; once it stops, the counter is shown again, with
-// the pulses it counted meanwhile.
+// it is paused, change nothing the film shows, nor does a compass offset
+// typed during the pause; once it stops, the counter is shown again, with
+// the pulses it counted meanwhile and its last heading at the offset now set.
 TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
 {
     // A track rising 10 mm a record with the record's number as heading.
@@ -106,17 +107,25 @@ TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
         form.OnPause();
         ASSERT_EQ(form.GetUiMode(), ModePaused);
         std::vector<std::pair<QStringList, std::pair<int, int>>> afterFrames;
-        const QMetaObject::Connection watch = QObject::connect(
-            &form.serialLine(), &CSerialLine::frameReceived, &form, [&] {
-                const DepthHeading now = currentDepthHeading();
-                afterFrames.push_back({shown(form), {now.depth, now.heading}});
-            });
+        const auto take = [&] {
+            const DepthHeading now = currentDepthHeading();
+            afterFrames.push_back({shown(form), {now.depth, now.heading}});
+        };
+        QMetaObject::Connection watch =
+            QObject::connect(&form.serialLine(), &CSerialLine::frameReceived, &form, take);
         for (int i = 0; i < 5; ++i) {
             send(form, test::counterFrameBytes(0xFE, 145));
             EXPECT_FALSE(depthTriggerRaised());
         }
         QObject::disconnect(watch);
-        ASSERT_EQ(afterFrames.size(), 5u);
+        auto* offset = static_cast<QLineEdit*>(form.control(IDC_COMPASS_OFFSET));
+        watch = QObject::connect(offset, &QLineEdit::textChanged, &form, take);
+        QTest::mouseClick(offset, Qt::LeftButton);
+        QTest::keyClick(offset, Qt::Key_Home);
+        QTest::keyClick(offset, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClicks(offset, QStringLiteral("10"));
+        QObject::disconnect(watch);
+        ASSERT_EQ(afterFrames.size(), 7u);
         for (const auto& [fields, published] : afterFrames) {
             EXPECT_EQ(fields, record50);
             EXPECT_EQ(published, std::pair(500, 150));
@@ -126,10 +135,10 @@ TEST_F(StationRunTest, PlaybackShowsTheTrackWhateverTheCounterSends)
 
         form.OnStopRecord();
         EXPECT_EQ(form.GetUiMode(), ModeIdle);
-        EXPECT_EQ(shown(form), QStringList({"0.011米", "145度"}));
+        EXPECT_EQ(shown(form), QStringList({"0.011米", "155度"}));
         EXPECT_EQ(currentDepthHeading().depth, 11);
         send(form, test::counterFrameBytes(0xFE, 146));
-        EXPECT_EQ(shown(form), QStringList({"0.012米", "146度"}));
+        EXPECT_EQ(shown(form), QStringList({"0.012米", "156度"}));
     });
 }
 
