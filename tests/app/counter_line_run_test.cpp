@@ -147,7 +147,7 @@ class CounterLineRunTest : public ::testing::Test {
     {
         send(form, test::counterFrameBytes(direction, heading));
     }
-    // The winch lowers the probe `mm` pulses (at 1 mm a pulse).
+    // The winch lowers the probe `mm` millimetres, a pulse each.
     void lower(CAcquisitionDlg& form, int mm)
     {
         send(form, test::counterFrameBytes(0xFE, 90).repeated(mm));
@@ -178,7 +178,8 @@ class CounterLineRunTest : public ::testing::Test {
         grabberCallback().BufferCB(picture.data(), kW, kH, kW * 3);
         return test::waitUntil([] { return continuousRequest.load(); });
     }
-    // The unwrap of that picture: the ring round its centre.
+    // The profile: the ring of that picture round its centre, 1 mm a pulse,
+    // a sampling step (pulses) and a start depth (mm).
     void putRingInProfile(int samplingStep, int startDepth)
     {
         const std::pair<const char*, int> values[] = {
@@ -189,6 +190,7 @@ class CounterLineRunTest : public ::testing::Test {
         for (const auto& [key, value] : values)
             profile.settings().setValue(QString::fromUtf8(key), value);
     }
+    // The same ring for a raw-frame view of the test's own.
     static CSurveyParams ring()
     {
         CSurveyParams r;
@@ -644,7 +646,7 @@ TEST_F(CounterLineRunTest, SavingTheControlParametersDuringARecordingKeepsItsDep
             attachUnwrapStitchBar(*video);
             frame(form, 0x00, 90);
             EXPECT_TRUE(videoFrame(greyAt(1101)));
-            for (const int depth : {1201, 1301, 0, 1401}) {
+            for (const int depth : {1201, 1301, 0, 1401}) { // 0: the settings saved
                 if (depth != 0) {
                     lower(form, 100);
                     EXPECT_TRUE(videoFrame(greyAt(depth)));
