@@ -6,6 +6,7 @@
 
 #include "acquisition/control_param_dlg.h"
 #include "core/program_values.h"
+#include "core/survey_params.h"
 #include "support/file_bytes.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
@@ -209,6 +210,60 @@ TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
                 EXPECT_EQ(text(IDC_DEPTH_ENTRY) + QStringLiteral("米"),
                           QString::fromUtf8(row.shown));
             }
+        }
+    }
+}
+
+// "孔倾斜角度" in the form's test group, saved with its "保存": empty or 0..90
+// is taken into the settings and the profile; anything else is refused with
+// the workspace's own words and nothing of the group is stored.
+TEST_F(FormFieldsTest, TheTestGroupRefusesAnInclinationOutsideZeroToNinety)
+{
+    const struct {
+        const char* typed;
+        const char* refusal; // null: taken
+    } rows[] = {
+        {"12.5", nullptr},
+        {"95", "请输入一个介于 0 和 90 之间的数字。"},
+        {"-5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"90.5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"abc", "请输入一个数字。"},
+        {"90", nullptr},
+        {"0", nullptr},
+        {"", nullptr},
+    };
+    auto* inclination = static_cast<QLineEdit*>(form->control(IDC_HOLE_INCLINATION));
+    auto* tester = static_cast<QLineEdit*>(form->control(IDC_TESTER));
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        const CSurveyParams before = form->GetSurveyParams();
+        CSurveyParams storedBefore;
+        storedBefore.LoadProfile(*profile.reopen());
+        const QString name = QStringLiteral("测试员%1").arg(++n);
+        tester->setText(name);
+        QTest::mouseClick(inclination, Qt::LeftButton);
+        QTest::keyClick(inclination, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(inclination, Qt::Key_Delete);
+        QTest::keyClicks(inclination, QString::fromLatin1(row.typed));
+        const qsizetype told = prompter.boxes.size();
+        click(IDC_SAVE_TEST);
+        const std::string newBoxes = prompter.boxTexts().mid(told).join('|').toStdString();
+        CSurveyParams stored;
+        stored.LoadProfile(*profile.reopen());
+        const CSurveyParams& now = form->GetSurveyParams();
+        if (row.refusal) {
+            EXPECT_EQ(newBoxes, row.refusal);
+            EXPECT_EQ(now.holeInclination.toStdString(), before.holeInclination.toStdString());
+            EXPECT_EQ(now.tester.toStdString(), before.tester.toStdString());
+            EXPECT_EQ(stored.holeInclination.toStdString(),
+                      storedBefore.holeInclination.toStdString());
+            EXPECT_EQ(stored.tester.toStdString(), storedBefore.tester.toStdString());
+        } else {
+            EXPECT_EQ(newBoxes, "");
+            EXPECT_EQ(now.holeInclination.toStdString(), row.typed);
+            EXPECT_EQ(stored.holeInclination.toStdString(), row.typed);
+            EXPECT_EQ(stored.tester, name);
         }
     }
 }
