@@ -269,6 +269,8 @@ TEST(ReportTemplate, PrintAreaAndFitToPage)
     } cases[] = {
         {"print-area A1:H60\nfit-to-page", true, "$A$1:$H$60", true},
         {"print-area B2", true, "$B$2:$B$2", false},
+        {"print-area A1:AB60", true, "$A$1:$AB$60", false}, // beyond column Z
+        {"print-area A1:P700\nfit-to-page", true, "$A$1:$P$700", true},
         {"fit-to-page", true, nullptr, true},
         {"", true, nullptr, false},
         {"print-area H60:A1", false, nullptr, false},
