@@ -457,7 +457,7 @@ int CUnWrapData::LoadPageImages(int page, int perPage, ErrorReport* error)
     }
     const int failures = int(failed.size());
     ErrorReport all;
-    for (int k = 0; k < failures && k < kNamed; ++k) {
+    for (int k = 0; error && k < failures && k < kNamed; ++k) {
         // A strip without any picture is named once the page's other strips
         // are read: they tell which picture the survey holds for it.
         const ErrorReport why = failed[size_t(k)].second.isEmpty()
