@@ -200,7 +200,15 @@ private:
                   int selectedIndex, float pxPerMm, int labelMode, bool zoomable) const;
     void clearSelection(int topDepth, float pxPerRadian, float pxPerMm,
                         const Invalidate& invalidate);
+    // False with the reason in `error`, or with `error` left empty when the
+    // strip has no picture at all (see missingPictureReport).
     bool loadStripPixels(Item& item, ErrorReport* error);
+    // The report of strip `index` without any picture, naming the file the
+    // survey holds for it.
+    ErrorReport missingPictureReport(int index) const;
+    // The extension (as written) of the picture read for the strip nearest to
+    // `index` that was read from one named by its depth; empty when none was.
+    QString surveyPictureSuffix(int index) const;
     // Writes a modified strip's pixels into its picture; the reason, or
     // the file's name, in `error` when that failed.
     bool writeStrip(Item& item, ErrorReport* error);

@@ -128,6 +128,62 @@ TEST(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
     }
 }
 
+// A strip without its picture names the picture its survey holds for it,
+// whatever "抓图格式" says: on opening, the kind its other strips were read
+// from (the first strip's picture deleted); on coming back to a page, the
+// picture read before (another's deleted meanwhile). A survey without any
+// picture names every name looked for.
+TEST(SurveyFiles, AMissingPictureIsNamedAsTheSurveyHoldsIt)
+{
+    const struct {
+        const char* ext; // of the survey's pictures
+        int format;      // "抓图格式" at opening: 0 JPEG, 1 BMP
+    } rows[] = {{"jpg", 1}, {"jpg", 0}, {"bmp", 0}, {"bmp", 1}, {"JPG", 1}, {"JPG", 0}};
+    const QString missing = QStringLiteral("无法读取图像文件: %1\n文件不存在");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.ext) + (row.format ? " BMP" : " JPG"));
+        test::StitchFrame f;
+        const QString ext = QString::fromLatin1(row.ext);
+        const auto picture = [&](int key) {
+            return f.dir.filePath(QStringLiteral("%1.%2").arg(key).arg(ext));
+        };
+        const QString sfa = f.dir.filePath(QStringLiteral("hole.sfa"));
+        {
+            const test::CaptureFormatScope own(ext == QLatin1String("bmp") ? 1 : 0);
+            CUnWrapData d(sfa, f.dir.path());
+            test::addStrips(d, 12, 1000, 100, 16, 12);
+            ASSERT_TRUE(d.SaveSfa(12, true));
+            for (int i = 0; i < 12 && ext == QLatin1String("JPG"); ++i)
+                ASSERT_TRUE(
+                    QFile::rename(d.GetItem(i)->jpgPath(f.dir.path()), picture(1000 + 100 * i)));
+        }
+        const test::CaptureFormatScope chosen(row.format);
+        ASSERT_TRUE(QFile::remove(picture(1000)));
+        f.openSfa(sfa);
+        EXPECT_EQ(f.prompter.boxTexts(), QStringList{missing.arg(picture(1000))});
+        ASSERT_TRUE(QFile::remove(picture(1500)));
+        f.prompter.boxes.clear();
+        f.clickCommand(ID_NEXT_PAGE);
+        f.clickCommand(ID_PREV_PAGE);
+        EXPECT_EQ(f.prompter.boxTexts(),
+                  QStringList{missing.arg(picture(1000)) + u'\n' + missing.arg(picture(1500))});
+    }
+    test::StitchFrame f;
+    const QString sfa = f.dir.filePath(QStringLiteral("hole.sfa"));
+    {
+        CUnWrapData d(sfa, f.dir.path());
+        test::addStrips(d, 2, 1000, 100, 16, 12);
+        ASSERT_TRUE(d.SaveSfa(2, false));
+    }
+    const test::CaptureFormatScope bmp(1);
+    f.openSfa(sfa);
+    const auto bothNames = [&](int key) {
+        return missing.arg(f.dir.filePath(QStringLiteral("%1.bmp 或 ").arg(key)) +
+                           f.dir.filePath(QStringLiteral("%1.jpg").arg(key)));
+    };
+    EXPECT_EQ(f.prompter.boxTexts(), QStringList{bothNames(1000) + u'\n' + bothNames(1100)});
+}
+
 // A strip is written back into the file it was read from, whatever "抓图格式"
 // says when it is saved: a turned strip of a JPEG survey saved with BMP
 // chosen, of a BMP survey saved with JPEG chosen, of pictures named "….JPG"
