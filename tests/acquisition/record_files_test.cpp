@@ -6,6 +6,7 @@
 #include "scripted_station.h"
 
 #include "acquisition/device_control.h"
+#include "acquisition/filter_graph.h"
 #include "acquisition/record_files.h"
 #include "acquisition/track_file.h"
 #include "acquisition/usb_filter.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 
+#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 namespace bc {
@@ -202,15 +204,17 @@ TEST_F(RecordStartTest, AFileThatCannotBeMadeIsNamedWithItsReason)
 
 // A disk that takes no byte: the recording fails as it starts, and its film,
 // track and analysis folder are removed when this start made them; files that
-// were there before stay. A recording that was made keeps them all.
+// were there before stay. A recording that was made keeps them all, also one
+// stopped at once, before the device's first picture reached the film.
 TEST_F(RecordStartTest, OnlyAStartThatFailsOnAFullDiskRemovesWhatItMade)
 {
     const struct {
         const char* why;
-        bool full, earlier;
-    } rows[] = {{"a new recording on a full disk", true, false},
-                {"over an earlier recording on a full disk", true, true},
-                {"a recording made", false, false}};
+        bool full, earlier, atOnce;
+    } rows[] = {{"a new recording on a full disk", true, false, false},
+                {"over an earlier recording on a full disk", true, true, false},
+                {"a recording made", false, false, false},
+                {"stopped at once", false, false, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);
         const QString film = dir.filePath(QString::fromUtf8(row.why).left(9) + ".mpg");
@@ -227,6 +231,23 @@ TEST_F(RecordStartTest, OnlyAStartThatFailsOnAFullDiskRemovesWhatItMade)
             record(film); // "overwrite?" is answered yes
             ASSERT_TRUE(test::waitUntil([&] { return form->GetUiMode() == ModeIdle; }))
                 << "the recording went on on a full disk";
+        } else if (row.atOnce) {
+            // The device's first picture is late: none reaches the film.
+            setVideoWindowHook([this](CVideoWnd&) {
+                auto* graph = static_cast<CFilterGraph*>(form->graph());
+                GstElement* rec = graph->elementByName(kRecorderName);
+                GstPad* pad = gst_element_get_static_pad(rec, "sink");
+                const auto drop = [](GstPad*, GstPadProbeInfo*, gpointer) {
+                    return GST_PAD_PROBE_DROP;
+                };
+                gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, drop, nullptr, nullptr);
+                gst_object_unref(pad);
+                gst_object_unref(rec);
+            });
+            record(film);
+            setVideoWindowHook(nullptr);
+            ASSERT_EQ(form->GetUiMode(), ModeRecording);
+            form->OnStopRecord();
         } else {
             record(film);
             ASSERT_TRUE(test::waitUntil([&] { return QFileInfo(film).size() > 0; }));
