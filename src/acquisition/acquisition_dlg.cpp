@@ -868,14 +868,16 @@ void CAcquisitionDlg::OnStartRecord()
 {
     if (mode_ != ModeIdle)
         return;
-    const QString path = confirmRecordTarget(this, fileField_->text(), [this] {
-        return chooseRecordFile(true) ? fileField_->text() : QString();
-    });
+    bool held = false; // by a running recording, which the box named
+    const QString path = confirmRecordTarget(
+        this, fileField_->text(),
+        [this] { return chooseRecordFile(true) ? fileField_->text() : QString(); }, &held);
     if (path.isEmpty()) {
         // A name chosen and then not taken (an analysed survey of that name
         // kept) goes with it, or 回放 would do nothing.
         fileField_->clear();
-        setStatus(tr8("文件名为空,录制失败"));
+        if (!held)
+            setStatus(tr8("文件名为空,录制失败"));
         return;
     }
     fileField_->setText(path);
