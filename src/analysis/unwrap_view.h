@@ -175,7 +175,8 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     bool mayReplaceFileOnDisk();
     // Before "保存" writes texts the file cannot hold as they are (their
     // characters GBK has no code for become '?'): true when there are none
-    // or the user says so, asked once for all of them.
+    // or the user says so, asked once for all of them. A recording is not
+    // asked: it writes its index as it goes.
     bool mayWriteUnfitTexts();
 
     WorkspaceContext ctx_;

@@ -93,6 +93,9 @@ bool CUnWrapView::mayReplaceFileOnDisk()
 
 bool CUnWrapView::mayWriteUnfitTexts()
 {
+    // The recording writes its index at every page whatever is answered.
+    if (recording())
+        return true;
     const std::vector<SfaUnfitText> unfit = data_->UnfitTexts();
     if (unfit.empty())
         return true;

@@ -128,11 +128,11 @@ TEST(SurveyFiles, DamagedFilesNameTheFileAndWhatIsWrong)
     }
 }
 
-// A strip is written back into the file it was read from, in that file's
-// format, whatever "抓图格式" says when it is saved: a turned strip of a JPEG
-// survey saved with BMP chosen, of a BMP survey (pictures "….bmp" or
-// "….BMP") saved with JPEG chosen, of pictures named "….JPG" opened with
-// "打开JPG文件", of a picture removed since it was read. No other picture
+// A strip is written back into the file it was read from, whatever "抓图格式"
+// says when it is saved: a turned strip of a JPEG survey saved with BMP
+// chosen, of a BMP survey ("….bmp" or "….BMP") saved with JPEG chosen, of
+// pictures named "….JPG" opened with "打开JPG文件", of a picture removed
+// since it was read; each in its file's own format. No other picture
 // appears, nothing is asked (the window's own writes are no one else's
 // change, turned and saved twice), and the survey opened again with its own
 // format shows both turns.
