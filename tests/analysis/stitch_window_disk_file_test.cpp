@@ -370,14 +370,16 @@ TEST(StitchWindowDiskFile, TextsTheFileCannotHoldAreWrittenAsQuestionMarksOnlyWh
         QStringLiteral("以下文字含有SFA文件无法保存的字符，保存后这些字符将变为\"?\"：\n%1\n"
                        "是否仍要保存?");
     const struct {
-        QString tester;      // "测试人员"
-        int extraShapes;     // described as the picked line is
-        int answer;          // 0: the question's default
-        QStringList asked;   // the named texts; none: not asked
-        const char* written; // the description on disk; null: nothing written
+        QString tester;             // "测试人员"
+        int extraShapes;            // described as the picked line is
+        int answer;                 // 0: the question's default
+        QStringList asked;          // the named texts; none: not asked
+        const char* written;        // the description on disk; null: nothing written
+        int command = ID_FILE_SAVE; // or ID_FILE_NEW, its save question answered 是
     } rows[] = {
         {"张三", 0, IDYES, {"ID为0的产状描述：층 리 😀 ß ✓ 𠀀"}, "F2 ?? ? ? ? ? end"},
         {"张三", 0, IDNO, {"ID为0的产状描述：층 리 😀 ß ✓ 𠀀"}, nullptr},
+        {"张三", 0, IDNO, {"ID为0的产状描述：층 리 😀 ß ✓ 𠀀"}, nullptr, ID_FILE_NEW},
         {"Weiß ✓ 가나다라마바사아자",
          6,
          0,
@@ -411,19 +413,21 @@ TEST(StitchWindowDiskFile, TextsTheFileCannotHoldAreWrittenAsQuestionMarksOnlyWh
         data.header().tester = row.tester;
         const QByteArray old = test::fileBytes(s.sfa);
 
+        const QStringList expected = scriptAnswers(s.prompter, row.command, 0, {});
         if (row.answer)
             s.prompter.boxAnswers.push_back(row.answer);
-        frame.commandAction(ID_FILE_SAVE)->trigger();
+        frame.commandAction(row.command)->trigger();
         if (row.asked.isEmpty()) {
-            EXPECT_EQ(s.prompter.boxTexts(), QStringList());
+            EXPECT_EQ(s.prompter.boxTexts(), expected);
         } else {
-            ASSERT_EQ(s.prompter.boxes.size(), 1u);
-            EXPECT_EQ(s.prompter.boxes[0].text.toStdString(),
+            ASSERT_EQ(s.prompter.boxes.size(), size_t(expected.size() + 1));
+            EXPECT_EQ(s.prompter.boxes.back().text.toStdString(),
                       question.arg(row.asked.join(u'\n')).toStdString());
-            EXPECT_EQ(s.prompter.boxes[0].style,
+            EXPECT_EQ(s.prompter.boxes.back().style,
                       unsigned(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
         }
         if (!row.written) {
+            ASSERT_EQ(frame.GetData(), &data); // 新建 too keeps the window's work
             EXPECT_EQ(test::fileBytes(s.sfa), old);
             EXPECT_TRUE(data.IsModified());
             continue;
