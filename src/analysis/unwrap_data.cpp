@@ -779,6 +779,15 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
     return true;
 }
 
+std::vector<SfaUnfitText> CUnWrapData::UnfitTexts() const
+{
+    std::vector<const CAttitudeShape*> shapes;
+    shapes.reserve(shapes_.size());
+    for (const auto& s : shapes_)
+        shapes.push_back(s.get());
+    return SfaUnfitTexts(header_, shapes);
+}
+
 bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)
 {
     const QString failed = QStringLiteral("保存SFA文件失败");

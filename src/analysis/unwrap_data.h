@@ -169,6 +169,9 @@ public:
     // are written first, as SavePageImages writes them. On any failure the
     // old file stays whole and "保存SFA文件失败" is reported as for LoadSfa.
     bool SaveSfa(int count, bool saveImages, ErrorReport* error = nullptr);
+    // The texts a save writes with '?' in place of characters the file
+    // cannot hold (SfaUnfitTexts of the header and every shape).
+    std::vector<SfaUnfitText> UnfitTexts() const;
 
     // What the file at the file path holds for this data set now. Another
     // window or another copy of the program may have saved over it since
