@@ -128,7 +128,7 @@ CSurveyParams liveSettings(bool up)
 
 WorkspaceContext recordingContext(CSurveyParams& s, const QTemporaryDir& dir)
 {
-    return {&s, [] { return 2; }, dir.filePath(QStringLiteral("survey.sfa")), dir.path()};
+    return {&s, [] { return 2; }, dir.filePath(QStringLiteral("survey.sfa")), dir.path(), {}};
 }
 
 // Argument: 1 when the frame carries a strip (the trigger was raised), 0 when
@@ -341,7 +341,7 @@ void Survey_Open10000(benchmark::State& state)
 {
     test::ScriptedPrompter prompter;
     CSurveyParams s;
-    CUnWrapView view({&s, [] { return 0; }, QString(), QString()});
+    CUnWrapView view({&s, [] { return 0; }, QString(), QString(), {}});
     view.resize(860, 750);
     for (auto _ : state) {
         prompter.fileAnswers.push_back(bigSurvey().sfa);
@@ -367,7 +367,7 @@ void Survey_TurnPage(benchmark::State& state)
 {
     test::ScriptedPrompter prompter;
     CSurveyParams s;
-    CUnWrapView view({&s, [] { return 0; }, QString(), QString()});
+    CUnWrapView view({&s, [] { return 0; }, QString(), QString(), {}});
     view.resize(860, 750);
     prompter.fileAnswers.push_back(bigSurvey().sfa);
     view.OnFileOpen();

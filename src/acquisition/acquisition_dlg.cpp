@@ -875,8 +875,10 @@ void CAcquisitionDlg::onGraphEvent(GraphEvent event, const QString& text)
     } else if (event == GraphEvent::Error) {
         // The video ends here: so does its track (the stop withdraws a
         // question whether to stop it).
-        if (mode_ == ModeRecording)
+        if (mode_ == ModeRecording) {
             track_->Close();
+            recordingFailed_ = true;
+        }
         QTimer::singleShot(0, this, [this] {
             // A recording that lost its stream ends without a question.
             stopCommand(false);
@@ -924,14 +926,16 @@ void CAcquisitionDlg::OnStartRecord()
 {
     if (mode_ != ModeIdle)
         return;
-    const QString path = confirmRecordTarget(this, fileField_->text(), [this] {
-        return chooseRecordFile(true) ? fileField_->text() : QString();
-    });
+    bool held = false; // by a running recording, which the box named
+    const QString path = confirmRecordTarget(
+        this, fileField_->text(),
+        [this] { return chooseRecordFile(true) ? fileField_->text() : QString(); }, &held);
     if (path.isEmpty()) {
         // A name chosen and then not taken (an analysed survey of that name
         // kept) goes with it, or 回放 would do nothing.
         fileField_->clear();
-        setStatus(tr8("文件名为空,录制失败"));
+        if (!held)
+            setStatus(tr8("文件名为空,录制失败"));
         return;
     }
     fileField_->setText(path);
@@ -957,6 +961,7 @@ void CAcquisitionDlg::OnStartRecord()
 
     const bool lineOpen = OpenSerialPort();
     const QString serialText = lineOpen ? lineOkText() : lineMissingStatusSuffix();
+    recordingFailed_ = false;
     mode_ = ModeRecording;
     if (!RestartPreview(true)) {
         mode_ = ModeIdle;
@@ -983,7 +988,10 @@ void CAcquisitionDlg::OnStartRecord()
 
 void CAcquisitionDlg::clearRecordFiles()
 {
-    if (recordFiles_)
+    // Only a recording that failed before its film held anything (a full
+    // disk at its start) leaves none of the files it made; one stopped,
+    // however soon after it started, keeps its film and track.
+    if (recordFiles_ && recordingFailed_)
         recordFiles_->removeIfNothingRecorded();
     recordFiles_.reset();
 }
@@ -1099,8 +1107,8 @@ bool CAcquisitionDlg::stopCommand(bool ask)
         graph_->Stop();
         deleteGraph();
     }
-    // A recording that wrote nothing (a full disk at its start) leaves none
-    // of the files it made.
+    // A recording that failed before it wrote anything (a full disk at its
+    // start) leaves none of the files it made.
     clearRecordFiles();
     streamInfo_ = PlaybackStreamInfo{};
     duration_->SetText(QString()); // the played file's duration goes with it

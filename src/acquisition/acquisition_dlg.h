@@ -273,6 +273,7 @@ private:
     PlaybackStreamInfo streamInfo_;
     std::unique_ptr<ICaptureGraph> graph_;
     std::unique_ptr<RecordStartFiles> recordFiles_; // the running recording's
+    bool recordingFailed_ = false;                  // its stream ended in an error
     std::unique_ptr<CSerialLine> serial_;
     CDepthCounter counter_;
     CMotorKeys motorKeys_;

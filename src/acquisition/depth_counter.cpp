@@ -15,7 +15,10 @@ int normalizeHeading(int degrees)
 
 std::optional<int32_t> depthMmForMetres(double metres)
 {
-    const double mm = std::trunc(metres * 1000.0 + 0.5);
+    // Halves round away from zero: a negative depth takes the millimetre of
+    // its positive mirror (truncating x + 0.5 there would lose one).
+    const double mm =
+        metres < 0.0 ? -std::trunc(-metres * 1000.0 + 0.5) : std::trunc(metres * 1000.0 + 0.5);
     if (!std::isfinite(mm) || mm < static_cast<double>(INT32_MIN) ||
         mm > static_cast<double>(INT32_MAX))
         return std::nullopt;

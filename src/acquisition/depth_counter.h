@@ -39,8 +39,10 @@ struct CounterFrameResult {
 // A heading in whole degrees brought into 0..359.
 int normalizeHeading(int degrees);
 
-// The millimetres of a depth typed in metres: the integer part of
-// (metres × 1000 + 0.5), or nothing when that does not fit a depth (int32).
+// The millimetres of a depth typed in metres, rounded to the nearest
+// millimetre (halves away from zero: the integer part of (metres × 1000 + 0.5)
+// for a positive depth, its mirror for a negative one), or nothing when that
+// does not fit a depth (int32).
 std::optional<int32_t> depthMmForMetres(double metres);
 // What a refused depth is told: the range of depths in metres.
 QString depthRangeText();

@@ -49,8 +49,28 @@ QString recordAnalysisFile(const QString& mpegPath)
            withoutExtension(fileNamePart(mpegPath)) + QStringLiteral(".sfa");
 }
 
+namespace {
+
+// A running recording, here or in another copy of the program, holds its
+// analysis folder while it writes: its film and track are named after it,
+// and its live window writes the survey and strips into it.
+bool recordTargetHeld(const QString& mpegPath)
+{
+    return FolderLock::isHeld(withoutExtension(mpegPath)) ||
+           FolderLock::isHeld(folderPart(mpegPath));
+}
+
+void refuseHeldRecordTarget(QWidget* parent, const QString& mpegPath)
+{
+    messageBox(QStringLiteral("录制失败\n'%1'属于正在录制的测试，停止录制后才能录制")
+                   .arg(QDir::toNativeSeparators(mpegPath)),
+               QStringLiteral("提示"), MB_OK | MB_ICONWARNING, parent);
+}
+
+} // namespace
+
 QString confirmRecordTarget(QWidget* parent, const QString& typed,
-                            const std::function<QString()>& choose)
+                            const std::function<QString()>& choose, bool* held)
 {
     const QString question = QStringLiteral("该文件已存在，是否覆盖");
     const auto replaces = [&](const QString& text) {
@@ -67,6 +87,13 @@ QString confirmRecordTarget(QWidget* parent, const QString& typed,
         // Asked about the file that would be written, so a name typed or chosen
         // without its extension does not overwrite an earlier recording unasked.
         const QString path = recordTarget(name);
+        // Another recording's files are never offered for replacing.
+        if (recordTargetHeld(path)) {
+            refuseHeldRecordTarget(parent, path);
+            if (held)
+                *held = true;
+            return QString();
+        }
         const QString survey = recordAnalysisFile(path);
         const bool dialogAsked =
             chosen && path == QDir::cleanPath(QFileInfo(name).absoluteFilePath());
@@ -96,6 +123,14 @@ bool RecordStartFiles::create(QWidget* parent)
             return false;
         }
         madeFolder_ = true;
+    }
+    // Held before any file is opened: of two recordings of the same name
+    // started at once, only the first to hold the folder writes.
+    bool busy = false;
+    if (!lock_.hold(folder_, &busy) && busy) {
+        madeFolder_ = false; // the other recording's now
+        refuseHeldRecordTarget(parent, files_.value(0));
+        return false;
     }
     for (const QString& file : files_) {
         // Made here when missing; an existing one is only opened for writing,

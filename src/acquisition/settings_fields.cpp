@@ -3,6 +3,7 @@
 #include "acquisition/depth_counter.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"
+#include "platform/range_check.h"
 #include "ui/num_edit.h"
 
 #include <QComboBox>
@@ -97,6 +98,12 @@ std::optional<int32_t> checkedDepthMm(double metres, QWidget* parent)
     if (!mm)
         messageBox(depthRangeText(), QString(), MB_OK | MB_ICONEXCLAMATION, parent);
     return mm;
+}
+
+bool checkHoleInclination(const QString& text, QWidget* parent)
+{
+    float degrees = 0.0f;
+    return text.trimmed().isEmpty() || checkFloatRange(text, 0.0, 90.0, degrees, parent);
 }
 
 int stepPulsesForMm(long long stepMm, int mmPerPulse, bool clampAbove)

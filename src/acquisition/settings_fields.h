@@ -41,6 +41,11 @@ void fillCaptureFormatCombo(QComboBox* combo);
 // it); a depth that does not fit is told with the range, over `parent`.
 std::optional<int32_t> checkedDepthMm(double metres, QWidget* parent);
 
+// The hole's inclination as typed, an angle from the vertical: empty (no
+// inclination) or a number from 0 to 90. Anything else is told over `parent`
+// (the range, or that a number is wanted) and refused.
+bool checkHoleInclination(const QString& text, QWidget* parent);
+
 // The sampling step in pulses for `stepMm` typed millimetres: the millimetres
 // are clamped to 1..10000 (or only to at least 1 when `clampAbove` is false),
 // divided by the millimetres per pulse, and the result is at least 1.

@@ -203,6 +203,10 @@ bool CTestParamsGroup::save()
     float dip = 0.0f;
     if (!checkFloatRange(dipDirection_->text(), 0.0, 360.0, dip))
         return false;
+    // The inclination goes into the survey's file, where every dip is taken
+    // against it: one the workspace would refuse is refused here too.
+    if (!checkHoleInclination(holeInclination_->text(), this))
+        return false;
     params_.openingDiameter = std::max(leadingInt(opening_->edit()->text()), kDiameterMin);
     params_.finalDiameter = std::max(leadingInt(final_->edit()->text()), kDiameterMin);
     params_.testUnit = testUnit_->text();

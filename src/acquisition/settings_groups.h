@@ -105,8 +105,8 @@ public:
     void setProfile(QSettings* profile) { writer_.setProfile(profile); }
 
     void fill();
-    // Button 1229. Returns false (nothing changed) when the dip direction is
-    // refused.
+    // Button 1229. Returns false (nothing changed) when the dip direction or
+    // the hole's inclination is refused.
     bool save();
 
     QLineEdit* testUnitEdit() const { return testUnit_; }

@@ -346,7 +346,7 @@ bool USBFilter::BuildGraph(int kind, const GraphRequest& request)
         if (buildPreview(record, request.mediaPath))
             return true;
         // A recording that never started leaves no file behind.
-        finishRecording();
+        finishRecording(false);
         recording_ = false;
         return false;
     }
@@ -665,7 +665,7 @@ bool USBFilter::TearDownGraph()
         Stop();
     releasePipeline();
     dynamicTarget_ = nullptr;
-    finishRecording();
+    finishRecording(false); // a graph that ran was finished by its Stop
     {
         std::lock_guard<std::mutex> lock(encoderMutex_);
         encoder_.reset();
@@ -703,9 +703,10 @@ void USBFilter::beforeStop()
     }
 }
 
-void USBFilter::afterStop() { finishRecording(); }
+// Only a graph that played is stopped.
+void USBFilter::afterStop() { finishRecording(true); }
 
-void USBFilter::finishRecording()
+void USBFilter::finishRecording(bool played)
 {
     bool finished = false;
     bool ok = true;
@@ -730,9 +731,9 @@ void USBFilter::finishRecording()
             text += QLatin1Char('\n') + SystemErrorText(error);
         fail(text);
     }
-    // One that never got a picture (its graph failed to build or to play)
-    // leaves no file behind; only a file it made, never a device node.
-    if (empty && QFileInfo(recordPath_).isFile())
+    // One that never got a picture because its graph failed to build or to
+    // play leaves no file behind; only a file it made, never a device node.
+    if (!played && empty && QFileInfo(recordPath_).isFile())
         QFile::remove(recordPath_);
 }
 

@@ -87,8 +87,10 @@ private:
     void beforeStop() override;
     void afterStop() override;
     // Closes an open recording; a recording that could not be written in
-    // full is told in an error box, one without a picture is removed.
-    void finishRecording();
+    // full is told in an error box. One that never `played` (its graph failed
+    // to build or to run) is removed when it holds no picture; one that ran
+    // and was stopped keeps its file, even before the device's first picture.
+    void finishRecording(bool played);
 
     static void onPadAdded(GstElement* element, GstPad* pad, gpointer self);
     // Seeks a played file so that its first picture is the one at `ns`.

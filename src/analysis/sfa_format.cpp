@@ -3,6 +3,7 @@
 #include "analysis/byte_io.h"
 #include "core/c_number.h"
 #include "core/jpeg_file.h"
+#include "platform/text_codec.h"
 
 #include <QBuffer>
 
@@ -135,6 +136,37 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail)
     h.savedShapeCount = shapeCount;
     out = std::move(content);
     return SfaParse::Ok;
+}
+
+std::vector<SfaUnfitText> SfaUnfitTexts(const SfaHeader& h,
+                                        const std::vector<const CAttitudeShape*>& shapes)
+{
+    std::vector<SfaUnfitText> unfit;
+    const auto check = [&unfit](const QString& which, const QString& text) {
+        QString chars = charsNotInGbk(text);
+        if (!chars.isEmpty())
+            unfit.push_back({which, std::move(chars)});
+    };
+    // The labels of the test-parameter dialog, in its order.
+    const std::pair<const char*, const QString*> fields[] = {
+        {"检测单位", &h.testingUnit}, {"测试人员", &h.tester},
+        {"测试工地", &h.site},        {"孔号", &h.holeNumber},
+        {"测试时间", &h.testTime},    {"孔口坐标", &h.collarCoordinates},
+        {"孔口高程", &h.elevation},   {"孔倾斜角度", &h.holeInclination},
+        {"水位标高", &h.waterLevel},
+    };
+    for (const auto& [label, text] : fields)
+        check(QString::fromUtf8(label), *text);
+    // The shape's texts a record holds, by the attitude list's column titles.
+    const std::pair<ShapeText, const char*> texts[] = {{TextDepthRange, "深度(m)"},
+                                                       {TextDipDirection, "倾向"},
+                                                       {TextDipAngle, "倾角"},
+                                                       {TextDescription, "产状描述"}};
+    for (const CAttitudeShape* shape : shapes)
+        for (const auto& [which, title] : texts)
+            check(QStringLiteral("ID为%1的%2").arg(shape->GetId()).arg(QString::fromUtf8(title)),
+                  shape->GetText(which));
+    return unfit;
 }
 
 QByteArray SerializeSfa(const SfaHeader& h, const std::vector<const CUnWrapImage*>& strips,

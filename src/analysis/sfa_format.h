@@ -79,6 +79,18 @@ SfaParse ParseSfa(const QByteArray& bytes, SfaContent& out, QString* detail = nu
 QByteArray SerializeSfa(const SfaHeader& header, const std::vector<const CUnWrapImage*>& strips,
                         const std::vector<const CAttitudeShape*>& shapes);
 
+// A text of a data set that the file cannot hold as it stands: which text, as
+// the user knows it ("孔号", "ID为3的产状描述"), and its characters that GBK
+// has no code for, each once; the file holds '?' in their place.
+struct SfaUnfitText {
+    QString which;
+    QString chars;
+};
+// Every such text of the header (in the order of the test-parameter dialog)
+// and of the shapes (in list order); empty when the file holds them all.
+std::vector<SfaUnfitText> SfaUnfitTexts(const SfaHeader& header,
+                                        const std::vector<const CAttitudeShape*>& shapes);
+
 // Field 11 of version 1: "%s,%d" of the inclination text and the dip direction
 // truncated toward zero, and its reading (split at the last comma).
 QString JoinInclinationField(const QString& inclination, float dipDirection);

@@ -189,9 +189,7 @@ void CTestParamDlg::accept()
     }
     // The hole's inclination is an angle from the vertical: every dip is
     // taken against it. Empty is no inclination.
-    float inclination = 0.0f;
-    if (!inclination_->text().trimmed().isEmpty() &&
-        !checkFloatRange(inclination_->text(), 0.0, 90.0, inclination, this)) {
+    if (!checkHoleInclination(inclination_->text(), this)) {
         refuse(inclination_);
         return;
     }

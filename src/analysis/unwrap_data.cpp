@@ -4,6 +4,7 @@
 #include "analysis/page_painter.h"
 #include "core/atomic_file.h"
 #include "core/c_number.h"
+#include "core/jpeg_file.h"
 #include "core/program_values.h"
 #include "core/survey_params.h"
 #include "platform/prompter.h"
@@ -16,6 +17,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace bc {
 
@@ -398,14 +401,43 @@ bool CUnWrapData::loadStripPixels(Item& stored, ErrorReport* error)
         if (first.isEmpty())
             first = why;
     }
-    if (!first.isEmpty()) {
-        if (error)
-            *error = first;
-        return false;
-    }
-    // No file at all: the reader names the file of the capture format.
-    return bmpFirst ? item.LoadBmpFile(item.bmpPath(imageDirectory_), error)
-                    : item.LoadJpgFile(item.jpgPath(imageDirectory_), error);
+    if (error)
+        *error = first;
+    // No picture at all (nothing in `error`): LoadPageImages names it.
+    return false;
+}
+
+QString CUnWrapData::surveyPictureSuffix(int index) const
+{
+    const int count = GetItemCount();
+    for (int d = 1; index - d >= 0 || index + d < count; ++d)
+        for (const int j : {index - d, index + d}) {
+            if (j < 0 || j >= count || items_[size_t(j)].file.isEmpty())
+                continue;
+            const QFileInfo file(items_[size_t(j)].file);
+            if (file.completeBaseName() == QString::number(items_[size_t(j)].image->depthKey))
+                return file.suffix();
+        }
+    return {};
+}
+
+ErrorReport CUnWrapData::missingPictureReport(int index) const
+{
+    // The picture the strip was read from or written to is the one missing;
+    // a strip of a survey just opened has the kind of picture the survey's
+    // strips around it were read from; failing both, every name looked for.
+    const Item& stored = items_[size_t(index)];
+    if (!stored.file.isEmpty())
+        return JpegFile::OpenFailureReport({stored.file});
+    const CUnWrapImage& item = *stored.image;
+    const QString suffix = surveyPictureSuffix(index);
+    if (!suffix.isEmpty())
+        return JpegFile::OpenFailureReport(
+            {QStringLiteral("%1/%2.%3")
+                 .arg(imageDirectory_, QString::number(item.depthKey), suffix)});
+    const QString jpg = item.jpgPath(imageDirectory_), bmp = item.bmpPath(imageDirectory_);
+    return JpegFile::OpenFailureReport(currentCaptureFormat.load() == 1 ? QStringList{bmp, jpg}
+                                                                        : QStringList{jpg, bmp});
 }
 
 int CUnWrapData::LoadPageImages(int page, int perPage, ErrorReport* error)
@@ -414,19 +446,25 @@ int CUnWrapData::LoadPageImages(int page, int perPage, ErrorReport* error)
     // (the first few of them, and how many more).
     constexpr int kNamed = 5;
     const IndexRange range = PageItems(GetItemCount(), page, perPage);
-    int failures = 0;
-    ErrorReport all;
+    std::vector<std::pair<int, ErrorReport>> failed; // the strip and why
     for (int i = range.first; i < range.end; ++i) {
         Item& item = items_[size_t(i)];
         if (item.image->hasPixels())
             continue; // a live strip not yet written keeps its pixels
         ErrorReport why;
-        if (loadStripPixels(item, &why))
-            continue;
-        if (failures < kNamed)
-            all = {all.isEmpty() ? why.text : all.text + QLatin1Char('\n') + why.text,
-                   why.caption, why.style};
-        ++failures;
+        if (!loadStripPixels(item, &why))
+            failed.emplace_back(i, why);
+    }
+    const int failures = int(failed.size());
+    ErrorReport all;
+    for (int k = 0; error && k < failures && k < kNamed; ++k) {
+        // A strip without any picture is named once the page's other strips
+        // are read: they tell which picture the survey holds for it.
+        const ErrorReport why = failed[size_t(k)].second.isEmpty()
+                                    ? missingPictureReport(failed[size_t(k)].first)
+                                    : failed[size_t(k)].second;
+        all = {all.isEmpty() ? why.text : all.text + QLatin1Char('\n') + why.text, why.caption,
+               why.style};
     }
     if (failures > kNamed)
         all.text += QStringLiteral("\n……另有%1个条带图像无法读取").arg(failures - kNamed);
@@ -739,6 +777,15 @@ bool CUnWrapData::LoadSfa(ErrorReport* error)
         items_.push_back(Item{std::move(strip), false, {}, {}});
     shapes_ = std::move(content.shapes);
     return true;
+}
+
+std::vector<SfaUnfitText> CUnWrapData::UnfitTexts() const
+{
+    std::vector<const CAttitudeShape*> shapes;
+    shapes.reserve(shapes_.size());
+    for (const auto& s : shapes_)
+        shapes.push_back(s.get());
+    return SfaUnfitTexts(header_, shapes);
 }
 
 bool CUnWrapData::SaveSfa(int count, bool saveImages, ErrorReport* error)

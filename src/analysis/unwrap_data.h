@@ -169,6 +169,9 @@ public:
     // are written first, as SavePageImages writes them. On any failure the
     // old file stays whole and "保存SFA文件失败" is reported as for LoadSfa.
     bool SaveSfa(int count, bool saveImages, ErrorReport* error = nullptr);
+    // The texts a save writes with '?' in place of characters the file
+    // cannot hold (SfaUnfitTexts of the header and every shape).
+    std::vector<SfaUnfitText> UnfitTexts() const;
 
     // What the file at the file path holds for this data set now. Another
     // window or another copy of the program may have saved over it since
@@ -200,7 +203,15 @@ private:
                   int selectedIndex, float pxPerMm, int labelMode, bool zoomable) const;
     void clearSelection(int topDepth, float pxPerRadian, float pxPerMm,
                         const Invalidate& invalidate);
+    // False with the reason in `error`, or with `error` left empty when the
+    // strip has no picture at all (see missingPictureReport).
     bool loadStripPixels(Item& item, ErrorReport* error);
+    // The report of strip `index` without any picture, naming the file the
+    // survey holds for it.
+    ErrorReport missingPictureReport(int index) const;
+    // The extension (as written) of the picture read for the strip nearest to
+    // `index` that was read from one named by its depth; empty when none was.
+    QString surveyPictureSuffix(int index) const;
     // Writes a modified strip's pixels into its picture; the reason, or
     // the file's name, in `error` when that failed.
     bool writeStrip(Item& item, ErrorReport* error);

@@ -38,13 +38,10 @@ CUnWrapData::DiskFile CUnWrapData::fileOnDisk() const
     // pipe would block), taken for a change.
     if (!info.isFile() || info.size() > kMaxSfaBytes)
         return DiskFile::Changed;
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly))
-        return DiskFile::Changed;
-    const QByteArray bytes = file.read(kMaxSfaBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return DiskFile::Changed;
-    return BytesDigest(bytes) == diskDigest_ ? DiskFile::Same : DiskFile::Changed;
+    // Hashed a block at a time: a save costs memory by the file's size, not
+    // by the largest file it could be.
+    const QByteArray digest = FileDigest(filePath_);
+    return !digest.isEmpty() && digest == diskDigest_ ? DiskFile::Same : DiskFile::Changed;
 }
 
 QString CUnWrapData::changedStripFile() const

@@ -173,6 +173,11 @@ class CUnWrapView : public QAbstractScrollArea, public IStripSink {
     // read nor wrote last (rewritten by another window or program, or there
     // before an import) is replaced only when the user says so.
     bool mayReplaceFileOnDisk();
+    // Before "保存" writes texts the file cannot hold as they are (their
+    // characters GBK has no code for become '?'): true when there are none
+    // or the user says so, asked once for all of them. A recording is not
+    // asked: it writes its index as it goes.
+    bool mayWriteUnfitTexts();
 
     WorkspaceContext ctx_;
     std::unique_ptr<CUnWrapData> data_;

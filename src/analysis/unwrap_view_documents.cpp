@@ -91,6 +91,42 @@ bool CUnWrapView::mayReplaceFileOnDisk()
     return strip.isEmpty() || replaceChanged(strip);
 }
 
+bool CUnWrapView::mayWriteUnfitTexts()
+{
+    // The recording writes its index at every page whatever is answered.
+    if (recording())
+        return true;
+    const std::vector<SfaUnfitText> unfit = data_->UnfitTexts();
+    if (unfit.empty())
+        return true;
+    // The first few texts and characters; the question stays on the screen
+    // however many shapes there are.
+    constexpr size_t kNamedTexts = 5;
+    constexpr qsizetype kNamedChars = 10;
+    QStringList lines;
+    for (size_t i = 0; i < unfit.size() && i < kNamedTexts; ++i) {
+        const QList<uint> chars = unfit[i].chars.toUcs4();
+        QStringList shown;
+        for (qsizetype c = 0; c < chars.size() && c < kNamedChars; ++c) {
+            const char32_t u = chars[c];
+            // One that shows nothing (a control or format character) by its code.
+            shown << (QChar::isPrint(u)
+                          ? QString::fromUcs4(&u, 1)
+                          : QStringLiteral("U+%1").arg(uint(u), 4, 16, QLatin1Char('0')).toUpper());
+        }
+        if (chars.size() > kNamedChars)
+            shown << QStringLiteral("…");
+        lines << unfit[i].which + QStringLiteral("：") + shown.join(QLatin1Char(' '));
+    }
+    if (unfit.size() > kNamedTexts)
+        lines << QStringLiteral("……另有%1处文字含有这样的字符").arg(unfit.size() - kNamedTexts);
+    return messageBox(
+               QStringLiteral("以下文字含有SFA文件无法保存的字符，保存后这些字符将变为\"?\"：\n"
+                              "%1\n是否仍要保存?")
+                   .arg(lines.join(QLatin1Char('\n'))),
+               QStringLiteral("保存"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) == IDYES;
+}
+
 void CUnWrapView::CloseDocument()
 {
     if (!data_)
@@ -133,7 +169,7 @@ bool CUnWrapView::SaveModified()
     switch (messageBox(QStringLiteral("是否保存对%1的修改?").arg(name), QString(),
                        MB_YESNOCANCEL | MB_ICONQUESTION, this)) {
     case IDYES: {
-        if (!mayReplaceFileOnDisk())
+        if (!mayReplaceFileOnDisk() || !mayWriteUnfitTexts())
             return false; // the disk's version stays, and so does the document
         ErrorReport error;
         if (data_->SaveSfa(data_->GetItemCount(), true, &error))
@@ -184,7 +220,7 @@ void CUnWrapView::OnFileSave()
     if (!data_)
         return;
     commitListEdit();
-    if (!mayReplaceFileOnDisk())
+    if (!mayReplaceFileOnDisk() || !mayWriteUnfitTexts())
         return;
     ErrorReport error;
     if (!data_->SaveSfa(data_->GetItemCount(), true, &error)) {

@@ -29,15 +29,19 @@ FolderLock::~FolderLock()
     release();
 }
 
-bool FolderLock::hold(const QString& folder)
+bool FolderLock::hold(const QString& folder, bool* busy)
 {
     release();
+    if (busy)
+        *busy = false;
     const int fd = openFolder(folder);
     if (fd < 0)
         return false;
     // Exclusive: the look of isHeld() takes a shared lock, so two looks never
     // stand in each other's way, and any look meets this one.
     if (!LockExclusively(fd, false)) {
+        if (busy)
+            *busy = errno == EWOULDBLOCK;
         ::close(fd);
         return false;
     }

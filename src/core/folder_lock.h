@@ -16,8 +16,9 @@ class FolderLock {
 
     // Marks `folder` (released first if another was held). False when the
     // folder cannot be opened or locked here (a file system without locks):
-    // then nobody sees the mark.
-    bool hold(const QString& folder);
+    // then nobody sees the mark; `busy` (when given) tells a folder that a
+    // FolderLock of this program or of another holds already.
+    bool hold(const QString& folder, bool* busy = nullptr);
     void release();
     bool held() const { return fd_ >= 0; }
 

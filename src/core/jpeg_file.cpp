@@ -386,6 +386,14 @@ PixelBuffer ReadJpegToStrip(const QString& path, uint32_t* width, uint32_t* heig
     return readJpeg(path, true, width, height, stride, error);
 }
 
+ErrorReport OpenFailureReport(const QStringList& paths)
+{
+    ErrorReport report;
+    if (!paths.isEmpty())
+        readFailure(&report, paths.join(QStringLiteral(" 或 ")), openFailure(paths.front()));
+    return report;
+}
+
 namespace {
 
 // How the rows of a buffer to be written lie in memory.

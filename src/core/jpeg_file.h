@@ -11,6 +11,7 @@
 #include "core/error_report.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,11 @@ PixelBuffer ReadJpegToRgb(const QString& path, uint32_t* width, uint32_t* height
 // multiple of 4 bytes (`stride` receives the row length).
 PixelBuffer ReadJpegToStrip(const QString& path, uint32_t* width, uint32_t* height,
                             uint32_t* stride, ErrorReport* error = nullptr);
+
+// The report of a picture that cannot be opened under any of `paths` (the
+// names tried for it, at least one): the reader's "无法读取图像文件: <path>"
+// with every name, joined by " 或 ", and why the first cannot be opened.
+ErrorReport OpenFailureReport(const QStringList& paths);
 
 // Writes a packed top-down buffer (red, green, blue) as a JPEG, colour or
 // grey (0.299, 0.587, 0.114 of bytes 0, 1, 2, truncated). The file is replaced

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <unordered_map>
+#include <utility>
 
 namespace bc {
 
@@ -103,6 +104,33 @@ QString overlapFault(const CellRange& r, const CellRange& earlier)
     return QStringLiteral("单元格范围%1与%2重叠").arg(rangeName(r), rangeName(earlier));
 }
 
+// "B" or "A:C", as the template writes it.
+QString columnsName(const ReportTemplate::Column& c)
+{
+    const QString first = columnLetters(c.first);
+    return c.first == c.last ? first : first + u':' + columnLetters(c.last);
+}
+
+// Column lines set the width of column ranges, which the workbook library
+// (and a spreadsheet program reading the file) requires not to overlap: a
+// column in two lines, the same line twice included, is refused. Ranges
+// side by side are fine.
+bool columnsOverlap(const ReportTemplate::Column& a, const ReportTemplate::Column& b)
+{
+    return a.first <= b.last && b.first <= a.last;
+}
+
+// The first of `columns` that overlaps an earlier one, and that earlier one;
+// (-1, -1) when none does.
+std::pair<int, int> firstColumnOverlap(const std::vector<ReportTemplate::Column>& columns)
+{
+    for (size_t i = 1; i < columns.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (columnsOverlap(columns[i], columns[j]))
+                return {int(i), int(j)};
+    return {-1, -1};
+}
+
 } // namespace
 
 QString reportTemplateFault(const ReportTemplate& tpl)
@@ -133,6 +161,11 @@ QString reportTemplateFault(const ReportTemplate& tpl)
         return tooManyRows();
     if (qint64(tpl.columns.size()) > kMaxReportColumnLines)
         return tooManyColumns();
+    const auto [column, earlierColumn] = firstColumnOverlap(tpl.columns);
+    if (column >= 0)
+        return QStringLiteral("列%1与%2重叠")
+            .arg(columnsName(tpl.columns[size_t(column)]),
+                 columnsName(tpl.columns[size_t(earlierColumn)]));
     if (tpl.hasPrintArea) {
         const QString why = rangeFault(tpl.printArea, false);
         if (!why.isEmpty())
@@ -406,6 +439,7 @@ bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* 
     qint64 cells = 0; // of all text and field lines
     CellOwners owners; // each cell's text or field, an index of `taken`
     std::vector<std::pair<int, CellRange>> taken; // line number and range
+    std::vector<int> columnLines; // of each of out.columns
     QStringList words;
     for (const QString& raw : text.split(QLatin1Char('\n'))) {
         ++lineNo;
@@ -424,10 +458,23 @@ bool parseReportTemplate(const QByteArray& bytes, ReportTemplate& tpl, QString* 
         }
         QString why;
         const size_t texts = out.texts.size(), fields = out.fields.size();
+        const size_t columns = out.columns.size();
         if (!parseLine(words, out, why)) {
             if (!why.isEmpty())
                 return fail(QStringLiteral("第%1行: %2").arg(lineNo).arg(why));
             return fail(QStringLiteral("第%1行无法识别: %2").arg(lineNo).arg(line.left(80)));
+        }
+        if (out.columns.size() > columns) {
+            const ReportTemplate::Column& c = out.columns.back();
+            for (size_t i = 0; i < columns; ++i)
+                if (columnsOverlap(c, out.columns[i]))
+                    return fail(QStringLiteral("第%1行: %2与第%3行的%4重叠")
+                                    .arg(lineNo)
+                                    .arg(columnsName(c))
+                                    .arg(columnLines[i])
+                                    .arg(columnsName(out.columns[i])));
+            columnLines.push_back(lineNo);
+            continue;
         }
         const CellRange* range = out.texts.size() > texts    ? &out.texts.back().range
                                  : out.fields.size() > fields ? &out.fields.back().range

@@ -38,7 +38,9 @@
 // A key without a line in the template is not shown.
 // No cell belongs to two texts or fields: ranges that overlap are refused
 // (ranges that only touch at an edge are fine), as a spreadsheet program
-// finds overlapping merged cells damaged.
+// finds overlapping merged cells damaged. Nor is a column in two "column"
+// lines (the same line twice included): the workbook library requires the
+// column ranges it writes not to overlap. Ranges side by side are fine.
 // A text or field range holds at most 10,000 cells, and all text and field
 // ranges of a template together at most 20,000 (a report page takes a few
 // hundred): every merged cell costs memory in each sheet written.

@@ -1,11 +1,13 @@
 #include "platform/text_codec.h"
 
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 #include <QList>
 
 #include <mutex>
+#include <unordered_set>
 
 namespace bc {
 
@@ -68,7 +70,11 @@ Converter& decoder()
 
 } // namespace
 
-QByteArray toGbk(const QString& text)
+namespace {
+
+// GBK bytes of `text`, '?' for each character GBK has no code for; those
+// characters are added to `unfit` (when given) as they are met.
+QByteArray encodeGbk(const QString& text, QList<char32_t>* unfit)
 {
     const QList<uint> ucs = text.toUcs4();
     QByteArray out;
@@ -76,8 +82,11 @@ QByteArray toGbk(const QString& text)
     Converter& c = encoder();
     std::lock_guard<std::mutex> lock(c.mutex);
     if (!c.valid()) {
-        for (uint u : ucs)
+        for (uint u : ucs) {
             out.append(u < 0x80 ? static_cast<char>(u) : '?');
+            if (u >= 0x80 && unfit)
+                unfit->append(char32_t(u));
+        }
         return out;
     }
     const char* in = reinterpret_cast<const char*>(ucs.constData());
@@ -88,10 +97,34 @@ QByteArray toGbk(const QString& text)
         // One character GBK has no code for: '?' in its place, go on after it.
         out.append('?');
         const size_t skip = left < 4 ? left : 4;
+        if (unfit && skip == 4) {
+            uint u = 0;
+            std::memcpy(&u, in, 4);
+            unfit->append(char32_t(u));
+        }
         in += skip;
         left -= skip;
     }
     return out;
+}
+
+} // namespace
+
+QByteArray toGbk(const QString& text)
+{
+    return encodeGbk(text, nullptr);
+}
+
+QString charsNotInGbk(const QString& text)
+{
+    QList<char32_t> unfit;
+    encodeGbk(text, &unfit);
+    QList<char32_t> once;
+    std::unordered_set<char32_t> seen;
+    for (char32_t u : unfit)
+        if (seen.insert(u).second)
+            once.append(u);
+    return QString::fromUcs4(once.constData(), once.size());
 }
 
 QString fromGbk(const char* data, qsizetype size)

@@ -9,6 +9,9 @@ namespace bc {
 
 // Encodes `text` as GBK. A character that GBK cannot hold becomes '?'.
 QByteArray toGbk(const QString& text);
+// The characters of `text` that toGbk writes as '?', each once, in the order
+// they first appear; empty when GBK holds the whole text.
+QString charsNotInGbk(const QString& text);
 
 // Decodes GBK bytes. A byte sequence that is not valid GBK becomes U+FFFD for
 // each offending byte; decoding never fails.

@@ -11,12 +11,17 @@
 #include <QTemporaryFile>
 
 #include <atomic>
+#include <mutex>
+#include <utility>
 
 namespace bc {
 
 namespace {
 
 std::atomic<int> tempLockBound{20000};
+
+std::mutex programFolderMutex;
+QString programFolder; // guarded by programFolderMutex; empty: the program's own
 
 // The folder exists (or was made) and a file can be created in it.
 bool usableFolder(const QString& path)
@@ -47,10 +52,21 @@ QString workspaceTempFolderIn(const QString& programFolder, const QString& userF
     return {};
 }
 
+QString setWorkspaceProgramFolder(const QString& folder)
+{
+    const std::lock_guard<std::mutex> lock(programFolderMutex);
+    return std::exchange(programFolder, folder);
+}
+
 QString workspaceTempFolder(ErrorReport* error)
 {
+    QString program;
+    {
+        const std::lock_guard<std::mutex> lock(programFolderMutex);
+        program = programFolder;
+    }
     return workspaceTempFolderIn(
-        QCoreApplication::applicationDirPath(),
+        program.isEmpty() ? QCoreApplication::applicationDirPath() : program,
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), error);
 }
 

@@ -15,6 +15,11 @@ namespace bc {
 // when neither can be had.
 QString workspaceTempFolder(ErrorReport* error = nullptr);
 
+// The program folder workspaceTempFolder() makes "temp" in: tests put in
+// one of their own, not shared with copies of the test program running
+// beside them (empty: the program's folder again). Returns the one it replaces.
+QString setWorkspaceProgramFolder(const QString& folder);
+
 // The same over the two base folders given.
 QString workspaceTempFolderIn(const QString& programFolder, const QString& userFolder,
                               ErrorReport* error = nullptr);

@@ -56,7 +56,11 @@ bool CNumEdit::acceptsChar(QChar ch) const
 {
     if (ch == QChar(0x08))
         return true;
-    const QString t = text();
+    // The character replaces the selection: it is judged against the text
+    // as it will be, so a sign typed over a selected signed number is taken.
+    QString t = text();
+    if (hasSelectedText())
+        t.remove(selectionStart(), selectionLength());
     const bool digit = ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
     switch (mode_) {
     case 0:

@@ -27,7 +27,8 @@ public:
     // Ignored when outside an active limit; otherwise stores and shows it.
     void SetValue(float value);
 
-    // Whether the mode accepts `ch` typed into the current text.
+    // Whether the mode accepts `ch` typed at the cursor, judged against the
+    // text as it will be once `ch` replaces the selection.
     bool acceptsChar(QChar ch) const;
 
 signals:

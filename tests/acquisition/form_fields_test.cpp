@@ -6,6 +6,7 @@
 
 #include "acquisition/control_param_dlg.h"
 #include "core/program_values.h"
+#include "core/survey_params.h"
 #include "support/file_bytes.h"
 #include "support/scripted_capture_graph.h"
 #include "support/scripted_prompter.h"
@@ -118,7 +119,8 @@ TEST_F(FormFieldsTest, AppliedStartDepthShowsInBothDepthFields)
 // A depth whose millimetres do not fit is refused with the range, typed into
 // the group's "起始深度" and saved, into the dialog's "起始深度" with 确定, or
 // into "深度设置" while live with Enter: nothing is stored, the dialog stays
-// open. Depths that fit are taken.
+// open. Depths that fit are taken to the nearest millimetre on either side of
+// zero, and the depth field shows what was taken.
 TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
 {
     const QString range = QStringLiteral("请输入一个介于 -2147483.648 和 2147483.647 之间的数字。");
@@ -126,13 +128,21 @@ TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
     const struct {
         const char* typed;
         int64_t mm;
-    } rows[] = {{"99999999", kRefused},
-                {"1000000000000000000000000000000", kRefused},
-                {"2147484", kRefused},
-                {"-2147484", kRefused},
-                {"2147483", 2147483000},
-                {"-2147483", -2147482999}, // the integer part of -2147482999.5
-                {"12.5", 12500}};
+        const char* shown; // the depth field once taken
+    } rows[] = {{"99999999", kRefused, nullptr},
+                {"1000000000000000000000000000000", kRefused, nullptr},
+                {"2147484", kRefused, nullptr},
+                {"-2147484", kRefused, nullptr},
+                {"2147483", 2147483000, "2147483.000米"},
+                {"-2147483", -2147483000, "-2147483.000米"},
+                {"12.5", 12500, "12.500米"},
+                {"0.1", 100, "0.100米"},
+                {"-0.1", -100, "-0.100米"},
+                {"-0.0004", 0, "0.000米"},
+                {"-0.0005", -1, "-0.001米"},
+                {"0.0005", 1, "0.001米"},
+                {"-1.2345", -1235, "-1.235米"},
+                {"1.2345", 1235, "1.235米"}};
     enum Entry { GroupSave, Dialog, DepthEntry };
     const auto type = [](CNumEdit* edit, const char* typed) {
         QTest::mouseClick(edit, Qt::LeftButton);
@@ -190,13 +200,70 @@ TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
             } else if (entry == DepthEntry) {
                 EXPECT_EQ(newBoxes, "");
                 EXPECT_EQ(depth, row.mm);
-                EXPECT_EQ(text(IDC_DEPTH).toStdString(),
-                          formatDepthMetres(static_cast<int32_t>(row.mm)).toStdString());
+                EXPECT_EQ(text(IDC_DEPTH).toStdString(), row.shown);
             } else {
                 EXPECT_EQ(form->GetSurveyParams().startDepth, row.mm);
                 EXPECT_EQ(stored, row.mm);
                 EXPECT_EQ(depth, row.mm);
+                // Both depth fields show the depth stored.
+                EXPECT_EQ(text(IDC_DEPTH).toStdString(), row.shown);
+                EXPECT_EQ(text(IDC_DEPTH_ENTRY) + QStringLiteral("米"),
+                          QString::fromUtf8(row.shown));
             }
+        }
+    }
+}
+
+// "孔倾斜角度" in the form's test group, saved with its "保存": empty or 0..90
+// is taken into the settings and the profile; anything else is refused with
+// the workspace's own words and nothing of the group is stored.
+TEST_F(FormFieldsTest, TheTestGroupRefusesAnInclinationOutsideZeroToNinety)
+{
+    const struct {
+        const char* typed;
+        const char* refusal; // null: taken
+    } rows[] = {
+        {"12.5", nullptr},
+        {"95", "请输入一个介于 0 和 90 之间的数字。"},
+        {"-5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"90.5", "请输入一个介于 0 和 90 之间的数字。"},
+        {"abc", "请输入一个数字。"},
+        {"90", nullptr},
+        {"0", nullptr},
+        {"", nullptr},
+    };
+    auto* inclination = static_cast<QLineEdit*>(form->control(IDC_HOLE_INCLINATION));
+    auto* tester = static_cast<QLineEdit*>(form->control(IDC_TESTER));
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        const CSurveyParams before = form->GetSurveyParams();
+        CSurveyParams storedBefore;
+        storedBefore.LoadProfile(*profile.reopen());
+        const QString name = QStringLiteral("测试员%1").arg(++n);
+        tester->setText(name);
+        QTest::mouseClick(inclination, Qt::LeftButton);
+        QTest::keyClick(inclination, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(inclination, Qt::Key_Delete);
+        QTest::keyClicks(inclination, QString::fromLatin1(row.typed));
+        const qsizetype told = prompter.boxes.size();
+        click(IDC_SAVE_TEST);
+        const std::string newBoxes = prompter.boxTexts().mid(told).join('|').toStdString();
+        CSurveyParams stored;
+        stored.LoadProfile(*profile.reopen());
+        const CSurveyParams& now = form->GetSurveyParams();
+        if (row.refusal) {
+            EXPECT_EQ(newBoxes, row.refusal);
+            EXPECT_EQ(now.holeInclination.toStdString(), before.holeInclination.toStdString());
+            EXPECT_EQ(now.tester.toStdString(), before.tester.toStdString());
+            EXPECT_EQ(stored.holeInclination.toStdString(),
+                      storedBefore.holeInclination.toStdString());
+            EXPECT_EQ(stored.tester.toStdString(), storedBefore.tester.toStdString());
+        } else {
+            EXPECT_EQ(newBoxes, "");
+            EXPECT_EQ(now.holeInclination.toStdString(), row.typed);
+            EXPECT_EQ(stored.holeInclination.toStdString(), row.typed);
+            EXPECT_EQ(stored.tester, name);
         }
     }
 }

@@ -8,7 +8,9 @@
 #include "analysis/d3d_frame.h"
 #include "analysis/page_image.h"
 #include "analysis/report_output.h"
+#include "core/atomic_file.h"
 #include "core/file_lock.h"
+#include "core/system_error.h"
 #include "platform/work_folder.h"
 #include "support/xlsx_reader.h"
 
@@ -21,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -150,6 +153,29 @@ struct WaitScope {
     int previousBound;
 };
 
+// Whether this process has the temp folder's lock file open: it holds the
+// lock. (Copies of the tests running beside this one may hold it too.)
+bool lockOpenHere(const QString& tempFolder)
+{
+    const QString lock = QFileInfo(workspaceTempLockPath(tempFolder)).canonicalFilePath();
+    bool open = false;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd"))
+                                   .entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden))
+        open = open || fd.symLinkTarget() == lock;
+    return open;
+}
+
+// Each file synced to disk before its rename, and whether the lock of the
+// temp folder `syncedTemp` was held then.
+QString syncedTemp;
+std::vector<std::pair<QString, bool>> synced;
+int noteSync(int fd)
+{
+    synced.emplace_back(QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget(),
+                        lockOpenHere(syncedTemp));
+    return ::fsync(fd);
+}
+
 // A picture of the other copy's, of a size none of this copy's has.
 const QSize kForeignSize(7, 5);
 QByteArray foreignPicture(const char* format)
@@ -240,8 +266,20 @@ TEST(TempFolderLock, AReportWaitsForAnotherCopyAndEmbedsItsOwnPictures)
         ASSERT_TRUE(other.holding());
         WaitScope scope(&other);
         s.prompter.boxAnswers.push_back(IDNO);
+        syncedTemp = temp;
+        synced.clear();
+        const SyncToDiskCall previousSync = setSyncToDiskCall(&noteSync);
         s.report(c.pages, c.type);
+        setSyncToDiskCall(previousSync);
         other.letGo();
+
+        // The lock is still held when the workbook holding the pictures
+        // goes to disk.
+        EXPECT_TRUE(std::any_of(synced.begin(), synced.end(), [](const auto& file) {
+            return QFileInfo(file.first).fileName().startsWith(QStringLiteral("report.xlsx"));
+        }));
+        for (const auto& [file, held] : synced)
+            EXPECT_TRUE(held) << file.toStdString() << " written without the lock";
 
         EXPECT_GE(waiting.pauses, 1);
         EXPECT_TRUE(waiting.waitCursor);
@@ -321,15 +359,7 @@ TEST(TempFolderLock, AnotherCopyBusyPastTheBoundIsToldAndNothingIsMade)
     // (Copies of the tests running beside this one may hold the lock now:
     // what counts is that this process has the lock file open no more.)
     std::vector<bool> lockFreeAtBox;
-    s.prompter.onBox = [&] {
-        const QString lock = QFileInfo(workspaceTempLockPath(temp)).canonicalFilePath();
-        bool open = false;
-        for (const QFileInfo& fd :
-             QDir(QStringLiteral("/proc/self/fd"))
-                 .entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden))
-            open = open || fd.symLinkTarget() == lock;
-        lockFreeAtBox.push_back(!open);
-    };
+    s.prompter.onBox = [&] { lockFreeAtBox.push_back(!lockOpenHere(temp)); };
     QTemporaryDir folder;
     const QString bad = folder.filePath(QStringLiteral("bad.rpt"));
     QFile file(bad);
@@ -341,4 +371,25 @@ TEST(TempFolderLock, AnotherCopyBusyPastTheBoundIsToldAndNothingIsMade)
     EXPECT_TRUE(
         s.prompter.boxTexts()[2].startsWith(QStringLiteral("输出报表失败\n无法读取模板文件")));
     EXPECT_EQ(lockFreeAtBox, std::vector<bool>{true});
+
+    // A lock that cannot be opened (".lock" a folder, in a temp folder not
+    // shared with copies of the tests) is told with the reason; nothing is made.
+    struct OwnTempFolder {
+        QTemporaryDir program;
+        QString previous = setWorkspaceProgramFolder(program.path());
+        ~OwnTempFolder() { setWorkspaceProgramFolder(previous); }
+    } own;
+    const QString ownTemp = workspaceTempFolder();
+    ASSERT_TRUE(ownTemp.startsWith(own.program.path()));
+    ASSERT_TRUE(QDir().mkpath(workspaceTempLockPath(ownTemp)));
+    s.report(Dlg::IDC_CURRENT_PAGE, Dlg::IDC_ATTITUDE_TYPE);
+    ASSERT_EQ(s.prompter.boxTexts().size(), 4);
+    EXPECT_EQ(s.prompter.boxTexts()[3],
+              QStringLiteral("输出报表失败\n无法打开文件%1\n%2")
+                  .arg(QDir::toNativeSeparators(workspaceTempLockPath(ownTemp)),
+                       SystemErrorText(EISDIR)));
+    EXPECT_FALSE(QFileInfo::exists(s.out()));
+    EXPECT_EQ(QDir(ownTemp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral(".lock")});
+    EXPECT_TRUE(s.opened.isEmpty());
 }

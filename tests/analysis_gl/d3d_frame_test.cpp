@@ -282,6 +282,19 @@ TEST_F(D3DFrameTest, ASecondCylinderGoesToTheOpenWindowAndAClosedOneIsReplaced)
     if (view) {
         EXPECT_EQ(huesNearCentre(shot()), std::set<Hue>{Blue});
     }
+    // The texture handed over is shown, not the file of its name, which
+    // another running copy of the program may have written again since.
+    QImage green(64, 64, QImage::Format_RGB888);
+    green.fill(Qt::green);
+    QImage red(green);
+    red.fill(Qt::red);
+    CylinderInput handed = input(green, "rewritten.bmp", {7.5f});
+    handed.texture = red;
+    strip->showCylinder(handed);
+    ASSERT_EQ(frame(), first);
+    if (view) {
+        EXPECT_EQ(huesNearCentre(shot()), std::set<Hue>{Red});
+    }
     first->close(); // deleted later
     // The next opens centred over the strip view, here near the screen's
     // bottom right, as far as the screen's available area allows.

@@ -161,5 +161,51 @@ TEST(ProgramKeys, TextFieldsGetEveryCharacterAndTheDepthKeysStillStep)
     });
 }
 
+// "起始深度" in the program: a signed depth typed over the whole of the one
+// shown, by keys through the program's key routing or by the input method,
+// keeps its sign, and "保存" stores it.
+TEST(ProgramKeys, ASignedStartDepthTypedOverTheSelectedOneIsSaved)
+{
+    const struct {
+        const char* typed;
+        bool inputMethod;
+        int32_t mm;
+    } rows[] = {{"-1.5", false, -1500}, {"-3", true, -3000}};
+    test::RunningProgram program;
+    CSurveyParams start;
+    start.LoadProfile(program.profile.settings());
+    start.startDepth = -12345;
+    ASSERT_TRUE(start.SaveProfile(program.profile.settings()));
+    program.run([&](CAcquisitionDlg& form) {
+        auto* field = static_cast<QLineEdit*>(form.control(IDC_START_DEPTH));
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.typed);
+            QTest::mouseClick(field, Qt::LeftButton);
+            ASSERT_TRUE(field->hasFocus());
+            QTest::keyClick(field, Qt::Key_Home);
+            QTest::keyClick(field, Qt::Key_End, Qt::ShiftModifier);
+            ASSERT_TRUE(field->selectedText().startsWith('-'));
+            if (row.inputMethod) {
+                QInputMethodEvent commit;
+                commit.setCommitString(QString::fromLatin1(row.typed));
+                QApplication::sendEvent(field, &commit);
+            } else {
+                test::typeKeys(&form, QString::fromLatin1(row.typed));
+            }
+            EXPECT_EQ(field->text().toStdString(), row.typed);
+            const qsizetype told = program.prompter.boxes.size();
+            QTest::mouseClick(form.control(IDC_SAVE_CONTROL), Qt::LeftButton);
+            EXPECT_EQ(program.prompter.boxTexts().mid(told),
+                      QStringList{QStringLiteral("参数设置成功")});
+            EXPECT_EQ(form.GetSurveyParams().startDepth, row.mm);
+            program.profile.settings().sync();
+            EXPECT_EQ(program.profile.settings().value(QStringLiteral("控制参数/起始深度")).toInt(),
+                      row.mm);
+        }
+    });
+}
+
 } // namespace
 } // namespace bc

@@ -131,8 +131,8 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
         {"picture", "A2", 100, true},
         {"row", "5 24", 1001, false}, // a report page sets a few dozen
         {"row", "1048576 409", 1000, true},
-        {"column", "A:XFD 9", 1001, false},
-        {"column", "A:XFD 9", 1000, true},
+        {"column", "9", 1001, false}, // each line a column of its own
+        {"column", "9", 1000, true},
     };
     QTemporaryDir dir;
     std::vector<ReportSheet> sheets;
@@ -159,12 +159,12 @@ TEST(ReportTemplate, HostileHeadersAndRangesAreBounded)
             } else if (kind == "picture") {
                 lines += QStringLiteral("picture 展开图 %1 10 10\n").arg(arg);
                 direct.pictures.push_back({QStringLiteral("展开图"), 1, 0, 10, 10, 0});
-            } else if (kind == "row" || kind == "column") {
+            } else if (kind == "row") {
                 lines += kind + ' ' + arg + '\n';
-                if (kind == "row")
-                    direct.rows.push_back({1048575, 409});
-                else
-                    direct.columns.push_back({0, 16383, 9});
+                direct.rows.push_back({1048575, 409});
+            } else if (kind == "column") {
+                lines += QStringLiteral("column %1 %2\n").arg(columnLetters(i), arg);
+                direct.columns.push_back({i, i, 9});
             } else {
                 lines += QStringLiteral("%1 \"%2\"\n").arg(kind, QString(arg).replace("\"", "\\\""));
                 (kind == "header" ? direct.header : direct.footer) = arg;
@@ -206,6 +206,17 @@ TEST(ReportTemplate, OverlappingRangesAreRefusedWithTheirLines)
         {"touching below", "text A1:C3 \"x\"", "field 孔号 A4:C6", true},
         {"touching at a corner", "text A1:C3 \"x\"", "field 孔号 D4:F6", true},
         {"next cells", "text A2 \"x\"", "field 孔号 B2", true},
+        // Column widths: the workbook library writes no column in two ranges.
+        {"a column in a column range", "column A:C 5", "column B 7", false},
+        {"a column range over a column", "column B 7", "column A:C 5", false},
+        {"crossing column ranges", "column A:C 5", "column C:D 7", false},
+        {"the same column line twice", "column B 7", "column B 7", false},
+        {"column ranges side by side", "column A:B 5", "column C:D 7", true},
+    };
+    // The range a line names, as the refusal names it.
+    const auto rangeOf = [](const char* line) {
+        const QStringList words = QString::fromUtf8(line).split(u' ');
+        return words[words[0] == QLatin1String("field") ? 2 : 1];
     };
     QTemporaryDir dir;
     const std::vector<ReportSheet> sheets{
@@ -218,15 +229,15 @@ TEST(ReportTemplate, OverlappingRangesAreRefusedWithTheirLines)
                                 c.second + "\n";
         EXPECT_EQ(parseReportTemplate(text, tpl, &error), c.accepted);
         if (!c.accepted) {
-            EXPECT_TRUE(error.startsWith(QStringLiteral("第5行: ")) &&
-                        error.contains(QStringLiteral("第3行")))
-                << error.toStdString();
+            EXPECT_EQ(error, QStringLiteral("第5行: %1与第3行的%2重叠")
+                                 .arg(rangeOf(c.second), rangeOf(c.first)));
             // The same lines given to the writer directly.
             ASSERT_TRUE(parseReportTemplate(QByteArray("report-template 1\n") + c.first, tpl, nullptr));
             ReportTemplate second;
             ASSERT_TRUE(parseReportTemplate(QByteArray("report-template 1\n") + c.second, second, nullptr));
             tpl.texts.insert(tpl.texts.end(), second.texts.begin(), second.texts.end());
             tpl.fields.insert(tpl.fields.end(), second.fields.begin(), second.fields.end());
+            tpl.columns.insert(tpl.columns.end(), second.columns.begin(), second.columns.end());
         }
         const QString out = dir.filePath(QStringLiteral("overlap%1.xlsx").arg(&c - cases));
         error.clear();
@@ -234,6 +245,17 @@ TEST(ReportTemplate, OverlappingRangesAreRefusedWithTheirLines)
         EXPECT_EQ(QFile::exists(out), c.accepted);
         EXPECT_EQ(error.contains(QStringLiteral("重叠")), !c.accepted) << error.toStdString();
     }
+    // The shipped template, which sets the width of A:H, with one more width.
+    const QByteArray shipped =
+        test::fileBytes(QCoreApplication::applicationDirPath() + "/template/template1.rpt");
+    ASSERT_TRUE(shipped.contains("\ncolumn A:H "));
+    const int widthLine = int(shipped.left(shipped.indexOf("column A:H")).count('\n')) + 1;
+    ReportTemplate tpl;
+    QString error;
+    EXPECT_FALSE(parseReportTemplate(shipped + "column C 20\n", tpl, &error));
+    EXPECT_EQ(
+        error,
+        QStringLiteral("第%1行: C与第%2行的A:H重叠").arg(shipped.count('\n') + 1).arg(widthLine));
 }
 
 // What is printed: a print area and one page of the paper, scaled to fit.
@@ -247,6 +269,8 @@ TEST(ReportTemplate, PrintAreaAndFitToPage)
     } cases[] = {
         {"print-area A1:H60\nfit-to-page", true, "$A$1:$H$60", true},
         {"print-area B2", true, "$B$2:$B$2", false},
+        {"print-area A1:AB60", true, "$A$1:$AB$60", false}, // beyond column Z
+        {"print-area A1:P700\nfit-to-page", true, "$A$1:$P$700", true},
         {"fit-to-page", true, nullptr, true},
         {"", true, nullptr, false},
         {"print-area H60:A1", false, nullptr, false},
