@@ -282,11 +282,9 @@ TEST_F(D3DFrameTest, ASecondCylinderGoesToTheOpenWindowAndAClosedOneIsReplaced)
     if (view) {
         EXPECT_EQ(huesNearCentre(shot()), std::set<Hue>{Blue});
     }
-    // The texture handed over is shown, not the file of its name, which
-    // another running copy of the program may have written again since.
-    QImage green(64, 64, QImage::Format_RGB888);
+    // The texture handed is shown, not the file of its name another copy may have rewritten.
+    QImage green(64, 64, QImage::Format_RGB888), red(64, 64, QImage::Format_RGB888);
     green.fill(Qt::green);
-    QImage red(green);
     red.fill(Qt::red);
     CylinderInput handed = input(green, "rewritten.bmp", {7.5f});
     handed.texture = red;

@@ -157,10 +157,8 @@ TEST(StitchWindowBesideARecording, NeverWritesTheRecordingsFiles)
         CUnWrapFrame* frame = s.openStitchWindow();
         EXPECT_EQ(frame->GetData(), nullptr);
         // Live without recording: the earlier recording's survey is no one's now.
-        s.prompter.boxes.clear();
         s.prompter.fileAnswers.push_back(a);
         frame->commandAction(ID_FILE_OPEN)->trigger();
-        EXPECT_EQ(s.prompter.boxTexts(), QStringList());
         ASSERT_TRUE(frame->GetData());
         EXPECT_EQ(frame->GetData()->GetItemCount(), 12);
         s.stop();
