@@ -102,16 +102,13 @@ TEST_F(SerialLineTest, MissingDeviceFailsWithOneBoxAndAHungUpLineCloses)
 
 // A stop byte that could not reach the device (the line known to be down, or
 // written into a port whose device had just gone, also when the program then
-// closes the line itself: its communication settings saved while the device
-// is away) is written first when the line is back, once however often it was
-// sent; commands meanwhile are dropped.
+// closes the line itself) is written first when the line is back, once however
+// often it was sent; commands meanwhile are dropped.
 TEST(SerialLineDrop, UnwrittenStopsGoOutFirstWhenTheLineIsBack)
 {
     enum Row { Noticed, Unnoticed, ClosedByProgram };
     for (const Row row : {Noticed, Unnoticed, ClosedByProgram}) {
-        SCOPED_TRACE(row == Noticed     ? "line known down"
-                     : row == Unnoticed ? "written before the line noticed"
-                                        : "closed by the program before it noticed");
+        SCOPED_TRACE(row == Noticed ? "known down" : row == Unnoticed ? "unnoticed" : "closed");
         test::ScriptedPrompter prompter;
         QTemporaryDir dir;
         const QString device = dir.filePath(QStringLiteral("counter"));
@@ -143,9 +140,8 @@ TEST(SerialLineDrop, UnwrittenStopsGoOutFirstWhenTheLineIsBack)
 
         pty = std::make_unique<test::PtyPair>();
         ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
-        if (row == ClosedByProgram) {
+        if (row == ClosedByProgram)
             EXPECT_TRUE(line.open()); // the next start opens it
-        }
         ASSERT_TRUE(test::waitUntil([&] { return line.isOpen(); }));
         EXPECT_TRUE(line.sendCommand(0x23));
         EXPECT_EQ(pty->read(4, 1000).toHex().toStdString(), "282623");

@@ -19,8 +19,6 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
-#include <utility>
-#include <vector>
 
 namespace bc {
 namespace {
@@ -143,24 +141,23 @@ TEST(TrackWriter, AWriteCutShortByAFullFileIsCutBackToWholeRecordsAndTold)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("rec.ss"));
     CTrackFile track([] { return DepthHeading{1, 2}; }, 1ms);
-    std::vector<std::pair<QString, int>> told; // written by the writer, read after Close
+    QStringList told; // written by the writer, read after Close
+    const auto tell = [&](const QString& p, int e) { told << p + ' ' + QString::number(e); };
     {
         test::FileSizeLimit full(100);
-        ASSERT_TRUE(track.OpenTrackForWriting(
-            path, 0ms, [&](const QString& p, int error) { told.emplace_back(p, error); }));
+        ASSERT_TRUE(track.OpenTrackForWriting(path, 0ms, tell));
         ASSERT_TRUE(test::waitUntil([&] { return track.writeFailed(); }, 5000));
         EXPECT_EQ(QFileInfo(path).size(), 100);
         track.Close();
     }
     EXPECT_EQ(readAll(path).toHex(), QByteArray("010000000200").repeated(16));
-    EXPECT_EQ(told, (std::vector<std::pair<QString, int>>{{path, EFBIG}}));
+    EXPECT_EQ(told, QStringList{path + ' ' + QString::number(EFBIG)});
 }
 
 TEST(TrackWriter, AHeldFirstRecordWaitsForAFreshReadingAndKeepsThePace)
 {
-    // The reading turns fresh (heading 155) and the first record is released,
-    // or the track is closed still held: nothing is written while held, then
-    // the records due since the start at once, none with the stale 45.
+    // Released when the reading turns fresh, or closed still held: nothing is
+    // written while held, then the records due since the start, all fresh.
     for (const bool released : {true, false}) {
         SCOPED_TRACE(released ? "released" : "closed while held");
         QTemporaryDir dir;
