@@ -140,8 +140,9 @@ TEST(SerialLineDrop, UnwrittenStopsGoOutFirstWhenTheLineIsBack)
 
         pty = std::make_unique<test::PtyPair>();
         ASSERT_TRUE(pty->ok() && QFile::link(pty->path(), device));
-        if (row == ClosedByProgram)
+        if (row == ClosedByProgram) {
             EXPECT_TRUE(line.open()); // the next start opens it
+        }
         ASSERT_TRUE(test::waitUntil([&] { return line.isOpen(); }));
         EXPECT_TRUE(line.sendCommand(0x23));
         EXPECT_EQ(pty->read(4, 1000).toHex().toStdString(), "282623");
